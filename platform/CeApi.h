@@ -1,0 +1,52 @@
+// The one header the system's code includes: all of Win32, plus the Windows CE
+// and Pocket PC declarations that desktop tool chains lack. On a CE tool chain
+// the SDK headers (todaycmn.h, aygshell.h, projects.h, notify.h, pm.h) supply
+// these instead.
+//
+// On the desktop, the calls whose answers come from the device are routed to
+// the device chosen at start-up (simulated by default, or the live machine).
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "CeTypes.h"
+
+// Routed calls. Their CE names stay in the system's code; here they reach the
+// device stand-in. Platform sources define CE_PLATFORM_IMPLEMENTATION to see
+// the desktop originals.
+#ifndef CE_PLATFORM_IMPLEMENTATION
+#define GetTickCount CeGetTickCount
+#define GetLocalTime CeGetLocalTime
+#define GlobalMemoryStatus CeGlobalMemoryStatus
+#define GetDiskFreeSpaceExW CeGetDiskFreeSpaceExW
+#define FindClose CeFindClose
+#define FindWindowW CeFindWindowW
+#define SetForegroundWindow CeSetForegroundWindow
+#define TransparentImage CeTransparentImage
+#endif
+
+extern "C" {
+DWORD WINAPI CeGetTickCount(void);
+void WINAPI CeGetLocalTime(LPSYSTEMTIME time);
+void WINAPI CeGlobalMemoryStatus(LPMEMORYSTATUS status);
+BOOL WINAPI CeGetDiskFreeSpaceExW(LPCWSTR path, PULARGE_INTEGER freeToCaller,
+                                  PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes);
+BOOL WINAPI CeFindClose(HANDLE search);
+
+// Window search that knows the CE name of the dialog class ("Dialog").
+HWND WINAPI CeFindWindowW(LPCWSTR className, LPCWSTR windowName);
+// Accepts the CE form "handle OR 1" (bring owned windows along) as well.
+BOOL WINAPI CeSetForegroundWindow(HWND window);
+
+BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HANDLE src,
+                               LONG sx, LONG sy, LONG scx, LONG scy, COLORREF transparent);
+
+// CE-only services (pm.h, coredll, projects.h, notify.h, aygshell.h).
+DWORD WINAPI GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD length, BOOL update);
+BOOL WINAPI GetStoreInformation(LPSTORE_INFORMATION info);
+HANDLE WINAPI FindFirstFlashCard(LPWIN32_FIND_DATAW findData);
+BOOL WINAPI FindNextFlashCard(HANDLE search, LPWIN32_FIND_DATAW findData);
+BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event);
+BOOL WINAPI SHInitDialog(PSHINITDLGINFO info);
+}

@@ -1,0 +1,59 @@
+// Control of the simulated device, for tests, the Today host and its
+// scenarios. The device's state lives in the registry under
+// HKCU\Software\CeStandIn\SimulatedDevice, so every process of the system
+// (host with item, About program, tests, a shell using `wine reg`) sees the
+// same device. Only code that plays the device's surroundings uses this
+// header; the system itself reads the device through the CE calls.
+#pragma once
+
+#include <windows.h>
+
+// Registry home of the simulated device's state.
+#define SIM_DEVICE_KEY L"Software\\CeStandIn\\SimulatedDevice"
+
+// Which device the CE calls of this process reach: chosen once per process from
+// the environment variable CE_DEVICE ("live" or "simulated", the default) and
+// inherited by the programs it starts.
+enum class DeviceKind { Simulated, Live };
+DeviceKind CurrentDeviceKind();
+// Sets CE_DEVICE for this process and its children. Only the host calls this,
+// before any CE call has been made.
+void SelectDevice(DeviceKind kind);
+
+// Puts the simulated device into its documented default state: no cards, no
+// faults, no wake-up registrations, clock frozen at the default time.
+void SimResetDevice();
+
+// Power.
+void SimSetPower(BYTE acLineStatus, BYTE batteryPercent, DWORD lifeTimeSeconds,
+                 DWORD voltageMillivolts);
+// Fault: the power query fills only this many bytes (56 = a sound query).
+void SimSetPowerQueryBytes(DWORD bytes);
+
+// Storage cards, kept in enumeration order. Names are folder names such as
+// "Storage Card"; adding an existing name replaces its figures in place.
+void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes);
+bool SimRemoveCard(const wchar_t* name);
+void SimRemoveAllCards();
+// Fault: the disk-space query for that card fails.
+void SimSetCardQueryFails(const wchar_t* name, bool fails);
+
+// Object store (32-bit on CE) and program memory.
+void SimSetStore(DWORD storeSize, DWORD freeSize);
+// Fault: GetStoreInformation fails.
+void SimSetStoreQueryFails(bool fails);
+void SimSetProgramMemory(ULONGLONG totalPhys, ULONGLONG availPhys);
+
+// Clock. A frozen clock reads exactly what was set until set or advanced
+// again; a running one runs on from the value set, at real speed.
+void SimSetTickCount(DWORD tick);
+void SimSetLocalTime(const SYSTEMTIME& time);
+void SimSetClockRunning(bool running);
+// Moves the tick count and the local time forward together.
+void SimAdvanceClock(DWORD milliseconds);
+
+// Wake-up event. Fault: the next `count` wake-up registrations are refused.
+void SimSetWakeupRefusals(DWORD count);
+// Registered programs, in registration order; returns how many there are and
+// copies up to `max` paths of MAX_PATH characters into `paths`.
+int SimWakeupRegistrations(wchar_t (*paths)[MAX_PATH], int max);
