@@ -24,6 +24,8 @@
 #define FindWindowW CeFindWindowW
 #define SetForegroundWindow CeSetForegroundWindow
 #define TransparentImage CeTransparentImage
+#define CreateProcessW CeCreateProcessW
+#define WinMain CeWinMain
 #endif
 
 extern "C" {
@@ -38,6 +40,18 @@ BOOL WINAPI CeFindClose(HANDLE search);
 HWND WINAPI CeFindWindowW(LPCWSTR className, LPCWSTR windowName);
 // Accepts the CE form "handle OR 1" (bring owned windows along) as well.
 BOOL WINAPI CeSetForegroundWindow(HWND window);
+
+// CE semantics: the command line is the argument alone, paths such as "\x" are on the
+// device, and no start-up information is needed.
+BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
+                             LPSECURITY_ATTRIBUTES processAttributes,
+                             LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                             DWORD flags, LPVOID environment, LPCWSTR currentDirectory,
+                             LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInfo);
+
+// A program's entry point as on CE, called by the platform's start-up: the
+// command line is the argument alone, without the program's name.
+int WINAPI CeWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
 
 BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HANDLE src,
                                LONG sx, LONG sy, LONG scx, LONG scy, COLORREF transparent);

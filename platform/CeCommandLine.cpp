@@ -1,0 +1,86 @@
+// CE command lines on the desktop. A CE program's command line is its
+// argument alone, and CreateProcessW hands the new program exactly the text it
+// was given; paths have no drive letter (the device's root is drive C: of the
+// Wine prefix). The desktop puts the program's own name first and resolves
+// "\x" against the current drive, so both directions are translated here.
+#define CE_PLATFORM_IMPLEMENTATION
+#include "CeApi.h"
+#include "CeCommandLine.h"
+
+#include <stdlib.h>
+
+const wchar_t* CeCommandArgument(const wchar_t* commandLine) {
+  const wchar_t* p = commandLine;
+  if (*p == L'"') {
+    ++p;
+    while (*p && *p != L'"') {
+      ++p;
+    }
+    if (*p) {
+      ++p;
+    }
+  } else {
+    while (*p && *p != L' ' && *p != L'\t') {
+      ++p;
+    }
+  }
+  // Exactly one separating blank: anything after it belongs to the argument.
+  if (*p == L' ' || *p == L'\t') {
+    ++p;
+  }
+  return p;
+}
+
+bool CeDevicePath(const wchar_t* path, wchar_t* desktopPath, size_t chars) {
+  bool rooted = path[0] == L'\\' && path[1] != L'\\';
+  int written = _snwprintf(desktopPath, chars, rooted ? L"C:%s" : L"%s", path);
+  if (written < 0 || static_cast<size_t>(written) >= chars) {
+    if (chars) {
+      desktopPath[0] = L'\0';
+    }
+    return false;
+  }
+  return true;
+}
+
+extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
+                                        LPSECURITY_ATTRIBUTES processAttributes,
+                                        LPSECURITY_ATTRIBUTES threadAttributes,
+                                        BOOL inheritHandles, DWORD flags, LPVOID environment,
+                                        LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
+                                        LPPROCESS_INFORMATION processInfo) {
+  STARTUPINFOW defaultStartup = {};
+  defaultStartup.cb = sizeof(defaultStartup);
+  if (!startupInfo) {  // CE takes none; the desktop requires one
+    startupInfo = &defaultStartup;
+  }
+  if (!application) {
+    return CreateProcessW(nullptr, commandLine, processAttributes, threadAttributes,
+                          inheritHandles, flags, environment, currentDirectory, startupInfo,
+                          processInfo);
+  }
+  wchar_t program[MAX_PATH];
+  if (!CeDevicePath(application, program, MAX_PATH)) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return FALSE;
+  }
+  // "<program>" <argument>, so that the started program sees the argument
+  // alone again through CeCommandArgument.
+  size_t argumentChars = commandLine ? wcslen(commandLine) : 0;
+  size_t chars = wcslen(program) + argumentChars + 4;
+  wchar_t* desktopLine = static_cast<wchar_t*>(malloc(chars * sizeof(wchar_t)));
+  if (!desktopLine) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+  }
+  _snwprintf(desktopLine, chars, commandLine ? L"\"%s\" %s" : L"\"%s\"", program,
+             commandLine);
+  desktopLine[chars - 1] = L'\0';
+  BOOL ok = CreateProcessW(program, desktopLine, processAttributes, threadAttributes,
+                           inheritHandles, flags, environment, currentDirectory, startupInfo,
+                           processInfo);
+  DWORD error = GetLastError();
+  free(desktopLine);
+  SetLastError(error);
+  return ok;
+}

@@ -1,0 +1,78 @@
+// The Pocket PC shell's dialog services and CE window names on the desktop.
+// The device's screen is 240 x 320 pixels with the navigation bar in its top
+// 26 rows and, for dialogs with a menu bar, the menu bar in its bottom 26.
+#define CE_PLATFORM_IMPLEMENTATION
+#include "CeApi.h"
+
+namespace {
+
+const int kScreenWidth = 240;
+const int kScreenHeight = 320;
+const int kBarHeight = 26;
+
+// The caption's Done button of a CE dialog sends IDOK. The desktop's caption
+// offers a close box instead, which here sends that same command.
+LRESULT CALLBACK DoneButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                UINT_PTR id, DWORD_PTR) {
+  if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) {
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+    return 0;
+  }
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(window, DoneButtonProc, id);
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void GiveDoneButton(HWND dialog) {
+  LONG_PTR style = GetWindowLongPtrW(dialog, GWL_STYLE);
+  SetWindowLongPtrW(dialog, GWL_STYLE, style | WS_SYSMENU);
+  SetWindowSubclass(dialog, DoneButtonProc, 1, 0);
+  SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
+  if (!info || !IsWindow(info->hDlg)) {
+    return FALSE;
+  }
+  if (!(info->dwMask & SHIDIM_FLAGS)) {
+    return TRUE;
+  }
+  DWORD flags = info->dwFlags;
+  if (flags & SHIDIF_DONEBUTTON) {
+    GiveDoneButton(info->hDlg);
+  }
+  // Below the navigation bar, the full width; above the menu bar unless the
+  // dialog takes the whole screen.
+  if (flags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) {
+    bool whole = (flags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) != 0;
+    int height = kScreenHeight - kBarHeight - (whole ? 0 : kBarHeight);
+    SetWindowPos(info->hDlg, nullptr, 0, kBarHeight, kScreenWidth, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  // SHIDIF_SIPDOWN: the desktop has no input panel to lower.
+  return TRUE;
+}
+
+extern "C" HWND WINAPI CeFindWindowW(LPCWSTR className, LPCWSTR windowName) {
+  // CE names the dialog class "Dialog"; the desktop's is "#32770".
+  if (className && !IS_INTRESOURCE(className) && wcscmp(className, L"Dialog") == 0) {
+    className = L"#32770";
+  }
+  return FindWindowW(className, windowName);
+}
+
+extern "C" BOOL WINAPI CeSetForegroundWindow(HWND window) {
+  // CE marks "bring the owned windows along" by the handle's lowest bit. The
+  // desktop brings owned windows with their owner anyway, and the marked
+  // value is no window there.
+  ULONG_PTR value = reinterpret_cast<ULONG_PTR>(window);
+  HWND plain = reinterpret_cast<HWND>(value & ~static_cast<ULONG_PTR>(1));
+  if ((value & 1) && !IsWindow(window) && IsWindow(plain)) {
+    window = plain;
+  }
+  return SetForegroundWindow(window);
+}
