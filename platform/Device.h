@@ -1,0 +1,32 @@
+// The device behind the CE stand-in. Each backend answers the device's part
+// of the CE calls; the routed calls ask the backend chosen for this process
+// (see CurrentDeviceKind in SimulatedDevice.h).
+#pragma once
+
+#include <windows.h>
+
+#include "CeTypes.h"
+#include "SimulatedDevice.h"
+
+struct DeviceBackend {
+  DWORD (*tickCount)();
+  void (*localTime)(SYSTEMTIME* time);
+  // Fills every field but dwLength, with 64-bit figures where the record has them.
+  void (*memoryStatus)(MEMORYSTATUS* status);
+  // Leaves `info` untouched when it fails.
+  BOOL (*storeInformation)(STORE_INFORMATION* info);
+  // Copies at most `length` bytes and returns how many it copied.
+  DWORD (*powerStatus)(SYSTEM_POWER_STATUS_EX2* status, DWORD length);
+  // Storage cards in enumeration order. `position` is 0 before the first card;
+  // on success it moves to the card found, whose folder name goes to `name`
+  // (MAX_PATH characters).
+  bool (*nextCard)(DWORD* position, wchar_t* name);
+  // Leaves the outputs untouched when it fails.
+  BOOL (*diskFreeSpace)(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
+                        PULARGE_INTEGER totalFreeBytes);
+};
+
+extern const DeviceBackend SimulatedDeviceBackend;
+extern const DeviceBackend LiveDeviceBackend;
+
+const DeviceBackend& CurrentDevice();

@@ -1,0 +1,177 @@
+#define CE_PLATFORM_IMPLEMENTATION
+#include "DeviceRegistry.h"
+
+#include "SimulatedDevice.h"
+
+static HKEY deviceKey;
+
+static HKEY OpenDeviceKey() {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, SIM_DEVICE_KEY, 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  return key;
+}
+
+HKEY DeviceKey() {
+  HKEY key = (HKEY)InterlockedCompareExchangePointer((void* volatile*)&deviceKey, nullptr, nullptr);
+  if (key) {
+    return key;
+  }
+  key = OpenDeviceKey();
+  HKEY previous =
+      (HKEY)InterlockedCompareExchangePointer((void* volatile*)&deviceKey, key, nullptr);
+  if (previous) {
+    RegCloseKey(key);
+    return previous;
+  }
+  return key;
+}
+
+// A shell may delete the whole key while a program runs; the kept handle then
+// answers ERROR_KEY_DELETED and is replaced by a fresh one.
+static bool RenewIfDeleted(HKEY* key, LONG result) {
+  if (result != ERROR_KEY_DELETED || *key != deviceKey) {
+    return false;
+  }
+  HKEY fresh = OpenDeviceKey();
+  if (!fresh) {
+    return false;
+  }
+  HKEY old = (HKEY)InterlockedExchangePointer((void* volatile*)&deviceKey, fresh);
+  if (old) {
+    RegCloseKey(old);
+  }
+  *key = fresh;
+  return true;
+}
+
+static LONG QueryValue(HKEY key, const wchar_t* name, DWORD* type, void* data, DWORD* size) {
+  DWORD capacity = *size;
+  LONG result = RegQueryValueExW(key, name, nullptr, type, (BYTE*)data, size);
+  if (RenewIfDeleted(&key, result)) {
+    *size = capacity;
+    result = RegQueryValueExW(key, name, nullptr, type, (BYTE*)data, size);
+  }
+  return result;
+}
+
+static LONG SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+  LONG result = RegSetValueExW(key, name, 0, type, (const BYTE*)data, size);
+  if (RenewIfDeleted(&key, result)) {
+    result = RegSetValueExW(key, name, 0, type, (const BYTE*)data, size);
+  }
+  return result;
+}
+
+static bool ParseNumber(const wchar_t* text, ULONGLONG* value) {
+  while (*text == L' ') {
+    text++;
+  }
+  unsigned base = 10;
+  if (text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) {
+    base = 16;
+    text += 2;
+  }
+  ULONGLONG n = 0;
+  int digits = 0;
+  for (;; text++, digits++) {
+    unsigned d;
+    if (*text >= L'0' && *text <= L'9') {
+      d = *text - L'0';
+    } else if (base == 16 && *text >= L'a' && *text <= L'f') {
+      d = *text - L'a' + 10;
+    } else if (base == 16 && *text >= L'A' && *text <= L'F') {
+      d = *text - L'A' + 10;
+    } else {
+      break;
+    }
+    n = n * base + d;
+  }
+  while (*text == L' ') {
+    text++;
+  }
+  if (digits == 0 || *text != 0) {
+    return false;
+  }
+  *value = n;
+  return true;
+}
+
+bool ReadDeviceNumber(HKEY key, const wchar_t* name, ULONGLONG* value) {
+  union {
+    DWORD dword;
+    ULONGLONG qword;
+    wchar_t text[32];
+  } data = {};
+  DWORD type = 0;
+  DWORD size = sizeof(data) - sizeof(wchar_t);
+  if (QueryValue(key, name, &type, &data, &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  switch (type) {
+  case REG_DWORD:
+    if (size != sizeof(DWORD)) {
+      return false;
+    }
+    *value = data.dword;
+    return true;
+  case REG_QWORD:
+    if (size != sizeof(ULONGLONG)) {
+      return false;
+    }
+    *value = data.qword;
+    return true;
+  case REG_SZ:
+    return ParseNumber(data.text, value);
+  default:
+    return false;
+  }
+}
+
+ULONGLONG ReadDeviceNumberOr(HKEY key, const wchar_t* name, ULONGLONG fallback) {
+  ULONGLONG value;
+  return ReadDeviceNumber(key, name, &value) ? value : fallback;
+}
+
+bool ReadDeviceString(HKEY key, const wchar_t* name, wchar_t* text, DWORD chars) {
+  DWORD type = 0;
+  DWORD size = (chars - 1) * sizeof(wchar_t);
+  if (QueryValue(key, name, &type, text, &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    text[0] = 0;
+    return false;
+  }
+  text[size / sizeof(wchar_t)] = 0;
+  return true;
+}
+
+void WriteDeviceDword(HKEY key, const wchar_t* name, DWORD value) {
+  SetValue(key, name, REG_DWORD, &value, sizeof(value));
+}
+
+void WriteDeviceQword(HKEY key, const wchar_t* name, ULONGLONG value) {
+  SetValue(key, name, REG_QWORD, &value, sizeof(value));
+}
+
+void WriteDeviceString(HKEY key, const wchar_t* name, const wchar_t* text) {
+  SetValue(key, name, REG_SZ, text, (DWORD)((lstrlenW(text) + 1) * sizeof(wchar_t)));
+}
+
+void DeleteDeviceValue(HKEY key, const wchar_t* name) {
+  LONG result = RegDeleteValueW(key, name);
+  if (RenewIfDeleted(&key, result)) {
+    RegDeleteValueW(key, name);
+  }
+}
+
+HKEY OpenDeviceSubkey(const wchar_t* path) {
+  HKEY key = DeviceKey();
+  HKEY sub = nullptr;
+  LONG result = RegOpenKeyExW(key, path, 0, KEY_READ | KEY_WRITE, &sub);
+  if (RenewIfDeleted(&key, result)) {
+    result = RegOpenKeyExW(key, path, 0, KEY_READ | KEY_WRITE, &sub);
+  }
+  return result == ERROR_SUCCESS ? sub : nullptr;
+}

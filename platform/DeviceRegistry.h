@@ -1,0 +1,24 @@
+// The registry home of the device stand-in: the simulated device's readings
+// and faults, and the wake-up registrations of both devices. Every process
+// of the system opens the same key, so they all see one device.
+#pragma once
+
+#include <windows.h>
+
+// HKCU\SIM_DEVICE_KEY, created on first use and kept open for the process.
+HKEY DeviceKey();
+
+// Numbers may be stored as REG_DWORD, REG_QWORD or a REG_SZ holding a
+// decimal or 0x-prefixed hexadecimal number, whichever a shell found easiest.
+bool ReadDeviceNumber(HKEY key, const wchar_t* name, ULONGLONG* value);
+ULONGLONG ReadDeviceNumberOr(HKEY key, const wchar_t* name, ULONGLONG fallback);
+// Reads a REG_SZ into `text` (always terminated); false when absent or too long.
+bool ReadDeviceString(HKEY key, const wchar_t* name, wchar_t* text, DWORD chars);
+
+void WriteDeviceDword(HKEY key, const wchar_t* name, DWORD value);
+void WriteDeviceQword(HKEY key, const wchar_t* name, ULONGLONG value);
+void WriteDeviceString(HKEY key, const wchar_t* name, const wchar_t* text);
+void DeleteDeviceValue(HKEY key, const wchar_t* name);
+
+// Opens a subkey of the device key ("Cards", "Cards\\2"); nullptr when absent.
+HKEY OpenDeviceSubkey(const wchar_t* path);

@@ -1,0 +1,492 @@
+// The simulated device: every reading comes from the registry key
+// SIM_DEVICE_KEY, so all processes (and a shell with `wine reg`) share one
+// device. Absent values read as the defaults below; SimResetDevice writes
+// them all out, with the clock frozen.
+#define CE_PLATFORM_IMPLEMENTATION
+#include "SimulatedDevice.h"
+
+#include "CeApi.h"
+#include "Device.h"
+#include "DeviceRegistry.h"
+
+// Defaults of the simulated device.
+static const DWORD defaultAcLine = AC_LINE_OFFLINE;
+static const DWORD defaultBatteryPercent = 80;
+static const DWORD defaultBatteryLifeTime = 7200;  // seconds
+static const DWORD defaultBatteryVoltage = 3900;   // millivolts
+static const DWORD soundPowerQueryBytes = sizeof(SYSTEM_POWER_STATUS_EX2);
+static const DWORD defaultStoreSize = 16 << 20;
+static const DWORD defaultStoreFree = 8 << 20;
+static const ULONGLONG defaultMemoryTotal = 32 << 20;
+static const ULONGLONG defaultMemoryAvail = 16 << 20;
+static const ULONGLONG defaultCardTotal = 64 << 20;
+static const ULONGLONG defaultCardFree = 32 << 20;
+static const wchar_t defaultCardName[] = L"Storage Card";
+// The reset clock: frozen, ten minutes after boot, on a Monday morning.
+static const DWORD resetTickCount = 600000;
+static const wchar_t resetLocalTime[] = L"2004-03-15 10:08:30.000";
+
+#define BATTERY_CHEMISTRY_LION 0x04
+
+// --- Clock ------------------------------------------------------------------
+// Stored: TickCount / LocalTime (the value set), TickSetAt / LocalTimeSetAt
+// (the machine's tick count when it was set) and ClockFrozen. A running clock
+// reads the value set plus the machine time passed since; a frozen one reads
+// the value set. An unset clock reads the machine's own.
+
+static const ULONGLONG fileTimePerMs = 10000;
+
+static ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time) {
+  FILETIME ft;
+  if (!SystemTimeToFileTime(&time, &ft)) {
+    return 0;
+  }
+  return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
+}
+
+static void TicksToSystemTime(ULONGLONG ticks, SYSTEMTIME* time) {
+  FILETIME ft;
+  ft.dwLowDateTime = (DWORD)ticks;
+  ft.dwHighDateTime = (DWORD)(ticks >> 32);
+  FileTimeToSystemTime(&ft, time);
+}
+
+// Reads `count` decimal digits.
+static bool ReadDigits(const wchar_t*& text, int count, WORD* value) {
+  WORD n = 0;
+  for (int i = 0; i < count; i++, text++) {
+    if (*text < L'0' || *text > L'9') {
+      return false;
+    }
+    n = (WORD)(n * 10 + (*text - L'0'));
+  }
+  *value = n;
+  return true;
+}
+
+static bool Expect(const wchar_t*& text, wchar_t c) {
+  if (*text != c) {
+    return false;
+  }
+  text++;
+  return true;
+}
+
+// "YYYY-MM-DD hh:mm:ss" with optional ".mmm"; a 'T' may stand for the space.
+static bool ParseLocalTime(const wchar_t* text, SYSTEMTIME* time) {
+  SYSTEMTIME t = {};
+  if (!ReadDigits(text, 4, &t.wYear) || !Expect(text, L'-') || !ReadDigits(text, 2, &t.wMonth) ||
+      !Expect(text, L'-') || !ReadDigits(text, 2, &t.wDay) ||
+      !(Expect(text, L' ') || Expect(text, L'T')) || !ReadDigits(text, 2, &t.wHour) ||
+      !Expect(text, L':') || !ReadDigits(text, 2, &t.wMinute) || !Expect(text, L':') ||
+      !ReadDigits(text, 2, &t.wSecond)) {
+    return false;
+  }
+  if (*text == L'.' && !(++text, ReadDigits(text, 3, &t.wMilliseconds))) {
+    return false;
+  }
+  ULONGLONG ticks = *text == 0 ? SystemTimeToTicks(t) : 0;
+  if (ticks == 0) {
+    return false;
+  }
+  TicksToSystemTime(ticks, time);  // fills in the day of the week
+  return true;
+}
+
+// `text` holds at least 24 characters.
+static void FormatLocalTime(const SYSTEMTIME& t, wchar_t* text) {
+  wsprintfW(text, L"%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour,
+            t.wMinute, t.wSecond, t.wMilliseconds);
+}
+
+static bool ClockFrozen(HKEY key) {
+  return ReadDeviceNumberOr(key, L"ClockFrozen", 0) != 0;
+}
+
+// Machine milliseconds since the value was set. A value set from a shell
+// carries no stamp; the first reader stamps it, so it runs on from there.
+static DWORD SinceSet(HKEY key, const wchar_t* stampName) {
+  DWORD now = GetTickCount();
+  ULONGLONG stamp;
+  if (!ReadDeviceNumber(key, stampName, &stamp)) {
+    WriteDeviceDword(key, stampName, now);
+    return 0;
+  }
+  return now - (DWORD)stamp;
+}
+
+static DWORD SimTickCount() {
+  HKEY key = DeviceKey();
+  bool frozen = ClockFrozen(key);
+  ULONGLONG tick;
+  if (!ReadDeviceNumber(key, L"TickCount", &tick)) {
+    return GetTickCount();
+  }
+  return frozen ? (DWORD)tick : (DWORD)tick + SinceSet(key, L"TickSetAt");
+}
+
+static void SimLocalTime(SYSTEMTIME* time) {
+  HKEY key = DeviceKey();
+  bool frozen = ClockFrozen(key);
+  wchar_t text[40];
+  SYSTEMTIME set;
+  if (!ReadDeviceString(key, L"LocalTime", text, 40) || !ParseLocalTime(text, &set)) {
+    GetLocalTime(time);
+    return;
+  }
+  if (frozen) {
+    *time = set;
+    return;
+  }
+  TicksToSystemTime(SystemTimeToTicks(set) + SinceSet(key, L"LocalTimeSetAt") * fileTimePerMs,
+                    time);
+}
+
+void SimSetTickCount(DWORD tick) {
+  HKEY key = DeviceKey();
+  WriteDeviceDword(key, L"TickCount", tick);
+  WriteDeviceDword(key, L"TickSetAt", GetTickCount());
+}
+
+void SimSetLocalTime(const SYSTEMTIME& time) {
+  wchar_t text[40];
+  FormatLocalTime(time, text);
+  HKEY key = DeviceKey();
+  WriteDeviceString(key, L"LocalTime", text);
+  WriteDeviceDword(key, L"LocalTimeSetAt", GetTickCount());
+}
+
+void SimSetClockRunning(bool running) {
+  HKEY key = DeviceKey();
+  if (running == !ClockFrozen(key)) {
+    return;
+  }
+  // Freezing keeps the reading of this moment; thawing runs on from it.
+  DWORD tick = SimTickCount();
+  SYSTEMTIME time;
+  SimLocalTime(&time);
+  SimSetTickCount(tick);
+  SimSetLocalTime(time);
+  WriteDeviceDword(key, L"ClockFrozen", running ? 0 : 1);
+}
+
+void SimAdvanceClock(DWORD milliseconds) {
+  DWORD tick = SimTickCount();
+  SYSTEMTIME time;
+  SimLocalTime(&time);
+  TicksToSystemTime(SystemTimeToTicks(time) + milliseconds * fileTimePerMs, &time);
+  SimSetTickCount(tick + milliseconds);
+  SimSetLocalTime(time);
+}
+
+// --- Power --------------------------------------------------------------------
+
+static BYTE BatteryFlagFor(BYTE acLine, BYTE percent) {
+  if (percent == BATTERY_PERCENTAGE_UNKNOWN) {
+    return BATTERY_FLAG_UNKNOWN;
+  }
+  BYTE flag = percent <= 5 ? BATTERY_FLAG_CRITICAL
+                           : (percent < 33 ? BATTERY_FLAG_LOW : BATTERY_FLAG_HIGH);
+  if (acLine == AC_LINE_ONLINE && percent < 100) {
+    flag |= BATTERY_FLAG_CHARGING;
+  }
+  return flag;
+}
+
+static DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
+  HKEY key = DeviceKey();
+  SYSTEM_POWER_STATUS_EX2 s = {};
+  s.ACLineStatus = (BYTE)ReadDeviceNumberOr(key, L"ACLineStatus", defaultAcLine);
+  s.BatteryLifePercent = (BYTE)ReadDeviceNumberOr(key, L"BatteryPercent", defaultBatteryPercent);
+  s.BatteryFlag = BatteryFlagFor(s.ACLineStatus, s.BatteryLifePercent);
+  s.BatteryLifeTime = (DWORD)ReadDeviceNumberOr(key, L"BatteryLifeTime", defaultBatteryLifeTime);
+  s.BatteryFullLifeTime = BATTERY_LIFE_UNKNOWN;
+  s.BackupBatteryFlag = BATTERY_FLAG_HIGH;
+  s.BackupBatteryLifePercent = 100;
+  s.BackupBatteryLifeTime = BATTERY_LIFE_UNKNOWN;
+  s.BackupBatteryFullLifeTime = BATTERY_LIFE_UNKNOWN;
+  s.BatteryVoltage = (DWORD)ReadDeviceNumberOr(key, L"BatteryVoltage", defaultBatteryVoltage);
+  s.BatteryChemistry = BATTERY_CHEMISTRY_LION;
+  DWORD bytes = (DWORD)ReadDeviceNumberOr(key, L"PowerQueryBytes", soundPowerQueryBytes);
+  if (bytes > sizeof(s)) {
+    bytes = sizeof(s);
+  }
+  if (bytes > length) {
+    bytes = length;
+  }
+  CopyMemory(status, &s, bytes);
+  if (bytes == 0) {
+    SetLastError(ERROR_GEN_FAILURE);
+  }
+  return bytes;
+}
+
+void SimSetPower(BYTE acLineStatus, BYTE batteryPercent, DWORD lifeTimeSeconds,
+                 DWORD voltageMillivolts) {
+  HKEY key = DeviceKey();
+  WriteDeviceDword(key, L"ACLineStatus", acLineStatus);
+  WriteDeviceDword(key, L"BatteryPercent", batteryPercent);
+  WriteDeviceDword(key, L"BatteryLifeTime", lifeTimeSeconds);
+  WriteDeviceDword(key, L"BatteryVoltage", voltageMillivolts);
+}
+
+void SimSetPowerQueryBytes(DWORD bytes) {
+  WriteDeviceDword(DeviceKey(), L"PowerQueryBytes", bytes);
+}
+
+// --- Object store and program memory -------------------------------------------
+
+static BOOL SimStoreInformation(STORE_INFORMATION* info) {
+  HKEY key = DeviceKey();
+  if (ReadDeviceNumberOr(key, L"StoreQueryFails", 0)) {
+    SetLastError(ERROR_GEN_FAILURE);
+    return FALSE;
+  }
+  info->dwStoreSize = (DWORD)ReadDeviceNumberOr(key, L"StoreSize", defaultStoreSize);
+  info->dwFreeSize = (DWORD)ReadDeviceNumberOr(key, L"StoreFree", defaultStoreFree);
+  return TRUE;
+}
+
+static void SimMemoryStatus(MEMORYSTATUS* status) {
+  HKEY key = DeviceKey();
+  ULONGLONG total = ReadDeviceNumberOr(key, L"MemoryTotal", defaultMemoryTotal);
+  ULONGLONG avail = ReadDeviceNumberOr(key, L"MemoryAvail", defaultMemoryAvail);
+  status->dwMemoryLoad = total && avail <= total ? (DWORD)(100 - avail * 100 / total) : 0;
+  status->dwTotalPhys = (SIZE_T)total;
+  status->dwAvailPhys = (SIZE_T)avail;
+  status->dwTotalPageFile = 0;
+  status->dwAvailPageFile = 0;
+  // A CE process lives in a 32 MB slot.
+  status->dwTotalVirtual = 32 << 20;
+  status->dwAvailVirtual = 32 << 20;
+}
+
+void SimSetStore(DWORD storeSize, DWORD freeSize) {
+  HKEY key = DeviceKey();
+  WriteDeviceDword(key, L"StoreSize", storeSize);
+  WriteDeviceDword(key, L"StoreFree", freeSize);
+}
+
+void SimSetStoreQueryFails(bool fails) {
+  WriteDeviceDword(DeviceKey(), L"StoreQueryFails", fails ? 1 : 0);
+}
+
+void SimSetProgramMemory(ULONGLONG totalPhys, ULONGLONG availPhys) {
+  HKEY key = DeviceKey();
+  WriteDeviceQword(key, L"MemoryTotal", totalPhys);
+  WriteDeviceQword(key, L"MemoryAvail", availPhys);
+}
+
+// --- Storage cards ----------------------------------------------------------------
+// Each card is a subkey Cards\<n>; cards enumerate in ascending n.
+
+static bool CardNumber(const wchar_t* subkey, DWORD* number) {
+  DWORD n = 0;
+  if (!*subkey) {
+    return false;
+  }
+  for (; *subkey; subkey++) {
+    if (*subkey < L'0' || *subkey > L'9' || n > 100000000) {
+      return false;
+    }
+    n = n * 10 + (*subkey - L'0');
+  }
+  *number = n;
+  return n > 0;
+}
+
+static void CardName(HKEY card, wchar_t* name) {
+  if (!ReadDeviceString(card, L"Name", name, MAX_PATH) || !name[0]) {
+    lstrcpyW(name, defaultCardName);
+  }
+}
+
+// Calls visit(number, cardKey) for each card until it returns true.
+template <typename Visit>
+static bool ForEachCard(Visit visit) {
+  HKEY cards = OpenDeviceSubkey(L"Cards");
+  if (!cards) {
+    return false;
+  }
+  bool stopped = false;
+  wchar_t subkey[32];
+  for (DWORD i = 0; !stopped; i++) {
+    DWORD chars = 32;
+    LONG result = RegEnumKeyExW(cards, i, subkey, &chars, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_MORE_DATA) {
+      continue;
+    }
+    if (result != ERROR_SUCCESS) {
+      break;
+    }
+    DWORD number;
+    if (!CardNumber(subkey, &number)) {
+      continue;
+    }
+    HKEY card;
+    if (RegOpenKeyExW(cards, subkey, 0, KEY_READ | KEY_WRITE, &card) != ERROR_SUCCESS) {
+      continue;
+    }
+    stopped = visit(number, card);
+    RegCloseKey(card);
+  }
+  RegCloseKey(cards);
+  return stopped;
+}
+
+static bool SimNextCard(DWORD* position, wchar_t* name) {
+  DWORD best = 0;
+  ForEachCard([&](DWORD number, HKEY card) {
+    if (number > *position && (best == 0 || number < best)) {
+      best = number;
+      CardName(card, name);
+    }
+    return false;
+  });
+  if (best == 0) {
+    return false;
+  }
+  *position = best;
+  return true;
+}
+
+// CE paths may start with a backslash ("\Storage Card"); a trailing one is allowed.
+static bool SameCardName(const wchar_t* path, const wchar_t* name) {
+  if (*path == L'\\' || *path == L'/') {
+    path++;
+  }
+  int length = lstrlenW(name);
+  if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, name, length) !=
+      CSTR_EQUAL) {
+    return false;
+  }
+  path += length;
+  return path[0] == 0 || ((path[0] == L'\\' || path[0] == L'/') && path[1] == 0);
+}
+
+// The card whose name was asked for last, tried first: a paint asks for the
+// same card again and again.
+static DWORD lastCardNumber;
+
+static bool OpenCardByName(const wchar_t* path, HKEY* card) {
+  wchar_t name[MAX_PATH];
+  if (lastCardNumber) {
+    wchar_t subkey[40];
+    wsprintfW(subkey, L"Cards\\%u", lastCardNumber);
+    *card = OpenDeviceSubkey(subkey);
+    if (*card) {
+      CardName(*card, name);
+      if (SameCardName(path, name)) {
+        return true;
+      }
+      RegCloseKey(*card);
+    }
+  }
+  *card = nullptr;
+  return ForEachCard([&](DWORD number, HKEY candidate) {
+    CardName(candidate, name);
+    if (!SameCardName(path, name)) {
+      return false;
+    }
+    lastCardNumber = number;
+    return RegOpenKeyExW(candidate, nullptr, 0, KEY_READ | KEY_WRITE, card) == ERROR_SUCCESS;
+  });
+}
+
+static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller,
+                             PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes) {
+  HKEY card;
+  if (!OpenCardByName(path, &card)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  BOOL ok = FALSE;
+  if (ReadDeviceNumberOr(card, L"QueryFails", 0)) {
+    SetLastError(ERROR_NOT_READY);
+  } else {
+    ULONGLONG total = ReadDeviceNumberOr(card, L"TotalBytes", defaultCardTotal);
+    ULONGLONG free = ReadDeviceNumberOr(card, L"FreeBytes", defaultCardFree);
+    if (freeToCaller) {
+      freeToCaller->QuadPart = free;
+    }
+    if (totalBytes) {
+      totalBytes->QuadPart = total;
+    }
+    if (totalFreeBytes) {
+      totalFreeBytes->QuadPart = free;
+    }
+    ok = TRUE;
+  }
+  RegCloseKey(card);
+  return ok;
+}
+
+void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) {
+  HKEY card;
+  if (!OpenCardByName(name, &card)) {
+    DWORD last = 0;
+    ForEachCard([&](DWORD number, HKEY) {
+      if (number > last) {
+        last = number;
+      }
+      return false;
+    });
+    wchar_t subkey[40];
+    wsprintfW(subkey, SIM_DEVICE_KEY L"\\Cards\\%u", last + 1);
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                        &card, nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    WriteDeviceString(card, L"Name", name);
+  }
+  WriteDeviceQword(card, L"TotalBytes", totalBytes);
+  WriteDeviceQword(card, L"FreeBytes", freeBytes);
+  RegCloseKey(card);
+}
+
+bool SimRemoveCard(const wchar_t* name) {
+  HKEY card;
+  if (!OpenCardByName(name, &card)) {
+    return false;
+  }
+  RegCloseKey(card);
+  wchar_t subkey[40];
+  wsprintfW(subkey, L"Cards\\%u", lastCardNumber);
+  return RegDeleteTreeW(DeviceKey(), subkey) == ERROR_SUCCESS;
+}
+
+void SimRemoveAllCards() {
+  RegDeleteTreeW(DeviceKey(), L"Cards");
+}
+
+void SimSetCardQueryFails(const wchar_t* name, bool fails) {
+  HKEY card;
+  if (OpenCardByName(name, &card)) {
+    WriteDeviceDword(card, L"QueryFails", fails ? 1 : 0);
+    RegCloseKey(card);
+  }
+}
+
+// --- Reset --------------------------------------------------------------------------
+
+void SimResetDevice() {
+  HKEY key = DeviceKey();
+  // Empties the key but keeps it, so the handles other processes keep stay good.
+  RegDeleteTreeW(key, nullptr);
+  SimSetPower(defaultAcLine, defaultBatteryPercent, defaultBatteryLifeTime,
+              defaultBatteryVoltage);
+  SimSetPowerQueryBytes(soundPowerQueryBytes);
+  SimSetStore(defaultStoreSize, defaultStoreFree);
+  SimSetStoreQueryFails(false);
+  SimSetProgramMemory(defaultMemoryTotal, defaultMemoryAvail);
+  WriteDeviceDword(key, L"ClockFrozen", 1);
+  SimSetTickCount(resetTickCount);
+  WriteDeviceString(key, L"LocalTime", resetLocalTime);
+  WriteDeviceDword(key, L"LocalTimeSetAt", GetTickCount());
+  SimSetWakeupRefusals(0);
+}
+
+const DeviceBackend SimulatedDeviceBackend = {
+    SimTickCount,     SimLocalTime, SimMemoryStatus, SimStoreInformation, SimPowerStatus,
+    SimNextCard,      SimDiskFreeSpace,
+};

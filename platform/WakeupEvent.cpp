@@ -1,0 +1,171 @@
+// Wake-up registrations (CeRunAppAtEvent) and the wake-up event itself. The
+// registrations are kept in the device key, value WakeupPrograms (REG_MULTI_SZ,
+// in registration order), for both devices, so every process shares them.
+#define CE_PLATFORM_IMPLEMENTATION
+#include "WakeupEvent.h"
+
+#include "CeApi.h"
+#include "DeviceRegistry.h"
+#include "SimulatedDevice.h"
+
+static const wchar_t programsValue[] = L"WakeupPrograms";
+
+// A REG_MULTI_SZ read into a heap block: strings one after another, ending
+// with an empty one. Never nullptr unless memory runs out.
+static wchar_t* ReadPrograms() {
+  HKEY key = DeviceKey();
+  DWORD type = 0, size = 0;
+  wchar_t* list = nullptr;
+  for (int attempt = 0; attempt < 3; attempt++) {
+    if (RegQueryValueExW(key, programsValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_MULTI_SZ) {
+      size = 0;
+    }
+    // Room for two terminators whatever the stored value lacks.
+    DWORD chars = size / sizeof(wchar_t) + 2;
+    list = (wchar_t*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, chars * sizeof(wchar_t));
+    if (!list || size == 0) {
+      return list;
+    }
+    DWORD got = size;
+    if (RegQueryValueExW(key, programsValue, nullptr, &type, (BYTE*)list, &got) ==
+        ERROR_SUCCESS) {
+      return list;
+    }
+    // The value grew in between: try again with its new size.
+    HeapFree(GetProcessHeap(), 0, list);
+    list = nullptr;
+  }
+  return list;
+}
+
+static bool SameProgram(const wchar_t* a, const wchar_t* b) {
+  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
+}
+
+// Writes `list` without `remove` (if given) and with `add` appended (if given
+// and not yet there).
+static bool WritePrograms(const wchar_t* list, const wchar_t* remove, const wchar_t* add) {
+  DWORD chars = 2;
+  for (const wchar_t* p = list; *p; p += lstrlenW(p) + 1) {
+    chars += lstrlenW(p) + 1;
+  }
+  if (add) {
+    chars += lstrlenW(add) + 1;
+  }
+  wchar_t* out = (wchar_t*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, chars * sizeof(wchar_t));
+  if (!out) {
+    return false;
+  }
+  wchar_t* end = out;
+  for (const wchar_t* p = list; *p; p += lstrlenW(p) + 1) {
+    if (remove && SameProgram(p, remove)) {
+      continue;
+    }
+    if (add && SameProgram(p, add)) {
+      add = nullptr;  // already registered: keep its place
+    }
+    lstrcpyW(end, p);
+    end += lstrlenW(p) + 1;
+  }
+  if (add) {
+    lstrcpyW(end, add);
+    end += lstrlenW(add) + 1;
+  }
+  *end++ = 0;
+  HKEY key = DeviceKey();
+  LONG result = end - out == 1
+                    ? RegDeleteValueW(key, programsValue)
+                    : RegSetValueExW(key, programsValue, 0, REG_MULTI_SZ, (const BYTE*)out,
+                                     (DWORD)((end - out) * sizeof(wchar_t)));
+  HeapFree(GetProcessHeap(), 0, out);
+  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+// Fault of the simulated device: takes one pending refusal if there is one.
+static bool TakeRefusal() {
+  if (CurrentDeviceKind() != DeviceKind::Simulated) {
+    return false;
+  }
+  HKEY key = DeviceKey();
+  ULONGLONG refusals = ReadDeviceNumberOr(key, L"WakeupRefusals", 0);
+  if (refusals == 0) {
+    return false;
+  }
+  WriteDeviceDword(key, L"WakeupRefusals", (DWORD)(refusals - 1));
+  return true;
+}
+
+BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
+  if (!appName || !appName[0] || lstrlenW(appName) >= MAX_PATH) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (event != NOTIFICATION_EVENT_NONE && event != NOTIFICATION_EVENT_WAKEUP) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  if (event == NOTIFICATION_EVENT_WAKEUP && TakeRefusal()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  wchar_t* list = ReadPrograms();
+  if (!list) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+  }
+  bool ok = event == NOTIFICATION_EVENT_NONE ? WritePrograms(list, appName, nullptr)
+                                             : WritePrograms(list, nullptr, appName);
+  HeapFree(GetProcessHeap(), 0, list);
+  if (!ok) {
+    SetLastError(ERROR_GEN_FAILURE);
+  }
+  return ok;
+}
+
+void SimSetWakeupRefusals(DWORD count) {
+  WriteDeviceDword(DeviceKey(), L"WakeupRefusals", count);
+}
+
+int SimWakeupRegistrations(wchar_t (*paths)[MAX_PATH], int max) {
+  wchar_t* list = ReadPrograms();
+  int count = 0;
+  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1, count++) {
+    if (paths && count < max) {
+      lstrcpynW(paths[count], p, MAX_PATH);
+    }
+  }
+  if (list) {
+    HeapFree(GetProcessHeap(), 0, list);
+  }
+  return count;
+}
+
+int FireWakeupEvent(HANDLE* processes, int max) {
+  wchar_t* list = ReadPrograms();
+  int started = 0;
+  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1) {
+    // MinGW's start-up code drops the first token as the program's name, so
+    // the program sees "AppRunAfterWakeup" as its command line, as on CE.
+    wchar_t commandLine[MAX_PATH + 32];
+    wsprintfW(commandLine, L"\"%s\" AppRunAfterWakeup", p);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(p, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+      continue;
+    }
+    CloseHandle(process.hThread);
+    if (processes && started < max) {
+      processes[started] = process.hProcess;
+    } else {
+      CloseHandle(process.hProcess);
+    }
+    started++;
+  }
+  if (list) {
+    HeapFree(GetProcessHeap(), 0, list);
+  }
+  return started;
+}

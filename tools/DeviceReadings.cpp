@@ -1,0 +1,61 @@
+// Prints what the strip would show: the device's readings as DeviceStatus
+// delivers them, from the device chosen by CE_DEVICE (simulated by default).
+#include <stdio.h>
+
+#include "CeApi.h"
+#include "DeviceStatus.h"
+#include "SimulatedDevice.h"
+
+static void PrintWide(const wchar_t* text) {
+  char utf8[MAX_PATH * 3];
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), nullptr, nullptr);
+  fputs(utf8, stdout);
+}
+
+static unsigned long long Megabytes(ULONGLONG bytes) {
+  return bytes >> 20;
+}
+
+int main() {
+  DeviceStatus status;
+  printf("Device: %s\n", CurrentDeviceKind() == DeviceKind::Live ? "live" : "simulated");
+
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  printf("Local time: %04u-%02u-%02u %02u:%02u:%02u, tick count %lu ms\n", now.wYear, now.wMonth,
+         now.wDay, now.wHour, now.wMinute, now.wSecond, (unsigned long)GetTickCount());
+
+  bool acOnline = false;
+  int percent = 0, voltage = 0;
+  if (status.PowerStatus(&acOnline, &percent, &voltage)) {
+    printf("Battery: %d%%, %s, %d mV\n", percent, acOnline ? "on mains power" : "on battery",
+           voltage);
+  } else {
+    printf("Battery: power status unknown (percent %d)\n", percent);
+  }
+  int hours = 0, minutes = 0, seconds = 0;
+  if (status.BatteryTime(&hours, &minutes, &seconds)) {
+    printf("Battery time left: %d:%02d:%02d\n", hours, minutes, seconds);
+  } else {
+    printf("Battery time left: unknown\n");
+  }
+
+  printf("Memory: %llu MB free of %llu MB (object store and program memory)\n",
+         Megabytes(status.MemoryFreeBytes()), Megabytes(status.MemoryTotalBytes()));
+
+  if (!status.FindFirstCard()) {
+    printf("Storage cards: none\n");
+  }
+  for (bool more = status.CardIndex() > 0; more; more = status.FindNextCard()) {
+    printf("Storage card %d: ", status.CardIndex());
+    PrintWide(status.CardName());
+    BOOL found = FALSE;
+    ULONGLONG total = status.CardTotalBytes(&found);
+    if (found) {
+      printf(", %llu MB free of %llu MB\n", Megabytes(status.CardFreeBytes()), Megabytes(total));
+    } else {
+      printf(", size unknown\n");
+    }
+  }
+  return 0;
+}
