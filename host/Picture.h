@@ -1,0 +1,36 @@
+// Pictures of the strip: captured from a window, magnified, written and read
+// as PNG and written as animated GIF through the platform's imaging codecs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// 32-bit pixels, top row first, each 0x00RRGGBB (BGRX in memory).
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<DWORD> pixels;
+
+  DWORD At(int x, int y) const { return pixels[(size_t)y * width + x]; }
+};
+
+// Copies what the window's client area shows now, from its device context.
+bool CapturePicture(HWND window, Picture* picture);
+// Copies a rectangle of the screen (for windows of other programs).
+bool CaptureScreenRect(const RECT& rect, Picture* picture);
+// Whole-number magnification, each pixel becoming a scale x scale block.
+Picture MagnifyPicture(const Picture& picture, int scale);
+
+// PNG in 32bppBGR. Errors come back as a sentence in `error`.
+bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error);
+bool ReadPng(const wchar_t* path, Picture* picture, std::wstring* error);
+
+// An animated GIF that loops forever, one frame per picture (all of the same
+// size), each shown for `delayMs`.
+bool WriteAnimatedGif(const wchar_t* path, const std::vector<Picture>& frames, int delayMs,
+                      std::wstring* error);
+
+// First differing pixel, or false when the pictures are identical.
+bool FirstDifference(const Picture& a, const Picture& b, int* x, int* y);

@@ -1,0 +1,362 @@
+// The Today window and the shell's side of the item protocol.
+#include "TodayShell.h"
+
+#include <stdio.h>
+
+#include "CeApi.h"  // the device's local time for the header
+#include "WakeupEvent.h"
+
+TodayShellRecord TodayShell;
+
+namespace {
+
+const wchar_t todayClass[] = L"DesktopExplorerWindow";
+const UINT_PTR refreshTimer = 1;
+
+enum MenuCommand { CmdOptions = 100, CmdSuspendResume, CmdRefresh, CmdExit };
+
+// Background: a vertical gradient from a light blue under the header to white,
+// with a dark blue header band.
+const COLORREF gradientTop = RGB(0xB4, 0xCC, 0xEE);
+const COLORREF gradientBottom = RGB(0xFF, 0xFF, 0xFF);
+const COLORREF headerColor = RGB(0x1E, 0x46, 0x8C);
+
+BYTE Blend(BYTE a, BYTE b, int num, int den) { return (BYTE)(a + (b - a) * num / den); }
+
+// Paints the background of a rectangle of the Today window's client area
+// into `dc` at (destX, destY), one exact pixel per point.
+void PaintBackground(HDC dc, int destX, int destY, const RECT& area) {
+  int w = area.right - area.left, h = area.bottom - area.top;
+  if (w <= 0 || h <= 0) return;
+  DWORD* bits = (DWORD*)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)w * h * 4);
+  if (!bits) return;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      COLORREF c = TodayBackgroundAt(area.left + x, area.top + y);
+      bits[y * w + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+    }
+  }
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  SetDIBitsToDevice(dc, destX, destY, w, h, 0, 0, 0, h, bits, &bi, DIB_RGB_COLORS);
+  HeapFree(GetProcessHeap(), 0, bits);
+}
+
+void PaintHeader(HDC dc) {
+  static const wchar_t* days[] = {L"Sunday", L"Monday", L"Tuesday", L"Wednesday",
+                                  L"Thursday", L"Friday", L"Saturday"};
+  static const wchar_t* months[] = {L"January", L"February", L"March", L"April",
+                                    L"May", L"June", L"July", L"August",
+                                    L"September", L"October", L"November", L"December"};
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  wchar_t text[64];
+  _snwprintf(text, 63, L"%ls, %ls %d, %d", days[now.wDayOfWeek % 7],
+             months[(now.wMonth + 11) % 12], now.wDay, now.wYear);
+  text[63] = 0;
+  RECT band = {0, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
+  RECT textRect = {6, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
+  int oldMode = SetBkMode(dc, TRANSPARENT);
+  COLORREF oldColor = SetTextColor(dc, RGB(255, 255, 255));
+  PaintBackground(dc, 0, 0, band);
+  DrawTextW(dc, text, -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SetTextColor(dc, oldColor);
+  SetBkMode(dc, oldMode);
+}
+
+// Paints the Today background for the item: the rectangle is in the item's
+// client coordinates, so it is shifted by the item's place in the Today window.
+void DrawWatermark(const TODAYDRAWWATERMARKINFO* info) {
+  if (!info || !info->hdc) return;
+  POINT origin = {0, 0};
+  if (info->hwnd) MapWindowPoints(info->hwnd, TodayShell.today, &origin, 1);
+  RECT area = info->rc;
+  OffsetRect(&area, origin.x, origin.y);
+  PaintBackground(info->hdc, info->rc.left, info->rc.top, area);
+}
+
+void LayOutItem() {
+  if (!TodayShell.itemWindow) return;
+  SetWindowPos(TodayShell.itemWindow, nullptr, 0, TODAY_HEADER_HEIGHT, TODAY_WIDTH,
+               (int)TodayShell.item.cyp, SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(TodayShell.itemWindow, nullptr, TRUE);
+  ++TodayShell.layouts;
+}
+
+LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) ++TodayShell.itemPaints;
+  return CallWindowProcW(TodayShell.itemWindowProc, window, message, wParam, lParam);
+}
+
+void SuspendAndResume() {
+  KillTimer(TodayShell.today, refreshTimer);
+  int started = FireWakeupAndWait(30000);
+  if (started < 0) fprintf(stderr, "TodayHost: a wake-up program did not finish in 30 s\n");
+  SetTimer(TodayShell.today, refreshTimer, TodayShell.intervalMs, nullptr);
+}
+
+void ShowMenu(int x, int y) {
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, CmdOptions, L"&Options...\tO");
+  AppendMenuW(menu, MF_STRING, CmdSuspendResume, L"&Suspend and resume\tS");
+  AppendMenuW(menu, MF_STRING, CmdRefresh, L"&Refresh query\tR");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, CmdExit, L"E&xit\tEsc");
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, x, y, 0, TodayShell.today, nullptr);
+  DestroyMenu(menu);
+}
+
+void RunCommand(int command) {
+  switch (command) {
+    case CmdOptions: ShowItemOptions(); break;
+    case CmdSuspendResume: SuspendAndResume(); break;
+    case CmdRefresh: QueryTodayItem(); break;
+    case CmdExit: DestroyWindow(TodayShell.today); break;
+  }
+}
+
+LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case TODAYM_GETCOLOR:
+      if (wParam == TODAYCOLOR_TEXT) return TodayShell.textColor;
+      if (wParam == TODAYCOLOR_HIGHLIGHT) return RGB(0x1E, 0x46, 0x8C);
+      if (wParam == TODAYCOLOR_HIGHLIGHTEDTEXT) return RGB(255, 255, 255);
+      return 0;
+    case TODAYM_DRAWWATERMARK:
+      DrawWatermark((const TODAYDRAWWATERMARKINFO*)lParam);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window, &ps);
+      PaintBackground(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint);
+      PaintHeader(dc);
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_TIMER:
+      if (wParam == refreshTimer) {
+        QueryTodayItem();
+        InvalidateTodayHeader();
+      }
+      return 0;
+    case WM_ENTERIDLE:
+      if (wParam == MSGF_DIALOGBOX && TodayShell.optionsIdle) {
+        TodayShell.optionsIdle((HWND)lParam);
+      }
+      return 0;
+    case WM_CONTEXTMENU:
+      if (TodayShell.interactive) {
+        int x = (short)LOWORD(lParam), y = (short)HIWORD(lParam);
+        if (x == -1 && y == -1) x = y = 40;
+        ShowMenu(x, y);
+      }
+      return 0;
+    case WM_RBUTTONUP: {
+      POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+      ClientToScreen(window, &pt);
+      SendMessageW(window, WM_CONTEXTMENU, (WPARAM)window, MAKELPARAM(pt.x, pt.y));
+      return 0;
+    }
+    case WM_COMMAND:
+      RunCommand(LOWORD(wParam));
+      return 0;
+    case WM_KEYDOWN:
+      if (!TodayShell.interactive) break;
+      if (wParam == 'O') RunCommand(CmdOptions);
+      else if (wParam == 'S') RunCommand(CmdSuspendResume);
+      else if (wParam == 'R') RunCommand(CmdRefresh);
+      else if (wParam == VK_ESCAPE) RunCommand(CmdExit);
+      return 0;
+    case WM_DESTROY:
+      KillTimer(window, refreshTimer);
+      UnloadTodayItem();
+      TodayShell.today = nullptr;
+      if (TodayShell.interactive) PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+COLORREF TodayBackgroundAt(int x, int y) {
+  (void)x;
+  if (y < TODAY_HEADER_HEIGHT) return headerColor;
+  int num = y - TODAY_HEADER_HEIGHT, den = TODAY_HEIGHT - TODAY_HEADER_HEIGHT - 1;
+  if (num > den) num = den;
+  return RGB(Blend(GetRValue(gradientTop), GetRValue(gradientBottom), num, den),
+             Blend(GetGValue(gradientTop), GetGValue(gradientBottom), num, den),
+             Blend(GetBValue(gradientTop), GetBValue(gradientBottom), num, den));
+}
+
+bool CreateTodayWindow(HINSTANCE instance, bool framed) {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = TodayWindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
+  wc.lpszClassName = todayClass;
+  RegisterClassW(&wc);
+
+  DWORD style = WS_POPUP | WS_CLIPCHILDREN;
+  DWORD exStyle = 0;
+  if (framed) style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  else exStyle |= WS_EX_TOPMOST;  // nothing may cover the pictures taken of it
+  // The client area goes to screen x 0 (see TodayShell.h).
+  RECT rc = {0, 0, TODAY_WIDTH, TODAY_HEIGHT};
+  AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+  TodayShell.today = CreateWindowExW(exStyle, todayClass, L"Today", style, rc.left, 0,
+                                     rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr,
+                                     instance, nullptr);
+  return TodayShell.today != nullptr;
+}
+
+void ShowToday() {
+  ShowWindow(TodayShell.today, TodayShell.interactive ? SW_SHOW : SW_SHOWNOACTIVATE);
+  UpdateWindow(TodayShell.today);
+  if (TodayShell.interactive) {
+    SetTimer(TodayShell.today, refreshTimer, TodayShell.intervalMs, nullptr);
+  }
+}
+
+void DestroyTodayWindow() {
+  if (TodayShell.today) DestroyWindow(TodayShell.today);
+}
+
+bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize) {
+  HMODULE module = LoadLibraryW(dllPath);
+  if (!module) {
+    _snwprintf(error, errorSize - 1, L"cannot load the item library %ls (error %lu)", dllPath,
+               GetLastError());
+    error[errorSize - 1] = 0;
+    return false;
+  }
+  auto init = (PFNCUSTOMINITIALIZEITEM)(void*)GetProcAddress(
+      module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM));
+  auto options = (PFNCUSTOMOPTIONSDLGPROC)(void*)GetProcAddress(
+      module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC));
+  if (!init) {
+    _snwprintf(error, errorSize - 1, L"%ls has no export ordinal 240", dllPath);
+    error[errorSize - 1] = 0;
+    FreeLibrary(module);
+    return false;
+  }
+  TodayShell.itemModule = module;
+  TodayShell.initializeItem = init;
+  TodayShell.optionsDialogProc = options;
+
+  TODAYLISTITEM& item = TodayShell.item;
+  ZeroMemory(&item, sizeof item);
+  lstrcpynW(item.szName, L"Quorvane", 32);
+  item.tlit = tlitCustom;
+  item.fEnabled = TRUE;
+  item.fOptions = options != nullptr;
+  lstrcpynW(item.szDLLPath, dllPath, MAX_PATH);
+  item.hinstDLL = module;
+
+  HWND window = init(&item, TodayShell.today);
+  if (!window) {
+    _snwprintf(error, errorSize - 1, L"the item created no window");
+    error[errorSize - 1] = 0;
+    FreeLibrary(module);
+    TodayShell.itemModule = nullptr;
+    return false;
+  }
+  item.hwndCustom = window;
+  TodayShell.itemWindow = window;
+  TodayShell.itemWindowProc =
+      (WNDPROC)SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)CountingItemProc);
+  // The shell asks at once; the item's TRUE makes it lay the item out.
+  QueryTodayItem();
+  return true;
+}
+
+void UnloadTodayItem() {
+  if (!TodayShell.itemModule) return;
+  if (TodayShell.itemWindow && IsWindow(TodayShell.itemWindow)) {
+    SendMessageW(TodayShell.itemWindow, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&TodayShell.item, 0);
+    DestroyWindow(TodayShell.itemWindow);
+  }
+  TodayShell.itemWindow = nullptr;
+  FreeLibrary(TodayShell.itemModule);
+  TodayShell.itemModule = nullptr;
+}
+
+BOOL QueryTodayItem() {
+  if (!TodayShell.itemWindow) return FALSE;
+  ++TodayShell.queries;
+  BOOL changed = (BOOL)SendMessageW(TodayShell.itemWindow, WM_TODAYCUSTOM_QUERYREFRESHCACHE,
+                                    (WPARAM)&TodayShell.item, 0);
+  if (changed) {
+    ++TodayShell.trueAnswers;
+    LayOutItem();
+  }
+  return changed;
+}
+
+INT_PTR ShowItemOptions() {
+  if (!TodayShell.itemModule || !TodayShell.optionsDialogProc) return -1;
+  return DialogBoxParamW(TodayShell.itemModule, MAKEINTRESOURCEW(500), TodayShell.today,
+                         (DLGPROC)TodayShell.optionsDialogProc, 0);
+}
+
+void InvalidateTodayHeader() {
+  RECT band = {0, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
+  if (TodayShell.today) InvalidateRect(TodayShell.today, &band, FALSE);
+}
+
+void PumpMessages() {
+  MSG msg;
+  for (int i = 0; i < 100000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage((int)msg.wParam);
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// Real time here (GetTickCount64 is not routed to the device's clock).
+bool WaitPumping(HANDLE handle, DWORD timeoutMs) {
+  ULONGLONG start = GetTickCount64();
+  for (;;) {
+    DWORD passed = (DWORD)(GetTickCount64() - start);
+    if (passed >= timeoutMs) return false;
+    DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs - passed, QS_ALLINPUT);
+    if (r == WAIT_OBJECT_0) {
+      PumpMessages();
+      return true;
+    }
+    if (r == WAIT_OBJECT_0 + 1) PumpMessages();
+    else if (r != WAIT_TIMEOUT) return false;
+  }
+}
+
+void SleepPumping(DWORD ms) {
+  ULONGLONG start = GetTickCount64();
+  for (;;) {
+    PumpMessages();
+    DWORD passed = (DWORD)(GetTickCount64() - start);
+    if (passed >= ms) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - passed, QS_ALLINPUT);
+  }
+}
+
+int FireWakeupAndWait(DWORD timeoutMs) {
+  HANDLE processes[16];
+  int started = FireWakeupEvent(processes, 16);
+  int kept = started < 16 ? started : 16;
+  bool allEnded = true;
+  for (int i = 0; i < kept; ++i) {
+    if (!WaitPumping(processes[i], timeoutMs)) allEnded = false;
+    CloseHandle(processes[i]);
+  }
+  PumpMessages();
+  return allEnded ? started : -1;
+}

@@ -1,0 +1,77 @@
+// The Today shell stand-in: the Today window ("DesktopExplorerWindow") with its
+// own background and text colour, and the one Today item it loads, lays out
+// and queries for refreshes, as the Pocket PC shell does.
+#pragma once
+
+#include <windows.h>
+
+#include "CeTypes.h"
+
+// The Today screen's client area below the navigation bar, and where the item
+// sits in it: below a header band with the date, at x 0. The window's client
+// area starts at screen x 0, as on the device, because the item maps tap
+// points with ScreenToClient and only x matters to it.
+#define TODAY_WIDTH 240
+#define TODAY_HEIGHT 268
+#define TODAY_HEADER_HEIGHT 26
+
+struct TodayShellRecord {
+  HWND today;                    // the Today window
+  HMODULE itemModule;            // the loaded item library
+  PFNCUSTOMINITIALIZEITEM initializeItem;      // ordinal 240
+  PFNCUSTOMOPTIONSDLGPROC optionsDialogProc;   // ordinal 241
+  TODAYLISTITEM item;            // the shell's record of the item
+  HWND itemWindow;
+  WNDPROC itemWindowProc;        // the item's own procedure (we count paints)
+  COLORREF textColor;            // answer to TODAYM_GETCOLOR(TODAYCOLOR_TEXT)
+  DWORD intervalMs;              // refresh query cadence
+  bool interactive;              // a person uses the window (timer, menu, keys)
+
+  int itemPaints;                // WM_PAINTs that reached the item window
+  int queries;                   // refresh queries sent
+  int trueAnswers;               // ... of which answered TRUE
+  int layouts;                   // times the item was laid out at cyp
+
+  // Set while the options dialog is driven by a script: called on each idle
+  // turn of the dialog's modal loop with the dialog window.
+  void (*optionsIdle)(HWND dialog);
+};
+
+extern TodayShellRecord TodayShell;
+
+// Creates the Today window (hidden until ShowToday). `framed` gives it a
+// caption for use on a desktop; otherwise it is a bare topmost window.
+bool CreateTodayWindow(HINSTANCE instance, bool framed);
+void ShowToday();
+void DestroyTodayWindow();
+
+// Loads the item library, finds ordinals 240 and 241, fills the item record,
+// creates the item and sends the first refresh query. `error` gets a sentence.
+bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize);
+// WM_TODAYCUSTOM_CLEARCACHE, then the window goes and the library is freed.
+void UnloadTodayItem();
+
+// One refresh query; a TRUE answer lays the item out at cyp and repaints it.
+BOOL QueryTodayItem();
+
+// Shows the item's options dialog (template 500, procedure 241) modally.
+INT_PTR ShowItemOptions();
+
+// Repaints the header, whose date follows the device clock.
+void InvalidateTodayHeader();
+
+// The Today background at a point of the Today window's client area.
+COLORREF TodayBackgroundAt(int x, int y);
+
+// Dispatches everything queued for this thread (posted messages, paints, and
+// messages other processes send to the item), returning when nothing is left.
+void PumpMessages();
+// Waits for a process handle while pumping; false on timeout.
+bool WaitPumping(HANDLE handle, DWORD timeoutMs);
+// Lets real time pass while pumping.
+void SleepPumping(DWORD ms);
+
+// Fires the device's wake-up event and waits, pumping, for the programs it
+// started (they talk to the item on this thread). Returns how many started,
+// or -1 when one did not finish within `timeoutMs`.
+int FireWakeupAndWait(DWORD timeoutMs);
