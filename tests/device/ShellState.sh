@@ -1,0 +1,43 @@
+#!/bin/bash
+# Sets the simulated device from a shell with `wine reg` and checks that a
+# separate program reads exactly that through DeviceStatus.
+set -u
+build="$1"
+eval "$("$build/wine-session" env)"
+key='HKCU\Software\CeStandIn\SimulatedDevice'
+reg() { wine reg "$@" >/dev/null 2>&1 </dev/null || { echo "wine reg $* failed"; exit 1; }; }
+
+wine reg delete "$key" /f >/dev/null 2>&1 </dev/null
+reg add "$key" /v ACLineStatus /t REG_DWORD /d 0 /f
+reg add "$key" /v BatteryPercent /t REG_DWORD /d 37 /f
+reg add "$key" /v BatteryLifeTime /t REG_DWORD /d 3725 /f
+reg add "$key" /v BatteryVoltage /t REG_DWORD /d 3650 /f
+reg add "$key" /v StoreSize /t REG_DWORD /d 0x2000000 /f
+reg add "$key" /v StoreFree /t REG_DWORD /d 10485760 /f
+reg add "$key" /v MemoryTotal /t REG_QWORD /d 6442450944 /f
+reg add "$key" /v MemoryAvail /t REG_SZ /d 5368709120 /f
+reg add "$key" /v ClockFrozen /t REG_DWORD /d 1 /f
+reg add "$key" /v TickCount /t REG_DWORD /d 123456 /f
+reg add "$key" /v LocalTime /d "2004-03-15 10:08:30.250" /f
+reg add "$key\\Cards\\1" /v Name /d "Storage Card" /f
+reg add "$key\\Cards\\1" /v TotalBytes /t REG_QWORD /d 8589934592 /f
+reg add "$key\\Cards\\1" /v FreeBytes /t REG_QWORD /d 5368709120 /f
+reg add "$key\\Cards\\2" /v Name /d "SD Card" /f
+reg add "$key\\Cards\\2" /v QueryFails /t REG_DWORD /d 1 /f
+
+expected="Device: simulated
+Local time: 2004-03-15 10:08:30, tick count 123456 ms
+Battery: 37%, on battery, 3650 mV
+Battery time left: 1:02:05
+Memory: 5130 MB free of 6176 MB (object store and program memory)
+Storage card 1: Storage Card, 5120 MB free of 8192 MB
+Storage card 2: SD Card, size unknown"
+actual="$(CE_DEVICE= "$build/wine-run" "$build/bin/DeviceReadings.exe" | tr -d '\r')"
+status=0
+if [ "$actual" != "$expected" ]; then
+  echo "DeviceReadings read:"; echo "$actual"; echo "expected:"; echo "$expected"
+  status=1
+fi
+# Leave the device as every other test expects to find it: empty, defaults.
+wine reg delete "$key" /f >/dev/null 2>&1 </dev/null
+exit $status
