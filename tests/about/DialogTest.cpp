@@ -1,0 +1,334 @@
+// The About dialog in this process, driven by its messages: template,
+// commands and their results, the credit, link colour, card list, browser.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "AboutProgram.h"
+#include "SimulatedDevice.h"
+#include "resource.h"
+
+namespace {
+
+HINSTANCE Module() { return GetModuleHandleW(nullptr); }
+
+LPCDLGTEMPLATEW Template() {
+  HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(IDD_ABOUT), RT_DIALOG);
+  return found ? static_cast<LPCDLGTEMPLATEW>(LoadResource(Module(), found)) : nullptr;
+}
+
+// A modeless instance for reading back its controls.
+HWND OpenDialog() {
+  creditArmed = false;
+  return CreateDialogIndirectParamW(Module(), Template(), nullptr, AboutDialogProc, 0);
+}
+
+// Runs the dialog modally; `action` runs once inside its loop. A dialog still
+// open 2 s later is ended with 99.
+std::function<void(HWND)> pendingAction;
+INT_PTR RunModal(std::function<void(HWND)> action) {
+  pendingAction = action;
+  SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    pendingAction(FindWindowW(L"Dialog", L"About Quorvane"));
+  });
+  UINT_PTR fallback = SetTimer(nullptr, 0, 2000, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    EndDialog(FindWindowW(L"Dialog", L"About Quorvane"), 99);
+  });
+  creditArmed = false;
+  INT_PTR result = DialogBoxIndirectParamW(Module(), Template(), nullptr, AboutDialogProc, 0);
+  KillTimer(nullptr, fallback);
+  return result;
+}
+
+void Tap(HWND dialog, int id) {
+  HWND control = GetDlgItem(dialog, id);
+  SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  SendMessageW(control, WM_LBUTTONUP, 0, 0);
+}
+
+std::wstring Text(HWND dialog, int id) {
+  wchar_t text[100] = L"";
+  GetDlgItemTextW(dialog, id, text, 100);
+  return text;
+}
+
+std::wstring Cell(HWND list, int row, int column) {
+  wchar_t text[300] = L"";
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 300;
+  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+class AboutDialog : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    appInstance = Module();
+  }
+  void SetUp() override { SimRemoveAllCards(); }
+  void TearDown() override {
+    SimRemoveAllCards();
+    for (HWND w : windows) DestroyWindow(w);
+  }
+  HWND Open() {
+    HWND dialog = windows.emplace_back(OpenDialog());
+    ShowWindow(dialog, SW_SHOWNOACTIVATE);
+    return dialog;
+  }
+  std::vector<HWND> windows;
+};
+
+// Reads a word, a string or an ordinal of a dialog template, as the platform lays them out.
+struct TemplateReader {
+  const WORD* p;
+  WORD Word() { return *p++; }
+  DWORD Dword() { DWORD v = p[0] | p[1] << 16; p += 2; return v; }
+  std::wstring Name() {
+    if (*p == 0xFFFF) { p++; return L"#" + std::to_wstring(*p++); }
+    std::wstring s(reinterpret_cast<const wchar_t*>(p));
+    p += s.size() + 1;
+    return s;
+  }
+  void Align() { p = reinterpret_cast<const WORD*>((reinterpret_cast<ULONG_PTR>(p) + 3) & ~3); }
+};
+
+TEST_F(AboutDialog, TemplateHoldsTheEightControlsInOrder) {
+  TemplateReader r{reinterpret_cast<const WORD*>(Template())};
+  EXPECT_EQ(r.Dword(), DWORD(WS_POPUP | WS_CAPTION | DS_SETFONT));
+  EXPECT_EQ(r.Dword(), 0x80000000u);  // WS_EX_CAPTIONOKBTN
+  WORD count = r.Word();
+  EXPECT_EQ(count, 8);
+  EXPECT_EQ(r.Word(), 0); EXPECT_EQ(r.Word(), 0); EXPECT_EQ(r.Word(), 140); EXPECT_EQ(r.Word(), 164);
+  EXPECT_EQ(r.Name(), L"");  // no menu
+  EXPECT_EQ(r.Name(), L"");  // the default dialog class
+  EXPECT_EQ(r.Name(), L"About Quorvane");
+  EXPECT_EQ(r.Word(), 8);
+  EXPECT_EQ(r.Name(), L"System");
+  struct Control { DWORD style; short x, y, cx, cy; WORD id; const wchar_t* cls; const wchar_t* text; };
+  const DWORD child = WS_CHILD | WS_VISIBLE;
+  const Control expected[] = {
+      {WS_CHILD | SS_BITMAP | SS_NOTIFY, 30, 17, 97, 39, 1008, L"#130", L"#108"},
+      {child | SS_BITMAP | SS_NOTIFY, 30, 17, 97, 39, 1009, L"#130", L"#105"},
+      {child | WS_TABSTOP | BS_PUSHBUTTON, 13, 134, 50, 14, 1, L"#128", L"OK"},
+      {child | WS_GROUP | SS_NOTIFY | SS_CENTER, 4, 72, 129, 8, 1002, L"#130", nullptr},
+      {child | WS_GROUP | SS_NOTIFY | SS_CENTER, 4, 81, 129, 8, 1003, L"#130", nullptr},
+      {child | WS_GROUP | SS_CENTER, 4, 63, 129, 8, 0xFFFF, L"#130", L"Quorvane V 1.0"},
+      {child | WS_BORDER | WS_TABSTOP | LVS_REPORT, 4, 91, 129, 41, 1007, L"SysListView32", L"List2"},
+      {child | WS_TABSTOP | BS_PUSHBUTTON, 75, 134, 50, 14, 1010, L"#128", L"Product info"},
+  };
+  for (int i = 0; i < count && i < 8; ++i) {
+    SCOPED_TRACE(i);
+    const Control& c = expected[i];
+    r.Align();
+    EXPECT_EQ(r.Dword(), c.style);
+    EXPECT_EQ(r.Dword(), 0u);
+    EXPECT_EQ(short(r.Word()), c.x); EXPECT_EQ(short(r.Word()), c.y);
+    EXPECT_EQ(short(r.Word()), c.cx); EXPECT_EQ(short(r.Word()), c.cy);
+    EXPECT_EQ(r.Word(), c.id);
+    std::wstring cls = r.Name();
+    EXPECT_EQ(CompareStringOrdinal(cls.c_str(), -1, c.cls, -1, TRUE), CSTR_EQUAL) << cls;
+    std::wstring text = r.Name();
+    if (c.text) {
+      EXPECT_EQ(text, c.text);
+    }
+    WORD creationBytes = r.Word();
+    r.p += (creationBytes + 1) / 2;
+  }
+  wchar_t className[100];
+  EXPECT_EQ(LoadStringW(Module(), IDS_ABOUT_CLASS, className, 100), 14);
+  EXPECT_STREQ(className, L"ABOUTDASHBOARD");
+  for (int id : {IDB_ABOUT_LOGO, IDB_ABOUT_LOGO_ALT}) {
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageW(Module(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    DIBSECTION dib = {};
+    ASSERT_EQ(GetObjectW(bitmap, sizeof(dib), &dib), int(sizeof(dib)));
+    EXPECT_EQ(dib.dsBm.bmWidth, 146); EXPECT_EQ(dib.dsBm.bmHeight, 63);
+    EXPECT_EQ(dib.dsBm.bmBitsPixel, 4);
+    DeleteObject(bitmap);
+  }
+}
+
+TEST_F(AboutDialog, OkInEitherFormEndsWithOneAndCancelKeepsItOpen) {
+  EXPECT_EQ(RunModal([](HWND d) {
+              SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(GetDlgItem(d, IDOK)));
+            }), 1);
+  EXPECT_EQ(RunModal([](HWND d) { SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, 0x1234), 0); }), 1);
+  // The desktop's caption close box stands in for the caption's OK button.
+  EXPECT_EQ(RunModal([](HWND d) { SendMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }), 1);
+  EXPECT_EQ(RunModal([](HWND d) { SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0); }), 99);
+  EXPECT_EQ(RunModal([](HWND d) { SendMessageW(d, WM_KEYDOWN, VK_ESCAPE, 0); }), 99);
+}
+
+TEST_F(AboutDialog, CommandResults) {
+  HWND d = Open();
+  for (int id : {IDC_NOTICE, IDC_WEB_ADDRESS, IDC_LOGO, IDC_LOGO_ALT, IDC_PRODUCT_INFO, IDCANCEL, 77})
+    EXPECT_EQ(AboutDialogProc(d, WM_COMMAND, MAKEWPARAM(id, 1), 0), FALSE) << id;
+  EXPECT_FALSE(creditArmed);  // a notice command with a code does not arm
+  for (int id : {IDCANCEL, 77, IDC_LOGO})
+    EXPECT_EQ(AboutDialogProc(d, WM_COMMAND, MAKEWPARAM(id, 0), 0), TRUE) << id;
+  EXPECT_TRUE(IsWindow(d));
+}
+
+TEST_F(AboutDialog, NoticeThenLogoRevealsTheCreditLogoThenNoticeDoesNot) {
+  HWND d = Open();
+  std::wstring notice = Text(d, IDC_NOTICE);
+  Tap(d, IDC_LOGO);
+  Tap(d, IDC_NOTICE);
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(d, IDC_LOGO)));
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(d, IDC_LOGO_ALT)));
+  EXPECT_EQ(Text(d, IDC_NOTICE), notice);
+
+  HWND e = Open();
+  Tap(e, IDC_NOTICE);
+  Tap(e, IDC_LOGO);
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(e, IDC_LOGO)));
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(e, IDC_LOGO_ALT)));
+  EXPECT_EQ(Text(e, IDC_NOTICE), L"Created by Orlimar");
+  Tap(e, IDC_LOGO_ALT);  // again: nothing changes
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(e, IDC_LOGO_ALT)));
+  HANDLE picture = reinterpret_cast<HANDLE>(SendDlgItemMessageW(e, IDC_LOGO_ALT, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  BITMAP bitmap = {};
+  ASSERT_TRUE(GetObjectW(picture, sizeof(bitmap), &bitmap));
+  EXPECT_EQ(bitmap.bmWidth, 146);
+}
+
+TEST_F(AboutDialog, OnlyTheWebAddressIsBlue) {
+  HWND d = Open();
+  Tap(d, IDC_NOTICE);
+  Tap(d, IDC_LOGO);  // revealed: the credit keeps the default colour too
+  HDC dc = CreateCompatibleDC(nullptr);
+  for (UINT message : {WM_CTLCOLORSTATIC, WM_CTLCOLOREDIT}) {
+    for (HWND control = GetWindow(d, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+      SetTextColor(dc, RGB(1, 2, 3));
+      SetBkMode(dc, OPAQUE);
+      SetBkColor(dc, RGB(4, 5, 6));
+      INT_PTR brush = AboutDialogProc(d, message, reinterpret_cast<WPARAM>(dc),
+                                      reinterpret_cast<LPARAM>(control));
+      int id = GetDlgCtrlID(control);
+      EXPECT_EQ(brush, reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH)));
+      EXPECT_EQ(GetTextColor(dc), id == IDC_WEB_ADDRESS ? RGB(0, 0, 255) : RGB(1, 2, 3)) << id;
+      EXPECT_EQ(GetBkMode(dc), OPAQUE);
+      EXPECT_EQ(GetBkColor(dc), RGB(4, 5, 6));
+    }
+  }
+  DeleteDC(dc);
+}
+
+TEST_F(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
+  std::wstring longName(150, L'n');
+  longName[98] = L'x';
+  SimAddCard(L"Storage Card", 64u << 20, 1048575);
+  SimAddCard(L"Storage Card2", 128u << 20, 1048576);
+  SimAddCard(L"CF Card", 8ull << 30, 5ull << 30);
+  SimAddCard(longName.c_str(), 1ull << 30, 300u << 20);
+  HWND list = GetDlgItem(Open(), IDC_CARD_LIST);
+  ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 4);
+  EXPECT_EQ(Cell(list, 0, 0), L"Storage Card");
+  EXPECT_EQ(Cell(list, 0, 1), L"0 MB");
+  EXPECT_EQ(Cell(list, 1, 0), L"Storage Card2");
+  EXPECT_EQ(Cell(list, 1, 1), L"1 MB");
+  EXPECT_EQ(Cell(list, 2, 1), L"5120 MB");  // the full 64-bit count
+  EXPECT_EQ(Cell(list, 3, 0), longName.substr(0, 99));  // cut to the row buffer
+  EXPECT_EQ(Cell(list, 3, 1), L"300 MB");
+}
+
+TEST_F(AboutDialog, NoCardsLeavesBothHeadingsAndNoRows) {
+  HWND list = GetDlgItem(Open(), IDC_CARD_LIST);
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 0);
+  const wchar_t* headings[] = {L"Storage Card", L"Free Space"};
+  for (int i = 0; i < 3; ++i) {
+    wchar_t text[50] = L"";
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = text;
+    column.cchTextMax = 50;
+    BOOL exists = SendMessageW(list, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    EXPECT_EQ(exists, i < 2);
+    if (i < 2) {
+      EXPECT_STREQ(text, headings[i]);
+      EXPECT_EQ(column.cx, 105);
+    }
+  }
+}
+
+TEST_F(AboutDialog, ShellSizesItToTheScreenWithADoneButton) {
+  HWND d = Open();
+  RECT rect;
+  GetWindowRect(d, &rect);
+  EXPECT_EQ(rect.left, 0); EXPECT_EQ(rect.top, 26);
+  EXPECT_EQ(rect.right, 240); EXPECT_EQ(rect.bottom, 320);
+  EXPECT_TRUE(GetWindowLongPtrW(d, GWL_STYLE) & WS_SYSMENU);
+}
+
+std::vector<std::wstring> BrowserRequests() {
+  wchar_t data[2000] = {};
+  DWORD bytes = sizeof(data) - 4;
+  std::vector<std::wstring> lines;
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\Browser", L"Requests",
+                   RRF_RT_REG_MULTI_SZ, nullptr, data, &bytes) == ERROR_SUCCESS)
+    for (const wchar_t* p = data; *p; p += wcslen(p) + 1) lines.push_back(p);
+  return lines;
+}
+
+TEST_F(AboutDialog, LinkAndProductButtonStartTheBrowser) {
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\Browser", L"Requests");
+  HWND d = Open();
+  const std::wstring page = L"\\Program Files\\Tessel-Quarry\\Quorvane\\MiniSite\\home.htm";
+  Tap(d, IDC_WEB_ADDRESS);
+  for (int i = 0; i < 100 && BrowserRequests().size() < 1; ++i) Sleep(50);
+  SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_PRODUCT_INFO, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(d, IDC_PRODUCT_INFO)));
+  for (int i = 0; i < 100 && BrowserRequests().size() < 2; ++i) Sleep(50);
+  EXPECT_EQ(BrowserRequests(),
+            (std::vector<std::wstring>{L"http://www.tessel-quarry.example/", page}));
+  EXPECT_TRUE(IsWindowVisible(d));
+  // What the installer's part provides: the page and the program's path.
+  EXPECT_NE(GetFileAttributesW((L"C:" + page).c_str()), INVALID_FILE_ATTRIBUTES);
+  wchar_t path[MAX_PATH] = L"";
+  DWORD bytes = sizeof(path);
+  ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Tessel-Quarry\\Quorvane", L"AboutLocation",
+                         RRF_RT_REG_SZ, nullptr, path, &bytes), ERROR_SUCCESS);
+  EXPECT_NE(GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES) << path;
+}
+
+TEST_F(AboutDialog, OnlyOneDialogAndNoClassWhileOneIsOpen) {
+  UnregisterClassW(L"ABOUTDASHBOARD", Module());
+  HWND open = CreateDialogIndirectParamW(Module(), Template(), nullptr,
+                                         [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+  windows.push_back(open);
+  HWND other = windows.emplace_back(CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 300, 0,
+                                                    10, 10, nullptr, nullptr, Module(), nullptr));
+  SetForegroundWindow(other);
+  EXPECT_FALSE(RunAboutDialog(Module()));
+  WNDCLASSW wc;
+  EXPECT_FALSE(GetClassInfoW(Module(), L"ABOUTDASHBOARD", &wc));
+  EXPECT_EQ(GetForegroundWindow(), open);
+  DestroyWindow(open);
+
+  // With none open it registers the class and runs a fresh, unarmed dialog.
+  pendingAction = [](HWND d) {
+    Tap(d, IDC_LOGO);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(d, IDC_LOGO)));
+    EndDialog(d, 1);
+  };
+  SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    pendingAction(FindWindowW(L"Dialog", L"About Quorvane"));
+  });
+  creditArmed = true;
+  EXPECT_TRUE(RunAboutDialog(Module()));
+  ASSERT_TRUE(GetClassInfoW(Module(), L"ABOUTDASHBOARD", &wc));
+  EXPECT_EQ(wc.lpfnWndProc, AboutWindowProc);
+  EXPECT_NE(wc.hIcon, nullptr);
+}
+
+}  // namespace
