@@ -175,3 +175,17 @@ HKEY OpenDeviceSubkey(const wchar_t* path) {
   }
   return result == ERROR_SUCCESS ? sub : nullptr;
 }
+
+bool WatchDeviceKey(HANDLE event) {
+  const DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+  HKEY key = DeviceKey();
+  // Thread-agnostic, so the watch outlives the thread that armed it.
+  LONG result = RegNotifyChangeKeyValue(key, TRUE, filter | REG_NOTIFY_THREAD_AGNOSTIC, event, TRUE);
+  if (result == ERROR_INVALID_PARAMETER) {
+    result = RegNotifyChangeKeyValue(key, TRUE, filter, event, TRUE);
+  }
+  if (RenewIfDeleted(&key, result)) {
+    result = RegNotifyChangeKeyValue(key, TRUE, filter, event, TRUE);
+  }
+  return result == ERROR_SUCCESS;
+}

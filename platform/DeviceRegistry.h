@@ -20,5 +20,10 @@ void WriteDeviceQword(HKEY key, const wchar_t* name, ULONGLONG value);
 void WriteDeviceString(HKEY key, const wchar_t* name, const wchar_t* text);
 void DeleteDeviceValue(HKEY key, const wchar_t* name);
 
+// Arms `event` to be signalled at the next change anywhere under the device
+// key (values or subkeys, by any process). One change signals once; arm again
+// after each. False when the registry cannot watch the key.
+bool WatchDeviceKey(HANDLE event);
+
 // Opens a subkey of the device key ("Cards", "Cards\\2"); nullptr when absent.
 HKEY OpenDeviceSubkey(const wchar_t* path);

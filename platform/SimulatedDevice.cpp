@@ -2,6 +2,10 @@
 // SIM_DEVICE_KEY, so all processes (and a shell with `wine reg`) share one
 // device. Absent values read as the defaults below; SimResetDevice writes
 // them all out, with the clock frozen.
+//
+// The readings are asked for on every paint, so each process keeps a copy of
+// the device's state and reloads it only after the registry reports a change
+// under the key (made by any process, or a shell).
 #define CE_PLATFORM_IMPLEMENTATION
 #include "SimulatedDevice.h"
 
@@ -27,6 +31,188 @@ static const DWORD resetTickCount = 600000;
 static const wchar_t resetLocalTime[] = L"2004-03-15 10:08:30.000";
 
 #define BATTERY_CHEMISTRY_LION 0x04
+
+// --- The process's copy of the device state -----------------------------------------
+
+// Cards beyond this many are not seen.
+static const int maxCards = 32;
+
+struct SimCard {
+  DWORD number;  // the subkey Cards\<number>; cards enumerate in ascending number
+  wchar_t name[MAX_PATH];
+  ULONGLONG totalBytes;
+  ULONGLONG freeBytes;
+  bool queryFails;
+};
+
+struct SimState {
+  BYTE acLine;
+  BYTE batteryPercent;
+  DWORD batteryLifeTime;
+  DWORD batteryVoltage;
+  DWORD powerQueryBytes;
+  DWORD storeSize;
+  DWORD storeFree;
+  bool storeQueryFails;
+  ULONGLONG memoryTotal;
+  ULONGLONG memoryAvail;
+  bool clockFrozen;
+  bool tickSet;  // false: the machine's tick count
+  DWORD tickCount;
+  bool tickStamped;
+  DWORD tickSetAt;
+  bool timeSet;  // false: the machine's local time
+  SYSTEMTIME localTime;
+  bool timeStamped;
+  DWORD timeSetAt;
+  int cardCount;
+  SimCard cards[maxCards];
+};
+
+static bool ParseLocalTime(const wchar_t* text, SYSTEMTIME* time);
+
+static bool CardNumber(const wchar_t* subkey, DWORD* number) {
+  DWORD n = 0;
+  if (!*subkey) {
+    return false;
+  }
+  for (; *subkey; subkey++) {
+    if (*subkey < L'0' || *subkey > L'9' || n > 100000000) {
+      return false;
+    }
+    n = n * 10 + (*subkey - L'0');
+  }
+  *number = n;
+  return n > 0;
+}
+
+static void CardName(HKEY card, wchar_t* name) {
+  if (!ReadDeviceString(card, L"Name", name, MAX_PATH) || !name[0]) {
+    lstrcpyW(name, defaultCardName);
+  }
+}
+
+// Calls visit(number, cardKey) for each card subkey, in registry order, until
+// it returns true.
+template <typename Visit>
+static bool ForEachCard(Visit visit) {
+  HKEY cards = OpenDeviceSubkey(L"Cards");
+  if (!cards) {
+    return false;
+  }
+  bool stopped = false;
+  wchar_t subkey[32];
+  for (DWORD i = 0; !stopped; i++) {
+    DWORD chars = 32;
+    LONG result = RegEnumKeyExW(cards, i, subkey, &chars, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_MORE_DATA) {
+      continue;
+    }
+    if (result != ERROR_SUCCESS) {
+      break;
+    }
+    DWORD number;
+    if (!CardNumber(subkey, &number)) {
+      continue;
+    }
+    HKEY card;
+    if (RegOpenKeyExW(cards, subkey, 0, KEY_READ | KEY_WRITE, &card) != ERROR_SUCCESS) {
+      continue;
+    }
+    stopped = visit(number, card);
+    RegCloseKey(card);
+  }
+  RegCloseKey(cards);
+  return stopped;
+}
+
+static void LoadCards(SimState* s) {
+  s->cardCount = 0;
+  ForEachCard([s](DWORD number, HKEY key) {
+    if (s->cardCount == maxCards && number > s->cards[maxCards - 1].number) {
+      return false;
+    }
+    // Insert in ascending order of number.
+    int at = s->cardCount < maxCards ? s->cardCount++ : maxCards - 1;
+    for (; at > 0 && s->cards[at - 1].number > number; at--) {
+      s->cards[at] = s->cards[at - 1];
+    }
+    SimCard& card = s->cards[at];
+    card.number = number;
+    CardName(key, card.name);
+    card.totalBytes = ReadDeviceNumberOr(key, L"TotalBytes", defaultCardTotal);
+    card.freeBytes = ReadDeviceNumberOr(key, L"FreeBytes", defaultCardFree);
+    card.queryFails = ReadDeviceNumberOr(key, L"QueryFails", 0) != 0;
+    return false;
+  });
+}
+
+static void LoadState(SimState* s) {
+  HKEY key = DeviceKey();
+  s->acLine = (BYTE)ReadDeviceNumberOr(key, L"ACLineStatus", defaultAcLine);
+  s->batteryPercent = (BYTE)ReadDeviceNumberOr(key, L"BatteryPercent", defaultBatteryPercent);
+  s->batteryLifeTime = (DWORD)ReadDeviceNumberOr(key, L"BatteryLifeTime", defaultBatteryLifeTime);
+  s->batteryVoltage = (DWORD)ReadDeviceNumberOr(key, L"BatteryVoltage", defaultBatteryVoltage);
+  s->powerQueryBytes = (DWORD)ReadDeviceNumberOr(key, L"PowerQueryBytes", soundPowerQueryBytes);
+  s->storeSize = (DWORD)ReadDeviceNumberOr(key, L"StoreSize", defaultStoreSize);
+  s->storeFree = (DWORD)ReadDeviceNumberOr(key, L"StoreFree", defaultStoreFree);
+  s->storeQueryFails = ReadDeviceNumberOr(key, L"StoreQueryFails", 0) != 0;
+  s->memoryTotal = ReadDeviceNumberOr(key, L"MemoryTotal", defaultMemoryTotal);
+  s->memoryAvail = ReadDeviceNumberOr(key, L"MemoryAvail", defaultMemoryAvail);
+  s->clockFrozen = ReadDeviceNumberOr(key, L"ClockFrozen", 0) != 0;
+  ULONGLONG n = 0;
+  s->tickSet = ReadDeviceNumber(key, L"TickCount", &n);
+  s->tickCount = (DWORD)n;
+  s->tickStamped = ReadDeviceNumber(key, L"TickSetAt", &n);
+  s->tickSetAt = (DWORD)n;
+  wchar_t text[40];
+  s->timeSet = ReadDeviceString(key, L"LocalTime", text, 40) && ParseLocalTime(text, &s->localTime);
+  s->timeStamped = ReadDeviceNumber(key, L"LocalTimeSetAt", &n);
+  s->timeSetAt = (DWORD)n;
+  LoadCards(s);
+}
+
+static SimState state;
+static HANDLE stateChanged;  // signalled by the registry at a change under the key
+static bool stateWatched;
+static bool stateLoaded;
+static SRWLOCK stateLock = SRWLOCK_INIT;
+
+// Reloads the copy if the device changed since it was loaded.
+static void RefreshState() {
+  if (stateLoaded && stateWatched && WaitForSingleObject(stateChanged, 0) == WAIT_TIMEOUT) {
+    return;
+  }
+  AcquireSRWLockExclusive(&stateLock);
+  if (!stateChanged) {
+    stateChanged = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  }
+  // Armed before reading, so a change made during the load is not missed.
+  // Without a watch every reading reloads.
+  stateWatched = stateChanged && WatchDeviceKey(stateChanged);
+  HKEY key = DeviceKey();
+  LoadState(&state);
+  if (key != DeviceKey() && stateWatched) {
+    // The key was deleted and made anew while loading: watch the new one.
+    stateWatched = WatchDeviceKey(stateChanged);
+    LoadState(&state);
+  }
+  stateLoaded = true;
+  ReleaseSRWLockExclusive(&stateLock);
+}
+
+// Holds the current copy of the device's state while a reading uses it.
+class StateReader {
+public:
+  StateReader() {
+    RefreshState();
+    AcquireSRWLockShared(&stateLock);
+  }
+  ~StateReader() { ReleaseSRWLockShared(&stateLock); }
+  StateReader(const StateReader&) = delete;
+  StateReader& operator=(const StateReader&) = delete;
+  const SimState* operator->() const { return &state; }
+};
 
 // --- Clock ------------------------------------------------------------------
 // Stored: TickCount / LocalTime (the value set), TickSetAt / LocalTimeSetAt
@@ -99,47 +285,38 @@ static void FormatLocalTime(const SYSTEMTIME& t, wchar_t* text) {
             t.wMinute, t.wSecond, t.wMilliseconds);
 }
 
-static bool ClockFrozen(HKEY key) {
-  return ReadDeviceNumberOr(key, L"ClockFrozen", 0) != 0;
-}
-
-// Machine milliseconds since the value was set. A value set from a shell
+// Machine milliseconds since a value was set. A value set from a shell
 // carries no stamp; the first reader stamps it, so it runs on from there.
-static DWORD SinceSet(HKEY key, const wchar_t* stampName) {
+static DWORD SinceSet(bool stamped, DWORD setAt, const wchar_t* stampName) {
   DWORD now = GetTickCount();
-  ULONGLONG stamp;
-  if (!ReadDeviceNumber(key, stampName, &stamp)) {
-    WriteDeviceDword(key, stampName, now);
+  if (!stamped) {
+    WriteDeviceDword(DeviceKey(), stampName, now);
     return 0;
   }
-  return now - (DWORD)stamp;
+  return now - setAt;
 }
 
 static DWORD SimTickCount() {
-  HKEY key = DeviceKey();
-  bool frozen = ClockFrozen(key);
-  ULONGLONG tick;
-  if (!ReadDeviceNumber(key, L"TickCount", &tick)) {
+  StateReader s;
+  if (!s->tickSet) {
     return GetTickCount();
   }
-  return frozen ? (DWORD)tick : (DWORD)tick + SinceSet(key, L"TickSetAt");
+  if (s->clockFrozen) {
+    return s->tickCount;
+  }
+  return s->tickCount + SinceSet(s->tickStamped, s->tickSetAt, L"TickSetAt");
 }
 
 static void SimLocalTime(SYSTEMTIME* time) {
-  HKEY key = DeviceKey();
-  bool frozen = ClockFrozen(key);
-  wchar_t text[40];
-  SYSTEMTIME set;
-  if (!ReadDeviceString(key, L"LocalTime", text, 40) || !ParseLocalTime(text, &set)) {
+  StateReader s;
+  if (!s->timeSet) {
     GetLocalTime(time);
-    return;
+  } else if (s->clockFrozen) {
+    *time = s->localTime;
+  } else {
+    DWORD since = SinceSet(s->timeStamped, s->timeSetAt, L"LocalTimeSetAt");
+    TicksToSystemTime(SystemTimeToTicks(s->localTime) + since * fileTimePerMs, time);
   }
-  if (frozen) {
-    *time = set;
-    return;
-  }
-  TicksToSystemTime(SystemTimeToTicks(set) + SinceSet(key, L"LocalTimeSetAt") * fileTimePerMs,
-                    time);
 }
 
 void SimSetTickCount(DWORD tick) {
@@ -157,8 +334,12 @@ void SimSetLocalTime(const SYSTEMTIME& time) {
 }
 
 void SimSetClockRunning(bool running) {
-  HKEY key = DeviceKey();
-  if (running == !ClockFrozen(key)) {
+  bool frozen;
+  {
+    StateReader s;
+    frozen = s->clockFrozen;
+  }
+  if (running != frozen) {
     return;
   }
   // Freezing keeps the reading of this moment; thawing runs on from it.
@@ -167,7 +348,7 @@ void SimSetClockRunning(bool running) {
   SimLocalTime(&time);
   SimSetTickCount(tick);
   SimSetLocalTime(time);
-  WriteDeviceDword(key, L"ClockFrozen", running ? 0 : 1);
+  WriteDeviceDword(DeviceKey(), L"ClockFrozen", running ? 0 : 1);
 }
 
 void SimAdvanceClock(DWORD milliseconds) {
@@ -194,20 +375,21 @@ static BYTE BatteryFlagFor(BYTE acLine, BYTE percent) {
 }
 
 static DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
-  HKEY key = DeviceKey();
+  StateReader device;
   SYSTEM_POWER_STATUS_EX2 s = {};
-  s.ACLineStatus = (BYTE)ReadDeviceNumberOr(key, L"ACLineStatus", defaultAcLine);
-  s.BatteryLifePercent = (BYTE)ReadDeviceNumberOr(key, L"BatteryPercent", defaultBatteryPercent);
+  s.ACLineStatus = device->acLine;
+  s.BatteryLifePercent = device->batteryPercent;
   s.BatteryFlag = BatteryFlagFor(s.ACLineStatus, s.BatteryLifePercent);
-  s.BatteryLifeTime = (DWORD)ReadDeviceNumberOr(key, L"BatteryLifeTime", defaultBatteryLifeTime);
+  s.BatteryLifeTime = device->batteryLifeTime;
   s.BatteryFullLifeTime = BATTERY_LIFE_UNKNOWN;
   s.BackupBatteryFlag = BATTERY_FLAG_HIGH;
   s.BackupBatteryLifePercent = 100;
   s.BackupBatteryLifeTime = BATTERY_LIFE_UNKNOWN;
   s.BackupBatteryFullLifeTime = BATTERY_LIFE_UNKNOWN;
-  s.BatteryVoltage = (DWORD)ReadDeviceNumberOr(key, L"BatteryVoltage", defaultBatteryVoltage);
+  s.BatteryVoltage = device->batteryVoltage;
   s.BatteryChemistry = BATTERY_CHEMISTRY_LION;
-  DWORD bytes = (DWORD)ReadDeviceNumberOr(key, L"PowerQueryBytes", soundPowerQueryBytes);
+  // Fault: a driver that fills fewer bytes than asked for.
+  DWORD bytes = device->powerQueryBytes;
   if (bytes > sizeof(s)) {
     bytes = sizeof(s);
   }
@@ -237,20 +419,20 @@ void SimSetPowerQueryBytes(DWORD bytes) {
 // --- Object store and program memory -------------------------------------------
 
 static BOOL SimStoreInformation(STORE_INFORMATION* info) {
-  HKEY key = DeviceKey();
-  if (ReadDeviceNumberOr(key, L"StoreQueryFails", 0)) {
+  StateReader s;
+  if (s->storeQueryFails) {
     SetLastError(ERROR_GEN_FAILURE);
     return FALSE;
   }
-  info->dwStoreSize = (DWORD)ReadDeviceNumberOr(key, L"StoreSize", defaultStoreSize);
-  info->dwFreeSize = (DWORD)ReadDeviceNumberOr(key, L"StoreFree", defaultStoreFree);
+  info->dwStoreSize = s->storeSize;
+  info->dwFreeSize = s->storeFree;
   return TRUE;
 }
 
 static void SimMemoryStatus(MEMORYSTATUS* status) {
-  HKEY key = DeviceKey();
-  ULONGLONG total = ReadDeviceNumberOr(key, L"MemoryTotal", defaultMemoryTotal);
-  ULONGLONG avail = ReadDeviceNumberOr(key, L"MemoryAvail", defaultMemoryAvail);
+  StateReader s;
+  ULONGLONG total = s->memoryTotal;
+  ULONGLONG avail = s->memoryAvail;
   status->dwMemoryLoad = total && avail <= total ? (DWORD)(100 - avail * 100 / total) : 0;
   status->dwTotalPhys = (SIZE_T)total;
   status->dwAvailPhys = (SIZE_T)avail;
@@ -278,76 +460,17 @@ void SimSetProgramMemory(ULONGLONG totalPhys, ULONGLONG availPhys) {
 }
 
 // --- Storage cards ----------------------------------------------------------------
-// Each card is a subkey Cards\<n>; cards enumerate in ascending n.
-
-static bool CardNumber(const wchar_t* subkey, DWORD* number) {
-  DWORD n = 0;
-  if (!*subkey) {
-    return false;
-  }
-  for (; *subkey; subkey++) {
-    if (*subkey < L'0' || *subkey > L'9' || n > 100000000) {
-      return false;
-    }
-    n = n * 10 + (*subkey - L'0');
-  }
-  *number = n;
-  return n > 0;
-}
-
-static void CardName(HKEY card, wchar_t* name) {
-  if (!ReadDeviceString(card, L"Name", name, MAX_PATH) || !name[0]) {
-    lstrcpyW(name, defaultCardName);
-  }
-}
-
-// Calls visit(number, cardKey) for each card until it returns true.
-template <typename Visit>
-static bool ForEachCard(Visit visit) {
-  HKEY cards = OpenDeviceSubkey(L"Cards");
-  if (!cards) {
-    return false;
-  }
-  bool stopped = false;
-  wchar_t subkey[32];
-  for (DWORD i = 0; !stopped; i++) {
-    DWORD chars = 32;
-    LONG result = RegEnumKeyExW(cards, i, subkey, &chars, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_MORE_DATA) {
-      continue;
-    }
-    if (result != ERROR_SUCCESS) {
-      break;
-    }
-    DWORD number;
-    if (!CardNumber(subkey, &number)) {
-      continue;
-    }
-    HKEY card;
-    if (RegOpenKeyExW(cards, subkey, 0, KEY_READ | KEY_WRITE, &card) != ERROR_SUCCESS) {
-      continue;
-    }
-    stopped = visit(number, card);
-    RegCloseKey(card);
-  }
-  RegCloseKey(cards);
-  return stopped;
-}
 
 static bool SimNextCard(DWORD* position, wchar_t* name) {
-  DWORD best = 0;
-  ForEachCard([&](DWORD number, HKEY card) {
-    if (number > *position && (best == 0 || number < best)) {
-      best = number;
-      CardName(card, name);
+  StateReader s;
+  for (int i = 0; i < s->cardCount; i++) {
+    if (s->cards[i].number > *position) {
+      *position = s->cards[i].number;
+      lstrcpyW(name, s->cards[i].name);
+      return true;
     }
-    return false;
-  });
-  if (best == 0) {
-    return false;
   }
-  *position = best;
-  return true;
+  return false;
 }
 
 // CE paths may start with a backslash ("\Storage Card"); a trailing one is allowed.
@@ -364,25 +487,13 @@ static bool SameCardName(const wchar_t* path, const wchar_t* name) {
   return path[0] == 0 || ((path[0] == L'\\' || path[0] == L'/') && path[1] == 0);
 }
 
-// The card whose name was asked for last, tried first: a paint asks for the
-// same card again and again.
+// Opens the subkey of the card with that name (for changing it) and notes
+// its number in lastCardNumber.
 static DWORD lastCardNumber;
 
 static bool OpenCardByName(const wchar_t* path, HKEY* card) {
-  wchar_t name[MAX_PATH];
-  if (lastCardNumber) {
-    wchar_t subkey[40];
-    wsprintfW(subkey, L"Cards\\%u", lastCardNumber);
-    *card = OpenDeviceSubkey(subkey);
-    if (*card) {
-      CardName(*card, name);
-      if (SameCardName(path, name)) {
-        return true;
-      }
-      RegCloseKey(*card);
-    }
-  }
   *card = nullptr;
+  wchar_t name[MAX_PATH];
   return ForEachCard([&](DWORD number, HKEY candidate) {
     CardName(candidate, name);
     if (!SameCardName(path, name)) {
@@ -395,30 +506,31 @@ static bool OpenCardByName(const wchar_t* path, HKEY* card) {
 
 static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller,
                              PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes) {
-  HKEY card;
-  if (!OpenCardByName(path, &card)) {
+  StateReader s;
+  const SimCard* card = nullptr;
+  for (int i = 0; i < s->cardCount && !card; i++) {
+    if (SameCardName(path, s->cards[i].name)) {
+      card = &s->cards[i];
+    }
+  }
+  if (!card) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
-  BOOL ok = FALSE;
-  if (ReadDeviceNumberOr(card, L"QueryFails", 0)) {
+  if (card->queryFails) {
     SetLastError(ERROR_NOT_READY);
-  } else {
-    ULONGLONG total = ReadDeviceNumberOr(card, L"TotalBytes", defaultCardTotal);
-    ULONGLONG free = ReadDeviceNumberOr(card, L"FreeBytes", defaultCardFree);
-    if (freeToCaller) {
-      freeToCaller->QuadPart = free;
-    }
-    if (totalBytes) {
-      totalBytes->QuadPart = total;
-    }
-    if (totalFreeBytes) {
-      totalFreeBytes->QuadPart = free;
-    }
-    ok = TRUE;
+    return FALSE;
   }
-  RegCloseKey(card);
-  return ok;
+  if (freeToCaller) {
+    freeToCaller->QuadPart = card->freeBytes;
+  }
+  if (totalBytes) {
+    totalBytes->QuadPart = card->totalBytes;
+  }
+  if (totalFreeBytes) {
+    totalFreeBytes->QuadPart = card->freeBytes;
+  }
+  return TRUE;
 }
 
 void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) {

@@ -159,6 +159,46 @@ TEST_F(SimulatedDeviceTest, MemoryStatusHasFullFigures) {
   EXPECT_EQ(17u, memory.dwMemoryLoad);
 }
 
+// --- Changes made by other processes -------------------------------------------------
+
+// Runs Wine's reg.exe, as a shell user would, and waits for it.
+void RunReg(const wchar_t* arguments) {
+  wchar_t commandLine[512];
+  wsprintfW(commandLine, L"reg.exe %s", arguments);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                             nullptr, nullptr, &startup, &process));
+  WaitForSingleObject(process.hProcess, 20000);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(0u, code) << "reg.exe " << testing::PrintToString(arguments);
+}
+
+BYTE BatteryPercent() {
+  SYSTEM_POWER_STATUS_EX2 power = {};
+  GetSystemPowerStatusEx2(&power, sizeof(power), TRUE);
+  return power.BatteryLifePercent;
+}
+
+TEST_F(SimulatedDeviceTest, SeesChangesFromAnotherProcessAtOnce) {
+  SimSetPower(AC_LINE_OFFLINE, 50, 3725, 3700);
+  ASSERT_EQ(50, BatteryPercent());
+  RunReg(L"add HKCU\\Software\\CeStandIn\\SimulatedDevice /v BatteryPercent /t REG_DWORD /d 33 /f");
+  EXPECT_EQ(33, BatteryPercent());
+
+  // The whole key deleted under a running program: defaults, then new settings.
+  RunReg(L"delete HKCU\\Software\\CeStandIn\\SimulatedDevice /f");
+  EXPECT_EQ(80, BatteryPercent());
+  SimSetPower(AC_LINE_OFFLINE, 12, 3725, 3700);
+  EXPECT_EQ(12, BatteryPercent());
+  RunReg(L"add HKCU\\Software\\CeStandIn\\SimulatedDevice /v BatteryPercent /t REG_DWORD /d 44 /f");
+  EXPECT_EQ(44, BatteryPercent());
+}
+
 // --- Live device -------------------------------------------------------------------------
 
 TEST_F(SimulatedDeviceTest, LiveDeviceReadsTheMachine) {
