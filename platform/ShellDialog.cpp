@@ -67,11 +67,12 @@ extern "C" HWND WINAPI CeFindWindowW(LPCWSTR className, LPCWSTR windowName) {
 
 extern "C" BOOL WINAPI CeSetForegroundWindow(HWND window) {
   // CE marks "bring the owned windows along" by the handle's lowest bit. The
-  // desktop brings owned windows with their owner anyway, and the marked
-  // value is no window there.
+  // desktop brings owned windows with their owner anyway. The marked value
+  // must not reach it: Wine's IsWindow accepts it (it ignores that bit), but
+  // activating it leaves no foreground window at all.
   ULONG_PTR value = reinterpret_cast<ULONG_PTR>(window);
   HWND plain = reinterpret_cast<HWND>(value & ~static_cast<ULONG_PTR>(1));
-  if ((value & 1) && !IsWindow(window) && IsWindow(plain)) {
+  if ((value & 1) && IsWindow(plain)) {
     window = plain;
   }
   return SetForegroundWindow(window);

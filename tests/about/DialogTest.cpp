@@ -19,21 +19,19 @@ LPCDLGTEMPLATEW Template() {
   return found ? static_cast<LPCDLGTEMPLATEW>(LoadResource(Module(), found)) : nullptr;
 }
 
-// A modeless instance for reading back its controls.
-HWND OpenDialog() {
-  creditArmed = false;
-  return CreateDialogIndirectParamW(Module(), Template(), nullptr, AboutDialogProc, 0);
-}
-
-// Runs the dialog modally; `action` runs once inside its loop. A dialog still
-// open 2 s later is ended with 99.
+// Runs `action` on the About dialog from within the running modal loop.
 std::function<void(HWND)> pendingAction;
-INT_PTR RunModal(std::function<void(HWND)> action) {
+void Schedule(std::function<void(HWND)> action) {
   pendingAction = action;
   SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     pendingAction(FindWindowW(L"Dialog", L"About Quorvane"));
   });
+}
+
+// Runs the dialog modally with one action; still open 2 s later, it ends with 99.
+INT_PTR RunModal(std::function<void(HWND)> action) {
+  Schedule(action);
   UINT_PTR fallback = SetTimer(nullptr, 0, 2000, [](HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     EndDialog(FindWindowW(L"Dialog", L"About Quorvane"), 99);
@@ -45,11 +43,10 @@ INT_PTR RunModal(std::function<void(HWND)> action) {
 }
 
 void Tap(HWND dialog, int id) {
-  HWND control = GetDlgItem(dialog, id);
-  SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-  SendMessageW(control, WM_LBUTTONUP, 0, 0);
+  SendDlgItemMessageW(dialog, id, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  SendDlgItemMessageW(dialog, id, WM_LBUTTONUP, 0, 0);
 }
-
+bool Shown(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)); }
 std::wstring Text(HWND dialog, int id) {
   wchar_t text[100] = L"";
   GetDlgItemTextW(dialog, id, text, 100);
@@ -66,6 +63,16 @@ std::wstring Cell(HWND list, int row, int column) {
   return text;
 }
 
+std::vector<std::wstring> BrowserRequests() {
+  wchar_t data[2000] = {};
+  DWORD bytes = sizeof(data) - 4;
+  std::vector<std::wstring> lines;
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\Browser", L"Requests",
+                   RRF_RT_REG_MULTI_SZ, nullptr, data, &bytes) == ERROR_SUCCESS)
+    for (const wchar_t* p = data; *p; p += wcslen(p) + 1) lines.push_back(p);
+  return lines;
+}
+
 class AboutDialog : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -78,38 +85,37 @@ class AboutDialog : public ::testing::Test {
     SimRemoveAllCards();
     for (HWND w : windows) DestroyWindow(w);
   }
-  HWND Open() {
-    HWND dialog = windows.emplace_back(OpenDialog());
+  // A modeless, shown instance for reading back its controls.
+  HWND Open(DLGPROC procedure = AboutDialogProc) {
+    creditArmed = false;
+    HWND dialog = CreateDialogIndirectParamW(Module(), Template(), nullptr, procedure, 0);
     ShowWindow(dialog, SW_SHOWNOACTIVATE);
-    return dialog;
+    return windows.emplace_back(dialog);
   }
   std::vector<HWND> windows;
 };
 
-// Reads a word, a string or an ordinal of a dialog template, as the platform lays them out.
+// Reads words, strings and ordinals ("#n") of a dialog template.
 struct TemplateReader {
   const WORD* p;
   WORD Word() { return *p++; }
   DWORD Dword() { DWORD v = p[0] | p[1] << 16; p += 2; return v; }
   std::wstring Name() {
-    if (*p == 0xFFFF) { p++; return L"#" + std::to_wstring(*p++); }
+    if (*p == 0xFFFF) return p += 2, L"#" + std::to_wstring(p[-1]);
     std::wstring s(reinterpret_cast<const wchar_t*>(p));
-    p += s.size() + 1;
-    return s;
+    return p += s.size() + 1, s;
   }
-  void Align() { p = reinterpret_cast<const WORD*>((reinterpret_cast<ULONG_PTR>(p) + 3) & ~3); }
 };
 
-TEST_F(AboutDialog, TemplateHoldsTheEightControlsInOrder) {
+TEST_F(AboutDialog, TemplateAndPicturesAsDesignedShellSizesIt) {
   TemplateReader r{reinterpret_cast<const WORD*>(Template())};
   EXPECT_EQ(r.Dword(), DWORD(WS_POPUP | WS_CAPTION | DS_SETFONT));
   EXPECT_EQ(r.Dword(), 0x80000000u);  // WS_EX_CAPTIONOKBTN
   WORD count = r.Word();
   EXPECT_EQ(count, 8);
-  EXPECT_EQ(r.Word(), 0); EXPECT_EQ(r.Word(), 0); EXPECT_EQ(r.Word(), 140); EXPECT_EQ(r.Word(), 164);
-  EXPECT_EQ(r.Name(), L"");  // no menu
-  EXPECT_EQ(r.Name(), L"");  // the default dialog class
-  EXPECT_EQ(r.Name(), L"About Quorvane");
+  EXPECT_EQ(r.Dword(), 0u);  // x, y
+  EXPECT_EQ(r.Dword(), 140u | 164u << 16);
+  for (const wchar_t* name : {L"", L"", L"About Quorvane"}) EXPECT_EQ(r.Name(), name);  // no menu, no class
   EXPECT_EQ(r.Word(), 8);
   EXPECT_EQ(r.Name(), L"System");
   struct Control { DWORD style; short x, y, cx, cy; WORD id; const wchar_t* cls; const wchar_t* text; };
@@ -118,8 +124,8 @@ TEST_F(AboutDialog, TemplateHoldsTheEightControlsInOrder) {
       {WS_CHILD | SS_BITMAP | SS_NOTIFY, 30, 17, 97, 39, 1008, L"#130", L"#108"},
       {child | SS_BITMAP | SS_NOTIFY, 30, 17, 97, 39, 1009, L"#130", L"#105"},
       {child | WS_TABSTOP | BS_PUSHBUTTON, 13, 134, 50, 14, 1, L"#128", L"OK"},
-      {child | WS_GROUP | SS_NOTIFY | SS_CENTER, 4, 72, 129, 8, 1002, L"#130", nullptr},
-      {child | WS_GROUP | SS_NOTIFY | SS_CENTER, 4, 81, 129, 8, 1003, L"#130", nullptr},
+      {child | WS_GROUP | SS_NOTIFY | SS_CENTER, 4, 72, 129, 8, 1002, L"#130", L"(c) 2003 Tessel-Quarry Software"},
+      {child | WS_GROUP | SS_NOTIFY | SS_CENTER, 4, 81, 129, 8, 1003, L"#130", L"www.tessel-quarry.example"},
       {child | WS_GROUP | SS_CENTER, 4, 63, 129, 8, 0xFFFF, L"#130", L"Quorvane V 1.0"},
       {child | WS_BORDER | WS_TABSTOP | LVS_REPORT, 4, 91, 129, 41, 1007, L"SysListView32", L"List2"},
       {child | WS_TABSTOP | BS_PUSHBUTTON, 75, 134, 50, 14, 1010, L"#128", L"Product info"},
@@ -127,18 +133,14 @@ TEST_F(AboutDialog, TemplateHoldsTheEightControlsInOrder) {
   for (int i = 0; i < count && i < 8; ++i) {
     SCOPED_TRACE(i);
     const Control& c = expected[i];
-    r.Align();
+    r.p = reinterpret_cast<const WORD*>((reinterpret_cast<ULONG_PTR>(r.p) + 3) & ~3);
     EXPECT_EQ(r.Dword(), c.style);
     EXPECT_EQ(r.Dword(), 0u);
-    EXPECT_EQ(short(r.Word()), c.x); EXPECT_EQ(short(r.Word()), c.y);
-    EXPECT_EQ(short(r.Word()), c.cx); EXPECT_EQ(short(r.Word()), c.cy);
+    for (short expected : {c.x, c.y, c.cx, c.cy}) EXPECT_EQ(short(r.Word()), expected);
     EXPECT_EQ(r.Word(), c.id);
     std::wstring cls = r.Name();
     EXPECT_EQ(CompareStringOrdinal(cls.c_str(), -1, c.cls, -1, TRUE), CSTR_EQUAL) << cls;
-    std::wstring text = r.Name();
-    if (c.text) {
-      EXPECT_EQ(text, c.text);
-    }
+    EXPECT_EQ(r.Name(), c.text);
     WORD creationBytes = r.Word();
     r.p += (creationBytes + 1) / 2;
   }
@@ -154,6 +156,14 @@ TEST_F(AboutDialog, TemplateHoldsTheEightControlsInOrder) {
     EXPECT_EQ(dib.dsBm.bmBitsPixel, 4);
     DeleteObject(bitmap);
   }
+  // The shell stand-in: the device's screen below its navigation bar, and a
+  // caption button for OK.
+  HWND d = Open();
+  RECT rect;
+  GetWindowRect(d, &rect);
+  EXPECT_EQ((std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom}),
+            (std::vector<LONG>{0, 26, 240, 320}));
+  EXPECT_TRUE(GetWindowLongPtrW(d, GWL_STYLE) & WS_SYSMENU);
 }
 
 TEST_F(AboutDialog, OkInEitherFormEndsWithOneAndCancelKeepsItOpen) {
@@ -168,7 +178,7 @@ TEST_F(AboutDialog, OkInEitherFormEndsWithOneAndCancelKeepsItOpen) {
   EXPECT_EQ(RunModal([](HWND d) { SendMessageW(d, WM_KEYDOWN, VK_ESCAPE, 0); }), 99);
 }
 
-TEST_F(AboutDialog, CommandResults) {
+TEST_F(AboutDialog, CodedCommandsAreNotHandledOthersAre) {
   HWND d = Open();
   for (int id : {IDC_NOTICE, IDC_WEB_ADDRESS, IDC_LOGO, IDC_LOGO_ALT, IDC_PRODUCT_INFO, IDCANCEL, 77})
     EXPECT_EQ(AboutDialogProc(d, WM_COMMAND, MAKEWPARAM(id, 1), 0), FALSE) << id;
@@ -183,22 +193,16 @@ TEST_F(AboutDialog, NoticeThenLogoRevealsTheCreditLogoThenNoticeDoesNot) {
   std::wstring notice = Text(d, IDC_NOTICE);
   Tap(d, IDC_LOGO);
   Tap(d, IDC_NOTICE);
-  EXPECT_TRUE(IsWindowVisible(GetDlgItem(d, IDC_LOGO)));
-  EXPECT_FALSE(IsWindowVisible(GetDlgItem(d, IDC_LOGO_ALT)));
+  EXPECT_TRUE(Shown(d, IDC_LOGO) && !Shown(d, IDC_LOGO_ALT));
   EXPECT_EQ(Text(d, IDC_NOTICE), notice);
 
   HWND e = Open();
   Tap(e, IDC_NOTICE);
   Tap(e, IDC_LOGO);
-  EXPECT_FALSE(IsWindowVisible(GetDlgItem(e, IDC_LOGO)));
-  EXPECT_TRUE(IsWindowVisible(GetDlgItem(e, IDC_LOGO_ALT)));
+  EXPECT_TRUE(!Shown(e, IDC_LOGO) && Shown(e, IDC_LOGO_ALT));
   EXPECT_EQ(Text(e, IDC_NOTICE), L"Created by Orlimar");
   Tap(e, IDC_LOGO_ALT);  // again: nothing changes
-  EXPECT_TRUE(IsWindowVisible(GetDlgItem(e, IDC_LOGO_ALT)));
-  HANDLE picture = reinterpret_cast<HANDLE>(SendDlgItemMessageW(e, IDC_LOGO_ALT, STM_GETIMAGE, IMAGE_BITMAP, 0));
-  BITMAP bitmap = {};
-  ASSERT_TRUE(GetObjectW(picture, sizeof(bitmap), &bitmap));
-  EXPECT_EQ(bitmap.bmWidth, 146);
+  EXPECT_TRUE(!Shown(e, IDC_LOGO) && Shown(e, IDC_LOGO_ALT));
 }
 
 TEST_F(AboutDialog, OnlyTheWebAddressIsBlue) {
@@ -211,72 +215,45 @@ TEST_F(AboutDialog, OnlyTheWebAddressIsBlue) {
       SetTextColor(dc, RGB(1, 2, 3));
       SetBkMode(dc, OPAQUE);
       SetBkColor(dc, RGB(4, 5, 6));
-      INT_PTR brush = AboutDialogProc(d, message, reinterpret_cast<WPARAM>(dc),
-                                      reinterpret_cast<LPARAM>(control));
-      int id = GetDlgCtrlID(control);
-      EXPECT_EQ(brush, reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH)));
-      EXPECT_EQ(GetTextColor(dc), id == IDC_WEB_ADDRESS ? RGB(0, 0, 255) : RGB(1, 2, 3)) << id;
-      EXPECT_EQ(GetBkMode(dc), OPAQUE);
-      EXPECT_EQ(GetBkColor(dc), RGB(4, 5, 6));
+      EXPECT_EQ(AboutDialogProc(d, message, reinterpret_cast<WPARAM>(dc),
+                                reinterpret_cast<LPARAM>(control)),
+                reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH)));
+      bool link = GetDlgCtrlID(control) == IDC_WEB_ADDRESS;
+      EXPECT_EQ(GetTextColor(dc), link ? RGB(0, 0, 255) : RGB(1, 2, 3)) << GetDlgCtrlID(control);
+      EXPECT_TRUE(GetBkMode(dc) == OPAQUE && GetBkColor(dc) == RGB(4, 5, 6));
     }
   }
   DeleteDC(dc);
 }
 
 TEST_F(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
-  std::wstring longName(150, L'n');
-  longName[98] = L'x';
-  SimAddCard(L"Storage Card", 64u << 20, 1048575);
-  SimAddCard(L"Storage Card2", 128u << 20, 1048576);
-  SimAddCard(L"CF Card", 8ull << 30, 5ull << 30);
-  SimAddCard(longName.c_str(), 1ull << 30, 300u << 20);
-  HWND list = GetDlgItem(Open(), IDC_CARD_LIST);
-  ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 4);
-  EXPECT_EQ(Cell(list, 0, 0), L"Storage Card");
-  EXPECT_EQ(Cell(list, 0, 1), L"0 MB");
-  EXPECT_EQ(Cell(list, 1, 0), L"Storage Card2");
-  EXPECT_EQ(Cell(list, 1, 1), L"1 MB");
-  EXPECT_EQ(Cell(list, 2, 1), L"5120 MB");  // the full 64-bit count
-  EXPECT_EQ(Cell(list, 3, 0), longName.substr(0, 99));  // cut to the row buffer
-  EXPECT_EQ(Cell(list, 3, 1), L"300 MB");
-}
-
-TEST_F(AboutDialog, NoCardsLeavesBothHeadingsAndNoRows) {
-  HWND list = GetDlgItem(Open(), IDC_CARD_LIST);
+  HWND list = GetDlgItem(Open(), IDC_CARD_LIST);  // no cards: headings only
   EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 0);
-  const wchar_t* headings[] = {L"Storage Card", L"Free Space"};
+  const wchar_t* headings[] = {L"Storage Card", L"Free Space", L""};
   for (int i = 0; i < 3; ++i) {
     wchar_t text[50] = L"";
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = text;
     column.cchTextMax = 50;
-    BOOL exists = SendMessageW(list, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    EXPECT_EQ(exists, i < 2);
-    if (i < 2) {
-      EXPECT_STREQ(text, headings[i]);
-      EXPECT_EQ(column.cx, 105);
-    }
+    EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)), i < 2);
+    EXPECT_STREQ(text, headings[i]);
+    EXPECT_EQ(column.cx, i < 2 ? 105 : 0);
   }
-}
 
-TEST_F(AboutDialog, ShellSizesItToTheScreenWithADoneButton) {
-  HWND d = Open();
-  RECT rect;
-  GetWindowRect(d, &rect);
-  EXPECT_EQ(rect.left, 0); EXPECT_EQ(rect.top, 26);
-  EXPECT_EQ(rect.right, 240); EXPECT_EQ(rect.bottom, 320);
-  EXPECT_TRUE(GetWindowLongPtrW(d, GWL_STYLE) & WS_SYSMENU);
-}
-
-std::vector<std::wstring> BrowserRequests() {
-  wchar_t data[2000] = {};
-  DWORD bytes = sizeof(data) - 4;
-  std::vector<std::wstring> lines;
-  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\Browser", L"Requests",
-                   RRF_RT_REG_MULTI_SZ, nullptr, data, &bytes) == ERROR_SUCCESS)
-    for (const wchar_t* p = data; *p; p += wcslen(p) + 1) lines.push_back(p);
-  return lines;
+  std::wstring longName(150, L'n');
+  longName[98] = L'x';
+  SimAddCard(L"Storage Card", 64u << 20, 1048575);
+  SimAddCard(L"Storage Card2", 128u << 20, 1048576);
+  SimAddCard(L"CF Card", 8ull << 30, 5ull << 30);
+  SimAddCard(longName.c_str(), 1ull << 30, 300u << 20);
+  list = GetDlgItem(Open(), IDC_CARD_LIST);
+  ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 4);
+  EXPECT_EQ(Cell(list, 0, 0) + L"|" + Cell(list, 0, 1), L"Storage Card|0 MB");
+  EXPECT_EQ(Cell(list, 1, 0) + L"|" + Cell(list, 1, 1), L"Storage Card2|1 MB");
+  EXPECT_EQ(Cell(list, 2, 1), L"5120 MB");  // the full 64-bit count
+  EXPECT_EQ(Cell(list, 3, 0), longName.substr(0, 99));  // cut to the row buffer
+  EXPECT_EQ(Cell(list, 3, 1), L"300 MB");
 }
 
 TEST_F(AboutDialog, LinkAndProductButtonStartTheBrowser) {
@@ -302,9 +279,7 @@ TEST_F(AboutDialog, LinkAndProductButtonStartTheBrowser) {
 
 TEST_F(AboutDialog, OnlyOneDialogAndNoClassWhileOneIsOpen) {
   UnregisterClassW(L"ABOUTDASHBOARD", Module());
-  HWND open = CreateDialogIndirectParamW(Module(), Template(), nullptr,
-                                         [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
-  windows.push_back(open);
+  HWND open = Open([](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; });
   HWND other = windows.emplace_back(CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 300, 0,
                                                     10, 10, nullptr, nullptr, Module(), nullptr));
   SetForegroundWindow(other);
@@ -315,14 +290,10 @@ TEST_F(AboutDialog, OnlyOneDialogAndNoClassWhileOneIsOpen) {
   DestroyWindow(open);
 
   // With none open it registers the class and runs a fresh, unarmed dialog.
-  pendingAction = [](HWND d) {
+  Schedule([](HWND d) {
     Tap(d, IDC_LOGO);
-    EXPECT_TRUE(IsWindowVisible(GetDlgItem(d, IDC_LOGO)));
+    EXPECT_TRUE(Shown(d, IDC_LOGO));
     EndDialog(d, 1);
-  };
-  SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    pendingAction(FindWindowW(L"Dialog", L"About Quorvane"));
   });
   creditArmed = true;
   EXPECT_TRUE(RunAboutDialog(Module()));
