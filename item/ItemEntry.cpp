@@ -1,6 +1,7 @@
 // The library's entry points: the two exports the Today shell finds by
 // ordinal (see Quorvane.def) and the DLL entry point.
-#include "CeApi.h"
+#include "ItemEntry.h"
+
 #include "ItemState.h"
 #include "ItemWindow.h"
 

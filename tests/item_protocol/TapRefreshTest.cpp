@@ -1,0 +1,137 @@
+// Taps, the About launcher, the wake-up registration and the refresh decision,
+// against the simulated device.
+#include "ItemHost.h"
+#include "NeedsRefresh.h"
+#include "RegistryAccess.h"
+
+static std::wstring ProbePath() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p = path;
+  return p.substr(0, p.rfind(L'\\') + 1) + L"item_about_probe.exe";
+}
+
+// The item sits at client x 0 of a host at screen x 100: taps use client x.
+TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
+  LayOut();
+  SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
+  SimAddCard(L"SD Card", 128 << 20, 8 << 20);
+  HANDLE started = CreateSemaphoreW(nullptr, 0, 100, L"QuorvaneAboutProbe");
+  std::wstring probe = ProbePath();
+  {
+    AboutLocation missing(REG_SZ, nullptr);
+    SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(0, 10));
+  }
+  {
+    AboutLocation wrongType(REG_EXPAND_SZ, probe.c_str());
+    SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(0, 10));
+  }
+  AboutLocation about(REG_SZ, probe.c_str());
+  const struct { int x; char does; } taps[] = {  // About, Battery, Storage, nothing
+      {34, 'A'}, {35, 'B'}, {69, 'B'}, {70, 'A'}, {104, 'A'}, {105, 'S'}, {139, 'S'},
+      {140, 'A'}, {175, '-'}, {209, '-'}, {210, 'A'}, {-1, 'A'}};
+  for (auto tap : taps) {
+    for (int y : {0, 41}) {
+      bool battery = ItemState.batteryShowsTime;
+      int slot = ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex();
+      seen.clear();
+      EXPECT_EQ(SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(tap.x, y)), 0);
+      EXPECT_EQ(seen, std::vector<UINT>({WM_LBUTTONUP, REPAINT})) << tap.x;
+      EXPECT_EQ(ItemState.batteryShowsTime != battery, tap.does == 'B') << tap.x;
+      int after = ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex();
+      EXPECT_EQ(after != slot, tap.does == 'S') << tap.x;
+      if (tap.does == 'A') {
+        EXPECT_EQ(WaitForSingleObject(started, 10000), WAIT_OBJECT_0) << tap.x;
+      }
+    }
+  }
+  EXPECT_EQ(WaitForSingleObject(started, 1000), DWORD(WAIT_TIMEOUT));  // no other start
+  CloseHandle(started);
+}
+
+TEST_F(ItemHost, StorageTapsCycleClockAndCards) {
+  LayOut();
+  ItemState.storageShowsClock = false;
+  SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
+  SimAddCard(L"SD Card", 128 << 20, 8 << 20);
+  std::vector<int> slots;  // -1: the clock
+  for (int i = 0; i < 5; ++i) {
+    SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(120, 20));
+    slots.push_back(ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex());
+  }
+  EXPECT_EQ(slots, std::vector<int>({-1, 1, 2, -1, 1}));
+}
+
+TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {
+  wchar_t* installed = nullptr;
+  RegistryAccess().GetString(HKEY_LOCAL_MACHINE, L"Software\\Tessel-Quarry\\Quorvane",
+                             L"AboutLocation", &installed);
+  ASSERT_TRUE(installed);
+  wchar_t paths[4][MAX_PATH];
+  ItemState.initMode = true;  // the registration comes before init mode's answer
+  ItemState.wakeupRegistered = false;
+  {
+    AboutLocation missing(REG_SZ, nullptr);
+    EXPECT_TRUE(NeedsRefresh());
+    EXPECT_FALSE(ItemState.wakeupRegistered);
+  }
+  SimSetWakeupRefusals(2);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(NeedsRefresh());
+    EXPECT_EQ(ItemState.wakeupRegistered, i == 2);
+  }
+  ASSERT_EQ(SimWakeupRegistrations(paths, 4), 1);
+  EXPECT_STREQ(paths[0], installed);
+  SimResetDevice();
+  NeedsRefresh();  // registered: not tried again
+  EXPECT_EQ(SimWakeupRegistrations(paths, 4), 0);
+  ItemState.initMode = false;
+  free(installed);
+}
+
+// Each case paints the strip in the state `before` sets, applies `after`, and
+// asks whether the strip went stale.
+TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
+  LayOut();
+  auto memory = [](ULONGLONG avail) { SimSetProgramMemory(32 << 20, avail); };
+  auto battery = [](BYTE ac, BYTE percent, DWORD seconds) { SimSetPower(ac, percent, seconds, 3900); };
+  auto card = [](ULONGLONG total, ULONGLONG free) {
+    SimAddCard(L"Storage Card", total, free);
+    if (!ItemState.status.CardIndex()) ItemState.status.FindFirstCard();
+  };
+  const ULONGLONG MB = 1 << 20, GB = MB << 10;
+  const struct Case {
+    const char* name;
+    std::function<void()> before, after;
+    bool stale;
+  } cases[] = {
+      {"nothing changed", [] {}, [] {}, false},
+      {"memory within a MB", [&] { memory(16 * MB + 900000); }, [&] { memory(16 * MB + 100000); }, false},
+      {"memory crosses a MB", [&] { memory(16 * MB + 100000); }, [&] { memory(16 * MB - 1); }, true},
+      {"clock: minute turns", [] { ItemState.storageShowsClock = true; }, [] { SimAdvanceClock(60000); }, true},
+      {"clock: an hour later", [] { ItemState.storageShowsClock = true; }, [] { SimAdvanceClock(3600000); }, false},
+      {"no card: minute turns", [] {}, [] { SimAdvanceClock(60000); }, true},
+      {"card within a MB", [&] { card(64 * MB, 32 * MB); }, [&] { card(64 * MB, 32 * MB + 1000); }, false},
+      {"card crosses a MB", [&] { card(64 * MB, 32 * MB); }, [&] { card(64 * MB, 32 * MB - 1); }, true},
+      {"card stops reading", [&] { card(64 * MB, 32 * MB); },
+       [] { SimSetCardQueryFails(L"Storage Card", true); }, true},
+      {"card appears", [] {}, [&] { card(64 * MB, 32 * MB); }, true},
+      {"card size beyond 32 bits", [&] { card(5 * GB, GB); }, [&] { card(GB, GB); }, true},
+      {"card free beyond 32 bits", [&] { card(8 * GB, 4 * GB + 2 * MB); }, [&] { card(8 * GB, 2 * MB); }, true},
+      {"percent 255 shown as 100", [&] { battery(0, 100, 7200); }, [&] { battery(0, 255, 7200); }, false},
+      {"battery 1:59 to 2:00", [&] { battery(0, 80, 7199); }, [&] { battery(0, 80, 7200); }, true},
+      {"1:59 to 2:00, time shown", [&] { battery(0, 80, 7199); ItemState.batteryShowsTime = true; },
+       [&] { battery(0, 80, 7200); }, true},
+      {"mains: no time either side", [&] { battery(1, 80, 3600); }, [&] { battery(1, 80, 7200); }, false},
+      {"init mode", [] {}, [] { ItemState.initMode = true; }, true},
+  };
+  for (const Case& c : cases) {
+    c.before();
+    Repaint();
+    c.after();
+    EXPECT_EQ(NeedsRefresh(), c.stale) << c.name;
+    SimResetDevice();
+    while (ItemState.status.FindNextCard()) {}
+    ItemState.storageShowsClock = ItemState.batteryShowsTime = ItemState.initMode = false;
+  }
+}
