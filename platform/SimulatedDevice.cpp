@@ -34,9 +34,6 @@ static const wchar_t resetLocalTime[] = L"2004-03-15 10:08:30.000";
 
 // --- The process's copy of the device state -----------------------------------------
 
-// Cards beyond this many are not seen.
-static const int maxCards = 32;
-
 struct SimCard {
   DWORD number;  // the subkey Cards\<number>; cards enumerate in ascending number
   wchar_t name[MAX_PATH];
@@ -66,7 +63,8 @@ struct SimState {
   bool timeStamped;
   DWORD timeSetAt;
   int cardCount;
-  SimCard cards[maxCards];
+  int cardCapacity;
+  SimCard* cards;  // on the process heap, in enumeration order
 };
 
 static bool ParseLocalTime(const wchar_t* text, SYSTEMTIME* time);
@@ -129,11 +127,19 @@ static bool ForEachCard(Visit visit) {
 static void LoadCards(SimState* s) {
   s->cardCount = 0;
   ForEachCard([s](DWORD number, HKEY key) {
-    if (s->cardCount == maxCards && number > s->cards[maxCards - 1].number) {
-      return false;
+    if (s->cardCount == s->cardCapacity) {
+      int capacity = s->cardCapacity ? s->cardCapacity * 2 : 8;
+      SIZE_T bytes = capacity * sizeof(SimCard);
+      void* grown = s->cards ? HeapReAlloc(GetProcessHeap(), 0, s->cards, bytes)
+                             : HeapAlloc(GetProcessHeap(), 0, bytes);
+      if (!grown) {
+        return true;  // out of memory: the cards so far
+      }
+      s->cards = (SimCard*)grown;
+      s->cardCapacity = capacity;
     }
     // Insert in ascending order of number.
-    int at = s->cardCount < maxCards ? s->cardCount++ : maxCards - 1;
+    int at = s->cardCount++;
     for (; at > 0 && s->cards[at - 1].number > number; at--) {
       s->cards[at] = s->cards[at - 1];
     }

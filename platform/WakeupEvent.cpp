@@ -5,6 +5,7 @@
 #include "WakeupEvent.h"
 
 #include "CeApi.h"
+#include "CeCommandLine.h"
 #include "DeviceRegistry.h"
 #include "SimulatedDevice.h"
 
@@ -147,13 +148,18 @@ int FireWakeupEvent(HANDLE* processes, int max) {
   for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1) {
     // MinGW's start-up code drops the first token as the program's name, so
     // the program sees "AppRunAfterWakeup" as its command line, as on CE.
+    // A device path ("\Windows\x.exe") names a file on the prefix's drive C:.
+    wchar_t program[MAX_PATH];
+    if (!CeDevicePath(p, program, MAX_PATH)) {
+      continue;
+    }
     wchar_t commandLine[MAX_PATH + 32];
-    wsprintfW(commandLine, L"\"%s\" AppRunAfterWakeup", p);
+    wsprintfW(commandLine, L"\"%s\" AppRunAfterWakeup", program);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(p, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessW(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
       continue;
     }
     CloseHandle(process.hThread);

@@ -64,12 +64,9 @@ TEST_F(WakeupEventTest, RejectsWhatItCannotRegister) {
   EXPECT_EQ(0, Registered());
 }
 
-TEST_F(WakeupEventTest, FiringStartsTheProgramWithTheWakeupCommandLine) {
-  wchar_t missing[] = L"C:\\no\\such\\program.exe";
-  ASSERT_TRUE(CeRunAppAtEvent(missing, NOTIFICATION_EVENT_WAKEUP));
-  ASSERT_TRUE(CeRunAppAtEvent(probe, NOTIFICATION_EVENT_WAKEUP));
+// Fires the event and checks that exactly the probe ran, with the CE command line.
+void ExpectProbeStartedByWakeup(const wchar_t* output) {
   HANDLE processes[4] = {};
-  // The missing program is passed over; the probe starts.
   ASSERT_EQ(1, FireWakeupEvent(processes, 4));
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(processes[0], 20000));
   DWORD code = 1;
@@ -84,6 +81,22 @@ TEST_F(WakeupEventTest, FiringStartsTheProgramWithTheWakeupCommandLine) {
   ReadFile(file, seen, sizeof(seen) - sizeof(wchar_t), &read, nullptr);
   CloseHandle(file);
   EXPECT_STREQ(L"AppRunAfterWakeup", seen);
+}
+
+TEST_F(WakeupEventTest, FiringStartsTheProgramWithTheWakeupCommandLine) {
+  wchar_t missing[] = L"C:\\no\\such\\program.exe";
+  ASSERT_TRUE(CeRunAppAtEvent(missing, NOTIFICATION_EVENT_WAKEUP));
+  ASSERT_TRUE(CeRunAppAtEvent(probe, NOTIFICATION_EVENT_WAKEUP));
+  // The missing program is passed over; the probe starts.
+  ExpectProbeStartedByWakeup(output);
+}
+
+TEST_F(WakeupEventTest, DevicePathsNameFilesOnDriveC) {
+  ASSERT_TRUE(CopyFileW(probe, L"C:\\windows\\temp\\WakeupProbe.exe", FALSE));
+  wchar_t devicePath[] = L"\\Windows\\Temp\\WakeupProbe.exe";
+  ASSERT_TRUE(CeRunAppAtEvent(devicePath, NOTIFICATION_EVENT_WAKEUP));
+  ExpectProbeStartedByWakeup(output);
+  DeleteFileW(L"C:\\windows\\temp\\WakeupProbe.exe");
 }
 
 TEST_F(WakeupEventTest, NothingRegisteredStartsNothing) {
