@@ -119,7 +119,22 @@ void LetTimePass(long long ms) {
   PumpMessages();
 }
 
-void PressOptionsButton(HWND dialog) {
+BOOL CALLBACK FindDialog(HWND window, LPARAM lParam) {
+  wchar_t name[16];
+  if (IsWindowVisible(window) && GetClassNameW(window, name, 16) > 0 &&
+      wcscmp(name, L"#32770") == 0) {
+    *(HWND*)lParam = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Runs inside the dialog's modal loop: presses the next button, one per tick,
+// as a person would.
+void CALLBACK PressOptionsButton(HWND, UINT, UINT_PTR, DWORD) {
+  HWND dialog = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dialog);
+  if (!dialog) return;
   Run.optionsDialog = dialog;
   if (!Run.presses || Run.pressesDone >= Run.presses->size()) return;
   int id = (*Run.presses)[Run.pressesDone++];
@@ -135,9 +150,9 @@ bool RunOptions(const Command& c, std::wstring* error) {
   Run.presses = &c.presses;
   Run.pressesDone = 0;
   Run.optionsDialog = nullptr;
-  TodayShell.optionsIdle = PressOptionsButton;
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, PressOptionsButton);
   INT_PTR result = ShowItemOptions();
-  TodayShell.optionsIdle = nullptr;
+  KillTimer(nullptr, timer);
   Run.presses = nullptr;
   if (result == -1 || !Run.optionsDialog) {
     *error = L"the options dialog (template 500) did not open";

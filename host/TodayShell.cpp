@@ -145,11 +145,6 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         InvalidateTodayHeader();
       }
       return 0;
-    case WM_ENTERIDLE:
-      if (wParam == MSGF_DIALOGBOX && TodayShell.optionsIdle) {
-        TodayShell.optionsIdle((HWND)lParam);
-      }
-      return 0;
     case WM_CONTEXTMENU:
       if (TodayShell.interactive) {
         int x = (short)LOWORD(lParam), y = (short)HIWORD(lParam);

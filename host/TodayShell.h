@@ -31,10 +31,6 @@ struct TodayShellRecord {
   int queries;                   // refresh queries sent
   int trueAnswers;               // ... of which answered TRUE
   int layouts;                   // times the item was laid out at cyp
-
-  // Set while the options dialog is driven by a script: called on each idle
-  // turn of the dialog's modal loop with the dialog window.
-  void (*optionsIdle)(HWND dialog);
 };
 
 extern TodayShellRecord TodayShell;

@@ -1,0 +1,171 @@
+// End to end: TodayHost.exe with the real Quorvane.dll and AboutDashboard.exe,
+// each test one scenario from tests/host/scenarios. Pictures are compared
+// pixel for pixel with the reviewed references in tests/host/reference;
+// QUORVANE_UPDATE_REFERENCES=1 rewrites those references instead.
+#include <gtest/gtest.h>
+#include <wincodec.h>
+
+#include "HostRun.h"
+#include "Picture.h"
+#include "TodayShell.h"
+
+namespace {
+
+struct ScenarioRun {
+  std::wstring folder;
+  HostResult result;
+};
+
+ScenarioRun RunScenarioFile(const wchar_t* name) {
+  ScenarioRun run;
+  run.folder = FreshFolder(name);
+  std::wstring script = TestSourcePath(std::wstring(L"scenarios\\") + name + L".txt");
+  run.result = RunHost(L"--scenario \"" + script + L"\" --out \"" + run.folder + L"\"");
+  return run;
+}
+
+Picture Load(const std::wstring& path) {
+  Picture p;
+  std::wstring error;
+  EXPECT_TRUE(ReadPng(path.c_str(), &p, &error)) << std::string(error.begin(), error.end());
+  return p;
+}
+
+bool Updating() {
+  wchar_t value[8];
+  return GetEnvironmentVariableW(L"QUORVANE_UPDATE_REFERENCES", value, 8) > 0 && value[0] == L'1';
+}
+
+std::string Hex(DWORD pixel) {
+  char text[16];
+  snprintf(text, sizeof text, "%06lX", (unsigned long)pixel);
+  return text;
+}
+
+// The picture equals its reference exactly.
+void ExpectLikeReference(const ScenarioRun& run, const wchar_t* picture,
+                         const wchar_t* reference) {
+  std::wstring made = run.folder + L"\\" + picture;
+  std::wstring kept = TestSourcePath(std::wstring(L"reference\\") + reference);
+  if (Updating()) {
+    ASSERT_TRUE(CopyFileW(made.c_str(), kept.c_str(), FALSE));
+    return;
+  }
+  Picture a = Load(made), b = Load(kept);
+  int x, y;
+  if (FirstDifference(a, b, &x, &y)) {
+    std::string name(reference, reference + wcslen(reference));
+    if (x < 0) {
+      ADD_FAILURE() << name << ": " << a.width << "x" << a.height << " instead of " << b.width
+                    << "x" << b.height;
+    } else {
+      ADD_FAILURE() << name << ": first difference at (" << x << "," << y << "): "
+                    << Hex(a.At(x, y)) << " instead of " << Hex(b.At(x, y));
+    }
+  }
+}
+
+// A COLORREF (0x00BBGGRR) as a picture pixel (0x00RRGGBB).
+DWORD Pixel(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
+
+bool Same(const Picture& a, const Picture& b) {
+  int x, y;
+  return !FirstDifference(a, b, &x, &y);
+}
+
+UINT GifFrames(const std::wstring& path) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IWICImagingFactory* factory = nullptr;
+  IWICBitmapDecoder* decoder = nullptr;
+  UINT frames = 0;
+  if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IWICImagingFactory, (void**)&factory)) &&
+      SUCCEEDED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                                   WICDecodeMetadataCacheOnDemand, &decoder))) {
+    decoder->GetFrameCount(&frames);
+  }
+  if (decoder) decoder->Release();
+  if (factory) factory->Release();
+  CoUninitialize();
+  return frames;
+}
+
+TEST(EndToEnd, StripPicturesMatchTheReferences) {
+  ScenarioRun run = RunScenarioFile(L"strip");
+  ASSERT_EQ(0u, run.result.exitCode) << run.result.output;
+  ExpectLikeReference(run, L"readings.png", L"strip-readings.png");
+  ExpectLikeReference(run, L"battery-time.png", L"strip-battery-time.png");
+  ExpectLikeReference(run, L"card.png", L"strip-card.png");
+  ExpectLikeReference(run, L"red-text.png", L"strip-red-text.png");
+  ExpectLikeReference(run, L"today.png", L"today-window.png");
+
+  Picture strip = Load(run.folder + L"\\readings.png");
+  ASSERT_EQ(240, strip.width);
+  ASSERT_EQ(42, strip.height);
+  // Magnified: every pixel a 3 x 3 block, nothing else.
+  EXPECT_TRUE(Same(MagnifyPicture(strip, 3), Load(run.folder + L"\\readings-x3.png")));
+
+  // The Today background behind the item is the part of the gradient at the
+  // item's place: its top and bottom rows differ, and the strip's corner
+  // pixels (plain background) show exactly those rows.
+  EXPECT_NE(TodayBackgroundAt(239, TODAY_HEADER_HEIGHT),
+            TodayBackgroundAt(239, TODAY_HEADER_HEIGHT + 41));
+  EXPECT_EQ(Hex(Pixel(TodayBackgroundAt(239, TODAY_HEADER_HEIGHT))), Hex(strip.At(239, 0)));
+  EXPECT_EQ(Hex(Pixel(TodayBackgroundAt(239, TODAY_HEADER_HEIGHT + 41))),
+            Hex(strip.At(239, 41)));
+
+  // The whole Today window holds the same strip at the item's place.
+  Picture today = Load(run.folder + L"\\today.png");
+  ASSERT_EQ(TODAY_WIDTH, today.width);
+  ASSERT_EQ(TODAY_HEIGHT, today.height);
+  for (int y = 0; y < 42; ++y) {
+    for (int x = 0; x < 240; ++x) {
+      ASSERT_EQ(Hex(strip.At(x, y)), Hex(today.At(x, y + TODAY_HEADER_HEIGHT)))
+          << "at (" << x << "," << y << ")";
+    }
+  }
+  // One frame per strip snapshot, the magnified one included.
+  EXPECT_EQ(5u, GifFrames(run.folder + L"\\strip.gif"));
+}
+
+TEST(EndToEnd, RefreshProtocolRepaintsOnlyOnChange) {
+  ScenarioRun run = RunScenarioFile(L"refresh");
+  EXPECT_EQ(0u, run.result.exitCode) << run.result.output;
+}
+
+TEST(EndToEnd, WakeupShowsInitLabelsForFourSeconds) {
+  ScenarioRun run = RunScenarioFile(L"wakeup");
+  ASSERT_EQ(0u, run.result.exitCode) << run.result.output;
+  ExpectLikeReference(run, L"init.png", L"wakeup-init.png");
+  Picture before = Load(run.folder + L"\\before.png");
+  Picture init = Load(run.folder + L"\\init.png");
+  EXPECT_FALSE(Same(before, init));
+  // Exactly 4000 ms after the notice the labels still read Init...
+  EXPECT_TRUE(Same(init, Load(run.folder + L"\\init-at-4000ms.png")));
+  // ...one millisecond later the readings are back, as before the suspend.
+  EXPECT_TRUE(Same(before, Load(run.folder + L"\\live.png")));
+}
+
+TEST(EndToEnd, TapOutsideTheGaugesOpensOneAboutDialog) {
+  ScenarioRun run = RunScenarioFile(L"about");
+  EXPECT_EQ(0u, run.result.exitCode) << run.result.output;
+}
+
+TEST(EndToEnd, OptionsDialogClosesOnlyWithOk) {
+  ScenarioRun run = RunScenarioFile(L"options");
+  EXPECT_EQ(0u, run.result.exitCode) << run.result.output;
+}
+
+// The checks themselves can fail, and say where.
+TEST(EndToEnd, UnmetExpectationFailsNamingTheLine) {
+  std::wstring folder = FreshFolder(L"unmet");
+  std::wstring script = folder + L".txt";
+  WriteTextFile(script, "wait 2s\n\nexpect paints 7\nsnapshot never.png\n");
+  HostResult r = RunHost(L"--scenario \"" + script + L"\" --out \"" + folder + L"\"");
+  EXPECT_EQ(1u, r.exitCode) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find("line 3: expected 7 item paints, counted"))
+      << r.output;
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\never.png").c_str()));
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+#include "HostRun.h"
+
+#include <shellapi.h>
+
+HostResult RunHost(const std::wstring& arguments) {
+  HostResult result;
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  HANDLE readPipe = nullptr, writePipe = nullptr;
+  CreatePipe(&readPipe, &writePipe, &sa, 0);
+  SetHandleInformation(readPipe, HANDLE_FLAG_INHERIT, 0);
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writePipe;
+  startup.hStdError = writePipe;
+  std::wstring commandLine = L"TodayHost.exe " + arguments;
+  PROCESS_INFORMATION process = {};
+  BOOL started = CreateProcessW(L"TodayHost.exe", &commandLine[0], nullptr, nullptr, TRUE, 0,
+                                nullptr, nullptr, &startup, &process);
+  CloseHandle(writePipe);
+  if (!started) {
+    CloseHandle(readPipe);
+    result.output = "TodayHost.exe did not start";
+    return result;
+  }
+  char buffer[4096];
+  DWORD got;
+  while (ReadFile(readPipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    result.output.append(buffer, got);
+  }
+  CloseHandle(readPipe);
+  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return result;
+}
+
+std::wstring TestSourcePath(const std::wstring& relative) {
+  return std::wstring(HOST_TEST_DIR) + L"\\" + relative;
+}
+
+std::wstring FreshFolder(const std::wstring& name) {
+  wchar_t cwd[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, cwd);
+  std::wstring parent = std::wstring(cwd) + L"\\host-test-output";
+  CreateDirectoryW(parent.c_str(), nullptr);
+  std::wstring folder = parent + L"\\" + name;
+  // Remove what an earlier run left (double-NUL-terminated path list).
+  std::wstring from = folder + L'\0';
+  SHFILEOPSTRUCTW op = {};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NO_UI;
+  if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) SHFileOperationW(&op);
+  return folder;
+}
+
+void WriteTextFile(const std::wstring& path, const std::string& text) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written;
+  WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
+  CloseHandle(file);
+}

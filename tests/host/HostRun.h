@@ -1,0 +1,21 @@
+// Runs TodayHost.exe as a separate process and collects what it says.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+struct HostResult {
+  DWORD exitCode = 0xFFFFFFFF;
+  std::string output;  // stdout and stderr together
+};
+
+// `arguments` follow the program name. Waits up to two minutes.
+HostResult RunHost(const std::wstring& arguments);
+
+// Folder of the test's scenarios and reference pictures in the source tree.
+std::wstring TestSourcePath(const std::wstring& relative);
+// A fresh, empty folder under the working directory.
+std::wstring FreshFolder(const std::wstring& name);
+// Writes UTF-8 text to a file.
+void WriteTextFile(const std::wstring& path, const std::string& text);
