@@ -55,7 +55,7 @@ snapshot 10-live-again.png scale=2
 # A tap beside the gauges opens the About dialog.
 tap 90 21
 expect window "About Quorvane"
-snapshot 11-about-opened.png window
+snapshot 11-about-dialog.png of "About Quorvane"
 close "About Quorvane"
 
 animation strip.gif scale=2 delay=1200ms

@@ -359,6 +359,12 @@ bool LineParser::ParsePicture(bool animation) {
       c->flag = true;
       continue;
     }
+    if (!animation && Word(i, L"of") && i + 1 < t.size()) {
+      c->flag = true;
+      c->title = t[++i].text;
+      if (c->title.empty()) return Fail(L"a window title must not be empty");
+      continue;
+    }
     if (!SplitKey(t[i], &key, &value)) return Fail(L"unexpected '" + t[i].text + L"'");
     if (key == L"scale") {
       long long v;

@@ -25,7 +25,8 @@ enum class Op {
   Suspend,
   Resume,
   TextColor,     // color
-  Snapshot,      // text = file name, scale, flag = whole Today window
+  Snapshot,      // text = file name, scale, flag = a whole window: the Today
+                 // window, or the top-level window `title` (from the screen)
   Animation,     // text = file name, scale, number = frame delay in ms
   Options,       // presses = command ids sent in turn
   Close,         // text = window title
@@ -53,6 +54,7 @@ struct Command {
   int line = 0;
   Op op = Op::Refresh;
   std::wstring text;
+  std::wstring title;
   ULONGLONG size1 = 0, size2 = 0;
   long long number = 0;
   int x = 0, y = 0;

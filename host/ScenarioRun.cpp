@@ -170,9 +170,38 @@ bool RunOptions(const Command& c, std::wstring* error) {
   return true;
 }
 
+// Another program's window is read from the screen, with the Today window
+// moved out of its way for the moment.
+bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstring* error) {
+  HWND window = WindowFor(title);
+  if (!window) {
+    *error = L"no window \"" + title + L"\" to take a picture of";
+    return false;
+  }
+  SetWindowPos(TodayShell.today, HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(TodayShell.today, HWND_BOTTOM, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SleepPumping(500);  // the other program repaints what was uncovered
+  RECT rc;
+  GetWindowRect(window, &rc);
+  bool ok = CaptureScreenRect(rc, picture);
+  SetWindowPos(TodayShell.today, HWND_TOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  PumpMessages();
+  if (!ok) *error = L"cannot read \"" + title + L"\" from the screen";
+  return ok;
+}
+
 bool TakeSnapshot(const Command& c, std::wstring* error) {
   PumpMessages();
   Picture picture;
+  if (!c.title.empty()) {
+    if (!CaptureOtherWindow(c.title, &picture, error)) return false;
+    if (c.scale > 1) picture = MagnifyPicture(picture, c.scale);
+    return WritePng(PathFor(c.text).c_str(), picture, error);
+  }
   if (!CapturePicture(c.flag ? TodayShell.today : TodayShell.itemWindow, &picture)) {
     *error = L"cannot capture the picture (is the item laid out?)";
     return false;
