@@ -15,23 +15,11 @@ protected:
   void SetUp() override { SimResetDevice(); }
 };
 
-SYSTEMTIME Time(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second, WORD ms) {
-  SYSTEMTIME t = {};
-  t.wYear = year;
-  t.wMonth = month;
-  t.wDay = day;
-  t.wHour = hour;
-  t.wMinute = minute;
-  t.wSecond = second;
-  t.wMilliseconds = ms;
-  return t;
-}
-
 // --- Clock -------------------------------------------------------------------------
 
 TEST_F(SimulatedDeviceTest, FrozenClockMovesOnlyWhenAdvanced) {
   SimSetTickCount(0xFFFFFF00u);
-  SimSetLocalTime(Time(2004, 12, 31, 23, 59, 59, 500));
+  SimSetLocalTime({2004, 12, 5, 31, 23, 59, 59, 500});
   Sleep(20);
   EXPECT_EQ(0xFFFFFF00u, GetTickCount());
 
@@ -52,7 +40,7 @@ TEST_F(SimulatedDeviceTest, FrozenClockMovesOnlyWhenAdvanced) {
 TEST_F(SimulatedDeviceTest, RunningClockRunsOnFromTheValueSet) {
   SimSetClockRunning(true);
   SimSetTickCount(1000);
-  SimSetLocalTime(Time(2004, 3, 15, 10, 8, 30, 0));
+  SimSetLocalTime({2004, 3, 1, 15, 10, 8, 30, 0});
   Sleep(50);
   DWORD tick = GetTickCount();
   EXPECT_GE(tick, 1040u);
@@ -132,31 +120,16 @@ TEST_F(SimulatedDeviceTest, DiskSpaceByCardPath) {
   EXPECT_EQ(7u, total.QuadPart);
 }
 
-// --- Power and memory ---------------------------------------------------------------------
+// --- Power ---------------------------------------------------------------------
 
 TEST_F(SimulatedDeviceTest, ShortPowerQueryFillsOnlyItsBytes) {
   SimSetPower(AC_LINE_ONLINE, 90, 3725, 4100);
   SYSTEM_POWER_STATUS_EX2 power;
   memset(&power, 0xCC, sizeof(power));
-  ASSERT_EQ(56u, GetSystemPowerStatusEx2(&power, sizeof(power), TRUE));
-  EXPECT_EQ(4100u, power.BatteryVoltage);
-  EXPECT_EQ(BATTERY_FLAG_HIGH | BATTERY_FLAG_CHARGING, power.BatteryFlag);
-
   SimSetPowerQueryBytes(8);
-  memset(&power, 0xCC, sizeof(power));
   EXPECT_EQ(8u, GetSystemPowerStatusEx2(&power, sizeof(power), TRUE));
   EXPECT_EQ(3725u, power.BatteryLifeTime);
   EXPECT_EQ(0xCCCCCCCCu, power.BatteryFullLifeTime);
-}
-
-TEST_F(SimulatedDeviceTest, MemoryStatusHasFullFigures) {
-  SimSetProgramMemory(6ull << 30, 5ull << 30);
-  MEMORYSTATUS memory = {};
-  GlobalMemoryStatus(&memory);
-  EXPECT_EQ(sizeof(MEMORYSTATUS), memory.dwLength);
-  EXPECT_EQ((SIZE_T)6 << 30, memory.dwTotalPhys);
-  EXPECT_EQ((SIZE_T)5 << 30, memory.dwAvailPhys);
-  EXPECT_EQ(17u, memory.dwMemoryLoad);
 }
 
 // --- Changes made by other processes -------------------------------------------------

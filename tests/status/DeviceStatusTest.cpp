@@ -138,7 +138,7 @@ TEST_F(DeviceStatusTest, MainsPowerHasNoBatteryTime) {
   EXPECT_EQ(9, s);
 }
 
-TEST_F(DeviceStatusTest, UnknownAcLineStillDeliversPercentAndVoltage) {
+TEST_F(DeviceStatusTest, UnknownReadingsPassThrough) {
   SimSetPower(AC_LINE_UNKNOWN, 42, 3725, 3800);
   bool ac = true;
   int percent = -1, voltage = -1;
@@ -149,18 +149,15 @@ TEST_F(DeviceStatusTest, UnknownAcLineStillDeliversPercentAndVoltage) {
   int h = 7, m = 8, s = 9;
   EXPECT_FALSE(status.BatteryTime(&h, &m, &s));
   EXPECT_EQ(7, h);
-}
 
-TEST_F(DeviceStatusTest, UnknownPercentPassesThrough) {
+  // An unknown percentage passes through unchanged.
   SimSetPower(AC_LINE_OFFLINE, BATTERY_PERCENTAGE_UNKNOWN, 3725, 3700);
-  bool ac = true;
-  int percent = 0, voltage = 0;
   EXPECT_TRUE(status.PowerStatus(&ac, &percent, &voltage));
   EXPECT_FALSE(ac);
   EXPECT_EQ(255, percent);
 }
 
-TEST_F(DeviceStatusTest, BatteryTimeSplitsSeconds) {
+TEST_F(DeviceStatusTest, BatteryTimeSplitsSecondsOnBatteryOnly) {
   SimSetPower(AC_LINE_OFFLINE, 50, 3725, 3700);
   int h = 0, m = 0, s = 0;
   EXPECT_TRUE(status.BatteryTime(&h, &m, &s));
@@ -173,15 +170,13 @@ TEST_F(DeviceStatusTest, BatteryTimeSplitsSeconds) {
   EXPECT_EQ(0, h);
   EXPECT_EQ(0, m);
   EXPECT_EQ(59, s);
-}
 
-TEST_F(DeviceStatusTest, UnknownBatteryTimeLeavesOutputs) {
+  // An unknown remaining time leaves the outputs as they were.
   SimSetPower(AC_LINE_OFFLINE, 50, BATTERY_LIFE_UNKNOWN, 3700);
-  int h = 7, m = 8, s = 9;
   EXPECT_FALSE(status.BatteryTime(&h, &m, &s));
-  EXPECT_EQ(7, h);
-  EXPECT_EQ(8, m);
-  EXPECT_EQ(9, s);
+  EXPECT_EQ(0, h);
+  EXPECT_EQ(0, m);
+  EXPECT_EQ(59, s);
 }
 
 TEST_F(DeviceStatusTest, ShortPowerQueryFailsBothProbes) {
