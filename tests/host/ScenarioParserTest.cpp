@@ -29,8 +29,8 @@ TEST(ScenarioParser, ReadsEveryKindOfLine) {
       L"wait 1m15s250ms\n"
       L"tap 239 0\n"
       L"text-color #1E468c\n"
-      L"snapshot a.png scale=3 window\n"
-      L"snapshot b.png\n"
+      L"snapshot a.png scale=3\n"
+      L"snapshot b.png of \"About Quorvane\"\n"
       L"animation a.gif delay=250ms\n"
       L"options cancel ok\n"
       L"expect window \"About Quorvane\" 1\n"
@@ -63,8 +63,9 @@ TEST(ScenarioParser, ReadsEveryKindOfLine) {
   EXPECT_EQ(239, c[7].x);
   EXPECT_EQ(RGB(0x1E, 0x46, 0x8C), c[8].color);
   EXPECT_EQ(3, c[9].scale);
-  EXPECT_TRUE(c[9].flag);
-  EXPECT_FALSE(c[10].flag);
+  EXPECT_FALSE(c[9].flag);
+  EXPECT_TRUE(c[10].flag);
+  EXPECT_EQ(L"About Quorvane", c[10].title);
   EXPECT_EQ(250, c[11].number);
   EXPECT_EQ((std::vector<int>{IDCANCEL, IDOK}), c[12].presses);
   EXPECT_EQ(Op::ExpectWindow, c[13].op);
@@ -113,6 +114,7 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"snapshot ..\\a.png\n", 1, L"plain *.png"},
       {L"snapshot a.gif\n", 1, L"plain *.png"},
       {L"snapshot a.png scale=17\n", 1, L"scale must be"},
+      {L"snapshot w.png window\nanimation a.gif\n", 2, L"needs a strip snapshot"},
       {L"animation a.gif\n", 1, L"needs a strip snapshot"},
       {L"close \"About Quorvane\n", 1, L"not closed"},
       {L"time 2026-02-29 10:00\n", 1, L"date and time"},
