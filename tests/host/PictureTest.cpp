@@ -1,0 +1,130 @@
+// Picture files: PNG written and read back exactly, the animated GIF's frames,
+// loop and delay, and its reduction to 256 colours.
+#include <gtest/gtest.h>
+#include <wincodec.h>
+
+#include "HostRun.h"
+#include "Picture.h"
+
+namespace {
+
+Picture Filled(int w, int h, DWORD (*colour)(int x, int y)) {
+  Picture p;
+  p.width = w;
+  p.height = h;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) p.pixels.push_back(colour(x, y));
+  }
+  return p;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::string bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  char buffer[4096];
+  DWORD got;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+// Frame `index` of a GIF as 32-bit pixels, through the platform's decoder.
+bool DecodeGifFrame(const std::wstring& path, UINT index, UINT* frames, Picture* picture) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IWICImagingFactory* factory = nullptr;
+  IWICBitmapDecoder* decoder = nullptr;
+  IWICBitmapFrameDecode* frame = nullptr;
+  IWICFormatConverter* converter = nullptr;
+  UINT w = 0, h = 0;
+  HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IWICImagingFactory, (void**)&factory);
+  if (SUCCEEDED(hr)) {
+    hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                            WICDecodeMetadataCacheOnDemand, &decoder);
+  }
+  if (SUCCEEDED(hr)) hr = decoder->GetFrameCount(frames);
+  if (SUCCEEDED(hr)) hr = decoder->GetFrame(index, &frame);
+  if (SUCCEEDED(hr)) hr = frame->GetSize(&w, &h);
+  if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(&converter);
+  if (SUCCEEDED(hr)) {
+    hr = converter->Initialize(frame, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
+                               nullptr, 0.0, WICBitmapPaletteTypeCustom);
+  }
+  if (SUCCEEDED(hr)) {
+    picture->width = w;
+    picture->height = h;
+    picture->pixels.assign((size_t)w * h, 0);
+    hr = converter->CopyPixels(nullptr, w * 4, w * h * 4, (BYTE*)picture->pixels.data());
+    for (DWORD& p : picture->pixels) p &= 0xFFFFFF;
+  }
+  if (converter) converter->Release();
+  if (frame) frame->Release();
+  if (decoder) decoder->Release();
+  if (factory) factory->Release();
+  CoUninitialize();
+  return SUCCEEDED(hr);
+}
+
+TEST(Pictures, PngKeepsEveryPixel) {
+  Picture p = Filled(37, 5, [](int x, int y) -> DWORD { return (x * 7919u + y * 104729u) & 0xFFFFFF; });
+  std::wstring path = FreshFolder(L"png") + L".png";
+  std::wstring error;
+  ASSERT_TRUE(WritePng(path.c_str(), p, &error));
+  Picture back;
+  ASSERT_TRUE(ReadPng(path.c_str(), &back, &error));
+  int x, y;
+  EXPECT_FALSE(FirstDifference(p, back, &x, &y)) << x << "," << y;
+}
+
+TEST(Pictures, AnimatedGifLoopsWithTheDelay) {
+  Picture red = Filled(20, 4, [](int, int) -> DWORD { return 0xFF0000; });
+  Picture stripes = Filled(20, 4, [](int x, int) -> DWORD { return x % 2 ? 0x123456 : 0xABCDEF; });
+  std::wstring path = FreshFolder(L"anim") + L".gif";
+  std::wstring error;
+  ASSERT_TRUE(WriteAnimatedGif(path.c_str(), {red, stripes, red}, 750, &error));
+
+  std::string bytes = ReadBytes(path);
+  EXPECT_NE(std::string::npos, bytes.find("NETSCAPE2.0\x03\x01\x00\x00", 0, 15));
+  // One graphic control block per frame, each with 75 hundredths of a second.
+  std::string control("\x21\xF9\x04\x00\x4B\x00", 6);
+  size_t count = 0;
+  for (size_t at = bytes.find(control); at != std::string::npos; at = bytes.find(control, at + 1)) {
+    ++count;
+  }
+  EXPECT_EQ(3u, count);
+
+  UINT frames = 0;
+  Picture second;
+  ASSERT_TRUE(DecodeGifFrame(path, 1, &frames, &second));
+  EXPECT_EQ(3u, frames);
+  int x, y;
+  EXPECT_FALSE(FirstDifference(stripes, second, &x, &y)) << x << "," << y;
+}
+
+// More than 256 colours: the most frequent keep their exact value and the
+// rare ones take their nearest kept neighbour.
+TEST(Pictures, GifReducesToTheMostFrequentColours) {
+  Picture p = Filled(300, 2, [](int x, int y) -> DWORD {
+    if (y == 0) return (DWORD)(x % 200) * 0x010101;
+    return x < 150 ? (DWORD)(100 + x) : (DWORD)(100 + x - 150) << 8;
+  });
+  // Row 0: 200 greys (0-99 twice, 100-199 once); row 1: 150 blues and 150
+  // greens, each once.
+  std::wstring path = FreshFolder(L"reduce") + L".gif";
+  std::wstring error;
+  ASSERT_TRUE(WriteAnimatedGif(path.c_str(), {p}, 100, &error));
+  UINT frames = 0;
+  Picture back;
+  ASSERT_TRUE(DecodeGifFrame(path, 0, &frames, &back));
+  for (int x = 0; x < 100; ++x) EXPECT_EQ(p.At(x, 0), back.At(x, 0)) << x;
+  for (int x = 0; x < 300; ++x) {
+    DWORD want = p.At(x, 1), got = back.At(x, 1);
+    int dg = (int)((want >> 8) & 0xFF) - (int)((got >> 8) & 0xFF);
+    int db = (int)(want & 0xFF) - (int)(got & 0xFF);
+    EXPECT_LE(dg * dg + db * db, 300 * 300) << x;
+    EXPECT_EQ(x < 150, (got & 0xFF00) == 0) << "column " << x << " left its colour family";
+  }
+}
+
+}  // namespace
