@@ -8,6 +8,7 @@
 #include <string>
 
 #include "DemoScenario.h"
+#include "Picture.h"
 #include "Scenario.h"
 #include "ScenarioRun.h"
 #include "SimulatedDevice.h"
@@ -27,6 +28,8 @@ const char usage[] =
     "  --out FOLDER         where a scenario's pictures go (default: current folder)\n"
     "  --interval DURATION  refresh query interval (default 2s)\n"
     "  --text-color #RRGGBB the Today text colour (default #000000)\n"
+    "  --close-after DURATION  window only: close by itself after this time\n"
+    "  --snapshot FILE      window only: a PNG of the strip when it closes by itself\n"
     "Unix paths (starting with /) are accepted and mapped to drive Z:.\n";
 
 enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2, ExitSetup = 3 };
@@ -74,7 +77,25 @@ struct Options {
   std::wstring out = L".";
   long long intervalMs = 2000;
   COLORREF textColor = RGB(0, 0, 0);
+  long long closeAfterMs = 0;
+  std::wstring snapshot;
 };
+
+std::wstring closingSnapshot;
+
+// Ends an unattended window run, with a picture of the strip if asked for.
+void CALLBACK CloseByItself(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  if (!closingSnapshot.empty()) {
+    Picture picture;
+    std::wstring error;
+    if (!CapturePicture(TodayShell.itemWindow, &picture) ||
+        !WritePng(closingSnapshot.c_str(), picture, &error)) {
+      Print(stderr, L"TodayHost: no picture of the strip: " + error);
+    }
+  }
+  DestroyTodayWindow();
+}
 
 bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
   for (int i = 1; i < argc; ++i) {
@@ -94,6 +115,14 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
         *error = std::wstring(L"--interval: '") + argv[i] + L"' is not a duration such as 2s";
         return false;
       }
+    } else if (a == L"--close-after" && hasValue) {
+      if (!ParseDuration(argv[++i], &o->closeAfterMs) || o->closeAfterMs < 1 ||
+          o->closeAfterMs > 0x7FFFFFFF) {
+        *error = std::wstring(L"--close-after: '") + argv[i] + L"' is not a duration";
+        return false;
+      }
+    } else if (a == L"--snapshot" && hasValue) {
+      o->snapshot = FullPath(WindowsPath(argv[++i]));
     } else if (a == L"--text-color" && hasValue) {
       if (!ParseColor(argv[++i], &o->textColor)) {
         *error = std::wstring(L"--text-color: '") + argv[i] + L"' is not #RRGGBB";
@@ -108,7 +137,16 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
     *error = L"--demo and --scenario exclude each other";
     return false;
   }
-  if (o->live && (o->demo || !o->scenarioFile.empty())) {
+  bool script = o->demo || !o->scenarioFile.empty();
+  if (script && (o->closeAfterMs || !o->snapshot.empty())) {
+    *error = L"--close-after and --snapshot are for the window; scenarios take snapshots";
+    return false;
+  }
+  if (!o->snapshot.empty() && !o->closeAfterMs) {
+    *error = L"--snapshot needs --close-after";
+    return false;
+  }
+  if (o->live && script) {
     *error = L"scenarios run on the simulated device; --live is for the window";
     return false;
   }
@@ -146,6 +184,10 @@ int RunWindow(const Options& o) {
                     (simulated ? L"simulated" : L"live") +
                     L" device. Tap the strip; right-click for options, suspend and resume; "
                     L"Esc closes.");
+  if (o.closeAfterMs) {
+    closingSnapshot = o.snapshot;
+    SetTimer(nullptr, 0, (UINT)o.closeAfterMs, CloseByItself);
+  }
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);

@@ -156,6 +156,25 @@ TEST(EndToEnd, OptionsDialogClosesOnlyWithOk) {
   EXPECT_EQ(0u, run.result.exitCode) << run.result.output;
 }
 
+// Live mode: the window on the machine's own readings, closed by itself
+// with a picture. Readings vary by machine; the logo and the background
+// left of the battery gauge are the same as in every other picture.
+TEST(EndToEnd, LiveWindowShowsTheStrip) {
+  std::wstring picture = FreshFolder(L"live") + L".png";
+  HostResult r = RunHost(L"--live --close-after 1500ms --snapshot \"" + picture + L"\"");
+  ASSERT_EQ(0u, r.exitCode) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find("live device")) << r.output;
+  Picture live = Load(picture);
+  Picture reference = Load(TestSourcePath(L"reference\\strip-readings.png"));
+  ASSERT_EQ(240, live.width);
+  ASSERT_EQ(42, live.height);
+  for (int y = 0; y < 42; ++y) {
+    for (int x = 0; x < 30; ++x) {
+      ASSERT_EQ(Hex(reference.At(x, y)), Hex(live.At(x, y))) << "at (" << x << "," << y << ")";
+    }
+  }
+}
+
 // The checks themselves can fail, and say where.
 TEST(EndToEnd, UnmetExpectationFailsNamingTheLine) {
   std::wstring folder = FreshFolder(L"unmet");
