@@ -75,6 +75,9 @@ bool LoadItem(const wchar_t* dllPath) {
   todayWindow = CreateWindowExW(0, wc.lpszClassName, L"Bench", WS_POPUP, 0, 0, 240, 100, nullptr,
                                 nullptr, wc.hInstance, nullptr);
 
+  // Visible, so that a redraw really reaches WM_PAINT.
+  ShowWindow(todayWindow, SW_SHOWNOACTIVATE);
+
   listItem.fEnabled = TRUE;
   listItem.hinstDLL = dll;
   listItem.tlit = tlitCustom;
@@ -131,18 +134,15 @@ long IdlePaintsPerHour() {
   return paints;
 }
 
-// Starts a program with a desktop-style command line and waits, pumping this
-// thread's messages, until `done` says so.
+// Starts a program as the device does (the command line holds the argument
+// alone) and waits, pumping this thread's messages, until `done` says so.
 template <typename Done>
 double StartAndWait(const wchar_t* path, const wchar_t* argument, Done done) {
-  wchar_t cmd[2 * MAX_PATH];
-  _snwprintf(cmd, 2 * MAX_PATH, L"\"%ls\" %ls", path, argument);
-  cmd[2 * MAX_PATH - 1] = 0;
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
+  wchar_t cmd[MAX_PATH];
+  lstrcpynW(cmd, argument, MAX_PATH);
   PROCESS_INFORMATION pi = {};
   LARGE_INTEGER start = Now();
-  if (!CreateProcessW(path, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  if (!CreateProcessW(path, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi)) {
     return -1;
   }
   LARGE_INTEGER end = {};

@@ -24,6 +24,7 @@
 #define FindWindowW CeFindWindowW
 #define SetForegroundWindow CeSetForegroundWindow
 #define TransparentImage CeTransparentImage
+#define LoadBitmapW CeLoadBitmapW
 #define CreateProcessW CeCreateProcessW
 #define WinMain CeWinMain
 #endif
@@ -52,6 +53,9 @@ BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
 // A program's entry point as on CE, called by the platform's start-up: the
 // command line is the argument alone, without the program's name.
 int WINAPI CeWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
+
+// LoadBitmapW without Wine's per-call screen DC: the same screen-depth bitmap.
+HBITMAP WINAPI CeLoadBitmapW(HINSTANCE instance, LPCWSTR name);
 
 BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HANDLE src,
                                LONG sx, LONG sy, LONG scx, LONG scy, COLORREF transparent);

@@ -1,8 +1,56 @@
-// TransparentImage on the desktop: msimg32's TransparentBlt, which does the
-// same for a source device context. CE also accepts an unselected bitmap as
-// the source; that form is served through a temporary device context.
+// TransparentImage on the desktop. CE copies every source pixel whose colour
+// is not the key; msimg32's TransparentBlt does the same, but Wine's is slow
+// (it rebuilds the source through a DIB on every call), and the Today item
+// calls this seven times a paint. An unstretched copy is done instead with a
+// one-bit mask and three raster operations, which gives the same pixels:
+//   dst ^= src;  dst &= mask (white where the key was);  dst ^= src.
+// Stretched copies still go to TransparentBlt. CE also accepts an unselected
+// bitmap as the source; that form is served through a temporary DC.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
+
+namespace {
+
+BOOL CopyKeyed(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG sy,
+               COLORREF key) {
+  HDC maskDc = CreateCompatibleDC(dst);
+  HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
+  if (!maskDc || !mask) {
+    if (mask) DeleteObject(mask);
+    if (maskDc) DeleteDC(maskDc);
+    return TransparentBlt(dst, dx, dy, w, h, src, sx, sy, w, h, key);
+  }
+  HGDIOBJ oldMask = SelectObject(maskDc, mask);
+
+  // Colour to one bit: pixels of the source's background colour become 1.
+  COLORREF oldSrcBk = SetBkColor(src, key);
+  BOOL ok = BitBlt(maskDc, 0, 0, w, h, src, sx, sy, SRCCOPY);
+  SetBkColor(src, oldSrcBk);
+
+  // One bit to colour: 0 takes the text colour, 1 the background colour.
+  COLORREF oldText = SetTextColor(dst, RGB(0, 0, 0));
+  COLORREF oldBk = SetBkColor(dst, RGB(255, 255, 255));
+  ok = ok && BitBlt(dst, dx, dy, w, h, src, sx, sy, SRCINVERT);
+  ok = ok && BitBlt(dst, dx, dy, w, h, maskDc, 0, 0, SRCAND);
+  ok = ok && BitBlt(dst, dx, dy, w, h, src, sx, sy, SRCINVERT);
+  SetBkColor(dst, oldBk);
+  SetTextColor(dst, oldText);
+
+  SelectObject(maskDc, oldMask);
+  DeleteObject(mask);
+  DeleteDC(maskDc);
+  return ok;
+}
+
+BOOL CopyFromDc(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HDC src, LONG sx, LONG sy,
+                LONG scx, LONG scy, COLORREF key) {
+  if (dcx == scx && dcy == scy && dcx > 0 && dcy > 0) {
+    return CopyKeyed(dst, dx, dy, dcx, dcy, src, sx, sy, key);
+  }
+  return TransparentBlt(dst, dx, dy, dcx, dcy, src, sx, sy, scx, scy, key);
+}
+
+}  // namespace
 
 extern "C" BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy,
                                           HANDLE src, LONG sx, LONG sy, LONG scx, LONG scy,
@@ -10,11 +58,10 @@ extern "C" BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, L
   if (GetObjectType(src) == OBJ_BITMAP) {
     HDC srcDc = CreateCompatibleDC(dst);
     HGDIOBJ old = SelectObject(srcDc, src);
-    BOOL ok = TransparentBlt(dst, dx, dy, dcx, dcy, srcDc, sx, sy, scx, scy, transparent);
+    BOOL ok = CopyFromDc(dst, dx, dy, dcx, dcy, srcDc, sx, sy, scx, scy, transparent);
     SelectObject(srcDc, old);
     DeleteDC(srcDc);
     return ok;
   }
-  return TransparentBlt(dst, dx, dy, dcx, dcy, static_cast<HDC>(src), sx, sy, scx, scy,
-                        transparent);
+  return CopyFromDc(dst, dx, dy, dcx, dcy, static_cast<HDC>(src), sx, sy, scx, scy, transparent);
 }
