@@ -25,6 +25,7 @@
 #define SetForegroundWindow CeSetForegroundWindow
 #define TransparentImage CeTransparentImage
 #define LoadBitmapW CeLoadBitmapW
+#define DialogBoxIndirectParamW CeDialogBoxIndirectParamW
 #define CreateProcessW CeCreateProcessW
 #define WinMain CeWinMain
 #endif
@@ -53,6 +54,11 @@ BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
 // A program's entry point as on CE, called by the platform's start-up: the
 // command line is the argument alone, without the program's name.
 int WINAPI CeWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
+
+// A modal dialog with the common controls ready, as the device's shell has
+// them before any program runs.
+INT_PTR WINAPI CeDialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTemplate,
+                                         HWND owner, DLGPROC procedure, LPARAM initParam);
 
 // LoadBitmapW without Wine's per-call screen DC: the same screen-depth bitmap.
 HBITMAP WINAPI CeLoadBitmapW(HINSTANCE instance, LPCWSTR name);

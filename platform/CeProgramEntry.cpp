@@ -7,9 +7,6 @@
 #include "CeCommandLine.h"
 
 extern "C" int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR, int show) {
-  // The device's shell has the common controls ready before any program runs.
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
   LPWSTR argument = const_cast<LPWSTR>(CeCommandArgument(GetCommandLineW()));
   return CeWinMain(instance, previous, argument, show);
 }

@@ -10,24 +10,33 @@ const int kScreenWidth = 240;
 const int kScreenHeight = 320;
 const int kBarHeight = 26;
 
+const wchar_t kOriginalProcProperty[] = L"CeStandIn.DialogProc";
+
 // The caption's Done button of a CE dialog sends IDOK. The desktop's caption
-// offers a close box instead, which here sends that same command.
-LRESULT CALLBACK DoneButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                UINT_PTR id, DWORD_PTR) {
+// offers a close box instead, which here sends that same command. (Subclassed
+// with a window property rather than comctl32's helpers, so that a program
+// loads comctl32 only when it needs its controls.)
+LRESULT CALLBACK DoneButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  WNDPROC original = reinterpret_cast<WNDPROC>(GetPropW(window, kOriginalProcProperty));
   if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) {
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
     return 0;
   }
   if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(window, DoneButtonProc, id);
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    RemovePropW(window, kOriginalProcProperty);
   }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return CallWindowProcW(original, window, message, wParam, lParam);
 }
 
 void GiveDoneButton(HWND dialog) {
   LONG_PTR style = GetWindowLongPtrW(dialog, GWL_STYLE);
   SetWindowLongPtrW(dialog, GWL_STYLE, style | WS_SYSMENU);
-  SetWindowSubclass(dialog, DoneButtonProc, 1, 0);
+  if (!GetPropW(dialog, kOriginalProcProperty)) {
+    LONG_PTR original = SetWindowLongPtrW(dialog, GWLP_WNDPROC,
+                                          reinterpret_cast<LONG_PTR>(DoneButtonProc));
+    SetPropW(dialog, kOriginalProcProperty, reinterpret_cast<HANDLE>(original));
+  }
   SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
