@@ -1,0 +1,185 @@
+// Long runs in one process: many paints and taps must leave the strip's pixels
+// and the process's GDI handle headroom exactly as they were.
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <random>
+
+#include "SimulatedDevice.h"
+#include "StripHost.h"
+#if HARDENING_ABOUT_DIALOG
+#include "AboutProgram.h"
+#endif
+
+namespace {
+
+using namespace hardening;
+
+// Zones that never start the About program.
+const Slot kTapZones[] = {{35, 70}, {105, 140}, {175, 210}};
+
+// The zone of every tap: each zone is tapped an even number of times, the
+// two taps of a pair half a run apart, so every mode comes back at the end
+// while the modes in between mix.
+std::vector<int> TapPlan(long taps) {
+  std::vector<int> plan(size_t(taps), 0);
+  for (long p = 0; p < taps / 2; p++) plan[size_t(p)] = plan[size_t(taps / 2 + p)] = int(p % 3);
+  return plan;
+}
+
+TEST(Soak, PaintsAndTapsLeaveTheStripAndTheGdiHeadroomAsTheyWere) {
+  long paints = CountFromEnvironment("QUORVANE_SOAK_PAINTS", 100000);
+  long taps = CountFromEnvironment("QUORVANE_SOAK_TAPS", 10000) & ~1L;
+
+  SimResetDevice();  // clock frozen: the clock face cannot move under the run
+  SimSetPower(AC_LINE_OFFLINE, 80, 7380, 3900);
+  SimSetStore(16u << 20, 8u << 20);
+  SimSetProgramMemory(32ull << 20, 12ull << 20);
+  SimAddCard(L"Storage Card", 64ull << 20, 16ull << 20);
+
+  StripHost host;
+  ASSERT_TRUE(host.Load());
+  // Into the storage cycle (the first tap after load goes to the clock), and
+  // once round every mode so that lazily made objects exist before counting.
+  host.Tap(120);
+  for (const Slot& zone : kTapZones) {
+    host.Tap(zone.left);
+    host.Tap(zone.right - 1);
+  }
+  Strip reference = host.PaintAndCapture();
+  ASSERT_GT(reference.LabelInk(kBatterySlot), 0) << "the item painted no label";
+  int headroom = GdiHeadroom();
+  ASSERT_GT(headroom, 1000);
+
+  std::mt19937 random(20261207);
+  std::vector<int> plan = TapPlan(taps);
+  long paintsPerTap = taps ? paints / taps : paints + 1;
+  long tapped = 0;
+  ULONGLONG start = GetTickCount64();
+  for (long i = 0; i < paints; i++) {
+    host.Paint();
+    if (tapped < taps && i % paintsPerTap == 0) {
+      const Slot& zone = kTapZones[plan[size_t(tapped++)]];
+      int x = zone.left + int(random() % unsigned(zone.right - zone.left));
+      host.Tap(x, int(random() % kStripHeight));
+    }
+    if (i % 1024 == 0) PumpMessages();
+  }
+  while (tapped < taps) host.Tap(kTapZones[plan[size_t(tapped++)]].left);
+  double seconds = double(GetTickCount64() - start) / 1000.0;
+  printf("soak: %ld paints and %ld taps in %.1f s (%.0f us per paint or tap)\n", paints, taps,
+         seconds, paints + taps ? seconds * 1e6 / double(paints + taps) : 0.0);
+  PumpMessages();
+
+  Strip after = host.PaintAndCapture();
+  EXPECT_TRUE(after == reference) << after.Differences(reference) << " pixels differ";
+  EXPECT_EQ(GdiHeadroom(), headroom) << "GDI objects left behind (or freed twice)";
+}
+
+#if HARDENING_ABOUT_DIALOG
+// Drives the About program's own modal path (RunAboutDialog) from this
+// process: once the dialog shows, a message filter paints it and its controls
+// synchronously, may copy its client area, and sends it the OK command.
+struct DialogRun {
+  bool closed;
+  bool capture;
+  std::vector<DWORD> pixels;
+  int closedByTimer;
+} run;
+
+void CopyClientArea(HWND dialog, std::vector<DWORD>* pixels) {
+  RECT rc;
+  GetClientRect(dialog, &rc);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = rc.right;
+  bi.bmiHeader.biHeight = -rc.bottom;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = GetDC(dialog);
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, dib);
+  BitBlt(mem, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
+  GdiFlush();
+  pixels->assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + rc.right * rc.bottom);
+  SelectObject(mem, old);
+  DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(dialog, dc);
+}
+
+HWND ShownAboutDialog(HWND any) {
+  HWND root = any ? GetAncestor(any, GA_ROOT) : nullptr;
+  wchar_t cls[16] = L"", title[32] = L"";
+  if (!root || !IsWindowVisible(root)) return nullptr;
+  GetClassNameW(root, cls, 16);
+  GetWindowTextW(root, title, 32);
+  return !wcscmp(cls, L"#32770") && !wcscmp(title, L"About Quorvane") ? root : nullptr;
+}
+
+LRESULT CALLBACK CloseWhenShown(int code, WPARAM wp, LPARAM lp) {
+  const MSG* msg = reinterpret_cast<const MSG*>(lp);
+  HWND dialog = code == MSGF_DIALOGBOX && !run.closed ? ShownAboutDialog(msg->hwnd) : nullptr;
+  if (dialog) {
+    run.closed = true;
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    if (run.capture) CopyClientArea(dialog, &run.pixels);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// Only if the filter never sees the dialog: ends the run instead of hanging.
+void CALLBACK CloseStuckDialog(HWND, UINT, UINT_PTR, DWORD) {
+  HWND dialog = FindWindowW(L"#32770", L"About Quorvane");
+  if (!run.closed && dialog) {
+    run.closed = true;
+    run.closedByTimer++;
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+}
+
+bool OpenAndCloseAboutDialog(bool capture) {
+  run.closed = false;
+  run.capture = capture;
+  UINT_PTR timer = SetTimer(nullptr, 0, 3000, CloseStuckDialog);
+  bool ran = RunAboutDialog(GetModuleHandleW(nullptr));
+  KillTimer(nullptr, timer);
+  return ran && run.closed;
+}
+
+TEST(Soak, AboutDialogOpenedAndClosedLeavesItsPicturesAndTheGdiHeadroomAsTheyWere) {
+  long openings = CountFromEnvironment("QUORVANE_SOAK_DIALOGS", 1000);
+  SimResetDevice();
+  SimAddCard(L"Storage Card", 64ull << 20, 16ull << 20);
+  SimAddCard(L"Second Card", 1ull << 30, 700ull << 20);
+  ASSERT_EQ(FindWindowW(L"#32770", L"About Quorvane"), nullptr) << "another About dialog is open";
+  HHOOK hook = SetWindowsHookExW(WH_MSGFILTER, CloseWhenShown, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+
+  ASSERT_TRUE(OpenAndCloseAboutDialog(false));  // lazily made objects exist from here on
+  ASSERT_TRUE(OpenAndCloseAboutDialog(true));
+  std::vector<DWORD> reference = run.pixels;
+  ASSERT_FALSE(reference.empty());
+  int headroom = GdiHeadroom();
+
+  ULONGLONG start = GetTickCount64();
+  long ran = 0;
+  for (long i = 0; i < openings; i++) ran += OpenAndCloseAboutDialog(i == openings - 1);
+  double seconds = double(GetTickCount64() - start) / 1000.0;
+  printf("soak: %ld About dialogs opened and closed in %.1f s (%.1f ms each)\n", openings,
+         seconds, openings ? seconds * 1e3 / double(openings) : 0.0);
+  UnhookWindowsHookEx(hook);
+  PumpMessages();
+
+  EXPECT_EQ(ran, openings);
+  EXPECT_EQ(run.closedByTimer, 0) << "the dialog was not seen by its message filter";
+  EXPECT_TRUE(run.pixels == reference) << "the last dialog looks different from the first";
+  EXPECT_EQ(GdiHeadroom(), headroom) << "GDI objects left behind (or freed twice)";
+}
+#endif
+
+}  // namespace
