@@ -53,9 +53,18 @@ struct AboutLocation {
   BYTE saved[2 * MAX_PATH];
 };
 
+// The stand-in About program, built beside the tests.
+inline std::wstring ProbePath() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p = path;
+  return p.substr(0, p.rfind(L'\\') + 1) + L"item_about_probe.exe";
+}
+
 class ItemHost : public testing::Test {
 protected:
   void SetUp() override {
+    about = new AboutLocation(REG_SZ, ProbePath().c_str());  // a stray tap opens no dialog
     SimResetDevice();
     while (ItemState.status.FindNextCard()) {}  // no card selected, as after load
     ItemState.wakeupRegistered = true;
@@ -74,6 +83,7 @@ protected:
   void TearDown() override {
     DestroyWindow(today);
     SimResetDevice();
+    delete about;
   }
   LRESULT Query() { return SendMessageW(item, kQuery, reinterpret_cast<WPARAM>(&entry), 0); }
   // Takes the posted redraws out of the queue and counts them.
@@ -92,6 +102,7 @@ protected:
   }
   void Repaint() { SendMessageW(item, WM_DASHBOARD_REDRAW, 0, 0); }
 
+  AboutLocation* about = nullptr;
   HWND today = nullptr, item = nullptr;
   TODAYLISTITEM entry = {};
 };
