@@ -78,7 +78,7 @@ TEST(Messages, SeededRandomStreamLeavesTheItemAnswering) {
   std::vector<DWORD> children = ChildProcesses();
 
   const unsigned seed = unsigned(CountFromEnvironment("QUORVANE_MESSAGE_SEED", 7));
-  const long count = CountFromEnvironment("QUORVANE_MESSAGE_COUNT", 20000);
+  const long count = CountFromEnvironment("QUORVANE_MESSAGE_COUNT", 10000);
   std::mt19937_64 random(seed);
   for (long i = 0; i < count; i++) {
     UINT msg;
