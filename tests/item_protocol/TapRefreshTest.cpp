@@ -3,19 +3,16 @@
 #include "ItemHost.h"
 #include "NeedsRefresh.h"
 
-// The item sits at client x 0 of a host at screen x 100: taps use client x.
+static int Slot() { return ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex(); }  // -1: clock
+
+// The host sits at screen x 100: taps must act on client x.
 TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   LayOut();
   SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
   SimAddCard(L"SD Card", 128 << 20, 8 << 20);
   HANDLE started = CreateSemaphoreW(nullptr, 0, 100, L"QuorvaneAboutProbe");
-  std::wstring probe = ProbePath();
-  {
-    AboutLocation missing(REG_SZ, nullptr);
-    SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(0, 10));
-  }
-  {
-    AboutLocation wrongType(REG_EXPAND_SZ, probe.c_str());
+  for (DWORD type : {DWORD(REG_NONE), DWORD(REG_EXPAND_SZ)}) {  // missing, wrong type: nothing starts
+    AboutLocation unusable(type, type ? ProbePath().c_str() : nullptr);
     SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(0, 10));
   }
   const struct { int x; char does; } taps[] = {  // About, Battery, Storage, nothing
@@ -24,13 +21,12 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   for (auto tap : taps) {
     for (int y : {0, 41}) {
       bool battery = ItemState.batteryShowsTime;
-      int slot = ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex();
+      int slot = Slot();
       seen.clear();
       EXPECT_EQ(SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(tap.x, y)), 0);
       EXPECT_EQ(seen, std::vector<UINT>({WM_LBUTTONUP, REPAINT})) << tap.x;
       EXPECT_EQ(ItemState.batteryShowsTime != battery, tap.does == 'B') << tap.x;
-      int after = ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex();
-      EXPECT_EQ(after != slot, tap.does == 'S') << tap.x;
+      EXPECT_EQ(Slot() != slot, tap.does == 'S') << tap.x;
       if (tap.does == 'A') {
         EXPECT_EQ(WaitForSingleObject(started, 10000), WAIT_OBJECT_0) << tap.x;
       }
@@ -45,17 +41,17 @@ TEST_F(ItemHost, StorageTapsCycleClockAndCards) {
   ItemState.storageShowsClock = false;
   SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
   SimAddCard(L"SD Card", 128 << 20, 8 << 20);
-  std::vector<int> slots;  // -1: the clock
+  std::vector<int> slots;
   for (int i = 0; i < 5; ++i) {
     SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(120, 20));
-    slots.push_back(ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex());
+    slots.push_back(Slot());
   }
   EXPECT_EQ(slots, std::vector<int>({-1, 1, 2, -1, 1}));
 }
 
 TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {
   wchar_t paths[4][MAX_PATH];
-  ItemState.initMode = true;  // the registration comes before init mode's answer
+  ItemState.initMode = true;  // registration is tried before init mode answers
   ItemState.wakeupRegistered = false;
   {
     AboutLocation missing(REG_SZ, nullptr);
@@ -70,39 +66,35 @@ TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {
     EXPECT_EQ(ItemState.wakeupRegistered, i == 2);
   }
   ASSERT_EQ(SimWakeupRegistrations(paths, 4), 1);
-  EXPECT_EQ(paths[0], ProbePath());
+  EXPECT_EQ(paths[0], probe);
   SimResetDevice();
   NeedsRefresh();  // registered: not tried again
   EXPECT_EQ(SimWakeupRegistrations(paths, 4), 0);
   ItemState.initMode = false;
 }
 
-// Each case paints the strip in the state `before` sets, applies `after`, and
+// Each case paints the strip in the state `before` sets, applies `after` and
 // asks whether the strip went stale.
 TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
   LayOut();
+  const ULONGLONG MB = 1 << 20, GB = MB << 10;
   auto memory = [](ULONGLONG avail) { SimSetProgramMemory(32 << 20, avail); };
   auto battery = [](BYTE ac, BYTE percent, DWORD seconds) { SimSetPower(ac, percent, seconds, 3900); };
   auto card = [](ULONGLONG total, ULONGLONG free) {
     SimAddCard(L"Storage Card", total, free);
     if (!ItemState.status.CardIndex()) ItemState.status.FindFirstCard();
   };
-  const ULONGLONG MB = 1 << 20, GB = MB << 10;
-  const struct Case {
-    const char* name;
-    std::function<void()> before, after;
-    bool stale;
-  } cases[] = {
+  auto clock = [] { ItemState.storageShowsClock = true; };
+  const struct { const char* name; std::function<void()> before, after; bool stale; } cases[] = {
       {"nothing changed", [] {}, [] {}, false},
       {"memory within a MB", [&] { memory(16 * MB + 900000); }, [&] { memory(16 * MB + 100000); }, false},
       {"memory crosses a MB", [&] { memory(16 * MB + 100000); }, [&] { memory(16 * MB - 1); }, true},
-      {"clock: minute turns", [] { ItemState.storageShowsClock = true; }, [] { SimAdvanceClock(60000); }, true},
-      {"clock: an hour later", [] { ItemState.storageShowsClock = true; }, [] { SimAdvanceClock(3600000); }, false},
+      {"clock: minute turns", clock, [] { SimAdvanceClock(60000); }, true},
+      {"clock: an hour later", clock, [] { SimAdvanceClock(3600000); }, false},
       {"no card: minute turns", [] {}, [] { SimAdvanceClock(60000); }, true},
       {"card within a MB", [&] { card(64 * MB, 32 * MB); }, [&] { card(64 * MB, 32 * MB + 1000); }, false},
       {"card crosses a MB", [&] { card(64 * MB, 32 * MB); }, [&] { card(64 * MB, 32 * MB - 1); }, true},
-      {"card stops reading", [&] { card(64 * MB, 32 * MB); },
-       [] { SimSetCardQueryFails(L"Storage Card", true); }, true},
+      {"card stops reading", [&] { card(64 * MB, 32 * MB); }, [] { SimSetCardQueryFails(L"Storage Card", true); }, true},
       {"card appears", [] {}, [&] { card(64 * MB, 32 * MB); }, true},
       {"card size beyond 32 bits", [&] { card(5 * GB, GB); }, [&] { card(GB, GB); }, true},
       {"card free beyond 32 bits", [&] { card(8 * GB, 4 * GB + 2 * MB); }, [&] { card(8 * GB, 2 * MB); }, true},
@@ -113,7 +105,7 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
       {"mains: no time either side", [&] { battery(1, 80, 3600); }, [&] { battery(1, 80, 7200); }, false},
       {"init mode", [] {}, [] { ItemState.initMode = true; }, true},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     c.before();
     Repaint();
     c.after();
