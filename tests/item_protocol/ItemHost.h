@@ -32,18 +32,16 @@ inline LRESULT CALLBACK ItemRecorder(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 // Sets AboutLocation (text null: removes it) and puts the previous value back.
 struct AboutLocation {
   AboutLocation(DWORD type, const wchar_t* text) {
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tessel-Quarry\\Quorvane", 0, nullptr, 0, KEY_ALL_ACCESS,
-                    nullptr, &key, nullptr);
-    had = !RegQueryValueExW(key, L"AboutLocation", nullptr, &type0, saved, &size0);
-    if (text) RegSetValueExW(key, L"AboutLocation", 0, type, (const BYTE*)text, (lstrlenW(text) + 1) * 2);
-    else RegDeleteValueW(key, L"AboutLocation");
+    had = !RegGetValueW(HKEY_LOCAL_MACHINE, kKey, kName, RRF_RT_ANY | RRF_NOEXPAND, &type0, saved, &size0);
+    Set(text != nullptr, type, (const BYTE*)text, text ? (lstrlenW(text) + 1) * 2 : 0);
   }
-  ~AboutLocation() {
-    if (had) RegSetValueExW(key, L"AboutLocation", 0, type0, saved, size0);
-    else RegDeleteValueW(key, L"AboutLocation");
-    RegCloseKey(key);
+  ~AboutLocation() { Set(had, type0, saved, size0); }
+  static void Set(bool present, DWORD type, const BYTE* data, DWORD size) {
+    if (present) RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, kName, type, data, size);
+    else RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, kName);
   }
-  HKEY key = nullptr;
+  static constexpr const wchar_t* kKey = L"Software\\Tessel-Quarry\\Quorvane";
+  static constexpr const wchar_t* kName = L"AboutLocation";
   bool had;
   DWORD type0 = 0, size0 = sizeof(saved);
   BYTE saved[2 * MAX_PATH];

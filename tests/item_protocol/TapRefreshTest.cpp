@@ -41,7 +41,7 @@ TEST_F(ItemHost, StorageTapsCycleClockAndCards) {
   ItemState.storageShowsClock = false;
   SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
   SimAddCard(L"SD Card", 128 << 20, 8 << 20);
-  std::vector<int> slots;
+  std::vector<int> slots;  // from load: clock, card 1, card 2, clock, card 1
   for (int i = 0; i < 5; ++i) {
     SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(120, 20));
     slots.push_back(Slot());
@@ -92,10 +92,8 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
       {"clock: minute turns", clock, [] { SimAdvanceClock(60000); }, true},
       {"clock: an hour later", clock, [] { SimAdvanceClock(3600000); }, false},
       {"no card: minute turns", [] {}, [] { SimAdvanceClock(60000); }, true},
-      {"card within a MB", [&] { card(64 * MB, 32 * MB); }, [&] { card(64 * MB, 32 * MB + 1000); }, false},
       {"card crosses a MB", [&] { card(64 * MB, 32 * MB); }, [&] { card(64 * MB, 32 * MB - 1); }, true},
       {"card stops reading", [&] { card(64 * MB, 32 * MB); }, [] { SimSetCardQueryFails(L"Storage Card", true); }, true},
-      {"card appears", [] {}, [&] { card(64 * MB, 32 * MB); }, true},
       {"card size beyond 32 bits", [&] { card(5 * GB, GB); }, [&] { card(GB, GB); }, true},
       {"card free beyond 32 bits", [&] { card(8 * GB, 4 * GB + 2 * MB); }, [&] { card(8 * GB, 2 * MB); }, true},
       {"percent 255 shown as 100", [&] { battery(0, 100, 7200); }, [&] { battery(0, 255, 7200); }, false},
