@@ -96,12 +96,15 @@ TEST(Messages, SeededRandomStreamLeavesTheItemAnswering) {
     else
       SendMessageW(host.Item(), msg, wp, lp);
     if (i % 64 == 0) PumpMessages();
+    // Now and then past the end of any init mode, so that live paints and
+    // queries are part of the stream too.
+    if (i % 512 == 511) SimSetTickCount(tick + 5000 * DWORD(i / 512 + 1));
     ASSERT_TRUE(IsWindow(host.Item())) << "message " << i << " (0x" << std::hex << msg << ")";
   }
   PumpMessages();
 
   // Out of any init mode the stream started, at the same clock face.
-  SimSetTickCount(tick + 5000);
+  SimSetTickCount(tick + 5000 * DWORD(count / 512 + 2));
   SimSetLocalTime(time);
   DWORD cyp = 0;
   EXPECT_EQ(host.Query(&cyp), 0);
@@ -146,8 +149,10 @@ std::wstring RandomArgument(std::mt19937& random) {
 TEST(Messages, AboutProgramCommandLines) {
   const std::wstring about = BesideTest(L"AboutDashboard.exe");
   ASSERT_NE(GetFileAttributesW(about.c_str()), INVALID_FILE_ATTRIBUTES);
-  StripHost host;  // an item for the wake path to notify
+  SimResetDevice();
+  StripHost host;  // the item that the wake path notifies
   ASSERT_TRUE(host.Load());
+  const Strip live = host.PaintAndCapture();
 
   std::vector<std::wstring> arguments = {
       L"AppRunAfterWakeup", L"", L"apprunafterwakeup", L"APPRUNAFTERWAKEUP",
@@ -180,6 +185,13 @@ TEST(Messages, AboutProgramCommandLines) {
     EXPECT_EQ(code, 0u);
     if (wake) {
       EXPECT_EQ(windows, L"") << "the wake path opened a window";
+      // The notice reached the item (the only Today window of the session):
+      // it shows its start-up labels until 4000 ms have passed.
+      PumpMessages();
+      EXPECT_FALSE(host.Capture() == live) << "the item was not notified";
+      SimAdvanceClock(4001);
+      Strip after = host.PaintAndCapture();
+      EXPECT_TRUE(after.SlotEquals(live, kBatterySlot) && after.SlotEquals(live, kMemorySlot));
     } else {
       EXPECT_NE(dialog, nullptr) << "no About dialog was shown";
     }

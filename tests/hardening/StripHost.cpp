@@ -45,6 +45,8 @@ bool IsBackground(DWORD pixel) {
 }  // namespace
 
 bool Strip::RegionEquals(const Strip& other, Slot slot, int top, int bottom) const {
+  if (pixels.size() != kStripWidth * kStripHeight || other.pixels.size() != pixels.size())
+    return false;
   for (int y = top; y < bottom; y++)
     for (int x = slot.left; x < slot.right; x++)
       if (At(x, y) != other.At(x, y)) return false;
@@ -53,6 +55,7 @@ bool Strip::RegionEquals(const Strip& other, Slot slot, int top, int bottom) con
 
 int Strip::LabelInk(Slot slot) const {
   int ink = 0;
+  if (pixels.size() != kStripWidth * kStripHeight) return 0;
   for (int y = kLabelTop; y < kLabelBottom; y++)
     for (int x = slot.left; x < slot.right; x++)
       if (!IsBackground(At(x, y))) ink++;
