@@ -70,6 +70,22 @@ TEST_F(ItemHost, ReinitialisingResetsShownReadingsAndKeepsModes) {
   EXPECT_FALSE(ItemState.hInstance || ItemState.firstQuery);
 }
 
+TEST_F(ItemHost, OptionsDialogShowsItsTextsAndClosesOnlyOnOk) {
+  HWND dialog = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(500), today, CustomItemOptionsDlgProc, 0);
+  ASSERT_TRUE(dialog);
+  std::wstring texts;
+  for (HWND w : {dialog, GetDlgItem(dialog, 444), GetDlgItem(dialog, 445)}) {
+    wchar_t text[64] = L"";
+    GetWindowTextW(w, text, 64);
+    texts += text + std::wstring(w == dialog || GetWindowLongW(w, GWL_STYLE) == 0x50020000 ? L"|" : L"?");
+  }
+  EXPECT_EQ(texts, L"ZEDODA|MyToday - Options|Description of the options for your DLL go here.|");
+  EXPECT_EQ(CustomItemOptionsDlgProc(dialog, WM_COMMAND, IDCANCEL, 0), FALSE);
+  EXPECT_TRUE(IsWindowVisible(dialog));
+  EXPECT_EQ(CustomItemOptionsDlgProc(dialog, WM_COMMAND, IDOK, 0), TRUE);
+  EXPECT_FALSE(IsWindowVisible(dialog));  // EndDialog hides it
+}
+
 // The built library: both entry points by ordinal, none by name, and the
 // options dialog template with the caption's OK button.
 TEST(ItemLibrary, ExportsByOrdinalOnlyAndCarriesTheOptionsDialog) {
