@@ -5,38 +5,33 @@
 using Seq = std::vector<UINT>;
 
 TEST_F(ItemHost, FirstQueryAnswersTrueLaterOnesPostOneRedrawPerStaleQuery) {
-  EXPECT_EQ(Query(), TRUE);
+  using Answer = std::pair<LRESULT, int>;  // the answer, and the redraws it posted
+  auto ask = [&] { LRESULT answer = Query(); return Answer(answer, PostedRedraws()); };
+  EXPECT_EQ(ask(), Answer(TRUE, 0));
   EXPECT_EQ(entry.cyp, 42u);
-  EXPECT_EQ(seen, Seq({kQuery}));  // the shell lays the item out, nothing is read or posted
-  EXPECT_EQ(PostedRedraws(), 0);
+  EXPECT_EQ(seen, Seq({kQuery}));  // the shell lays the item out; nothing is read
   SetWindowPos(item, nullptr, 0, 0, 240, 42, SWP_NOZORDER | SWP_NOACTIVATE);
   UpdateWindow(item);
   entry.cyp = 0;
-  EXPECT_EQ(Query(), FALSE);
+  EXPECT_EQ(ask(), Answer(FALSE, 0));  // nothing shown changed
   EXPECT_EQ(entry.cyp, 42u);
-  EXPECT_EQ(PostedRedraws(), 0);  // nothing shown changed
   SimSetPower(AC_LINE_OFFLINE, 79, 7200, 3900);
-  EXPECT_EQ(Query(), FALSE);
-  EXPECT_EQ(PostedRedraws(), 1);
+  EXPECT_EQ(ask(), Answer(FALSE, 1));
   seen.clear();
   Repaint();
   EXPECT_EQ(seen, Seq({WM_DASHBOARD_REDRAW, REPAINT}));
-  EXPECT_EQ(Query(), FALSE);
-  EXPECT_EQ(PostedRedraws(), 0);
+  EXPECT_EQ(ask(), Answer(FALSE, 0));
 
   // Wake-up: answered before any painting; every query is stale in init mode.
   seen.clear();
   EXPECT_EQ(SendMessageW(item, WM_DASHBOARD_WAKEUP, 0, 0), 0);
   EXPECT_EQ(seen, Seq({WM_DASHBOARD_WAKEUP}));
-  EXPECT_TRUE(ItemState.initMode);
-  EXPECT_EQ(ItemState.wakeTick, GetTickCount());
+  EXPECT_TRUE(ItemState.initMode && ItemState.wakeTick == GetTickCount());
   EXPECT_EQ(PostedRedraws(), 1);
-  EXPECT_EQ(Query(), FALSE);
-  EXPECT_EQ(PostedRedraws(), 1);
+  EXPECT_EQ(ask(), Answer(FALSE, 1));
   SimAdvanceClock(4001);
   Repaint();
-  EXPECT_EQ(Query(), FALSE);
-  EXPECT_EQ(PostedRedraws(), 0);
+  EXPECT_EQ(ask(), Answer(FALSE, 0));
 
   EXPECT_EQ(SendMessageW(item, WM_DESTROY, 0, 0) + SendMessageW(item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0), 0);
   wchar_t title[32] = L"";
