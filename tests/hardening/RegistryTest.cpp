@@ -90,7 +90,7 @@ TEST_P(AboutLocation, ItemGoesOnStartsNothingAndRetriesRegistration) {
   }
   QueryAnswersFalseAt42(host);
   EXPECT_TRUE(IsWindow(host.Item()));
-  EXPECT_EQ(NewChildren(children, ChildProcesses()), L"") << "a program was started";
+  EXPECT_EQ(NewChildren(children), L"") << "a program was started";
 
   std::wstring registered;
   int registrations = Registrations(&registered);
@@ -120,7 +120,7 @@ TEST_P(AboutLocation, ItemGoesOnStartsNothingAndRetriesRegistration) {
     EXPECT_EQ(Registrations(nullptr), 1);
   }
   host.Unload();
-  EXPECT_EQ(NewChildren(children, ChildProcesses()), L"");
+  EXPECT_EQ(NewChildren(children), L"");
   EndNewChildren(children);
 }
 

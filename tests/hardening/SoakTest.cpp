@@ -88,36 +88,9 @@ struct DialogRun {
   int closedByTimer;
 } run;
 
-void CopyClientArea(HWND dialog, std::vector<DWORD>* pixels) {
-  RECT rc;
-  GetClientRect(dialog, &rc);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = rc.right;
-  bi.bmiHeader.biHeight = -rc.bottom;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC dc = GetDC(dialog);
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, dib);
-  BitBlt(mem, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
-  GdiFlush();
-  pixels->assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + rc.right * rc.bottom);
-  SelectObject(mem, old);
-  DeleteObject(dib);
-  DeleteDC(mem);
-  ReleaseDC(dialog, dc);
-}
-
 HWND ShownAboutDialog(HWND any) {
   HWND root = any ? GetAncestor(any, GA_ROOT) : nullptr;
-  wchar_t cls[16] = L"", title[32] = L"";
-  if (!root || !IsWindowVisible(root)) return nullptr;
-  GetClassNameW(root, cls, 16);
-  GetWindowTextW(root, title, 32);
-  return !wcscmp(cls, L"#32770") && !wcscmp(title, L"About Quorvane") ? root : nullptr;
+  return root && IsWindowVisible(root) && IsAboutDialog(root) ? root : nullptr;
 }
 
 LRESULT CALLBACK CloseWhenShown(int code, WPARAM wp, LPARAM lp) {
@@ -127,7 +100,7 @@ LRESULT CALLBACK CloseWhenShown(int code, WPARAM wp, LPARAM lp) {
     run.closed = true;
     RedrawWindow(dialog, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    if (run.capture) CopyClientArea(dialog, &run.pixels);
+    if (run.capture) run.pixels = CopyClientArea(dialog);
     for (int i = 0; i < 2; i++) {
       HWND logo = GetDlgItem(dialog, i ? 1009 : 1008);  // IDC_LOGO, IDC_LOGO_ALT
       run.logos[i] = reinterpret_cast<HANDLE>(SendMessageW(logo, STM_GETIMAGE, IMAGE_BITMAP, 0));

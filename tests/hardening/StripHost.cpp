@@ -9,12 +9,11 @@
 
 namespace hardening {
 
-const wchar_t* const kQuorvaneKey = L"Software\\Tessel-Quarry\\Quorvane";
-const wchar_t* const kAboutLocation = L"AboutLocation";
-
 namespace {
 
-const wchar_t kTodayClass[] = L"DesktopExplorerWindow";
+const wchar_t kQuorvaneKey[] = L"Software\\Tessel-Quarry\\Quorvane";
+const wchar_t kAboutLocation[] = L"AboutLocation";
+const size_t kStripPixels = kStripWidth * kStripHeight;
 
 LRESULT CALLBACK TodayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == TODAYM_GETCOLOR) return wp == TODAYCOLOR_TEXT ? kTodayText : RGB(255, 0, 255);
@@ -28,7 +27,7 @@ LRESULT CALLBACK TodayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-// The item's own window procedure, and a count of the paints it was asked for.
+// The item's own window procedure, and the paints it was asked for.
 WNDPROC itemProc;
 long paintCount;
 
@@ -37,52 +36,62 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return CallWindowProcW(itemProc, hwnd, msg, wp, lp);
 }
 
-bool IsBackground(DWORD pixel) {
-  return pixel == (DWORD(GetRValue(kTodayBackground)) << 16 |
-                   DWORD(GetGValue(kTodayBackground)) << 8 | GetBValue(kTodayBackground));
+template <typename F>
+void ForEachProcess(F f) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W pe = {};
+  pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) f(pe);
+  CloseHandle(snap);
+}
+
+bool Contains(const std::vector<DWORD>& list, DWORD pid) {
+  for (DWORD p : list)
+    if (p == pid) return true;
+  return false;
 }
 
 }  // namespace
 
 bool Strip::RegionEquals(const Strip& other, Slot slot, int top, int bottom) const {
-  if (pixels.size() != kStripWidth * kStripHeight || other.pixels.size() != pixels.size())
-    return false;
+  if (pixels.size() != kStripPixels || other.pixels.size() != kStripPixels) return false;
   for (int y = top; y < bottom; y++)
     for (int x = slot.left; x < slot.right; x++)
-      if (At(x, y) != other.At(x, y)) return false;
+      if (pixels[y * kStripWidth + x] != other.pixels[y * kStripWidth + x]) return false;
   return true;
 }
 
 int Strip::LabelInk(Slot slot) const {
+  const DWORD background = DWORD(GetRValue(kTodayBackground)) << 16 |
+                           DWORD(GetGValue(kTodayBackground)) << 8 | GetBValue(kTodayBackground);
   int ink = 0;
-  if (pixels.size() != kStripWidth * kStripHeight) return 0;
-  for (int y = kLabelTop; y < kLabelBottom; y++)
-    for (int x = slot.left; x < slot.right; x++)
-      if (!IsBackground(At(x, y))) ink++;
+  for (int y = kLabelTop; y < kLabelBottom && pixels.size() == kStripPixels; y++)
+    for (int x = slot.left; x < slot.right; x++) ink += pixels[y * kStripWidth + x] != background;
   return ink;
 }
 
 int Strip::Differences(const Strip& other) const {
   int n = 0;
   for (size_t i = 0; i < pixels.size() && i < other.pixels.size(); i++)
-    if (pixels[i] != other.pixels[i]) n++;
+    n += pixels[i] != other.pixels[i];
   return n;
 }
 
 bool StripHost::Load() {
   Unload();
   dll = LoadLibraryW(BesideTest(L"Quorvane.dll").c_str());
-  if (!dll) return false;
-  auto init = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
-      reinterpret_cast<void*>(GetProcAddress(dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
+  auto init = dll ? reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(reinterpret_cast<void*>(
+                        GetProcAddress(dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))))
+                  : nullptr;
   if (!init) return false;
 
   WNDCLASSW wc = {};
   wc.lpfnWndProc = TodayProc;
   wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = kTodayClass;
+  wc.lpszClassName = L"DesktopExplorerWindow";
   RegisterClassW(&wc);
-  today = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kTodayClass, L"Today",
+  today = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, wc.lpszClassName, L"Today",
                           WS_POPUP | WS_VISIBLE, 0, 0, kStripWidth, 60, nullptr, nullptr,
                           wc.hInstance, nullptr);
   listItem = {};
@@ -90,9 +99,8 @@ bool StripHost::Load() {
   listItem.hinstDLL = dll;
   listItem.tlit = tlitCustom;
   item = init(&listItem, today);
-  if (!item) return false;
   DWORD cyp = 0;
-  if (Query(&cyp) != TRUE) return false;
+  if (!item || Query(&cyp) != TRUE) return false;
   SetWindowPos(item, nullptr, 0, 0, kStripWidth, int(cyp), SWP_NOZORDER | SWP_NOACTIVATE);
   itemProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(item, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
@@ -121,8 +129,6 @@ LRESULT StripHost::Query(DWORD* cyp) {
   return answer;
 }
 
-long StripHost::Paints() const { return paintCount; }
-
 void StripHost::Tap(int x, int y) {
   SendMessageW(item, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
   SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
@@ -130,29 +136,12 @@ void StripHost::Tap(int x, int y) {
 
 Strip StripHost::Capture() const {
   Strip strip;
-  strip.pixels.assign(kStripWidth * kStripHeight, 0);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = kStripWidth;
-  bi.bmiHeader.biHeight = -kStripHeight;  // top-down
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC dc = GetDC(item);
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, dib);
-  BitBlt(mem, 0, 0, kStripWidth, kStripHeight, dc, 0, 0, SRCCOPY);
-  GdiFlush();
-  const DWORD* src = static_cast<const DWORD*>(bits);
-  for (size_t i = 0; i < strip.pixels.size(); i++) strip.pixels[i] = src[i] & 0x00FFFFFF;
-  SelectObject(mem, old);
-  DeleteObject(dib);
-  DeleteDC(mem);
-  ReleaseDC(item, dc);
+  strip.pixels = CopyClientArea(item);
+  strip.pixels.resize(kStripPixels);
   return strip;
 }
+
+long StripHost::Paints() const { return paintCount; }
 
 void PumpMessages() {
   MSG msg;
@@ -162,26 +151,40 @@ void PumpMessages() {
   }
 }
 
-void PumpFor(DWORD ms) {
-  ULONGLONG end = GetTickCount64() + ms;
-  for (;;) {
-    PumpMessages();
-    ULONGLONG now = GetTickCount64();
-    if (now >= end) break;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(end - now), QS_ALLINPUT);
-  }
-}
-
 int GdiHeadroom() {
   static HPEN pens[70000];
   int n = 0;
-  while (n < 70000) {
-    HPEN pen = CreatePen(PS_SOLID, 1, RGB(n & 255, 0, 0));
-    if (!pen) break;
-    pens[n++] = pen;
-  }
+  while (n < 70000 && (pens[n] = CreatePen(PS_SOLID, 1, RGB(n & 255, 0, 0))) != nullptr) n++;
   for (int i = 0; i < n; i++) DeleteObject(pens[i]);
   return n;
+}
+
+std::vector<DWORD> CopyClientArea(HWND window) {
+  RECT rc = {};
+  GetClientRect(window, &rc);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = rc.right;
+  bi.bmiHeader.biHeight = -rc.bottom;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = GetDC(window);
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::vector<DWORD> pixels;
+  if (dib) {
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    pixels.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + rc.right * rc.bottom);
+    for (DWORD& p : pixels) p &= 0x00FFFFFF;
+    SelectObject(mem, old);
+    DeleteObject(dib);
+  }
+  DeleteDC(mem);
+  ReleaseDC(window, dc);
+  return pixels;
 }
 
 std::wstring BesideTest(const wchar_t* name) {
@@ -192,115 +195,70 @@ std::wstring BesideTest(const wchar_t* name) {
   return std::wstring(path) + name;
 }
 
-namespace {
-template <typename F>
-void ForEachProcess(F f) {
-  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return;
-  PROCESSENTRY32W pe = {};
-  pe.dwSize = sizeof pe;
-  for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) f(pe);
-  CloseHandle(snap);
+long CountFromEnvironment(const char* name, long fallback) {
+  const char* text = getenv(name);
+  long value = text ? strtol(text, nullptr, 10) : 0;
+  return value > 0 ? value : fallback;
 }
-}  // namespace
 
 std::vector<DWORD> ChildProcesses() {
   std::vector<DWORD> children;
-  DWORD self = GetCurrentProcessId();
   ForEachProcess([&](const PROCESSENTRY32W& pe) {
-    if (pe.th32ParentProcessID == self) children.push_back(pe.th32ProcessID);
+    if (pe.th32ParentProcessID == GetCurrentProcessId()) children.push_back(pe.th32ProcessID);
   });
   return children;
 }
 
-std::wstring NewChildren(const std::vector<DWORD>& before, const std::vector<DWORD>& now) {
-  std::wstring text;
-  for (DWORD pid : now) {
-    bool old = false;
-    for (DWORD b : before) old = old || b == pid;
-    if (old) continue;
-    ForEachProcess([&](const PROCESSENTRY32W& pe) {
-      if (pe.th32ProcessID == pid) text += std::wstring(pe.szExeFile) + L" ";
-    });
-  }
-  return text;
+std::wstring NewChildren(const std::vector<DWORD>& before) {
+  std::wstring names;
+  ForEachProcess([&](const PROCESSENTRY32W& pe) {
+    if (pe.th32ParentProcessID == GetCurrentProcessId() && !Contains(before, pe.th32ProcessID))
+      names += std::wstring(pe.szExeFile) + L" ";
+  });
+  return names;
 }
 
 void EndNewChildren(const std::vector<DWORD>& before) {
   for (DWORD pid : ChildProcesses()) {
-    bool old = false;
-    for (DWORD b : before) old = old || b == pid;
-    HANDLE process = old ? nullptr : OpenProcess(PROCESS_TERMINATE, FALSE, pid);
+    HANDLE process = Contains(before, pid) ? nullptr : OpenProcess(PROCESS_TERMINATE, FALSE, pid);
     if (!process) continue;
     TerminateProcess(process, 1);
     CloseHandle(process);
   }
 }
 
-namespace {
-struct WindowSearch {
-  DWORD pid;
-  std::wstring found;
-  HWND dialog;
-};
-}  // namespace
-
-std::wstring VisibleWindowsOf(DWORD pid) {
-  WindowSearch search = {pid, L"", nullptr};
+std::vector<HWND> WindowsOf(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    std::vector<HWND> found;
+  } search = {pid, {}};
   EnumWindows(
       [](HWND hwnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<WindowSearch*>(lp);
+        auto* s = reinterpret_cast<Search*>(lp);
         DWORD owner = 0;
         GetWindowThreadProcessId(hwnd, &owner);
-        if (owner == s->pid && IsWindowVisible(hwnd)) {
-          wchar_t cls[64] = L"", title[64] = L"";
-          GetClassNameW(hwnd, cls, 64);
-          GetWindowTextW(hwnd, title, 64);
-          s->found += std::wstring(cls) + L"/" + title + L" ";
-        }
+        if (owner == s->pid) s->found.push_back(hwnd);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
-HWND AboutDialogOf(DWORD pid) {
-  WindowSearch search = {pid, L"", nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<WindowSearch*>(lp);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        wchar_t cls[64] = L"", title[64] = L"";
-        GetClassNameW(hwnd, cls, 64);
-        GetWindowTextW(hwnd, title, 64);
-        if (owner == s->pid && !wcscmp(cls, L"#32770") && !wcscmp(title, L"About Quorvane")) {
-          s->dialog = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.dialog;
+bool IsAboutDialog(HWND window) {
+  wchar_t cls[16] = L"", title[32] = L"";
+  GetClassNameW(window, cls, 16);
+  GetWindowTextW(window, title, 32);
+  return !wcscmp(cls, L"#32770") && !wcscmp(title, L"About Quorvane");
 }
 
 bool StartProgram(const std::wstring& path, const std::wstring& argument,
                   PROCESS_INFORMATION* pi) {
   std::wstring cmd = L"\"" + path + L"\" " + argument;
-  std::vector<wchar_t> buffer(cmd.begin(), cmd.end());
-  buffer.push_back(0);
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   *pi = {};
-  return CreateProcessW(path.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &si, pi) != FALSE;
-}
-
-long CountFromEnvironment(const char* name, long fallback) {
-  const char* text = getenv(name);
-  if (!text || !*text) return fallback;
-  long value = strtol(text, nullptr, 10);
-  return value > 0 ? value : fallback;
+  return CreateProcessW(path.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        pi) != FALSE;
 }
 
 KeySnapshot SnapshotQuorvaneKey() {
@@ -340,21 +298,15 @@ bool WriteAboutLocation(const std::wstring& text) {
   return WriteAboutLocation(REG_SZ, text.c_str(), DWORD((text.size() + 1) * sizeof(wchar_t)));
 }
 
-void DeleteAboutLocation() {
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kQuorvaneKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueW(key, kAboutLocation);
-  RegCloseKey(key);
-}
+void DeleteAboutLocation() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation); }
 
 void DeleteQuorvaneKey() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, kQuorvaneKey); }
 
 void AboutLocationGuard::Restore() {
   DeleteAboutLocation();
-  if (!saved.exists) return;
   HKEY key;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kQuorvaneKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
+  if (!saved.exists || RegCreateKeyExW(HKEY_LOCAL_MACHINE, kQuorvaneKey, 0, nullptr, 0, KEY_WRITE,
+                                       nullptr, &key, nullptr) != ERROR_SUCCESS)
     return;
   for (const RegValue& v : saved.values)
     RegSetValueExW(key, v.name.c_str(), 0, v.type, v.data.data(), DWORD(v.data.size()));
@@ -363,7 +315,7 @@ void AboutLocationGuard::Restore() {
 
 std::wstring AboutLocationGuard::ValidPath() const {
   for (const RegValue& v : saved.values) {
-    if (v.name != kAboutLocation || v.type != REG_SZ || v.data.size() < 2) continue;
+    if (v.name != kAboutLocation || v.type != REG_SZ) continue;
     std::wstring text(reinterpret_cast<const wchar_t*>(v.data.data()), v.data.size() / 2);
     while (!text.empty() && text.back() == 0) text.pop_back();
     if (!text.empty()) return text;
