@@ -11,16 +11,50 @@
 
 namespace {
 
+// One mask surface per thread, kept and grown as needed: the Today item calls
+// TransparentImage seven times a paint, and a DC and bitmap made for each
+// call would cost more than the copy itself.
+struct MaskSurface {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ original = nullptr;
+  LONG width = 0, height = 0;
+
+  HDC Fit(LONG w, LONG h) {
+    if (dc && w <= width && h <= height) return dc;
+    if (!dc) {
+      dc = CreateCompatibleDC(nullptr);
+      if (!dc) return nullptr;
+    }
+    LONG newWidth = w > width ? w : width, newHeight = h > height ? h : height;
+    HBITMAP grown = CreateBitmap(newWidth, newHeight, 1, 1, nullptr);
+    if (!grown) return nullptr;
+    HGDIOBJ previous = SelectObject(dc, grown);
+    if (bitmap) {
+      DeleteObject(bitmap);
+    } else {
+      original = previous;
+    }
+    bitmap = grown;
+    width = newWidth;
+    height = newHeight;
+    return dc;
+  }
+  ~MaskSurface() {
+    if (dc) {
+      SelectObject(dc, original);
+      DeleteDC(dc);
+    }
+    if (bitmap) DeleteObject(bitmap);
+  }
+};
+
+thread_local MaskSurface maskSurface;
+
 BOOL CopyKeyed(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG sy,
                COLORREF key) {
-  HDC maskDc = CreateCompatibleDC(dst);
-  HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
-  if (!maskDc || !mask) {
-    if (mask) DeleteObject(mask);
-    if (maskDc) DeleteDC(maskDc);
-    return TransparentBlt(dst, dx, dy, w, h, src, sx, sy, w, h, key);
-  }
-  HGDIOBJ oldMask = SelectObject(maskDc, mask);
+  HDC maskDc = maskSurface.Fit(w, h);
+  if (!maskDc) return TransparentBlt(dst, dx, dy, w, h, src, sx, sy, w, h, key);
 
   // Colour to one bit: pixels of the source's background colour become 1.
   COLORREF oldSrcBk = SetBkColor(src, key);
@@ -35,10 +69,6 @@ BOOL CopyKeyed(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG
   ok = ok && BitBlt(dst, dx, dy, w, h, src, sx, sy, SRCINVERT);
   SetBkColor(dst, oldBk);
   SetTextColor(dst, oldText);
-
-  SelectObject(maskDc, oldMask);
-  DeleteObject(mask);
-  DeleteDC(maskDc);
   return ok;
 }
 
