@@ -26,7 +26,7 @@ protected:
     SimSetPower(AC_LINE_OFFLINE, 80, 7380, 3900);
     SimSetStore(16u << 20, 8u << 20);
     SimSetProgramMemory(32ull << 20, 12ull << 20);
-    ASSERT_TRUE(host.Load());
+    ASSERT_TRUE(host.Load()) << host.error;
     clock = host.PaintAndCapture();  // no card: the storage slot shows the clock
   }
   void TearDown() override {
@@ -77,14 +77,11 @@ TEST_F(Device, CardsAtTheLimitsOfNameAndSize) {
   Strip longCard = host.Capture();
   EXPECT_FALSE(longCard.SlotEquals(clock, kStorageSlot)) << "a 259-character name is a card";
   EXPECT_GT(longCard.LabelInk(kStorageSlot), 0);
-  host.Tap(kStorageZone.left);
-  Strip empty = host.Capture();
-  host.Tap(kStorageZone.left);
-  Strip full = host.Capture();
-  host.Tap(kStorageZone.left);
-  Strip huge = host.Capture();
-  host.Tap(kStorageZone.left);
-  Strip half = host.Capture();
+  Strip empty, full, huge, half;
+  for (Strip* card : {&empty, &full, &huge, &half}) {
+    host.Tap(kStorageZone.left);
+    *card = host.Capture();
+  }
   // A card of 0 bytes shows its needle at 0, as a full card does.
   EXPECT_TRUE(empty.RegionEquals(full, kStorageSlot, 0, kDialBottom)) << empty.Differences(full);
   EXPECT_GT(empty.LabelInk(kStorageSlot), 0);
@@ -210,12 +207,10 @@ TEST_F(Device, TickCounterWrappingDuringInitMode) {
   SendMessageW(host.Item(), kWakeup, 0, 0);
   PumpMessages();
   Strip init = host.Capture();
-  EXPECT_FALSE(init.SlotEquals(live, kBatterySlot));
-  EXPECT_FALSE(init.SlotEquals(live, kStorageSlot));
-  EXPECT_FALSE(init.SlotEquals(live, kMemorySlot));
-  EXPECT_GT(init.LabelInk(kBatterySlot), 0);
-  EXPECT_GT(init.LabelInk(kStorageSlot), 0);
-  EXPECT_GT(init.LabelInk(kMemorySlot), 0);
+  for (Slot slot : {kBatterySlot, kStorageSlot, kMemorySlot}) {  // "B Init", "S Init", "M Init"
+    EXPECT_FALSE(init.SlotEquals(live, slot)) << "slot at " << slot.left;
+    EXPECT_GT(init.LabelInk(slot), 0) << "slot at " << slot.left;
+  }
 
   SimSetTickCount(3000);  // 4000 ms after the notice, across the wrap
   SimSetLocalTime(t);

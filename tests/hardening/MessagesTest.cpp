@@ -69,7 +69,7 @@ TEST(Messages, SeededRandomStreamLeavesTheItemAnswering) {
   SimSetProgramMemory(32ull << 20, 12ull << 20);
 
   StripHost host;
-  ASSERT_TRUE(host.Load());
+  ASSERT_TRUE(host.Load()) << host.error;
   Strip percentLabel = host.PaintAndCapture();
   host.Tap(40);
   Strip timeLabel = host.Capture();
@@ -151,7 +151,7 @@ TEST(Messages, AboutProgramCommandLines) {
   ASSERT_NE(GetFileAttributesW(about.c_str()), INVALID_FILE_ATTRIBUTES);
   SimResetDevice();
   StripHost host;  // the item that the wake path notifies
-  ASSERT_TRUE(host.Load());
+  ASSERT_TRUE(host.Load()) << host.error;
   const Strip live = host.PaintAndCapture();
 
   std::vector<std::wstring> arguments = {

@@ -82,7 +82,7 @@ TEST_P(AboutLocation, ItemGoesOnStartsNothingAndRetriesRegistration) {
   std::vector<DWORD> children = ChildProcesses();
 
   StripHost host;
-  ASSERT_TRUE(host.Load());
+  ASSERT_TRUE(host.Load()) << host.error;
   for (int i = 0; i < 3; i++) QueryAnswersFalseAt42(host);
   for (int x : {10, 80, 150, 230, -5}) {  // outside the gauges: would start the About program
     host.Tap(x);

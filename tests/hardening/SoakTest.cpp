@@ -38,7 +38,7 @@ TEST(Soak, PaintsAndTapsLeaveTheStripAndTheGdiHeadroomAsTheyWere) {
   SimAddCard(L"Storage Card", 64ull << 20, 16ull << 20);
 
   StripHost host;
-  ASSERT_TRUE(host.Load());
+  ASSERT_TRUE(host.Load()) << host.error;
   // Into the storage cycle (the first tap after load goes to the clock), and
   // once round every mode so that lazily made objects exist before counting.
   host.Tap(120);

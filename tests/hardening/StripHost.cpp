@@ -80,10 +80,13 @@ int Strip::Differences(const Strip& other) const {
 
 bool StripHost::Load() {
   Unload();
+  error = "the library stayed loaded after FreeLibrary";
+  if (GetModuleHandleW(L"Quorvane.dll")) return false;
   dll = LoadLibraryW(BesideTest(L"Quorvane.dll").c_str());
   auto init = dll ? reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(reinterpret_cast<void*>(
                         GetProcAddress(dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))))
                   : nullptr;
+  error = "no ordinal 240 in Quorvane.dll";
   if (!init) return false;
 
   WNDCLASSW wc = {};
@@ -100,7 +103,9 @@ bool StripHost::Load() {
   listItem.tlit = tlitCustom;
   item = init(&listItem, today);
   DWORD cyp = 0;
+  error = "no item window, or the first refresh query did not answer TRUE";
   if (!item || Query(&cyp) != TRUE) return false;
+  error = "";
   SetWindowPos(item, nullptr, 0, 0, kStripWidth, int(cyp), SWP_NOZORDER | SWP_NOACTIVATE);
   itemProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(item, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));

@@ -42,8 +42,9 @@ struct Strip {
 class StripHost {
 public:
   ~StripHost() { Unload(); }
-  // Loads the library and creates the item; answers the first refresh query
-  // and lays the item out at the height asked for, as the shell does.
+  // Loads the library afresh (its state record zero) and creates the item;
+  // answers the first refresh query and lays the item out at the height asked
+  // for, as the shell does. On failure `error` says why.
   bool Load();
   // Destroys the windows and unloads the library: the next Load starts from a
   // freshly loaded item (its state record zero again).
@@ -62,6 +63,7 @@ public:
   long Paints() const;  // WM_PAINT messages the item received since Load
 
   TODAYLISTITEM listItem = {};
+  const char* error = "";
 
 private:
   HMODULE dll = nullptr;
