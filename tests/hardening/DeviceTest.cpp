@@ -154,7 +154,7 @@ TEST_F(Device, BatteryPercentFrom0To255) {
     Strip now = host.PaintAndCapture();
     ASSERT_GT(now.LabelInk(kBatterySlot), 0) << percent << " %";
     if (percent > 0 && percent <= 100) {
-      EXPECT_FALSE(now.SlotEquals(previous, kBatterySlot)) << percent << " % looks like the one before";
+      EXPECT_FALSE(now.SlotEquals(previous, kBatterySlot)) << percent << " % looks like one less";
     }
     if (percent == 100) hundred = now;
     if (percent > 100) {

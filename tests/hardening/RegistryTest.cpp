@@ -32,7 +32,10 @@ const BadValue kBadValues[] = {
     {"REG_EXPAND_SZ",
      [] { WriteBytes(REG_EXPAND_SZ, kMissingProgram, sizeof kMissingProgram); }, true, nullptr},
     {"REG_MULTI_SZ",
-     [] { WriteBytes(REG_MULTI_SZ, std::wstring(kMissingProgram) + L'\0', sizeof kMissingProgram + 2); },
+     [] {
+       std::wstring list = std::wstring(kMissingProgram) + L'\0';
+       WriteBytes(REG_MULTI_SZ, list, DWORD(sizeof kMissingProgram + 2));
+     },
      true, nullptr},
     {"REG_DWORD",
      [] {
