@@ -37,9 +37,12 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return CallWindowProcW(itemProc, hwnd, msg, wp, lp);
 }
 
+AboutLocationGuard* activeGuard;
+
 // A crash in the item or in a test ends the test program at once with a
 // line saying where, instead of waiting for a debugger that nobody attends.
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
+  if (activeGuard) activeGuard->Restore();
   const EXCEPTION_RECORD* record = info->ExceptionRecord;
   HMODULE module = nullptr;
   wchar_t name[MAX_PATH] = L"?";
@@ -325,6 +328,13 @@ bool WriteAboutLocation(const std::wstring& text) {
 void DeleteAboutLocation() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation); }
 
 void DeleteQuorvaneKey() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, kQuorvaneKey); }
+
+AboutLocationGuard::AboutLocationGuard() : saved(SnapshotQuorvaneKey()) { activeGuard = this; }
+
+AboutLocationGuard::~AboutLocationGuard() {
+  Restore();
+  activeGuard = nullptr;
+}
 
 void AboutLocationGuard::Restore() {
   DeleteAboutLocation();

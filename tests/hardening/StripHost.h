@@ -116,11 +116,11 @@ void DeleteAboutLocation();
 void DeleteQuorvaneKey();
 
 // Saves the key's values (the installer's "AboutLocation") and puts them back
-// at destruction, also after a test deleted the whole key.
+// at destruction, also after a test deleted the whole key, and on a crash.
 class AboutLocationGuard {
 public:
-  AboutLocationGuard() : saved(SnapshotQuorvaneKey()) {}
-  ~AboutLocationGuard() { Restore(); }
+  AboutLocationGuard();
+  ~AboutLocationGuard();
   void Restore();
   // The saved path, or AboutDashboard.exe beside the test.
   std::wstring ValidPath() const;
