@@ -53,7 +53,7 @@ TEST(Soak, PaintsAndTapsLeaveTheStripAndTheGdiHeadroomAsTheyWere) {
 
   std::mt19937 random(20261207);
   std::vector<int> plan = TapPlan(taps);
-  long paintsPerTap = taps ? paints / taps : paints + 1;
+  long paintsPerTap = taps && paints >= taps ? paints / taps : 1;
   long tapped = 0;
   ULONGLONG start = GetTickCount64();
   for (long i = 0; i < paints; i++) {
