@@ -11,9 +11,12 @@
 
 namespace {
 
-// One mask surface per thread, kept and grown as needed: the Today item calls
+// One mask surface, kept and grown as needed, for the first thread that
+// copies (the Today item's user-interface thread): the item calls
 // TransparentImage seven times a paint, and a DC and bitmap made for each
-// call would cost more than the copy itself.
+// call would cost more than the copy itself. Other threads get a surface of
+// their own for one call. (Not thread_local: that would pull the run time's
+// emulated TLS into the item, doubling its size.)
 struct MaskSurface {
   HDC dc = nullptr;
   HBITMAP bitmap = nullptr;
@@ -49,11 +52,15 @@ struct MaskSurface {
   }
 };
 
-thread_local MaskSurface maskSurface;
+MaskSurface keptSurface;
+DWORD keptSurfaceThread;
 
 BOOL CopyKeyed(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG sy,
                COLORREF key) {
-  HDC maskDc = maskSurface.Fit(w, h);
+  if (!keptSurfaceThread) keptSurfaceThread = GetCurrentThreadId();
+  MaskSurface oneCall;
+  MaskSurface& surface = keptSurfaceThread == GetCurrentThreadId() ? keptSurface : oneCall;
+  HDC maskDc = surface.Fit(w, h);
   if (!maskDc) return TransparentBlt(dst, dx, dy, w, h, src, sx, sy, w, h, key);
 
   // Colour to one bit: pixels of the source's background colour become 1.

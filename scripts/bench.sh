@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh >/dev/null
-cmake --build build --target Bench DoNothing >/dev/null
+cmake --build build --target Bench DoNothing FindWindowOnly >/dev/null
 
 echo "Quorvane benchmarks on $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo
