@@ -86,6 +86,20 @@ BOOL OnCommand(HWND dialog, WORD id, WORD code) {
   return TRUE;
 }
 
+// The two logo controls load their pictures from the template themselves,
+// and a static control never frees the picture it shows: released here, or
+// every dialog would leave two bitmaps behind in the process.
+void ReleaseLogoPictures(HWND dialog) {
+  const int logos[] = {IDC_LOGO, IDC_LOGO_ALT};
+  for (int id : logos) {
+    HWND logo = GetDlgItem(dialog, id);
+    HGDIOBJ picture = logo ? reinterpret_cast<HGDIOBJ>(
+                                 SendMessageW(logo, STM_SETIMAGE, IMAGE_BITMAP, 0))
+                           : nullptr;
+    if (picture) DeleteObject(picture);
+  }
+}
+
 }  // namespace
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -105,6 +119,9 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_CTLCOLOREDIT:
       ColorLinkText(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), dialog);
       return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    case WM_DESTROY:
+      ReleaseLogoPictures(dialog);
+      return FALSE;
     default:
       return FALSE;
   }
