@@ -9,6 +9,7 @@
 // name), so it sees the desktop's own calls.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -20,11 +21,7 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-std::wstring ProgramPath() {
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return std::wstring(path, wcsrchr(path, L'\\') + 1) + L"AboutDashboard.exe";
-}
+std::wstring ProgramPath() { return BesideTest(L"AboutDashboard.exe"); }
 
 HWND FindAboutDialog(DWORD processId) {
   for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", L"About Quorvane"));) {
@@ -45,8 +42,7 @@ Outcome Finish(const PROCESS_INFORMATION& process, bool closeDialog = true) {
       GetExitCodeProcess(process.hProcess, &run.exitCode);
       break;
     }
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    PumpMessages();
     if (HWND dialog = FindAboutDialog(process.dwProcessId)) {
       run.sawDialog = true;
       if (closeDialog) PostMessageW(dialog, WM_COMMAND, IDOK, 0);

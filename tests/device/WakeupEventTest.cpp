@@ -3,6 +3,7 @@
 
 #include "CeApi.h"
 #include "SimulatedDevice.h"
+#include "TestSupport.h"
 #include "WakeupEvent.h"
 
 namespace {
@@ -11,8 +12,7 @@ class WakeupEventTest : public testing::Test {
 protected:
   void SetUp() override {
     SimResetDevice();
-    GetModuleFileNameW(nullptr, probe, MAX_PATH);
-    lstrcpyW(wcsrchr(probe, L'\\') + 1, L"WakeupProbe.exe");
+    lstrcpynW(probe, BesideTest(L"WakeupProbe.exe").c_str(), MAX_PATH);
     GetTempPathW(MAX_PATH, output);
     lstrcatW(output, L"wakeup-probe.txt");
     DeleteFileW(output);

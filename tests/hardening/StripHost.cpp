@@ -1,7 +1,8 @@
 #include "StripHost.h"
 
+#include "TodayStandIn.h"
+
 #include <stdio.h>
-#include <stdlib.h>
 #include <tlhelp32.h>
 
 // Programs are started here as a desktop user starts them (the whole command
@@ -16,16 +17,11 @@ const wchar_t kQuorvaneKey[] = L"Software\\Tessel-Quarry\\Quorvane";
 const wchar_t kAboutLocation[] = L"AboutLocation";
 const size_t kStripPixels = kStripWidth * kStripHeight;
 
-LRESULT CALLBACK TodayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == TODAYM_GETCOLOR) return wp == TODAYCOLOR_TEXT ? kTodayText : RGB(255, 0, 255);
-  if (msg == TODAYM_DRAWWATERMARK) {
-    const TODAYDRAWWATERMARKINFO* info = reinterpret_cast<TODAYDRAWWATERMARKINFO*>(lp);
-    HBRUSH brush = CreateSolidBrush(kTodayBackground);
-    FillRect(info->hdc, &info->rc, brush);
-    DeleteObject(brush);
-    return 0;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
+// The stub shell's watermark: one plain colour.
+void FillBackground(const TODAYDRAWWATERMARKINFO& info) {
+  HBRUSH brush = CreateSolidBrush(kTodayBackground);
+  FillRect(info.hdc, &info.rc, brush);
+  DeleteObject(brush);
 }
 
 // The item's own window procedure, and the paints it was asked for.
@@ -111,14 +107,9 @@ bool StripHost::Load() {
   error = "no ordinal 240 in Quorvane.dll";
   if (!init) return false;
 
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = TodayProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"DesktopExplorerWindow";
-  RegisterClassW(&wc);
-  today = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, wc.lpszClassName, L"Today",
-                          WS_POPUP | WS_VISIBLE, 0, 0, kStripWidth, 60, nullptr, nullptr,
-                          wc.hInstance, nullptr);
+  today = CreateTodayStandIn({kTodayText, RGB(255, 0, 255), FillBackground, nullptr},
+                             L"DesktopExplorerWindow", WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, 0, 0,
+                             kStripWidth, 60);
   listItem = {};
   listItem.fEnabled = TRUE;
   listItem.hinstDLL = dll;
@@ -169,64 +160,6 @@ Strip StripHost::Capture() const {
 }
 
 long StripHost::Paints() const { return paintCount; }
-
-void PumpMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-int GdiHeadroom() {
-  static HPEN pens[70000];
-  int n = 0;
-  while (n < 70000 && (pens[n] = CreatePen(PS_SOLID, 1, RGB(n & 255, 0, 0))) != nullptr) n++;
-  for (int i = 0; i < n; i++) DeleteObject(pens[i]);
-  return n;
-}
-
-std::vector<DWORD> CopyClientArea(HWND window) {
-  RECT rc = {};
-  GetClientRect(window, &rc);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = rc.right;
-  bi.bmiHeader.biHeight = -rc.bottom;  // top-down
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC dc = GetDC(window);
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  std::vector<DWORD> pixels;
-  if (dib) {
-    HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
-    GdiFlush();
-    pixels.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + rc.right * rc.bottom);
-    for (DWORD& p : pixels) p &= 0x00FFFFFF;
-    SelectObject(mem, old);
-    DeleteObject(dib);
-  }
-  DeleteDC(mem);
-  ReleaseDC(window, dc);
-  return pixels;
-}
-
-std::wstring BesideTest(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  wchar_t* slash = wcsrchr(path, L'\\');
-  if (slash) slash[1] = 0;
-  return std::wstring(path) + name;
-}
-
-long CountFromEnvironment(const char* name, long fallback) {
-  const char* text = getenv(name);
-  long value = text ? strtol(text, nullptr, 10) : 0;
-  return value > 0 ? value : fallback;
-}
 
 std::vector<DWORD> ChildProcesses() {
   std::vector<DWORD> children;

@@ -1,14 +1,14 @@
 // A stand-in Today shell for the hardening tests: loads the built
 // Quorvane.dll, creates its item under a stub "DesktopExplorerWindow" at
 // screen (0, 0), and drives it only through its ordinal and its messages.
-// Also: pixel copies, the GDI handle headroom, child processes, and the
-// registry home of "AboutLocation".
+// Also: child processes, and the registry home of "AboutLocation".
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "CeApi.h"
+#include "TestSupport.h"
 
 namespace hardening {
 
@@ -69,15 +69,6 @@ private:
   HMODULE dll = nullptr;
   HWND today = nullptr, item = nullptr;
 };
-
-void PumpMessages();
-// Pens this process can still create before creation fails; all freed again.
-int GdiHeadroom();
-// The client area of `window` as 0x00RRGGBB pixels, rows top to bottom.
-std::vector<DWORD> CopyClientArea(HWND window);
-
-std::wstring BesideTest(const wchar_t* name);  // a file in the test's folder
-long CountFromEnvironment(const char* name, long fallback);
 
 // Running children of this process; the names of those not in `before`; and
 // ending those (a failed check must not leave a program holding ctest's output).

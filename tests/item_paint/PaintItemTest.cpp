@@ -1,5 +1,7 @@
 #include "ItemWindow.h"
 #include "PaintTestSupport.h"
+#include "TestSupport.h"
+#include "TodayStandIn.h"
 
 namespace {
 
@@ -9,25 +11,19 @@ TODAYDRAWWATERMARKINFO watermark;
 // The host's background: one-pixel stripes of two colours.
 COLORREF Watermark(int x) { return x % 2 ? RGB(0, 96, 160) : RGB(0, 64, 128); }
 
-LRESULT CALLBACK HostProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == TODAYM_GETCOLOR) return wp == TODAYCOLOR_TEXT ? kHostText : 0;
-  if (msg != TODAYM_DRAWWATERMARK) return DefWindowProcW(w, msg, wp, lp);
-  watermark = *reinterpret_cast<TODAYDRAWWATERMARKINFO*>(lp);
+void PaintWatermark(const TODAYDRAWWATERMARKINFO& info) {
+  watermark = info;
   for (int x = watermark.rc.left; x < watermark.rc.right; ++x)
     for (int y = watermark.rc.top; y < watermark.rc.bottom; ++y) SetPixel(watermark.hdc, x, y, Watermark(x));
-  return 0;
 }
 
 class PaintItemTest : public testing::Test {
 protected:
   void SetUp() override {
     ResetItemState();
-    WNDCLASSW host = {0, HostProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"TestHost"};
     WNDCLASSW item = {0, ItemWndProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"TestItem"};
-    RegisterClassW(&host);
     RegisterClassW(&item);
-    parent = CreateWindowExW(WS_EX_TOPMOST, L"TestHost", L"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 42,
-                             nullptr, nullptr, nullptr, nullptr);
+    parent = CreateTodayStandIn({kHostText, 0, PaintWatermark, nullptr}, L"TestHost", WS_EX_TOPMOST, 0, 0, 240, 42);
     window = CreateWindowExW(0, L"TestItem", L"", WS_CHILD | WS_VISIBLE, 0, 0, 240, 42, parent,
                              nullptr, nullptr, nullptr);
     UpdateWindow(window);
@@ -104,21 +100,12 @@ TEST_F(PaintItemTest, PartlyInvalidWindowGetsTheWholeStrip) {
   EXPECT_TRUE(again == strip);
 }
 
-// How many more pens the process can create (all freed again).
-int PenHeadroom() {
-  static HPEN pens[70000];
-  int n = 0;
-  while (n < 70000 && (pens[n] = CreatePen(PS_SOLID, 1, n))) ++n;
-  for (int i = 0; i < n; ++i) DeleteObject(pens[i]);
-  return n;
-}
-
 TEST_F(PaintItemTest, RepeatedPaintsLeaveNoGdiObjectBehind) {
   Paint(strip);
-  const int afterFirst = PenHeadroom();
+  const int afterFirst = GdiHeadroom();
   EXPECT_LT(afterFirst, 70000);  // the table's limit was reached
   for (int i = 0; i < 1000; ++i) Paint(strip);
-  EXPECT_EQ(PenHeadroom(), afterFirst);
+  EXPECT_EQ(GdiHeadroom(), afterFirst);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "ItemState.h"
 #include "ItemWindow.h"
 #include "SimulatedDevice.h"
+#include "TestSupport.h"
+#include "TodayStandIn.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -18,11 +20,6 @@ const UINT kHost = 0x10000, kQuery = WM_TODAYCUSTOM_QUERYREFRESHCACHE;
 
 inline std::vector<UINT> seen;
 inline WNDPROC itemProc;
-
-inline LRESULT CALLBACK HostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  if (m >= WM_USER) seen.push_back(kHost | m);
-  return m == TODAYM_GETCOLOR ? RGB(0, 0, 128) : DefWindowProcW(w, m, wp, lp);
-}
 
 inline LRESULT CALLBACK ItemRecorder(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   if (m == WM_PAINT || m == WM_LBUTTONUP || m >= WM_USER) seen.push_back(m);
@@ -48,11 +45,7 @@ struct AboutLocation {
 };
 
 // The stand-in About program, built beside the tests.
-inline std::wstring ProbePath() {
-  wchar_t path[MAX_PATH];
-  std::wstring p(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-  return p.substr(0, p.rfind(L'\\') + 1) + L"item_about_probe.exe";
-}
+inline std::wstring ProbePath() { return BesideTest(L"item_about_probe.exe"); }
 
 class ItemHost : public testing::Test {
 protected:
@@ -60,10 +53,10 @@ protected:
     SimResetDevice();
     while (ItemState.status.FindNextCard()) {}  // no card selected, as after load
     ItemState.wakeupRegistered = true;
-    WNDCLASSW c = {0, HostProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"TodayStandIn"};
-    RegisterClassW(&c);
-    today = CreateWindowExW(0, c.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 100, 60, 300, 100, nullptr,
-                            nullptr, nullptr, nullptr);
+    const TodayAnswers navy = {RGB(0, 0, 128), RGB(0, 0, 128), nullptr, [](UINT m) {
+                                 if (m >= WM_USER) seen.push_back(kHost | m);
+                               }};
+    today = CreateTodayStandIn(navy, L"TodayStandIn", 0, 100, 60, 300, 100);
     entry.fEnabled = TRUE;
     entry.hinstDLL = GetModuleHandleW(nullptr);
     item = InitializeCustomItem(&entry, today);

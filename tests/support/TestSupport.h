@@ -1,0 +1,69 @@
+// Small helpers shared by the tests: message pumping, pixel copies, the GDI
+// handle headroom, files beside the test program, and counts from the
+// environment.
+#pragma once
+
+#include <windows.h>
+
+#include <stdlib.h>
+#include <string>
+#include <vector>
+
+// Dispatches every message waiting for this thread.
+inline void PumpMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// Pens this process can still create before creation fails; all freed again.
+inline int GdiHeadroom() {
+  static HPEN pens[70000];
+  int n = 0;
+  while (n < 70000 && (pens[n] = CreatePen(PS_SOLID, 1, RGB(n & 255, 0, 0))) != nullptr) n++;
+  for (int i = 0; i < n; i++) DeleteObject(pens[i]);
+  return n;
+}
+
+// The client area of `window` as 0x00RRGGBB pixels, rows top to bottom.
+inline std::vector<DWORD> CopyClientArea(HWND window) {
+  RECT rc = {};
+  GetClientRect(window, &rc);
+  BITMAPINFO bi = {};
+  bi.bmiHeader = {sizeof bi.bmiHeader, rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC dc = GetDC(window);
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::vector<DWORD> pixels;
+  if (dib) {
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    pixels.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + rc.right * rc.bottom);
+    for (DWORD& p : pixels) p &= 0x00FFFFFF;
+    SelectObject(mem, old);
+    DeleteObject(dib);
+  }
+  DeleteDC(mem);
+  ReleaseDC(window, dc);
+  return pixels;
+}
+
+// A file in the test program's folder.
+inline std::wstring BesideTest(const wchar_t* name) {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  wchar_t* slash = wcsrchr(path, L'\\');
+  if (slash) slash[1] = 0;
+  return std::wstring(path) + name;
+}
+
+// The positive number in environment variable `name`, else `fallback`.
+inline long CountFromEnvironment(const char* name, long fallback) {
+  const char* text = getenv(name);
+  long value = text ? strtol(text, nullptr, 10) : 0;
+  return value > 0 ? value : fallback;
+}
