@@ -13,8 +13,6 @@ namespace hardening {
 
 namespace {
 
-const wchar_t kQuorvaneKey[] = L"Software\\Tessel-Quarry\\Quorvane";
-const wchar_t kAboutLocation[] = L"AboutLocation";
 const size_t kStripPixels = kStripWidth * kStripHeight;
 
 // The stub shell's watermark: one plain colour.
@@ -33,12 +31,10 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return CallWindowProcW(itemProc, hwnd, msg, wp, lp);
 }
 
-AboutLocationGuard* activeGuard;
-
 // A crash in the item or in a test ends the test program at once with a
 // line saying where, instead of waiting for a debugger that nobody attends.
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
-  if (activeGuard) activeGuard->Restore();
+  if (AboutLocationGuard::active) AboutLocationGuard::active->Restore();
   const EXCEPTION_RECORD* record = info->ExceptionRecord;
   HMODULE module = nullptr;
   wchar_t name[MAX_PATH] = L"?";
@@ -219,75 +215,6 @@ bool StartProgram(const std::wstring& path, const std::wstring& argument,
   *pi = {};
   return CreateProcessW(path.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                         pi) != FALSE;
-}
-
-KeySnapshot SnapshotQuorvaneKey() {
-  KeySnapshot snap;
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kQuorvaneKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return snap;
-  snap.exists = true;
-  DWORD values = 0, maxName = 0, maxData = 0;
-  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &snap.subkeys, nullptr, nullptr, &values,
-                   &maxName, &maxData, nullptr, nullptr);
-  for (DWORD i = 0; i < values; i++) {
-    std::vector<wchar_t> name(maxName + 1);
-    std::vector<BYTE> data(maxData + 1);
-    DWORD nameLen = maxName + 1, dataLen = maxData + 1, type = 0;
-    if (RegEnumValueW(key, i, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen) !=
-        ERROR_SUCCESS)
-      continue;
-    data.resize(dataLen);
-    snap.values.push_back({std::wstring(name.data(), nameLen), type, data});
-  }
-  RegCloseKey(key);
-  return snap;
-}
-
-bool WriteAboutLocation(DWORD type, const void* data, DWORD bytes) {
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kQuorvaneKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    return false;
-  LONG r = RegSetValueExW(key, kAboutLocation, 0, type, static_cast<const BYTE*>(data), bytes);
-  RegCloseKey(key);
-  return r == ERROR_SUCCESS;
-}
-
-bool WriteAboutLocation(const std::wstring& text) {
-  return WriteAboutLocation(REG_SZ, text.c_str(), DWORD((text.size() + 1) * sizeof(wchar_t)));
-}
-
-void DeleteAboutLocation() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation); }
-
-void DeleteQuorvaneKey() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, kQuorvaneKey); }
-
-AboutLocationGuard::AboutLocationGuard() : saved(SnapshotQuorvaneKey()) { activeGuard = this; }
-
-AboutLocationGuard::~AboutLocationGuard() {
-  Restore();
-  activeGuard = nullptr;
-}
-
-void AboutLocationGuard::Restore() {
-  DeleteAboutLocation();
-  HKEY key;
-  if (!saved.exists || RegCreateKeyExW(HKEY_LOCAL_MACHINE, kQuorvaneKey, 0, nullptr, 0, KEY_WRITE,
-                                       nullptr, &key, nullptr) != ERROR_SUCCESS)
-    return;
-  for (const RegValue& v : saved.values)
-    RegSetValueExW(key, v.name.c_str(), 0, v.type, v.data.data(), DWORD(v.data.size()));
-  RegCloseKey(key);
-}
-
-std::wstring AboutLocationGuard::ValidPath() const {
-  for (const RegValue& v : saved.values) {
-    if (v.name != kAboutLocation || v.type != REG_SZ) continue;
-    std::wstring text(reinterpret_cast<const wchar_t*>(v.data.data()), v.data.size() / 2);
-    while (!text.empty() && text.back() == 0) text.pop_back();
-    if (!text.empty()) return text;
-  }
-  return BesideTest(L"AboutDashboard.exe");
 }
 
 }  // namespace hardening

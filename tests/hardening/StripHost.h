@@ -1,13 +1,14 @@
 // A stand-in Today shell for the hardening tests: loads the built
 // Quorvane.dll, creates its item under a stub "DesktopExplorerWindow" at
 // screen (0, 0), and drives it only through its ordinal and its messages.
-// Also: child processes, and the registry home of "AboutLocation".
+// Also: child processes.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "CeApi.h"
+#include "AboutLocationGuard.h"
 #include "TestSupport.h"
 
 namespace hardening {
@@ -81,43 +82,5 @@ bool IsAboutDialog(HWND window);  // "#32770" titled "About Quorvane"
 // Starts "<path>" <argument>, as a desktop user would.
 bool StartProgram(const std::wstring& path, const std::wstring& argument,
                   PROCESS_INFORMATION* pi);
-
-// HKLM "Software\Tessel-Quarry\Quorvane": its values (type and bytes), or
-// exists = false.
-struct RegValue {
-  std::wstring name;
-  DWORD type;
-  std::vector<BYTE> data;
-  bool operator==(const RegValue& o) const {
-    return name == o.name && type == o.type && data == o.data;
-  }
-};
-struct KeySnapshot {
-  bool exists = false;
-  DWORD subkeys = 0;
-  std::vector<RegValue> values;
-  bool operator==(const KeySnapshot& o) const {
-    return exists == o.exists && subkeys == o.subkeys && values == o.values;
-  }
-};
-KeySnapshot SnapshotQuorvaneKey();
-bool WriteAboutLocation(DWORD type, const void* data, DWORD bytes);
-bool WriteAboutLocation(const std::wstring& text);  // REG_SZ, terminated
-void DeleteAboutLocation();
-void DeleteQuorvaneKey();
-
-// Saves the key's values (the installer's "AboutLocation") and puts them back
-// at destruction, also after a test deleted the whole key, and on a crash.
-class AboutLocationGuard {
-public:
-  AboutLocationGuard();
-  ~AboutLocationGuard();
-  void Restore();
-  // The saved path, or AboutDashboard.exe beside the test.
-  std::wstring ValidPath() const;
-
-private:
-  KeySnapshot saved;
-};
 
 }  // namespace hardening

@@ -3,6 +3,7 @@
 // reaching the item window and the host (the host's marked kHost).
 #pragma once
 
+#include "AboutLocationGuard.h"
 #include "ItemEntry.h"
 #include "ItemState.h"
 #include "ItemWindow.h"
@@ -26,22 +27,12 @@ inline LRESULT CALLBACK ItemRecorder(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return CallWindowProcW(itemProc, w, m, wp, lp);
 }
 
-// Sets AboutLocation (text null: removes it) and puts the previous value back.
-struct AboutLocation {
+// Sets AboutLocation (text null: removes it) and puts the key's values back.
+struct AboutLocation : AboutLocationGuard {
   AboutLocation(DWORD type, const wchar_t* text) {
-    had = !RegGetValueW(HKEY_LOCAL_MACHINE, kKey, kName, RRF_RT_ANY | RRF_NOEXPAND, &type0, saved, &size0);
-    Set(text != nullptr, type, (const BYTE*)text, text ? (lstrlenW(text) + 1) * 2 : 0);
+    if (text) WriteAboutLocation(type, text, (lstrlenW(text) + 1) * 2);
+    else DeleteAboutLocation();
   }
-  ~AboutLocation() { Set(had, type0, saved, size0); }
-  static void Set(bool present, DWORD type, const BYTE* data, DWORD size) {
-    if (present) RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, kName, type, data, size);
-    else RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, kName);
-  }
-  static constexpr const wchar_t* kKey = L"Software\\Tessel-Quarry\\Quorvane";
-  static constexpr const wchar_t* kName = L"AboutLocation";
-  bool had;
-  DWORD type0 = 0, size0 = sizeof(saved);
-  BYTE saved[2 * MAX_PATH];
 };
 
 // The stand-in About program, built beside the tests.
