@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "Picture.h"
+
 struct HostResult {
   DWORD exitCode = 0xFFFFFFFF;
   std::string output;  // stdout and stderr together
@@ -19,3 +21,6 @@ std::wstring TestSourcePath(const std::wstring& relative);
 std::wstring FreshFolder(const std::wstring& name);
 // Writes UTF-8 text to a file.
 void WriteTextFile(const std::wstring& path, const std::string& text);
+// Frame `index` of a GIF as 32-bit pixels, through the platform's decoder;
+// *frames gets the GIF's frame count.
+bool DecodeGifFrame(const std::wstring& path, UINT index, UINT* frames, Picture* picture);

@@ -1,7 +1,6 @@
 // Picture files: PNG written and read back exactly, the animated GIF's frames,
 // loop and delay, and its reduction to 256 colours.
 #include <gtest/gtest.h>
-#include <wincodec.h>
 
 #include "HostRun.h"
 #include "Picture.h"
@@ -27,43 +26,6 @@ std::string ReadBytes(const std::wstring& path) {
   while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
   CloseHandle(file);
   return bytes;
-}
-
-// Frame `index` of a GIF as 32-bit pixels, through the platform's decoder.
-bool DecodeGifFrame(const std::wstring& path, UINT index, UINT* frames, Picture* picture) {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IWICImagingFactory* factory = nullptr;
-  IWICBitmapDecoder* decoder = nullptr;
-  IWICBitmapFrameDecode* frame = nullptr;
-  IWICFormatConverter* converter = nullptr;
-  UINT w = 0, h = 0;
-  HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, (void**)&factory);
-  if (SUCCEEDED(hr)) {
-    hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
-                                            WICDecodeMetadataCacheOnDemand, &decoder);
-  }
-  if (SUCCEEDED(hr)) hr = decoder->GetFrameCount(frames);
-  if (SUCCEEDED(hr)) hr = decoder->GetFrame(index, &frame);
-  if (SUCCEEDED(hr)) hr = frame->GetSize(&w, &h);
-  if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(&converter);
-  if (SUCCEEDED(hr)) {
-    hr = converter->Initialize(frame, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
-                               nullptr, 0.0, WICBitmapPaletteTypeCustom);
-  }
-  if (SUCCEEDED(hr)) {
-    picture->width = w;
-    picture->height = h;
-    picture->pixels.assign((size_t)w * h, 0);
-    hr = converter->CopyPixels(nullptr, w * 4, w * h * 4, (BYTE*)picture->pixels.data());
-    for (DWORD& p : picture->pixels) p &= 0xFFFFFF;
-  }
-  if (converter) converter->Release();
-  if (frame) frame->Release();
-  if (decoder) decoder->Release();
-  if (factory) factory->Release();
-  CoUninitialize();
-  return SUCCEEDED(hr);
 }
 
 TEST(Pictures, PngKeepsEveryPixel) {
