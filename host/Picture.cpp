@@ -269,7 +269,8 @@ bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error) 
   return SUCCEEDED(hr);
 }
 
-bool ReadPng(const wchar_t* path, Picture* picture, std::wstring* error) {
+bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* frameCount,
+                      std::wstring* error) {
   ComScope com;
   Com<IWICImagingFactory> factory;
   Com<IWICBitmapDecoder> decoder;
@@ -282,8 +283,10 @@ bool ReadPng(const wchar_t* path, Picture* picture, std::wstring* error) {
     *error = std::wstring(L"cannot read the picture ") + path;
     return false;
   }
-  UINT w = 0, h = 0;
-  hr = decoder->GetFrame(0, &frame);
+  UINT w = 0, h = 0, frames = 0;
+  hr = decoder->GetFrameCount(&frames);
+  if (SUCCEEDED(hr) && frameCount) *frameCount = frames;
+  if (SUCCEEDED(hr)) hr = decoder->GetFrame(index, &frame);
   if (SUCCEEDED(hr)) hr = frame->GetSize(&w, &h);
   if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(&converter);
   if (SUCCEEDED(hr)) {
@@ -297,8 +300,12 @@ bool ReadPng(const wchar_t* path, Picture* picture, std::wstring* error) {
     hr = converter->CopyPixels(nullptr, w * 4, w * h * 4, (BYTE*)picture->pixels.data());
     for (DWORD& px : picture->pixels) px &= 0xFFFFFF;
   }
-  if (FAILED(hr)) *error = HrText(L"decoding the PNG", hr);
+  if (FAILED(hr)) *error = HrText(L"decoding the picture", hr);
   return SUCCEEDED(hr);
+}
+
+bool ReadPng(const wchar_t* path, Picture* picture, std::wstring* error) {
+  return ReadPictureFrame(path, 0, picture, nullptr, error);
 }
 
 bool WriteAnimatedGif(const wchar_t* path, const std::vector<Picture>& frames, int delayMs,

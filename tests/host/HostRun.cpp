@@ -1,7 +1,6 @@
 #include "HostRun.h"
 
 #include <shellapi.h>
-#include <wincodec.h>
 
 HostResult RunHost(const std::wstring& arguments) {
   HostResult result;
@@ -67,39 +66,8 @@ void WriteTextFile(const std::wstring& path, const std::string& text) {
   CloseHandle(file);
 }
 
-// Frame `index` of a GIF as 32-bit pixels, through the platform's decoder.
+// Frame `index` of a GIF as 32-bit pixels, through the host's own reader.
 bool DecodeGifFrame(const std::wstring& path, UINT index, UINT* frames, Picture* picture) {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IWICImagingFactory* factory = nullptr;
-  IWICBitmapDecoder* decoder = nullptr;
-  IWICBitmapFrameDecode* frame = nullptr;
-  IWICFormatConverter* converter = nullptr;
-  UINT w = 0, h = 0;
-  HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, (void**)&factory);
-  if (SUCCEEDED(hr)) {
-    hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
-                                            WICDecodeMetadataCacheOnDemand, &decoder);
-  }
-  if (SUCCEEDED(hr)) hr = decoder->GetFrameCount(frames);
-  if (SUCCEEDED(hr)) hr = decoder->GetFrame(index, &frame);
-  if (SUCCEEDED(hr)) hr = frame->GetSize(&w, &h);
-  if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(&converter);
-  if (SUCCEEDED(hr)) {
-    hr = converter->Initialize(frame, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
-                               nullptr, 0.0, WICBitmapPaletteTypeCustom);
-  }
-  if (SUCCEEDED(hr)) {
-    picture->width = w;
-    picture->height = h;
-    picture->pixels.assign((size_t)w * h, 0);
-    hr = converter->CopyPixels(nullptr, w * 4, w * h * 4, (BYTE*)picture->pixels.data());
-    for (DWORD& p : picture->pixels) p &= 0xFFFFFF;
-  }
-  if (converter) converter->Release();
-  if (frame) frame->Release();
-  if (decoder) decoder->Release();
-  if (factory) factory->Release();
-  CoUninitialize();
-  return SUCCEEDED(hr);
+  std::wstring error;
+  return ReadPictureFrame(path.c_str(), index, picture, frames, &error);
 }
