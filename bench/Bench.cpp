@@ -157,7 +157,7 @@ double StartAndWait(const wchar_t* path, const wchar_t* argument, Done done) {
 }
 
 void Row(const char* what, double value, const char* unit, double baseline, const char* target) {
-  printf("| %-34s | %12.2f %-3s | %12.2f %-3s | %7.2fx | %-12s |\n", what, value, unit, baseline,
+  printf("| %-38s | %12.2f %-3s | %12.2f %-3s | %7.2fx | %-12s |\n", what, value, unit, baseline,
          unit, baseline > 0 ? value / baseline : 0.0, target);
 }
 
@@ -183,9 +183,9 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
 
-  printf("| %-34s | %16s | %16s | %8s | %-12s |\n", "figure", "measured", "baseline", "ratio",
+  printf("| %-38s | %16s | %16s | %8s | %-12s |\n", "figure", "measured", "baseline", "ratio",
          "target");
-  printf("|%s|%s|%s|%s|%s|\n", "------------------------------------", "------------------",
+  printf("|%s|%s|%s|%s|%s|\n", "----------------------------------------", "------------------",
          "------------------", "----------", "--------------");
 
   double baseline = MeanMicroseconds(paintCount, BaselinePaint);

@@ -21,9 +21,9 @@ stripped_kib() {
   echo "$(( ($(stat -c %s "$tmp") + 1023) / 1024 ))"
   rm -f "$tmp"
 }
-printf '| %-34s | %12s KiB | %16s | %8s | %-12s |\n' "size of Quorvane.dll, stripped" \
+printf '| %-38s | %12s KiB | %16s | %8s | %-12s |\n' "size of Quorvane.dll, stripped" \
   "$(stripped_kib build/bin/Quorvane.dll)" "-" "-" "<= 64 KiB"
-printf '| %-34s | %12s KiB | %16s | %8s | %-12s |\n' "size of AboutDashboard.exe, stripped" \
+printf '| %-38s | %12s KiB | %16s | %8s | %-12s |\n' "size of AboutDashboard.exe, stripped" \
   "$(stripped_kib build/bin/AboutDashboard.exe)" "-" "-" "<= 64 KiB"
 
 if [ "${1:-}" != "--quick" ]; then
@@ -31,6 +31,6 @@ if [ "${1:-}" != "--quick" ]; then
   ctest --preset default >/dev/null 2>&1 || echo "note: some tests failed during the timing run"
   build/wine-session stop
   end=$(date +%s.%N)
-  printf '| %-34s | %12.1f s   | %16s | %8s | %-12s |\n' "test suite, build excluded" \
+  printf '| %-38s | %12.1f s   | %16s | %8s | %-12s |\n' "test suite, build excluded" \
     "$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" "-" "-" "<= 120 s"
 fi
