@@ -153,19 +153,23 @@ bool WriteFileBytes(const wchar_t* path, const std::vector<BYTE>& bytes, std::ws
 
 }  // namespace
 
+BITMAPINFO TopDown32BitInfo(int width, int height) {
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  return bi;
+}
+
 bool CapturePicture(HWND window, Picture* picture) {
   RECT rc;
   if (!GetClientRect(window, &rc) || rc.right <= 0 || rc.bottom <= 0) return false;
   HDC windowDc = GetDC(window);
   if (!windowDc) return false;
   bool ok = false;
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = rc.right;
-  bi.bmiHeader.biHeight = -rc.bottom;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = TopDown32BitInfo(rc.right, rc.bottom);
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(windowDc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HDC memDc = CreateCompatibleDC(windowDc);
@@ -192,12 +196,7 @@ bool CaptureScreenRect(const RECT& rect, Picture* picture) {
   int w = rect.right - rect.left, h = rect.bottom - rect.top;
   if (w <= 0 || h <= 0) return false;
   HDC screen = GetDC(nullptr);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
+  BITMAPINFO bi = TopDown32BitInfo(w, h);
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HDC memDc = CreateCompatibleDC(screen);

@@ -16,6 +16,9 @@ struct Picture {
   DWORD At(int x, int y) const { return pixels[(size_t)y * width + x]; }
 };
 
+// The header of a 32-bit, top-row-first DIB of that size (the Picture layout).
+BITMAPINFO TopDown32BitInfo(int width, int height);
+
 // Copies what the window's client area shows now, from its device context.
 bool CapturePicture(HWND window, Picture* picture);
 // Copies a rectangle of the screen (for windows of other programs).

@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 
+#include "Picture.h"
 #include "CeApi.h"  // the device's local time for the header
 #include "WakeupEvent.h"
 
@@ -36,12 +37,7 @@ void PaintBackground(HDC dc, int destX, int destY, const RECT& area) {
       bits[y * w + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
     }
   }
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
+  BITMAPINFO bi = TopDown32BitInfo(w, h);
   SetDIBitsToDevice(dc, destX, destY, w, h, 0, 0, 0, h, bits, &bi, DIB_RGB_COLORS);
   HeapFree(GetProcessHeap(), 0, bits);
 }
