@@ -62,7 +62,24 @@ static LONG SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data
   if (RenewIfDeleted(&key, result)) {
     result = RegSetValueExW(key, name, 0, type, (const BYTE*)data, size);
   }
+  NoteDeviceChanged();
   return result;
+}
+
+volatile LONG* DeviceGeneration() {
+  static volatile LONG* generation = [] {
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                        sizeof(LONG), L"Local\\CeStandIn.DeviceGeneration");
+    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG))
+                         : nullptr;
+    return static_cast<volatile LONG*>(view);  // the mapping lives as long as the process
+  }();
+  return generation;
+}
+
+void NoteDeviceChanged() {
+  volatile LONG* generation = DeviceGeneration();
+  if (generation) InterlockedIncrement(generation);
 }
 
 static bool ParseNumber(const wchar_t* text, ULONGLONG* value) {
@@ -164,6 +181,7 @@ void DeleteDeviceValue(HKEY key, const wchar_t* name) {
   if (RenewIfDeleted(&key, result)) {
     RegDeleteValueW(key, name);
   }
+  NoteDeviceChanged();
 }
 
 HKEY OpenDeviceSubkey(const wchar_t* path) {

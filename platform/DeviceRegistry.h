@@ -25,5 +25,13 @@ void DeleteDeviceValue(HKEY key, const wchar_t* name);
 // after each. False when the registry cannot watch the key.
 bool WatchDeviceKey(HANDLE event);
 
+// A change counter shared by every process of the session. Every write made
+// through this module (and the simulated device's deletions) bumps it, so a
+// reader can tell without a call to the registry that its copy is still
+// good; writes from a shell are only seen through WatchDeviceKey. Null when
+// the counter cannot be shared.
+volatile LONG* DeviceGeneration();
+void NoteDeviceChanged();
+
 // Opens a subkey of the device key ("Cards", "Cards\\2"); nullptr when absent.
 HKEY OpenDeviceSubkey(const wchar_t* path);

@@ -184,12 +184,31 @@ static bool stateWatched;
 static bool stateLoaded;
 static SRWLOCK stateLock = SRWLOCK_INIT;
 
-// Reloads the copy if the device changed since it was loaded.
+// How often a reader asks the registry whether a shell changed the device;
+// changes made through this module are seen at once through the counter.
+static const DWORD shellCheckMs = 10;
+static LONG loadedGeneration;
+static DWORD lastShellCheck;
+
+// Reloads the copy if the device changed since it was loaded. The readings
+// are asked for a dozen times a paint: the shared counter costs a memory
+// read, the registry's change event a round trip to the server each time.
 static void RefreshState() {
-  if (stateLoaded && stateWatched && WaitForSingleObject(stateChanged, 0) == WAIT_TIMEOUT) {
-    return;
+  volatile LONG* generation = DeviceGeneration();
+  if (stateLoaded && stateWatched) {
+    DWORD now = GetTickCount();
+    if (generation && *generation == loadedGeneration && now - lastShellCheck < shellCheckMs) {
+      return;
+    }
+    lastShellCheck = now;
+    if ((!generation || *generation == loadedGeneration) &&
+        WaitForSingleObject(stateChanged, 0) == WAIT_TIMEOUT) {
+      return;
+    }
   }
   AcquireSRWLockExclusive(&stateLock);
+  // Noted before reading, so a change made during the load is not missed.
+  if (generation) loadedGeneration = *generation;
   if (!stateChanged) {
     stateChanged = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   }
@@ -570,11 +589,14 @@ bool SimRemoveCard(const wchar_t* name) {
   RegCloseKey(card);
   wchar_t subkey[40];
   wsprintfW(subkey, L"Cards\\%u", lastCardNumber);
-  return RegDeleteTreeW(DeviceKey(), subkey) == ERROR_SUCCESS;
+  bool removed = RegDeleteTreeW(DeviceKey(), subkey) == ERROR_SUCCESS;
+  NoteDeviceChanged();
+  return removed;
 }
 
 void SimRemoveAllCards() {
   RegDeleteTreeW(DeviceKey(), L"Cards");
+  NoteDeviceChanged();
 }
 
 void SimSetCardQueryFails(const wchar_t* name, bool fails) {
@@ -591,6 +613,7 @@ void SimResetDevice() {
   HKEY key = DeviceKey();
   // Empties the key but keeps it, so the handles other processes keep stay good.
   RegDeleteTreeW(key, nullptr);
+  NoteDeviceChanged();
   SimSetPower(defaultAcLine, defaultBatteryPercent, defaultBatteryLifeTime,
               defaultBatteryVoltage);
   SimSetPowerQueryBytes(soundPowerQueryBytes);
