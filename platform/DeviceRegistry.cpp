@@ -66,14 +66,21 @@ static LONG SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data
   return result;
 }
 
+// Opened on first use. Two threads racing here both map the same named
+// counter, which is harmless. (A function-local static would pull the run
+// time's thread-safe initialisation into both deliverables.)
+static volatile LONG* generation;
+static bool generationOpened;
+
 volatile LONG* DeviceGeneration() {
-  static volatile LONG* generation = [] {
+  if (!generationOpened) {
     HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                         sizeof(LONG), L"Local\\CeStandIn.DeviceGeneration");
     void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG))
                          : nullptr;
-    return static_cast<volatile LONG*>(view);  // the mapping lives as long as the process
-  }();
+    generation = static_cast<volatile LONG*>(view);  // mapped for the life of the process
+    generationOpened = true;
+  }
   return generation;
 }
 
