@@ -123,73 +123,70 @@ TEST_F(DeviceStatusTest, FailingStoreQueryCountsProgramMemoryOnly) {
 
 // --- Power -------------------------------------------------------------------------
 
+// What a power probe delivered, starting from the outputs given: a probe
+// that fails must leave the outputs it does not write as they were.
+struct Power {
+  bool ok;
+  bool ac;
+  int percent;
+  int voltage;
+  bool operator==(const Power& o) const {
+    return ok == o.ok && ac == o.ac && percent == o.percent && voltage == o.voltage;
+  }
+};
+struct Time {
+  bool ok;
+  int h, m, s;
+  bool operator==(const Time& o) const { return ok == o.ok && h == o.h && m == o.m && s == o.s; }
+};
+void PrintTo(const Power& p, std::ostream* os) {
+  *os << "{ok " << p.ok << ", ac " << p.ac << ", " << p.percent << " %, " << p.voltage << " mV}";
+}
+void PrintTo(const Time& t, std::ostream* os) {
+  *os << "{ok " << t.ok << ", " << t.h << ":" << t.m << ":" << t.s << "}";
+}
+
+Power ReadPower(DeviceStatus& status, Power before = {false, true, -1, -1}) {
+  before.ok = status.PowerStatus(&before.ac, &before.percent, &before.voltage);
+  return before;
+}
+Time ReadTime(DeviceStatus& status, Time before = {false, 7, 8, 9}) {
+  before.ok = status.BatteryTime(&before.h, &before.m, &before.s);
+  return before;
+}
+
 TEST_F(DeviceStatusTest, MainsPowerHasNoBatteryTime) {
   SimSetPower(AC_LINE_ONLINE, 90, 5000, 4100);
-  bool ac = false;
-  int percent = -1, voltage = -1;
-  EXPECT_TRUE(status.PowerStatus(&ac, &percent, &voltage));
-  EXPECT_TRUE(ac);
-  EXPECT_EQ(90, percent);
-  EXPECT_EQ(4100, voltage);
-  int h = 7, m = 8, s = 9;
-  EXPECT_FALSE(status.BatteryTime(&h, &m, &s));
-  EXPECT_EQ(7, h);
-  EXPECT_EQ(8, m);
-  EXPECT_EQ(9, s);
+  EXPECT_EQ((Power{true, true, 90, 4100}), ReadPower(status, {false, false, -1, -1}));
+  EXPECT_EQ((Time{false, 7, 8, 9}), ReadTime(status));
 }
 
 TEST_F(DeviceStatusTest, UnknownReadingsPassThrough) {
+  // Unknown AC: false, but percentage and voltage are still delivered.
   SimSetPower(AC_LINE_UNKNOWN, 42, 3725, 3800);
-  bool ac = true;
-  int percent = -1, voltage = -1;
-  EXPECT_FALSE(status.PowerStatus(&ac, &percent, &voltage));
-  EXPECT_FALSE(ac);
-  EXPECT_EQ(42, percent);
-  EXPECT_EQ(3800, voltage);
-  int h = 7, m = 8, s = 9;
-  EXPECT_FALSE(status.BatteryTime(&h, &m, &s));
-  EXPECT_EQ(7, h);
-
+  EXPECT_EQ((Power{false, false, 42, 3800}), ReadPower(status));
+  EXPECT_EQ((Time{false, 7, 8, 9}), ReadTime(status));
   // An unknown percentage passes through unchanged.
   SimSetPower(AC_LINE_OFFLINE, BATTERY_PERCENTAGE_UNKNOWN, 3725, 3700);
-  EXPECT_TRUE(status.PowerStatus(&ac, &percent, &voltage));
-  EXPECT_FALSE(ac);
-  EXPECT_EQ(255, percent);
+  EXPECT_EQ((Power{true, false, 255, 3700}), ReadPower(status));
 }
 
 TEST_F(DeviceStatusTest, BatteryTimeSplitsSecondsOnBatteryOnly) {
   SimSetPower(AC_LINE_OFFLINE, 50, 3725, 3700);
-  int h = 0, m = 0, s = 0;
-  EXPECT_TRUE(status.BatteryTime(&h, &m, &s));
-  EXPECT_EQ(1, h);
-  EXPECT_EQ(2, m);
-  EXPECT_EQ(5, s);
+  EXPECT_EQ((Time{true, 1, 2, 5}), ReadTime(status));
   // Backup power counts as running on battery.
   SimSetPower(AC_LINE_BACKUP_POWER, 50, 59, 3700);
-  EXPECT_TRUE(status.BatteryTime(&h, &m, &s));
-  EXPECT_EQ(0, h);
-  EXPECT_EQ(0, m);
-  EXPECT_EQ(59, s);
-
+  EXPECT_EQ((Time{true, 0, 0, 59}), ReadTime(status));
   // An unknown remaining time leaves the outputs as they were.
   SimSetPower(AC_LINE_OFFLINE, 50, BATTERY_LIFE_UNKNOWN, 3700);
-  EXPECT_FALSE(status.BatteryTime(&h, &m, &s));
-  EXPECT_EQ(0, h);
-  EXPECT_EQ(0, m);
-  EXPECT_EQ(59, s);
+  EXPECT_EQ((Time{false, 0, 0, 59}), ReadTime(status, {false, 0, 0, 59}));
 }
 
 TEST_F(DeviceStatusTest, ShortPowerQueryFailsBothProbes) {
   SimSetPower(AC_LINE_ONLINE, 90, 3725, 4100);
   SimSetPowerQueryBytes(52);
-  bool ac = true;
-  int percent = 77, voltage = 1234;
-  EXPECT_FALSE(status.PowerStatus(&ac, &percent, &voltage));
-  EXPECT_FALSE(ac);
-  EXPECT_EQ(0, percent);
-  EXPECT_EQ(1234, voltage);
+  // Percent and AC are reset; the voltage is not written.
+  EXPECT_EQ((Power{false, false, 0, 1234}), ReadPower(status, {false, true, 77, 1234}));
   SimSetPower(AC_LINE_OFFLINE, 90, 3725, 4100);
-  int h = 7, m = 8, s = 9;
-  EXPECT_FALSE(status.BatteryTime(&h, &m, &s));
-  EXPECT_EQ(7, h);
+  EXPECT_EQ((Time{false, 7, 8, 9}), ReadTime(status));
 }
