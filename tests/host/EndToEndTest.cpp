@@ -88,6 +88,12 @@ void ExpectSameBlock(const Picture& a, int ax, int ay, const Picture& b, int bx,
   }
 }
 
+// A scenario that checks itself with its `expect` lines.
+void ExpectScenarioPasses(const wchar_t* name) {
+  ScenarioRun run = RunScenarioFile(name);
+  EXPECT_EQ(0u, run.result.exitCode) << run.result.output;
+}
+
 TEST(EndToEnd, StripPicturesMatchTheReferences) {
   ScenarioRun run = RunScenarioFile(L"strip");
   ASSERT_EQ(0u, run.result.exitCode) << run.result.output;
@@ -121,10 +127,7 @@ TEST(EndToEnd, StripPicturesMatchTheReferences) {
   EXPECT_EQ(5u, GifFrames(run.folder + L"\\strip.gif"));
 }
 
-TEST(EndToEnd, RefreshProtocolRepaintsOnlyOnChange) {
-  ScenarioRun run = RunScenarioFile(L"refresh");
-  EXPECT_EQ(0u, run.result.exitCode) << run.result.output;
-}
+TEST(EndToEnd, RefreshProtocolRepaintsOnlyOnChange) { ExpectScenarioPasses(L"refresh"); }
 
 TEST(EndToEnd, WakeupShowsInitLabelsForFourSeconds) {
   ScenarioRun run = RunScenarioFile(L"wakeup");
@@ -139,15 +142,9 @@ TEST(EndToEnd, WakeupShowsInitLabelsForFourSeconds) {
   EXPECT_TRUE(Same(before, Load(run.folder + L"\\live.png")));
 }
 
-TEST(EndToEnd, TapOutsideTheGaugesOpensOneAboutDialog) {
-  ScenarioRun run = RunScenarioFile(L"about");
-  EXPECT_EQ(0u, run.result.exitCode) << run.result.output;
-}
+TEST(EndToEnd, TapOutsideTheGaugesOpensOneAboutDialog) { ExpectScenarioPasses(L"about"); }
 
-TEST(EndToEnd, OptionsDialogClosesOnlyWithOk) {
-  ScenarioRun run = RunScenarioFile(L"options");
-  EXPECT_EQ(0u, run.result.exitCode) << run.result.output;
-}
+TEST(EndToEnd, OptionsDialogClosesOnlyWithOk) { ExpectScenarioPasses(L"options"); }
 
 // Live mode: the window on the machine's own readings, closed by itself
 // with a picture. Readings vary by machine; the logo and the background
