@@ -8,6 +8,7 @@
 
 #include "AboutProgram.h"
 #include "SimulatedDevice.h"
+#include "TestSupport.h"
 #include "resource.h"
 
 namespace {
@@ -19,26 +20,40 @@ LPCDLGTEMPLATEW Template() {
   return found ? static_cast<LPCDLGTEMPLATEW>(LoadResource(Module(), found)) : nullptr;
 }
 
-// Runs `action` on the About dialog from within the running modal loop.
+// Runs `action` on the About dialog from within the running modal loop, as
+// soon as the dialog is visible (looked for every 10 ms, for up to 20 s).
 std::function<void(HWND)> pendingAction;
+ULONGLONG actionDeadline;
+void CALLBACK ActWhenShown(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND d = FindWindowW(L"Dialog", L"About Quorvane");
+  bool shown = d && IsWindowVisible(d);
+  if (!shown && GetTickCount64() < actionDeadline) return;
+  KillTimer(nullptr, id);
+  if (shown) return pendingAction(d);
+  ADD_FAILURE() << "the About dialog was not visible within 20 s";
+  if (d) EndDialog(d, 98);
+}
 void Schedule(std::function<void(HWND)> action) {
   pendingAction = action;
-  SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    pendingAction(FindWindowW(L"Dialog", L"About Quorvane"));
-  });
+  actionDeadline = GetTickCount64() + 20000;
+  SetTimer(nullptr, 0, 10, ActWhenShown);
 }
 
-// Runs the dialog modally with one action; still open 2 s later, it ends with 99.
+// Runs the dialog modally with one action. A dialog the action did not end is
+// ended with 99 at the next idle moment (a timer message comes only when the
+// queue is empty, and the modal loop stops right after the action's EndDialog).
 INT_PTR RunModal(std::function<void(HWND)> action) {
-  Schedule(action);
-  UINT_PTR fallback = SetTimer(nullptr, 0, 2000, [](HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    EndDialog(FindWindowW(L"Dialog", L"About Quorvane"), 99);
+  static UINT_PTR endTimer;
+  endTimer = 0;
+  Schedule([action](HWND d) {
+    action(d);
+    endTimer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) {
+      EndDialog(FindWindowW(L"Dialog", L"About Quorvane"), 99);
+    });
   });
   creditArmed = false;
   INT_PTR result = DialogBoxIndirectParamW(Module(), Template(), nullptr, AboutDialogProc, 0);
-  KillTimer(nullptr, fallback);
+  if (endTimer) KillTimer(nullptr, endTimer);
   return result;
 }
 
@@ -261,10 +276,10 @@ TEST_F(AboutDialog, LinkAndProductButtonStartTheBrowser) {
   HWND d = Open();
   const std::wstring page = L"\\Program Files\\Tessel-Quarry\\Quorvane\\MiniSite\\home.htm";
   Tap(d, IDC_WEB_ADDRESS);
-  for (int i = 0; i < 100 && BrowserRequests().size() < 1; ++i) Sleep(50);
+  WaitFor([] { return BrowserRequests().size() >= 1; });
   SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_PRODUCT_INFO, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(d, IDC_PRODUCT_INFO)));
-  for (int i = 0; i < 100 && BrowserRequests().size() < 2; ++i) Sleep(50);
+  WaitFor([] { return BrowserRequests().size() >= 2; });
   EXPECT_EQ(BrowserRequests(),
             (std::vector<std::wstring>{L"http://www.tessel-quarry.example/", page}));
   EXPECT_TRUE(IsWindowVisible(d));

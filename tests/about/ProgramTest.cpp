@@ -181,9 +181,8 @@ TEST_F(AboutProgram, SecondStartBringsTheOpenDialogToTheFront) {
   Outcome second = Finish(Start(quoted), false);
   EXPECT_EQ(second.exitCode, 0u);
   EXPECT_FALSE(second.sawDialog);
-  // The dialog's own thread carries out the activation: give it a moment.
-  for (int i = 0; i < 40 && GetForegroundWindow() != dialog; ++i) Sleep(50);
-  EXPECT_EQ(GetForegroundWindow(), dialog);
+  // The dialog's own thread carries out the activation.
+  EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == dialog; })) << "not in front";
   EXPECT_EQ(FindAboutDialog(0), dialog);
   EXPECT_EQ(FindWindowExW(nullptr, dialog, L"#32770", L"About Quorvane"), nullptr);
 

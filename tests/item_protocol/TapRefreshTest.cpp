@@ -31,7 +31,7 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
       EXPECT_EQ(Slot() != slot, tap.does == 'S') << tap.x;
       if (tap.does == 'S') slots.push_back(Slot());
       if (tap.does == 'A') {
-        EXPECT_EQ(WaitForSingleObject(started, 10000), WAIT_OBJECT_0) << tap.x;
+        EXPECT_EQ(WaitForSingleObject(started, 30000), WAIT_OBJECT_0) << tap.x;
       }
     }
   }
@@ -91,6 +91,10 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
       {"battery 1:59 to 2:00", [&] { battery(0, 80, 7199); }, [&] { battery(0, 80, 7200); }, true},
       {"1:59 to 2:00, time shown", [&] { battery(0, 80, 7199); ItemState.batteryShowsTime = true; },
        [&] { battery(0, 80, 7200); }, true},
+      {"battery 2:05 to 2:04", [&] { battery(0, 80, 7500); }, [&] { battery(0, 80, 7440); }, true},
+      {"2:05 to 2:04, time shown", [&] { battery(0, 80, 7500); ItemState.batteryShowsTime = true; },
+       [&] { battery(0, 80, 7440); }, true},
+      {"seconds alone", [&] { battery(0, 80, 7530); }, [&] { battery(0, 80, 7510); }, false},
       {"mains: no time either side", [&] { battery(1, 80, 3600); }, [&] { battery(1, 80, 7200); }, false},
       {"init mode", [] {}, [] { ItemState.initMode = true; }, true},
   };

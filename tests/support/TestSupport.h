@@ -18,6 +18,17 @@ inline void PumpMessages() {
   }
 }
 
+// Waits for `condition`, pumping this thread's messages, for up to `ms`;
+// answers whether it came true.
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD ms = 20000) {
+  for (ULONGLONG end = GetTickCount64() + ms;; Sleep(10)) {
+    PumpMessages();
+    if (condition()) return true;
+    if (GetTickCount64() > end) return false;
+  }
+}
+
 // Pens this process can still create before creation fails; all freed again.
 inline int GdiHeadroom() {
   static HPEN pens[70000];

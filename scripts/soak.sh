@@ -1,0 +1,12 @@
+#!/bin/bash
+# Builds everything and runs the long soak: 100,000 paints and 10,000 taps,
+# then 1,000 About dialogs, in one process (a few minutes under Wine).
+# `ctest` runs the same test with short counts.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+export QUORVANE_SOAK_PAINTS=100000 QUORVANE_SOAK_TAPS=10000 QUORVANE_SOAK_DIALOGS=1000
+status=0
+ctest --preset default -L soak --output-on-failure "$@" || status=$?
+build/wine-session stop
+exit $status
