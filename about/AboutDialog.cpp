@@ -21,12 +21,7 @@ const int kRowChars = 100;
 void OpenInBrowser(const wchar_t* argument) {
   wchar_t commandLine[MAX_PATH];
   lstrcpynW(commandLine, argument, MAX_PATH);  // CreateProcessW may write to it
-  PROCESS_INFORMATION process = {};
-  if (CreateProcessW(kBrowser, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                     nullptr, &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
+  StartProgram(kBrowser, commandLine);
 }
 
 void InsertColumn(HWND list, int index, const wchar_t* heading) {
@@ -93,10 +88,9 @@ void ReleaseLogoPictures(HWND dialog) {
   const int logos[] = {IDC_LOGO, IDC_LOGO_ALT};
   for (int id : logos) {
     HWND logo = GetDlgItem(dialog, id);
-    HGDIOBJ picture = logo ? reinterpret_cast<HGDIOBJ>(
-                                 SendMessageW(logo, STM_SETIMAGE, IMAGE_BITMAP, 0))
-                           : nullptr;
-    if (picture) DeleteObject(picture);
+    ScopedGdiObj<HGDIOBJ> picture(
+        logo ? reinterpret_cast<HGDIOBJ>(SendMessageW(logo, STM_SETIMAGE, IMAGE_BITMAP, 0))
+             : nullptr);
   }
 }
 

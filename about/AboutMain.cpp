@@ -3,7 +3,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
   // Exact and case-sensitive: the system starts us with precisely this text.
-  if (wcscmp(commandLine, L"AppRunAfterWakeup") == 0) {
+  if (wcscmp(commandLine, APP_RUN_AFTER_WAKEUP) == 0) {
     NotifyItemOfWakeup();
   } else {
     RunAboutDialog(instance);

@@ -4,11 +4,9 @@
 #pragma once
 
 #include "CeApi.h"
+#include "DashboardContract.h"
 
 #include <wchar.h>
-
-// Sent to the item window after the device has woken up (no parameters).
-#define WM_DASHBOARD_WAKEUP (WM_USER + 15)
 
 // Program-wide state, shared by the start-up and the dialog.
 extern HINSTANCE appInstance;  // module the dialog and its pictures come from

@@ -3,7 +3,7 @@
 #include "AboutProgram.h"
 
 void NotifyItemOfWakeup() {
-  HWND today = FindWindowW(L"DesktopExplorerWindow", nullptr);
+  HWND today = FindWindowW(TODAY_WINDOW_CLASS, nullptr);
   if (!today) {
     return;
   }
@@ -16,15 +16,15 @@ void NotifyItemOfWakeup() {
 }
 
 // Depth-first, pre-order: a window, then its children, then its later
-// siblings. A window whose class name can't be read ends its branch: neither
-// its children nor its later siblings are visited.
+// siblings.
+// Deliberate: a window whose class name cannot be read ends its branch, as on the device.
 HWND FindItemWindow(HWND window) {
   while (window) {
     wchar_t className[260];
     if (GetClassNameW(window, className, 260) == 0) {
       return nullptr;
     }
-    if (wcscmp(className, L"DashBoard") == 0) {
+    if (wcscmp(className, ITEM_CLASS_NAME) == 0) {
       return window;
     }
     if (HWND found = FindItemWindow(GetWindow(window, GW_CHILD))) {

@@ -1,17 +1,21 @@
 // Measures the item's costs against bare baselines taken in the same run,
 // and prints one table row per figure:
 //   paint cost, refresh-query cost, idle repaints per simulated hour,
-//   wake-up notice latency.
+//   wake-up notice latency, and the stand-in's own shortcuts (bitmap loads,
+//   keyed copies, setting up the common controls) against the desktop's calls.
 // Binary sizes and the test suite's time are added by scripts/bench.sh.
+#define CE_PLATFORM_IMPLEMENTATION  // the desktop's calls, for the baselines
 #include <stdio.h>
 
 #include "CeApi.h"
+#include "DashboardContract.h"
 #include "SimulatedDevice.h"
 
 namespace {
 
-const UINT kRedraw = WM_USER + 4;
-const UINT kWakeup = WM_USER + 15;
+const UINT kRedraw = WM_DASHBOARD_REDRAW;
+const UINT kWakeup = WM_DASHBOARD_WAKEUP;
+const UINT kDialId = 109;  // IDB_DIAL of the item's resources
 
 HWND todayWindow;
 HWND itemWindow;
@@ -70,7 +74,7 @@ bool LoadItem(const wchar_t* dllPath) {
   WNDCLASSW wc = {};
   wc.lpfnWndProc = TodayProc;
   wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"DesktopExplorerWindow";
+  wc.lpszClassName = TODAY_WINDOW_CLASS;
   RegisterClassW(&wc);
   todayWindow = CreateWindowExW(0, wc.lpszClassName, L"Bench", WS_POPUP, 0, 0, 240, 100, nullptr,
                                 nullptr, wc.hInstance, nullptr);
@@ -94,15 +98,11 @@ bool LoadItem(const wchar_t* dllPath) {
 
 // The bare cost of any double-buffered paint of the strip.
 void BaselinePaint() {
-  HDC dc = GetDC(itemWindow);
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP bmp = CreateCompatibleBitmap(dc, 240, 42);
-  HGDIOBJ old = SelectObject(mem, bmp);
+  AutoReleaseDC dc(itemWindow);
+  ScopedGdiObj<HBITMAP> bmp(CreateCompatibleBitmap(dc, 240, 42));
+  AutoDeleteDC mem(CreateCompatibleDC(dc));
+  ScopedSelectObject selected(mem, bmp);
   BitBlt(dc, 0, 0, 240, 42, mem, 0, 0, SRCCOPY);
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(itemWindow, dc);
 }
 
 template <typename F>
@@ -142,17 +142,17 @@ double StartAndWait(const wchar_t* path, const wchar_t* argument, Done done) {
   lstrcpynW(cmd, argument, MAX_PATH);
   PROCESS_INFORMATION pi = {};
   LARGE_INTEGER start = Now();
-  if (!CreateProcessW(path, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi)) {
+  if (!CeCreateProcessW(path, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi)) {
     return -1;
   }
+  AutoCloseHandle thread(pi.hThread), process(pi.hProcess);
   LARGE_INTEGER end = {};
-  while (!done(pi.hProcess, &end)) {
-    MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 50, QS_ALLINPUT);
+  HANDLE waitFor = process;
+  while (!done(waitFor, &end)) {
+    MsgWaitForMultipleObjects(1, &waitFor, FALSE, 50, QS_ALLINPUT);
     PumpMessages();
   }
-  WaitForSingleObject(pi.hProcess, 10000);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  WaitForSingleObject(process, 10000);
   return Seconds(start, end) * 1e3;
 }
 
@@ -243,5 +243,45 @@ int wmain(int argc, wchar_t** argv) {
   Row("wake-up notice latency", wake / starts, "ms", nothing / starts, "<= 1.3x");
   Row("  against a FindWindowW-only program", wake / starts, "ms", findOnly / starts, "-");
   if (!wakeupHandled) printf("note: the item did not receive the last wake-up notice\n");
+
+  // The stand-in's shortcuts against the desktop calls they replace.
+  HINSTANCE dll = listItem.hinstDLL;
+  double ceLoad = MeanMicroseconds(paintCount, [dll] {
+    ScopedGdiObj<HBITMAP> dial(CeLoadBitmapW(dll, MAKEINTRESOURCEW(kDialId)));
+  });
+  double desktopLoad = MeanMicroseconds(paintCount, [dll] {
+    ScopedGdiObj<HBITMAP> dial(LoadBitmapW(dll, MAKEINTRESOURCEW(kDialId)));
+  });
+  Row("dial bitmap load, CeLoadBitmapW", ceLoad, "us", desktopLoad, "-");
+  {
+    AutoReleaseDC screen(itemWindow);
+    ScopedGdiObj<HBITMAP> target(CreateCompatibleBitmap(screen, 240, 42));
+    AutoDeleteDC dst(CreateCompatibleDC(screen));
+    ScopedSelectObject targetSelected(dst, target);
+    ScopedGdiObj<HBITMAP> dial(CeLoadBitmapW(dll, MAKEINTRESOURCEW(kDialId)));
+    AutoDeleteDC src(CreateCompatibleDC(screen));
+    ScopedSelectObject dialSelected(src, dial);
+    HDC d = dst, s = src;
+    double keyed = MeanMicroseconds(paintCount, [d, s] {
+      CeTransparentImage(d, 35, 3, 35, 20, s, 0, 0, 35, 20, RGB(128, 128, 0));
+    });
+    double blt = MeanMicroseconds(paintCount, [d, s] {
+      TransparentBlt(d, 35, 3, 35, 20, s, 0, 0, 35, 20, RGB(128, 128, 0));
+    });
+    Row("keyed dial copy, CeTransparentImage", keyed, "us", blt, "-");
+  }
+  // Loading comctl32 registers all its classes: what the wake-up path saves.
+  if (!GetModuleHandleW(L"comctl32.dll")) {
+    LARGE_INTEGER start = Now();
+    HMODULE comctl = LoadLibraryW(L"comctl32.dll");
+    typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX*);
+    InitProc init = comctl ? reinterpret_cast<InitProc>(reinterpret_cast<void*>(
+                                 GetProcAddress(comctl, "InitCommonControlsEx")))
+                           : nullptr;
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    if (init) init(&controls);
+    Row("common controls set up, first time", Seconds(start, Now()) * 1e3, "ms",
+        nothing / starts, "-");
+  }
   return 0;
 }

@@ -2,7 +2,9 @@
 // Today window, so it pays for USER's start-up as the About program must.
 #include <windows.h>
 
+#include "CeTypes.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  FindWindowW(L"DesktopExplorerWindow", nullptr);
+  FindWindowW(TODAY_WINDOW_CLASS, nullptr);
   return 0;
 }

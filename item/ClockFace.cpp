@@ -8,6 +8,7 @@ namespace {
 
 // Angles derive from the circle constant 3.14159265358979, one rounding each;
 // divisions are multiplications by the nearest double of the reciprocal.
+// Deliberate: written out to all their digits, as on the device; the clock's pixels rely on each.
 const double kQuarterTurn = 1.570796326794895;
 const double kHalfTurn = 3.14159265358979;
 const double kThreeQuarterTurns = 4.712388980384685;
@@ -21,25 +22,6 @@ const double kOneThird = 0.3333333333333333;
 const int kCentreOffset = 17;  // from the slot's top-left corner, right and down
 const int kClockRadius = 12;
 const int kMarkDistance = 5;   // marks lie this far outside the radius
-
-// Selects a pen into a DC for one drawing; the previous pen goes back before
-// the created one is deleted.
-class ScopedPen {
-public:
-  ScopedPen(HDC hdc, COLORREF colour)
-      : hdc_(hdc), pen_(CreatePen(PS_SOLID, 1, colour)), previous_(SelectObject(hdc, pen_)) {}
-  ~ScopedPen() {
-    SelectObject(hdc_, previous_);
-    DeleteObject(pen_);
-  }
-  ScopedPen(const ScopedPen&) = delete;
-  ScopedPen& operator=(const ScopedPen&) = delete;
-
-private:
-  HDC hdc_;
-  HPEN pen_;
-  HGDIOBJ previous_;
-};
 
 }  // namespace
 
@@ -55,7 +37,9 @@ void ClockFace::SetTime(int h, int m, int s) {
 
 void ClockFace::Draw(HDC hdc, int cx, int cy, int radius, COLORREF colour) {
   ComputeHandAngles();
-  ScopedPen pen(hdc, colour);
+  // The previous pen goes back before the created one is deleted.
+  ScopedGdiObj<HPEN> pen(CreatePen(PS_SOLID, 1, colour));
+  ScopedSelectObject selected(hdc, pen);
   DrawTickMarks(hdc, cx, cy, radius + kMarkDistance);
   const int shortening = static_cast<int>(
       static_cast<double>(static_cast<float>(radius)) * kOneThird);
@@ -66,7 +50,8 @@ void ClockFace::Draw(HDC hdc, int cx, int cy, int radius, COLORREF colour) {
 void ClockFace::ComputeHandAngles() {
   const double s = static_cast<double>(second) * kOneSixtieth;
   const double m = static_cast<double>(minute) * kOneSixtieth;
-  minuteAngle = s * kMinuteStep + m * kFullTurn;  // the minute hand moves with the seconds
+  // Deliberate: the minute hand moves with the seconds, as on the device; pictures rely on it.
+  minuteAngle = s * kMinuteStep + m * kFullTurn;
   const int h = hour % 12;
   hourAngle = (static_cast<double>(h) * kOneTwelfth) * kFullTurn + m * kHourStep;
 }

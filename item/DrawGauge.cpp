@@ -7,6 +7,7 @@
 
 namespace {
 
+// Deliberate: numbers as the device's build writes them; the needle's pixels rely on each digit.
 // Transparent key of the dial and caption bitmaps: olive, RGB(128,128,0).
 const COLORREF kGaugeKey = 32896;
 const int kNeedleLength = 15;
@@ -17,30 +18,29 @@ const double kQuarterTurn = 1.570796326794895;
 const double kHalfTurn = 3.14159265358979;
 const UINT kLabelFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;  // 37
 
-// A bitmap resource of the item selected into its own memory DC. Released
-// in the order the gauge needs: the DC (with the bitmap still selected),
-// then the bitmap.
+// A bitmap resource of the item selected into its own memory DC. Members go
+// in reverse order: the DC first (with the bitmap still selected), then the
+// bitmap.
 struct LoadedBitmap {
-  HBITMAP bitmap = nullptr;
-  HDC dc = nullptr;
+  ScopedGdiObj<HBITMAP> bitmap;
+  AutoDeleteDC dc;
   BITMAP info = {};
 
   bool Load(HDC compatible, UINT id) {
-    bitmap = LoadBitmapW(ItemState.hInstance, MAKEINTRESOURCEW(id & 0xFFFF));
-    dc = CreateCompatibleDC(compatible);
+    bitmap.Reset(LoadBitmapW(ItemState.hInstance, MAKEINTRESOURCEW(id & 0xFFFF)));
+    dc.Reset(CreateCompatibleDC(compatible));
     SelectObject(dc, bitmap);
-    return bitmap && dc && GetObjectW(bitmap, sizeof info, &info) != 0;
-  }
-  void Release() {
-    if (dc) DeleteDC(dc);
-    if (bitmap) DeleteObject(bitmap);
+    return bitmap.IsValid() && dc.IsValid() && GetObjectW(bitmap, sizeof info, &info) != 0;
   }
 };
 
 }  // namespace
 
 void DrawGauge(HDC hdc, int x, int y, UINT iconBitmapId, float percent, const wchar_t* label) {
-  LoadedBitmap dial, icon;
+  // The icon is declared first so that it goes last: released are the dial's
+  // DC, the dial bitmap, the icon's DC, then the icon bitmap. The dial is
+  // still loaded first.
+  LoadedBitmap icon, dial;
   const bool dialOk = dial.Load(hdc, IDB_DIAL);
   const bool iconOk = icon.Load(hdc, iconBitmapId);
   if (dialOk && iconOk) {  // without its bitmaps the gauge has no size: skip it
@@ -61,8 +61,6 @@ void DrawGauge(HDC hdc, int x, int y, UINT iconBitmapId, float percent, const wc
     RECT band = {x - 10, y + H + 5, x + W + 10, y + H + 15};
     DrawTextW(hdc, label, -1, &band, kLabelFormat);
   }
-  dial.Release();
-  icon.Release();
 }
 
 void DrawNeedle(HDC hdc, int pivotX, int pivotY, int length, double angle) {
@@ -78,6 +76,6 @@ void DrawNeedle(HDC hdc, int pivotX, int pivotY, int length, double angle) {
     dy = static_cast<int>(-(cos(t) * L));
   }
   POINT line[2] = {{pivotX, pivotY}, {pivotX + dx, pivotY + dy}};
-  // An end point on the DC's left or top edge draws no needle.
+  // Deliberate: an end point on the DC's left or top edge draws no needle, as on the device.
   if (line[1].x != 0 && line[1].y != 0) Polyline(hdc, line, 2);
 }

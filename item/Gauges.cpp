@@ -39,7 +39,8 @@ void DrawBatteryGauge(HDC hdc, int x, int y) {
   bool acOnline = false;
   int percent = 0, voltage = 0;
   ItemState.status.PowerStatus(&acOnline, &percent, &voltage);  // percent 0 on failure
-  if (percent > 100) percent = 100;  // 255, not available, reads as full
+  // Deliberate: over 100 (255: not available) reads as full, as on the device.
+  if (percent > 100) percent = 100;
   ItemState.shownBatteryPercent = percent;
 
   int seconds = 0;

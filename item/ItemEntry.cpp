@@ -67,6 +67,7 @@ extern "C" INT_PTR CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT message, 
       }
       return FALSE;
     default:
+      // Deliberate: the rest goes to DefWindowProcW, as on the device; the settings rely on it.
       return DefWindowProcW(dialog, message, wParam, lParam);
   }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CeApi.h"
+#include "DashboardContract.h"
 #include "DeviceStatus.h"
 
 struct ItemStateRecord {
@@ -37,7 +38,3 @@ struct ItemStateRecord {
 };
 
 extern ItemStateRecord ItemState;
-
-// Private messages of the item window (no parameters).
-#define WM_DASHBOARD_REDRAW (WM_USER + 4)
-#define WM_DASHBOARD_WAKEUP (WM_USER + 15)

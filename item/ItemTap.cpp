@@ -1,7 +1,5 @@
 #include "ItemTap.h"
 
-#include <stdlib.h>
-
 #include "ItemState.h"
 #include "RegistryAccess.h"
 
@@ -33,27 +31,20 @@ void OnItemTap(HWND /*window*/, int x, int /*y*/) {
 
 void LaunchAboutProgram() {
   RegistryAccess registry;
-  wchar_t* path = nullptr;
+  AutoFree<wchar_t> path;
   RegResult result = registry.GetString(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY,
-                                        ABOUT_LOCATION_VALUE, &path);
+                                        ABOUT_LOCATION_VALUE, path.Out());
   if (result == RegResult::Ok && path) {
-    // Path only, no command line: the program shows its About dialog. Nothing
-    // waits for it, so its handles are closed at once.
-    PROCESS_INFORMATION process = {};
-    if (CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
-                       &process)) {
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
-    }
+    // Path only, no command line: the program shows its About dialog.
+    StartProgram(path, nullptr);
   }
-  free(path);
 }
 
 void RegisterWakeupLaunch() {
   RegistryAccess registry;
-  wchar_t* path = nullptr;
+  AutoFree<wchar_t> path;
   RegResult result = registry.GetString(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY,
-                                        ABOUT_LOCATION_VALUE, &path);
+                                        ABOUT_LOCATION_VALUE, path.Out());
   if (result == RegResult::Ok) {
     // Drop every earlier registration so exactly one stays, however often
     // the item registers (once per load of the library).
@@ -61,5 +52,4 @@ void RegisterWakeupLaunch() {
     BOOL ok = CeRunAppAtEvent(path, NOTIFICATION_EVENT_WAKEUP);
     ItemState.wakeupRegistered = ok != FALSE;
   }
-  free(path);
 }

@@ -3,10 +3,7 @@
 #pragma once
 
 #include "CeApi.h"
-
-// Registry home of the About program's full path (written at installation).
-#define ABOUT_LOCATION_KEY L"Software\\Tessel-Quarry\\Quorvane"
-#define ABOUT_LOCATION_VALUE L"AboutLocation"
+#include "DashboardContract.h"
 
 // Width of a gauge's tap zone: the width of the dial bitmap.
 const int kGaugeTapWidth = 35;

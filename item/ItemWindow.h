@@ -2,9 +2,7 @@
 #pragma once
 
 #include "CeApi.h"
-
-#define ITEM_CLASS_NAME L"DashBoard"
-#define ITEM_WINDOW_TITLE L"DashBoardScreen"
+#include "DashboardContract.h"
 
 // The strip's size; the window is created 0 high and the host lays it out at
 // the height the refresh query reports.

@@ -15,34 +15,31 @@ const DWORD kInitModeMs = 4000;
 }  // namespace
 
 void DrawFrame(HDC hdc, int x, int y) {
-  HBITMAP logo = LoadBitmapW(ItemState.hInstance, MAKEINTRESOURCEW(IDB_FRAME_LOGO));
-  HDC logoDc = CreateCompatibleDC(hdc);
+  // Released in reverse: the DC (the logo still selected), then the logo.
+  ScopedGdiObj<HBITMAP> logo(LoadBitmapW(ItemState.hInstance, MAKEINTRESOURCEW(IDB_FRAME_LOGO)));
+  AutoDeleteDC logoDc(CreateCompatibleDC(hdc));
   SelectObject(logoDc, logo);
   BITMAP info = {};
-  if (logo && GetObjectW(logo, sizeof info, &info) != 0) {
+  if (logo.IsValid() && GetObjectW(logo, sizeof info, &info) != 0) {
     TransparentImage(hdc, x, y, info.bmWidth, info.bmHeight, logoDc, 0, 0, info.bmWidth,
                      info.bmHeight, kLogoKey);
   }
-  DeleteDC(logoDc);
-  if (logo) DeleteObject(logo);
 }
 
-void PaintItem(HWND window) {
-  // Unsigned difference: right across the tick counter's wrap.
-  if (ItemState.initMode && GetTickCount() - ItemState.wakeTick > kInitModeMs) {
-    ItemState.initMode = false;
-  }
-
-  HDC windowDc = GetDC(window);
+// Draws the strip off screen and copies it to the window. Released on return,
+// in reverse: the memory DC, the strip bitmap, then the window DC.
+static void DrawAndCopy(HWND window, PAINTSTRUCT* ps) {
+  // Deliberate: drawn through GetDC, BeginPaint only before the copy; hosts rely on the order.
+  AutoReleaseDC windowDc(window);
   RECT client;
   GetClientRect(window, &client);
   const int width = client.right, height = client.bottom;
-  HDC memDc = CreateCompatibleDC(windowDc);
-  HBITMAP strip = CreateCompatibleBitmap(windowDc, width, height);
+  ScopedGdiObj<HBITMAP> strip;
+  AutoDeleteDC memDc(CreateCompatibleDC(windowDc));
+  strip.Reset(CreateCompatibleBitmap(windowDc, width, height));
   SelectObject(memDc, strip);
 
-  // The item window's own answer (DefWindowProc: 0) comes first; the host's
-  // answer below is the colour everything is drawn in.
+  // Deliberate: the colour is asked of the item's own window (answer 0) first; hosts rely on it.
   ItemState.textColor = static_cast<COLORREF>(
       SendMessageW(window, TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0));
   SetTextColor(memDc, ItemState.textColor);
@@ -71,12 +68,16 @@ void PaintItem(HWND window) {
   // BeginPaint validates the update region (and erases it) before the copy;
   // the copy goes to the unclipped window DC, so the whole client area is
   // refreshed even when only part of it was invalid.
-  PAINTSTRUCT ps;
-  BeginPaint(window, &ps);
+  BeginPaint(window, ps);
   BitBlt(windowDc, 0, 0, width, height, memDc, 0, 0, SRCCOPY);
+}
 
-  DeleteDC(memDc);
-  DeleteObject(strip);
-  ReleaseDC(window, windowDc);
-  EndPaint(window, &ps);
+void PaintItem(HWND window) {
+  // Unsigned difference: right across the tick counter's wrap.
+  if (ItemState.initMode && GetTickCount() - ItemState.wakeTick > kInitModeMs) {
+    ItemState.initMode = false;
+  }
+  PAINTSTRUCT ps;
+  DrawAndCopy(window, &ps);
+  EndPaint(window, &ps);  // after every release
 }

@@ -1,3 +1,6 @@
+// RegistryAccess. CloseKey calls RegCloseKey by hand: closing a key is one of
+// the class's own operations, with its own result code. Everything else
+// holds its keys in ScopedRegKey.
 #include "RegistryAccess.h"
 
 #include <stdlib.h>
@@ -8,8 +11,8 @@
 // security grants. Registries that ignore access masks take it as well.
 static const REGSAM kKeyAccess = MAXIMUM_ALLOWED;
 
-// Opens `subkey`, runs `op` on the key, closes it again. The result of the
-// close is not passed on.
+// Opens `subkey`, runs `op` on the key, closes it again.
+// Deliberate: the close's result is not passed on; callers rely on the operation's own.
 template <typename Op>
 static RegResult WithKey(RegistryAccess& registry, HKEY root, const wchar_t* subkey, Op op) {
   HKEY key = nullptr;
@@ -32,11 +35,8 @@ RegResult RegistryAccess::CloseKey(HKEY key) {
 }
 
 bool RegistryAccess::KeyExists(HKEY root, const wchar_t* subkey) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, subkey, 0, 0, &key) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(key);
-  return true;
+  ScopedRegKey key;
+  return RegOpenKeyExW(root, subkey, 0, 0, key.Out()) == ERROR_SUCCESS;
 }
 
 // --- Path-level operations ----------------------------------------------------

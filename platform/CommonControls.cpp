@@ -1,15 +1,16 @@
 // The device's shell has the common controls (the list view among them)
 // registered before any program runs. On the desktop they are set up just
 // before the first dialog, and comctl32 is loaded only then: loading it
-// registers all its window classes, which would cost a program that opens no
-// window (the About program on its wake-up path) about 12 ms under Wine.
+// registers all its window classes, which would slow down a program that
+// opens no window (the About program on its wake-up path; see the bench).
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
 
 namespace {
 
+bool ready;  // set up once per process
+
 void EnsureCommonControls() {
-  static bool ready = false;
   if (ready) return;
   HMODULE comctl = LoadLibraryW(L"comctl32.dll");
   typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX*);

@@ -8,7 +8,7 @@ static const wchar_t deviceVariable[] = L"CE_DEVICE";
 // -1 until the environment has been read.
 static volatile LONG deviceKind = -1;
 
-DeviceKind CurrentDeviceKind() {
+bool LiveDeviceChosen() {
   LONG kind = deviceKind;
   if (kind < 0) {
     wchar_t value[16];
@@ -16,15 +16,14 @@ DeviceKind CurrentDeviceKind() {
     kind = (length > 0 && length < 16 && lstrcmpiW(value, L"live") == 0) ? 1 : 0;
     deviceKind = kind;
   }
-  return kind ? DeviceKind::Live : DeviceKind::Simulated;
+  return kind != 0;
 }
 
-void SelectDevice(DeviceKind kind) {
-  bool live = kind == DeviceKind::Live;
+void ChooseLiveDevice(bool live) {
   SetEnvironmentVariableW(deviceVariable, live ? L"live" : L"simulated");
   deviceKind = live ? 1 : 0;
 }
 
 const DeviceBackend& CurrentDevice() {
-  return CurrentDeviceKind() == DeviceKind::Live ? LiveDeviceBackend : SimulatedDeviceBackend;
+  return LiveDeviceChosen() ? LiveDeviceBackend : SimulatedDeviceBackend;
 }

@@ -1,12 +1,10 @@
 // The device behind the CE stand-in. Each backend answers the device's part
-// of the CE calls; the routed calls ask the backend chosen for this process
-// (see CurrentDeviceKind in SimulatedDevice.h).
+// of the CE calls; the routed calls ask the backend chosen for this process.
 #pragma once
 
 #include <windows.h>
 
 #include "CeTypes.h"
-#include "SimulatedDevice.h"
 
 struct DeviceBackend {
   DWORD (*tickCount)();
@@ -30,3 +28,10 @@ extern const DeviceBackend SimulatedDeviceBackend;
 extern const DeviceBackend LiveDeviceBackend;
 
 const DeviceBackend& CurrentDevice();
+
+// The device of this process: chosen once from the environment variable
+// CE_DEVICE ("live" reads the machine, anything else the simulated device)
+// and inherited by the programs it starts. ChooseLiveDevice sets CE_DEVICE
+// for this process and its children and switches at once.
+bool LiveDeviceChosen();
+void ChooseLiveDevice(bool live);

@@ -16,39 +16,27 @@ namespace {
 // TransparentImage seven times a paint, and a DC and bitmap made for each
 // call would cost more than the copy itself. Other threads get a surface of
 // their own for one call. (Not thread_local: that would pull the run time's
-// emulated TLS into the item, doubling its size.)
+// emulated TLS into the item, doubling its size.) Members go in reverse: the
+// DC (its bitmap still selected), then the bitmap.
 struct MaskSurface {
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
-  HGDIOBJ original = nullptr;
+  ScopedGdiObj<HBITMAP> bitmap;
+  AutoDeleteDC dc;
   LONG width = 0, height = 0;
 
   HDC Fit(LONG w, LONG h) {
-    if (dc && w <= width && h <= height) return dc;
-    if (!dc) {
-      dc = CreateCompatibleDC(nullptr);
-      if (!dc) return nullptr;
+    if (dc.IsValid() && w <= width && h <= height) return dc;
+    if (!dc.IsValid()) {
+      dc.Reset(CreateCompatibleDC(nullptr));
+      if (!dc.IsValid()) return nullptr;
     }
     LONG newWidth = w > width ? w : width, newHeight = h > height ? h : height;
     HBITMAP grown = CreateBitmap(newWidth, newHeight, 1, 1, nullptr);
     if (!grown) return nullptr;
-    HGDIOBJ previous = SelectObject(dc, grown);
-    if (bitmap) {
-      DeleteObject(bitmap);
-    } else {
-      original = previous;
-    }
-    bitmap = grown;
+    SelectObject(dc, grown);
+    bitmap.Reset(grown);  // the smaller one, no longer selected, goes
     width = newWidth;
     height = newHeight;
     return dc;
-  }
-  ~MaskSurface() {
-    if (dc) {
-      SelectObject(dc, original);
-      DeleteDC(dc);
-    }
-    if (bitmap) DeleteObject(bitmap);
   }
 };
 
@@ -93,12 +81,10 @@ extern "C" BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, L
                                           HANDLE src, LONG sx, LONG sy, LONG scx, LONG scy,
                                           COLORREF transparent) {
   if (GetObjectType(src) == OBJ_BITMAP) {
-    HDC srcDc = CreateCompatibleDC(dst);
-    HGDIOBJ old = SelectObject(srcDc, src);
-    BOOL ok = CopyFromDc(dst, dx, dy, dcx, dcy, srcDc, sx, sy, scx, scy, transparent);
-    SelectObject(srcDc, old);
-    DeleteDC(srcDc);
-    return ok;
+    // The caller's bitmap goes back out of the DC before the DC is deleted.
+    AutoDeleteDC srcDc(CreateCompatibleDC(dst));
+    ScopedSelectObject selected(srcDc, src);
+    return CopyFromDc(dst, dx, dy, dcx, dcy, srcDc, sx, sy, scx, scy, transparent);
   }
   return CopyFromDc(dst, dx, dy, dcx, dcy, static_cast<HDC>(src), sx, sy, scx, scy, transparent);
 }

@@ -48,8 +48,7 @@ int DeviceStatus::CardIndex() const {
 }
 
 const wchar_t* DeviceStatus::CardName() const {
-  static const wchar_t noCard[] = L"";
-  return findHandle == INVALID_HANDLE_VALUE ? noCard : findData.cFileName;
+  return findHandle == INVALID_HANDLE_VALUE ? L"" : findData.cFileName;
 }
 
 ULONGLONG DeviceStatus::CardTotalBytes(BOOL* found) {
@@ -92,8 +91,9 @@ ULONGLONG DeviceStatus::MemoryTotalBytes() {
   return (ULONGLONG)store.dwStoreSize + memory.dwTotalPhys;
 }
 
-// On a short answer the voltage is left as it was; with the AC line unknown
-// the percentage and voltage are still delivered, but the result is false.
+// Deliberate: on a short answer the voltage is left as it was; callers keep their last one.
+// With the AC line unknown the percentage and voltage are still delivered, but
+// the result is false.
 bool DeviceStatus::PowerStatus(bool* acOnline, int* percent, int* voltage) {
   *acOnline = false;
   *percent = 0;

@@ -4,7 +4,6 @@
 // REG_MULTI_SZ "Requests" under HKCU\Software\CeStandIn\Browser) so tests and
 // scenarios can read what was asked for; on the live device it hands the
 // address or page to the desktop's browser.
-#define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
 #include "CeCommandLine.h"
 #include "SimulatedDevice.h"
@@ -18,9 +17,9 @@ const wchar_t kBrowserKey[] = L"Software\\CeStandIn\\Browser";
 const wchar_t kRequestsValue[] = L"Requests";
 
 void RecordRequest(const wchar_t* argument) {
-  HKEY key;
+  ScopedRegKey key;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, kBrowserKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                      nullptr, key.Out(), nullptr) != ERROR_SUCCESS) {
     return;
   }
   DWORD type = 0;
@@ -54,7 +53,6 @@ void RecordRequest(const wchar_t* argument) {
                    static_cast<DWORD>(total * sizeof(wchar_t)));
     free(list);
   }
-  RegCloseKey(key);
 }
 
 // Wine's winebrowser passes addresses and files to the desktop's browser.
@@ -66,14 +64,7 @@ void OpenOnDesktop(const wchar_t* argument) {
   wchar_t commandLine[MAX_PATH + 32];
   _snwprintf(commandLine, MAX_PATH + 32, L"winebrowser.exe \"%s\"", target);
   commandLine[MAX_PATH + 31] = L'\0';
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                     &startup, &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  } else {
+  if (!StartProgram(nullptr, commandLine)) {
     ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
   }
 }

@@ -1,19 +1,17 @@
-// Wake-up registrations (CeRunAppAtEvent) and the wake-up event itself. The
-// registrations are kept in the device key, value WakeupPrograms (REG_MULTI_SZ,
-// in registration order), for both devices, so every process shares them.
+// Wake-up registrations (CeRunAppAtEvent). The registrations are kept in the
+// device key, value WakeupPrograms (REG_MULTI_SZ, in registration order), for
+// both devices, so every process shares them.
 #define CE_PLATFORM_IMPLEMENTATION
-#include "WakeupEvent.h"
+#include "WakeupPrograms.h"
 
 #include "CeApi.h"
-#include "CeCommandLine.h"
+#include "Device.h"
 #include "DeviceRegistry.h"
-#include "SimulatedDevice.h"
+#include "WakeupEvent.h"
 
 static const wchar_t programsValue[] = L"WakeupPrograms";
 
-// A REG_MULTI_SZ read into a heap block: strings one after another, ending
-// with an empty one. Never nullptr unless memory runs out.
-static wchar_t* ReadPrograms() {
+wchar_t* ReadWakeupPrograms() {
   HKEY key = DeviceKey();
   DWORD type = 0, size = 0;
   wchar_t* list = nullptr;
@@ -34,7 +32,7 @@ static wchar_t* ReadPrograms() {
       return list;
     }
     // The value grew in between: try again with its new size.
-    HeapFree(GetProcessHeap(), 0, list);
+    AutoHeapFree<wchar_t> discarded(list);
     list = nullptr;
   }
   return list;
@@ -54,7 +52,8 @@ static bool WritePrograms(const wchar_t* list, const wchar_t* remove, const wcha
   if (add) {
     chars += lstrlenW(add) + 1;
   }
-  wchar_t* out = (wchar_t*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, chars * sizeof(wchar_t));
+  AutoHeapFree<wchar_t> out(
+      (wchar_t*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, chars * sizeof(wchar_t)));
   if (!out) {
     return false;
   }
@@ -77,15 +76,14 @@ static bool WritePrograms(const wchar_t* list, const wchar_t* remove, const wcha
   HKEY key = DeviceKey();
   LONG result = end - out == 1
                     ? RegDeleteValueW(key, programsValue)
-                    : RegSetValueExW(key, programsValue, 0, REG_MULTI_SZ, (const BYTE*)out,
+                    : RegSetValueExW(key, programsValue, 0, REG_MULTI_SZ, (const BYTE*)out.Get(),
                                      (DWORD)((end - out) * sizeof(wchar_t)));
-  HeapFree(GetProcessHeap(), 0, out);
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 // Fault of the simulated device: takes one pending refusal if there is one.
 static bool TakeRefusal() {
-  if (CurrentDeviceKind() != DeviceKind::Simulated) {
+  if (LiveDeviceChosen()) {
     return false;
   }
   HKEY key = DeviceKey();
@@ -110,14 +108,13 @@ BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  wchar_t* list = ReadPrograms();
+  AutoHeapFree<wchar_t> list(ReadWakeupPrograms());
   if (!list) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
   bool ok = event == NOTIFICATION_EVENT_NONE ? WritePrograms(list, appName, nullptr)
                                              : WritePrograms(list, nullptr, appName);
-  HeapFree(GetProcessHeap(), 0, list);
   if (!ok) {
     SetLastError(ERROR_GEN_FAILURE);
   }
@@ -126,52 +123,4 @@ BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
 
 void SimSetWakeupRefusals(DWORD count) {
   WriteDeviceDword(DeviceKey(), L"WakeupRefusals", count);
-}
-
-int SimWakeupRegistrations(wchar_t (*paths)[MAX_PATH], int max) {
-  wchar_t* list = ReadPrograms();
-  int count = 0;
-  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1, count++) {
-    if (paths && count < max) {
-      lstrcpynW(paths[count], p, MAX_PATH);
-    }
-  }
-  if (list) {
-    HeapFree(GetProcessHeap(), 0, list);
-  }
-  return count;
-}
-
-int FireWakeupEvent(HANDLE* processes, int max) {
-  wchar_t* list = ReadPrograms();
-  int started = 0;
-  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1) {
-    // MinGW's start-up code drops the first token as the program's name, so
-    // the program sees "AppRunAfterWakeup" as its command line, as on CE.
-    // A device path ("\Windows\x.exe") names a file on the prefix's drive C:.
-    wchar_t program[MAX_PATH];
-    if (!CeDevicePath(p, program, MAX_PATH)) {
-      continue;
-    }
-    wchar_t commandLine[MAX_PATH + 32];
-    wsprintfW(commandLine, L"\"%s\" AppRunAfterWakeup", program);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-      continue;
-    }
-    CloseHandle(process.hThread);
-    if (processes && started < max) {
-      processes[started] = process.hProcess;
-    } else {
-      CloseHandle(process.hProcess);
-    }
-    started++;
-  }
-  if (list) {
-    HeapFree(GetProcessHeap(), 0, list);
-  }
-  return started;
 }

@@ -1,8 +1,13 @@
 // Windows CE / Pocket PC types, records, messages and constants, with their
-// platform names and values.
+// platform names and values. Resource scripts include it for the styles.
 #pragma once
 
 #include <windows.h>
+
+// An OK button in the caption that sends WM_COMMAND IDOK (CE only).
+#define WS_EX_CAPTIONOKBTN 0x80000000L
+
+#ifndef RC_INVOKED
 
 // --- Today item protocol (todaycmn.h) ---------------------------------------
 enum TODAYLISTITEMTYPE {
@@ -48,6 +53,9 @@ struct TODAYDRAWWATERMARKINFO {
 
 typedef HWND(WINAPI* PFNCUSTOMINITIALIZEITEM)(TODAYLISTITEM*, HWND);
 typedef INT_PTR(CALLBACK* PFNCUSTOMOPTIONSDLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+// The Today screen's window class, which items are created under.
+#define TODAY_WINDOW_CLASS L"DesktopExplorerWindow"
 
 #define ORDINAL_INITIALIZEITEM 240
 #define ORDINAL_OPTIONSDIALOGPROC 241
@@ -113,6 +121,8 @@ typedef STORE_INFORMATION* LPSTORE_INFORMATION;
 // --- Notifications (notify.h) ---------------------------------------------------
 #define NOTIFICATION_EVENT_NONE 0
 #define NOTIFICATION_EVENT_WAKEUP 11
+// The command line of a program started for NOTIFICATION_EVENT_WAKEUP.
+#define APP_RUN_AFTER_WAKEUP L"AppRunAfterWakeup"
 
 // --- Shell dialogs (aygshell.h) -----------------------------------------------
 struct SHINITDLGINFO {
@@ -130,7 +140,4 @@ typedef SHINITDLGINFO* PSHINITDLGINFO;
 #define SHIDIF_FULLSCREENNOMENUBAR 0x0010
 #define SHIDIF_EMPTYMENU 0x0020
 
-// An OK button in the caption that sends WM_COMMAND IDOK (CE only).
-#ifndef WS_EX_CAPTIONOKBTN
-#define WS_EX_CAPTIONOKBTN 0x80000000L
-#endif
+#endif  // RC_INVOKED

@@ -8,17 +8,12 @@
 
 #include <windows.h>
 
+// The device choice and the wake-up event come with the device's control.
+#include "DeviceChoice.h"
+#include "WakeupEvent.h"
+
 // Registry home of the simulated device's state.
 #define SIM_DEVICE_KEY L"Software\\CeStandIn\\SimulatedDevice"
-
-// Which device the CE calls of this process reach: chosen once per process from
-// the environment variable CE_DEVICE ("live" or "simulated", the default) and
-// inherited by the programs it starts.
-enum class DeviceKind { Simulated, Live };
-DeviceKind CurrentDeviceKind();
-// Sets CE_DEVICE for this process and its children. Only the host calls this,
-// before any CE call has been made.
-void SelectDevice(DeviceKind kind);
 
 // Puts the simulated device into its documented default state: no cards, no
 // faults, no wake-up registrations, clock frozen at the default time.
@@ -51,9 +46,3 @@ void SimSetLocalTime(const SYSTEMTIME& time);
 void SimSetClockRunning(bool running);
 // Moves the tick count and the local time forward together.
 void SimAdvanceClock(DWORD milliseconds);
-
-// Wake-up event. Fault: the next `count` wake-up registrations are refused.
-void SimSetWakeupRefusals(DWORD count);
-// Registered programs, in registration order; returns how many there are and
-// copies up to `max` paths of MAX_PATH characters into `paths`.
-int SimWakeupRegistrations(wchar_t (*paths)[MAX_PATH], int max);

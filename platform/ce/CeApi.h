@@ -16,6 +16,7 @@
 // device stand-in. Platform sources define CE_PLATFORM_IMPLEMENTATION to see
 // the desktop originals.
 #ifndef CE_PLATFORM_IMPLEMENTATION
+#define CE_ROUTED_CALLS 1
 #define GetTickCount CeGetTickCount
 #define GetLocalTime CeGetLocalTime
 #define GlobalMemoryStatus CeGlobalMemoryStatus
@@ -74,3 +75,6 @@ BOOL WINAPI FindNextFlashCard(HANDLE search, LPWIN32_FIND_DATAW findData);
 BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event);
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO info);
 }
+
+// The scoped handle types, and StartProgram for a program nobody waits for.
+#include "ScopedWin.h"

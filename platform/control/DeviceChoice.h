@@ -1,0 +1,11 @@
+// Which device the CE calls of this process reach: chosen once per process
+// from the environment variable CE_DEVICE ("live" or "simulated", the
+// default) and inherited by the programs it starts.
+#pragma once
+
+enum class DeviceKind { Simulated, Live };
+
+DeviceKind CurrentDeviceKind();
+// Sets CE_DEVICE for this process and its children. Only the host calls this,
+// before any CE call has been made.
+void SelectDevice(DeviceKind kind);
