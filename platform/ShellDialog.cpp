@@ -1,6 +1,6 @@
-// The Pocket PC shell's dialog services and CE window names on the desktop.
-// The device's screen is 240 x 320 pixels with the navigation bar in its top
-// 26 rows and, for dialogs with a menu bar, the menu bar in its bottom 26.
+// The Pocket PC shell's dialog services on the desktop. The device's screen
+// is 240 x 320 pixels with the navigation bar in its top 26 rows and, for
+// dialogs with a menu bar, the menu bar in its bottom 26.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
 
@@ -64,25 +64,4 @@ extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
   }
   // SHIDIF_SIPDOWN: the desktop has no input panel to lower.
   return TRUE;
-}
-
-extern "C" HWND WINAPI CeFindWindowW(LPCWSTR className, LPCWSTR windowName) {
-  // CE names the dialog class "Dialog"; the desktop's is "#32770".
-  if (className && !IS_INTRESOURCE(className) && wcscmp(className, L"Dialog") == 0) {
-    className = L"#32770";
-  }
-  return FindWindowW(className, windowName);
-}
-
-extern "C" BOOL WINAPI CeSetForegroundWindow(HWND window) {
-  // CE marks "bring the owned windows along" by the handle's lowest bit. The
-  // desktop brings owned windows with their owner anyway. The marked value
-  // must not reach it: Wine's IsWindow accepts it (it ignores that bit), but
-  // activating it leaves no foreground window at all.
-  ULONG_PTR value = reinterpret_cast<ULONG_PTR>(window);
-  HWND plain = reinterpret_cast<HWND>(value & ~static_cast<ULONG_PTR>(1));
-  if ((value & 1) && IsWindow(plain)) {
-    window = plain;
-  }
-  return SetForegroundWindow(window);
 }
