@@ -153,10 +153,12 @@ TEST_F(AboutProgram, OnlyTheExactCommandLineTakesTheWakeupPath) {
       {quoted, false, false},
       {L"", false, false},  // no command line at all
       {L"", true, false},   // path only, as the item starts it
+      {quoted + L" \u4e2d\u6587 \U0001D11E", false, false},
+      {quoted + L" " + std::wstring(32766 - quoted.size() - 1, L'w'), false, false},  // longest
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "command line [" << std::string(c.line.begin(), c.line.end())
-                                    << "] ce=" << c.ceStyle);
+    SCOPED_TRACE(testing::Message() << "command line [" << std::string(c.line.begin(),
+        c.line.begin() + std::min<size_t>(c.line.size(), 80)) << "] ce=" << c.ceStyle);
     notices.clear();
     Outcome run = Finish(Start(c.line, c.ceStyle));
     EXPECT_EQ(run.exitCode, 0u);

@@ -1,9 +1,7 @@
-// Random input: a seeded stream of messages to the item window, and random
-// command lines to the About program started as a real process.
+// Random input: a seeded stream of messages to the item window.
 #include <gtest/gtest.h>
 #include <stdio.h>
 
-#include <algorithm>
 #include <random>
 #include <string>
 
@@ -119,87 +117,6 @@ TEST(Messages, SeededRandomStreamLeavesTheItemAnswering) {
   EXPECT_TRUE(host.Capture() == (percentMode ? timeLabel : percentLabel));
   EXPECT_EQ(NewChildren(children), L"") << "a program was started";
   EndNewChildren(children);
-}
-
-// Waits for `process`, dispatching this thread's messages meanwhile (the wake
-// path sends to a window of this thread); `step` runs at every turn.
-template <typename Step>
-bool WaitPumping(HANDLE process, DWORD ms, Step step) {
-  ULONGLONG end = GetTickCount64() + ms;
-  while (GetTickCount64() < end) {
-    if (MsgWaitForMultipleObjects(1, &process, FALSE, 10, QS_ALLINPUT) == WAIT_OBJECT_0)
-      return true;
-    PumpMessages();
-    step();
-  }
-  return false;
-}
-
-std::wstring RandomArgument(std::mt19937& random) {
-  static const wchar_t alphabet[] =
-      L"AppRunAfterWakeupappRUNAFTERWAKEUP0123456789_-.,;:!?/ "
-      L"\u00e4\u00f6\u00fc\u00df\u00e9\u0391\u03a9\u0416\u05d0\u0627\u4e2d\u6587\u3042\uff21";
-  std::wstring text(1 + random() % 40, L'A');
-  for (wchar_t& c : text) c = alphabet[random() % (sizeof alphabet / sizeof alphabet[0] - 1)];
-  if (random() % 3 == 0) text += L"\U0001D11E";  // a character outside the BMP
-  text[0] = text[0] == L' ' ? L'x' : text[0];
-  return text;
-}
-
-TEST(Messages, AboutProgramCommandLines) {
-  const std::wstring about = BesideTest(L"AboutDashboard.exe");
-  ASSERT_NE(GetFileAttributesW(about.c_str()), INVALID_FILE_ATTRIBUTES);
-  SimResetDevice();
-  StripHost host;  // the item that the wake path notifies
-  ASSERT_TRUE(host.Load()) << host.error;
-  const Strip live = host.PaintAndCapture();
-
-  std::vector<std::wstring> arguments = {
-      L"AppRunAfterWakeup", L"", L"apprunafterwakeup", L"APPRUNAFTERWAKEUP",
-      L"AppRunAfterWakeupX", L"AppRunAfter\u00dfWakeup", L"\u00c4ppRunAfterWakeup",
-      L"\u4e2d\u6587 \U0001D11E"};
-  // The longest command line the platform accepts (32,767 characters).
-  arguments.push_back(std::wstring(32766 - (about.size() + 3), L'w'));
-  std::mt19937 random(11);
-  for (int i = 0; i < 4; i++) arguments.push_back(RandomArgument(random));
-
-  for (const std::wstring& argument : arguments) {
-    const bool wake = argument == L"AppRunAfterWakeup";
-    std::string shown(argument.begin(), argument.begin() + std::min<size_t>(argument.size(), 40));
-    SCOPED_TRACE("argument \"" + shown + "\" (" + std::to_string(argument.size()) + " chars)");
-    PROCESS_INFORMATION pi;
-    ASSERT_TRUE(StartProgram(about, argument, &pi)) << GetLastError();
-    int windows = 0;
-    HWND dialog = nullptr;
-    bool ended = WaitPumping(pi.hProcess, 15000, [&] {
-      for (HWND w : WindowsOf(pi.dwProcessId)) {
-        windows += IsWindowVisible(w) ? 1 : 0;
-        if (!wake && !dialog && IsAboutDialog(w)) {
-          dialog = w;
-          PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        }
-      }
-    });
-    if (!ended) TerminateProcess(pi.hProcess, 99);
-    EXPECT_TRUE(ended) << "the program did not end";
-    DWORD code = 99;
-    GetExitCodeProcess(pi.hProcess, &code);
-    EXPECT_EQ(code, 0u);
-    if (wake) {
-      EXPECT_EQ(windows, 0) << "the wake path opened a window";
-      // The notice reached the item (the only Today window of the session):
-      // it shows its start-up labels until 4000 ms have passed.
-      PumpMessages();
-      EXPECT_FALSE(host.Capture() == live) << "the item was not notified";
-      SimAdvanceClock(4001);
-      Strip after = host.PaintAndCapture();
-      EXPECT_TRUE(after.SlotEquals(live, kBatterySlot) && after.SlotEquals(live, kMemorySlot));
-    } else {
-      EXPECT_NE(dialog, nullptr) << "no About dialog was shown";
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
 }
 
 }  // namespace

@@ -12,127 +12,80 @@ namespace {
 
 using namespace hardening;
 
-const wchar_t kMissingProgram[] = L"C:\\Program Files\\Tessel-Quarry\\Quorvane\\Missing.exe";
+const wchar_t kMissing[] = L"C:\\Program Files\\Tessel-Quarry\\Quorvane\\Missing.exe\0";
+const DWORD kBytes = sizeof kMissing - 2;  // one terminator
+const std::wstring kLong(32767, L'x');
 
 struct BadValue {
   const char* what;
-  void (*write)();
-  bool unregistered;           // unreadable, or refused by the device: registration retried
-  const wchar_t* registersAs;  // a readable value's text, when it is registered
-};
-
-void WriteBytes(DWORD type, const std::wstring& text, DWORD bytes) {
-  ASSERT_TRUE(WriteAboutLocation(type, text.c_str(), bytes));
-}
-
-const BadValue kBadValues[] = {
-    {"missing key", [] { DeleteQuorvaneKey(); }, true, nullptr},
-    {"missing value", [] { DeleteAboutLocation(); }, true, nullptr},
-    {"empty", [] { WriteBytes(REG_SZ, L"", 2); }, true, nullptr},
-    {"REG_EXPAND_SZ",
-     [] { WriteBytes(REG_EXPAND_SZ, kMissingProgram, sizeof kMissingProgram); }, true, nullptr},
-    {"REG_MULTI_SZ",
-     [] {
-       std::wstring list = std::wstring(kMissingProgram) + L'\0';
-       WriteBytes(REG_MULTI_SZ, list, DWORD(sizeof kMissingProgram + 2));
-     },
-     true, nullptr},
-    {"REG_DWORD",
-     [] {
-       DWORD value = 0x00410041;
-       ASSERT_TRUE(WriteAboutLocation(REG_DWORD, &value, sizeof value));
-     },
-     true, nullptr},
-    {"REG_BINARY", [] { WriteBytes(REG_BINARY, kMissingProgram, sizeof kMissingProgram); }, true,
-     nullptr},
-    {"no terminator", [] { WriteBytes(REG_SZ, kMissingProgram, sizeof kMissingProgram - 2); },
-     false, kMissingProgram},
-    {"odd byte count", [] { WriteBytes(REG_SZ, kMissingProgram, sizeof kMissingProgram - 1); },
-     false, kMissingProgram},
-    {"64 KiB", [] { WriteBytes(REG_SZ, std::wstring(32767, L'x'), 65536); }, true, nullptr},
-    {"missing program", [] { WriteBytes(REG_SZ, kMissingProgram, sizeof kMissingProgram); },
-     false, kMissingProgram},
-};
-
-class AboutLocation : public ::testing::TestWithParam<BadValue> {
-protected:
-  void SetUp() override {
-    SimResetDevice();
-    SimSetPower(AC_LINE_OFFLINE, 80, 7380, 3900);
-    GetParam().write();
-  }
-  void TearDown() override { SimResetDevice(); }
-  AboutLocationGuard saved;  // the installer's value comes back after each case
+  DWORD type;  // REG_NONE: no value (no text: no key either)
+  const wchar_t* text;
+  DWORD bytes;
+  bool registered;  // readable: registered as the text of kMissing
+} const kBadValues[] = {
+    {"missing key", REG_NONE, nullptr, 0, false},
+    {"missing value", REG_NONE, L"", 0, false},
+    {"empty", REG_SZ, L"", 2, false},
+    {"REG_EXPAND_SZ", REG_EXPAND_SZ, kMissing, kBytes, false},
+    {"REG_MULTI_SZ", REG_MULTI_SZ, kMissing, kBytes + 2, false},
+    {"REG_DWORD", REG_DWORD, L"AA", 4, false},
+    {"REG_BINARY", REG_BINARY, kMissing, kBytes, false},
+    {"no terminator", REG_SZ, kMissing, kBytes - 2, true},
+    {"odd byte count", REG_SZ, kMissing, kBytes - 1, true},
+    {"64 KiB", REG_SZ, kLong.c_str(), 65536, false},
+    {"missing program", REG_SZ, kMissing, kBytes, true},
 };
 
 int Registrations(std::wstring* first) {
   wchar_t paths[4][MAX_PATH] = {};
   int n = SimWakeupRegistrations(paths, 4);
-  if (first) *first = n > 0 ? paths[0] : L"";
+  *first = n > 0 ? paths[0] : L"";
   return n;
 }
 
 void QueryAnswersFalseAt42(StripHost& host) {
   DWORD cyp = 0;
-  EXPECT_EQ(host.Query(&cyp), 0);
-  EXPECT_EQ(cyp, 42u);
+  EXPECT_EQ(0, host.Query(&cyp));
+  EXPECT_EQ(42u, cyp);
   PumpMessages();
 }
 
-TEST_P(AboutLocation, ItemGoesOnStartsNothingAndRetriesRegistration) {
-  const BadValue& bad = GetParam();
-  KeySnapshot before = SnapshotQuorvaneKey();
-  std::vector<DWORD> children = ChildProcesses();
+TEST(AboutLocation, BadValueItemGoesOnStartsNothingAndRetriesRegistration) {
+  for (const BadValue& bad : kBadValues) {
+    SCOPED_TRACE(bad.what);
+    AboutLocationGuard saved;  // the installer's value comes back after each case
+    SimResetDevice();
+    if (!bad.text) DeleteQuorvaneKey();
+    if (bad.type == REG_NONE) DeleteAboutLocation();
+    else ASSERT_TRUE(WriteAboutLocation(bad.type, bad.text, bad.bytes));
+    KeySnapshot before = SnapshotQuorvaneKey();
+    std::vector<DWORD> children = ChildProcesses();
 
-  StripHost host;
-  ASSERT_TRUE(host.Load()) << host.error;
-  for (int i = 0; i < 3; i++) QueryAnswersFalseAt42(host);
-  for (int x : {10, 80, 150, 230, -5}) {  // outside the gauges: would start the About program
-    host.Tap(x);
-    PumpMessages();
-  }
-  QueryAnswersFalseAt42(host);
-  EXPECT_TRUE(IsWindow(host.Item()));
-  EXPECT_EQ(NewChildren(children), L"") << "a program was started";
-
-  std::wstring registered;
-  int registrations = Registrations(&registered);
-  if (bad.unregistered) {
-    EXPECT_EQ(registrations, 0);
-  } else {
-    EXPECT_EQ(registrations, 1);
-    EXPECT_EQ(registered, bad.registersAs) << "the path registered is not the text stored";
-  }
-
-  KeySnapshot after = SnapshotQuorvaneKey();
-  if (!before.exists) {
-    EXPECT_TRUE(after.exists) << "the read creates the missing key";
-    EXPECT_EQ(after.values.size(), 0u);
-    EXPECT_EQ(after.subkeys, 0u);
-  } else {
-    EXPECT_TRUE(after == before) << "the item wrote to its key";
-  }
-
-  if (bad.unregistered) {
-    // A good value read afresh at the next query is registered, once.
-    ASSERT_TRUE(WriteAboutLocation(saved.ValidPath()));
+    StripHost host;
+    ASSERT_TRUE(host.Load()) << host.error;
+    for (int i = 0; i < 3; i++) QueryAnswersFalseAt42(host);
+    for (int x : {10, 80, 150, 230, -5}) host.Tap(x);  // zones that start the About program
     QueryAnswersFalseAt42(host);
-    EXPECT_EQ(Registrations(&registered), 1);
-    EXPECT_EQ(registered, saved.ValidPath());
-    QueryAnswersFalseAt42(host);
-    EXPECT_EQ(Registrations(nullptr), 1);
+    EXPECT_EQ(L"", NewChildren(children)) << "a program was started";
+
+    std::wstring registered;
+    EXPECT_EQ(bad.registered ? 1 : 0, Registrations(&registered));
+    EXPECT_EQ(bad.registered ? kMissing : L"", registered);
+    KeySnapshot after = SnapshotQuorvaneKey();
+    EXPECT_TRUE(after.exists) << "the read creates a missing key";
+    if (before.exists) EXPECT_TRUE(after == before) << "the item wrote to its key";
+    else EXPECT_EQ(0u, after.values.size() + after.subkeys);
+
+    if (!bad.registered) {  // a good value read afresh at the next query is registered, once
+      ASSERT_TRUE(WriteAboutLocation(saved.ValidPath()));
+      QueryAnswersFalseAt42(host);
+      QueryAnswersFalseAt42(host);
+      EXPECT_EQ(1, Registrations(&registered));
+      EXPECT_EQ(saved.ValidPath(), registered);
+    }
+    host.Unload();
+    EndNewChildren(children);
   }
-  host.Unload();
-  EXPECT_EQ(NewChildren(children), L"");
-  EndNewChildren(children);
 }
-
-INSTANTIATE_TEST_SUITE_P(Bad, AboutLocation, ::testing::ValuesIn(kBadValues),
-                         [](const ::testing::TestParamInfo<BadValue>& info) {
-                           std::string name;
-                           for (const char* c = info.param.what; *c; c++)
-                             if (isalnum(static_cast<unsigned char>(*c))) name += *c;
-                           return name;
-                         });
 
 }  // namespace

@@ -5,10 +5,6 @@
 #include <stdio.h>
 #include <tlhelp32.h>
 
-// Programs are started here as a desktop user starts them (the whole command
-// line, program first), not through the CE form that the system's code uses.
-#undef CreateProcessW
-
 namespace hardening {
 
 namespace {
@@ -183,38 +179,11 @@ void EndNewChildren(const std::vector<DWORD>& before) {
   }
 }
 
-std::vector<HWND> WindowsOf(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    std::vector<HWND> found;
-  } search = {pid, {}};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        if (owner == s->pid) s->found.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 bool IsAboutDialog(HWND window) {
   wchar_t cls[16] = L"", title[32] = L"";
   GetClassNameW(window, cls, 16);
   GetWindowTextW(window, title, 32);
   return !wcscmp(cls, L"#32770") && !wcscmp(title, L"About Quorvane");
-}
-
-bool StartProgram(const std::wstring& path, const std::wstring& argument,
-                  PROCESS_INFORMATION* pi) {
-  std::wstring cmd = L"\"" + path + L"\" " + argument;
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  *pi = {};
-  return CreateProcessW(path.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        pi) != FALSE;
 }
 
 }  // namespace hardening

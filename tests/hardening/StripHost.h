@@ -1,7 +1,7 @@
 // A stand-in Today shell for the hardening tests: loads the built
 // Quorvane.dll, creates its item under a stub "DesktopExplorerWindow" at
 // screen (0, 0), and drives it only through its ordinal and its messages.
-// Also: child processes.
+// Also: this process's children.
 #pragma once
 
 #include <string>
@@ -76,11 +76,6 @@ private:
 std::vector<DWORD> ChildProcesses();
 std::wstring NewChildren(const std::vector<DWORD>& before);
 void EndNewChildren(const std::vector<DWORD>& before);
-// Top-level windows of process `pid`.
-std::vector<HWND> WindowsOf(DWORD pid);
 bool IsAboutDialog(HWND window);  // "#32770" titled "About Quorvane"
-// Starts "<path>" <argument>, as a desktop user would.
-bool StartProgram(const std::wstring& path, const std::wstring& argument,
-                  PROCESS_INFORMATION* pi);
 
 }  // namespace hardening
