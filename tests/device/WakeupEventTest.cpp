@@ -27,40 +27,28 @@ protected:
   wchar_t paths[4][MAX_PATH];
 };
 
-TEST_F(WakeupEventTest, RegistrationsKeepOrderAndAreNotDoubled) {
-  wchar_t a[] = L"C:\\a.exe", b[] = L"C:\\b.exe", aAgain[] = L"c:\\A.EXE";
+TEST_F(WakeupEventTest, RegistrationsKeepOrderAreNotDoubledAndMayBeRefused) {
+  wchar_t a[] = L"C:\\a.exe", b[] = L"C:\\b.exe", aAgain[] = L"c:\\A.EXE", empty[] = L"";
+  EXPECT_FALSE(CeRunAppAtEvent(a, 5));
+  EXPECT_FALSE(CeRunAppAtEvent(empty, NOTIFICATION_EVENT_WAKEUP));
+  EXPECT_FALSE(CeRunAppAtEvent(nullptr, NOTIFICATION_EVENT_WAKEUP));
+  SimSetWakeupRefusals(2);
+  EXPECT_FALSE(CeRunAppAtEvent(a, NOTIFICATION_EVENT_WAKEUP));
+  EXPECT_FALSE(CeRunAppAtEvent(b, NOTIFICATION_EVENT_WAKEUP));
+  EXPECT_EQ(0, Registered());
   EXPECT_TRUE(CeRunAppAtEvent(a, NOTIFICATION_EVENT_WAKEUP));
   EXPECT_TRUE(CeRunAppAtEvent(b, NOTIFICATION_EVENT_WAKEUP));
   EXPECT_TRUE(CeRunAppAtEvent(aAgain, NOTIFICATION_EVENT_WAKEUP));
   ASSERT_EQ(2, Registered());
   EXPECT_STREQ(a, paths[0]);
   EXPECT_STREQ(b, paths[1]);
-
-  // NONE removes every registration of that program, and only those.
+  // NONE removes every registration of that program, and only those; removing
+  // what is not registered is no failure.
   EXPECT_TRUE(CeRunAppAtEvent(aAgain, NOTIFICATION_EVENT_NONE));
   ASSERT_EQ(1, Registered());
   EXPECT_STREQ(b, paths[0]);
   EXPECT_TRUE(CeRunAppAtEvent(b, NOTIFICATION_EVENT_NONE));
-  EXPECT_EQ(0, Registered());
-  // Removing what is not registered is no failure.
   EXPECT_TRUE(CeRunAppAtEvent(b, NOTIFICATION_EVENT_NONE));
-}
-
-TEST_F(WakeupEventTest, RefusesTheNextRegistrationsThenAcceptsAgain) {
-  wchar_t a[] = L"C:\\a.exe";
-  SimSetWakeupRefusals(2);
-  EXPECT_FALSE(CeRunAppAtEvent(a, NOTIFICATION_EVENT_WAKEUP));
-  EXPECT_FALSE(CeRunAppAtEvent(a, NOTIFICATION_EVENT_WAKEUP));
-  EXPECT_EQ(0, Registered());
-  EXPECT_TRUE(CeRunAppAtEvent(a, NOTIFICATION_EVENT_WAKEUP));
-  EXPECT_EQ(1, Registered());
-}
-
-TEST_F(WakeupEventTest, RejectsWhatItCannotRegister) {
-  wchar_t a[] = L"C:\\a.exe", empty[] = L"";
-  EXPECT_FALSE(CeRunAppAtEvent(a, 5));
-  EXPECT_FALSE(CeRunAppAtEvent(empty, NOTIFICATION_EVENT_WAKEUP));
-  EXPECT_FALSE(CeRunAppAtEvent(nullptr, NOTIFICATION_EVENT_WAKEUP));
   EXPECT_EQ(0, Registered());
 }
 
@@ -84,6 +72,8 @@ void ExpectProbeStartedByWakeup(const wchar_t* output) {
 }
 
 TEST_F(WakeupEventTest, FiringStartsTheProgramWithTheWakeupCommandLine) {
+  HANDLE none[1] = {};
+  EXPECT_EQ(0, FireWakeupEvent(none, 1));
   wchar_t missing[] = L"C:\\no\\such\\program.exe";
   ASSERT_TRUE(CeRunAppAtEvent(missing, NOTIFICATION_EVENT_WAKEUP));
   ASSERT_TRUE(CeRunAppAtEvent(probe, NOTIFICATION_EVENT_WAKEUP));
@@ -97,12 +87,6 @@ TEST_F(WakeupEventTest, DevicePathsNameFilesOnDriveC) {
   ASSERT_TRUE(CeRunAppAtEvent(devicePath, NOTIFICATION_EVENT_WAKEUP));
   ExpectProbeStartedByWakeup(output);
   DeleteFileW(L"C:\\windows\\temp\\WakeupProbe.exe");
-}
-
-TEST_F(WakeupEventTest, NothingRegisteredStartsNothing) {
-  HANDLE processes[1] = {};
-  EXPECT_EQ(0, FireWakeupEvent(processes, 1));
-  EXPECT_EQ(nullptr, processes[0]);
 }
 
 }  // namespace
