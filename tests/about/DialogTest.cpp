@@ -110,75 +110,54 @@ class AboutDialog : public ::testing::Test {
   std::vector<HWND> windows;
 };
 
-// Reads words, strings and ordinals ("#n") of a dialog template.
-struct TemplateReader {
-  const WORD* p;
-  WORD Word() { return *p++; }
-  DWORD Dword() { DWORD v = p[0] | p[1] << 16; p += 2; return v; }
-  std::wstring Name() {
-    if (*p == 0xFFFF) return p += 2, L"#" + std::to_wstring(p[-1]);
-    std::wstring s(reinterpret_cast<const wchar_t*>(p));
-    return p += s.size() + 1, s;
-  }
-};
-
-TEST_F(AboutDialog, TemplateAndPicturesAsDesignedShellSizesIt) {
-  TemplateReader r{reinterpret_cast<const WORD*>(Template())};
-  EXPECT_EQ(r.Dword(), DWORD(WS_POPUP | WS_CAPTION | DS_SETFONT));
-  EXPECT_EQ(r.Dword(), 0x80000000u);  // WS_EX_CAPTIONOKBTN
-  WORD count = r.Word();
-  EXPECT_EQ(count, 8);
-  EXPECT_EQ(r.Dword(), 0u);  // x, y
-  EXPECT_EQ(r.Dword(), 140u | 164u << 16);
-  for (const wchar_t* name : {L"", L"", L"About Quorvane"}) EXPECT_EQ(r.Name(), name);  // no menu, no class
-  EXPECT_EQ(r.Word(), 8);
-  EXPECT_EQ(r.Name(), L"System");
-  struct Control { DWORD style; short x, y, cx, cy; WORD id; const wchar_t* cls; const wchar_t* text; };
-  const DWORD child = WS_CHILD | WS_VISIBLE;
-  const Control expected[] = {
-      {WS_CHILD | SS_BITMAP | SS_NOTIFY, 30, 17, 97, 39, 1008, L"#130", L"#108"},
-      {child | SS_BITMAP | SS_NOTIFY, 30, 17, 97, 39, 1009, L"#130", L"#105"},
-      {child | WS_TABSTOP | BS_PUSHBUTTON, 13, 134, 50, 14, 1, L"#128", L"OK"},
-      {child | WS_GROUP | SS_NOTIFY | SS_CENTER, 4, 72, 129, 8, 1002, L"#130", L"(c) 2003 Tessel-Quarry Software"},
-      {child | WS_GROUP | SS_NOTIFY | SS_CENTER, 4, 81, 129, 8, 1003, L"#130", L"www.tessel-quarry.example"},
-      {child | WS_GROUP | SS_CENTER, 4, 63, 129, 8, 0xFFFF, L"#130", L"Quorvane V 1.0"},
-      {child | WS_BORDER | WS_TABSTOP | LVS_REPORT, 4, 91, 129, 41, 1007, L"SysListView32", L"List2"},
-      {child | WS_TABSTOP | BS_PUSHBUTTON, 75, 134, 50, 14, 1010, L"#128", L"Product info"},
+// The controls as the shell shows them: what the user sees and taps.
+TEST_F(AboutDialog, ControlsPicturesAndPlaceOnTheScreen) {
+  HWND d = Open();
+  const struct {
+    int id;
+    const wchar_t* cls;
+    const wchar_t* text;
+    DWORD style;  // among SS_NOTIFY and WS_VISIBLE
+  } controls[] = {
+      {IDC_LOGO_ALT, L"Static", nullptr, SS_NOTIFY},
+      {IDC_LOGO, L"Static", nullptr, SS_NOTIFY | WS_VISIBLE},
+      {IDOK, L"Button", L"OK", WS_VISIBLE},
+      {IDC_NOTICE, L"Static", L"(c) 2003 Tessel-Quarry Software", SS_NOTIFY | WS_VISIBLE},
+      {IDC_WEB_ADDRESS, L"Static", L"www.tessel-quarry.example", SS_NOTIFY | WS_VISIBLE},
+      {IDC_CARD_LIST, L"SysListView32", L"List2", WS_VISIBLE},
+      {IDC_PRODUCT_INFO, L"Button", L"Product info", WS_VISIBLE},
   };
-  for (int i = 0; i < count && i < 8; ++i) {
-    SCOPED_TRACE(i);
-    const Control& c = expected[i];
-    r.p = reinterpret_cast<const WORD*>((reinterpret_cast<ULONG_PTR>(r.p) + 3) & ~3);
-    EXPECT_EQ(r.Dword(), c.style);
-    EXPECT_EQ(r.Dword(), 0u);
-    for (short expected : {c.x, c.y, c.cx, c.cy}) EXPECT_EQ(short(r.Word()), expected);
-    EXPECT_EQ(r.Word(), c.id);
-    std::wstring cls = r.Name();
-    EXPECT_EQ(CompareStringOrdinal(cls.c_str(), -1, c.cls, -1, TRUE), CSTR_EQUAL) << cls;
-    EXPECT_EQ(r.Name(), c.text);
-    WORD creationBytes = r.Word();
-    r.p += (creationBytes + 1) / 2;
+  for (const auto& c : controls) {
+    HWND control = GetDlgItem(d, c.id);
+    wchar_t cls[32] = L"";
+    GetClassNameW(control, cls, 32);
+    EXPECT_EQ(0, _wcsicmp(cls, c.cls)) << c.id << " " << cls;
+    if (c.text) {
+      EXPECT_EQ(c.text, Text(d, c.id)) << c.id;
+    }
+    EXPECT_EQ(c.style, GetWindowLongW(control, GWL_STYLE) & (SS_NOTIFY | WS_VISIBLE)) << c.id;
   }
+  EXPECT_EQ(LVS_REPORT, GetWindowLongW(GetDlgItem(d, IDC_CARD_LIST), GWL_STYLE) & LVS_TYPEMASK);
+  wchar_t title[32] = L"";
+  GetWindowTextW(d, title, 32);
+  EXPECT_STREQ(L"About Quorvane", title);
   wchar_t className[100];
-  EXPECT_EQ(LoadStringW(Module(), IDS_ABOUT_CLASS, className, 100), 14);
-  EXPECT_STREQ(className, L"ABOUTDASHBOARD");
-  for (int id : {IDB_ABOUT_LOGO, IDB_ABOUT_LOGO_ALT}) {
-    HBITMAP bitmap = static_cast<HBITMAP>(
-        LoadImageW(Module(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    DIBSECTION dib = {};
-    ASSERT_EQ(GetObjectW(bitmap, sizeof(dib), &dib), int(sizeof(dib)));
-    EXPECT_EQ(dib.dsBm.bmWidth, 146); EXPECT_EQ(dib.dsBm.bmHeight, 63);
-    EXPECT_EQ(dib.dsBm.bmBitsPixel, 4);
-    DeleteObject(bitmap);
+  EXPECT_EQ(14, LoadStringW(Module(), IDS_ABOUT_CLASS, className, 100));
+  EXPECT_STREQ(L"ABOUTDASHBOARD", className);
+  for (int id : {IDC_LOGO, IDC_LOGO_ALT}) {
+    HANDLE picture = reinterpret_cast<HANDLE>(SendDlgItemMessageW(d, id, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP bitmap = {};
+    ASSERT_EQ(int(sizeof(bitmap)), GetObjectW(picture, sizeof(bitmap), &bitmap)) << id;
+    EXPECT_EQ(146, bitmap.bmWidth);
+    EXPECT_EQ(63, bitmap.bmHeight);
   }
   // The shell stand-in: the device's screen below its navigation bar, and a
   // caption button for OK.
-  HWND d = Open();
   RECT rect;
   GetWindowRect(d, &rect);
-  EXPECT_EQ((std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom}),
-            (std::vector<LONG>{0, 26, 240, 320}));
-  EXPECT_TRUE(GetWindowLongPtrW(d, GWL_STYLE) & WS_SYSMENU);
+  EXPECT_EQ((std::vector<LONG>{0, 26, 240, 320}),
+            (std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom}));
+  EXPECT_EQ(WS_SYSMENU, GetWindowLongPtrW(d, GWL_STYLE) & WS_SYSMENU);
 }
 
 TEST_F(AboutDialog, OkInEitherFormEndsWithOneAndCancelKeepsItOpen) {
@@ -203,21 +182,25 @@ TEST_F(AboutDialog, CodedCommandsAreNotHandledOthersAre) {
   EXPECT_TRUE(IsWindow(d));
 }
 
+// Which logo shows: the plain one, or the credit.
+std::pair<bool, bool> Logos(HWND d) { return {Shown(d, IDC_LOGO), Shown(d, IDC_LOGO_ALT)}; }
+const std::pair<bool, bool> kPlain = {true, false}, kCredit = {false, true};
+
 TEST_F(AboutDialog, NoticeThenLogoRevealsTheCreditLogoThenNoticeDoesNot) {
   HWND d = Open();
   std::wstring notice = Text(d, IDC_NOTICE);
   Tap(d, IDC_LOGO);
   Tap(d, IDC_NOTICE);
-  EXPECT_TRUE(Shown(d, IDC_LOGO) && !Shown(d, IDC_LOGO_ALT));
-  EXPECT_EQ(Text(d, IDC_NOTICE), notice);
+  EXPECT_EQ(kPlain, Logos(d));
+  EXPECT_EQ(notice, Text(d, IDC_NOTICE));
 
   HWND e = Open();
   Tap(e, IDC_NOTICE);
   Tap(e, IDC_LOGO);
-  EXPECT_TRUE(!Shown(e, IDC_LOGO) && Shown(e, IDC_LOGO_ALT));
-  EXPECT_EQ(Text(e, IDC_NOTICE), L"Created by Orlimar");
+  EXPECT_EQ(kCredit, Logos(e));
+  EXPECT_EQ(L"Created by Orlimar", Text(e, IDC_NOTICE));
   Tap(e, IDC_LOGO_ALT);  // again: nothing changes
-  EXPECT_TRUE(!Shown(e, IDC_LOGO) && Shown(e, IDC_LOGO_ALT));
+  EXPECT_EQ(kCredit, Logos(e));
 }
 
 TEST_F(AboutDialog, OnlyTheWebAddressIsBlue) {
@@ -235,7 +218,8 @@ TEST_F(AboutDialog, OnlyTheWebAddressIsBlue) {
                 reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH)));
       bool link = GetDlgCtrlID(control) == IDC_WEB_ADDRESS;
       EXPECT_EQ(GetTextColor(dc), link ? RGB(0, 0, 255) : RGB(1, 2, 3)) << GetDlgCtrlID(control);
-      EXPECT_TRUE(GetBkMode(dc) == OPAQUE && GetBkColor(dc) == RGB(4, 5, 6));
+      EXPECT_EQ(OPAQUE, GetBkMode(dc));
+      EXPECT_EQ(RGB(4, 5, 6), GetBkColor(dc));
     }
   }
   DeleteDC(dc);

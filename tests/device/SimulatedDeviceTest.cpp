@@ -1,7 +1,6 @@
 // The simulated device behind the routed CE calls, and the switch to the
 // live device.
 #include <gtest/gtest.h>
-#include <string.h>
 
 #include <vector>
 
@@ -9,8 +8,6 @@
 #include "SimulatedDevice.h"
 
 namespace {
-
-const ULONGLONG MiB = 1ull << 20;
 
 class SimulatedDeviceTest : public testing::Test {
 protected:
@@ -45,58 +42,6 @@ TEST_F(SimulatedDeviceTest, FrozenClockMovesOnlyWhenAdvancedRunningClockRunsOn) 
   tick = GetTickCount();
   Sleep(20);
   EXPECT_EQ(tick, GetTickCount());
-}
-
-TEST_F(SimulatedDeviceTest, CardSearchKeepsOrderAndOwnsItsHandles) {
-  SimAddCard(L"A", 10 * MiB, 1 * MiB);
-  SimAddCard(L"B", 20 * MiB, 2 * MiB);
-  SimAddCard(L"C", 30 * MiB, 3 * MiB);
-  SimAddCard(L"A", 40 * MiB, 4 * MiB);  // replaced in place
-  WIN32_FIND_DATAW data;
-  HANDLE search = FindFirstFlashCard(&data);
-  ASSERT_NE(INVALID_HANDLE_VALUE, search);
-  EXPECT_STREQ(L"A", data.cFileName);
-  EXPECT_TRUE(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_TRUE(SimRemoveCard(L"B"));  // removed during the search: it goes on with the next
-  EXPECT_FALSE(SimRemoveCard(L"B"));
-  ASSERT_TRUE(FindNextFlashCard(search, &data));
-  EXPECT_STREQ(L"C", data.cFileName);
-  EXPECT_FALSE(FindNextFlashCard(search, &data));
-  EXPECT_EQ(DWORD(ERROR_NO_MORE_FILES), GetLastError());
-  EXPECT_TRUE(FindClose(search));
-  EXPECT_FALSE(FindNextFlashCard(search, &data)) << "a closed search is no longer known";
-  EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
-  // Other handles go to the system's FindClose.
-  wchar_t pattern[MAX_PATH];
-  GetSystemDirectoryW(pattern, MAX_PATH);
-  HANDLE files = FindFirstFileW(lstrcatW(pattern, L"\\*"), &data);
-  ASSERT_NE(INVALID_HANDLE_VALUE, files);
-  EXPECT_TRUE(FindClose(files));
-}
-
-TEST_F(SimulatedDeviceTest, DiskSpaceByCardPath) {
-  SimAddCard(L"Storage Card", 64 * MiB, 32 * MiB);
-  ULARGE_INTEGER caller = {}, total = {}, free = {};
-  EXPECT_TRUE(GetDiskFreeSpaceExW(L"\\Storage Card", &caller, &total, &free));
-  EXPECT_EQ(32 * MiB, free.QuadPart);
-  EXPECT_TRUE(GetDiskFreeSpaceExW(L"storage card\\", nullptr, &total, nullptr));
-  EXPECT_EQ(64 * MiB, total.QuadPart);
-  EXPECT_FALSE(GetDiskFreeSpaceExW(L"Storage", &caller, &total, &free));
-  EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), GetLastError());
-  SimSetCardQueryFails(L"Storage Card", true);
-  total.QuadPart = 7;
-  EXPECT_FALSE(GetDiskFreeSpaceExW(L"Storage Card", &caller, &total, &free));
-  EXPECT_EQ(7u, total.QuadPart);
-}
-
-TEST_F(SimulatedDeviceTest, ShortPowerQueryFillsOnlyItsBytes) {
-  SimSetPower(AC_LINE_ONLINE, 90, 3725, 4100);
-  SYSTEM_POWER_STATUS_EX2 power;
-  memset(&power, 0xCC, sizeof(power));
-  SimSetPowerQueryBytes(8);
-  EXPECT_EQ(8u, GetSystemPowerStatusEx2(&power, sizeof(power), TRUE));
-  EXPECT_EQ(3725u, power.BatteryLifeTime);
-  EXPECT_EQ(0xCCCCCCCCu, power.BatteryFullLifeTime);
 }
 
 // Runs Wine's reg.exe, as a shell user would, and waits for it.
