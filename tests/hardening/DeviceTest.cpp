@@ -41,41 +41,6 @@ protected:
   Strip clock;
 };
 
-TEST_F(Device, HundredCardsStepThroughAndRoundToTheClock) {
-  for (int i = 0; i < 100; i++)
-    SimAddCard((L"Card " + std::to_wstring(i)).c_str(), 256ull << 20, ULONGLONG(i + 1) << 20);
-  EXPECT_TRUE(TapStorage().SlotEquals(clock, kStorageSlot)) << "the first tap goes to the clock";
-  Strip previous = clock, first = TapStorage();
-  for (int i = 2; i <= 100; i++) {
-    Strip now = TapStorage();
-    EXPECT_FALSE(now.SlotEquals(previous, kStorageSlot)) << "card " << i << " looks like the last";
-    previous = now;
-  }
-  EXPECT_TRUE(TapStorage().SlotEquals(clock, kStorageSlot)) << "after the last card";
-  EXPECT_TRUE(TapStorage().SlotEquals(first, kStorageSlot)) << "round again to card 1";
-}
-
-TEST_F(Device, CardsAtTheLimitsOfNameAndSize) {
-  SimAddCard(std::wstring(259, L'n').c_str(), 64ull << 20, 32ull << 20);
-  SimAddCard(L"Empty", 0, 0);
-  SimAddCard(L"Full", 64ull << 20, 0);
-  SimAddCard(L"Huge", 2ull << 40, 1ull << 40);
-  SimAddCard(L"Half", 64ull << 20, 32ull << 20);
-  host.Tap(kStorageTap);  // to the clock
-  Strip longName = TapStorage(), empty = TapStorage(), full = TapStorage();
-  Strip huge = TapStorage(), half = TapStorage();
-  for (const Strip* card : {&longName, &empty, &huge}) {
-    EXPECT_FALSE(card->SlotEquals(clock, kStorageSlot));
-    EXPECT_GT(card->LabelInk(kStorageSlot), 0);
-  }
-  // 0 bytes: the needle at 0, as for a full card.
-  EXPECT_TRUE(empty.RegionEquals(full, kStorageSlot, 0, kDialBottom)) << empty.Differences(full);
-  // 1 TiB free of 2 TiB is half free: the figures are not cut to 32 bits.
-  EXPECT_TRUE(huge.RegionEquals(half, kStorageSlot, 0, kDialBottom));
-  EXPECT_FALSE(huge.SlotEquals(half, kStorageSlot)) << "the free megabytes must differ";
-  EXPECT_TRUE(longName.RegionEquals(half, kStorageSlot, 0, kDialBottom));
-}
-
 TEST_F(Device, CardRemovedWhileSelectedFallsBackToTheClock) {
   SimAddCard(L"Storage Card", 64ull << 20, 16ull << 20);
   SimAddCard(L"Second", 64ull << 20, 48ull << 20);
@@ -132,31 +97,6 @@ TEST_F(Device, BatteryPercentFrom0To255) {
     }
     previous = now;
   }
-}
-
-TEST_F(Device, BatteryLifetimeAtItsLimits) {
-  host.Tap(kBatteryTap);  // the time label
-  Strip onMains = PaintPower(AC_LINE_ONLINE, 80, 7380);  // "T N/A"
-  EXPECT_TRUE(PaintPower(AC_LINE_OFFLINE, 80, 0xFFFFFFFF).SlotEquals(onMains, kBatterySlot))
-      << "an unknown lifetime reads T N/A";
-  for (DWORD seconds : {0u, 0xFFFFFFFEu}) {  // "T 0:00" and the longest known time
-    Strip known = PaintPower(AC_LINE_OFFLINE, 80, seconds);
-    EXPECT_FALSE(known.SlotEquals(onMains, kBatterySlot)) << seconds;
-    EXPECT_GT(known.LabelInk(kBatterySlot), 0) << seconds;
-    EXPECT_TRUE(known.RegionEquals(onMains, kBatterySlot, 0, kDialBottom)) << "needle moved";
-  }
-}
-
-TEST_F(Device, MemoryTotalOfZeroPutsTheNeedleAtZero) {
-  SimSetStore(0, 0);
-  SimSetProgramMemory(32ull << 20, 0);
-  Strip noneFree = host.PaintAndCapture();  // needle at 0, "M 0 MB"
-  SimSetProgramMemory(0, 0);
-  EXPECT_TRUE(host.PaintAndCapture().SlotEquals(noneFree, kMemorySlot)) << "0 of 0 bytes";
-  SimSetStore(0, 8u << 20);  // free without a total
-  Strip freeOfNothing = host.PaintAndCapture();
-  EXPECT_GT(freeOfNothing.LabelInk(kMemorySlot), 0);
-  EXPECT_TRUE(freeOfNothing.RegionEquals(noneFree, kMemorySlot, 0, kDialBottom));
 }
 
 // Init mode lasts 4000 ms after the notice, counted across the tick counter's wrap.

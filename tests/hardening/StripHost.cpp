@@ -3,7 +3,6 @@
 #include "TodayStandIn.h"
 
 #include <stdio.h>
-#include <tlhelp32.h>
 
 namespace hardening {
 
@@ -45,22 +44,6 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 const LPTOP_LEVEL_EXCEPTION_FILTER installed = SetUnhandledExceptionFilter(ReportCrash);
-
-template <typename F>
-void ForEachProcess(F f) {
-  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return;
-  PROCESSENTRY32W pe = {};
-  pe.dwSize = sizeof pe;
-  for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) f(pe);
-  CloseHandle(snap);
-}
-
-bool Contains(const std::vector<DWORD>& list, DWORD pid) {
-  for (DWORD p : list)
-    if (p == pid) return true;
-  return false;
-}
 
 }  // namespace
 
@@ -152,32 +135,6 @@ Strip StripHost::Capture() const {
 }
 
 long StripHost::Paints() const { return paintCount; }
-
-std::vector<DWORD> ChildProcesses() {
-  std::vector<DWORD> children;
-  ForEachProcess([&](const PROCESSENTRY32W& pe) {
-    if (pe.th32ParentProcessID == GetCurrentProcessId()) children.push_back(pe.th32ProcessID);
-  });
-  return children;
-}
-
-std::wstring NewChildren(const std::vector<DWORD>& before) {
-  std::wstring names;
-  ForEachProcess([&](const PROCESSENTRY32W& pe) {
-    if (pe.th32ParentProcessID == GetCurrentProcessId() && !Contains(before, pe.th32ProcessID))
-      names += std::wstring(pe.szExeFile) + L" ";
-  });
-  return names;
-}
-
-void EndNewChildren(const std::vector<DWORD>& before) {
-  for (DWORD pid : ChildProcesses()) {
-    HANDLE process = Contains(before, pid) ? nullptr : OpenProcess(PROCESS_TERMINATE, FALSE, pid);
-    if (!process) continue;
-    TerminateProcess(process, 1);
-    CloseHandle(process);
-  }
-}
 
 bool IsAboutDialog(HWND window) {
   wchar_t cls[16] = L"", title[32] = L"";

@@ -1,7 +1,6 @@
 // A stand-in Today shell for the hardening tests: loads the built
 // Quorvane.dll, creates its item under a stub "DesktopExplorerWindow" at
 // screen (0, 0), and drives it only through its ordinal and its messages.
-// Also: this process's children.
 #pragma once
 
 #include <string>
@@ -71,11 +70,6 @@ private:
   HWND today = nullptr, item = nullptr;
 };
 
-// Running children of this process; the names of those not in `before`; and
-// ending those (a failed check must not leave a program holding ctest's output).
-std::vector<DWORD> ChildProcesses();
-std::wstring NewChildren(const std::vector<DWORD>& before);
-void EndNewChildren(const std::vector<DWORD>& before);
 bool IsAboutDialog(HWND window);  // "#32770" titled "About Quorvane"
 
 }  // namespace hardening

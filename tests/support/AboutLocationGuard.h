@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,19 +14,11 @@
 inline const wchar_t kQuorvaneKey[] = L"Software\\Tessel-Quarry\\Quorvane";
 inline const wchar_t kAboutLocation[] = L"AboutLocation";
 
-// The key's values (type and bytes), or exists = false.
-struct RegValue {
-  std::wstring name;
-  DWORD type;
-  std::vector<BYTE> data;
-  bool operator==(const RegValue& o) const {
-    return name == o.name && type == o.type && data == o.data;
-  }
-};
+// The key's subkey count and values (name: type and bytes); no key: !exists.
 struct KeySnapshot {
   bool exists = false;
   DWORD subkeys = 0;
-  std::vector<RegValue> values;
+  std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>> values;
   bool operator==(const KeySnapshot& o) const {
     return exists == o.exists && subkeys == o.subkeys && values == o.values;
   }
@@ -37,18 +30,14 @@ inline KeySnapshot SnapshotQuorvaneKey() {
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kQuorvaneKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
     return snap;
   snap.exists = true;
-  DWORD values = 0, maxName = 0, maxData = 0;
-  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &snap.subkeys, nullptr, nullptr, &values,
-                   &maxName, &maxData, nullptr, nullptr);
-  for (DWORD i = 0; i < values; i++) {
-    std::vector<wchar_t> name(maxName + 1);
-    std::vector<BYTE> data(maxData + 1);
-    DWORD nameLen = maxName + 1, dataLen = maxData + 1, type = 0;
-    if (RegEnumValueW(key, i, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen) !=
-        ERROR_SUCCESS)
-      continue;
-    data.resize(dataLen);
-    snap.values.push_back({std::wstring(name.data(), nameLen), type, data});
+  RegQueryInfoKeyW(key, 0, 0, 0, &snap.subkeys, 0, 0, 0, 0, 0, 0, 0);
+  std::vector<BYTE> data(70000);
+  wchar_t name[256];
+  for (DWORD i = 0;; i++) {
+    DWORD nameLength = 256, size = DWORD(data.size()), type = 0;
+    if (RegEnumValueW(key, i, name, &nameLength, 0, &type, data.data(), &size) != ERROR_SUCCESS)
+      break;
+    snap.values[name] = {type, std::vector<BYTE>(data.begin(), data.begin() + size)};
   }
   RegCloseKey(key);
   return snap;
@@ -90,19 +79,18 @@ public:
     if (!saved.exists || RegCreateKeyExW(HKEY_LOCAL_MACHINE, kQuorvaneKey, 0, nullptr, 0,
                                          KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
       return;
-    for (const RegValue& v : saved.values)
-      RegSetValueExW(key, v.name.c_str(), 0, v.type, v.data.data(), DWORD(v.data.size()));
+    for (const auto& [name, value] : saved.values)
+      RegSetValueExW(key, name.c_str(), 0, value.first, value.second.data(),
+                     DWORD(value.second.size()));
     RegCloseKey(key);
   }
   // The saved path, or AboutDashboard.exe beside the test.
   std::wstring ValidPath() const {
-    for (const RegValue& v : saved.values) {
-      if (v.name != kAboutLocation || v.type != REG_SZ) continue;
-      std::wstring text(reinterpret_cast<const wchar_t*>(v.data.data()), v.data.size() / 2);
-      while (!text.empty() && text.back() == 0) text.pop_back();
-      if (!text.empty()) return text;
-    }
-    return BesideTest(L"AboutDashboard.exe");
+    auto found = saved.values.find(kAboutLocation);
+    if (found == saved.values.end() || found->second.first != REG_SZ)
+      return BesideTest(L"AboutDashboard.exe");
+    const std::vector<BYTE>& bytes = found->second.second;
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2).c_str();
   }
 
   static inline AboutLocationGuard* active;
