@@ -78,6 +78,8 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
   auto clock = [] { ItemState.storageShowsClock = true; };
   const struct { const char* name; std::function<void()> before, after; bool stale; } cases[] = {
       {"nothing changed", [] {}, [] {}, false},
+      {"card: nothing changed", [&] { card(64 * MB, 32 * MB); }, [] {}, false},
+      {"time: nothing changed", [] { ItemState.batteryShowsTime = true; }, [] {}, false},
       {"memory within a MB", [&] { memory(16 * MB + 900000); }, [&] { memory(16 * MB + 100000); }, false},
       {"memory crosses a MB", [&] { memory(16 * MB + 100000); }, [&] { memory(16 * MB - 1); }, true},
       {"clock: minute turns", clock, [] { SimAdvanceClock(60000); }, true},
