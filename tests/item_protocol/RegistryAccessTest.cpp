@@ -25,6 +25,7 @@ TEST(RegistryAccess, GetStringOnAScratchKey) {
   EXPECT_EQ(text, L"<none>");
 
   HKEY key = nullptr;
+  const std::wstring longText(32767, L'x');
   ASSERT_EQ(registry.OpenKey(HKEY_CURRENT_USER, path.c_str(), &key), RegResult::Ok);
   const struct { const wchar_t* name; DWORD type; const void* data; DWORD size; RegResult result; const wchar_t* text; } cases[] = {
       {L"sz", REG_SZ, L"\\About.exe", 22, RegResult::Ok, L"\\About.exe"},
@@ -34,6 +35,7 @@ TEST(RegistryAccess, GetStringOnAScratchKey) {
       {L"odd size", REG_SZ, L"abcd", 7, RegResult::Ok, L"abcd"},  // low byte of the 4th character
       {L"expandable", REG_EXPAND_SZ, L"%x%", 8, RegResult::WrongType, L"<none>"},
       {L"string list", REG_MULTI_SZ, L"a\0b\0", 10, RegResult::WrongType, L"<none>"},
+      {L"64 KiB", REG_SZ, longText.c_str(), 65536, RegResult::Ok, longText.c_str()},
   };
   for (const auto& c : cases) {
     RegSetValueExW(key, c.name, 0, c.type, static_cast<const BYTE*>(c.data), c.size);

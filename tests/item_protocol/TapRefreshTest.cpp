@@ -12,8 +12,12 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
   SimAddCard(L"SD Card", 128 << 20, 8 << 20);
   HANDLE started = CreateSemaphoreW(nullptr, 0, 100, L"QuorvaneAboutProbe");
-  for (DWORD type : {DWORD(REG_NONE), DWORD(REG_EXPAND_SZ)}) {  // missing, wrong type: nothing starts
-    AboutLocation unusable(type, type ? ProbePath().c_str() : nullptr);
+  // Missing, of the wrong type, 64 KiB long: nothing starts.
+  const std::wstring path = ProbePath(), longPath(32767, L'x');
+  const std::pair<DWORD, const wchar_t*> unusable[] = {
+      {REG_SZ, nullptr}, {REG_EXPAND_SZ, path.c_str()}, {REG_SZ, longPath.c_str()}};
+  for (auto [type, text] : unusable) {
+    AboutLocation bad(type, text);
     SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(0, 10));
   }
   const struct { int x; char does; } taps[] = {  // About, Battery, Storage, nothing
@@ -44,8 +48,9 @@ TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {
   wchar_t paths[4][MAX_PATH];
   ItemState.initMode = true;  // registration is tried before init mode answers
   ItemState.wakeupRegistered = false;
-  {
-    AboutLocation missing(REG_SZ, nullptr);
+  const std::wstring longPath(32767, L'x');
+  for (const wchar_t* unusable : {static_cast<const wchar_t*>(nullptr), longPath.c_str()}) {
+    AboutLocation bad(REG_SZ, unusable);  // missing, 64 KiB long
     EXPECT_TRUE(NeedsRefresh());
     EXPECT_FALSE(ItemState.wakeupRegistered);
   }
