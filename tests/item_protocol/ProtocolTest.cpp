@@ -26,7 +26,8 @@ TEST_F(ItemHost, FirstQueryAnswersTrueLaterOnesPostOneRedrawPerStaleQuery) {
   seen.clear();
   EXPECT_EQ(SendMessageW(item, WM_DASHBOARD_WAKEUP, 0, 0), 0);
   EXPECT_EQ(seen, Seq({WM_DASHBOARD_WAKEUP}));
-  EXPECT_TRUE(ItemState.initMode && ItemState.wakeTick == GetTickCount());
+  EXPECT_TRUE(ItemState.initMode);
+  EXPECT_EQ(GetTickCount(), ItemState.wakeTick);
   EXPECT_EQ(PostedRedraws(), 1);
   EXPECT_EQ(ask(), Answer(FALSE, 1));
   SimAdvanceClock(4001);

@@ -80,11 +80,13 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
     SimAddCard(L"Storage Card", total, free);
     if (!ItemState.status.CardIndex()) ItemState.status.FindFirstCard();
   };
-  auto clock = [] { ItemState.storageShowsClock = true; };
+  auto tap = [&](int x) { SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(x, 20)); };
+  auto clock = [&] { tap(105); };  // no card: the storage slot steps to the clock
+  auto time = [&] { tap(35); };    // the battery's time label
   const struct { const char* name; std::function<void()> before, after; bool stale; } cases[] = {
       {"nothing changed", [] {}, [] {}, false},
       {"card: nothing changed", [&] { card(64 * MB, 32 * MB); }, [] {}, false},
-      {"time: nothing changed", [] { ItemState.batteryShowsTime = true; }, [] {}, false},
+      {"time: nothing changed", time, [] {}, false},
       {"memory within a MB", [&] { memory(16 * MB + 900000); }, [&] { memory(16 * MB + 100000); }, false},
       {"memory crosses a MB", [&] { memory(16 * MB + 100000); }, [&] { memory(16 * MB - 1); }, true},
       {"clock: minute turns", clock, [] { SimAdvanceClock(60000); }, true},
@@ -96,10 +98,10 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
       {"card free beyond 32 bits", [&] { card(8 * GB, 4 * GB + 2 * MB); }, [&] { card(8 * GB, 2 * MB); }, true},
       {"percent 255 shown as 100", [&] { battery(0, 100, 7200); }, [&] { battery(0, 255, 7200); }, false},
       {"battery 1:59 to 2:00", [&] { battery(0, 80, 7199); }, [&] { battery(0, 80, 7200); }, true},
-      {"1:59 to 2:00, time shown", [&] { battery(0, 80, 7199); ItemState.batteryShowsTime = true; },
+      {"1:59 to 2:00, time shown", [&] { battery(0, 80, 7199); time(); },
        [&] { battery(0, 80, 7200); }, true},
       {"battery 2:05 to 2:04", [&] { battery(0, 80, 7500); }, [&] { battery(0, 80, 7440); }, true},
-      {"2:05 to 2:04, time shown", [&] { battery(0, 80, 7500); ItemState.batteryShowsTime = true; },
+      {"2:05 to 2:04, time shown", [&] { battery(0, 80, 7500); time(); },
        [&] { battery(0, 80, 7440); }, true},
       {"seconds alone", [&] { battery(0, 80, 7530); }, [&] { battery(0, 80, 7510); }, false},
       {"mains: no time either side", [&] { battery(1, 80, 3600); }, [&] { battery(1, 80, 7200); }, false},
