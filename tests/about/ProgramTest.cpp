@@ -37,7 +37,7 @@ HWND FindAboutDialog(DWORD processId) {
 struct Outcome { DWORD exitCode = 999; bool sawDialog = false; };
 Outcome Finish(const PROCESS_INFORMATION& process, bool closeDialog = true) {
   Outcome run;
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 15000;) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 30000;) {
     if (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0) {
       GetExitCodeProcess(process.hProcess, &run.exitCode);
       break;
