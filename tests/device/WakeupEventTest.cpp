@@ -71,19 +71,15 @@ void ExpectProbeStartedByWakeup(const wchar_t* output) {
   EXPECT_STREQ(L"AppRunAfterWakeup", seen);
 }
 
-TEST_F(WakeupEventTest, FiringStartsTheProgramWithTheWakeupCommandLine) {
+// The missing program is passed over; the probe, registered by its device
+// path (on drive C:), starts.
+TEST_F(WakeupEventTest, FiringStartsTheProgramsWithTheWakeupCommandLine) {
   HANDLE none[1] = {};
   EXPECT_EQ(0, FireWakeupEvent(none, 1));
-  wchar_t missing[] = L"C:\\no\\such\\program.exe";
-  ASSERT_TRUE(CeRunAppAtEvent(missing, NOTIFICATION_EVENT_WAKEUP));
-  ASSERT_TRUE(CeRunAppAtEvent(probe, NOTIFICATION_EVENT_WAKEUP));
-  // The missing program is passed over; the probe starts.
-  ExpectProbeStartedByWakeup(output);
-}
-
-TEST_F(WakeupEventTest, DevicePathsNameFilesOnDriveC) {
   ASSERT_TRUE(CopyFileW(probe, L"C:\\windows\\temp\\WakeupProbe.exe", FALSE));
+  wchar_t missing[] = L"C:\\no\\such\\program.exe";
   wchar_t devicePath[] = L"\\Windows\\Temp\\WakeupProbe.exe";
+  ASSERT_TRUE(CeRunAppAtEvent(missing, NOTIFICATION_EVENT_WAKEUP));
   ASSERT_TRUE(CeRunAppAtEvent(devicePath, NOTIFICATION_EVENT_WAKEUP));
   ExpectProbeStartedByWakeup(output);
   DeleteFileW(L"C:\\windows\\temp\\WakeupProbe.exe");
