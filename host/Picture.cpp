@@ -4,7 +4,6 @@
 #include <initguid.h>
 #include <wincodec.h>
 
-#include <algorithm>
 
 namespace {
 
@@ -50,105 +49,6 @@ bool CreateFactory(IWICImagingFactory** factory, std::wstring* error) {
                                 IID_IWICImagingFactory, (void**)factory);
   if (FAILED(hr)) *error = HrText(L"creating the imaging factory", hr);
   return SUCCEEDED(hr);
-}
-
-// Reduces a picture to at most 256 colours: exact when it has no more, else
-// the most frequent colours, every other pixel taking its nearest neighbour.
-void IndexPicture(const Picture& picture, std::vector<WICColor>* palette,
-                  std::vector<BYTE>* indices) {
-  std::vector<DWORD> sorted(picture.pixels);
-  std::sort(sorted.begin(), sorted.end());
-  std::vector<std::pair<size_t, DWORD>> counts;  // (count, colour)
-  for (size_t i = 0; i < sorted.size();) {
-    size_t j = i;
-    while (j < sorted.size() && sorted[j] == sorted[i]) ++j;
-    counts.push_back({j - i, sorted[i]});
-    i = j;
-  }
-  std::stable_sort(counts.begin(), counts.end(),
-                   [](const auto& a, const auto& b) { return a.first > b.first; });
-  if (counts.size() > 256) counts.resize(256);
-  std::vector<DWORD> colours;
-  for (const auto& c : counts) colours.push_back(c.second & 0xFFFFFF);
-  std::sort(colours.begin(), colours.end());
-
-  palette->clear();
-  for (DWORD c : colours) palette->push_back(0xFF000000 | c);
-  indices->resize(picture.pixels.size());
-  for (size_t i = 0; i < picture.pixels.size(); ++i) {
-    DWORD p = picture.pixels[i] & 0xFFFFFF;
-    auto it = std::lower_bound(colours.begin(), colours.end(), p);
-    if (it != colours.end() && *it == p) {
-      (*indices)[i] = (BYTE)(it - colours.begin());
-      continue;
-    }
-    long best = 0x7FFFFFFF;
-    for (size_t k = 0; k < colours.size(); ++k) {
-      long dr = (long)((p >> 16) & 0xFF) - (long)((colours[k] >> 16) & 0xFF);
-      long dg = (long)((p >> 8) & 0xFF) - (long)((colours[k] >> 8) & 0xFF);
-      long db = (long)(p & 0xFF) - (long)(colours[k] & 0xFF);
-      long d = dr * dr + dg * dg + db * db;
-      if (d < best) {
-        best = d;
-        (*indices)[i] = (BYTE)k;
-      }
-    }
-  }
-}
-
-// Skips a run of GIF data sub-blocks; returns the offset after the terminator.
-size_t SkipSubBlocks(const std::vector<BYTE>& gif, size_t at) {
-  while (at < gif.size() && gif[at] != 0) at += gif[at] + 1;
-  return at + 1;
-}
-
-// Rewrites the encoder's GIF so that it loops and shows each frame for the
-// delay: a NETSCAPE2.0 block after the header, and one graphic control block
-// (replacing any the encoder wrote) before every image.
-bool AddAnimationBlocks(const std::vector<BYTE>& in, int delayMs, std::vector<BYTE>* out) {
-  if (in.size() < 13 || memcmp(in.data(), "GIF8", 4) != 0) return false;
-  size_t at = 13;
-  if (in[10] & 0x80) at += 3u << ((in[10] & 7) + 1);
-  if (at > in.size()) return false;
-  out->assign(in.begin(), in.begin() + at);
-  const BYTE loop[] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0',
-                       0x03, 0x01, 0x00, 0x00, 0x00};
-  out->insert(out->end(), loop, loop + sizeof loop);
-  int centis = (delayMs + 5) / 10;
-  while (at < in.size()) {
-    BYTE kind = in[at];
-    if (kind == 0x3B) {
-      out->push_back(0x3B);
-      return true;
-    }
-    if (kind == 0x21) {  // extension: the encoder's own are dropped
-      if (at + 2 > in.size()) return false;
-      at = SkipSubBlocks(in, at + 2);
-      continue;
-    }
-    if (kind != 0x2C || at + 10 > in.size()) return false;
-    const BYTE control[] = {0x21, 0xF9, 0x04, 0x00, (BYTE)(centis & 0xFF), (BYTE)(centis >> 8),
-                            0x00, 0x00};
-    out->insert(out->end(), control, control + sizeof control);
-    size_t start = at;
-    at += 10;
-    if (in[start + 9] & 0x80) at += 3u << ((in[start + 9] & 7) + 1);
-    at = SkipSubBlocks(in, at + 1);  // LZW minimum code size, then the data
-    if (at > in.size()) return false;
-    out->insert(out->end(), in.begin() + start, in.begin() + at);
-  }
-  return false;
-}
-
-bool WriteFileBytes(const wchar_t* path, const std::vector<BYTE>& bytes, std::wstring* error) {
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  bool ok = file != INVALID_HANDLE_VALUE &&
-            WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) &&
-            written == bytes.size();
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  if (!ok) *error = std::wstring(L"cannot write ") + path;
-  return ok;
 }
 
 }  // namespace
@@ -305,60 +205,6 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
 
 bool ReadPng(const wchar_t* path, Picture* picture, std::wstring* error) {
   return ReadPictureFrame(path, 0, picture, nullptr, error);
-}
-
-bool WriteAnimatedGif(const wchar_t* path, const std::vector<Picture>& frames, int delayMs,
-                      std::wstring* error) {
-  if (frames.empty()) {
-    *error = L"an animation needs at least one picture";
-    return false;
-  }
-  ComScope com;
-  Com<IWICImagingFactory> factory;
-  Com<IStream> memory;
-  Com<IWICBitmapEncoder> encoder;
-  if (!CreateFactory(&factory, error)) return false;
-  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &memory);
-  if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatGif, nullptr, &encoder);
-  if (SUCCEEDED(hr)) hr = encoder->Initialize(memory.get(), WICBitmapEncoderNoCache);
-  for (size_t i = 0; SUCCEEDED(hr) && i < frames.size(); ++i) {
-    const Picture& p = frames[i];
-    std::vector<WICColor> colours;
-    std::vector<BYTE> indices;
-    IndexPicture(p, &colours, &indices);
-    Com<IWICBitmapFrameEncode> frame;
-    Com<IWICPalette> palette;
-    hr = encoder->CreateNewFrame(&frame, nullptr);
-    if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
-    if (SUCCEEDED(hr)) hr = frame->SetSize(p.width, p.height);
-    WICPixelFormatGUID format = GUID_WICPixelFormat8bppIndexed;
-    if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&format);
-    if (SUCCEEDED(hr)) hr = factory->CreatePalette(&palette);
-    if (SUCCEEDED(hr)) hr = palette->InitializeCustom(colours.data(), (UINT)colours.size());
-    if (SUCCEEDED(hr)) hr = frame->SetPalette(palette.get());
-    if (SUCCEEDED(hr)) {
-      hr = frame->WritePixels(p.height, p.width, (UINT)indices.size(), indices.data());
-    }
-    if (SUCCEEDED(hr)) hr = frame->Commit();
-  }
-  if (SUCCEEDED(hr)) hr = encoder->Commit();
-  if (FAILED(hr)) {
-    *error = HrText(L"encoding the GIF", hr);
-    return false;
-  }
-  HGLOBAL global = nullptr;
-  GetHGlobalFromStream(memory.get(), &global);
-  STATSTG stat = {};
-  memory->Stat(&stat, STATFLAG_NONAME);
-  const BYTE* data = (const BYTE*)GlobalLock(global);
-  std::vector<BYTE> encoded(data, data + (size_t)stat.cbSize.QuadPart);
-  GlobalUnlock(global);
-  std::vector<BYTE> animated;
-  if (!AddAnimationBlocks(encoded, delayMs, &animated)) {
-    *error = L"the GIF encoder wrote an unexpected stream";
-    return false;
-  }
-  return WriteFileBytes(path, animated, error);
 }
 
 bool FirstDifference(const Picture& a, const Picture& b, int* x, int* y) {

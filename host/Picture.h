@@ -35,9 +35,11 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
                       std::wstring* error);
 
 // An animated GIF that loops forever, one frame per picture (all of the same
-// size), each shown for `delayMs`.
-bool WriteAnimatedGif(const wchar_t* path, const std::vector<Picture>& frames, int delayMs,
-                      std::wstring* error);
+// size) magnified `scale` times, each shown for `delayMs`. The palette holds
+// the frames' colours (the most frequent 256 when there are more, the others
+// taking their nearest), in as few bits as they need.
+bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& frames, int scale,
+                      int delayMs, std::wstring* error);
 
 // First differing pixel, or false when the pictures are identical.
 bool FirstDifference(const Picture& a, const Picture& b, int* x, int* y);

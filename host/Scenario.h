@@ -5,78 +5,117 @@
 #include <windows.h>
 
 #include <string>
+#include <variant>
 #include <vector>
 
+// What a script may ask for; every limit is checked before any line runs.
+namespace limits {
+const long long longestWaitMs = 24LL * 3600000;    // one wait
+const long long queriesPerWait = 43200;            // a day at the 2 s interval
+const long long queriesPerScript = 200000;
+const int commandLines = 10000;
+const int cards = 100;
+const int cardNameChars = MAX_PATH - 1;            // the device's folder names
+const ULONGLONG largestCardBytes = 2048ULL << 30;  // 2048 GB
+const ULONGLONG largestMemoryBytes = 0xFFFFFFFFULL;  // 32 bits, as on the device
+const int optionPresses = 10;
+const ULONGLONG animationPixels = 1ULL << 26;      // all frames, magnified
+const size_t scriptBytes = 4u << 20;
+}  // namespace limits
+
 enum class Op {
-  Battery,       // ac, percent, remaining, voltage (each optional)
-  BatteryFault,  // number = bytes the power query fills (56: sound)
-  CardAdd,       // text = name, size1 = total, size2 = free
-  CardRemove,    // text = name
-  CardFault,     // text = name, flag
-  Store,         // size1 = total, size2 = free
-  StoreFault,    // flag
-  Memory,        // size1 = total, size2 = free
-  Time,          // time
-  Tick,          // number
-  Wait,          // number = milliseconds
-  Interval,      // number = milliseconds
-  Refresh,
-  Tap,           // x, y
-  Suspend,
-  Resume,
-  TextColor,     // color
-  Snapshot,      // text = file name, scale, flag = a whole window: the Today
-                 // window, or the top-level window `title` (from the screen)
-  Animation,     // text = file name, scale, number = frame delay in ms
-  Options,       // presses = command ids sent in turn
-  Close,         // text = window title
-  Foreground,    // text = window title, empty for the Today window
-  ResetPaints,
-  ExpectPaints,       // number
-  ExpectTrueAnswers,  // number
-  ExpectHeight,       // number
-  ExpectWindow,       // text = title, number = how many (-1: at least one)
-  ExpectForeground,   // text = title, empty for the Today window
-  ExpectWakeupStarted,  // number
-  ExpectRegistered,     // text = file name the registered path ends with
+  Battery, BatteryFault, CardAdd, CardSet, CardRemove, CardFault, Store, StoreFault, Memory, Time,
+  Tick, Wait, Interval, Refresh, Tap, Suspend, Resume, TextColor, Snapshot, Animation,
+  Options, Close, Foreground, ResetPaints, ExpectPaints, ExpectTrueAnswers, ExpectHeight,
+  ExpectWindow, ExpectForeground, ExpectWakeupStarted, ExpectRegistered,
 };
 
-// Battery fields a `battery` line sets; the others keep their values.
-struct BatteryChange {
+// Each command's own fields. Commands without any carry std::monostate.
+struct BatteryArgs {  // fields not set keep their values
   bool setAc = false, setPercent = false, setRemaining = false, setVoltage = false;
   BYTE ac = 0;
   BYTE percent = 0;
   DWORD remainingSeconds = 0;
   DWORD voltage = 0;
 };
+struct PowerQueryArgs { DWORD bytes = 0; };  // 56: a sound query
+struct CardArgs {  // add, set: the figures; fault: whether its query fails
+  std::wstring name;
+  ULONGLONG totalBytes = 0, freeBytes = 0;
+  bool fails = false;
+};
+struct MemoryArgs { ULONGLONG totalBytes = 0, freeBytes = 0; };  // store and memory
+struct FaultArgs { bool fails = false; };
+struct TimeArgs { SYSTEMTIME time = {}; };
+struct TickArgs { DWORD tick = 0; };
+struct DurationArgs { DWORD ms = 0; };  // wait, interval
+struct TapArgs { int x = 0, y = 0; };
+struct ColorArgs { COLORREF color = 0; };
+enum class PictureOf { Strip, TodayWindow, OtherWindow };
+struct SnapshotArgs {
+  std::wstring file;
+  int scale = 1;
+  PictureOf of = PictureOf::Strip;
+  std::wstring title;  // OtherWindow
+};
+struct AnimationArgs {
+  std::wstring file;
+  int scale = 1;
+  DWORD delayMs = 1000;
+};
+struct OptionsArgs { std::vector<int> presses; };  // IDOK / IDCANCEL, the last IDOK
+struct WindowArgs { std::wstring title; };          // empty: the Today window
+struct CountArgs { long long count = 0; };          // expect paints, height, ...
+struct WindowCountArgs {
+  std::wstring title;
+  int count = -1;  // -1: at least one
+};
+struct RegisteredArgs { std::wstring fileName; };  // the registered path's ending
+
+using CommandArgs =
+    std::variant<std::monostate, BatteryArgs, PowerQueryArgs, CardArgs, MemoryArgs, FaultArgs,
+                 TimeArgs, TickArgs, DurationArgs, TapArgs, ColorArgs, SnapshotArgs,
+                 AnimationArgs, OptionsArgs, WindowArgs, CountArgs, WindowCountArgs,
+                 RegisteredArgs>;
 
 struct Command {
   int line = 0;
   Op op = Op::Refresh;
-  std::wstring text;
-  std::wstring title;
-  ULONGLONG size1 = 0, size2 = 0;
-  long long number = 0;
-  int x = 0, y = 0;
-  int scale = 1;
-  bool flag = false;
-  COLORREF color = 0;
-  SYSTEMTIME time = {};
-  BatteryChange battery;
-  std::vector<int> presses;
+  CommandArgs args;
 };
+
+// The fields of a command of a known kind.
+template <typename T>
+const T& ArgsOf(const Command& c) { return std::get<T>(c.args); }
 
 struct Scenario {
   std::vector<Command> commands;
 };
 
+// One row per command: what starts its line, its usage and what it does.
+// The README's table of commands is these rows (see ReadmeLine), and
+// `TodayHost.exe --help` prints them.
+struct LineReader;
+struct CommandInfo {
+  const wchar_t* name;   // "wait", "card add"
+  Op op;
+  bool (*parse)(LineReader& reader);
+  const wchar_t* usage;  // "wait DURATION"
+  const wchar_t* effect;
+};
+const CommandInfo* ScenarioCommands(size_t* count);
+// "| `usage` | effect |", with the usage's '|' escaped for Markdown.
+std::wstring ReadmeLine(const CommandInfo& info);
+// The language's limits, one sentence per line, for --help and the README.
+std::wstring LimitsText();
+
 // Reads a whole script. On the first error returns false with `error` set to
 // "line N: what is wrong"; `scenario` is then left empty.
-bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* error);
+// `intervalMs` is the query interval the script starts with (--interval).
+bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* error,
+                   long long intervalMs = 2000);
 
-// Reads a script file (UTF-8) and parses it; errors name the file and line.
-bool LoadScenarioFile(const wchar_t* path, Scenario* scenario, std::wstring* error);
-
-// Helpers shared with the host's command line.
-bool ParseDuration(const std::wstring& word, long long* milliseconds);
-bool ParseColor(const std::wstring& word, COLORREF* color);
+// Reads a script file (UTF-8) and parses it; errors name the file as
+// `shownPath` (the form the user typed) and the line.
+bool LoadScenarioFile(const wchar_t* path, const std::wstring& shownPath, Scenario* scenario,
+                      std::wstring* error, long long intervalMs = 2000);

@@ -9,12 +9,12 @@
 #include "Picture.h"
 #include "SimulatedDevice.h"
 #include "TodayShell.h"
+#include "ScenarioWindows.h"
 
 namespace {
 
 // Real-time limit for things other programs do (a dialog to appear, a
 // program started at wake-up to finish).
-const DWORD otherProgramTimeoutMs = 15000;
 
 struct RunState {
   const ScenarioSettings* settings;
@@ -27,7 +27,10 @@ struct RunState {
   const std::vector<int>* presses;
   size_t pressesDone;
   HWND optionsDialog;
+  ULONGLONG optionsSince;
 };
+
+const INT_PTR optionsTimedOut = -2;
 
 RunState Run;
 
@@ -42,50 +45,6 @@ std::wstring PathFor(const std::wstring& name) {
   std::wstring folder = Run.settings->outputFolder;
   if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
   return folder + name;
-}
-
-struct WindowSearch {
-  const wchar_t* title;
-  int count;
-  HWND first;
-};
-
-BOOL CALLBACK CountTitled(HWND window, LPARAM lParam) {
-  WindowSearch* search = (WindowSearch*)lParam;
-  wchar_t title[256];
-  if (IsWindowVisible(window) && GetWindowTextW(window, title, 256) > 0 &&
-      wcscmp(title, search->title) == 0) {
-    if (!search->first) search->first = window;
-    ++search->count;
-  }
-  return TRUE;
-}
-
-// Visible top-level windows with exactly this title.
-int CountWindows(const std::wstring& title, HWND* first) {
-  WindowSearch search = {title.c_str(), 0, nullptr};
-  EnumWindows(CountTitled, (LPARAM)&search);
-  if (first) *first = search.first;
-  return search.count;
-}
-
-// Polls (pumping) until `test` holds or the real-time limit passes.
-template <typename Test>
-bool WaitUntil(Test test) {
-  ULONGLONG start = GetTickCount64();
-  for (;;) {
-    PumpMessages();
-    if (test()) return true;
-    if (GetTickCount64() - start > otherProgramTimeoutMs) return false;
-    SleepPumping(20);
-  }
-}
-
-HWND WindowFor(const std::wstring& title) {
-  if (title.empty()) return TodayShell.today;
-  HWND window = nullptr;
-  CountWindows(title, &window);
-  return window;
 }
 
 // Lets device time pass: queries at the interval's cadence, none while
@@ -136,13 +95,17 @@ void CALLBACK PressOptionsButton(HWND, UINT, UINT_PTR, DWORD) {
   EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dialog);
   if (!dialog) return;
   Run.optionsDialog = dialog;
+  if (GetTickCount64() - Run.optionsSince > otherProgramTimeoutMs) {
+    EndDialog(dialog, optionsTimedOut);  // a dialog that ignores its buttons
+    return;
+  }
   if (!Run.presses || Run.pressesDone >= Run.presses->size()) return;
   int id = (*Run.presses)[Run.pressesDone++];
   // What the caption's OK button (or a Cancel key) sends.
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
-bool RunOptions(const Command& c, std::wstring* error) {
+bool RunOptions(const OptionsArgs& c, std::wstring* error) {
   if (!TodayShell.optionsDialogProc) {
     *error = L"the item has no options dialog procedure (ordinal 241)";
     return false;
@@ -150,12 +113,17 @@ bool RunOptions(const Command& c, std::wstring* error) {
   Run.presses = &c.presses;
   Run.pressesDone = 0;
   Run.optionsDialog = nullptr;
+  Run.optionsSince = GetTickCount64();
   UINT_PTR timer = SetTimer(nullptr, 0, 50, PressOptionsButton);
   INT_PTR result = ShowItemOptions();
   KillTimer(nullptr, timer);
   Run.presses = nullptr;
   if (result == -1 || !Run.optionsDialog) {
     *error = L"the options dialog (template 500) did not open";
+    return false;
+  }
+  if (result == optionsTimedOut) {
+    *error = L"the options dialog did not close within 15 s of its last press";
     return false;
   }
   if (Run.pressesDone < c.presses.size()) {
@@ -194,30 +162,30 @@ bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstrin
   return ok;
 }
 
-bool TakeSnapshot(const Command& c, std::wstring* error) {
+bool TakeSnapshot(const SnapshotArgs& c, std::wstring* error) {
   PumpMessages();
   Picture picture;
-  if (!c.title.empty()) {
+  if (c.of == PictureOf::OtherWindow) {
     if (!CaptureOtherWindow(c.title, &picture, error)) return false;
     if (c.scale > 1) picture = MagnifyPicture(picture, c.scale);
-    return WritePng(PathFor(c.text).c_str(), picture, error);
+    return WritePng(PathFor(c.file).c_str(), picture, error);
   }
-  if (!CapturePicture(c.flag ? TodayShell.today : TodayShell.itemWindow, &picture)) {
+  bool strip = c.of == PictureOf::Strip;
+  if (!CapturePicture(strip ? TodayShell.itemWindow : TodayShell.today, &picture)) {
     *error = L"cannot capture the picture (is the item laid out?)";
     return false;
   }
-  if (!c.flag) Run.strips.push_back(picture);
+  if (strip) Run.strips.push_back(picture);
   if (c.scale > 1) picture = MagnifyPicture(picture, c.scale);
-  return WritePng(PathFor(c.text).c_str(), picture, error);
+  return WritePng(PathFor(c.file).c_str(), picture, error);
 }
 
-bool WriteAnimation(const Command& c, std::wstring* error) {
-  std::vector<Picture> frames;
+bool WriteAnimation(const AnimationArgs& c, std::wstring* error) {
+  std::vector<const Picture*> frames;
   for (const Picture& p : Run.strips) {
-    if (p.width != Run.strips[0].width || p.height != Run.strips[0].height) continue;
-    frames.push_back(c.scale > 1 ? MagnifyPicture(p, c.scale) : p);
+    if (p.width == Run.strips[0].width && p.height == Run.strips[0].height) frames.push_back(&p);
   }
-  return WriteAnimatedGif(PathFor(c.text).c_str(), frames, (int)c.number, error);
+  return WriteAnimatedGif(PathFor(c.file).c_str(), frames, c.scale, (int)c.delayMs, error);
 }
 
 bool CloseWindowTitled(const std::wstring& title, std::wstring* error) {
@@ -234,28 +202,10 @@ bool CloseWindowTitled(const std::wstring& title, std::wstring* error) {
   return true;
 }
 
-bool Registered(const std::wstring& ending) {
-  wchar_t paths[8][MAX_PATH];
-  int n = SimWakeupRegistrations(paths, 8);
-  for (int i = 0; i < n && i < 8; ++i) {
-    size_t len = wcslen(paths[i]);
-    if (len >= ending.size() &&
-        _wcsicmp(paths[i] + len - ending.size(), ending.c_str()) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
-bool Expect(bool ok, const std::wstring& failure, std::wstring* error) {
-  if (!ok) *error = failure;
-  return ok;
-}
-
 bool RunCommand(const Command& c, std::wstring* error) {
   switch (c.op) {
     case Op::Battery: {
-      const BatteryChange& b = c.battery;
+      const BatteryArgs& b = ArgsOf<BatteryArgs>(c);
       if (b.setAc) Run.power.ACLineStatus = b.ac;
       if (b.setPercent) Run.power.BatteryLifePercent = b.percent;
       if (b.setRemaining) Run.power.BatteryLifeTime = b.remainingSeconds;
@@ -264,22 +214,37 @@ bool RunCommand(const Command& c, std::wstring* error) {
                   Run.power.BatteryLifeTime, Run.power.BatteryVoltage);
       return true;
     }
-    case Op::BatteryFault: SimSetPowerQueryBytes((DWORD)c.number); return true;
-    case Op::CardAdd: SimAddCard(c.text.c_str(), c.size1, c.size2); return true;
-    case Op::CardRemove: SimRemoveCard(c.text.c_str()); return true;
-    case Op::CardFault: SimSetCardQueryFails(c.text.c_str(), c.flag); return true;
-    case Op::Store: SimSetStore((DWORD)c.size1, (DWORD)c.size2); return true;
-    case Op::StoreFault: SimSetStoreQueryFails(c.flag); return true;
-    case Op::Memory: SimSetProgramMemory(c.size1, c.size2); return true;
+    case Op::BatteryFault: SimSetPowerQueryBytes(ArgsOf<PowerQueryArgs>(c).bytes); return true;
+    case Op::CardAdd:
+    case Op::CardSet: {
+      const CardArgs& card = ArgsOf<CardArgs>(c);
+      SimAddCard(card.name.c_str(), card.totalBytes, card.freeBytes);
+      return true;
+    }
+    case Op::CardRemove: SimRemoveCard(ArgsOf<CardArgs>(c).name.c_str()); return true;
+    case Op::CardFault:
+      SimSetCardQueryFails(ArgsOf<CardArgs>(c).name.c_str(), ArgsOf<CardArgs>(c).fails);
+      return true;
+    case Op::Store: {
+      const MemoryArgs& m = ArgsOf<MemoryArgs>(c);
+      SimSetStore((DWORD)m.totalBytes, (DWORD)m.freeBytes);
+      return true;
+    }
+    case Op::StoreFault: SimSetStoreQueryFails(ArgsOf<FaultArgs>(c).fails); return true;
+    case Op::Memory: {
+      const MemoryArgs& m = ArgsOf<MemoryArgs>(c);
+      SimSetProgramMemory(m.totalBytes, m.freeBytes);
+      return true;
+    }
     case Op::Time:
-      SimSetLocalTime(c.time);
+      SimSetLocalTime(ArgsOf<TimeArgs>(c).time);
       InvalidateTodayHeader();
       PumpMessages();
       return true;
-    case Op::Tick: SimSetTickCount((DWORD)c.number); return true;
-    case Op::Wait: LetTimePass(c.number); return true;
+    case Op::Tick: SimSetTickCount(ArgsOf<TickArgs>(c).tick); return true;
+    case Op::Wait: LetTimePass(ArgsOf<DurationArgs>(c).ms); return true;
     case Op::Interval:
-      TodayShell.intervalMs = (DWORD)c.number;
+      TodayShell.intervalMs = ArgsOf<DurationArgs>(c).ms;
       Run.untilQueryMs = TodayShell.intervalMs;
       return true;
     case Op::Refresh:
@@ -287,7 +252,7 @@ bool RunCommand(const Command& c, std::wstring* error) {
       PumpMessages();
       return true;
     case Op::Tap: {
-      LPARAM at = MAKELPARAM(c.x, c.y);
+      LPARAM at = MAKELPARAM(ArgsOf<TapArgs>(c).x, ArgsOf<TapArgs>(c).y);
       PostMessageW(TodayShell.itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, at);
       PostMessageW(TodayShell.itemWindow, WM_LBUTTONUP, 0, at);
       PumpMessages();
@@ -298,18 +263,20 @@ bool RunCommand(const Command& c, std::wstring* error) {
       Run.suspended = false;
       Run.wakeupStarted = FireWakeupAndWait(otherProgramTimeoutMs);
       Run.untilQueryMs = TodayShell.intervalMs;
-      return Expect(Run.wakeupStarted >= 0, L"a program started at wake-up did not finish",
-                    error);
+      if (Run.wakeupStarted >= 0) return true;
+      *error = L"a program started at wake-up did not finish within 15 s";
+      return false;
     }
-    case Op::TextColor: TodayShell.textColor = c.color; return true;
-    case Op::Snapshot: return TakeSnapshot(c, error);
-    case Op::Animation: return WriteAnimation(c, error);
-    case Op::Options: return RunOptions(c, error);
-    case Op::Close: return CloseWindowTitled(c.text, error);
+    case Op::TextColor: TodayShell.textColor = ArgsOf<ColorArgs>(c).color; return true;
+    case Op::Snapshot: return TakeSnapshot(ArgsOf<SnapshotArgs>(c), error);
+    case Op::Animation: return WriteAnimation(ArgsOf<AnimationArgs>(c), error);
+    case Op::Options: return RunOptions(ArgsOf<OptionsArgs>(c), error);
+    case Op::Close: return CloseWindowTitled(ArgsOf<WindowArgs>(c).title, error);
     case Op::Foreground: {
-      HWND window = WindowFor(c.text);
+      const std::wstring& title = ArgsOf<WindowArgs>(c).title;
+      HWND window = WindowFor(title);
       if (!window) {
-        *error = L"no window \"" + c.text + L"\"";
+        *error = L"no window \"" + title + L"\"";
         return false;
       }
       SetForegroundWindow(window);
@@ -317,58 +284,8 @@ bool RunCommand(const Command& c, std::wstring* error) {
       return true;
     }
     case Op::ResetPaints: TodayShell.itemPaints = 0; return true;
-    case Op::ExpectPaints:
-      return Expect(TodayShell.itemPaints == c.number,
-                    Sentence(L"expected %lld item paints, counted %lld", c.number,
-                             TodayShell.itemPaints),
-                    error);
-    case Op::ExpectTrueAnswers:
-      return Expect(TodayShell.trueAnswers == c.number,
-                    Sentence(L"expected %lld TRUE answers to refresh queries, got %lld",
-                             c.number, TodayShell.trueAnswers),
-                    error);
-    case Op::ExpectHeight: {
-      RECT rc = {};
-      GetClientRect(TodayShell.itemWindow, &rc);
-      return Expect(rc.bottom == c.number,
-                    Sentence(L"expected the item %lld pixels high, it is %lld", c.number,
-                             rc.bottom),
-                    error);
-    }
-    case Op::ExpectWindow: {
-      auto matches = [&] {
-        int n = CountWindows(c.text, nullptr);
-        return c.number < 0 ? n > 0 : n == c.number;
-      };
-      if (WaitUntil(matches)) return true;
-      int n = CountWindows(c.text, nullptr);
-      *error = (c.number < 0 ? std::wstring(L"no window \"") + c.text + L"\" appeared"
-                             : Sentence(L"expected %lld windows, found %lld", c.number, n) +
-                                   L" titled \"" + c.text + L"\"");
-      return false;
-    }
-    case Op::ExpectForeground: {
-      auto matches = [&] {
-        HWND fg = GetForegroundWindow();
-        if (c.text.empty()) return fg == TodayShell.today;
-        wchar_t title[256];
-        return fg && GetWindowTextW(fg, title, 256) > 0 && c.text == title;
-      };
-      if (WaitUntil(matches)) return true;
-      *error = L"the foreground window is not " +
-               (c.text.empty() ? std::wstring(L"the Today window") : L"\"" + c.text + L"\"");
-      return false;
-    }
-    case Op::ExpectWakeupStarted:
-      return Expect(Run.wakeupStarted == c.number,
-                    Sentence(L"expected %lld programs started at wake-up, %lld were",
-                             c.number, Run.wakeupStarted),
-                    error);
-    case Op::ExpectRegistered:
-      return Expect(Registered(c.text),
-                    L"no wake-up registration ends with \"" + c.text + L"\"", error);
+    default: return RunExpectation(c, Run.wakeupStarted, error);
   }
-  return true;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include <string>
+#include <vector>
 
 #include "DemoScenario.h"
 #include "Picture.h"
@@ -13,26 +14,33 @@
 #include "ScenarioRun.h"
 #include "SimulatedDevice.h"
 #include "TodayShell.h"
+#include "Words.h"
 
 namespace {
 
-const char usage[] =
-    "usage: TodayHost.exe [options]                 the Today screen in a window\n"
-    "       TodayHost.exe --scenario FILE [options] run a scenario headless\n"
-    "       TodayHost.exe --demo [options]          run the built-in demo scenario\n"
-    "       TodayHost.exe --check FILE              check a scenario, run nothing\n"
-    "       TodayHost.exe --print-demo              print the demo scenario\n"
-    "options:\n"
-    "  --live               the live device (the machine's own readings); window only\n"
-    "  --dll PATH           the Today item (default: Quorvane.dll beside TodayHost.exe)\n"
-    "  --out FOLDER         where a scenario's pictures go (default: current folder)\n"
-    "  --interval DURATION  refresh query interval (default 2s)\n"
-    "  --text-color #RRGGBB the Today text colour (default #000000)\n"
-    "  --close-after DURATION  window only: close by itself after this time\n"
-    "  --snapshot FILE      window only: a PNG of the strip when it closes by itself\n"
-    "Unix paths (starting with /) are accepted and mapped to drive Z:.\n";
+const wchar_t usage[] =
+    L"usage: TodayHost.exe [options]                 the Today screen in a window\n"
+    L"       TodayHost.exe --scenario FILE [options] run a scenario headless\n"
+    L"       TodayHost.exe --demo [options]          run the built-in demo scenario\n"
+    L"       TodayHost.exe --check FILE              check a scenario, run nothing\n"
+    L"       TodayHost.exe --print-demo              print the demo scenario\n"
+    L"       TodayHost.exe --help                    this text and the scenario commands\n"
+    L"options:\n"
+    L"  --live               the live device (the machine's own readings); window only\n"
+    L"  --dll PATH           the Today item (default: Quorvane.dll beside TodayHost.exe)\n"
+    L"  --out FOLDER         where a scenario's pictures go (default: current folder)\n"
+    L"  --interval DURATION  refresh query interval, 1ms to 24h (default 2s)\n"
+    L"  --text-color #RRGGBB the Today text colour (default #000000)\n"
+    L"  --close-after DURATION  window only: close by itself after 1ms to 24h\n"
+    L"  --snapshot FILE      window only: a PNG of the strip when it closes by itself\n"
+    L"  --device-wait DURATION  how long to wait while another host uses the simulated\n"
+    L"                       device, 0s to 24h (default 2m)\n"
+    L"Unix paths (starting with /) are accepted and mapped to drive Z:.\n"
+    L"Exit status: 0 done; 1 an expectation or a picture failed; 2 a wrong command line\n"
+    L"or script (nothing was run); 3 no display, item or output folder; 4 another host\n"
+    L"kept the simulated device busy past --device-wait.\n";
 
-enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2, ExitSetup = 3 };
+enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2, ExitSetup = 3, ExitBusy = 4 };
 
 void Print(FILE* stream, const std::wstring& text) {
   int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -59,6 +67,11 @@ std::wstring FullPath(const std::wstring& path) {
   return n > 0 && n < MAX_PATH ? std::wstring(full) : path;
 }
 
+std::wstring FileNamePart(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
 std::wstring DefaultItemPath() {
   wchar_t exe[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -68,17 +81,19 @@ std::wstring DefaultItemPath() {
 }
 
 struct Options {
-  std::wstring scenarioFile;
+  std::wstring scenarioFile, scenarioShown;  // the Windows path, and as typed
   bool demo = false;
   bool check = false;
   bool printDemo = false;
+  bool help = false;
   bool live = false;
   std::wstring dll;
-  std::wstring out = L".";
+  std::wstring out = L".", outShown = L".";
   long long intervalMs = 2000;
   COLORREF textColor = RGB(0, 0, 0);
   long long closeAfterMs = 0;
   std::wstring snapshot;
+  long long deviceWaitMs = 120000;
 };
 
 std::wstring closingSnapshot;
@@ -98,38 +113,57 @@ void CALLBACK CloseByItself(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
+  std::vector<std::wstring> seen;
   for (int i = 1; i < argc; ++i) {
     std::wstring a = argv[i];
+    std::wstring kind = a == L"--check" ? L"--scenario" : a;
+    for (const std::wstring& s : seen) {
+      if (s == kind) {
+        *error = a == kind ? a + L" is given twice" : L"--check and --scenario exclude each other";
+        return false;
+      }
+    }
+    seen.push_back(kind);
     bool hasValue = i + 1 < argc;
+    std::wstring value = hasValue ? argv[i + 1] : L"";
     if (a == L"--demo") o->demo = true;
     else if (a == L"--live") o->live = true;
     else if (a == L"--print-demo") o->printDemo = true;
-    else if ((a == L"--scenario" || a == L"--check") && hasValue) {
-      o->check = o->check || a == L"--check";
-      o->scenarioFile = WindowsPath(argv[++i]);
-    } else if (a == L"--dll" && hasValue) o->dll = WindowsPath(argv[++i]);
-    else if (a == L"--out" && hasValue) o->out = WindowsPath(argv[++i]);
-    else if (a == L"--interval" && hasValue) {
-      if (!ParseDuration(argv[++i], &o->intervalMs) || o->intervalMs < 1 ||
-          o->intervalMs > 0x7FFFFFFF) {
-        *error = std::wstring(L"--interval: '") + argv[i] + L"' is not a duration such as 2s";
+    else if (a == L"--help") o->help = true;
+    else if (!hasValue) {
+      *error = L"unknown or incomplete option " + Quote(a);
+      return false;
+    } else if (++i, a == L"--scenario" || a == L"--check") {
+      o->check = a == L"--check";
+      o->scenarioShown = value;
+      o->scenarioFile = WindowsPath(value);
+    } else if (a == L"--dll") o->dll = WindowsPath(value);
+    else if (a == L"--out") {
+      o->outShown = value;
+      o->out = WindowsPath(value);
+    } else if (a == L"--interval") {
+      if (!ParseDurationIn(value, 1, 86400000, L"--interval", &o->intervalMs, error)) return false;
+    } else if (a == L"--close-after") {
+      if (!ParseDurationIn(value, 1, 86400000, L"--close-after", &o->closeAfterMs, error)) {
         return false;
       }
-    } else if (a == L"--close-after" && hasValue) {
-      if (!ParseDuration(argv[++i], &o->closeAfterMs) || o->closeAfterMs < 1 ||
-          o->closeAfterMs > 0x7FFFFFFF) {
-        *error = std::wstring(L"--close-after: '") + argv[i] + L"' is not a duration";
+    } else if (a == L"--device-wait") {
+      if (!ParseDurationIn(value, 0, 86400000, L"--device-wait", &o->deviceWaitMs, error)) {
         return false;
       }
-    } else if (a == L"--snapshot" && hasValue) {
-      o->snapshot = FullPath(WindowsPath(argv[++i]));
-    } else if (a == L"--text-color" && hasValue) {
-      if (!ParseColor(argv[++i], &o->textColor)) {
-        *error = std::wstring(L"--text-color: '") + argv[i] + L"' is not #RRGGBB";
+    } else if (a == L"--snapshot") {
+      if (!IsPlainFileNameWith(FileNamePart(WindowsPath(value)), L".png")) {
+        *error = L"--snapshot needs a *.png file in a folder, not " + Quote(value);
+        return false;
+      }
+      o->snapshot = FullPath(WindowsPath(value));
+    } else if (a == L"--text-color") {
+      if (!ParseColor(value, &o->textColor)) {
+        *error = L"--text-color takes #RRGGBB, not " + Quote(value);
         return false;
       }
     } else {
-      *error = L"unknown or incomplete option '" + a + L"'";
+      *error = L"unknown option " + Quote(a);
       return false;
     }
   }
@@ -151,6 +185,60 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
     return false;
   }
   return true;
+}
+
+// Only one host at a time drives the simulated device: a second one waits
+// its turn, saying so, and gives up after `waitMs`. The turn is this
+// process's until it ends.
+bool TakeDeviceTurn(long long waitMs) {
+  HANDLE turn = CreateMutexW(nullptr, FALSE, L"Local\\CeStandIn.SimulatedDeviceTurn");
+  if (!turn) return true;  // no such mutex to share: nothing to wait for
+  DWORD r = WaitForSingleObject(turn, 0);
+  if (r == WAIT_TIMEOUT) {
+    Print(stderr, L"TodayHost: another TodayHost is using the simulated device; waiting up to " +
+                      DurationText(waitMs) + L" for it to finish");
+    r = WaitForSingleObject(turn, (DWORD)waitMs);
+  }
+  if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) return true;
+  Print(stderr, L"TodayHost: the simulated device was still in use by another TodayHost after " +
+                    DurationText(waitMs) + L"; giving up (--device-wait sets how long to wait)");
+  return false;
+}
+
+// The output folder: not a file, there or made, and writable, all before
+// anything runs.
+int PrepareOutput(const Options& o, const std::wstring& out) {
+  DWORD attributes = GetFileAttributesW(out.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    Print(stderr, L"TodayHost: --out " + o.outShown + L" is a file, not a folder");
+    return ExitUsage;
+  }
+  int r = SHCreateDirectoryExW(nullptr, out.c_str(), nullptr);
+  if (r != ERROR_SUCCESS && r != ERROR_ALREADY_EXISTS && r != ERROR_FILE_EXISTS) {
+    Print(stderr, L"TodayHost: cannot create the folder " + o.outShown);
+    return ExitSetup;
+  }
+  std::wstring probe = out + L"\\TodayHost-write-check.tmp";
+  HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    Print(stderr, L"TodayHost: cannot write in the folder " + o.outShown);
+    return ExitSetup;
+  }
+  CloseHandle(file);
+  return ExitOk;
+}
+
+void PrintHelp() {
+  std::wstring text = usage;
+  text += L"\nScenario commands (one a line; see README.md, Scenarios):\n";
+  size_t count;
+  const CommandInfo* commands = ScenarioCommands(&count);
+  for (size_t i = 0; i < count; ++i) {
+    text += L"  " + std::wstring(commands[i].usage) + L"\n      " + commands[i].effect + L"\n";
+  }
+  text += L"Limits: " + LimitsText();
+  Print(stdout, text);
 }
 
 bool StartShell(const Options& o, bool interactive) {
@@ -178,6 +266,7 @@ int RunWindow(const Options& o) {
   // read the same device.
   if (o.live) SelectDevice(DeviceKind::Live);
   bool simulated = CurrentDeviceKind() == DeviceKind::Simulated;
+  if (simulated && !TakeDeviceTurn(o.deviceWaitMs)) return ExitBusy;
   if (simulated) SimSetClockRunning(true);
   if (!StartShell(o, true)) return ExitSetup;
   Print(stdout, std::wstring(L"TodayHost: the Today screen on the ") +
@@ -199,25 +288,23 @@ int RunWindow(const Options& o) {
 int RunScript(const Options& o) {
   Scenario scenario;
   std::wstring error;
-  bool parsed = o.demo ? ParseScenario(DemoScenarioText, &scenario, &error)
-                       : LoadScenarioFile(o.scenarioFile.c_str(), &scenario, &error);
+  std::wstring where = o.demo ? L"demo scenario" : o.scenarioShown;
+  bool parsed = o.demo ? ParseScenario(DemoScenarioText, &scenario, &error, o.intervalMs)
+                       : LoadScenarioFile(o.scenarioFile.c_str(), o.scenarioShown, &scenario,
+                                          &error, o.intervalMs);
   if (!parsed) {
     Print(stderr, (o.demo ? L"TodayHost: demo scenario: " : L"TodayHost: ") + error);
     return ExitUsage;
   }
   if (o.check) {
-    Print(stdout, L"TodayHost: " + o.scenarioFile + L": the scenario is well formed");
+    Print(stdout, L"TodayHost: " + where + L": the scenario is well formed");
     return ExitOk;
   }
   std::wstring out = FullPath(o.out);
-  if (CountScenarioPictures(scenario) > 0) {
-    int r = SHCreateDirectoryExW(nullptr, out.c_str(), nullptr);
-    if (r != ERROR_SUCCESS && r != ERROR_ALREADY_EXISTS && r != ERROR_FILE_EXISTS) {
-      Print(stderr, L"TodayHost: cannot create the folder " + out);
-      return ExitSetup;
-    }
-  }
+  int prepared = PrepareOutput(o, out);
+  if (prepared != ExitOk) return prepared;
   SelectDevice(DeviceKind::Simulated);
+  if (!TakeDeviceTurn(o.deviceWaitMs)) return ExitBusy;
   SimResetDevice();
   if (!StartShell(o, false)) return ExitSetup;
   ScenarioSettings settings;
@@ -227,11 +314,10 @@ int RunScript(const Options& o) {
   DestroyTodayWindow();
   PumpMessages();
   if (!ok) {
-    std::wstring where = o.demo ? L"demo scenario" : o.scenarioFile;
     Print(stderr, L"TodayHost: " + where + L": " + error);
     return ExitFailed;
   }
-  if (CountScenarioPictures(scenario) > 0) Print(stdout, L"TodayHost: pictures in " + out);
+  if (CountScenarioPictures(scenario) > 0) Print(stdout, L"TodayHost: pictures in " + o.outShown);
   return ExitOk;
 }
 
@@ -241,9 +327,12 @@ int wmain(int argc, wchar_t** argv) {
   Options options;
   std::wstring error;
   if (!ParseArguments(argc, argv, &options, &error)) {
-    Print(stderr, L"TodayHost: " + error);
-    fputs(usage, stderr);
+    Print(stderr, L"TodayHost: " + error + L" (--help lists the options)");
     return ExitUsage;
+  }
+  if (options.help) {
+    PrintHelp();
+    return ExitOk;
   }
   if (options.printDemo) {
     Print(stdout, DemoScenarioText);

@@ -44,7 +44,7 @@ TEST(Pictures, AnimatedGifLoopsWithTheDelay) {
   Picture stripes = Filled(20, 4, [](int x, int) -> DWORD { return x % 2 ? 0x123456 : 0xABCDEF; });
   std::wstring path = FreshFolder(L"anim") + L".gif";
   std::wstring error;
-  ASSERT_TRUE(WriteAnimatedGif(path.c_str(), {red, stripes, red}, 750, &error));
+  ASSERT_TRUE(WriteAnimatedGif(path.c_str(), {&red, &stripes, &red}, 2, 750, &error));
 
   std::string bytes = ReadBytes(path);
   EXPECT_NE(std::string::npos, bytes.find("NETSCAPE2.0\x03\x01\x00\x00", 0, 15));
@@ -61,7 +61,7 @@ TEST(Pictures, AnimatedGifLoopsWithTheDelay) {
   ASSERT_TRUE(DecodeGifFrame(path, 1, &frames, &second));
   EXPECT_EQ(3u, frames);
   int x, y;
-  EXPECT_FALSE(FirstDifference(stripes, second, &x, &y)) << x << "," << y;
+  EXPECT_FALSE(FirstDifference(MagnifyPicture(stripes, 2), second, &x, &y)) << x << "," << y;
 }
 
 // More than 256 colours: the most frequent keep their exact value and the
@@ -75,7 +75,7 @@ TEST(Pictures, GifReducesToTheMostFrequentColours) {
   // greens, each once.
   std::wstring path = FreshFolder(L"reduce") + L".gif";
   std::wstring error;
-  ASSERT_TRUE(WriteAnimatedGif(path.c_str(), {p}, 100, &error));
+  ASSERT_TRUE(WriteAnimatedGif(path.c_str(), {&p}, 1, 100, &error));
   UINT frames = 0;
   Picture back;
   ASSERT_TRUE(DecodeGifFrame(path, 0, &frames, &back));

@@ -5,6 +5,7 @@
 #include "CeApi.h"
 #include "HostRun.h"
 #include "Scenario.h"
+#include "Words.h"
 #include "SimulatedDevice.h"
 
 namespace {
@@ -39,101 +40,179 @@ TEST(ScenarioParser, ReadsEveryKindOfLine) {
   const Command* c = s.commands.data();
 
   EXPECT_EQ(3, c[0].line);
-  EXPECT_EQ(Op::Battery, c[0].op);
-  EXPECT_TRUE(c[0].battery.setAc && c[0].battery.setPercent && c[0].battery.setRemaining);
-  EXPECT_EQ(AC_LINE_ONLINE, c[0].battery.ac);
-  EXPECT_EQ(BATTERY_PERCENTAGE_UNKNOWN, c[0].battery.percent);
-  EXPECT_EQ(5400u, c[0].battery.remainingSeconds);
-  EXPECT_EQ(4100u, c[0].battery.voltage);
+  const BatteryArgs& b = ArgsOf<BatteryArgs>(c[0]);
+  EXPECT_TRUE(b.setAc && b.setPercent && b.setRemaining && b.setVoltage);
+  EXPECT_EQ(AC_LINE_ONLINE, b.ac);
+  EXPECT_EQ(BATTERY_PERCENTAGE_UNKNOWN, b.percent);
+  EXPECT_EQ(5400u, b.remainingSeconds);
+  EXPECT_EQ(4100u, b.voltage);
 
   EXPECT_EQ(Op::CardAdd, c[1].op);
-  EXPECT_EQ(L"Storage Card", c[1].text);
-  EXPECT_EQ(64ULL << 20, c[1].size1);
-  EXPECT_EQ(1536ULL << 10, c[1].size2);
+  EXPECT_EQ(L"Storage Card", ArgsOf<CardArgs>(c[1]).name);
+  EXPECT_EQ(64ULL << 20, ArgsOf<CardArgs>(c[1]).totalBytes);
+  EXPECT_EQ(1536ULL << 10, ArgsOf<CardArgs>(c[1]).freeBytes);
   EXPECT_EQ(Op::CardFault, c[2].op);  // card names match without regard to case
-  EXPECT_TRUE(c[2].flag);
+  EXPECT_TRUE(ArgsOf<CardArgs>(c[2]).fails);
   EXPECT_EQ(Op::CardRemove, c[3].op);
-  EXPECT_EQ(0xFFFFFFFFULL, c[4].size1);
+  EXPECT_EQ(0xFFFFFFFFULL, ArgsOf<MemoryArgs>(c[4]).totalBytes);
 
-  EXPECT_EQ(Op::Time, c[5].op);
-  EXPECT_EQ(2026, c[5].time.wYear);
-  EXPECT_EQ(41, c[5].time.wMinute);
-  EXPECT_EQ(0, c[5].time.wDayOfWeek);  // a Sunday
-  EXPECT_EQ(75250, c[6].number);
-  EXPECT_EQ(239, c[7].x);
-  EXPECT_EQ(RGB(0x1E, 0x46, 0x8C), c[8].color);
-  EXPECT_EQ(3, c[9].scale);
-  EXPECT_FALSE(c[9].flag);
-  EXPECT_TRUE(c[10].flag);
-  EXPECT_EQ(L"About Quorvane", c[10].title);
-  EXPECT_EQ(250, c[11].number);
-  EXPECT_EQ((std::vector<int>{IDCANCEL, IDOK}), c[12].presses);
-  EXPECT_EQ(Op::ExpectWindow, c[13].op);
-  EXPECT_EQ(1, c[13].number);
-  EXPECT_EQ(Op::ExpectForeground, c[14].op);
-  EXPECT_TRUE(c[14].text.empty());
+  const SYSTEMTIME& t = ArgsOf<TimeArgs>(c[5]).time;
+  EXPECT_EQ(2026, t.wYear);
+  EXPECT_EQ(41, t.wMinute);
+  EXPECT_EQ(0, t.wDayOfWeek);  // a Sunday
+  EXPECT_EQ(75250u, ArgsOf<DurationArgs>(c[6]).ms);
+  EXPECT_EQ(239, ArgsOf<TapArgs>(c[7]).x);
+  EXPECT_EQ(RGB(0x1E, 0x46, 0x8C), ArgsOf<ColorArgs>(c[8]).color);
+  EXPECT_EQ(3, ArgsOf<SnapshotArgs>(c[9]).scale);
+  EXPECT_EQ(PictureOf::Strip, ArgsOf<SnapshotArgs>(c[9]).of);
+  EXPECT_EQ(PictureOf::OtherWindow, ArgsOf<SnapshotArgs>(c[10]).of);
+  EXPECT_EQ(L"About Quorvane", ArgsOf<SnapshotArgs>(c[10]).title);
+  EXPECT_EQ(250u, ArgsOf<AnimationArgs>(c[11]).delayMs);
+  EXPECT_EQ((std::vector<int>{IDCANCEL, IDOK}), ArgsOf<OptionsArgs>(c[12]).presses);
+  EXPECT_EQ(1, ArgsOf<WindowCountArgs>(c[13]).count);
+  EXPECT_TRUE(ArgsOf<WindowArgs>(c[14]).title.empty());
 }
 
-TEST(ScenarioParser, DurationsAndColours) {
+// Words shared by scripts and the command line.
+TEST(ScenarioParser, Words) {
   long long ms;
   EXPECT_TRUE(ParseDuration(L"1h30m", &ms));
   EXPECT_EQ(5400000, ms);
-  EXPECT_TRUE(ParseDuration(L"250ms", &ms));
-  EXPECT_EQ(250, ms);
-  for (const wchar_t* bad : {L"", L"5", L"30m1h", L"2x", L"1s1s", L"m", L"-2s"}) {
+  EXPECT_TRUE(ParseDuration(L"1000000000ms", &ms));  // too long for a wait, but a duration
+  for (const wchar_t* bad : {L"", L"5", L"30m1h", L"2x", L"1s1s", L"m", L"-2s", L"99999999999h"}) {
     EXPECT_FALSE(ParseDuration(bad, &ms)) << bad;
   }
   COLORREF c;
   EXPECT_TRUE(ParseColor(L"#FF0000", &c));
   EXPECT_EQ(RGB(255, 0, 0), c);
-  EXPECT_FALSE(ParseColor(L"FF0000", &c));
   EXPECT_FALSE(ParseColor(L"#FF00G0", &c));
+  const struct {
+    const wchar_t* name;
+    bool plain;
+  } names[] = {
+      {L"a.png", true},     {L"con.txt.png", false}, {L"COM1.png", false}, {L"lpt9.PNG", false},
+      {L"NUL .png", false}, {L"aux", false},         {L"COM10.png", true}, {L"CONSOLE.png", true},
+      {L"a.png.", false},   {L"a.png ", false},      {L"..", false},       {L".", false},
+      {L"a\\b.png", false}, {L"a/b.png", false},     {L"c:a.png", false},  {L"a\tb.png", false},
+  };
+  for (const auto& n : names) EXPECT_EQ(n.plain, IsPlainFileName(n.name)) << n.name;
+  EXPECT_EQ(L"'" + std::wstring(40, L'x') + L"...' (1000000 characters)",
+            Quote(std::wstring(1000000, L'x')));
 }
 
 struct BadScript {
-  const wchar_t* text;
+  std::wstring text;
   int line;
   const wchar_t* says;
 };
 
+std::wstring Repeat(const std::wstring& line, int times) {
+  std::wstring text;
+  for (int i = 0; i < times; ++i) text += line;
+  return text;
+}
+
+std::wstring Cards(int count) {
+  std::wstring text;
+  for (int i = 0; i < count; ++i) {
+    text += L"card add C" + std::to_wstring(i) + L" total=1MB free=1MB\n";
+  }
+  return text;
+}
+
+// Every refusal names its line and says what is accepted, the limit among it.
 TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
   const BadScript cases[] = {
       {L"refresh\nbatery percent=5\n", 2, L"unknown command 'batery'"},
-      {L"battery percent=256\n", 1, L"percent must be"},
+      {L"battery percent=256\n", 1, L"percent must be 0 to 255 or unknown, not '256'"},
+      {L"battery percent=50 percent=60\n", 1, L"percent= is given twice"},
       {L"battery\n", 1, L"at least one"},
-      {L"card add \"Storage Card\" total=64XB free=1MB\n", 1, L"not a size"},
+      {L"card add \"Storage Card\" total=64XB free=1MB\n", 1, L"up to 2048GB"},
       {L"card add \"Storage Card\" total=1MB free=2MB\n", 1, L"free is larger than total"},
       {L"card add X total=1MB free=1MB\ncard remove X\ncard remove X\n", 3, L"no card named"},
+      {L"card add X total=1MB free=1MB\ncard add x total=2MB free=1MB\n", 2, L"is inserted"},
+      {L"card add " + std::wstring(260, L'n') + L" total=1MB free=1MB\n", 1, L"at most 259"},
+      {L"card add .. total=1MB free=1MB\n", 1, L"not a card folder name"},
+      {L"card add CON total=1MB free=1MB\n", 1, L"not a card folder name"},
+      {Cards(101), 101, L"at most 100 cards"},
       {L"card fault Y on\n", 1, L"no card named"},
-      {L"store total=5GB free=1GB\n", 1, L"at most 4 GB"},
-      {L"tap 240 10\n", 1, L"x must be"},
+      {L"card eject Y\n", 1, L"expected card add, card set, card remove, card fault, not 'card eject'"},
+      {L"store total=5GB free=1GB\n", 1, L"up to 4294967295B"},
+      {L"memory total=16777215GB free=1GB\n", 1, L"up to 4294967295B"},
+      {L"tap 240 10\n", 1, L"x must be a whole number from 0 to 239, not '240'"},
       {L"tap 10\n", 1, L"wrong number of arguments"},
       {L"resume\n", 1, L"resume needs a suspend"},
       {L"suspend\nsuspend\n", 2, L"already suspended"},
       {L"snapshot a.png\nsnapshot A.png\n", 2, L"written twice"},
       {L"snapshot ..\\a.png\n", 1, L"plain *.png"},
+      {L"snapshot COM1.png\n", 1, L"plain *.png"},
+      {L"snapshot nul.PNG\n", 1, L"plain *.png"},
       {L"snapshot a.gif\n", 1, L"plain *.png"},
-      {L"snapshot a.png scale=17\n", 1, L"scale must be"},
+      {L"snapshot a.png scale=17\n", 1, L"scale must be a whole number from 1 to 16"},
+      {L"snapshot a.png window of \"X\"\n", 1, L"expected one of scale= not 'of'"},
       {L"snapshot w.png window\nanimation a.gif\n", 2, L"needs a strip snapshot"},
-      {L"animation a.gif\n", 1, L"needs a strip snapshot"},
+      {L"snapshot a.png\nanimation a.gif scale=16 delay=1s\n", 0, nullptr},
+      {Repeat(L"snapshot x.png\n", 1) + L"wait 1s\n" +
+           L"animation a.gif scale=17\n", 3, L"scale must be"},
       {L"close \"About Quorvane\n", 1, L"not closed"},
-      {L"time 2026-02-29 10:00\n", 1, L"date and time"},
-      {L"wait soon\n", 1, L"not a duration"},
+      {L"time 2026-02-29 10:00\n", 1, L"from 1980-01-01 00:00 to 2099-12-31 23:59:59"},
+      {L"time 1601-01-01 00:00\n", 1, L"from 1980-01-01"},
+      {L"time 2099-12-31 23:59:59\nwait 2s\n", 2, L"would pass 2099-12-31 23:59:59"},
+      {L"wait soon\n", 1, L"wait takes a duration from 0s to 24h"},
+      {L"wait 87601h\n", 1, L"wait must be from 0s to 24h, not '87601h'"},
+      {L"wait 1000000000ms\n", 1, L"wait must be from 0s to 24h"},
+      {L"interval 1ms\nwait 1h\n", 2, L"at most 43200 refresh queries; this one sends 3600000"},
+      {L"interval 0s\n", 1, L"interval must be from 1ms to 24h"},
+      {Repeat(L"wait 24h\n", 5), 5, L"at most 200000 refresh queries"},
+      {Repeat(L"refresh\n", 10001), 10001, L"at most 10000 command lines"},
       {L"text-color #12345\n", 1, L"#RRGGBB"},
       {L"refresh now\n", 1, L"takes no arguments"},
       {L"expect paints many\n", 1, L"whole number"},
-      {L"expect weather\n", 1, L"unknown expectation"},
+      {L"expect weather\n", 1, L"expected expect paints"},
       {L"options later\n", 1, L"ok or cancel"},
+      {L"options cancel\n", 1, L"options must end with ok"},
+      {L"wait " + std::wstring(1000000, L'9') + L"\n", 1, L"...' (1000000 characters)"},
   };
   for (const BadScript& bad : cases) {
     Scenario scenario;
     scenario.commands.resize(3);  // whatever was there is dropped
     std::wstring error;
-    EXPECT_FALSE(ParseScenario(bad.text, &scenario, &error)) << bad.text;
+    std::string shown(bad.text.begin(), bad.text.begin() + std::min<size_t>(bad.text.size(), 60));
+    if (!bad.says) {
+      EXPECT_TRUE(ParseScenario(bad.text, &scenario, &error)) << shown;
+      continue;
+    }
+    EXPECT_FALSE(ParseScenario(bad.text, &scenario, &error)) << shown;
     std::wstring prefix = L"line " + std::to_wstring(bad.line) + L": ";
     EXPECT_EQ(0u, error.find(prefix)) << std::string(error.begin(), error.end());
     EXPECT_NE(std::wstring::npos, error.find(bad.says)) << std::string(error.begin(), error.end());
+    EXPECT_LT(error.size(), 300u) << shown;
     EXPECT_TRUE(scenario.commands.empty());
+  }
+}
+
+// The README's table of commands is the reader's table, row for row, and
+// --help prints every usage.
+TEST(ScenarioParser, ReadmeAndHelpShowTheCommandTable) {
+  std::wstring readmePath = TestSourcePath(L"..\\..\\README.md");
+  HANDLE file = CreateFileW(readmePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  std::string readme(1 << 20, '\0');
+  DWORD got = 0;
+  ReadFile(file, &readme[0], (DWORD)readme.size(), &got, nullptr);
+  CloseHandle(file);
+  readme.resize(got);
+  HostResult help = RunHost(L"--help");
+  EXPECT_EQ(0u, help.exitCode);
+  size_t count;
+  const CommandInfo* rows = ScenarioCommands(&count);
+  for (size_t i = 0; i < count; ++i) {
+    std::wstring line = ReadmeLine(rows[i]);
+    EXPECT_NE(std::string::npos, readme.find(std::string(line.begin(), line.end())))
+        << "README lacks: " << std::string(line.begin(), line.end());
+    std::wstring usage = rows[i].usage;
+    EXPECT_NE(std::string::npos, help.output.find(std::string(usage.begin(), usage.end())));
   }
 }
 

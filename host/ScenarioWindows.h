@@ -1,0 +1,23 @@
+// What a running scenario asks of the screen: top-level windows by title,
+// waits for other programs with a deadline, and the expectation lines.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "Scenario.h"
+
+// Real-time limit for what other programs do (a window to appear or close, a
+// program started at wake-up to finish, the options dialog to close).
+const DWORD otherProgramTimeoutMs = 15000;
+
+// Visible top-level windows with exactly this title; *first gets one of them.
+int CountWindows(const std::wstring& title, HWND* first);
+// The Today window for an empty title, else a window with that title.
+HWND WindowFor(const std::wstring& title);
+// Polls, pumping, until `test` holds (true) or otherProgramTimeoutMs passes.
+bool WaitUntil(const std::function<bool()>& test);
+// Checks an expect line; false with `error` set when it does not hold.
+bool RunExpectation(const Command& c, int wakeupStarted, std::wstring* error);

@@ -1,0 +1,246 @@
+// The words of the host's language.
+#include "Words.h"
+
+#include <stdio.h>
+
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r'; }
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+bool DaysInMonthOk(int year, int month, int day) {
+  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12 || day < 1) return false;
+  int limit = days[month - 1];
+  if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0)) limit = 29;
+  return day <= limit;
+}
+
+// Exactly `count` digits from `at`.
+bool Digits(const std::wstring& text, size_t at, size_t count, int* value) {
+  if (at + count > text.size()) return false;
+  int v = 0;
+  for (size_t i = at; i < at + count; ++i) {
+    if (!IsDigit(text[i])) return false;
+    v = v * 10 + (text[i] - L'0');
+  }
+  *value = v;
+  return true;
+}
+
+}  // namespace
+
+bool Tokenize(const std::wstring& line, std::vector<Token>* tokens, std::wstring* error) {
+  size_t i = 0;
+  while (i < line.size()) {
+    if (IsBlank(line[i])) {
+      ++i;
+      continue;
+    }
+    if (line[i] == L'#' && (i + 1 == line.size() || IsBlank(line[i + 1]))) break;
+    if (line[i] == L'"') {
+      size_t end = line.find(L'"', i + 1);
+      if (end == std::wstring::npos) {
+        *error = L"a quoted text is not closed";
+        return false;
+      }
+      tokens->push_back({line.substr(i + 1, end - i - 1), true});
+      i = end + 1;
+      if (i < line.size() && !IsBlank(line[i])) {
+        *error = L"a blank must follow the closing quote";
+        return false;
+      }
+      continue;
+    }
+    size_t end = i;
+    while (end < line.size() && !IsBlank(line[end])) ++end;
+    tokens->push_back({line.substr(i, end - i), false});
+    i = end;
+  }
+  return true;
+}
+
+std::wstring Quote(const std::wstring& word) {
+  const size_t shown = 40;
+  if (word.size() <= shown) return L"'" + word + L"'";
+  return L"'" + word.substr(0, shown) + L"...' (" + std::to_wstring(word.size()) +
+         L" characters)";
+}
+
+bool ParseUnsigned(const std::wstring& word, ULONGLONG limit, ULONGLONG* value) {
+  if (word.empty()) return false;
+  ULONGLONG v = 0;
+  for (wchar_t c : word) {
+    if (!IsDigit(c)) return false;
+    ULONGLONG digit = c - L'0';
+    if (v > (limit - digit) / 10) return false;
+    v = v * 10 + digit;
+  }
+  *value = v;
+  return true;
+}
+
+bool ParseInt(const std::wstring& word, long long low, long long high, long long* value) {
+  bool negative = !word.empty() && word[0] == L'-';
+  ULONGLONG magnitude;
+  if (!ParseUnsigned(negative ? word.substr(1) : word, 1ULL << 62, &magnitude)) return false;
+  long long v = negative ? -(long long)magnitude : (long long)magnitude;
+  if (v < low || v > high) return false;
+  *value = v;
+  return true;
+}
+
+bool ParseSize(const std::wstring& word, ULONGLONG* bytes) {
+  static const struct {
+    const wchar_t* unit;
+    ULONGLONG factor;
+  } units[] = {{L"GB", 1ULL << 30}, {L"MB", 1ULL << 20}, {L"KB", 1ULL << 10}, {L"B", 1}};
+  std::wstring number = word;
+  ULONGLONG factor = 1;
+  for (const auto& u : units) {
+    size_t n = wcslen(u.unit);
+    if (word.size() > n && _wcsicmp(word.c_str() + word.size() - n, u.unit) == 0) {
+      number = word.substr(0, word.size() - n);
+      factor = u.factor;
+      break;
+    }
+  }
+  ULONGLONG value;
+  if (!ParseUnsigned(number, ~0ULL / factor, &value)) return false;
+  *bytes = value * factor;
+  return true;
+}
+
+bool ParseDuration(const std::wstring& word, long long* milliseconds) {
+  static const struct {
+    const wchar_t* unit;
+    long long factor;
+  } units[] = {{L"h", 3600000}, {L"m", 60000}, {L"s", 1000}, {L"ms", 1}};
+  size_t i = 0;
+  int lastUnit = -1;
+  long long total = 0;
+  if (word.empty()) return false;
+  while (i < word.size()) {
+    size_t start = i;
+    while (i < word.size() && IsDigit(word[i])) ++i;
+    ULONGLONG value;
+    if (!ParseUnsigned(word.substr(start, i - start), (ULONGLONG)maxDurationMs, &value)) {
+      return false;
+    }
+    size_t unitStart = i;
+    while (i < word.size() && !IsDigit(word[i])) ++i;
+    std::wstring unit = word.substr(unitStart, i - unitStart);
+    int found = -1;
+    for (int u = 0; u < 4; ++u) {
+      if (unit == units[u].unit) found = u;
+    }
+    if (found <= lastUnit) return false;
+    lastUnit = found;
+    if ((long long)value > (maxDurationMs - total) / units[found].factor) return false;
+    total += (long long)value * units[found].factor;
+  }
+  *milliseconds = total;
+  return true;
+}
+
+bool ParseDurationIn(const std::wstring& word, long long lowMs, long long highMs,
+                     const wchar_t* what, long long* milliseconds, std::wstring* error) {
+  std::wstring range = L"from " + DurationText(lowMs) + L" to " + DurationText(highMs);
+  if (!ParseDuration(word, milliseconds)) {
+    *error = std::wstring(what) + L" takes a duration " + range + L" (such as 250ms, 2s, 5m, " +
+             L"1h30m), not " + Quote(word);
+    return false;
+  }
+  if (*milliseconds < lowMs || *milliseconds > highMs) {
+    *error = std::wstring(what) + L" must be " + range + L", not " + Quote(word);
+    return false;
+  }
+  return true;
+}
+
+std::wstring DurationText(long long ms) {
+  if (ms == 0) return L"0s";
+  static const struct {
+    const wchar_t* unit;
+    long long factor;
+  } units[] = {{L"h", 3600000}, {L"m", 60000}, {L"s", 1000}, {L"ms", 1}};
+  std::wstring text;
+  for (const auto& u : units) {
+    if (ms >= u.factor) {
+      text += std::to_wstring(ms / u.factor) + u.unit;
+      ms %= u.factor;
+    }
+  }
+  return text;
+}
+
+bool ParseColor(const std::wstring& word, COLORREF* color) {
+  if (word.size() != 7 || word[0] != L'#') return false;
+  unsigned value = 0;
+  for (size_t i = 1; i < 7; ++i) {
+    wchar_t ch = word[i];
+    unsigned digit;
+    if (IsDigit(ch)) digit = ch - L'0';
+    else if (ch >= L'a' && ch <= L'f') digit = ch - L'a' + 10;
+    else if (ch >= L'A' && ch <= L'F') digit = ch - L'A' + 10;
+    else return false;
+    value = value * 16 + digit;
+  }
+  *color = RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+  return true;
+}
+
+bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTIME* time) {
+  int year, month, day, hour, minute, second = 0;
+  if (date.size() != 10 || date[4] != L'-' || date[7] != L'-' || !Digits(date, 0, 4, &year) ||
+      !Digits(date, 5, 2, &month) || !Digits(date, 8, 2, &day)) {
+    return false;
+  }
+  if ((clock.size() != 5 && clock.size() != 8) || clock[2] != L':' ||
+      !Digits(clock, 0, 2, &hour) || !Digits(clock, 3, 2, &minute) ||
+      (clock.size() == 8 && (clock[5] != L':' || !Digits(clock, 6, 2, &second)))) {
+    return false;
+  }
+  if (year < firstDeviceYear || year > lastDeviceYear || !DaysInMonthOk(year, month, day) ||
+      hour > 23 || minute > 59 || second > 59) {
+    return false;
+  }
+  SYSTEMTIME t = {};
+  t.wYear = (WORD)year;
+  t.wMonth = (WORD)month;
+  t.wDay = (WORD)day;
+  t.wHour = (WORD)hour;
+  t.wMinute = (WORD)minute;
+  t.wSecond = (WORD)second;
+  // A round trip through FILETIME fills in the day of the week.
+  FILETIME ft;
+  return SystemTimeToFileTime(&t, &ft) && FileTimeToSystemTime(&ft, time);
+}
+
+bool IsPlainFileName(const std::wstring& name) {
+  if (name.empty() || name.size() >= MAX_PATH) return false;
+  if (name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) return false;
+  for (wchar_t c : name) {
+    if (c < 32) return false;
+  }
+  if (name.back() == L'.' || name.back() == L' ') return false;  // Windows would trim them
+  // CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices whatever follows the
+  // first dot, and so do trailing blanks before it.
+  std::wstring stem = name.substr(0, name.find(L'.'));
+  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
+    if (_wcsicmp(stem.c_str(), device) == 0) return false;
+  }
+  if (stem.size() == 4 && (_wcsnicmp(stem.c_str(), L"COM", 3) == 0 ||
+                           _wcsnicmp(stem.c_str(), L"LPT", 3) == 0)) {
+    if (stem[3] >= L'1' && stem[3] <= L'9') return false;
+  }
+  return true;
+}
+
+bool IsPlainFileNameWith(const std::wstring& name, const wchar_t* extension) {
+  size_t n = wcslen(extension);
+  return name.size() > n && _wcsicmp(name.c_str() + name.size() - n, extension) == 0 &&
+         IsPlainFileName(name);
+}
