@@ -165,20 +165,20 @@ TEST_F(AboutDialog, OkInEitherFormEndsWithOneAndCancelKeepsItOpen) {
               SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                            reinterpret_cast<LPARAM>(GetDlgItem(d, IDOK)));
             }), 1);
-  EXPECT_EQ(RunModal([](HWND d) { SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, 0x1234), 0); }), 1);
+  EXPECT_EQ(1, RunModal([](HWND d) { SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, 0x1234), 0); }));
   // The desktop's caption close box stands in for the caption's OK button.
-  EXPECT_EQ(RunModal([](HWND d) { SendMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }), 1);
-  EXPECT_EQ(RunModal([](HWND d) { SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0); }), 99);
-  EXPECT_EQ(RunModal([](HWND d) { SendMessageW(d, WM_KEYDOWN, VK_ESCAPE, 0); }), 99);
+  EXPECT_EQ(1, RunModal([](HWND d) { SendMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }));
+  EXPECT_EQ(99, RunModal([](HWND d) { SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0); }));
+  EXPECT_EQ(99, RunModal([](HWND d) { SendMessageW(d, WM_KEYDOWN, VK_ESCAPE, 0); }));
 }
 
 TEST_F(AboutDialog, CodedCommandsAreNotHandledOthersAre) {
   HWND d = Open();
   for (int id : {IDC_NOTICE, IDC_WEB_ADDRESS, IDC_LOGO, IDC_LOGO_ALT, IDC_PRODUCT_INFO, IDCANCEL, 77})
-    EXPECT_EQ(AboutDialogProc(d, WM_COMMAND, MAKEWPARAM(id, 1), 0), FALSE) << id;
+    EXPECT_EQ(FALSE, AboutDialogProc(d, WM_COMMAND, MAKEWPARAM(id, 1), 0)) << id;
   EXPECT_FALSE(creditArmed);  // a notice command with a code does not arm
   for (int id : {IDCANCEL, 77, IDC_LOGO})
-    EXPECT_EQ(AboutDialogProc(d, WM_COMMAND, MAKEWPARAM(id, 0), 0), TRUE) << id;
+    EXPECT_EQ(TRUE, AboutDialogProc(d, WM_COMMAND, MAKEWPARAM(id, 0), 0)) << id;
   EXPECT_TRUE(IsWindow(d));
 }
 
@@ -217,7 +217,7 @@ TEST_F(AboutDialog, OnlyTheWebAddressIsBlue) {
                                 reinterpret_cast<LPARAM>(control)),
                 reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH)));
       bool link = GetDlgCtrlID(control) == IDC_WEB_ADDRESS;
-      EXPECT_EQ(GetTextColor(dc), link ? RGB(0, 0, 255) : RGB(1, 2, 3)) << GetDlgCtrlID(control);
+      EXPECT_EQ(link ? RGB(0, 0, 255) : RGB(1, 2, 3), GetTextColor(dc)) << GetDlgCtrlID(control);
       EXPECT_EQ(OPAQUE, GetBkMode(dc));
       EXPECT_EQ(RGB(4, 5, 6), GetBkColor(dc));
     }
@@ -227,7 +227,7 @@ TEST_F(AboutDialog, OnlyTheWebAddressIsBlue) {
 
 TEST_F(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
   HWND list = GetDlgItem(Open(), IDC_CARD_LIST);  // no cards: headings only
-  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 0);
+  EXPECT_EQ(0, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   const wchar_t* headings[] = {L"Storage Card", L"Free Space", L""};
   for (int i = 0; i < 3; ++i) {
     wchar_t text[50] = L"";
@@ -235,9 +235,9 @@ TEST_F(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = text;
     column.cchTextMax = 50;
-    EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)), i < 2);
+    EXPECT_EQ(i < 2, SendMessageW(list, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)));
     EXPECT_STREQ(text, headings[i]);
-    EXPECT_EQ(column.cx, i < 2 ? 105 : 0);
+    EXPECT_EQ(i < 2 ? 105 : 0, column.cx);
   }
 
   std::wstring longName(150, L'n');
@@ -247,12 +247,12 @@ TEST_F(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
   SimAddCard(L"CF Card", 8ull << 30, 5ull << 30);
   SimAddCard(longName.c_str(), 1ull << 30, 300u << 20);
   list = GetDlgItem(Open(), IDC_CARD_LIST);
-  ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 4);
-  EXPECT_EQ(Cell(list, 0, 0) + L"|" + Cell(list, 0, 1), L"Storage Card|0 MB");
-  EXPECT_EQ(Cell(list, 1, 0) + L"|" + Cell(list, 1, 1), L"Storage Card2|1 MB");
-  EXPECT_EQ(Cell(list, 2, 1), L"5120 MB");  // the full 64-bit count
-  EXPECT_EQ(Cell(list, 3, 0), longName.substr(0, 99));  // cut to the row buffer
-  EXPECT_EQ(Cell(list, 3, 1), L"300 MB");
+  ASSERT_EQ(4, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  EXPECT_EQ(L"Storage Card|0 MB", Cell(list, 0, 0) + L"|" + Cell(list, 0, 1));
+  EXPECT_EQ(L"Storage Card2|1 MB", Cell(list, 1, 0) + L"|" + Cell(list, 1, 1));
+  EXPECT_EQ(L"5120 MB", Cell(list, 2, 1));  // the full 64-bit count
+  EXPECT_EQ(longName.substr(0, 99), Cell(list, 3, 0));  // cut to the row buffer
+  EXPECT_EQ(L"300 MB", Cell(list, 3, 1));
 }
 
 TEST_F(AboutDialog, LinkAndProductButtonStartTheBrowser) {
@@ -285,7 +285,7 @@ TEST_F(AboutDialog, OnlyOneDialogAndNoClassWhileOneIsOpen) {
   EXPECT_FALSE(RunAboutDialog(Module()));
   WNDCLASSW wc;
   EXPECT_FALSE(GetClassInfoW(Module(), L"ABOUTDASHBOARD", &wc));
-  EXPECT_EQ(GetForegroundWindow(), open);
+  EXPECT_EQ(open, GetForegroundWindow());
   DestroyWindow(open);
 
   // With none open it registers the class and runs a fresh, unarmed dialog.
@@ -297,7 +297,7 @@ TEST_F(AboutDialog, OnlyOneDialogAndNoClassWhileOneIsOpen) {
   creditArmed = true;
   EXPECT_TRUE(RunAboutDialog(Module()));
   ASSERT_TRUE(GetClassInfoW(Module(), L"ABOUTDASHBOARD", &wc));
-  EXPECT_EQ(wc.lpfnWndProc, AboutWindowProc);
+  EXPECT_EQ(AboutWindowProc, wc.lpfnWndProc);
   EXPECT_NE(wc.hIcon, nullptr);
 }
 

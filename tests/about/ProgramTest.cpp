@@ -111,10 +111,10 @@ TEST_F(AboutProgram, FirstDashBoardInPreOrderGetsTheOnlyNotice) {
   Make(L"DashBoardX", today);
   HWND second = Make(L"DashBoard", today);
   Make(L"DashBoard");  // in front of the Today window: never searched
-  ASSERT_EQ(GetWindow(today, GW_CHILD), branch);
+  ASSERT_EQ(branch, GetWindow(today, GW_CHILD));
   ASSERT_TRUE(IsLaterSibling(today, later));
   Outcome run = Finish(Start(quoted + L" AppRunAfterWakeup"));
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(0u, run.exitCode);
   EXPECT_FALSE(run.sawDialog);
   EXPECT_EQ(notices, std::vector<HWND>{first});
 
@@ -122,7 +122,7 @@ TEST_F(AboutProgram, FirstDashBoardInPreOrderGetsTheOnlyNotice) {
   DestroyWindow(first);
   DestroyWindow(second);
   notices.clear();
-  EXPECT_EQ(Finish(Start(quoted + L" AppRunAfterWakeup")).exitCode, 0u);
+  EXPECT_EQ(0u, Finish(Start(quoted + L" AppRunAfterWakeup")).exitCode);
   EXPECT_EQ(notices, std::vector<HWND>{laterItem});
   // No item after the Today window, then no Today window: a quiet end.
   DestroyWindow(later);
@@ -158,8 +158,8 @@ TEST_F(AboutProgram, OnlyTheExactCommandLineTakesTheWakeupPath) {
         c.line.begin() + std::min<size_t>(c.line.size(), 80)) << "] ce=" << c.ceStyle);
     notices.clear();
     Outcome run = Finish(Start(c.line, c.ceStyle));
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.sawDialog, !c.wakes);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(!c.wakes, run.sawDialog);
     EXPECT_EQ(notices, c.wakes ? std::vector<HWND>{item} : std::vector<HWND>{});
   }
 }
@@ -175,23 +175,23 @@ TEST_F(AboutProgram, SecondStartBringsTheOpenDialogToTheFront) {
                               nullptr, GetModuleHandleW(nullptr), nullptr);
   created.push_back(mine);
   SetForegroundWindow(mine);
-  ASSERT_EQ(GetForegroundWindow(), mine);
+  ASSERT_EQ(mine, GetForegroundWindow());
 
   Outcome second = Finish(Start(quoted), false);
-  EXPECT_EQ(second.exitCode, 0u);
+  EXPECT_EQ(0u, second.exitCode);
   EXPECT_FALSE(second.sawDialog);
   // The dialog's own thread carries out the activation.
   EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == dialog; })) << "not in front";
-  EXPECT_EQ(FindAboutDialog(0), dialog);
-  EXPECT_EQ(FindWindowExW(nullptr, dialog, L"#32770", L"About Quorvane"), nullptr);
+  EXPECT_EQ(dialog, FindAboutDialog(0));
+  EXPECT_EQ(nullptr, FindWindowExW(nullptr, dialog, L"#32770", L"About Quorvane"));
 
   // A wake-up start meanwhile still notifies the item and leaves the dialog be.
   Outcome wake = Finish(Start(quoted + L" AppRunAfterWakeup"), false);
-  EXPECT_EQ(wake.exitCode, 0u);
+  EXPECT_EQ(0u, wake.exitCode);
   EXPECT_EQ(notices, std::vector<HWND>{item});
   EXPECT_TRUE(IsWindowVisible(dialog));
 
-  EXPECT_EQ(Finish(first).exitCode, 0u);
+  EXPECT_EQ(0u, Finish(first).exitCode);
 }
 
 }  // namespace

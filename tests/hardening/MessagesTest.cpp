@@ -104,8 +104,8 @@ TEST(Messages, SeededRandomStreamLeavesTheItemAnswering) {
   SimSetTickCount(tick + 5000 * DWORD(count / 512 + 2));
   SimSetLocalTime(time);
   DWORD cyp = 0;
-  EXPECT_EQ(host.Query(&cyp), 0);
-  EXPECT_EQ(cyp, 42u);
+  EXPECT_EQ(0, host.Query(&cyp));
+  EXPECT_EQ(42u, cyp);
   PumpMessages();
   Strip after = host.PaintAndCapture();
   bool percentMode = after == percentLabel;

@@ -136,7 +136,7 @@ TEST(Soak, AboutDialogOpenedAndClosedLeavesItsPicturesAndTheGdiHeadroomAsTheyWer
   SimResetDevice();
   SimAddCard(L"Storage Card", 64ull << 20, 16ull << 20);
   SimAddCard(L"Second Card", 1ull << 30, 700ull << 20);
-  ASSERT_EQ(FindWindowW(L"#32770", L"About Quorvane"), nullptr) << "another About dialog is open";
+  ASSERT_EQ(nullptr, FindWindowW(L"#32770", L"About Quorvane")) << "another About dialog is open";
   HHOOK hook = SetWindowsHookExW(WH_MSGFILTER, CloseWhenShown, nullptr, GetCurrentThreadId());
   ASSERT_NE(hook, nullptr);
 
@@ -156,7 +156,7 @@ TEST(Soak, AboutDialogOpenedAndClosedLeavesItsPicturesAndTheGdiHeadroomAsTheyWer
   PumpMessages();
 
   EXPECT_EQ(ran, openings);
-  EXPECT_EQ(run.closedByTimer, 0) << "the dialog was not seen by its message filter";
+  EXPECT_EQ(0, run.closedByTimer) << "the dialog was not seen by its message filter";
   EXPECT_TRUE(run.pixels == reference) << "the last dialog looks different from the first";
   EXPECT_EQ(GdiHeadroom(), headroom) << "GDI objects left behind (or freed twice)";
 }

@@ -18,7 +18,7 @@ TEST(ClockFace, HandEndPointsAndTwelveHourSymmetry) {
     EXPECT_TRUE(minute.x == t.minuteX && minute.y == t.minuteY) << t.h << ":" << t.m << " " << minute.x << "," << minute.y;
     later.SetTime((t.h + 12) % 24, t.m, t.s);
     later.ComputeHandAngles();
-    EXPECT_EQ(later.hourAngle, clock.hourAngle);
+    EXPECT_EQ(clock.hourAngle, later.hourAngle);
   }
 }
 
@@ -33,8 +33,8 @@ TEST(DrawClockGauge, MarksAndHandsOfTheLocalTimeInTextColour) {
   Canvas c(240, 42, kWhite), expected(240, 42, kWhite);
   HGDIOBJ pen = GetCurrentObject(c.dc, OBJ_PEN);
   DrawClockGauge(c.dc, 105, 3);
-  EXPECT_EQ(memcmp(&ItemState.shownClockTime, &at, sizeof at), 0);
-  EXPECT_EQ(GetCurrentObject(c.dc, OBJ_PEN), pen);
+  EXPECT_EQ(0, memcmp(&ItemState.shownClockTime, &at, sizeof at));
+  EXPECT_EQ(pen, GetCurrentObject(c.dc, OBJ_PEN));
   const POINT marks[12] = {{0, -17}, {8, -14}, {14, -8}, {17, 0},  {14, 8},   {8, 14},
                            {0, 17},  {-8, 14}, {-14, 8}, {-17, 0}, {-14, -8}, {-8, -14}};
   for (int i = 0; i < 12; ++i) {

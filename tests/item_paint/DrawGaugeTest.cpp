@@ -34,7 +34,7 @@ TEST(ItemBitmaps, FourBitBitmapsHoldExactlyTheirMaps) {
     Canvas c(b.w, b.h, kBlack);
     CeTransparentImage(c.dc, 0, 0, b.w, b.h, bmp, 0, 0, b.w, b.h, RGB(1, 2, 3));  // a plain copy
     for (int y = 0; y < b.h; ++y)
-      for (int x = 0; x < b.w; ++x) ASSERT_EQ(c.At(x, y), MapColour(MapAt(b.map, x, y))) << b.id << " " << x << "," << y;
+      for (int x = 0; x < b.w; ++x) ASSERT_EQ(MapColour(MapAt(b.map, x, y)), c.At(x, y)) << b.id << " " << x << "," << y;
     DeleteObject(bmp);
   }
 }
@@ -64,7 +64,7 @@ TEST(DrawGauge, NeedleEndPointsAndLimits) {
   DrawGauge(past.dc, 10, 5, IDB_BATTERY_ICON, 131.9f, L"");
   DrawGauge(none.dc, 10, 5, IDB_BATTERY_ICON, 200.0f, L"");
   EXPECT_TRUE(past == none);
-  EXPECT_EQ(none.At(22, 13), RGB(128, 128, 128));  // caption row 2, column 3, at (x + 9, y + 6)
+  EXPECT_EQ(RGB(128, 128, 128), none.At(22, 13));  // caption row 2, column 3, at (x + 9, y + 6)
   DrawGauge(label.dc, 10, 5, IDB_BATTERY_ICON, 200.0f, L"B 85%");
   ExpectLabel(label, 10, 5, L"B 85%", kBlack, none);
   // An end point on the DC's left or top edge draws no needle.

@@ -48,11 +48,11 @@ TEST_F(PaintItemTest, LayersOverTheHostBackgroundInTheHostTextColour) {
   EXPECT_EQ(window, watermark.hwnd);
   EXPECT_EQ(240, watermark.rc.right);
   EXPECT_EQ(42, watermark.rc.bottom);
-  EXPECT_EQ(strip.At(2, 2), Watermark(2));    // logo: pure red keyed out,
-  EXPECT_EQ(strip.At(8, 2), kBlack);          // its rim drawn,
-  EXPECT_EQ(strip.At(7, 12), RGB(128, 0, 0)); // and its near-red maroon pixel
-  EXPECT_EQ(strip.At(52, 4), kBlack);       // battery and memory dials
-  EXPECT_EQ(strip.At(192, 4), kBlack);
+  EXPECT_EQ(Watermark(2), strip.At(2, 2));    // logo: pure red keyed out,
+  EXPECT_EQ(kBlack, strip.At(8, 2));          // its rim drawn,
+  EXPECT_EQ(RGB(128, 0, 0), strip.At(7, 12)); // and its near-red maroon pixel
+  EXPECT_EQ(kBlack, strip.At(52, 4));       // battery and memory dials
+  EXPECT_EQ(kBlack, strip.At(192, 4));
   // The simulated device's defaults: 80 % and, with no card, 24 MB of memory free,
   // in the host's text colour (not the item window's own answer, 0).
   ExpectLabel(strip, 35, 3, L"B 80%", kHostText, background);

@@ -45,7 +45,7 @@ inline void ExpectLabel(const Canvas& c, int x, int y, const wchar_t* text, COLO
   EXPECT_FALSE(ref == under);  // the text is visible at all
   for (int yy = band.top; yy < band.bottom; ++yy)
     for (int xx = band.left; xx < band.right; ++xx)
-      ASSERT_EQ(c.At(xx, yy), ref.At(xx, yy)) << testing::PrintToString(text) << " at " << xx << "," << yy;
+      ASSERT_EQ(ref.At(xx, yy), c.At(xx, yy)) << testing::PrintToString(text) << " at " << xx << "," << yy;
 }
 
 // ItemState as InitializeCustomItem leaves it, with bitmaps from this program.

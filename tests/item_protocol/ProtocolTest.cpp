@@ -7,34 +7,34 @@ using Seq = std::vector<UINT>;
 TEST_F(ItemHost, FirstQueryAnswersTrueLaterOnesPostOneRedrawPerStaleQuery) {
   using Answer = std::pair<LRESULT, int>;  // the answer, and the redraws it posted
   auto ask = [&] { LRESULT answer = Query(); return Answer(answer, PostedRedraws()); };
-  EXPECT_EQ(ask(), Answer(TRUE, 0));
-  EXPECT_EQ(entry.cyp, 42u);
-  EXPECT_EQ(seen, Seq({kQuery}));  // the shell lays the item out; nothing is read
+  EXPECT_EQ(Answer(TRUE, 0), ask());
+  EXPECT_EQ(42u, entry.cyp);
+  EXPECT_EQ(Seq({kQuery}), seen);  // the shell lays the item out; nothing is read
   SetWindowPos(item, nullptr, 0, 0, 240, 42, SWP_NOZORDER | SWP_NOACTIVATE);
   UpdateWindow(item);
   entry.cyp = 0;
-  EXPECT_EQ(ask(), Answer(FALSE, 0));  // nothing shown changed
-  EXPECT_EQ(entry.cyp, 42u);
+  EXPECT_EQ(Answer(FALSE, 0), ask());  // nothing shown changed
+  EXPECT_EQ(42u, entry.cyp);
   SimSetPower(AC_LINE_OFFLINE, 79, 7200, 3900);
-  EXPECT_EQ(ask(), Answer(FALSE, 1));
+  EXPECT_EQ(Answer(FALSE, 1), ask());
   seen.clear();
   Repaint();
-  EXPECT_EQ(seen, Seq({WM_DASHBOARD_REDRAW, REPAINT}));
-  EXPECT_EQ(ask(), Answer(FALSE, 0));
+  EXPECT_EQ(Seq({WM_DASHBOARD_REDRAW, REPAINT}), seen);
+  EXPECT_EQ(Answer(FALSE, 0), ask());
 
   // Wake-up: answered before any painting; every query is stale in init mode.
   seen.clear();
-  EXPECT_EQ(SendMessageW(item, WM_DASHBOARD_WAKEUP, 0, 0), 0);
-  EXPECT_EQ(seen, Seq({WM_DASHBOARD_WAKEUP}));
+  EXPECT_EQ(0, SendMessageW(item, WM_DASHBOARD_WAKEUP, 0, 0));
+  EXPECT_EQ(Seq({WM_DASHBOARD_WAKEUP}), seen);
   EXPECT_TRUE(ItemState.initMode);
   EXPECT_EQ(GetTickCount(), ItemState.wakeTick);
-  EXPECT_EQ(PostedRedraws(), 1);
-  EXPECT_EQ(ask(), Answer(FALSE, 1));
+  EXPECT_EQ(1, PostedRedraws());
+  EXPECT_EQ(Answer(FALSE, 1), ask());
   SimAdvanceClock(4001);
   Repaint();
-  EXPECT_EQ(ask(), Answer(FALSE, 0));
+  EXPECT_EQ(Answer(FALSE, 0), ask());
 
-  EXPECT_EQ(SendMessageW(item, WM_DESTROY, 0, 0) + SendMessageW(item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0), 0);
+  EXPECT_EQ(0, SendMessageW(item, WM_DESTROY, 0, 0) + SendMessageW(item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0));
   wchar_t title[32] = L"";
   GetWindowTextW(item, title, 32);  // served by DefWindowProcW
   EXPECT_STREQ(title, L"DashBoardScreen");

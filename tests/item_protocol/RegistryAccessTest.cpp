@@ -20,13 +20,13 @@ TEST(RegistryAccess, GetStringOnAScratchKey) {
   RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
   EXPECT_FALSE(registry.KeyExists(HKEY_CURRENT_USER, path.c_str()));
   EXPECT_FALSE(registry.KeyExists(HKEY_CURRENT_USER, path.c_str()));  // asking does not create it
-  EXPECT_EQ(read(path, L"v", &text), RegResult::ReadFailed);              // reading does
+  EXPECT_EQ(RegResult::ReadFailed, read(path, L"v", &text));              // reading does
   EXPECT_TRUE(registry.KeyExists(HKEY_CURRENT_USER, path.c_str()));
-  EXPECT_EQ(text, L"<none>");
+  EXPECT_EQ(L"<none>", text);
 
   HKEY key = nullptr;
   const std::wstring longText(32767, L'x');
-  ASSERT_EQ(registry.OpenKey(HKEY_CURRENT_USER, path.c_str(), &key), RegResult::Ok);
+  ASSERT_EQ(RegResult::Ok, registry.OpenKey(HKEY_CURRENT_USER, path.c_str(), &key));
   const struct { const wchar_t* name; DWORD type; const void* data; DWORD size; RegResult result; const wchar_t* text; } cases[] = {
       {L"sz", REG_SZ, L"\\About.exe", 22, RegResult::Ok, L"\\About.exe"},
       {L"empty", REG_SZ, L"", 2, RegResult::Ok, L""},
@@ -39,26 +39,26 @@ TEST(RegistryAccess, GetStringOnAScratchKey) {
   };
   for (const auto& c : cases) {
     RegSetValueExW(key, c.name, 0, c.type, static_cast<const BYTE*>(c.data), c.size);
-    EXPECT_EQ(read(path, c.name, &text), c.result) << c.name;
-    EXPECT_EQ(text, c.text) << c.name;
+    EXPECT_EQ(c.result, read(path, c.name, &text)) << c.name;
+    EXPECT_EQ(c.text, text) << c.name;
   }
   wchar_t* out = const_cast<wchar_t*>(L"in use");
-  EXPECT_EQ(registry.GetString(HKEY_CURRENT_USER, path.c_str(), L"sz", &out), RegResult::OutputInUse);
+  EXPECT_EQ(RegResult::OutputInUse, registry.GetString(HKEY_CURRENT_USER, path.c_str(), L"sz", &out));
   EXPECT_STREQ(out, L"in use");
-  EXPECT_EQ(registry.GetString(nullptr, L"sz", &(out = nullptr)), RegResult::NoKey);
+  EXPECT_EQ(RegResult::NoKey, registry.GetString(nullptr, L"sz", &(out = nullptr)));
   DWORD value = 0;
-  EXPECT_EQ(registry.GetDword(key, L"empty", &value), RegResult::WrongType);
-  EXPECT_EQ(registry.DeleteValue(key, L"none"), RegResult::DeleteFailed);
+  EXPECT_EQ(RegResult::WrongType, registry.GetDword(key, L"empty", &value));
+  EXPECT_EQ(RegResult::DeleteFailed, registry.DeleteValue(key, L"none"));
 
   // A key that grants reading only refuses the writes, a DWORD with its own code.
   PSECURITY_DESCRIPTOR readOnly = nullptr;
   ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", 1, &readOnly, nullptr);
   RegCloseKey(key);
   registry.OpenKey(HKEY_CURRENT_USER, sub.c_str(), &key);
-  EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
+  EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly));
   LocalFree(readOnly);
-  EXPECT_EQ(registry.SetDword(HKEY_CURRENT_USER, sub.c_str(), L"d", 1), RegResult::DwordWriteFailed);
-  EXPECT_EQ(registry.SetString(HKEY_CURRENT_USER, sub.c_str(), L"s", L"x"), RegResult::WriteFailed);
+  EXPECT_EQ(RegResult::DwordWriteFailed, registry.SetDword(HKEY_CURRENT_USER, sub.c_str(), L"d", 1));
+  EXPECT_EQ(RegResult::WriteFailed, registry.SetString(HKEY_CURRENT_USER, sub.c_str(), L"s", L"x"));
   RegCloseKey(key);
   RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
 }

@@ -29,18 +29,18 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
       bool battery = ItemState.batteryShowsTime;
       int slot = Slot();
       seen.clear();
-      EXPECT_EQ(SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(tap.x, y)), 0);
-      EXPECT_EQ(seen, std::vector<UINT>({WM_LBUTTONUP, REPAINT})) << tap.x;
-      EXPECT_EQ(ItemState.batteryShowsTime != battery, tap.does == 'B') << tap.x;
-      EXPECT_EQ(Slot() != slot, tap.does == 'S') << tap.x;
+      EXPECT_EQ(0, SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(tap.x, y)));
+      EXPECT_EQ(std::vector<UINT>({WM_LBUTTONUP, REPAINT}), seen) << tap.x;
+      EXPECT_EQ(tap.does == 'B', ItemState.batteryShowsTime != battery) << tap.x;
+      EXPECT_EQ(tap.does == 'S', Slot() != slot) << tap.x;
       if (tap.does == 'S') slots.push_back(Slot());
       if (tap.does == 'A') {
-        EXPECT_EQ(WaitForSingleObject(started, 30000), WAIT_OBJECT_0) << tap.x;
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started, 30000)) << tap.x;
       }
     }
   }
-  EXPECT_EQ(slots, std::vector<int>({-1, 1, 2, -1}));
-  EXPECT_EQ(WaitForSingleObject(started, 1000), DWORD(WAIT_TIMEOUT));  // no other start
+  EXPECT_EQ(std::vector<int>({-1, 1, 2, -1}), slots);
+  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(started, 1000));  // no other start
   CloseHandle(started);
 }
 
@@ -59,13 +59,13 @@ TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {
   SimSetWakeupRefusals(2);
   for (int i = 0; i < 3; ++i) {
     EXPECT_TRUE(NeedsRefresh());
-    EXPECT_EQ(ItemState.wakeupRegistered, i == 2);
+    EXPECT_EQ(i == 2, ItemState.wakeupRegistered);
   }
-  ASSERT_EQ(SimWakeupRegistrations(paths, 4), 1);
-  EXPECT_EQ(paths[0], probe);
+  ASSERT_EQ(1, SimWakeupRegistrations(paths, 4));
+  EXPECT_EQ(probe, paths[0]);
   SimResetDevice();
   NeedsRefresh();  // registered: not tried again
-  EXPECT_EQ(SimWakeupRegistrations(paths, 4), 0);
+  EXPECT_EQ(0, SimWakeupRegistrations(paths, 4));
   ItemState.initMode = false;
 }
 
@@ -111,7 +111,7 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
     c.before();
     Repaint();
     c.after();
-    EXPECT_EQ(NeedsRefresh(), c.stale) << c.name;
+    EXPECT_EQ(c.stale, NeedsRefresh()) << c.name;
     SimResetDevice();
     while (ItemState.status.FindNextCard()) {}
     ItemState.storageShowsClock = ItemState.batteryShowsTime = ItemState.initMode = false;
