@@ -145,7 +145,8 @@ TEST_F(AboutDialog, ControlsPicturesAndPlaceOnTheScreen) {
   EXPECT_EQ(14, LoadStringW(Module(), IDS_ABOUT_CLASS, className, 100));
   EXPECT_STREQ(L"ABOUTDASHBOARD", className);
   for (int id : {IDC_LOGO, IDC_LOGO_ALT}) {
-    HANDLE picture = reinterpret_cast<HANDLE>(SendDlgItemMessageW(d, id, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    HANDLE picture =
+        reinterpret_cast<HANDLE>(SendDlgItemMessageW(d, id, STM_GETIMAGE, IMAGE_BITMAP, 0));
     BITMAP bitmap = {};
     ASSERT_EQ(int(sizeof(bitmap)), GetObjectW(picture, sizeof(bitmap), &bitmap)) << id;
     EXPECT_EQ(146, bitmap.bmWidth);
@@ -174,7 +175,8 @@ TEST_F(AboutDialog, OkInEitherFormEndsWithOneAndCancelKeepsItOpen) {
 
 TEST_F(AboutDialog, CodedCommandsAreNotHandledOthersAre) {
   HWND d = Open();
-  for (int id : {IDC_NOTICE, IDC_WEB_ADDRESS, IDC_LOGO, IDC_LOGO_ALT, IDC_PRODUCT_INFO, IDCANCEL, 77})
+  for (int id :
+       {IDC_NOTICE, IDC_WEB_ADDRESS, IDC_LOGO, IDC_LOGO_ALT, IDC_PRODUCT_INFO, IDCANCEL, 77})
     EXPECT_EQ(FALSE, AboutDialogProc(d, WM_COMMAND, MAKEWPARAM(id, 1), 0)) << id;
   EXPECT_FALSE(creditArmed);  // a notice command with a code does not arm
   for (int id : {IDCANCEL, 77, IDC_LOGO})
@@ -196,6 +198,7 @@ TEST_F(AboutDialog, NoticeThenLogoRevealsTheCreditLogoThenNoticeDoesNot) {
 
   HWND e = Open();
   Tap(e, IDC_NOTICE);
+  Tap(e, IDC_NOTICE);  // twice: still armed
   Tap(e, IDC_LOGO);
   EXPECT_EQ(kCredit, Logos(e));
   EXPECT_EQ(L"Created by Orlimar", Text(e, IDC_NOTICE));
@@ -209,7 +212,8 @@ TEST_F(AboutDialog, OnlyTheWebAddressIsBlue) {
   Tap(d, IDC_LOGO);  // revealed: the credit keeps the default colour too
   HDC dc = CreateCompatibleDC(nullptr);
   for (UINT message : {WM_CTLCOLORSTATIC, WM_CTLCOLOREDIT}) {
-    for (HWND control = GetWindow(d, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+    for (HWND control = GetWindow(d, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
       SetTextColor(dc, RGB(1, 2, 3));
       SetBkMode(dc, OPAQUE);
       SetBkColor(dc, RGB(4, 5, 6));
@@ -279,8 +283,9 @@ TEST_F(AboutDialog, LinkAndProductButtonStartTheBrowser) {
 TEST_F(AboutDialog, OnlyOneDialogAndNoClassWhileOneIsOpen) {
   UnregisterClassW(L"ABOUTDASHBOARD", Module());
   HWND open = Open([](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; });
-  HWND other = windows.emplace_back(CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 300, 0,
-                                                    10, 10, nullptr, nullptr, Module(), nullptr));
+  HWND other =
+      windows.emplace_back(CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 300, 0, 10, 10,
+                                           nullptr, nullptr, Module(), nullptr));
   SetForegroundWindow(other);
   EXPECT_FALSE(RunAboutDialog(Module()));
   WNDCLASSW wc;

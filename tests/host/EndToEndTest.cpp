@@ -80,10 +80,12 @@ UINT GifFrames(const std::wstring& path) {
 }
 
 // The w x h block of `a` at (ax, ay) is that of `b` at (bx, by).
-void ExpectSameBlock(const Picture& a, int ax, int ay, const Picture& b, int bx, int by, int w, int h) {
+void ExpectSameBlock(const Picture& a, int ax, int ay, const Picture& b, int bx, int by, int w,
+                     int h) {
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      ASSERT_EQ(Hex(a.At(ax + x, ay + y)), Hex(b.At(bx + x, by + y))) << "at (" << x << "," << y << ")";
+      ASSERT_EQ(Hex(a.At(ax + x, ay + y)), Hex(b.At(bx + x, by + y)))
+          << "at (" << x << "," << y << ")";
     }
   }
 }

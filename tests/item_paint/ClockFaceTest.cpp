@@ -14,8 +14,9 @@ TEST(ClockFace, HandEndPointsAndTwelveHourSymmetry) {
     clock.ComputeHandAngles();
     const POINT hour = ClockFace::PointAt(0, 0, 8, clock.hourAngle);
     const POINT minute = ClockFace::PointAt(0, 0, 12, clock.minuteAngle);
-    EXPECT_TRUE(hour.x == t.hourX && hour.y == t.hourY) << t.h << ":" << t.m << " " << hour.x << "," << hour.y;
-    EXPECT_TRUE(minute.x == t.minuteX && minute.y == t.minuteY) << t.h << ":" << t.m << " " << minute.x << "," << minute.y;
+    using Point = std::pair<LONG, LONG>;
+    EXPECT_EQ(Point(t.hourX, t.hourY), Point(hour.x, hour.y)) << t.h << ":" << t.m;
+    EXPECT_EQ(Point(t.minuteX, t.minuteY), Point(minute.x, minute.y)) << t.h << ":" << t.m;
     later.SetTime((t.h + 12) % 24, t.m, t.s);
     later.ComputeHandAngles();
     EXPECT_EQ(clock.hourAngle, later.hourAngle);

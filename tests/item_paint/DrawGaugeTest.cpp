@@ -9,7 +9,8 @@ namespace {
 
 // Colour of map letter `c`: black, maroon, olive, grey, red, green, yellow, white.
 COLORREF MapColour(char c) {
-  const COLORREF colours[] = {0x000000, 0x000080, 0x008080, 0x808080, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFFFFFF};
+  const COLORREF colours[] = {0x000000, 0x000080, 0x008080, 0x808080,
+                              0x0000FF, 0x00FF00, 0x00FFFF, 0xFFFFFF};
   return colours[strchr("kdoergyw", c) - "kdoergyw"];
 }
 
@@ -34,7 +35,8 @@ TEST(ItemBitmaps, FourBitBitmapsHoldExactlyTheirMaps) {
     Canvas c(b.w, b.h, kBlack);
     CeTransparentImage(c.dc, 0, 0, b.w, b.h, bmp, 0, 0, b.w, b.h, RGB(1, 2, 3));  // a plain copy
     for (int y = 0; y < b.h; ++y)
-      for (int x = 0; x < b.w; ++x) ASSERT_EQ(MapColour(MapAt(b.map, x, y)), c.At(x, y)) << b.id << " " << x << "," << y;
+      for (int x = 0; x < b.w; ++x)
+        ASSERT_EQ(MapColour(MapAt(b.map, x, y)), c.At(x, y)) << b.id << " " << x << "," << y;
     DeleteObject(bmp);
   }
 }

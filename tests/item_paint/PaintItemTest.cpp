@@ -13,20 +13,24 @@ COLORREF Watermark(int x) { return x % 2 ? RGB(0, 96, 160) : RGB(0, 64, 128); }
 void PaintWatermark(const TODAYDRAWWATERMARKINFO& info) {
   watermark = info;
   for (int x = watermark.rc.left; x < watermark.rc.right; ++x)
-    for (int y = watermark.rc.top; y < watermark.rc.bottom; ++y) SetPixel(watermark.hdc, x, y, Watermark(x));
+    for (int y = watermark.rc.top; y < watermark.rc.bottom; ++y)
+      SetPixel(watermark.hdc, x, y, Watermark(x));
 }
 
 class PaintItemTest : public testing::Test {
 protected:
   void SetUp() override {
     ResetItemState();
-    WNDCLASSW item = {0, ItemWndProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"TestItem"};
+    WNDCLASSW item = {0,       ItemWndProc, 0,       0,       nullptr,
+                      nullptr, nullptr,     nullptr, nullptr, L"TestItem"};
     RegisterClassW(&item);
-    parent = CreateTodayStandIn({kHostText, 0, PaintWatermark, nullptr}, L"TestHost", WS_EX_TOPMOST, 0, 0, 240, 42);
+    parent = CreateTodayStandIn({kHostText, 0, PaintWatermark, nullptr}, L"TestHost", WS_EX_TOPMOST,
+                                0, 0, 240, 42);
     window = CreateWindowExW(0, L"TestItem", L"", WS_CHILD | WS_VISIBLE, 0, 0, 240, 42, parent,
                              nullptr, nullptr, nullptr);
     UpdateWindow(window);
-    for (int i = 0; i < 240 * 42; ++i) SetPixel(background.dc, i % 240, i / 240, Watermark(i % 240));
+    for (int i = 0; i < 240 * 42; ++i)
+      SetPixel(background.dc, i % 240, i / 240, Watermark(i % 240));
   }
   void TearDown() override { DestroyWindow(parent); }
 

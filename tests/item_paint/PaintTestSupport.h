@@ -11,19 +11,25 @@
 const COLORREF kWhite = RGB(255, 255, 255), kBlack = 0;
 
 struct Canvas {
-  Canvas(int width, int height, COLORREF fill) : w(width), h(height), dc(CreateCompatibleDC(nullptr)) {
+  Canvas(int width, int height, COLORREF fill)
+      : w(width), h(height), dc(CreateCompatibleDC(nullptr)) {
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    bitmap =
+        CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
     old = SelectObject(dc, bitmap);
-    for (int i = 0; i < w * h; ++i) bits[i] = RGB(GetBValue(fill), GetGValue(fill), GetRValue(fill));
+    for (int i = 0; i < w * h; ++i)
+      bits[i] = RGB(GetBValue(fill), GetGValue(fill), GetRValue(fill));
   }
   ~Canvas() { SelectObject(dc, old); DeleteObject(bitmap); DeleteDC(dc); }
   COLORREF At(int x, int y) const {  // pixels are stored 0x00RRGGBB
     GdiFlush();
     return RGB(GetBValue(bits[y * w + x]), GetGValue(bits[y * w + x]), GetRValue(bits[y * w + x]));
   }
-  bool operator==(const Canvas& o) const { GdiFlush(); return memcmp(bits, o.bits, w * h * 4) == 0; }
+  bool operator==(const Canvas& o) const {
+    GdiFlush();
+    return memcmp(bits, o.bits, w * h * 4) == 0;
+  }
 
   int w, h;
   HDC dc;
@@ -45,7 +51,8 @@ inline void ExpectLabel(const Canvas& c, int x, int y, const wchar_t* text, COLO
   EXPECT_FALSE(ref == under);  // the text is visible at all
   for (int yy = band.top; yy < band.bottom; ++yy)
     for (int xx = band.left; xx < band.right; ++xx)
-      ASSERT_EQ(ref.At(xx, yy), c.At(xx, yy)) << testing::PrintToString(text) << " at " << xx << "," << yy;
+      ASSERT_EQ(ref.At(xx, yy), c.At(xx, yy))
+          << testing::PrintToString(text) << " at " << xx << "," << yy;
 }
 
 // ItemState as InitializeCustomItem leaves it, with bitmaps from this program.

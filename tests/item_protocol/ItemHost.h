@@ -62,7 +62,7 @@ protected:
   int PostedRedraws() {  // takes them out of the queue
     MSG msg;
     int count = 0;
-    for (; PeekMessageW(&msg, item, WM_DASHBOARD_REDRAW, WM_DASHBOARD_REDRAW, PM_REMOVE); ++count) {}
+    while (PeekMessageW(&msg, item, WM_DASHBOARD_REDRAW, WM_DASHBOARD_REDRAW, PM_REMOVE)) ++count;
     return count;
   }
   void LayOut() {  // the host's part after the first answer

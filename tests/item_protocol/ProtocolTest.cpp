@@ -34,7 +34,8 @@ TEST_F(ItemHost, FirstQueryAnswersTrueLaterOnesPostOneRedrawPerStaleQuery) {
   Repaint();
   EXPECT_EQ(Answer(FALSE, 0), ask());
 
-  EXPECT_EQ(0, SendMessageW(item, WM_DESTROY, 0, 0) + SendMessageW(item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0));
+  EXPECT_EQ(0, SendMessageW(item, WM_DESTROY, 0, 0) +
+                   SendMessageW(item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0));
   wchar_t title[32] = L"";
   GetWindowTextW(item, title, 32);  // served by DefWindowProcW
   EXPECT_STREQ(title, L"DashBoardScreen");

@@ -27,7 +27,14 @@ TEST(RegistryAccess, GetStringOnAScratchKey) {
   HKEY key = nullptr;
   const std::wstring longText(32767, L'x');
   ASSERT_EQ(RegResult::Ok, registry.OpenKey(HKEY_CURRENT_USER, path.c_str(), &key));
-  const struct { const wchar_t* name; DWORD type; const void* data; DWORD size; RegResult result; const wchar_t* text; } cases[] = {
+  const struct {
+    const wchar_t* name;
+    DWORD type;
+    const void* data;
+    DWORD size;
+    RegResult result;
+    const wchar_t* text;
+  } cases[] = {
       {L"sz", REG_SZ, L"\\About.exe", 22, RegResult::Ok, L"\\About.exe"},
       {L"empty", REG_SZ, L"", 2, RegResult::Ok, L""},
       {L"zero length", REG_DWORD, "", 0, RegResult::Ok, L""},
@@ -43,7 +50,8 @@ TEST(RegistryAccess, GetStringOnAScratchKey) {
     EXPECT_EQ(c.text, text) << c.name;
   }
   wchar_t* out = const_cast<wchar_t*>(L"in use");
-  EXPECT_EQ(RegResult::OutputInUse, registry.GetString(HKEY_CURRENT_USER, path.c_str(), L"sz", &out));
+  EXPECT_EQ(RegResult::OutputInUse,
+            registry.GetString(HKEY_CURRENT_USER, path.c_str(), L"sz", &out));
   EXPECT_STREQ(out, L"in use");
   EXPECT_EQ(RegResult::NoKey, registry.GetString(nullptr, L"sz", &(out = nullptr)));
   DWORD value = 0;
@@ -57,7 +65,8 @@ TEST(RegistryAccess, GetStringOnAScratchKey) {
   registry.OpenKey(HKEY_CURRENT_USER, sub.c_str(), &key);
   EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly));
   LocalFree(readOnly);
-  EXPECT_EQ(RegResult::DwordWriteFailed, registry.SetDword(HKEY_CURRENT_USER, sub.c_str(), L"d", 1));
+  EXPECT_EQ(RegResult::DwordWriteFailed,
+            registry.SetDword(HKEY_CURRENT_USER, sub.c_str(), L"d", 1));
   EXPECT_EQ(RegResult::WriteFailed, registry.SetString(HKEY_CURRENT_USER, sub.c_str(), L"s", L"x"));
   RegCloseKey(key);
   RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());

@@ -3,7 +3,8 @@
 #include "ItemHost.h"
 #include "NeedsRefresh.h"
 
-static int Slot() { return ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex(); }  // -1: clock
+// The storage slot: -1 for the clock, else the card's number.
+static int Slot() { return ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex(); }
 
 // The host sits at screen x 100: taps must act on client x. The storage taps
 // walk the two cards from load: clock, card 1, card 2, clock.
@@ -74,38 +75,52 @@ TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {
 TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
   LayOut();
   const ULONGLONG MB = 1 << 20, GB = MB << 10;
-  auto memory = [](ULONGLONG avail) { SimSetProgramMemory(32 << 20, avail); };
-  auto battery = [](BYTE ac, BYTE percent, DWORD seconds) { SimSetPower(ac, percent, seconds, 3900); };
-  auto card = [](ULONGLONG total, ULONGLONG free) {
-    SimAddCard(L"Storage Card", total, free);
-    if (!ItemState.status.CardIndex()) ItemState.status.FindFirstCard();
+  auto memory = [](ULONGLONG avail) { return [=] { SimSetProgramMemory(32 << 20, avail); }; };
+  auto battery = [](BYTE ac, DWORD seconds, BYTE percent = 80) {
+    return [=] { SimSetPower(ac, percent, seconds, 3900); };
   };
+  auto card = [](ULONGLONG total, ULONGLONG free) {
+    return [=] {
+      SimAddCard(L"Storage Card", total, free);
+      if (!ItemState.status.CardIndex()) ItemState.status.FindFirstCard();
+    };
+  };
+  auto advance = [](DWORD ms) { return [=] { SimAdvanceClock(ms); }; };
   auto tap = [&](int x) { SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(x, 20)); };
   auto clock = [&] { tap(105); };  // no card: the storage slot steps to the clock
-  auto time = [&] { tap(35); };    // the battery's time label
-  const struct { const char* name; std::function<void()> before, after; bool stale; } cases[] = {
-      {"nothing changed", [] {}, [] {}, false},
-      {"card: nothing changed", [&] { card(64 * MB, 32 * MB); }, [] {}, false},
-      {"time: nothing changed", time, [] {}, false},
-      {"memory within a MB", [&] { memory(16 * MB + 900000); }, [&] { memory(16 * MB + 100000); }, false},
-      {"memory crosses a MB", [&] { memory(16 * MB + 100000); }, [&] { memory(16 * MB - 1); }, true},
-      {"clock: minute turns", clock, [] { SimAdvanceClock(60000); }, true},
-      {"clock: an hour later", clock, [] { SimAdvanceClock(3600000); }, false},
-      {"no card: minute turns", [] {}, [] { SimAdvanceClock(60000); }, true},
-      {"card crosses a MB", [&] { card(64 * MB, 32 * MB); }, [&] { card(64 * MB, 32 * MB - 1); }, true},
-      {"card stops reading", [&] { card(64 * MB, 32 * MB); }, [] { SimSetCardQueryFails(L"Storage Card", true); }, true},
-      {"card size beyond 32 bits", [&] { card(5 * GB, GB); }, [&] { card(GB, GB); }, true},
-      {"card free beyond 32 bits", [&] { card(8 * GB, 4 * GB + 2 * MB); }, [&] { card(8 * GB, 2 * MB); }, true},
-      {"percent 255 shown as 100", [&] { battery(0, 100, 7200); }, [&] { battery(0, 255, 7200); }, false},
-      {"battery 1:59 to 2:00", [&] { battery(0, 80, 7199); }, [&] { battery(0, 80, 7200); }, true},
-      {"1:59 to 2:00, time shown", [&] { battery(0, 80, 7199); time(); },
-       [&] { battery(0, 80, 7200); }, true},
-      {"battery 2:05 to 2:04", [&] { battery(0, 80, 7500); }, [&] { battery(0, 80, 7440); }, true},
-      {"2:05 to 2:04, time shown", [&] { battery(0, 80, 7500); time(); },
-       [&] { battery(0, 80, 7440); }, true},
-      {"seconds alone", [&] { battery(0, 80, 7530); }, [&] { battery(0, 80, 7510); }, false},
-      {"mains: no time either side", [&] { battery(1, 80, 3600); }, [&] { battery(1, 80, 7200); }, false},
-      {"init mode", [] {}, [] { ItemState.initMode = true; }, true},
+  auto timeAt = [&](DWORD seconds) {  // the battery's time label
+    return [&, seconds] {
+      SimSetPower(0, 80, seconds, 3900);
+      tap(35);
+    };
+  };
+  auto none = [] {};
+  const struct {
+    const char* name;
+    std::function<void()> before, after;
+    bool stale;
+  } cases[] = {
+      {"nothing changed", none, none, false},
+      {"card: nothing changed", card(64 * MB, 32 * MB), none, false},
+      {"time: nothing changed", timeAt(7200), none, false},
+      {"memory within a MB", memory(16 * MB + 900000), memory(16 * MB + 100000), false},
+      {"memory crosses a MB", memory(16 * MB + 100000), memory(16 * MB - 1), true},
+      {"clock: minute turns", clock, advance(60000), true},
+      {"clock: an hour later", clock, advance(3600000), false},
+      {"no card: minute turns", none, advance(60000), true},
+      {"card crosses a MB", card(64 * MB, 32 * MB), card(64 * MB, 32 * MB - 1), true},
+      {"card stops reading", card(64 * MB, 32 * MB),
+       [] { SimSetCardQueryFails(L"Storage Card", true); }, true},
+      {"card size beyond 32 bits", card(5 * GB, GB), card(GB, GB), true},
+      {"card free beyond 32 bits", card(8 * GB, 4 * GB + 2 * MB), card(8 * GB, 2 * MB), true},
+      {"percent 255 shown as 100", battery(0, 7200, 100), battery(0, 7200, 255), false},
+      {"battery 1:59 to 2:00", battery(0, 7199), battery(0, 7200), true},
+      {"1:59 to 2:00, time shown", timeAt(7199), battery(0, 7200), true},
+      {"battery 2:05 to 2:04", battery(0, 7500), battery(0, 7440), true},
+      {"2:05 to 2:04, time shown", timeAt(7500), battery(0, 7440), true},
+      {"seconds alone", battery(0, 7530), battery(0, 7510), false},
+      {"mains: no time either side", battery(1, 3600), battery(1, 7200), false},
+      {"init mode", none, [] { ItemState.initMode = true; }, true},
   };
   for (const auto& c : cases) {
     c.before();

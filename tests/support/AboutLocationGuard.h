@@ -28,12 +28,12 @@ class AboutLocationGuard {
 public:
   AboutLocationGuard() {
     DWORD size = 0;
-    saved = RegGetValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation, RRF_RT_ANY | RRF_NOEXPAND, &type,
-                         nullptr, &size) == ERROR_SUCCESS;
+    saved = RegGetValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation,
+                         RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) == ERROR_SUCCESS;
     data.resize(size);
     if (saved && size)
-      RegGetValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation, RRF_RT_ANY | RRF_NOEXPAND, &type,
-                   data.data(), &size);
+      RegGetValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation, RRF_RT_ANY | RRF_NOEXPAND,
+                   &type, data.data(), &size);
     active = this;
   }
   ~AboutLocationGuard() {

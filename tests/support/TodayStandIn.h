@@ -17,7 +17,8 @@ inline LRESULT CALLBACK TodayStandInProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   if (todayAnswers.record) todayAnswers.record(m);
   if (m == TODAYM_GETCOLOR) return wp == TODAYCOLOR_TEXT ? todayAnswers.text : todayAnswers.other;
   if (m != TODAYM_DRAWWATERMARK) return DefWindowProcW(w, m, wp, lp);
-  if (todayAnswers.watermark) todayAnswers.watermark(*reinterpret_cast<TODAYDRAWWATERMARKINFO*>(lp));
+  if (todayAnswers.watermark)
+    todayAnswers.watermark(*reinterpret_cast<TODAYDRAWWATERMARKINFO*>(lp));
   return 0;
 }
 
@@ -26,8 +27,8 @@ inline LRESULT CALLBACK TodayStandInProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 inline HWND CreateTodayStandIn(const TodayAnswers& answers, const wchar_t* className, DWORD exStyle,
                                int x, int y, int width, int height) {
   todayAnswers = answers;
-  WNDCLASSW c = {0, TodayStandInProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr,
-                 className};
+  WNDCLASSW c = {0,       TodayStandInProc, 0,       0,       GetModuleHandleW(nullptr),
+                 nullptr, nullptr,          nullptr, nullptr, className};
   RegisterClassW(&c);
   return CreateWindowExW(exStyle, className, L"Today", WS_POPUP | WS_VISIBLE, x, y, width, height,
                          nullptr, nullptr, c.hInstance, nullptr);
