@@ -10,8 +10,6 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 
-#include <random>
-
 #include "SimulatedDevice.h"
 #include "StripHost.h"
 #if HARDENING_ABOUT_DIALOG
@@ -25,18 +23,10 @@ using namespace hardening;
 // Zones that never start the About program.
 const Slot kTapZones[] = {{35, 70}, {105, 140}, {175, 210}};
 
-// The zone of every tap: each zone is tapped an even number of times, the
-// two taps of a pair half a run apart, so every mode comes back at the end
-// while the modes in between mix.
-std::vector<int> TapPlan(long taps) {
-  std::vector<int> plan(size_t(taps), 0);
-  for (long p = 0; p < taps / 2; p++) plan[size_t(p)] = plan[size_t(taps / 2 + p)] = int(p % 3);
-  return plan;
-}
-
 TEST(Soak, PaintsAndTapsLeaveTheStripAndTheGdiHeadroomAsTheyWere) {
   long paints = CountFromEnvironment("QUORVANE_SOAK_PAINTS", 3000);
-  long taps = CountFromEnvironment("QUORVANE_SOAK_TAPS", 300) & ~1L;
+  // Zones in turn, each an even number of times: every mode comes back at the end.
+  long taps = CountFromEnvironment("QUORVANE_SOAK_TAPS", 300) / 6 * 6;
 
   SimResetDevice();  // clock frozen: the clock face cannot move under the run
   SimSetPower(AC_LINE_OFFLINE, 80, 7380, 3900);
@@ -58,21 +48,17 @@ TEST(Soak, PaintsAndTapsLeaveTheStripAndTheGdiHeadroomAsTheyWere) {
   int headroom = GdiHeadroom();
   ASSERT_GT(headroom, 1000);
 
-  std::mt19937 random(20261207);
-  std::vector<int> plan = TapPlan(taps);
   long paintsPerTap = taps && paints >= taps ? paints / taps : 1;
-  long tapped = 0;
   ULONGLONG start = GetTickCount64();
-  for (long i = 0; i < paints; i++) {
-    host.Paint();
-    if (tapped < taps && i % paintsPerTap == 0) {
-      const Slot& zone = kTapZones[plan[size_t(tapped++)]];
-      int x = zone.left + int(random() % unsigned(zone.right - zone.left));
-      host.Tap(x, int(random() % kStripHeight));
+  for (long i = 0, tapped = 0; i < paints || tapped < taps; i++) {
+    if (i < paints) host.Paint();
+    if (tapped < taps && (i % paintsPerTap == 0 || i >= paints)) {
+      const Slot& zone = kTapZones[tapped % 3];
+      host.Tap(zone.left + int(tapped * 7 % 35), int(tapped % kStripHeight));
+      tapped++;
     }
     if (i % 1024 == 0) PumpMessages();
   }
-  while (tapped < taps) host.Tap(kTapZones[plan[size_t(tapped++)]].left);
   double seconds = double(GetTickCount64() - start) / 1000.0;
   printf("soak: %ld paints and %ld taps in %.1f s (%.0f us per paint or tap)\n", paints, taps,
          seconds, paints + taps ? seconds * 1e6 / double(paints + taps) : 0.0);
@@ -80,7 +66,7 @@ TEST(Soak, PaintsAndTapsLeaveTheStripAndTheGdiHeadroomAsTheyWere) {
 
   Strip after = host.PaintAndCapture();
   EXPECT_TRUE(after == reference) << after.Differences(reference) << " pixels differ";
-  EXPECT_EQ(GdiHeadroom(), headroom) << "GDI objects left behind (or freed twice)";
+  EXPECT_EQ(headroom, GdiHeadroom()) << "GDI objects left behind (or freed twice)";
 }
 
 #if HARDENING_ABOUT_DIALOG
@@ -155,10 +141,10 @@ TEST(Soak, AboutDialogOpenedAndClosedLeavesItsPicturesAndTheGdiHeadroomAsTheyWer
   UnhookWindowsHookEx(hook);
   PumpMessages();
 
-  EXPECT_EQ(ran, openings);
+  EXPECT_EQ(openings, ran);
   EXPECT_EQ(0, run.closedByTimer) << "the dialog was not seen by its message filter";
   EXPECT_TRUE(run.pixels == reference) << "the last dialog looks different from the first";
-  EXPECT_EQ(GdiHeadroom(), headroom) << "GDI objects left behind (or freed twice)";
+  EXPECT_EQ(headroom, GdiHeadroom()) << "GDI objects left behind (or freed twice)";
 }
 #endif
 
