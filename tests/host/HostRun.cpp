@@ -2,40 +2,44 @@
 
 #include <shellapi.h>
 
+// The output goes to a file, not a pipe: a program the session starts may
+// hold a pipe's write end open, and a reader would wait for ever.
 HostResult RunHost(const std::wstring& arguments) {
   HostResult result;
+  static int runs;
+  std::wstring log = FreshFolder(L"host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                 std::to_wstring(++runs)) + L".log";
   SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE readPipe = nullptr, writePipe = nullptr;
-  CreatePipe(&readPipe, &writePipe, &sa, 0);
-  SetHandleInformation(readPipe, HANDLE_FLAG_INHERIT, 0);
-
+  HANDLE out = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                           CREATE_ALWAYS, 0, nullptr);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = writePipe;
-  startup.hStdError = writePipe;
+  startup.hStdOutput = startup.hStdError = out;
   std::wstring commandLine = L"TodayHost.exe " + arguments;
   PROCESS_INFORMATION process = {};
   BOOL started = CreateProcessW(L"TodayHost.exe", &commandLine[0], nullptr, nullptr, TRUE, 0,
                                 nullptr, nullptr, &startup, &process);
-  CloseHandle(writePipe);
+  CloseHandle(out);
   if (!started) {
-    CloseHandle(readPipe);
     result.output = "TodayHost.exe did not start";
     return result;
   }
-  char buffer[4096];
-  DWORD got;
-  while (ReadFile(readPipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    result.output.append(buffer, got);
-  }
-  CloseHandle(readPipe);
-  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) {
+  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
     GetExitCodeProcess(process.hProcess, &result.exitCode);
-  }
+  else
+    TerminateProcess(process.hProcess, 1);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+  HANDLE in = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+  char buffer[4096];
+  DWORD got;
+  while (ReadFile(in, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    result.output.append(buffer, got);
+  CloseHandle(in);
+  if (result.exitCode == 0xFFFFFFFF) result.output += "\nTodayHost.exe did not end within 120 s";
   return result;
 }
 
