@@ -29,7 +29,6 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 // A crash in the item or in a test ends the test program at once with a
 // line saying where, instead of waiting for a debugger that nobody attends.
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
-  if (AboutLocationGuard::active) AboutLocationGuard::active->Restore();
   const EXCEPTION_RECORD* record = info->ExceptionRecord;
   HMODULE module = nullptr;
   wchar_t name[MAX_PATH] = L"?";

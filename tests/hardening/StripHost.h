@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "CeApi.h"
-#include "AboutLocationGuard.h"
 #include "TestSupport.h"
 
 namespace hardening {

@@ -23,7 +23,7 @@ inline void DeleteAboutLocation() {
 }
 
 // Saves the value and puts it back at destruction (or removes it when there
-// was none); `active` lets a crash handler put it back too.
+// was none).
 class AboutLocationGuard {
 public:
   AboutLocationGuard() {
@@ -34,20 +34,13 @@ public:
     if (saved && size)
       RegGetValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation, RRF_RT_ANY | RRF_NOEXPAND,
                    &type, data.data(), &size);
-    active = this;
   }
   ~AboutLocationGuard() {
-    Restore();
-    active = nullptr;
-  }
-  void Restore() {
     if (saved)
       WriteAboutLocation(type, data.data(), DWORD(data.size()));
     else
       DeleteAboutLocation();
   }
-
-  static inline AboutLocationGuard* active;
 
 private:
   bool saved = false;
