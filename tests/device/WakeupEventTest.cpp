@@ -1,4 +1,5 @@
-// Wake-up registrations and the wake-up event.
+// The wake-up event: the programs registered for it start with the CE command
+// line. (Registering is checked through the item in tests/item_protocol.)
 #include <gtest/gtest.h>
 
 #include "CeApi.h"
@@ -20,37 +21,9 @@ protected:
   }
   void TearDown() override { DeleteFileW(output); }
 
-  int Registered() { return SimWakeupRegistrations(paths, 4); }
-
   wchar_t probe[MAX_PATH];
   wchar_t output[MAX_PATH];
-  wchar_t paths[4][MAX_PATH];
 };
-
-TEST_F(WakeupEventTest, RegistrationsKeepOrderAreNotDoubledAndMayBeRefused) {
-  wchar_t a[] = L"C:\\a.exe", b[] = L"C:\\b.exe", aAgain[] = L"c:\\A.EXE", empty[] = L"";
-  EXPECT_FALSE(CeRunAppAtEvent(a, 5));
-  EXPECT_FALSE(CeRunAppAtEvent(empty, NOTIFICATION_EVENT_WAKEUP));
-  EXPECT_FALSE(CeRunAppAtEvent(nullptr, NOTIFICATION_EVENT_WAKEUP));
-  SimSetWakeupRefusals(2);
-  EXPECT_FALSE(CeRunAppAtEvent(a, NOTIFICATION_EVENT_WAKEUP));
-  EXPECT_FALSE(CeRunAppAtEvent(b, NOTIFICATION_EVENT_WAKEUP));
-  EXPECT_EQ(0, Registered());
-  EXPECT_TRUE(CeRunAppAtEvent(a, NOTIFICATION_EVENT_WAKEUP));
-  EXPECT_TRUE(CeRunAppAtEvent(b, NOTIFICATION_EVENT_WAKEUP));
-  EXPECT_TRUE(CeRunAppAtEvent(aAgain, NOTIFICATION_EVENT_WAKEUP));
-  ASSERT_EQ(2, Registered());
-  EXPECT_STREQ(a, paths[0]);
-  EXPECT_STREQ(b, paths[1]);
-  // NONE removes every registration of that program, and only those; removing
-  // what is not registered is no failure.
-  EXPECT_TRUE(CeRunAppAtEvent(aAgain, NOTIFICATION_EVENT_NONE));
-  ASSERT_EQ(1, Registered());
-  EXPECT_STREQ(b, paths[0]);
-  EXPECT_TRUE(CeRunAppAtEvent(b, NOTIFICATION_EVENT_NONE));
-  EXPECT_TRUE(CeRunAppAtEvent(b, NOTIFICATION_EVENT_NONE));
-  EXPECT_EQ(0, Registered());
-}
 
 // Fires the event and checks that exactly the probe ran, with the CE command line.
 void ExpectProbeStartedByWakeup(const wchar_t* output) {

@@ -23,30 +23,4 @@ TEST(ClockFace, HandEndPointsAndTwelveHourSymmetry) {
   }
 }
 
-// 03:00:00 in the slot at (105, 3): centre (122, 20); twelve marks on the
-// circle of 17, the quarter-hour ones two pixels wide; hour hand 8 to the
-// right, minute hand 12 up; no end point painted; all in textColor.
-TEST(DrawClockGauge, MarksAndHandsOfTheLocalTimeInTextColour) {
-  ResetItemState();
-  const SYSTEMTIME at = {2026, 12, 0, 6, 3, 0, 0, 0};
-  SimSetLocalTime(at);
-  ItemState.textColor = RGB(0, 0, 200);
-  Canvas c(240, 42, kWhite), expected(240, 42, kWhite);
-  HGDIOBJ pen = GetCurrentObject(c.dc, OBJ_PEN);
-  DrawClockGauge(c.dc, 105, 3);
-  EXPECT_EQ(0, memcmp(&ItemState.shownClockTime, &at, sizeof at));
-  EXPECT_EQ(pen, GetCurrentObject(c.dc, OBJ_PEN));
-  const POINT marks[12] = {{0, -17}, {8, -14}, {14, -8}, {17, 0},  {14, 8},   {8, 14},
-                           {0, 17},  {-8, 14}, {-14, 8}, {-17, 0}, {-14, -8}, {-8, -14}};
-  for (int i = 0; i < 12; ++i) {
-    SetPixel(expected.dc, 122 + marks[i].x, 20 + marks[i].y, RGB(0, 0, 200));
-    if (i % 3 == 0) SetPixel(expected.dc, 121 + marks[i].x, 20 + marks[i].y, RGB(0, 0, 200));
-  }
-  for (int d = 0; d < 12; ++d) {
-    if (d < 8) SetPixel(expected.dc, 122 + d, 20, RGB(0, 0, 200));  // hour hand
-    SetPixel(expected.dc, 122, 20 - d, RGB(0, 0, 200));             // minute hand
-  }
-  EXPECT_TRUE(c == expected);
-}
-
 }  // namespace

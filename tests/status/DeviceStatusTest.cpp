@@ -55,19 +55,6 @@ TEST(DeviceStatus, CardWalkStepsToTheEndAndRestarts) {
   EXPECT_EQ(kNone, Read(status));
 }
 
-TEST(DeviceStatus, MemorySumsMatchingHalvesAndSkipsAFailingStore) {
-  SimResetDevice();
-  // Every figure differs, so a mixed-up half shows in the sums.
-  SimSetStore(30 * MiB, 7 * MiB);
-  SimSetProgramMemory(6 * GiB, 5 * GiB + 3 * MiB);
-  DeviceStatus status;
-  EXPECT_EQ(7 * MiB + 5 * GiB + 3 * MiB, status.MemoryFreeBytes());
-  EXPECT_EQ(30 * MiB + 6 * GiB, status.MemoryTotalBytes());
-  SimSetStoreQueryFails(true);
-  EXPECT_EQ(5 * GiB + 3 * MiB, status.MemoryFreeBytes());
-  EXPECT_EQ(6 * GiB, status.MemoryTotalBytes());
-}
-
 // ok, AC, percent, voltage; ok, hours, minutes, seconds. A probe that fails
 // must leave the outputs it does not write as they were: each starts from
 // {AC true, -1 %, -1 mV} and {7:08:09}.
