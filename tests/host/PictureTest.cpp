@@ -1,5 +1,5 @@
 // Picture files: PNG written and read back exactly, the animated GIF's frames,
-// loop and delay, and its reduction to 256 colours.
+// loop and delay.
 #include <gtest/gtest.h>
 
 #include "HostRun.h"
@@ -62,31 +62,6 @@ TEST(Pictures, AnimatedGifLoopsWithTheDelay) {
   EXPECT_EQ(3u, frames);
   int x, y;
   EXPECT_FALSE(FirstDifference(MagnifyPicture(stripes, 2), second, &x, &y)) << x << "," << y;
-}
-
-// More than 256 colours: the most frequent keep their exact value and the
-// rare ones take their nearest kept neighbour.
-TEST(Pictures, GifReducesToTheMostFrequentColours) {
-  Picture p = Filled(300, 2, [](int x, int y) -> DWORD {
-    if (y == 0) return (DWORD)(x % 200) * 0x010101;
-    return x < 150 ? (DWORD)(100 + x) : (DWORD)(100 + x - 150) << 8;
-  });
-  // Row 0: 200 greys (0-99 twice, 100-199 once); row 1: 150 blues and 150
-  // greens, each once.
-  std::wstring path = FreshFolder(L"reduce") + L".gif";
-  std::wstring error;
-  ASSERT_TRUE(WriteAnimatedGif(path.c_str(), {&p}, 1, 100, &error));
-  UINT frames = 0;
-  Picture back;
-  ASSERT_TRUE(DecodeGifFrame(path, 0, &frames, &back));
-  for (int x = 0; x < 100; ++x) EXPECT_EQ(p.At(x, 0), back.At(x, 0)) << x;
-  for (int x = 0; x < 300; ++x) {
-    DWORD want = p.At(x, 1), got = back.At(x, 1);
-    int dg = (int)((want >> 8) & 0xFF) - (int)((got >> 8) & 0xFF);
-    int db = (int)(want & 0xFF) - (int)(got & 0xFF);
-    EXPECT_LE(dg * dg + db * db, 300 * 300) << x;
-    EXPECT_EQ(x < 150, (got & 0xFF00) == 0) << "column " << x << " left its colour family";
-  }
 }
 
 }  // namespace

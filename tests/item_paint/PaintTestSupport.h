@@ -1,5 +1,5 @@
-// Helpers of the item's pixel tests: a 32-bpp top-down DIB canvas, and a label
-// check against the expected text drawn the same way over the same picture.
+// Helpers of the item's pixel tests: a label check against the expected text
+// drawn the same way over the same picture, and the state record's set-up.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,36 +7,7 @@
 #include "CeApi.h"
 #include "ItemState.h"
 #include "SimulatedDevice.h"
-
-const COLORREF kWhite = RGB(255, 255, 255), kBlack = 0;
-
-struct Canvas {
-  Canvas(int width, int height, COLORREF fill)
-      : w(width), h(height), dc(CreateCompatibleDC(nullptr)) {
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    bitmap =
-        CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    old = SelectObject(dc, bitmap);
-    for (int i = 0; i < w * h; ++i)
-      bits[i] = RGB(GetBValue(fill), GetGValue(fill), GetRValue(fill));
-  }
-  ~Canvas() { SelectObject(dc, old); DeleteObject(bitmap); DeleteDC(dc); }
-  COLORREF At(int x, int y) const {  // pixels are stored 0x00RRGGBB
-    GdiFlush();
-    return RGB(GetBValue(bits[y * w + x]), GetGValue(bits[y * w + x]), GetRValue(bits[y * w + x]));
-  }
-  bool operator==(const Canvas& o) const {
-    GdiFlush();
-    return memcmp(bits, o.bits, w * h * 4) == 0;
-  }
-
-  int w, h;
-  HDC dc;
-  HBITMAP bitmap;
-  HGDIOBJ old;
-  DWORD* bits = nullptr;
-};
+#include "TestSupport.h"
 
 // The 55 x 10 band under a gauge at (x, y) holds exactly `text`, drawn in the
 // DC's default font and `colour` over the picture `under`.

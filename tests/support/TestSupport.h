@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <stdlib.h>
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -38,28 +39,48 @@ inline int GdiHeadroom() {
   return n;
 }
 
+const COLORREF kWhite = RGB(255, 255, 255), kBlack = 0;
+
+// A 32-bpp top-down DIB selected into a memory DC, filled with one colour.
+struct Canvas {
+  Canvas(int width, int height, COLORREF fill)
+      : w(width), h(height), dc(CreateCompatibleDC(nullptr)) {
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    bitmap =
+        CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    old = SelectObject(dc, bitmap);
+    for (int i = 0; i < w * h; ++i)
+      bits[i] = RGB(GetBValue(fill), GetGValue(fill), GetRValue(fill));
+  }
+  ~Canvas() { SelectObject(dc, old); DeleteObject(bitmap); DeleteDC(dc); }
+  COLORREF At(int x, int y) const {  // pixels are stored 0x00RRGGBB
+    GdiFlush();
+    return RGB(GetBValue(bits[y * w + x]), GetGValue(bits[y * w + x]), GetRValue(bits[y * w + x]));
+  }
+  bool operator==(const Canvas& o) const {
+    GdiFlush();
+    return memcmp(bits, o.bits, w * h * 4) == 0;
+  }
+
+  int w, h;
+  HDC dc;
+  HBITMAP bitmap;
+  HGDIOBJ old;
+  DWORD* bits = nullptr;
+};
+
 // The client area of `window` as 0x00RRGGBB pixels, rows top to bottom.
 inline std::vector<DWORD> CopyClientArea(HWND window) {
   RECT rc = {};
   GetClientRect(window, &rc);
-  BITMAPINFO bi = {};
-  bi.bmiHeader = {sizeof bi.bmiHeader, rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
+  Canvas copy(rc.right, rc.bottom, kBlack);
   HDC dc = GetDC(window);
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  std::vector<DWORD> pixels;
-  if (dib) {
-    HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
-    GdiFlush();
-    pixels.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + rc.right * rc.bottom);
-    for (DWORD& p : pixels) p &= 0x00FFFFFF;
-    SelectObject(mem, old);
-    DeleteObject(dib);
-  }
-  DeleteDC(mem);
+  BitBlt(copy.dc, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
   ReleaseDC(window, dc);
+  GdiFlush();
+  std::vector<DWORD> pixels(copy.bits, copy.bits + rc.right * rc.bottom);
+  for (DWORD& p : pixels) p &= 0x00FFFFFF;
   return pixels;
 }
 
