@@ -148,9 +148,11 @@ bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstrin
   }
   SetWindowPos(TodayShell.today, HWND_NOTOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Raised while the Today window is still above it: Wine's X driver only
+  // ever raises a window, and only when its place in the order changes.
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SetWindowPos(TodayShell.today, HWND_BOTTOM, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SleepPumping(500);  // the other program repaints what was uncovered
   RECT rc;
   GetWindowRect(window, &rc);

@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 # tests compare depend on them.
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 googletest wine wine64 fonts-wine fonts-liberation
+          fonts-dejavu-core
           xvfb x11-utils util-linux)
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -26,6 +26,7 @@
 #define SetForegroundWindow CeSetForegroundWindow
 #define TransparentImage CeTransparentImage
 #define LoadBitmapW CeLoadBitmapW
+#define CreateCompatibleDC CeCreateCompatibleDC
 #define DialogBoxIndirectParamW CeDialogBoxIndirectParamW
 #define CreateProcessW CeCreateProcessW
 #define WinMain CeWinMain
@@ -63,6 +64,9 @@ INT_PTR WINAPI CeDialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dia
 
 // LoadBitmapW without Wine's per-call screen DC: the same screen-depth bitmap.
 HBITMAP WINAPI CeLoadBitmapW(HINSTANCE instance, LPCWSTR name);
+
+// A memory DC whose default font is the device's label font.
+HDC WINAPI CeCreateCompatibleDC(HDC dc);
 
 BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HANDLE src,
                                LONG sx, LONG sy, LONG scx, LONG scy, COLORREF transparent);

@@ -78,4 +78,25 @@ TEST(DrawGauge, NeedleEndPointsAndLimits) {
   EXPECT_TRUE(edge.At(2, 30) == kBlack && edge.At(1, 30) == kWhite);
 }
 
+// The widest label of each kind fits the 55-pixel band under its gauge: ink,
+// and none in the band's first or last column (clipped text would reach them).
+TEST(DrawGauge, EveryLabelFitsItsBand) {
+  ItemState.hInstance = GetModuleHandleW(nullptr);
+  Canvas bare(75, 45, kWhite);
+  wchar_t face[LF_FACESIZE] = L"";
+  GetTextFaceW(bare.dc, LF_FACESIZE, face);
+  EXPECT_STREQ(L"Liberation Sans Narrow", face);  // the device's label font was found
+  DrawGauge(bare.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, L"");
+  for (const wchar_t* label : {L"S9 99999 MB", L"M 99999 MB", L"B 100%", L"T 999:59", L"T N/A"}) {
+    Canvas c(75, 45, kWhite);
+    DrawGauge(c.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, label);
+    int ink = 0, edge = 0;
+    for (int y = 30; y < 40; ++y)
+      for (int x = 10; x < 65; ++x)
+        if (c.At(x, y) != bare.At(x, y)) ++ink, edge += x == 10 || x == 64;
+    EXPECT_GT(ink, 0) << testing::PrintToString(label);
+    EXPECT_EQ(edge, 0) << testing::PrintToString(label) << " touches the band's ends";
+  }
+}
+
 }  // namespace

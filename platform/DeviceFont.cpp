@@ -1,0 +1,47 @@
+// Memory device contexts as the device makes them: their default font is the
+// device's small two-colour label font, not the desktop's system font. The
+// Today item selects no font, so its labels come out in this one.
+//
+// Liberation Sans Narrow Bold with a 10-pixel em: its widest labels
+// ("S9 99999 MB", 50 pixels of ink) keep a free column at both ends of the
+// 55-pixel band under a gauge, and its letters stay inside the band's
+// 10 rows. The session draws it without antialiasing (fonts.conf).
+#define CE_PLATFORM_IMPLEMENTATION
+#include "CeApi.h"
+
+namespace {
+
+// Created on first use and kept for the life of the process, like a stock
+// object: device contexts select it but never own it.
+HFONT deviceFont;
+
+HFONT DeviceFont() {
+  HFONT font = static_cast<HFONT>(InterlockedCompareExchangePointer(
+      reinterpret_cast<void* volatile*>(&deviceFont), nullptr, nullptr));
+  if (font) return font;
+  LOGFONTW face = {};
+  face.lfHeight = -10;  // the em, in pixels
+  face.lfWeight = FW_BOLD;
+  face.lfCharSet = ANSI_CHARSET;
+  face.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+  face.lfQuality = NONANTIALIASED_QUALITY;
+  lstrcpyW(face.lfFaceName, L"Liberation Sans Narrow");
+  font = CreateFontIndirectW(&face);
+  // Two threads may get here at once: one font wins, the other is dropped.
+  HFONT winner = static_cast<HFONT>(InterlockedCompareExchangePointer(
+      reinterpret_cast<void* volatile*>(&deviceFont), font, nullptr));
+  if (winner) {
+    DeleteObject(font);
+    return winner;
+  }
+  return font;
+}
+
+}  // namespace
+
+extern "C" HDC WINAPI CeCreateCompatibleDC(HDC dc) {
+  HDC created = CreateCompatibleDC(dc);
+  HFONT font = created ? DeviceFont() : nullptr;
+  if (font) SelectObject(created, font);
+  return created;
+}
