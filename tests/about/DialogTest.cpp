@@ -135,6 +135,30 @@ TEST_F(AboutDialog, TextsPicturesAndPlaceOnTheScreen) {
   EXPECT_EQ(WS_SYSMENU, GetWindowLongPtrW(d, GWL_STYLE) & WS_SYSMENU);
 }
 
+// At the device's 96 dpi the template fills the dialog: the card list spans
+// most of its width, every visible control lies inside it and no two overlap
+// (the logo stays above the product line).
+TEST_F(AboutDialog, VisibleControlsFillTheWidthWithoutOverlapping) {
+  HWND d = Open();
+  RECT client, list = {};
+  GetClientRect(d, &client);
+  std::vector<RECT> seen;
+  for (HWND c = GetWindow(d, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(c)) continue;
+    RECT r, both;
+    GetWindowRect(c, &r);
+    MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom)
+        << GetDlgCtrlID(c) << " lies outside the dialog";
+    for (const RECT& o : seen)
+      EXPECT_FALSE(IntersectRect(&both, &r, &o)) << GetDlgCtrlID(c) << " overlaps another control";
+    seen.push_back(r);
+    if (GetDlgCtrlID(c) == IDC_CARD_LIST) list = r;
+  }
+  EXPECT_EQ(7u, seen.size());
+  EXPECT_GE((list.right - list.left) * 10, client.right * 9) << "the list spans too little";
+}
+
 TEST_F(AboutDialog, OkInEitherFormEndsWithOneAndCancelKeepsItOpen) {
   EXPECT_EQ(1, RunModal([](HWND d) {
               SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),

@@ -194,4 +194,30 @@ TEST_F(AboutProgram, SecondStartBringsTheOpenDialogToTheFront) {
   EXPECT_EQ(0u, Finish(first).exitCode);
 }
 
+// Eight starts released within microseconds of each other: exactly one shows
+// the dialog, the others bring it to the front and end, and all end with 0.
+TEST_F(AboutProgram, EightStartsAtOnceShowOneDialog) {
+  PROCESS_INFORMATION starts[8] = {};
+  for (auto& p : starts) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    std::wstring line = quoted;
+    ASSERT_TRUE(CreateProcessW(ProgramPath().c_str(), &line[0], nullptr, nullptr, FALSE,
+                               CREATE_SUSPENDED, nullptr, nullptr, &startup, &p));
+  }
+  for (auto& p : starts) ResumeThread(p.hThread);
+  // Settled: every start has either ended or shows a dialog of its own.
+  auto count = [&](bool ended) {
+    int n = 0;
+    for (auto& p : starts)
+      n += ended ? WaitForSingleObject(p.hProcess, 0) == WAIT_OBJECT_0
+                 : FindAboutDialog(p.dwProcessId) != nullptr;
+    return n;
+  };
+  EXPECT_TRUE(WaitFor([&] { return count(true) + count(false) == 8; }, 30000))
+      << count(true) << " ended, " << count(false) << " show a dialog";
+  EXPECT_EQ(1, count(false));
+  for (auto& p : starts) EXPECT_EQ(0u, Finish(p).exitCode);
+}
+
 }  // namespace
