@@ -57,6 +57,9 @@ Outcome Finish(const PROCESS_INFORMATION& process, bool closeDialog = true) {
 
 // The desktop's way (the whole line, program first; empty: none at all) or
 // the device's way (the argument alone, through the CE stand-in).
+// Every start is also noted, so that a failed test ends what it left running
+// (a program left open would hold ctest's output).
+std::vector<HANDLE> started;
 PROCESS_INFORMATION Start(std::wstring line, bool ceStyle = false) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
@@ -64,6 +67,10 @@ PROCESS_INFORMATION Start(std::wstring line, bool ceStyle = false) {
   wchar_t* text = line.empty() ? nullptr : &line[0];
   EXPECT_TRUE((ceStyle ? CeCreateProcessW : CreateProcessW)(ProgramPath().c_str(), text, nullptr,
       nullptr, FALSE, 0, nullptr, nullptr, ceStyle ? nullptr : &startup, &process));
+  HANDLE noted = nullptr;
+  DuplicateHandle(GetCurrentProcess(), process.hProcess, GetCurrentProcess(), &noted, 0, FALSE,
+                  DUPLICATE_SAME_ACCESS);
+  started.push_back(noted);
   return process;
 }
 
@@ -83,6 +90,11 @@ class AboutProgram : public ::testing::Test {
   }
   void TearDown() override {
     for (HWND w : created) DestroyWindow(w);
+    for (HANDLE process : started) {
+      TerminateProcess(process, 1);  // no effect once it has ended
+      CloseHandle(process);
+    }
+    started.clear();
   }
   HWND Make(const wchar_t* className, HWND parent = nullptr) {
     HWND w = CreateWindowExW(0, className, L"", parent ? WS_CHILD : WS_POPUP, 0, 0, 10, 10,
