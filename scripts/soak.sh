@@ -1,7 +1,7 @@
 #!/bin/bash
-# Builds everything and runs the long soak: 100,000 paints and 10,000 taps,
-# then 1,000 About dialogs, in one process (a few minutes under Wine).
-# `ctest` runs the same test with short counts.
+# Builds everything and runs the long soak: 100,000 paints and 10,000 taps
+# (hardening_soak), and 1,000 About dialogs (about_dialog_tests), a few
+# minutes under Wine. `ctest` runs the same tests with short counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
