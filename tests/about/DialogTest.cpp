@@ -285,7 +285,15 @@ TEST_F(AboutDialog, OnlyOneDialogAndNoClassWhileOneIsOpen) {
       windows.emplace_back(CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 300, 0, 10, 10,
                                            nullptr, nullptr, Module(), nullptr));
   SetForegroundWindow(other);
+  // Were a second dialog to run, it is ended: the test fails instead of hanging.
+  static HWND first;
+  first = open;
+  UINT_PTR guard = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", L"About Quorvane"));)
+      if (w != first) EndDialog(w, 0);
+  });
   EXPECT_FALSE(RunAboutDialog(Module()));
+  KillTimer(nullptr, guard);
   WNDCLASSW wc;
   EXPECT_FALSE(GetClassInfoW(Module(), L"ABOUTDASHBOARD", &wc));
   EXPECT_EQ(open, GetForegroundWindow());
