@@ -6,6 +6,8 @@
 
 #include "HostRun.h"
 #include "Picture.h"
+#include "SimulatedDevice.h"
+#include "TestSupport.h"
 #include "TodayShell.h"
 
 namespace {
@@ -104,6 +106,7 @@ TEST(EndToEnd, StripPicturesMatchTheReferences) {
   ExpectLikeReference(run, L"card.png", L"strip-card.png");
   ExpectLikeReference(run, L"red-text.png", L"strip-red-text.png");
   ExpectLikeReference(run, L"today.png", L"today-window.png");
+  ExpectLikeReference(run, L"widest-labels.png", L"strip-widest-labels.png");
 
   Picture strip = Load(run.folder + L"\\readings.png");
   ASSERT_EQ(240, strip.width);
@@ -127,6 +130,75 @@ TEST(EndToEnd, StripPicturesMatchTheReferences) {
   ExpectSameBlock(strip, 0, 0, today, 0, TODAY_HEADER_HEIGHT, 240, 42);
   // One frame per strip snapshot, the magnified one included.
   EXPECT_EQ(5u, GifFrames(run.folder + L"\\strip.gif"));
+}
+
+// The About program's dialog as the screen shows it, saved in `folder` and
+// compared with its reference. The program repaints after a tap in its own
+// time, so the screen is read again until it matches (for up to 15 s); when
+// updating, the picture kept is the first that stays the same over 3 reads.
+void ExpectDialogLikeReference(HWND dialog, const std::wstring& folder,
+                               const std::wstring& reference) {
+  Picture expected, shot, last;
+  std::wstring error;
+  const bool updating = Updating();
+  if (!updating) ReadPng(TestSourcePath(L"reference\\" + reference).c_str(), &expected, &error);
+  SetForegroundWindow(dialog);
+  RECT rc;
+  GetWindowRect(dialog, &rc);
+  int steady = 0;
+  for (ULONGLONG end = GetTickCount64() + 15000; GetTickCount64() < end; Sleep(100)) {
+    if (!CaptureScreenRect(rc, &shot)) continue;
+    if (updating ? (steady = Same(shot, last) ? steady + 1 : 0) == 2 : Same(shot, expected)) break;
+    last = shot;
+  }
+  ASSERT_TRUE(WritePng((folder + L"\\" + reference).c_str(), shot, &error));
+  ExpectLikeReference({folder, {}}, reference.c_str(), reference.c_str());
+}
+
+// The real About program, started as a user starts it, in its three states
+// (initial; armed by a tap on the notice; revealed by a tap on the logo),
+// with two cards and with none.
+TEST(EndToEnd, AboutDialogPicturesMatchTheReferences) {
+  const int kNotice = 1002, kLogo = 1009;
+  std::wstring folder = FreshFolder(L"about-dialog");
+  CreateDirectoryW(folder.c_str(), nullptr);
+  for (bool cards : {true, false}) {
+    SimRemoveAllCards();
+    if (cards) {
+      SimAddCard(L"Storage Card", 128ull << 20, 83ull << 20);
+      SimAddCard(L"CF Card", 512ull << 20, 201ull << 20);
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    wchar_t line[] = L"AboutDashboard.exe";
+    ASSERT_TRUE(CreateProcessW(L"AboutDashboard.exe", line, nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    HWND d = nullptr;
+    EXPECT_TRUE(WaitFor([&] {
+      return (d = FindWindowW(L"#32770", L"About Quorvane")) && IsWindowVisible(d);
+    })) << "no About dialog within 20 s";
+    const std::wstring with = cards ? L"-two-cards.png" : L"-no-cards.png";
+    if (d) {
+      ExpectDialogLikeReference(d, folder, L"about-initial" + with);
+      for (int id : {kNotice, kLogo}) {
+        SendDlgItemMessageW(d, id, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        SendDlgItemMessageW(d, id, WM_LBUTTONUP, 0, 0);
+        const wchar_t* state = id == kNotice ? L"about-armed" : L"about-revealed";
+        ExpectDialogLikeReference(d, folder, state + with);
+      }
+      PostMessageW(d, WM_COMMAND, IDOK, 0);
+    }
+    DWORD exitCode = 99;
+    if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) {
+      TerminateProcess(process.hProcess, 99);
+    }
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(0u, exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  SimRemoveAllCards();
 }
 
 TEST(EndToEnd, RefreshProtocolRepaintsOnlyOnChange) { ExpectScenarioPasses(L"refresh"); }
