@@ -16,45 +16,45 @@ const ULONGLONG MiB = 1 << 20;
 TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
   ResetItemState();
   auto tapBattery = [] { OnItemTap(nullptr, 35, 20); };
+  auto power = [](BYTE ac, BYTE percent, DWORD seconds) {
+    return [=] { SimSetPower(ac, percent, seconds, 3900); };
+  };
+  auto card = [](ULONGLONG total, ULONGLONG free) {
+    return [=] {
+      SimAddCard(L"Storage Card", total, free);
+      ItemState.status.FindFirstCard();
+    };
+  };
+  auto initMode = [] { ItemState.initMode = true; };
+  auto none = [] {};
+  const UINT battery = IDB_BATTERY_ICON, storage = IDB_STORAGE_ICON, memory = IDB_MEMORY_ICON;
   const struct {
     std::function<void()> change;
-    void (*draw)(HDC, int, int);
-    UINT icon;
+    UINT icon;  // which gauge
     float percent;
     const wchar_t* label;
   } steps[] = {
-      {[] { SimSetPower(AC_LINE_OFFLINE, 85, 7509, 3900); }, DrawBatteryGauge, IDB_BATTERY_ICON,
-       85.0f, L"B 85%"},
-      {tapBattery, DrawBatteryGauge, IDB_BATTERY_ICON, 85.0f, L"T 2:05"},
-      {[] { SimSetPower(AC_LINE_OFFLINE, 85, 7 * 60, 3900); }, DrawBatteryGauge,
-       IDB_BATTERY_ICON, 85.0f, L"T 0:07"},
-      {[] { SimSetPower(AC_LINE_ONLINE, 255, 7 * 60, 3900); }, DrawBatteryGauge,
-       IDB_BATTERY_ICON, 100.0f, L"T N/A"},  // on mains: no remaining time
-      {tapBattery, DrawBatteryGauge, IDB_BATTERY_ICON, 100.0f, L"B 100%"},
-      {[] {
-         SimAddCard(L"Storage Card", 64 * MiB, 16 * MiB);
-         ItemState.status.FindFirstCard();
-       },
-       DrawStorageGauge, IDB_STORAGE_ICON, 25.0f, L"S1 16 MB"},
-      {[] { SimAddCard(L"Storage Card", 8192 * MiB, 5120 * MiB); }, DrawStorageGauge,
-       IDB_STORAGE_ICON, 62.5f, L"S1 5120 MB"},
-      {[] { SimAddCard(L"Storage Card", 0, 1572863); }, DrawStorageGauge, IDB_STORAGE_ICON, 0.0f,
-       L"S1 1 MB"},  // a total of 0 puts the needle at 0
-      {[] {
-         SimSetStore(16 * MiB, 4 * MiB);
-         SimSetProgramMemory(16 * MiB, 8 * MiB);
-       },
-       DrawMemoryGauge, IDB_MEMORY_ICON, 37.5f, L"M 12 MB"},
-      {[] { ItemState.initMode = true; }, DrawBatteryGauge, IDB_BATTERY_ICON, 0.0f, L"B Init"},
-      {[] {}, DrawStorageGauge, IDB_STORAGE_ICON, 0.0f, L"S Init"},
-      {[] {}, DrawMemoryGauge, IDB_MEMORY_ICON, 0.0f, L"M Init"},
+      {power(AC_LINE_OFFLINE, 85, 7509), battery, 85.0f, L"B 85%"},
+      {tapBattery, battery, 85.0f, L"T 2:05"},
+      {power(AC_LINE_OFFLINE, 85, 7 * 60), battery, 85.0f, L"T 0:07"},
+      {power(AC_LINE_ONLINE, 255, 7 * 60), battery, 100.0f, L"T N/A"},  // mains: no time left
+      {tapBattery, battery, 100.0f, L"B 100%"},
+      {card(64 * MiB, 16 * MiB), storage, 25.0f, L"S1 16 MB"},
+      {card(8192 * MiB, 5120 * MiB), storage, 62.5f, L"S1 5120 MB"},
+      {card(0, 1572863), storage, 0.0f, L"S1 1 MB"},  // a total of 0 puts the needle at 0
+      {[] { SimSetStore(16 * MiB, 4 * MiB), SimSetProgramMemory(16 * MiB, 8 * MiB); }, memory,
+       37.5f, L"M 12 MB"},
+      {initMode, battery, 0.0f, L"B Init"},
+      {none, storage, 0.0f, L"S Init"},
+      {none, memory, 0.0f, L"M Init"},
   };
   for (const auto& step : steps) {
     step.change();
     Canvas drawn(240, 42, kWhite), expected(240, 42, kWhite);
     SetBkMode(drawn.dc, TRANSPARENT);
     SetBkMode(expected.dc, TRANSPARENT);
-    step.draw(drawn.dc, 35, 3);
+    (step.icon == battery ? DrawBatteryGauge
+     : step.icon == storage ? DrawStorageGauge : DrawMemoryGauge)(drawn.dc, 35, 3);
     DrawGauge(expected.dc, 35, 3, step.icon, step.percent, step.label);
     EXPECT_TRUE(drawn == expected) << testing::PrintToString(step.label) << " at " << step.percent;
   }
