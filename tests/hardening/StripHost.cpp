@@ -135,11 +135,4 @@ Strip StripHost::Capture() const {
 
 long StripHost::Paints() const { return paintCount; }
 
-bool IsAboutDialog(HWND window) {
-  wchar_t cls[16] = L"", title[32] = L"";
-  GetClassNameW(window, cls, 16);
-  GetWindowTextW(window, title, 32);
-  return !wcscmp(cls, L"#32770") && !wcscmp(title, L"About Quorvane");
-}
-
 }  // namespace hardening

@@ -3,7 +3,6 @@
 // screen (0, 0), and drives it only through its ordinal and its messages.
 #pragma once
 
-#include <string>
 #include <vector>
 
 #include "CeApi.h"
@@ -19,9 +18,7 @@ const COLORREF kTodayText = RGB(0, 0, 0);
 const COLORREF kTodayBackground = RGB(224, 232, 240);
 
 // Columns of each slot (dial and label band), right exclusive; label rows.
-struct Slot {
-  int left, right;
-};
+struct Slot { int left, right; };
 const Slot kBatterySlot = {25, 80}, kStorageSlot = {95, 150}, kMemorySlot = {165, 220};
 const int kLabelTop = 28, kLabelBottom = 38;
 
@@ -68,7 +65,5 @@ private:
   HMODULE dll = nullptr;
   HWND today = nullptr, item = nullptr;
 };
-
-bool IsAboutDialog(HWND window);  // "#32770" titled "About Quorvane"
 
 }  // namespace hardening
