@@ -112,53 +112,16 @@ class AboutDialog : public ::testing::Test {
   std::vector<HWND> windows;
 };
 
-// What the user sees of the dialog; taps on the statics are checked below.
-TEST_F(AboutDialog, TextsPicturesAndPlaceOnTheScreen) {
+// The shell stand-in places the dialog on the device's screen below its
+// navigation bar and gives it a caption button for OK. (What it shows is
+// compared with pictures in tests/host.)
+TEST_F(AboutDialog, PlacedBelowTheNavigationBar) {
   HWND d = Open();
-  EXPECT_EQ(L"(c) 2003 Tessel-Quarry Software", Text(d, IDC_NOTICE));
-  EXPECT_EQ(L"www.tessel-quarry.example", Text(d, IDC_WEB_ADDRESS));
-  EXPECT_EQ(L"OK", Text(d, IDOK));
-  EXPECT_EQ(L"Product info", Text(d, IDC_PRODUCT_INFO));
-  EXPECT_EQ(LVS_REPORT, GetWindowLongW(GetDlgItem(d, IDC_CARD_LIST), GWL_STYLE) & LVS_TYPEMASK);
-  for (int id : {IDC_LOGO, IDC_LOGO_ALT}) {
-    HANDLE picture =
-        reinterpret_cast<HANDLE>(SendDlgItemMessageW(d, id, STM_GETIMAGE, IMAGE_BITMAP, 0));
-    BITMAP bitmap = {};
-    ASSERT_EQ(int(sizeof(bitmap)), GetObjectW(picture, sizeof(bitmap), &bitmap)) << id;
-    EXPECT_EQ(146, bitmap.bmWidth);
-    EXPECT_EQ(63, bitmap.bmHeight);
-  }
-  // The shell stand-in: the device's screen below its navigation bar, and a
-  // caption button for OK.
   RECT rect;
   GetWindowRect(d, &rect);
   EXPECT_EQ((std::vector<LONG>{0, 26, 240, 320}),
             (std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom}));
   EXPECT_EQ(WS_SYSMENU, GetWindowLongPtrW(d, GWL_STYLE) & WS_SYSMENU);
-}
-
-// At the device's 96 dpi the template fills the dialog: the card list spans
-// most of its width, every visible control lies inside it and no two overlap
-// (the logo stays above the product line).
-TEST_F(AboutDialog, VisibleControlsFillTheWidthWithoutOverlapping) {
-  HWND d = Open();
-  RECT client, list = {};
-  GetClientRect(d, &client);
-  std::vector<RECT> seen;
-  for (HWND c = GetWindow(d, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    if (!IsWindowVisible(c)) continue;
-    RECT r, both;
-    GetWindowRect(c, &r);
-    MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom)
-        << GetDlgCtrlID(c) << " lies outside the dialog";
-    for (const RECT& o : seen)
-      EXPECT_FALSE(IntersectRect(&both, &r, &o)) << GetDlgCtrlID(c) << " overlaps another control";
-    seen.push_back(r);
-    if (GetDlgCtrlID(c) == IDC_CARD_LIST) list = r;
-  }
-  EXPECT_EQ(7u, seen.size());
-  EXPECT_GE((list.right - list.left) * 10, client.right * 9) << "the list spans too little";
 }
 
 TEST_F(AboutDialog, OkInEitherFormEndsWithOneAndCancelKeepsItOpen) {
