@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "Picture.h"
+#include "ScopedWin.h"
 
 namespace {
 
@@ -178,12 +179,11 @@ bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& fr
   }
   gif.push_back(0x3B);
 
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  AutoCloseHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
-  bool ok = file != INVALID_HANDLE_VALUE &&
+  bool ok = file.IsValid() &&
             WriteFile(file, gif.data(), (DWORD)gif.size(), &written, nullptr) &&
             written == gif.size();
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   if (!ok) *error = std::wstring(L"cannot write ") + path;
   return ok;
 }

@@ -4,26 +4,12 @@
 #include <initguid.h>
 #include <wincodec.h>
 
+#include "ScopedWin.h"
 
 namespace {
 
-// Owns one COM interface pointer.
 template <typename T>
-class Com {
-public:
-  Com() = default;
-  ~Com() {
-    if (p) p->Release();
-  }
-  Com(const Com&) = delete;
-  Com& operator=(const Com&) = delete;
-  T* operator->() const { return p; }
-  T** operator&() { return &p; }
-  T* get() const { return p; }
-
-private:
-  T* p = nullptr;
-};
+using Com = ScopedComPtr<T>;
 
 // COM for the calling thread, for as long as the object lives.
 class ComScope {
@@ -44,14 +30,34 @@ std::wstring HrText(const wchar_t* what, HRESULT hr) {
   return buffer;
 }
 
-bool CreateFactory(IWICImagingFactory** factory, std::wstring* error) {
+bool CreateFactory(Com<IWICImagingFactory>* factory, std::wstring* error) {
   HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, (void**)factory);
+                                IID_IWICImagingFactory, factory->OutVoid());
   if (FAILED(hr)) *error = HrText(L"creating the imaging factory", hr);
   return SUCCEEDED(hr);
 }
 
 }  // namespace
+
+// Copies w x h pixels at (x, y) of `source` into `picture`, colour bits only.
+static bool CopyScreenPixels(HDC source, int x, int y, int w, int h, Picture* picture) {
+  BITMAPINFO bi = TopDown32BitInfo(w, h);
+  void* bits = nullptr;
+  ScopedGdiObj<HBITMAP> dib(CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  AutoDeleteDC memDc(CreateCompatibleDC(source));
+  if (!dib.IsValid() || !memDc.IsValid()) return false;
+  {
+    ScopedSelectObject selected(memDc, dib);
+    if (!BitBlt(memDc, 0, 0, w, h, source, x, y, SRCCOPY)) return false;
+    GdiFlush();
+  }
+  picture->width = w;
+  picture->height = h;
+  const DWORD* p = (const DWORD*)bits;
+  picture->pixels.assign(p, p + (size_t)w * h);
+  for (DWORD& px : picture->pixels) px &= 0xFFFFFF;
+  return true;
+}
 
 BITMAPINFO TopDown32BitInfo(int width, int height) {
   BITMAPINFO bi = {};
@@ -66,58 +72,15 @@ BITMAPINFO TopDown32BitInfo(int width, int height) {
 bool CapturePicture(HWND window, Picture* picture) {
   RECT rc;
   if (!GetClientRect(window, &rc) || rc.right <= 0 || rc.bottom <= 0) return false;
-  HDC windowDc = GetDC(window);
-  if (!windowDc) return false;
-  bool ok = false;
-  BITMAPINFO bi = TopDown32BitInfo(rc.right, rc.bottom);
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(windowDc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC memDc = CreateCompatibleDC(windowDc);
-  if (dib && memDc) {
-    HGDIOBJ old = SelectObject(memDc, dib);
-    ok = BitBlt(memDc, 0, 0, rc.right, rc.bottom, windowDc, 0, 0, SRCCOPY) != FALSE;
-    GdiFlush();
-    SelectObject(memDc, old);
-    if (ok) {
-      picture->width = rc.right;
-      picture->height = rc.bottom;
-      const DWORD* p = (const DWORD*)bits;
-      picture->pixels.assign(p, p + (size_t)rc.right * rc.bottom);
-      for (DWORD& px : picture->pixels) px &= 0xFFFFFF;
-    }
-  }
-  if (memDc) DeleteDC(memDc);
-  if (dib) DeleteObject(dib);
-  ReleaseDC(window, windowDc);
-  return ok;
+  AutoReleaseDC windowDc(window);
+  return windowDc && CopyScreenPixels(windowDc, 0, 0, rc.right, rc.bottom, picture);
 }
 
 bool CaptureScreenRect(const RECT& rect, Picture* picture) {
   int w = rect.right - rect.left, h = rect.bottom - rect.top;
   if (w <= 0 || h <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  BITMAPINFO bi = TopDown32BitInfo(w, h);
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC memDc = CreateCompatibleDC(screen);
-  bool ok = false;
-  if (dib && memDc) {
-    HGDIOBJ old = SelectObject(memDc, dib);
-    ok = BitBlt(memDc, 0, 0, w, h, screen, rect.left, rect.top, SRCCOPY) != FALSE;
-    GdiFlush();
-    SelectObject(memDc, old);
-    if (ok) {
-      picture->width = w;
-      picture->height = h;
-      const DWORD* p = (const DWORD*)bits;
-      picture->pixels.assign(p, p + (size_t)w * h);
-      for (DWORD& px : picture->pixels) px &= 0xFFFFFF;
-    }
-  }
-  if (memDc) DeleteDC(memDc);
-  if (dib) DeleteObject(dib);
-  ReleaseDC(nullptr, screen);
-  return ok;
+  AutoReleaseDC screen(nullptr);
+  return screen && CopyScreenPixels(screen, rect.left, rect.top, w, h, picture);
 }
 
 Picture MagnifyPicture(const Picture& picture, int scale) {
@@ -140,15 +103,15 @@ bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error) 
   Com<IWICBitmapEncoder> encoder;
   Com<IWICBitmapFrameEncode> frame;
   if (!CreateFactory(&factory, error)) return false;
-  HRESULT hr = factory->CreateStream(&stream);
+  HRESULT hr = factory->CreateStream(stream.Out());
   if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path, GENERIC_WRITE);
   if (FAILED(hr)) {
     *error = std::wstring(L"cannot create ") + path;
     return false;
   }
-  hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
-  if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache);
-  if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, nullptr);
+  hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out());
+  if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
+  if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(frame.Out(), nullptr);
   if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
   if (SUCCEEDED(hr)) hr = frame->SetSize(picture.width, picture.height);
   WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
@@ -177,7 +140,7 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
   Com<IWICFormatConverter> converter;
   if (!CreateFactory(&factory, error)) return false;
   HRESULT hr = factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
-                                                  WICDecodeMetadataCacheOnDemand, &decoder);
+                                                  WICDecodeMetadataCacheOnDemand, decoder.Out());
   if (FAILED(hr)) {
     *error = std::wstring(L"cannot read the picture ") + path;
     return false;
@@ -185,11 +148,11 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
   UINT w = 0, h = 0, frames = 0;
   hr = decoder->GetFrameCount(&frames);
   if (SUCCEEDED(hr) && frameCount) *frameCount = frames;
-  if (SUCCEEDED(hr)) hr = decoder->GetFrame(index, &frame);
+  if (SUCCEEDED(hr)) hr = decoder->GetFrame(index, frame.Out());
   if (SUCCEEDED(hr)) hr = frame->GetSize(&w, &h);
-  if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(&converter);
+  if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(converter.Out());
   if (SUCCEEDED(hr)) {
-    hr = converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
+    hr = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
                                nullptr, 0.0, WICBitmapPaletteTypeCustom);
   }
   if (SUCCEEDED(hr)) {

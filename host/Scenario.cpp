@@ -3,6 +3,7 @@
 #include "Scenario.h"
 
 #include "ScenarioReader.h"
+#include "ScopedWin.h"
 
 namespace {
 
@@ -84,9 +85,9 @@ bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* e
 bool LoadScenarioFile(const wchar_t* path, const std::wstring& shownPath, Scenario* scenario,
                       std::wstring* error, long long intervalMs) {
   scenario->commands.clear();
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  AutoCloseHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   0, nullptr));
+  if (!file.IsValid()) {
     *error = shownPath + L": cannot open the scenario";
     return false;
   }
@@ -97,7 +98,7 @@ bool LoadScenarioFile(const wchar_t* path, const std::wstring& shownPath, Scenar
     bytes.append(buffer, got);
     if (bytes.size() > limits::scriptBytes) break;
   }
-  CloseHandle(file);
+  file.Reset(nullptr);
   if (bytes.size() > limits::scriptBytes) {
     *error = shownPath + L": the scenario is larger than 4 MB (4194304 bytes)";
     return false;

@@ -12,6 +12,7 @@
 #include "Picture.h"
 #include "Scenario.h"
 #include "ScenarioRun.h"
+#include "ScopedWin.h"
 #include "SimulatedDevice.h"
 #include "TodayShell.h"
 #include "Words.h"
@@ -219,13 +220,12 @@ int PrepareOutput(const Options& o, const std::wstring& out) {
     return ExitSetup;
   }
   std::wstring probe = out + L"\\TodayHost-write-check.tmp";
-  HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  AutoCloseHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!file.IsValid()) {
     Print(stderr, L"TodayHost: cannot write in the folder " + o.outShown);
     return ExitSetup;
   }
-  CloseHandle(file);
   return ExitOk;
 }
 

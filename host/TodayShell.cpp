@@ -11,7 +11,7 @@ TodayShellRecord TodayShell;
 
 namespace {
 
-const wchar_t todayClass[] = L"DesktopExplorerWindow";
+const wchar_t todayClass[] = TODAY_WINDOW_CLASS;
 const UINT_PTR refreshTimer = 1;
 
 enum MenuCommand { CmdOptions = 100, CmdSuspendResume, CmdRefresh, CmdExit };
@@ -345,8 +345,8 @@ int FireWakeupAndWait(DWORD timeoutMs) {
   int kept = started < 16 ? started : 16;
   bool allEnded = true;
   for (int i = 0; i < kept; ++i) {
-    if (!WaitPumping(processes[i], timeoutMs)) allEnded = false;
-    CloseHandle(processes[i]);
+    AutoCloseHandle process(processes[i]);
+    if (!WaitPumping(process, timeoutMs)) allEnded = false;
   }
   PumpMessages();
   return allEnded ? started : -1;
