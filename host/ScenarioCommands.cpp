@@ -196,7 +196,7 @@ const CommandInfo commands[] = {
     {L"store", Op::Store, ParseStore, L"store total=SIZE free=SIZE",
      L"the object store, " SIZES L"4294967295B"},
     {L"memory", Op::Memory, ParseMemory, L"memory total=SIZE free=SIZE",
-     L"program memory, " SIZES L"4294967295B"},
+     L"program memory, " SIZES L"2048GB"},
     {L"time", Op::Time, ParseTime, L"time YYYY-MM-DD HH:MM[:SS]",
      L"the local time, 1980-01-01 00:00 to 2099-12-31 23:59:59"},
     {L"tick", Op::Tick, ParseTick, L"tick N", L"the tick count in ms, 0 to 4294967295"},

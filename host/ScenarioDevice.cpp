@@ -216,7 +216,7 @@ bool ParseStore(LineReader& r) {
 
 bool ParseMemory(LineReader& r) {
   MemoryArgs m;
-  if (!TotalFree(r, limits::largestMemoryBytes, L"4294967295B", &m.totalBytes, &m.freeBytes)) {
+  if (!TotalFree(r, limits::largestMemoryBytes, L"2048GB", &m.totalBytes, &m.freeBytes)) {
     return false;
   }
   r.c->args = m;

@@ -24,22 +24,50 @@ const COLORREF headerColor = RGB(0x1E, 0x46, 0x8C);
 
 BYTE Blend(BYTE a, BYTE b, int num, int den) { return (BYTE)(a + (b - a) * num / den); }
 
+// The whole background, made once: a DIB section in a memory DC.
+struct BackgroundCache {
+  HDC dc;
+  HBITMAP bitmap;
+  HGDIOBJ old;
+};
+BackgroundCache background;
+
+bool MakeBackground() {
+  if (background.dc) return true;
+  BITMAPINFO bi = TopDown32BitInfo(TODAY_WIDTH, TODAY_HEIGHT);
+  void* bits = nullptr;
+  background.bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  background.dc = background.bitmap ? CreateCompatibleDC(nullptr) : nullptr;
+  if (!background.dc) {
+    if (background.bitmap) DeleteObject(background.bitmap);
+    background.bitmap = nullptr;
+    return false;
+  }
+  DWORD* pixels = (DWORD*)bits;
+  for (int y = 0; y < TODAY_HEIGHT; ++y) {
+    for (int x = 0; x < TODAY_WIDTH; ++x) {
+      COLORREF c = TodayBackgroundAt(x, y);
+      pixels[y * TODAY_WIDTH + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+    }
+  }
+  background.old = SelectObject(background.dc, background.bitmap);
+  return true;
+}
+
+void FreeBackground() {
+  if (!background.dc) return;
+  SelectObject(background.dc, background.old);
+  DeleteDC(background.dc);
+  DeleteObject(background.bitmap);
+  background = BackgroundCache();
+}
+
 // Paints the background of a rectangle of the Today window's client area
 // into `dc` at (destX, destY), one exact pixel per point.
 void PaintBackground(HDC dc, int destX, int destY, const RECT& area) {
   int w = area.right - area.left, h = area.bottom - area.top;
-  if (w <= 0 || h <= 0) return;
-  DWORD* bits = (DWORD*)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)w * h * 4);
-  if (!bits) return;
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      COLORREF c = TodayBackgroundAt(area.left + x, area.top + y);
-      bits[y * w + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-    }
-  }
-  BITMAPINFO bi = TopDown32BitInfo(w, h);
-  SetDIBitsToDevice(dc, destX, destY, w, h, 0, 0, 0, h, bits, &bi, DIB_RGB_COLORS);
-  HeapFree(GetProcessHeap(), 0, bits);
+  if (w <= 0 || h <= 0 || !MakeBackground()) return;
+  BitBlt(dc, destX, destY, w, h, background.dc, area.left, area.top, SRCCOPY);
 }
 
 void PaintHeader(HDC dc) {
@@ -217,6 +245,7 @@ void ShowToday() {
 
 void DestroyTodayWindow() {
   if (TodayShell.today) DestroyWindow(TodayShell.today);
+  FreeBackground();
 }
 
 bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize) {

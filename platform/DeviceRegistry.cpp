@@ -57,12 +57,14 @@ static LONG QueryValue(HKEY key, const wchar_t* name, DWORD* type, void* data, D
   return result;
 }
 
-static LONG SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+static LONG SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size,
+                     bool clock = false) {
   LONG result = RegSetValueExW(key, name, 0, type, (const BYTE*)data, size);
   if (RenewIfDeleted(&key, result)) {
     result = RegSetValueExW(key, name, 0, type, (const BYTE*)data, size);
   }
-  NoteDeviceChanged();
+  volatile LONG* counter = clock ? DeviceClockGeneration() : DeviceGeneration();
+  if (counter) InterlockedIncrement(counter);
   return result;
 }
 
@@ -75,13 +77,26 @@ static bool generationOpened;
 volatile LONG* DeviceGeneration() {
   if (!generationOpened) {
     HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                        sizeof(LONG), L"Local\\CeStandIn.DeviceGeneration");
-    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG))
+                                        2 * sizeof(LONG), L"Local\\CeStandIn.DeviceGeneration");
+    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 2 * sizeof(LONG))
                          : nullptr;
     generation = static_cast<volatile LONG*>(view);  // mapped for the life of the process
     generationOpened = true;
   }
   return generation;
+}
+
+volatile LONG* DeviceClockGeneration() {
+  volatile LONG* generation = DeviceGeneration();
+  return generation ? generation + 1 : nullptr;
+}
+
+void WriteClockDword(HKEY key, const wchar_t* name, DWORD value) {
+  SetValue(key, name, REG_DWORD, &value, sizeof(value), true);
+}
+
+void WriteClockString(HKEY key, const wchar_t* name, const wchar_t* text) {
+  SetValue(key, name, REG_SZ, text, (DWORD)((lstrlenW(text) + 1) * sizeof(wchar_t)), true);
 }
 
 void NoteDeviceChanged() {
@@ -110,6 +125,9 @@ static bool ParseNumber(const wchar_t* text, ULONGLONG* value) {
       d = *text - L'A' + 10;
     } else {
       break;
+    }
+    if (n > (~0ULL - d) / base) {
+      return false;  // more than 64 bits
     }
     n = n * base + d;
   }
@@ -157,6 +175,67 @@ bool ReadDeviceNumber(HKEY key, const wchar_t* name, ULONGLONG* value) {
 ULONGLONG ReadDeviceNumberOr(HKEY key, const wchar_t* name, ULONGLONG fallback) {
   ULONGLONG value;
   return ReadDeviceNumber(key, name, &value) ? value : fallback;
+}
+
+static IgnoredDeviceValue ignoredValues[8];
+static int ignoredCount;
+
+void NoteIgnoredDeviceValue(const wchar_t* name, const wchar_t* value) {
+  if (ignoredCount < (int)(sizeof ignoredValues / sizeof ignoredValues[0])) {
+    lstrcpynW(ignoredValues[ignoredCount].name, name, 48);
+    lstrcpynW(ignoredValues[ignoredCount].value, value, 32);
+    ignoredCount++;
+  }
+}
+
+int IgnoredDeviceValues(IgnoredDeviceValue* values, int max) {
+  for (int i = 0; i < ignoredCount && i < max; i++) {
+    values[i] = ignoredValues[i];
+  }
+  return ignoredCount;
+}
+
+void ForgetIgnoredDeviceValues() {
+  ignoredCount = 0;
+}
+
+// The stored value as text, for the note of an ignored one.
+static void StoredValueText(HKEY key, const wchar_t* name, wchar_t* text) {
+  union {
+    DWORD dword;
+    ULONGLONG qword;
+    wchar_t text[32];
+  } data = {};
+  DWORD type = 0;
+  DWORD size = sizeof(data) - sizeof(wchar_t);
+  LONG result = QueryValue(key, name, &type, &data, &size);
+  if (result == ERROR_MORE_DATA) {
+    lstrcpyW(text, L"(too long)");
+  } else if (type == REG_DWORD && size == sizeof(DWORD)) {
+    wsprintfW(text, L"%lu", (unsigned long)data.dword);
+  } else if (type == REG_QWORD && size == sizeof(ULONGLONG)) {
+    wsprintfW(text, L"%I64u", data.qword);
+  } else if (type == REG_SZ) {
+    lstrcpynW(text, data.text, 32);
+  } else {
+    wsprintfW(text, L"(type %lu, %lu bytes)", (unsigned long)type, (unsigned long)size);
+  }
+}
+
+ULONGLONG ReadDeviceNumberIn(HKEY key, const wchar_t* name, const wchar_t* shownName,
+                             ULONGLONG low, ULONGLONG high, ULONGLONG fallback) {
+  ULONGLONG value;
+  if (ReadDeviceNumber(key, name, &value) && value >= low && value <= high) {
+    return value;
+  }
+  DWORD type = 0, size = 0;
+  if (QueryValue(key, name, &type, nullptr, &size) == ERROR_FILE_NOT_FOUND) {
+    return fallback;  // absent: the default, quietly
+  }
+  wchar_t text[32];
+  StoredValueText(key, name, text);
+  NoteIgnoredDeviceValue(shownName ? shownName : name, text);
+  return fallback;
 }
 
 bool ReadDeviceString(HKEY key, const wchar_t* name, wchar_t* text, DWORD chars) {

@@ -29,6 +29,10 @@ static const wchar_t defaultCardName[] = L"Storage Card";
 // The reset clock: frozen, ten minutes after boot, on a Monday morning.
 static const DWORD resetTickCount = 600000;
 static const wchar_t resetLocalTime[] = L"2004-03-15 10:08:30.000";
+// What the device holds: sizes up to 2048 GB, times in these years.
+static const ULONGLONG largestBytes = 2048ULL << 30;
+static const WORD firstYear = 1980, lastYear = 2099;
+static const ULONGLONG anyDword = 0xFFFFFFFF;
 
 #define BATTERY_CHEMISTRY_LION 0x04
 
@@ -146,36 +150,75 @@ static void LoadCards(SimState* s) {
     SimCard& card = s->cards[at];
     card.number = number;
     CardName(key, card.name);
-    card.totalBytes = ReadDeviceNumberOr(key, L"TotalBytes", defaultCardTotal);
-    card.freeBytes = ReadDeviceNumberOr(key, L"FreeBytes", defaultCardFree);
-    card.queryFails = ReadDeviceNumberOr(key, L"QueryFails", 0) != 0;
+    wchar_t shown[48];
+    wsprintfW(shown, L"Cards\\%u\\TotalBytes", number);
+    card.totalBytes = ReadDeviceNumberIn(key, L"TotalBytes", shown, 0, largestBytes,
+                                         defaultCardTotal);
+    wsprintfW(shown, L"Cards\\%u\\FreeBytes", number);
+    card.freeBytes = ReadDeviceNumberIn(key, L"FreeBytes", shown, 0, largestBytes,
+                                        defaultCardFree);
+    wsprintfW(shown, L"Cards\\%u\\QueryFails", number);
+    card.queryFails = ReadDeviceNumberIn(key, L"QueryFails", shown, 0, anyDword, 0) != 0;
     return false;
   });
 }
 
+// A DWORD of the device; anything else reads as `fallback` and is noted.
+static DWORD ReadDword(HKEY key, const wchar_t* name, DWORD fallback) {
+  return (DWORD)ReadDeviceNumberIn(key, name, nullptr, 0, anyDword, fallback);
+}
+
+// A clock value; false when absent (the machine's own then) or not sane.
+static bool ReadClockDword(HKEY key, const wchar_t* name, DWORD* value) {
+  const ULONGLONG absent = ~0ULL;
+  ULONGLONG n = ReadDeviceNumberIn(key, name, nullptr, 0, anyDword, absent);
+  *value = (DWORD)n;
+  return n != absent;
+}
+
+static void LoadClock(SimState* s);
+
 static void LoadState(SimState* s) {
   HKEY key = DeviceKey();
-  s->acLine = (BYTE)ReadDeviceNumberOr(key, L"ACLineStatus", defaultAcLine);
-  s->batteryPercent = (BYTE)ReadDeviceNumberOr(key, L"BatteryPercent", defaultBatteryPercent);
-  s->batteryLifeTime = (DWORD)ReadDeviceNumberOr(key, L"BatteryLifeTime", defaultBatteryLifeTime);
-  s->batteryVoltage = (DWORD)ReadDeviceNumberOr(key, L"BatteryVoltage", defaultBatteryVoltage);
-  s->powerQueryBytes = (DWORD)ReadDeviceNumberOr(key, L"PowerQueryBytes", soundPowerQueryBytes);
-  s->storeSize = (DWORD)ReadDeviceNumberOr(key, L"StoreSize", defaultStoreSize);
-  s->storeFree = (DWORD)ReadDeviceNumberOr(key, L"StoreFree", defaultStoreFree);
-  s->storeQueryFails = ReadDeviceNumberOr(key, L"StoreQueryFails", 0) != 0;
-  s->memoryTotal = ReadDeviceNumberOr(key, L"MemoryTotal", defaultMemoryTotal);
-  s->memoryAvail = ReadDeviceNumberOr(key, L"MemoryAvail", defaultMemoryAvail);
-  s->clockFrozen = ReadDeviceNumberOr(key, L"ClockFrozen", 0) != 0;
-  ULONGLONG n = 0;
-  s->tickSet = ReadDeviceNumber(key, L"TickCount", &n);
-  s->tickCount = (DWORD)n;
-  s->tickStamped = ReadDeviceNumber(key, L"TickSetAt", &n);
-  s->tickSetAt = (DWORD)n;
-  wchar_t text[40];
-  s->timeSet = ReadDeviceString(key, L"LocalTime", text, 40) && ParseLocalTime(text, &s->localTime);
-  s->timeStamped = ReadDeviceNumber(key, L"LocalTimeSetAt", &n);
-  s->timeSetAt = (DWORD)n;
+  ForgetIgnoredDeviceValues();
+  DWORD ac = ReadDword(key, L"ACLineStatus", defaultAcLine);
+  if (ac != AC_LINE_OFFLINE && ac != AC_LINE_ONLINE && ac != AC_LINE_BACKUP_POWER &&
+      ac != AC_LINE_UNKNOWN) {
+    wchar_t text[16];
+    wsprintfW(text, L"%lu", (unsigned long)ac);
+    NoteIgnoredDeviceValue(L"ACLineStatus", text);
+    ac = defaultAcLine;
+  }
+  s->acLine = (BYTE)ac;
+  s->batteryPercent =
+      (BYTE)ReadDeviceNumberIn(key, L"BatteryPercent", nullptr, 0, 255, defaultBatteryPercent);
+  s->batteryLifeTime = ReadDword(key, L"BatteryLifeTime", defaultBatteryLifeTime);
+  s->batteryVoltage = ReadDword(key, L"BatteryVoltage", defaultBatteryVoltage);
+  s->powerQueryBytes = ReadDword(key, L"PowerQueryBytes", soundPowerQueryBytes);
+  s->storeSize = ReadDword(key, L"StoreSize", defaultStoreSize);
+  s->storeFree = ReadDword(key, L"StoreFree", defaultStoreFree);
+  s->storeQueryFails = ReadDword(key, L"StoreQueryFails", 0) != 0;
+  s->memoryTotal =
+      ReadDeviceNumberIn(key, L"MemoryTotal", nullptr, 0, largestBytes, defaultMemoryTotal);
+  s->memoryAvail =
+      ReadDeviceNumberIn(key, L"MemoryAvail", nullptr, 0, largestBytes, defaultMemoryAvail);
+  s->clockFrozen = ReadDword(key, L"ClockFrozen", 0) != 0;
+  LoadClock(s);
   LoadCards(s);
+}
+
+// The values the clock's writes change (counted by DeviceClockGeneration).
+static void LoadClock(SimState* s) {
+  HKEY key = DeviceKey();
+  s->tickSet = ReadClockDword(key, L"TickCount", &s->tickCount);
+  s->tickStamped = ReadClockDword(key, L"TickSetAt", &s->tickSetAt);
+  wchar_t text[40];
+  bool present = ReadDeviceString(key, L"LocalTime", text, 40);
+  s->timeSet = present && ParseLocalTime(text, &s->localTime);
+  if (present && !s->timeSet) {
+    NoteIgnoredDeviceValue(L"LocalTime", text);
+  }
+  s->timeStamped = ReadClockDword(key, L"LocalTimeSetAt", &s->timeSetAt);
 }
 
 static SimState state;
@@ -187,34 +230,70 @@ static SRWLOCK stateLock = SRWLOCK_INIT;
 // How often a reader asks the registry whether a shell changed the device;
 // changes made through this module are seen at once through the counter.
 static const DWORD shellCheckMs = 10;
-static LONG loadedGeneration;
+static LONG loadedGeneration, loadedClockGeneration;
 static DWORD lastShellCheck;
+// Writes counted by the shared counters (this process's and others') also
+// fire the registry's change notice, which then cannot tell them from a
+// shell's. Such a notice is trusted for up to `verifyMs` after a full load;
+// the next check after that reloads, so a shell's change made while the
+// device is being written through this module shows within that time.
+static const DWORD verifyMs = 1000;
+static bool countedWritesSinceArmed;
+static bool unverified;
+static DWORD lastLoad;
 
-// Reloads the copy if the device changed since it was loaded. The readings
-// are asked for a dozen times a paint: the shared counter costs a memory
-// read, the registry's change event a round trip to the server each time.
+// Reloads the copy if the device changed since it was loaded: only the
+// clock when only the clock's counter moved. The readings are asked for a
+// dozen times a paint: the shared counters cost a memory read, the
+// registry's change event a round trip to the server each time.
 static void RefreshState() {
   volatile LONG* generation = DeviceGeneration();
-  if (stateLoaded && stateWatched) {
+  volatile LONG* clockGeneration = DeviceClockGeneration();
+  if (stateLoaded && stateWatched && generation) {
     DWORD now = GetTickCount();
-    if (generation && *generation == loadedGeneration && now - lastShellCheck < shellCheckMs) {
+    bool counted = *generation == loadedGeneration;
+    if (counted && *clockGeneration != loadedClockGeneration) {
+      AcquireSRWLockExclusive(&stateLock);
+      loadedClockGeneration = *clockGeneration;  // before reading: no change missed
+      LoadClock(&state);
+      countedWritesSinceArmed = true;
+      ReleaseSRWLockExclusive(&stateLock);
+    }
+    if (counted && now - lastShellCheck < shellCheckMs) {
       return;
     }
     lastShellCheck = now;
-    if ((!generation || *generation == loadedGeneration) &&
-        WaitForSingleObject(stateChanged, 0) == WAIT_TIMEOUT) {
-      return;
+    if (counted) {
+      bool noticed = WaitForSingleObject(stateChanged, 0) == WAIT_OBJECT_0;
+      bool due = now - lastLoad >= verifyMs;
+      if (!noticed && !(unverified && due)) {
+        return;
+      }
+      if (noticed && countedWritesSinceArmed && !due) {
+        AcquireSRWLockExclusive(&stateLock);
+        countedWritesSinceArmed = false;
+        unverified = true;
+        stateWatched = WatchDeviceKey(stateChanged);
+        ReleaseSRWLockExclusive(&stateLock);
+        return;
+      }
     }
   }
   AcquireSRWLockExclusive(&stateLock);
   // Noted before reading, so a change made during the load is not missed.
-  if (generation) loadedGeneration = *generation;
+  if (generation) {
+    loadedGeneration = *generation;
+    loadedClockGeneration = *clockGeneration;
+  }
   if (!stateChanged) {
     stateChanged = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   }
   // Armed before reading, so a change made during the load is not missed.
   // Without a watch every reading reloads.
   stateWatched = stateChanged && WatchDeviceKey(stateChanged);
+  countedWritesSinceArmed = false;
+  unverified = false;
+  lastLoad = GetTickCount();
   HKEY key = DeviceKey();
   LoadState(&state);
   if (key != DeviceKey() && stateWatched) {
@@ -238,6 +317,32 @@ public:
   StateReader& operator=(const StateReader&) = delete;
   const SimState* operator->() const { return &state; }
 };
+
+// Writes made through this module keep this process's copy good: `write`
+// makes them (returning how many values it wrote, all counted by the clock's
+// counter when `clock`, else by the general one) and `update` applies the
+// same change to the copy, so the next reading need not reload. A change
+// from another process made before or between the writes makes the next
+// reading reload instead.
+template <typename Write, typename Update>
+static void WriteThrough(bool clock, Write write, Update update) {
+  volatile LONG* generation = DeviceGeneration();
+  volatile LONG* counter = clock ? DeviceClockGeneration() : generation;
+  LONG* loaded = clock ? &loadedClockGeneration : &loadedGeneration;
+  AcquireSRWLockExclusive(&stateLock);
+  bool current = stateLoaded && stateWatched && generation && *generation == loadedGeneration &&
+                 *DeviceClockGeneration() == loadedClockGeneration;
+  LONG before = counter ? *counter : 0;
+  LONG writes = write();
+  if (current && *counter == before + writes) {
+    update(&state);
+    *loaded = *counter;
+    countedWritesSinceArmed = true;
+  } else {
+    stateLoaded = false;
+  }
+  ReleaseSRWLockExclusive(&stateLock);
+}
 
 // --- Clock ------------------------------------------------------------------
 // Stored: TickCount / LocalTime (the value set), TickSetAt / LocalTimeSetAt
@@ -297,7 +402,7 @@ static bool ParseLocalTime(const wchar_t* text, SYSTEMTIME* time) {
     return false;
   }
   ULONGLONG ticks = *text == 0 ? SystemTimeToTicks(t) : 0;
-  if (ticks == 0) {
+  if (ticks == 0 || t.wYear < firstYear || t.wYear > lastYear) {
     return false;
   }
   TicksToSystemTime(ticks, time);  // fills in the day of the week
@@ -344,18 +449,60 @@ static void SimLocalTime(SYSTEMTIME* time) {
   }
 }
 
+// Sets the tick count, and its stamp unless `stamp` is false (a frozen
+// clock reads no stamp).
+static void SetTickCount(DWORD tick, bool stamp) {
+  DWORD now = GetTickCount();
+  WriteThrough(
+      true,
+      [&] {
+        WriteClockDword(DeviceKey(), L"TickCount", tick);
+        if (stamp) {
+          WriteClockDword(DeviceKey(), L"TickSetAt", now);
+        }
+        return stamp ? 2 : 1;
+      },
+      [&](SimState* s) {
+        s->tickSet = true;
+        s->tickCount = tick;
+        if (stamp) {
+          s->tickStamped = true;
+          s->tickSetAt = now;
+        }
+      });
+}
+
+static void SetLocalTime(const SYSTEMTIME& time, bool stamp) {
+  wchar_t text[40];
+  FormatLocalTime(time, text);
+  SYSTEMTIME read;
+  bool held = ParseLocalTime(text, &read);  // what a reader of the value gets
+  DWORD now = GetTickCount();
+  WriteThrough(
+      true,
+      [&] {
+        WriteClockString(DeviceKey(), L"LocalTime", text);
+        if (stamp) {
+          WriteClockDword(DeviceKey(), L"LocalTimeSetAt", now);
+        }
+        return stamp ? 2 : 1;
+      },
+      [&](SimState* s) {
+        s->timeSet = held;
+        s->localTime = read;
+        if (stamp) {
+          s->timeStamped = true;
+          s->timeSetAt = now;
+        }
+      });
+}
+
 void SimSetTickCount(DWORD tick) {
-  HKEY key = DeviceKey();
-  WriteDeviceDword(key, L"TickCount", tick);
-  WriteDeviceDword(key, L"TickSetAt", GetTickCount());
+  SetTickCount(tick, true);
 }
 
 void SimSetLocalTime(const SYSTEMTIME& time) {
-  wchar_t text[40];
-  FormatLocalTime(time, text);
-  HKEY key = DeviceKey();
-  WriteDeviceString(key, L"LocalTime", text);
-  WriteDeviceDword(key, L"LocalTimeSetAt", GetTickCount());
+  SetLocalTime(time, true);
 }
 
 void SimSetClockRunning(bool running) {
@@ -380,9 +527,14 @@ void SimAdvanceClock(DWORD milliseconds) {
   DWORD tick = SimTickCount();
   SYSTEMTIME time;
   SimLocalTime(&time);
+  bool frozen;
+  {
+    StateReader s;
+    frozen = s->clockFrozen;
+  }
   TicksToSystemTime(SystemTimeToTicks(time) + milliseconds * fileTimePerMs, &time);
-  SimSetTickCount(tick + milliseconds);
-  SimSetLocalTime(time);
+  SetTickCount(tick + milliseconds, !frozen);
+  SetLocalTime(time, !frozen);
 }
 
 // --- Power --------------------------------------------------------------------
@@ -512,21 +664,34 @@ static bool SameCardName(const wchar_t* path, const wchar_t* name) {
   return path[0] == 0 || ((path[0] == L'\\' || path[0] == L'/') && path[1] == 0);
 }
 
-// Opens the subkey of the card with that name (for changing it) and notes
-// its number in lastCardNumber.
-static DWORD lastCardNumber;
-
-static bool OpenCardByName(const wchar_t* path, HKEY* card) {
-  *card = nullptr;
-  wchar_t name[MAX_PATH];
-  return ForEachCard([&](DWORD number, HKEY candidate) {
-    CardName(candidate, name);
-    if (!SameCardName(path, name)) {
-      return false;
+// The subkey number of the card with that name, and the highest number; 0
+// when there is none.
+static DWORD FindCard(const wchar_t* path, DWORD* last) {
+  StateReader s;
+  DWORD found = 0;
+  *last = 0;
+  for (int i = 0; i < s->cardCount; i++) {
+    if (!found && SameCardName(path, s->cards[i].name)) {
+      found = s->cards[i].number;
     }
-    lastCardNumber = number;
-    return RegOpenKeyExW(candidate, nullptr, 0, KEY_READ | KEY_WRITE, card) == ERROR_SUCCESS;
-  });
+    *last = s->cards[i].number;  // ascending
+  }
+  return found;
+}
+
+static HKEY OpenCard(DWORD number) {
+  wchar_t subkey[40];
+  wsprintfW(subkey, L"Cards\\%u", number);
+  return OpenDeviceSubkey(subkey);
+}
+
+static SimCard* CachedCard(SimState* s, DWORD number) {
+  for (int i = 0; i < s->cardCount; i++) {
+    if (s->cards[i].number == number) {
+      return &s->cards[i];
+    }
+  }
+  return nullptr;
 }
 
 static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller,
@@ -559,38 +724,82 @@ static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller,
 }
 
 void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) {
-  HKEY card;
-  if (!OpenCardByName(name, &card)) {
-    DWORD last = 0;
-    ForEachCard([&](DWORD number, HKEY) {
-      if (number > last) {
-        last = number;
-      }
-      return false;
-    });
+  DWORD last;
+  DWORD number = FindCard(name, &last);
+  bool added = number == 0;
+  HKEY card = nullptr;
+  if (added) {
+    number = last + 1;
     wchar_t subkey[40];
-    wsprintfW(subkey, SIM_DEVICE_KEY L"\\Cards\\%u", last + 1);
+    wsprintfW(subkey, SIM_DEVICE_KEY L"\\Cards\\%u", number);
     if (RegCreateKeyExW(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
                         &card, nullptr) != ERROR_SUCCESS) {
       return;
     }
-    WriteDeviceString(card, L"Name", name);
+  } else if (!(card = OpenCard(number))) {
+    return;
   }
-  WriteDeviceQword(card, L"TotalBytes", totalBytes);
-  WriteDeviceQword(card, L"FreeBytes", freeBytes);
+  WriteThrough(
+      false,
+      [&] {
+        if (added) {
+          WriteDeviceString(card, L"Name", name);
+        }
+        WriteDeviceQword(card, L"TotalBytes", totalBytes);
+        WriteDeviceQword(card, L"FreeBytes", freeBytes);
+        return added ? 3 : 2;
+      },
+      [&](SimState* s) {
+        SimCard* cached = CachedCard(s, number);
+        if (!cached) {
+          if (s->cardCount == s->cardCapacity) {
+            int capacity = s->cardCapacity ? s->cardCapacity * 2 : 8;
+            SIZE_T bytes = capacity * sizeof(SimCard);
+            void* grown = s->cards ? HeapReAlloc(GetProcessHeap(), 0, s->cards, bytes)
+                                   : HeapAlloc(GetProcessHeap(), 0, bytes);
+            if (!grown) {
+              stateLoaded = false;
+              return;
+            }
+            s->cards = (SimCard*)grown;
+            s->cardCapacity = capacity;
+          }
+          cached = &s->cards[s->cardCount++];  // the highest number: last in order
+          cached->number = number;
+          cached->queryFails = false;
+          lstrcpynW(cached->name, name[0] && lstrlenW(name) < MAX_PATH ? name : defaultCardName,
+                    MAX_PATH);
+        }
+        cached->totalBytes = totalBytes <= largestBytes ? totalBytes : defaultCardTotal;
+        cached->freeBytes = freeBytes <= largestBytes ? freeBytes : defaultCardFree;
+      });
   RegCloseKey(card);
 }
 
 bool SimRemoveCard(const wchar_t* name) {
-  HKEY card;
-  if (!OpenCardByName(name, &card)) {
+  DWORD last;
+  DWORD number = FindCard(name, &last);
+  if (!number) {
     return false;
   }
-  RegCloseKey(card);
-  wchar_t subkey[40];
-  wsprintfW(subkey, L"Cards\\%u", lastCardNumber);
-  bool removed = RegDeleteTreeW(DeviceKey(), subkey) == ERROR_SUCCESS;
-  NoteDeviceChanged();
+  bool removed = false;
+  WriteThrough(
+      false,
+      [&] {
+        wchar_t subkey[40];
+        wsprintfW(subkey, L"Cards\\%u", number);
+        removed = RegDeleteTreeW(DeviceKey(), subkey) == ERROR_SUCCESS;
+        NoteDeviceChanged();
+        return 1;
+      },
+      [&](SimState* s) {
+        SimCard* cached = CachedCard(s, number);
+        if (cached) {
+          int at = (int)(cached - s->cards);
+          MoveMemory(cached, cached + 1, (s->cardCount - at - 1) * sizeof(SimCard));
+          s->cardCount--;
+        }
+      });
   return removed;
 }
 
@@ -600,11 +809,36 @@ void SimRemoveAllCards() {
 }
 
 void SimSetCardQueryFails(const wchar_t* name, bool fails) {
-  HKEY card;
-  if (OpenCardByName(name, &card)) {
-    WriteDeviceDword(card, L"QueryFails", fails ? 1 : 0);
-    RegCloseKey(card);
+  DWORD last;
+  DWORD number = FindCard(name, &last);
+  HKEY card = number ? OpenCard(number) : nullptr;
+  if (!card) {
+    return;
   }
+  WriteThrough(
+      false,
+      [&] {
+        WriteDeviceDword(card, L"QueryFails", fails ? 1 : 0);
+        return 1;
+      },
+      [&](SimState* s) {
+        SimCard* cached = CachedCard(s, number);
+        if (cached) {
+          cached->queryFails = fails;
+        }
+      });
+  RegCloseKey(card);
+}
+
+int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {
+  StateReader s;  // loaded, and so checked
+  IgnoredDeviceValue ignored[8];
+  int count = IgnoredDeviceValues(ignored, 8);
+  for (int i = 0; i < count && i < max && i < 8; i++) {
+    lstrcpynW(names[i], ignored[i].name, 48);
+    lstrcpynW(values[i], ignored[i].value, 32);
+  }
+  return count;
 }
 
 // --- Reset --------------------------------------------------------------------------

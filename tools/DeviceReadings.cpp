@@ -57,5 +57,15 @@ int main() {
       printf(", size unknown\n");
     }
   }
+  // Values the simulated device could not take, read as their defaults.
+  wchar_t names[8][48], values[8][32];
+  int count = CurrentDeviceKind() == DeviceKind::Simulated ? SimIgnoredValues(names, values, 8) : 0;
+  for (int i = 0; i < count && i < 8; i++) {
+    printf("Ignored: ");
+    PrintWide(names[i]);
+    printf(" = ");
+    PrintWide(values[i]);
+    printf(" (not a number in its range; read as the default)\n");
+  }
   return 0;
 }

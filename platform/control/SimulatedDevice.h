@@ -46,3 +46,9 @@ void SimSetLocalTime(const SYSTEMTIME& time);
 void SimSetClockRunning(bool running);
 // Moves the tick count and the local time forward together.
 void SimAdvanceClock(DWORD milliseconds);
+
+// Values the device read as their defaults at its last load because they
+// were not sane: not a number, beyond 64 bits, or outside their range (see
+// the README). Returns how many; copies up to `max` names ("BatteryPercent",
+// "Cards\\2\\TotalBytes") and stored values, each cut to its array.
+int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max);

@@ -138,7 +138,7 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"card fault Y on\n", 1, L"no card named"},
       {L"card eject Y\n", 1, L"expected card add, card set, card remove, card fault, not 'card eject'"},
       {L"store total=5GB free=1GB\n", 1, L"up to 4294967295B"},
-      {L"memory total=16777215GB free=1GB\n", 1, L"up to 4294967295B"},
+      {L"memory total=16777215GB free=1GB\n", 1, L"up to 2048GB"},
       {L"tap 240 10\n", 1, L"x must be a whole number from 0 to 239, not '240'"},
       {L"tap 10\n", 1, L"wrong number of arguments"},
       {L"resume\n", 1, L"resume needs a suspend"},
