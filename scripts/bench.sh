@@ -6,12 +6,48 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh >/dev/null
-cmake --build build --target Bench DoNothing FindWindowOnly >/dev/null
+cmake --build build --target Bench DoNothing FindWindowOnly TodayHost >/dev/null
 
 echo "Quorvane benchmarks on $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo
 build/wine-session start
 build/wine-run build/bin/Bench.exe | tr -d '\r'
+
+# The host's own pace: scenarios timed whole (start-up included), each
+# against a baseline scenario run the same way.
+work="$(mktemp -d)"
+host_seconds() {  # seconds TodayHost.exe takes for the script in $1
+  local start end
+  start=$(date +%s.%N)
+  build/wine-run build/bin/TodayHost.exe --scenario "$1" --out "$work/out" >/dev/null
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }'
+}
+row() {  # figure, measured s, baseline s, target
+  printf '| %-38s | %12s s   | %12s s   | %7.2fx | %-12s |\n' "$1" "$2" "$3" \
+    "$(awk -v a="$2" -v b="$3" 'BEGIN { print (b > 0 ? a / b : 0) }')" "$4"
+}
+printf 'refresh\n' >"$work/empty.txt"
+printf 'tap 122 21\nwait 24h\n' >"$work/day-clock.txt"
+printf 'card add "Storage Card" total=64MB free=32MB\ntap 122 21\ntap 122 21\nwait 24h\n' \
+  >"$work/day-card.txt"
+for n in 50 100; do
+  for i in $(seq 1 "$n"); do echo "card add C$i total=64MB free=32MB"; done >"$work/cards-$n.txt"
+done
+for i in $(seq 1 200); do echo "snapshot s$i.png"; done >"$work/frames.txt"
+{ cat "$work/frames.txt"; echo "animation strip.gif scale=4"; } >"$work/frames-gif.txt"
+empty=$(host_seconds "$work/empty.txt")
+row "day of queries (43,200), clock shown" "$(host_seconds "$work/day-clock.txt")" "$empty" \
+  "<= 10 s"
+row "day of queries (43,200), card shown" "$(host_seconds "$work/day-card.txt")" "$empty" \
+  "<= 10 s"
+cards50=$(host_seconds "$work/cards-50.txt")
+row "100 card adds, against 50" "$(host_seconds "$work/cards-100.txt")" "$cards50" "about 2x"
+frames=$(host_seconds "$work/frames.txt")
+withgif=$(host_seconds "$work/frames-gif.txt")
+row "GIF of 200 frames at scale=4, alone" \
+  "$(awk -v a="$withgif" -v b="$frames" 'BEGIN { printf "%.2f", a - b }')" "$frames" "<= 5 s"
+rm -rf "$work"
 build/wine-session stop
 
 stripped_kib() {

@@ -8,7 +8,8 @@ key='HKCU\Software\CeStandIn\SimulatedDevice'
 reg() { wine reg "$@" >/dev/null 2>&1 </dev/null || { echo "wine reg $* failed"; exit 1; }; }
 
 wine reg delete "$key" /f >/dev/null 2>&1 </dev/null
-reg add "$key" /v ACLineStatus /t REG_DWORD /d 0 /f
+reg add "$key" /v ACLineStatus /t REG_DWORD /d 7 /f     # not a line status: 0
+reg add "$key" /v PowerQueryBytes /d 99999999999999999999999 /f  # beyond 64 bits: 56
 reg add "$key" /v BatteryPercent /t REG_DWORD /d 37 /f
 reg add "$key" /v BatteryLifeTime /t REG_DWORD /d 3725 /f
 reg add "$key" /v BatteryVoltage /t REG_DWORD /d 3650 /f
@@ -31,13 +32,47 @@ Battery: 37%, on battery, 3650 mV
 Battery time left: 1:02:05
 Memory: 5130 MB free of 6176 MB (object store and program memory)
 Storage card 1: Storage Card, 5120 MB free of 8192 MB
-Storage card 2: SD Card, size unknown"
+Storage card 2: SD Card, size unknown
+Ignored: ACLineStatus = 7 (not a number in its range; read as the default)
+Ignored: PowerQueryBytes = 99999999999999999999999 (not a number in its range; read as the default)"
 actual="$(CE_DEVICE= "$build/wine-run" "$build/bin/DeviceReadings.exe" | tr -d '\r')"
 status=0
 if [ "$actual" != "$expected" ]; then
   echo "DeviceReadings read:"; echo "$actual"; echo "expected:"; echo "$expected"
   status=1
 fi
+
+# Numbers the device cannot hold read as their defaults, each named.
+wine reg delete "$key" /f >/dev/null 2>&1 </dev/null
+reg add "$key" /v ACLineStatus /t REG_DWORD /d 7 /f
+reg add "$key" /v BatteryPercent /t REG_DWORD /d 300 /f
+reg add "$key" /v BatteryVoltage /d 0x1FFFFFFFF /f
+reg add "$key" /v StoreFree /t REG_QWORD /d 8589934592 /f
+reg add "$key" /v MemoryTotal /t REG_QWORD /d 1125899906842624 /f
+reg add "$key" /v MemoryAvail /d 99999999999999999999999 /f
+reg add "$key" /v LocalTime /d "1601-01-01 00:00:00" /f
+reg add "$key\\Cards\\1" /v TotalBytes /t REG_QWORD /d 1125899906842624 /f
+expected="Device: simulated
+Battery: 80%, on battery, 3900 mV
+Battery time left: 2:00:00
+Memory: 24 MB free of 48 MB (object store and program memory)
+Storage card 1: Storage Card, 32 MB free of 64 MB
+Ignored: ACLineStatus = 7 (not a number in its range; read as the default)
+Ignored: BatteryPercent = 300 (not a number in its range; read as the default)
+Ignored: BatteryVoltage = 0x1FFFFFFFF (not a number in its range; read as the default)
+Ignored: StoreFree = 8589934592 (not a number in its range; read as the default)
+Ignored: MemoryTotal = 1125899906842624 (not a number in its range; read as the default)
+Ignored: MemoryAvail = 99999999999999999999999 (not a number in its range; read as the default)
+Ignored: LocalTime = 1601-01-01 00:00:00 (not a number in its range; read as the default)
+Ignored: Cards\\1\\TotalBytes = 1125899906842624 (not a number in its range; read as the default)"
+# The clock falls back to the machine's, whose time varies.
+actual="$(CE_DEVICE= "$build/wine-run" "$build/bin/DeviceReadings.exe" | tr -d '\r' |
+  grep -v '^Local time: ')"
+if [ "$actual" != "$expected" ]; then
+  echo "DeviceReadings read:"; echo "$actual"; echo "expected:"; echo "$expected"
+  status=1
+fi
+
 # Leave the device as every other test expects to find it: empty, defaults.
 wine reg delete "$key" /f >/dev/null 2>&1 </dev/null
 exit $status

@@ -4,6 +4,8 @@
 // QUORVANE_UPDATE_REFERENCES=1 rewrites those references instead.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "HostRun.h"
 #include "Picture.h"
 #include "SimulatedDevice.h"
@@ -245,6 +247,47 @@ TEST(EndToEnd, UnmetExpectationFailsNamingTheLine) {
   EXPECT_NE(std::string::npos, r.output.find("line 3: expected 7 item paints, counted"))
       << r.output;
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\never.png").c_str()));
+}
+
+// Two hosts started together: each picture shows the battery its own script
+// set, as in a run alone (the second host waits its turn; the waiting itself
+// is checked below, with the turn held by the test).
+TEST(EndToEnd, TwoHostsStartedTogetherEachSeeTheirOwnDevice) {
+  std::wstring folder = FreshFolder(L"together");
+  CreateDirectoryW(folder.c_str(), nullptr);
+  auto arguments = [&](const wchar_t* name, const wchar_t* out) {
+    return L"--scenario \"" + folder + L"\\" + name + L".txt\" --out \"" + folder + out + L"\"";
+  };
+  WriteTextFile(folder + L"\\p10.txt", "battery percent=10\nwait 2h\nsnapshot p10.png\n");
+  WriteTextFile(folder + L"\\p90.txt", "battery percent=90\nwait 2h\nsnapshot p90.png\n");
+  HostResult a, b;
+  std::thread first([&] { a = RunHost(arguments(L"p10", L"")); });
+  std::thread second([&] { b = RunHost(arguments(L"p90", L"")); });
+  first.join();
+  second.join();
+  EXPECT_EQ(0u, a.exitCode) << a.output;
+  EXPECT_EQ(0u, b.exitCode) << b.output;
+  HostResult alone = RunHost(arguments(L"p10", L"\\alone"));
+  ASSERT_EQ(0u, alone.exitCode) << alone.output;
+  Picture p10 = Load(folder + L"\\p10.png"), p90 = Load(folder + L"\\p90.png");
+  EXPECT_TRUE(Same(p10, Load(folder + L"\\alone\\p10.png")));
+  EXPECT_FALSE(Same(p10, p90));
+}
+
+// A host that cannot have the device within --device-wait gives up clearly.
+TEST(EndToEnd, HostGivesUpWhenTheDeviceStaysBusy) {
+  HANDLE turn = CreateMutexW(nullptr, TRUE, L"Local\\CeStandIn.SimulatedDeviceTurn");
+  ASSERT_NE(nullptr, turn);
+  std::wstring script = FreshFolder(L"busy") + L".txt";
+  WriteTextFile(script, "refresh\n");
+  HostResult r = RunHost(L"--device-wait 1s --scenario \"" + script + L"\"");
+  ReleaseMutex(turn);
+  CloseHandle(turn);
+  EXPECT_EQ(4u, r.exitCode) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find("another TodayHost is using the simulated device; "
+                                             "waiting up to 1s")) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find("still in use by another TodayHost after 1s"))
+      << r.output;
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 // hold a pipe's write end open, and a reader would wait for ever.
 HostResult RunHost(const std::wstring& arguments) {
   HostResult result;
-  static int runs;
+  static LONG runs;  // hosts may be started from two threads at once
   std::wstring log = FreshFolder(L"host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                 std::to_wstring(++runs)) + L".log";
+                                 std::to_wstring(InterlockedIncrement(&runs))) + L".log";
   SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
   HANDLE out = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
                            CREATE_ALWAYS, 0, nullptr);

@@ -244,15 +244,41 @@ TEST(ScenarioParser, HostDoesNothingHalfDone) {
   SimResetDevice();
 }
 
-TEST(ScenarioParser, HostRefusesBadArgumentsAndMissingFiles) {
-  HostResult r = RunHost(L"--scenario Z:\\no\\such\\scenario.txt");
-  EXPECT_EQ(2u, r.exitCode);
-  EXPECT_NE(std::string::npos, r.output.find("cannot open the scenario")) << r.output;
-  r = RunHost(L"--interval fast");
-  EXPECT_EQ(2u, r.exitCode);
-  EXPECT_NE(std::string::npos, r.output.find("--interval")) << r.output;
-  r = RunHost(L"--check \"" + TestSourcePath(L"scenarios\\refresh.txt") + L"\"");
-  EXPECT_EQ(0u, r.exitCode) << r.output;
+// Command lines refused before anything runs, in the words and path form the
+// user typed; `--out` naming a file changes no device setting.
+TEST(ScenarioParser, HostRefusesBadCommandLines) {
+  std::wstring folder = FreshFolder(L"command-lines");
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring good = folder + L"\\good.txt", latin1 = folder + L"\\latin1.txt";
+  std::wstring file = folder + L"\\a-file";
+  WriteTextFile(good, "battery percent=11\nsnapshot a.png\n");
+  WriteTextFile(latin1, "refresh\nwait 2s\ntap 1 1 # caf\xE9\n");
+  WriteTextFile(file, "");
+  SimResetDevice();
+  SimSetPower(AC_LINE_OFFLINE, 33, 1000, 3700);
+  const struct {
+    std::wstring arguments;
+    DWORD exitCode;
+    std::string says;
+  } cases[] = {
+      {L"--scenario Z:\\no\\such.txt", 2, "Z:\\no\\such.txt: cannot open the scenario"},
+      {L"--scenario /no/such.txt", 2, "/no/such.txt: cannot open the scenario"},
+      {L"--interval fast", 2, "--interval takes a duration from 1ms to 24h"},
+      {L"--close-after 0s", 2, "--close-after must be from 1ms to 24h, not '0s'"},
+      {L"--scenario a.txt --scenario b.txt", 2, "--scenario is given twice"},
+      {L"--scenario \"" + latin1 + L"\"", 2, "latin1.txt: line 3: not UTF-8 text"},
+      {L"--scenario \"" + good + L"\" --out \"" + file + L"\"", 2, "is a file, not a folder"},
+      {L"--check \"" + good + L"\"", 0, "good.txt: the scenario is well formed"},
+  };
+  for (const auto& c : cases) {
+    HostResult r = RunHost(c.arguments);
+    EXPECT_EQ(c.exitCode, r.exitCode) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find(c.says)) << r.output;
+  }
+  SYSTEM_POWER_STATUS_EX2 power = {};
+  GetSystemPowerStatusEx2(&power, sizeof power, TRUE);
+  EXPECT_EQ(33, power.BatteryLifePercent);
+  SimResetDevice();
 }
 
 }  // namespace
