@@ -141,35 +141,43 @@ static bool ParseNumber(const wchar_t* text, ULONGLONG* value) {
   return true;
 }
 
-bool ReadDeviceNumber(HKEY key, const wchar_t* name, ULONGLONG* value) {
+// A stored value as read for a number: the result, its type and its data.
+struct StoredNumber {
+  LONG result;
+  DWORD type;
+  DWORD size;
   union {
     DWORD dword;
     ULONGLONG qword;
     wchar_t text[32];
-  } data = {};
-  DWORD type = 0;
-  DWORD size = sizeof(data) - sizeof(wchar_t);
-  if (QueryValue(key, name, &type, &data, &size) != ERROR_SUCCESS) {
+  } data;
+};
+
+__attribute__((noinline)) static void ReadStored(HKEY key, const wchar_t* name, StoredNumber* n) {
+  ZeroMemory(n, sizeof(*n));
+  n->size = sizeof(n->data) - sizeof(wchar_t);
+  n->result = QueryValue(key, name, &n->type, &n->data, &n->size);
+}
+
+__attribute__((noinline)) static bool NumberOf(const StoredNumber& n, ULONGLONG* value) {
+  if (n.result != ERROR_SUCCESS) {
     return false;
   }
-  switch (type) {
-  case REG_DWORD:
-    if (size != sizeof(DWORD)) {
-      return false;
-    }
-    *value = data.dword;
+  if (n.type == REG_DWORD && n.size == sizeof(DWORD)) {
+    *value = n.data.dword;
     return true;
-  case REG_QWORD:
-    if (size != sizeof(ULONGLONG)) {
-      return false;
-    }
-    *value = data.qword;
-    return true;
-  case REG_SZ:
-    return ParseNumber(data.text, value);
-  default:
-    return false;
   }
+  if (n.type == REG_QWORD && n.size == sizeof(ULONGLONG)) {
+    *value = n.data.qword;
+    return true;
+  }
+  return n.type == REG_SZ && ParseNumber(n.data.text, value);
+}
+
+bool ReadDeviceNumber(HKEY key, const wchar_t* name, ULONGLONG* value) {
+  StoredNumber n;
+  ReadStored(key, name, &n);
+  return NumberOf(n, value);
 }
 
 ULONGLONG ReadDeviceNumberOr(HKEY key, const wchar_t* name, ULONGLONG fallback) {
@@ -177,11 +185,17 @@ ULONGLONG ReadDeviceNumberOr(HKEY key, const wchar_t* name, ULONGLONG fallback) 
   return ReadDeviceNumber(key, name, &value) ? value : fallback;
 }
 
-static IgnoredDeviceValue ignoredValues[8];
+// Up to eight notes, on the heap (kept out of the deliverables' data).
+static const int ignoredCapacity = 8;
+static IgnoredDeviceValue* ignoredValues;
 static int ignoredCount;
 
 void NoteIgnoredDeviceValue(const wchar_t* name, const wchar_t* value) {
-  if (ignoredCount < (int)(sizeof ignoredValues / sizeof ignoredValues[0])) {
+  if (!ignoredValues) {
+    ignoredValues = (IgnoredDeviceValue*)HeapAlloc(GetProcessHeap(), 0,
+                                                   ignoredCapacity * sizeof(IgnoredDeviceValue));
+  }
+  if (ignoredValues && ignoredCount < ignoredCapacity) {
     lstrcpynW(ignoredValues[ignoredCount].name, name, 48);
     lstrcpynW(ignoredValues[ignoredCount].value, value, 32);
     ignoredCount++;
@@ -189,8 +203,9 @@ void NoteIgnoredDeviceValue(const wchar_t* name, const wchar_t* value) {
 }
 
 int IgnoredDeviceValues(IgnoredDeviceValue* values, int max) {
-  for (int i = 0; i < ignoredCount && i < max; i++) {
-    values[i] = ignoredValues[i];
+  int n = ignoredCount < max ? ignoredCount : max;
+  if (n > 0) {
+    CopyMemory(values, ignoredValues, n * sizeof(IgnoredDeviceValue));
   }
   return ignoredCount;
 }
@@ -199,41 +214,27 @@ void ForgetIgnoredDeviceValues() {
   ignoredCount = 0;
 }
 
-// The stored value as text, for the note of an ignored one.
-static void StoredValueText(HKEY key, const wchar_t* name, wchar_t* text) {
-  union {
-    DWORD dword;
-    ULONGLONG qword;
-    wchar_t text[32];
-  } data = {};
-  DWORD type = 0;
-  DWORD size = sizeof(data) - sizeof(wchar_t);
-  LONG result = QueryValue(key, name, &type, &data, &size);
-  if (result == ERROR_MORE_DATA) {
-    lstrcpyW(text, L"(too long)");
-  } else if (type == REG_DWORD && size == sizeof(DWORD)) {
-    wsprintfW(text, L"%lu", (unsigned long)data.dword);
-  } else if (type == REG_QWORD && size == sizeof(ULONGLONG)) {
-    wsprintfW(text, L"%I64u", data.qword);
-  } else if (type == REG_SZ) {
-    lstrcpynW(text, data.text, 32);
-  } else {
-    wsprintfW(text, L"(type %lu, %lu bytes)", (unsigned long)type, (unsigned long)size);
-  }
-}
-
 ULONGLONG ReadDeviceNumberIn(HKEY key, const wchar_t* name, const wchar_t* shownName,
                              ULONGLONG low, ULONGLONG high, ULONGLONG fallback) {
+  StoredNumber n;
+  ReadStored(key, name, &n);
   ULONGLONG value;
-  if (ReadDeviceNumber(key, name, &value) && value >= low && value <= high) {
+  if (NumberOf(n, &value) && value >= low && value <= high) {
     return value;
   }
-  DWORD type = 0, size = 0;
-  if (QueryValue(key, name, &type, nullptr, &size) == ERROR_FILE_NOT_FOUND) {
+  if (n.result == ERROR_FILE_NOT_FOUND) {
     return fallback;  // absent: the default, quietly
   }
   wchar_t text[32];
-  StoredValueText(key, name, text);
+  if (n.result == ERROR_MORE_DATA) {
+    lstrcpyW(text, L"(too long)");
+  } else if (n.type == REG_SZ) {
+    lstrcpynW(text, n.data.text, 32);
+  } else if (n.type == REG_QWORD || n.type == REG_DWORD) {
+    wsprintfW(text, L"%I64u", n.type == REG_QWORD ? n.data.qword : (ULONGLONG)n.data.dword);
+  } else {
+    wsprintfW(text, L"(type %lu)", (unsigned long)n.type);
+  }
   NoteIgnoredDeviceValue(shownName ? shownName : name, text);
   return fallback;
 }

@@ -164,7 +164,7 @@ static void LoadCards(SimState* s) {
 }
 
 // A DWORD of the device; anything else reads as `fallback` and is noted.
-static DWORD ReadDword(HKEY key, const wchar_t* name, DWORD fallback) {
+__attribute__((noinline)) static DWORD ReadDword(HKEY key, const wchar_t* name, DWORD fallback) {
   return (DWORD)ReadDeviceNumberIn(key, name, nullptr, 0, anyDword, fallback);
 }
 
