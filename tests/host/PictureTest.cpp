@@ -64,4 +64,20 @@ TEST(Pictures, AnimatedGifLoopsWithTheDelay) {
   EXPECT_FALSE(FirstDifference(MagnifyPicture(stripes, 2), second, &x, &y)) << x << "," << y;
 }
 
+// Frames long enough to fill the LZW code table many times over, magnified:
+// every pixel survives the table's fresh starts.
+TEST(Pictures, LargeGifFramesKeepEveryPixel) {
+  Picture noise = Filled(240, 42, [](int x, int y) -> DWORD {
+    return (DWORD)((x * 7 + y * 13 + x * y) % 11) * 0x151515;
+  });
+  std::wstring path = FreshFolder(L"large") + L".gif";
+  std::wstring error;
+  ASSERT_TRUE(WriteAnimatedGif(path.c_str(), {&noise, &noise}, 4, 100, &error));
+  UINT frames = 0;
+  Picture back;
+  ASSERT_TRUE(DecodeGifFrame(path, 1, &frames, &back));
+  int x, y;
+  EXPECT_FALSE(FirstDifference(MagnifyPicture(noise, 4), back, &x, &y)) << x << "," << y;
+}
+
 }  // namespace
