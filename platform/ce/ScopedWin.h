@@ -19,6 +19,7 @@ public:
   ~ScopedHandle() { Close(); }
   ScopedHandle(const ScopedHandle&) = delete;
   ScopedHandle& operator=(const ScopedHandle&) = delete;
+  ScopedHandle(ScopedHandle&& other) : handle_(other.Detach()) {}  // for containers
 
   H Get() const { return handle_; }
   operator H() const { return handle_; }

@@ -173,14 +173,14 @@ TEST_F(AboutDialog, OnlyTheWebAddressIsBlue) {
   HWND d = Open();
   Tap(d, IDC_NOTICE);
   Tap(d, IDC_LOGO);  // revealed: the credit keeps the default colour too
-  HDC dc = CreateCompatibleDC(nullptr);
+  AutoDeleteDC dc(CreateCompatibleDC(nullptr));
   for (UINT message : {WM_CTLCOLORSTATIC, WM_CTLCOLOREDIT}) {
     for (HWND control = GetWindow(d, GW_CHILD); control;
          control = GetWindow(control, GW_HWNDNEXT)) {
       SetTextColor(dc, RGB(1, 2, 3));
       SetBkMode(dc, OPAQUE);
       SetBkColor(dc, RGB(4, 5, 6));
-      EXPECT_EQ(AboutDialogProc(d, message, reinterpret_cast<WPARAM>(dc),
+      EXPECT_EQ(AboutDialogProc(d, message, reinterpret_cast<WPARAM>(dc.Get()),
                                 reinterpret_cast<LPARAM>(control)),
                 reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH)));
       bool link = GetDlgCtrlID(control) == IDC_WEB_ADDRESS;
@@ -189,7 +189,6 @@ TEST_F(AboutDialog, OnlyTheWebAddressIsBlue) {
       EXPECT_EQ(RGB(4, 5, 6), GetBkColor(dc));
     }
   }
-  DeleteDC(dc);
 }
 
 TEST_F(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
@@ -236,7 +235,7 @@ TEST_F(AboutDialog, LinkAndProductButtonStartTheBrowser) {
   EXPECT_NE(GetFileAttributesW((L"C:" + page).c_str()), INVALID_FILE_ATTRIBUTES);
   wchar_t path[MAX_PATH] = L"";
   DWORD bytes = sizeof(path);
-  ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Tessel-Quarry\\Quorvane", L"AboutLocation",
+  ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE,
                          RRF_RT_REG_SZ, nullptr, path, &bytes), ERROR_SUCCESS);
   EXPECT_NE(GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES) << path;
 }

@@ -9,11 +9,12 @@
 // name), so it sees the desktop's own calls.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
+#include "DashboardContract.h"
 #include "TestSupport.h"
 
 namespace {
 
-const UINT kWakeup = WM_USER + 15;
+const UINT kWakeup = WM_DASHBOARD_WAKEUP;
 std::vector<HWND> notices;  // windows that received the wake-up notice, in order
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -50,8 +51,7 @@ Outcome Finish(const PROCESS_INFORMATION& process, bool closeDialog = true) {
     }
   }
   if (run.exitCode == 999) TerminateProcess(process.hProcess, 999);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  AutoCloseHandle thread(process.hThread), ended(process.hProcess);
   return run;
 }
 
@@ -78,7 +78,7 @@ class AboutProgram : public ::testing::Test {
  protected:
   void SetUp() override {
     // Class names are case-blind atoms, so decoys differ by more than case.
-    for (const wchar_t* name : {L"DesktopExplorerWindow", L"DashBoard", L"DashBoardX",
+    for (const wchar_t* name : {TODAY_WINDOW_CLASS, ITEM_CLASS_NAME, ITEM_CLASS_NAME L"X",
                                 L"Plain"}) {
       WNDCLASSW wc = {};
       wc.lpfnWndProc = RecordingProc;
@@ -91,8 +91,8 @@ class AboutProgram : public ::testing::Test {
   void TearDown() override {
     for (HWND w : created) DestroyWindow(w);
     for (HANDLE process : started) {
-      TerminateProcess(process, 1);  // no effect once it has ended
-      CloseHandle(process);
+      AutoCloseHandle owned(process);
+      TerminateProcess(owned, 1);  // no effect once it has ended
     }
     started.clear();
   }
@@ -115,17 +115,17 @@ TEST_F(AboutProgram, FirstDashBoardInPreOrderGetsTheOnlyNotice) {
   // Later top-level windows come after the Today window; children keep their
   // creation order.
   HWND later = Make(L"Plain");
-  HWND laterItem = Make(L"DashBoard", Make(L"Plain", later));
-  HWND today = Make(L"DesktopExplorerWindow");
+  HWND laterItem = Make(ITEM_CLASS_NAME, Make(L"Plain", later));
+  HWND today = Make(TODAY_WINDOW_CLASS);
   HWND branch = Make(L"Plain", today);
-  Make(L"DashBoardX", branch);
-  HWND first = Make(L"DashBoard", Make(L"Plain", branch));
-  Make(L"DashBoardX", today);
-  HWND second = Make(L"DashBoard", today);
-  Make(L"DashBoard");  // in front of the Today window: never searched
+  Make(ITEM_CLASS_NAME L"X", branch);
+  HWND first = Make(ITEM_CLASS_NAME, Make(L"Plain", branch));
+  Make(ITEM_CLASS_NAME L"X", today);
+  HWND second = Make(ITEM_CLASS_NAME, today);
+  Make(ITEM_CLASS_NAME);  // in front of the Today window: never searched
   ASSERT_EQ(branch, GetWindow(today, GW_CHILD));
   ASSERT_TRUE(IsLaterSibling(today, later));
-  Outcome run = Finish(Start(quoted + L" AppRunAfterWakeup"));
+  Outcome run = Finish(Start(quoted + L" " APP_RUN_AFTER_WAKEUP));
   EXPECT_EQ(0u, run.exitCode);
   EXPECT_FALSE(run.sawDialog);
   EXPECT_EQ(notices, std::vector<HWND>{first});
@@ -134,13 +134,13 @@ TEST_F(AboutProgram, FirstDashBoardInPreOrderGetsTheOnlyNotice) {
   DestroyWindow(first);
   DestroyWindow(second);
   notices.clear();
-  EXPECT_EQ(0u, Finish(Start(quoted + L" AppRunAfterWakeup")).exitCode);
+  EXPECT_EQ(0u, Finish(Start(quoted + L" " APP_RUN_AFTER_WAKEUP)).exitCode);
   EXPECT_EQ(notices, std::vector<HWND>{laterItem});
   // No item after the Today window, then no Today window: a quiet end.
   DestroyWindow(later);
   for (int round = 0; round < 2; ++round) {
     notices.clear();
-    run = Finish(Start(quoted + L" AppRunAfterWakeup"));
+    run = Finish(Start(quoted + L" " APP_RUN_AFTER_WAKEUP));
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_FALSE(run.sawDialog);
     EXPECT_EQ(std::vector<HWND>{}, notices);
@@ -149,16 +149,16 @@ TEST_F(AboutProgram, FirstDashBoardInPreOrderGetsTheOnlyNotice) {
 }
 
 TEST_F(AboutProgram, OnlyTheExactCommandLineTakesTheWakeupPath) {
-  HWND item = Make(L"DashBoard", Make(L"DesktopExplorerWindow"));
+  HWND item = Make(ITEM_CLASS_NAME, Make(TODAY_WINDOW_CLASS));
   struct Case { std::wstring line; bool ceStyle, wakes; } cases[] = {
-      {quoted + L" AppRunAfterWakeup", false, true},
-      {ProgramPath() + L" AppRunAfterWakeup", false, true},  // unquoted program name
-      {L"AppRunAfterWakeup", true, true},                     // started as the device does
+      {quoted + L" " APP_RUN_AFTER_WAKEUP, false, true},
+      {ProgramPath() + L" " APP_RUN_AFTER_WAKEUP, false, true},  // unquoted program name
+      {APP_RUN_AFTER_WAKEUP, true, true},                     // started as the device does
       {quoted + L" apprunafterwakeup", false, false},
-      {quoted + L"  AppRunAfterWakeup", false, false},  // a leading blank
-      {quoted + L" AppRunAfterWakeup now", false, false},
-      {quoted + L" AppRunAfterWakeup ", false, false},
-      {quoted + L" AppRunAfterWakeupX", false, false},
+      {quoted + L"  " APP_RUN_AFTER_WAKEUP, false, false},  // a leading blank
+      {quoted + L" " APP_RUN_AFTER_WAKEUP L" now", false, false},
+      {quoted + L" " APP_RUN_AFTER_WAKEUP L" ", false, false},
+      {quoted + L" " APP_RUN_AFTER_WAKEUP L"X", false, false},
       {quoted, false, false},
       {L"", false, false},  // no command line at all
       {L"", true, false},   // path only, as the item starts it
@@ -177,7 +177,7 @@ TEST_F(AboutProgram, OnlyTheExactCommandLineTakesTheWakeupPath) {
 }
 
 TEST_F(AboutProgram, SecondStartBringsTheOpenDialogToTheFront) {
-  HWND item = Make(L"DashBoard", Make(L"DesktopExplorerWindow"));
+  HWND item = Make(ITEM_CLASS_NAME, Make(TODAY_WINDOW_CLASS));
   PROCESS_INFORMATION first = Start(quoted);
   Outcome shown = Finish(first, false);
   ASSERT_TRUE(shown.sawDialog);
@@ -198,7 +198,7 @@ TEST_F(AboutProgram, SecondStartBringsTheOpenDialogToTheFront) {
   EXPECT_EQ(nullptr, FindWindowExW(nullptr, dialog, L"#32770", L"About Quorvane"));
 
   // A wake-up start meanwhile still notifies the item and leaves the dialog be.
-  Outcome wake = Finish(Start(quoted + L" AppRunAfterWakeup"), false);
+  Outcome wake = Finish(Start(quoted + L" " APP_RUN_AFTER_WAKEUP), false);
   EXPECT_EQ(0u, wake.exitCode);
   EXPECT_EQ(notices, std::vector<HWND>{item});
   EXPECT_TRUE(IsWindowVisible(dialog));

@@ -106,7 +106,7 @@ TEST_F(Device, InitModeAcrossTheTickCounterWrap) {
   TapStorage();  // a card, not the clock: the reference does not follow the time
   SimSetTickCount(0xFFFFFFFFu - 999u);
   Strip live = host.PaintAndCapture();
-  SendMessageW(host.Item(), kWakeup, 0, 0);
+  SendMessageW(host.Item(), WM_DASHBOARD_WAKEUP, 0, 0);
   PumpMessages();
   Strip init = host.Capture();
   for (Slot slot : {kBatterySlot, kStorageSlot, kMemorySlot}) {  // "B Init", "S Init", "M Init"

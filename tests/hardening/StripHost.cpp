@@ -12,9 +12,7 @@ const size_t kStripPixels = kStripWidth * kStripHeight;
 
 // The stub shell's watermark: one plain colour.
 void FillBackground(const TODAYDRAWWATERMARKINFO& info) {
-  HBRUSH brush = CreateSolidBrush(kTodayBackground);
-  FillRect(info.hdc, &info.rc, brush);
-  DeleteObject(brush);
+  FillRect(info.hdc, &info.rc, ScopedGdiObj<HBRUSH>(CreateSolidBrush(kTodayBackground)));
 }
 
 // The item's own window procedure, and the paints it was asked for.
@@ -82,7 +80,7 @@ bool StripHost::Load() {
   if (!init) return false;
 
   today = CreateTodayStandIn({kTodayText, RGB(255, 0, 255), FillBackground, nullptr},
-                             L"DesktopExplorerWindow", WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, 0, 0,
+                             TODAY_WINDOW_CLASS, WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, 0, 0,
                              kStripWidth, 60);
   listItem = {};
   listItem.fEnabled = TRUE;
@@ -107,7 +105,7 @@ void StripHost::Unload() {
   item = today = nullptr;
   PumpMessages();
   if (dll) {
-    UnregisterClassW(L"DashBoard", dll);
+    UnregisterClassW(ITEM_CLASS_NAME, dll);
     FreeLibrary(dll);
     dll = nullptr;
   }

@@ -1,17 +1,16 @@
 // A stand-in Today shell for the hardening tests: loads the built
-// Quorvane.dll, creates its item under a stub "DesktopExplorerWindow" at
+// Quorvane.dll, creates its item under a stub Today window at
 // screen (0, 0), and drives it only through its ordinal and its messages.
 #pragma once
 
 #include <vector>
 
 #include "CeApi.h"
+#include "DashboardContract.h"
 #include "TestSupport.h"
 
 namespace hardening {
 
-const UINT kRedraw = WM_USER + 4;   // WM_DASHBOARD_REDRAW
-const UINT kWakeup = WM_USER + 15;  // WM_DASHBOARD_WAKEUP
 const int kStripWidth = 240, kStripHeight = 42;
 // The stub shell's answers: black text on a plain pale background.
 const COLORREF kTodayText = RGB(0, 0, 0);
@@ -49,7 +48,7 @@ public:
   HWND Item() const { return item; }
   // A refresh query with a fresh cyp of 0; the item's cyp goes to *cyp.
   LRESULT Query(DWORD* cyp = nullptr);
-  void Paint() { SendMessageW(item, kRedraw, 0, 0); }
+  void Paint() { SendMessageW(item, WM_DASHBOARD_REDRAW, 0, 0); }
   void Tap(int x, int y = 20);
   Strip Capture() const;
   Strip PaintAndCapture() {

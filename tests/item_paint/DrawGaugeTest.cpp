@@ -27,8 +27,8 @@ TEST(ItemBitmaps, FourBitBitmapsHoldExactlyTheirMaps) {
       {IDB_MEMORY_ICON, kMemoryIconMap, 16, 8}, {IDB_STORAGE_ICON, kStorageIconMap, 16, 8},
       {IDB_FRAME_LOGO, kFrameLogoMap, 16, 16}};
   for (const auto& b : bitmaps) {
-    HANDLE bmp = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(b.id), IMAGE_BITMAP, 0, 0,
-                            LR_CREATEDIBSECTION);
+    ScopedGdiObj<HGDIOBJ> bmp(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(b.id),
+                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     BITMAP info = {};
     GetObjectW(bmp, sizeof info, &info);
     ASSERT_TRUE(info.bmBitsPixel == 4 && info.bmWidth == b.w && info.bmHeight == b.h) << b.id;
@@ -37,7 +37,6 @@ TEST(ItemBitmaps, FourBitBitmapsHoldExactlyTheirMaps) {
     for (int y = 0; y < b.h; ++y)
       for (int x = 0; x < b.w; ++x)
         ASSERT_EQ(MapColour(MapAt(b.map, x, y)), c.At(x, y)) << b.id << " " << x << "," << y;
-    DeleteObject(bmp);
   }
 }
 

@@ -38,9 +38,7 @@ protected:
   void Paint(Canvas& into, const RECT* invalid = nullptr) {
     InvalidateRect(window, invalid, FALSE);
     UpdateWindow(window);
-    HDC dc = GetDC(window);
-    BitBlt(into.dc, 0, 0, 240, 42, dc, 0, 0, SRCCOPY);
-    ReleaseDC(window, dc);
+    BitBlt(into.dc, 0, 0, 240, 42, AutoReleaseDC(window), 0, 0, SRCCOPY);
   }
 
   HWND parent = nullptr, window = nullptr;
@@ -66,10 +64,8 @@ TEST_F(PaintItemTest, LayersOverTheHostBackgroundInTheHostTextColour) {
 TEST_F(PaintItemTest, PartlyInvalidWindowGetsTheWholeStrip) {
   Canvas again(240, 42, kWhite);
   Paint(strip);
-  HDC dc = GetDC(window);
   RECT all = {0, 0, 240, 42}, corner = {0, 0, 4, 4};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  ReleaseDC(window, dc);
+  FillRect(AutoReleaseDC(window), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   Paint(again, &corner);
   EXPECT_TRUE(again == strip);
 }

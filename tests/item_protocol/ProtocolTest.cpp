@@ -39,7 +39,7 @@ TEST_F(ItemHost, FirstQueryAnswersTrueLaterOnesPostOneRedrawPerStaleQuery) {
                    SendMessageW(item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0));
   wchar_t title[32] = L"";
   GetWindowTextW(item, title, 32);  // served by DefWindowProcW
-  EXPECT_STREQ(title, L"DashBoardScreen");
+  EXPECT_STREQ(L"DashBoardScreen", title);  // the contract's title, pinned here
 }
 
 TEST_F(ItemHost, ReinitialisingAnswersTrueAgainKeepsModesDisabledMakesNothing) {
@@ -55,11 +55,11 @@ TEST_F(ItemHost, ReinitialisingAnswersTrueAgainKeepsModesDisabledMakesNothing) {
 
   DestroyWindow(item);
   DestroyWindow(second);
-  ASSERT_TRUE(UnregisterClassW(L"DashBoard", entry.hinstDLL));
+  ASSERT_TRUE(UnregisterClassW(ITEM_CLASS_NAME, entry.hinstDLL));
   entry.fEnabled = FALSE;
   EXPECT_EQ(nullptr, InitializeCustomItem(&entry, today));
   WNDCLASSW c;
-  EXPECT_FALSE(GetClassInfoW(entry.hinstDLL, L"DashBoard", &c));
+  EXPECT_FALSE(GetClassInfoW(entry.hinstDLL, ITEM_CLASS_NAME, &c));
 }
 
 // The built library: both entry points by ordinal, none by name.

@@ -52,6 +52,6 @@ TEST(RegistryAccess, GetStringOnAScratchKey) {
             registry.GetString(HKEY_CURRENT_USER, path.c_str(), L"sz", &out));
   EXPECT_STREQ(out, L"in use");
   EXPECT_EQ(RegResult::NoKey, registry.GetString(nullptr, L"sz", &(out = nullptr)));
-  RegCloseKey(key);
+  EXPECT_EQ(RegResult::Ok, registry.CloseKey(key));
   RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
 }

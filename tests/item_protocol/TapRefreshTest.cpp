@@ -12,7 +12,7 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   LayOut();
   SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
   SimAddCard(L"SD Card", 128 << 20, 8 << 20);
-  HANDLE started = CreateSemaphoreW(nullptr, 0, 100, L"QuorvaneAboutProbe");
+  AutoCloseHandle started(CreateSemaphoreW(nullptr, 0, 100, L"QuorvaneAboutProbe"));
   // Missing, of the wrong type, 64 KiB long: nothing starts.
   const std::wstring path = ProbePath(), longPath(32767, L'x');
   const std::pair<DWORD, const wchar_t*> unusable[] = {
@@ -42,7 +42,6 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   }
   EXPECT_EQ(std::vector<int>({-1, 1, 2, -1}), slots);
   EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(started, 1000));  // no other start
-  CloseHandle(started);
 }
 
 TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {

@@ -1,4 +1,4 @@
-// "AboutLocation" under HKLM "Software\Tessel-Quarry\Quorvane": writes of the
+// The About program's path (ABOUT_LOCATION_VALUE under HKLM): writes of the
 // value, and a guard that puts the installer's value back.
 #pragma once
 
@@ -6,12 +6,11 @@
 
 #include <vector>
 
-inline const wchar_t kQuorvaneKey[] = L"Software\\Tessel-Quarry\\Quorvane";
-inline const wchar_t kAboutLocation[] = L"AboutLocation";
+#include "DashboardContract.h"
 
 inline bool WriteAboutLocation(DWORD type, const void* data, DWORD bytes) {
-  return RegSetKeyValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation, type, data, bytes) ==
-         ERROR_SUCCESS;
+  return RegSetKeyValueW(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE, type, data,
+                         bytes) == ERROR_SUCCESS;
 }
 
 inline bool WriteAboutLocation(const wchar_t* text) {  // REG_SZ, terminated
@@ -19,7 +18,7 @@ inline bool WriteAboutLocation(const wchar_t* text) {  // REG_SZ, terminated
 }
 
 inline void DeleteAboutLocation() {
-  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation);
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE);
 }
 
 // Saves the value and puts it back at destruction (or removes it when there
@@ -28,12 +27,12 @@ class AboutLocationGuard {
 public:
   AboutLocationGuard() {
     DWORD size = 0;
-    saved = RegGetValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation,
+    saved = RegGetValueW(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE,
                          RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) == ERROR_SUCCESS;
     data.resize(size);
     if (saved && size)
-      RegGetValueW(HKEY_LOCAL_MACHINE, kQuorvaneKey, kAboutLocation, RRF_RT_ANY | RRF_NOEXPAND,
-                   &type, data.data(), &size);
+      RegGetValueW(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE,
+                   RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size);
   }
   ~AboutLocationGuard() {
     if (saved)

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "ScopedWin.h"
+
 #include <stdlib.h>
 #include <string.h>
 #include <string>
@@ -32,28 +34,30 @@ bool WaitFor(Condition condition, DWORD ms = 20000) {
 
 // Pens this process can still create before creation fails; all freed again.
 inline int GdiHeadroom() {
-  static HPEN pens[70000];
-  int n = 0;
-  while (n < 70000 && (pens[n] = CreatePen(PS_SOLID, 1, RGB(n & 255, 0, 0))) != nullptr) n++;
-  for (int i = 0; i < n; i++) DeleteObject(pens[i]);
-  return n;
+  std::vector<ScopedGdiObj<HPEN>> pens;
+  pens.reserve(70000);
+  while (pens.size() < 70000) {
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(pens.size() & 255, 0, 0));
+    if (!pen) break;
+    pens.emplace_back(pen);
+  }
+  return int(pens.size());
 }
 
 const COLORREF kWhite = RGB(255, 255, 255), kBlack = 0;
 
 // A 32-bpp top-down DIB selected into a memory DC, filled with one colour.
 struct Canvas {
-  Canvas(int width, int height, COLORREF fill)
-      : w(width), h(height), dc(CreateCompatibleDC(nullptr)) {
+  Canvas(int width, int height, COLORREF fill) : w(width), h(height) {
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    bitmap =
-        CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    old = SelectObject(dc, bitmap);
+    bitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits),
+                                  nullptr, 0));
+    dc.Reset(CreateCompatibleDC(nullptr));
+    SelectObject(dc, bitmap);
     for (int i = 0; i < w * h; ++i)
       bits[i] = RGB(GetBValue(fill), GetGValue(fill), GetRValue(fill));
   }
-  ~Canvas() { SelectObject(dc, old); DeleteObject(bitmap); DeleteDC(dc); }
   COLORREF At(int x, int y) const {  // pixels are stored 0x00RRGGBB
     GdiFlush();
     return RGB(GetBValue(bits[y * w + x]), GetGValue(bits[y * w + x]), GetRValue(bits[y * w + x]));
@@ -64,9 +68,8 @@ struct Canvas {
   }
 
   int w, h;
-  HDC dc;
-  HBITMAP bitmap;
-  HGDIOBJ old;
+  ScopedGdiObj<HBITMAP> bitmap;  // deleted after the DC it stays selected into
+  AutoDeleteDC dc;
   DWORD* bits = nullptr;
 };
 
@@ -75,9 +78,7 @@ inline std::vector<DWORD> CopyClientArea(HWND window) {
   RECT rc = {};
   GetClientRect(window, &rc);
   Canvas copy(rc.right, rc.bottom, kBlack);
-  HDC dc = GetDC(window);
-  BitBlt(copy.dc, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
-  ReleaseDC(window, dc);
+  BitBlt(copy.dc, 0, 0, rc.right, rc.bottom, AutoReleaseDC(window), 0, 0, SRCCOPY);
   GdiFlush();
   std::vector<DWORD> pixels(copy.bits, copy.bits + rc.right * rc.bottom);
   for (DWORD& p : pixels) p &= 0x00FFFFFF;
