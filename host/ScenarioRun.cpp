@@ -123,7 +123,7 @@ bool RunOptions(const OptionsArgs& c, std::wstring* error) {
     return false;
   }
   if (result == optionsTimedOut) {
-    *error = L"the options dialog did not close within 15 s of its last press";
+    *error = L"the options dialog did not close within 15 s";
     return false;
   }
   if (Run.pressesDone < c.presses.size()) {

@@ -730,7 +730,7 @@ void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) 
   HKEY card = nullptr;
   if (added) {
     number = last + 1;
-    wchar_t subkey[40];
+    wchar_t subkey[80];  // the key's path (35 characters), "\\Cards\\" and up to 10 digits
     wsprintfW(subkey, SIM_DEVICE_KEY L"\\Cards\\%u", number);
     if (RegCreateKeyExW(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
                         &card, nullptr) != ERROR_SUCCESS) {

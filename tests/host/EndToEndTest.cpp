@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "CeApi.h"
 #include "HostRun.h"
 #include "Picture.h"
 #include "SimulatedDevice.h"
@@ -288,6 +289,24 @@ TEST(EndToEnd, HostGivesUpWhenTheDeviceStaysBusy) {
                                              "waiting up to 1s")) << r.output;
   EXPECT_NE(std::string::npos, r.output.find("still in use by another TodayHost after 1s"))
       << r.output;
+}
+
+// The most cards a script may insert are all there after it, in order.
+TEST(EndToEnd, HundredCardsAreInserted) {
+  std::string text;
+  for (int i = 1; i <= 100; ++i) text += "card add C" + std::to_string(i) + " total=1MB free=1MB\n";
+  std::wstring script = FreshFolder(L"cards") + L".txt";
+  WriteTextFile(script, text);
+  HostResult r = RunHost(L"--scenario \"" + script + L"\"");
+  ASSERT_EQ(0u, r.exitCode) << r.output;
+  WIN32_FIND_DATAW card;
+  int count = 0;
+  HANDLE search = FindFirstFlashCard(&card);
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFlashCard(search, &card)) {
+    EXPECT_EQ(L"C" + std::to_wstring(++count), std::wstring(card.cFileName));
+  }
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  EXPECT_EQ(100, count);
 }
 
 }  // namespace
