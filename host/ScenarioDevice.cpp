@@ -54,7 +54,7 @@ bool Settings(LineReader& r, size_t from, const std::vector<const wchar_t*>& key
   for (size_t i = from; i < r.t.size(); ++i) {
     size_t eq = r.t[i].quoted ? std::wstring::npos : r.t[i].text.find(L'=');
     if (eq == std::wstring::npos || eq == 0) {
-      return r.Fail(L"expected one of " + known + L" not " + Quote(r.t[i].text));
+      return r.Fail(L"expected one of " + known + L", not " + Quote(r.t[i].text));
     }
     std::wstring key = r.t[i].text.substr(0, eq);
     size_t k = 0;
