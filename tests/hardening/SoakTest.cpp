@@ -2,12 +2,12 @@
 // and the process's GDI handle headroom exactly as they were (the About
 // dialog's run is in tests/about/DialogTest.cpp).
 //
-// The headroom is counted to the single object, so one object leaked per paint,
-// tap or dialog shows as a drop of at least the run's count. The default run is
-// sized to pass every paint path (both battery labels, clock and card, each
-// tap zone) a few hundred times, which catches such a leak and also one that
+// The headroom is counted to the single object, so one object leaked per paint
+// or tap shows as a drop of at least the run's count. The default run is sized
+// to pass every paint path (both battery labels, clock and card) hundreds of
+// times and tap each zone 100 times, which catches such a leak, also one that
 // happens only on some of the paths or every few calls, in a few seconds.
-// scripts/soak.sh runs the long counts (100,000 / 10,000 / 1,000).
+// scripts/soak.sh runs the long counts (100,000 paints, 10,000 taps).
 #include <gtest/gtest.h>
 #include <stdio.h>
 
