@@ -24,23 +24,23 @@ const COLORREF headerColor = RGB(0x1E, 0x46, 0x8C);
 
 BYTE Blend(BYTE a, BYTE b, int num, int den) { return (BYTE)(a + (b - a) * num / den); }
 
-// The whole background, made once: a DIB section in a memory DC.
+// The whole background, made once: a DIB section in a memory DC. Members go
+// in reverse: the DC (the bitmap still selected), then the bitmap.
 struct BackgroundCache {
-  HDC dc;
-  HBITMAP bitmap;
-  HGDIOBJ old;
+  ScopedGdiObj<HBITMAP> bitmap;
+  AutoDeleteDC dc;
 };
 BackgroundCache background;
 
 bool MakeBackground() {
-  if (background.dc) return true;
+  if (background.dc.IsValid()) return true;
   BITMAPINFO bi = TopDown32BitInfo(TODAY_WIDTH, TODAY_HEIGHT);
   void* bits = nullptr;
-  background.bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  background.dc = background.bitmap ? CreateCompatibleDC(nullptr) : nullptr;
-  if (!background.dc) {
-    if (background.bitmap) DeleteObject(background.bitmap);
-    background.bitmap = nullptr;
+  background.bitmap.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!background.bitmap.IsValid()) return false;
+  background.dc.Reset(CreateCompatibleDC(nullptr));
+  if (!background.dc.IsValid()) {
+    background.bitmap.Reset(nullptr);
     return false;
   }
   DWORD* pixels = (DWORD*)bits;
@@ -50,16 +50,13 @@ bool MakeBackground() {
       pixels[y * TODAY_WIDTH + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
     }
   }
-  background.old = SelectObject(background.dc, background.bitmap);
+  SelectObject(background.dc, background.bitmap);
   return true;
 }
 
 void FreeBackground() {
-  if (!background.dc) return;
-  SelectObject(background.dc, background.old);
-  DeleteDC(background.dc);
-  DeleteObject(background.bitmap);
-  background = BackgroundCache();
+  background.dc.Reset(nullptr);
+  background.bitmap.Reset(nullptr);
 }
 
 // Paints the background of a rectangle of the Today window's client area

@@ -90,6 +90,6 @@ BOOL WINAPI CeFindClose(HANDLE handle) {
   if (!search) {
     return FindClose(handle);
   }
-  HeapFree(GetProcessHeap(), 0, search);
+  AutoHeapFree<CardSearch> closed(search);
   return TRUE;
 }

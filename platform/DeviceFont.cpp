@@ -31,7 +31,7 @@ HFONT DeviceFont() {
   HFONT winner = static_cast<HFONT>(InterlockedCompareExchangePointer(
       reinterpret_cast<void* volatile*>(&deviceFont), font, nullptr));
   if (winner) {
-    DeleteObject(font);
+    ScopedGdiObj<HFONT> dropped(font);
     return winner;
   }
   return font;

@@ -1,7 +1,10 @@
 #define CE_PLATFORM_IMPLEMENTATION
 #include "DeviceRegistry.h"
 
-#include "SimulatedDevice.h"
+#include "CeApi.h"
+
+// The device key, under HKEY_CURRENT_USER.
+#define SIM_DEVICE_KEY L"Software\\CeStandIn\\SimulatedDevice"
 
 static HKEY deviceKey;
 
@@ -23,7 +26,7 @@ HKEY DeviceKey() {
   HKEY previous =
       (HKEY)InterlockedCompareExchangePointer((void* volatile*)&deviceKey, key, nullptr);
   if (previous) {
-    RegCloseKey(key);
+    ScopedRegKey dropped(key);  // another thread's key won
     return previous;
   }
   return key;
@@ -39,10 +42,7 @@ static bool RenewIfDeleted(HKEY* key, LONG result) {
   if (!fresh) {
     return false;
   }
-  HKEY old = (HKEY)InterlockedExchangePointer((void* volatile*)&deviceKey, fresh);
-  if (old) {
-    RegCloseKey(old);
-  }
+  ScopedRegKey old((HKEY)InterlockedExchangePointer((void* volatile*)&deviceKey, fresh));
   *key = fresh;
   return true;
 }
@@ -293,4 +293,18 @@ bool WatchDeviceKey(HANDLE event) {
     result = RegNotifyChangeKeyValue(key, TRUE, filter, event, TRUE);
   }
   return result == ERROR_SUCCESS;
+}
+
+HKEY CreateDeviceSubkey(const wchar_t* path) {
+  wchar_t full[80];
+  if (lstrlenW(path) > 40) {
+    return nullptr;
+  }
+  wsprintfW(full, SIM_DEVICE_KEY L"\\%s", path);
+  HKEY key = nullptr;
+  // By its full path, so that it is made even when the kept key was deleted.
+  return RegCreateKeyExW(HKEY_CURRENT_USER, full, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                         &key, nullptr) == ERROR_SUCCESS
+             ? key
+             : nullptr;
 }

@@ -5,7 +5,8 @@
 
 #include <windows.h>
 
-// HKCU\SIM_DEVICE_KEY, created on first use and kept open for the process.
+// HKCU\Software\CeStandIn\SimulatedDevice, created on first use and kept
+// open for the process.
 HKEY DeviceKey();
 
 // Numbers may be stored as REG_DWORD, REG_QWORD or a REG_SZ holding a
@@ -57,3 +58,5 @@ void NoteDeviceChanged();
 
 // Opens a subkey of the device key ("Cards", "Cards\\2"); nullptr when absent.
 HKEY OpenDeviceSubkey(const wchar_t* path);
+// The same, made when absent; nullptr when it cannot be.
+HKEY CreateDeviceSubkey(const wchar_t* path);

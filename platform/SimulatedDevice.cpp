@@ -1,5 +1,5 @@
-// The simulated device: every reading comes from the registry key
-// SIM_DEVICE_KEY, so all processes (and a shell with `wine reg`) share one
+// The simulated device: every reading comes from the device key (see
+// DeviceRegistry.cpp), so all processes (and a shell with `wine reg`) share one
 // device. Absent values read as the defaults below; SimResetDevice writes
 // them all out, with the clock frozen.
 //
@@ -98,8 +98,8 @@ static void CardName(HKEY card, wchar_t* name) {
 // it returns true.
 template <typename Visit>
 static bool ForEachCard(Visit visit) {
-  HKEY cards = OpenDeviceSubkey(L"Cards");
-  if (!cards) {
+  ScopedRegKey cards(OpenDeviceSubkey(L"Cards"));
+  if (!cards.IsValid()) {
     return false;
   }
   bool stopped = false;
@@ -117,14 +117,12 @@ static bool ForEachCard(Visit visit) {
     if (!CardNumber(subkey, &number)) {
       continue;
     }
-    HKEY card;
-    if (RegOpenKeyExW(cards, subkey, 0, KEY_READ | KEY_WRITE, &card) != ERROR_SUCCESS) {
+    ScopedRegKey card;
+    if (RegOpenKeyExW(cards, subkey, 0, KEY_READ | KEY_WRITE, card.Out()) != ERROR_SUCCESS) {
       continue;
     }
-    stopped = visit(number, card);
-    RegCloseKey(card);
+    stopped = visit(number, card.Get());
   }
-  RegCloseKey(cards);
   return stopped;
 }
 
@@ -727,16 +725,16 @@ void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) 
   DWORD last;
   DWORD number = FindCard(name, &last);
   bool added = number == 0;
-  HKEY card = nullptr;
+  ScopedRegKey card;
   if (added) {
     number = last + 1;
-    wchar_t subkey[80];  // the key's path (35 characters), "\\Cards\\" and up to 10 digits
-    wsprintfW(subkey, SIM_DEVICE_KEY L"\\Cards\\%u", number);
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                        &card, nullptr) != ERROR_SUCCESS) {
-      return;
-    }
-  } else if (!(card = OpenCard(number))) {
+    wchar_t subkey[40];
+    wsprintfW(subkey, L"Cards\\%u", number);
+    card.Reset(CreateDeviceSubkey(subkey));
+  } else {
+    card.Reset(OpenCard(number));
+  }
+  if (!card.IsValid()) {
     return;
   }
   WriteThrough(
@@ -773,7 +771,6 @@ void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) 
         cached->totalBytes = totalBytes <= largestBytes ? totalBytes : defaultCardTotal;
         cached->freeBytes = freeBytes <= largestBytes ? freeBytes : defaultCardFree;
       });
-  RegCloseKey(card);
 }
 
 bool SimRemoveCard(const wchar_t* name) {
@@ -811,8 +808,8 @@ void SimRemoveAllCards() {
 void SimSetCardQueryFails(const wchar_t* name, bool fails) {
   DWORD last;
   DWORD number = FindCard(name, &last);
-  HKEY card = number ? OpenCard(number) : nullptr;
-  if (!card) {
+  ScopedRegKey card(number ? OpenCard(number) : nullptr);
+  if (!card.IsValid()) {
     return;
   }
   WriteThrough(
@@ -827,7 +824,6 @@ void SimSetCardQueryFails(const wchar_t* name, bool fails) {
           cached->queryFails = fails;
         }
       });
-  RegCloseKey(card);
 }
 
 int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {

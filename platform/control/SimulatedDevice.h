@@ -12,9 +12,6 @@
 #include "DeviceChoice.h"
 #include "WakeupEvent.h"
 
-// Registry home of the simulated device's state.
-#define SIM_DEVICE_KEY L"Software\\CeStandIn\\SimulatedDevice"
-
 // Puts the simulated device into its documented default state: no cards, no
 // faults, no wake-up registrations, clock frozen at the default time.
 void SimResetDevice();

@@ -177,6 +177,7 @@ TEST(EndToEnd, AboutDialogPicturesMatchTheReferences) {
     wchar_t line[] = L"AboutDashboard.exe";
     ASSERT_TRUE(CreateProcessW(L"AboutDashboard.exe", line, nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &process));
+    AutoCloseHandle thread(process.hThread), about(process.hProcess);
     HWND d = nullptr;
     EXPECT_TRUE(WaitFor([&] {
       return (d = FindWindowW(L"#32770", L"About Quorvane")) && IsWindowVisible(d);
@@ -198,8 +199,6 @@ TEST(EndToEnd, AboutDialogPicturesMatchTheReferences) {
     }
     GetExitCodeProcess(process.hProcess, &exitCode);
     EXPECT_EQ(0u, exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
   }
   SimRemoveAllCards();
 }
@@ -277,13 +276,12 @@ TEST(EndToEnd, TwoHostsStartedTogetherEachSeeTheirOwnDevice) {
 
 // A host that cannot have the device within --device-wait gives up clearly.
 TEST(EndToEnd, HostGivesUpWhenTheDeviceStaysBusy) {
-  HANDLE turn = CreateMutexW(nullptr, TRUE, L"Local\\CeStandIn.SimulatedDeviceTurn");
-  ASSERT_NE(nullptr, turn);
+  AutoCloseHandle turn(CreateMutexW(nullptr, TRUE, L"Local\\CeStandIn.SimulatedDeviceTurn"));
+  ASSERT_TRUE(turn.IsValid());
   std::wstring script = FreshFolder(L"busy") + L".txt";
   WriteTextFile(script, "refresh\n");
   HostResult r = RunHost(L"--device-wait 1s --scenario \"" + script + L"\"");
   ReleaseMutex(turn);
-  CloseHandle(turn);
   EXPECT_EQ(4u, r.exitCode) << r.output;
   EXPECT_NE(std::string::npos, r.output.find("another TodayHost is using the simulated device; "
                                              "waiting up to 1s")) << r.output;

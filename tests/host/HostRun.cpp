@@ -10,8 +10,8 @@ HostResult RunHost(const std::wstring& arguments) {
   std::wstring log = FreshFolder(L"host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                  std::to_wstring(InterlockedIncrement(&runs))) + L".log";
   SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE out = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           CREATE_ALWAYS, 0, nullptr);
+  AutoCloseHandle out(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &sa, CREATE_ALWAYS, 0, nullptr));
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -21,24 +21,22 @@ HostResult RunHost(const std::wstring& arguments) {
   PROCESS_INFORMATION process = {};
   BOOL started = CreateProcessW(L"TodayHost.exe", &commandLine[0], nullptr, nullptr, TRUE, 0,
                                 nullptr, nullptr, &startup, &process);
-  CloseHandle(out);
+  out.Reset(nullptr);  // the host has its own
   if (!started) {
     result.output = "TodayHost.exe did not start";
     return result;
   }
+  AutoCloseHandle thread(process.hThread), host(process.hProcess);
   if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
     GetExitCodeProcess(process.hProcess, &result.exitCode);
   else
     TerminateProcess(process.hProcess, 1);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  HANDLE in = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_EXISTING, 0, nullptr);
+  AutoCloseHandle in(CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr));
   char buffer[4096];
   DWORD got;
   while (ReadFile(in, buffer, sizeof buffer, &got, nullptr) && got > 0)
     result.output.append(buffer, got);
-  CloseHandle(in);
   if (result.exitCode == 0xFFFFFFFF) result.output += "\nTodayHost.exe did not end within 120 s";
   return result;
 }
@@ -64,10 +62,10 @@ std::wstring FreshFolder(const std::wstring& name) {
 }
 
 void WriteTextFile(const std::wstring& path, const std::string& text) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  AutoCloseHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written;
   WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
-  CloseHandle(file);
 }
 
 // Frame `index` of a GIF as 32-bit pixels, through the host's own reader.

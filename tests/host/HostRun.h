@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Picture.h"
+#include "ScopedWin.h"
 
 struct HostResult {
   DWORD exitCode = 0xFFFFFFFF;

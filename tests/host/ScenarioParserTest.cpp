@@ -195,13 +195,12 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
 // --help prints every usage.
 TEST(ScenarioParser, ReadmeAndHelpShowTheCommandTable) {
   std::wstring readmePath = TestSourcePath(L"..\\..\\README.md");
-  HANDLE file = CreateFileW(readmePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  AutoCloseHandle file(CreateFileW(readmePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(file.IsValid());
   std::string readme(1 << 20, '\0');
   DWORD got = 0;
   ReadFile(file, &readme[0], (DWORD)readme.size(), &got, nullptr);
-  CloseHandle(file);
   readme.resize(got);
   HostResult help = RunHost(L"--help");
   EXPECT_EQ(0u, help.exitCode);
