@@ -281,8 +281,13 @@ bool RunCommand(const Command& c, std::wstring* error) {
         *error = L"no window \"" + title + L"\"";
         return false;
       }
-      SetForegroundWindow(window);
-      PumpMessages();
+      // A program started just before may still be taking the activation it
+      // asked for: ask again until this window is in front (up to 15 s).
+      WaitUntil([&] {
+        SetForegroundWindow(window);
+        PumpMessages();
+        return GetForegroundWindow() == window;
+      });
       return true;
     }
     case Op::ResetPaints: TodayShell.itemPaints = 0; return true;

@@ -219,7 +219,9 @@ int PrepareOutput(const Options& o, const std::wstring& out) {
     Print(stderr, L"TodayHost: cannot create the folder " + o.outShown);
     return ExitSetup;
   }
-  std::wstring probe = out + L"\\TodayHost-write-check.tmp";
+  // One name per process: two hosts may check the same folder at once.
+  std::wstring probe = out + L"\\TodayHost-write-check-" + std::to_wstring(GetCurrentProcessId()) +
+                       L".tmp";
   AutoCloseHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!file.IsValid()) {
