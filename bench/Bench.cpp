@@ -225,7 +225,7 @@ int wmain(int argc, wchar_t** argv) {
   };
   for (int i = 0; i < starts; i++) {
     wakeupHandled = false;
-    wake += StartAndWait(aboutPath, L"AppRunAfterWakeup", [](HANDLE process, LARGE_INTEGER* end) {
+    wake += StartAndWait(aboutPath, APP_RUN_AFTER_WAKEUP, [](HANDLE process, LARGE_INTEGER* end) {
       if (wakeupHandled) {
         *end = wakeupHandledAt;
         return true;
@@ -236,8 +236,8 @@ int wmain(int argc, wchar_t** argv) {
       }
       return false;
     });
-    nothing += StartAndWait(nothingPath, L"AppRunAfterWakeup", untilExit);
-    findOnly += StartAndWait(findPath, L"AppRunAfterWakeup", untilExit);
+    nothing += StartAndWait(nothingPath, APP_RUN_AFTER_WAKEUP, untilExit);
+    findOnly += StartAndWait(findPath, APP_RUN_AFTER_WAKEUP, untilExit);
     PumpMessages();
   }
   Row("wake-up notice latency", wake / starts, "ms", nothing / starts, "<= 1.3x");
