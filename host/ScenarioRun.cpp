@@ -10,11 +10,9 @@
 #include "SimulatedDevice.h"
 #include "TodayShell.h"
 #include "ScenarioWindows.h"
+#include "Words.h"
 
 namespace {
-
-// Real-time limit for things other programs do (a dialog to appear, a
-// program started at wake-up to finish).
 
 struct RunState {
   const ScenarioSettings* settings;
@@ -22,6 +20,8 @@ struct RunState {
   DWORD untilQueryMs;             // device time to the next refresh query
   bool suspended;
   int wakeupStarted;
+  DWORD waitMs;                   // the current line's deadline for other programs
+  ULONGLONG waitedMs;             // spent so far waiting for other programs
   std::vector<Picture> strips;    // 1:1 strip snapshots, for animations
   // Options dialog driven from its modal loop.
   const std::vector<int>* presses;
@@ -95,7 +95,7 @@ void CALLBACK PressOptionsButton(HWND, UINT, UINT_PTR, DWORD) {
   EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dialog);
   if (!dialog) return;
   Run.optionsDialog = dialog;
-  if (GetTickCount64() - Run.optionsSince > otherProgramTimeoutMs) {
+  if (GetTickCount64() - Run.optionsSince > Run.waitMs) {
     EndDialog(dialog, optionsTimedOut);  // a dialog that ignores its buttons
     return;
   }
@@ -153,7 +153,7 @@ bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstrin
   SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SetWindowPos(TodayShell.today, HWND_BOTTOM, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  SleepPumping(500);  // the other program repaints what was uncovered
+  SleepPumping(Run.waitMs < 500 ? Run.waitMs : 500);  // it repaints what was uncovered
   RECT rc;
   GetWindowRect(window, &rc);
   bool ok = CaptureScreenRect(rc, picture);
@@ -197,7 +197,7 @@ bool CloseWindowTitled(const std::wstring& title, std::wstring* error) {
     return false;
   }
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  if (!WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); })) {
+  if (!WaitUntil(Run.waitMs, [&] { return !IsWindow(window) || !IsWindowVisible(window); })) {
     *error = L"\"" + title + L"\" did not close on OK";
     return false;
   }
@@ -263,7 +263,7 @@ bool RunCommand(const Command& c, std::wstring* error) {
     case Op::Suspend: Run.suspended = true; return true;
     case Op::Resume: {
       Run.suspended = false;
-      Run.wakeupStarted = FireWakeupAndWait(otherProgramTimeoutMs);
+      Run.wakeupStarted = FireWakeupAndWait(Run.waitMs);
       Run.untilQueryMs = TodayShell.intervalMs;
       if (Run.wakeupStarted >= 0) return true;
       *error = L"a program started at wake-up did not finish within 15 s";
@@ -283,7 +283,7 @@ bool RunCommand(const Command& c, std::wstring* error) {
       }
       // A program started just before may still be taking the activation it
       // asked for: ask again until this window is in front (up to 15 s).
-      WaitUntil([&] {
+      WaitUntil(Run.waitMs, [&] {
         SetForegroundWindow(window);
         PumpMessages();
         return GetForegroundWindow() == window;
@@ -291,8 +291,36 @@ bool RunCommand(const Command& c, std::wstring* error) {
       return true;
     }
     case Op::ResetPaints: TodayShell.itemPaints = 0; return true;
-    default: return RunExpectation(c, Run.wakeupStarted, error);
+    default: return RunExpectation(c, Run.wakeupStarted, Run.waitMs, error);
   }
+}
+
+// Lines that wait for another program or window, and so spend the budget.
+bool WaitsForOtherPrograms(const Command& c) {
+  switch (c.op) {
+    case Op::Resume: case Op::Options: case Op::Close: case Op::Foreground:
+    case Op::ExpectWindow: case Op::ExpectForeground: return true;
+    case Op::Snapshot: return ArgsOf<SnapshotArgs>(c).of == PictureOf::OtherWindow;
+    default: return false;
+  }
+}
+
+// Runs a line within what is left of the run's budget for waiting on other
+// programs: each wait ends after otherProgramTimeoutMs or when the budget
+// is spent, whichever comes first.
+bool RunWithinBudget(const Command& c, std::wstring* error) {
+  if (!WaitsForOtherPrograms(c)) return RunCommand(c, error);
+  ULONGLONG budget = Run.settings->waitBudgetMs;
+  ULONGLONG left = Run.waitedMs < budget ? budget - Run.waitedMs : 0;
+  Run.waitMs = left < otherProgramTimeoutMs ? (DWORD)left : otherProgramTimeoutMs;
+  ULONGLONG start = GetTickCount64();
+  bool ok = left > 0 && RunCommand(c, error);
+  Run.waitedMs += GetTickCount64() - start;
+  if (!ok && Run.waitMs < otherProgramTimeoutMs && Run.waitedMs >= budget) {
+    *error = L"a run waits at most " + DurationText((long long)budget) +
+             L" in all for other programs and windows (--wait-budget); that time ran out here";
+  }
+  return ok;
 }
 
 }  // namespace
@@ -307,7 +335,7 @@ bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings,
   PumpMessages();
   for (const Command& c : scenario.commands) {
     std::wstring message;
-    if (!RunCommand(c, &message)) {
+    if (!RunWithinBudget(c, &message)) {
       wchar_t prefix[32];
       _snwprintf(prefix, 31, L"line %d: ", c.line);
       prefix[31] = 0;

@@ -7,10 +7,13 @@
 
 struct ScenarioSettings {
   std::wstring outputFolder;  // where snapshots and animations go
+  // Real time all of the run's waits for other programs and windows share.
+  ULONGLONG waitBudgetMs = 120000;
 };
 
 // Runs every line in order. Stops at the first line that fails (an
-// expectation not met, a picture not written) with `error` naming the line.
+// expectation not met, a picture not written, a wait past its deadline or
+// past the run's budget) with `error` naming the line.
 // Needs the Today window and the item loaded on the simulated device.
 bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings,
                  std::wstring* error);

@@ -60,12 +60,12 @@ int CountWindows(const std::wstring& title, HWND* first) {
   return search.count;
 }
 
-bool WaitUntil(const std::function<bool()>& test) {
+bool WaitUntil(DWORD waitMs, const std::function<bool()>& test) {
   ULONGLONG start = GetTickCount64();
   for (;;) {
     PumpMessages();
     if (test()) return true;
-    if (GetTickCount64() - start > otherProgramTimeoutMs) return false;
+    if (GetTickCount64() - start > waitMs) return false;
     SleepPumping(20);
   }
 }
@@ -77,7 +77,7 @@ HWND WindowFor(const std::wstring& title) {
   return window;
 }
 
-bool RunExpectation(const Command& c, int wakeupStarted, std::wstring* error) {
+bool RunExpectation(const Command& c, int wakeupStarted, DWORD waitMs, std::wstring* error) {
   switch (c.op) {
     case Op::ExpectPaints: {
       long long n = ArgsOf<CountArgs>(c).count;
@@ -106,7 +106,7 @@ bool RunExpectation(const Command& c, int wakeupStarted, std::wstring* error) {
         int n = CountWindows(w.title, nullptr);
         return w.count < 0 ? n > 0 : n == w.count;
       };
-      if (WaitUntil(matches)) return true;
+      if (WaitUntil(waitMs, matches)) return true;
       int n = CountWindows(w.title, nullptr);
       *error = (w.count < 0 ? L"no window \"" + w.title + L"\" appeared within 15 s"
                             : Sentence(L"expected %lld windows, found %lld", w.count, n) +
@@ -121,7 +121,7 @@ bool RunExpectation(const Command& c, int wakeupStarted, std::wstring* error) {
         wchar_t text[256];
         return fg && GetWindowTextW(fg, text, 256) > 0 && title == text;
       };
-      if (WaitUntil(matches)) return true;
+      if (WaitUntil(waitMs, matches)) return true;
       *error = L"the foreground window is not " +
                (title.empty() ? std::wstring(L"the Today window") : L"\"" + title + L"\"") +
                L" after 15 s";

@@ -10,14 +10,16 @@
 #include "Scenario.h"
 
 // Real-time limit for what other programs do (a window to appear or close, a
-// program started at wake-up to finish, the options dialog to close).
+// program started at wake-up to finish, the options dialog to close). All
+// such waits in one run also share ScenarioSettings::waitBudgetMs.
 const DWORD otherProgramTimeoutMs = 15000;
 
 // Visible top-level windows with exactly this title; *first gets one of them.
 int CountWindows(const std::wstring& title, HWND* first);
 // The Today window for an empty title, else a window with that title.
 HWND WindowFor(const std::wstring& title);
-// Polls, pumping, until `test` holds (true) or otherProgramTimeoutMs passes.
-bool WaitUntil(const std::function<bool()>& test);
-// Checks an expect line; false with `error` set when it does not hold.
-bool RunExpectation(const Command& c, int wakeupStarted, std::wstring* error);
+// Polls, pumping, until `test` holds (true) or `waitMs` passes.
+bool WaitUntil(DWORD waitMs, const std::function<bool()>& test);
+// Checks an expect line; false with `error` set when it does not hold. A
+// line that waits for windows waits up to `waitMs`.
+bool RunExpectation(const Command& c, int wakeupStarted, DWORD waitMs, std::wstring* error);

@@ -36,9 +36,11 @@ const wchar_t usage[] =
     L"  --snapshot FILE      window only: a PNG of the strip when it closes by itself\n"
     L"  --device-wait DURATION  how long to wait while another host uses the simulated\n"
     L"                       device, 0s to 24h (default 2m)\n"
+    L"  --wait-budget DURATION  a scenario: how long all its waits for other programs\n"
+    L"                       and windows may take together, 1ms to 1h (default 2m)\n"
     L"Unix paths (starting with /) are accepted and mapped to drive Z:.\n"
-    L"Exit status: 0 done; 1 an expectation or a picture failed; 2 a wrong command line\n"
-    L"or script (nothing was run); 3 no display, item or output folder; 4 another host\n"
+    L"Exit status: 0 done; 1 an expectation, a picture or a wait failed; 2 a wrong command\n"
+    L"line or script (nothing was run); 3 no display, item or output folder; 4 another host\n"
     L"kept the simulated device busy past --device-wait.\n";
 
 enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2, ExitSetup = 3, ExitBusy = 4 };
@@ -95,6 +97,7 @@ struct Options {
   long long closeAfterMs = 0;
   std::wstring snapshot;
   long long deviceWaitMs = 120000;
+  long long waitBudgetMs = 120000;
 };
 
 std::wstring closingSnapshot;
@@ -150,6 +153,10 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
       }
     } else if (a == L"--device-wait") {
       if (!ParseDurationIn(value, 0, 86400000, L"--device-wait", &o->deviceWaitMs, error)) {
+        return false;
+      }
+    } else if (a == L"--wait-budget") {
+      if (!ParseDurationIn(value, 1, 3600000, L"--wait-budget", &o->waitBudgetMs, error)) {
         return false;
       }
     } else if (a == L"--snapshot") {
@@ -311,6 +318,7 @@ int RunScript(const Options& o) {
   if (!StartShell(o, false)) return ExitSetup;
   ScenarioSettings settings;
   settings.outputFolder = out;
+  settings.waitBudgetMs = (ULONGLONG)o.waitBudgetMs;
   bool ok = RunScenario(scenario, settings, &error);
   UnloadTodayItem();
   DestroyTodayWindow();

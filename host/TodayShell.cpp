@@ -344,14 +344,15 @@ bool WaitPumping(HANDLE handle, DWORD timeoutMs) {
   ULONGLONG start = GetTickCount64();
   for (;;) {
     DWORD passed = (DWORD)(GetTickCount64() - start);
-    if (passed >= timeoutMs) return false;
-    DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs - passed, QS_ALLINPUT);
+    // Asked once more at the deadline: a handle already signalled counts.
+    DWORD left = passed < timeoutMs ? timeoutMs - passed : 0;
+    DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
     if (r == WAIT_OBJECT_0) {
       PumpMessages();
       return true;
     }
-    if (r == WAIT_OBJECT_0 + 1) PumpMessages();
-    else if (r != WAIT_TIMEOUT) return false;
+    if (r != WAIT_OBJECT_0 + 1 || left == 0) return false;
+    PumpMessages();
   }
 }
 
@@ -370,9 +371,13 @@ int FireWakeupAndWait(DWORD timeoutMs) {
   int started = FireWakeupEvent(processes, 16);
   int kept = started < 16 ? started : 16;
   bool allEnded = true;
+  ULONGLONG start = GetTickCount64();  // one deadline for all of them
   for (int i = 0; i < kept; ++i) {
     AutoCloseHandle process(processes[i]);
-    if (!WaitPumping(process, timeoutMs)) allEnded = false;
+    ULONGLONG passed = GetTickCount64() - start;
+    if (!WaitPumping(process, passed < timeoutMs ? timeoutMs - (DWORD)passed : 0)) {
+      allEnded = false;
+    }
   }
   PumpMessages();
   return allEnded ? started : -1;

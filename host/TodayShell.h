@@ -69,5 +69,5 @@ void SleepPumping(DWORD ms);
 
 // Fires the device's wake-up event and waits, pumping, for the programs it
 // started (they talk to the item on this thread). Returns how many started,
-// or -1 when one did not finish within `timeoutMs`.
+// or -1 when they did not all finish within `timeoutMs` (one deadline for all).
 int FireWakeupAndWait(DWORD timeoutMs);

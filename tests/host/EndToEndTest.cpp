@@ -249,6 +249,29 @@ TEST(EndToEnd, UnmetExpectationFailsNamingTheLine) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\never.png").c_str()));
 }
 
+// All of a run's waits for other programs share --wait-budget: the line that
+// finds it spent fails, naming it. The options dialog is ended at its deadline
+// although the item would close it on OK.
+TEST(EndToEnd, WaitsForOtherProgramsShareTheRunsBudget) {
+  const struct {
+    const char* script;
+    const wchar_t* budget;
+    const char* says;
+  } cases[] = {
+      {"expect no-window \"Nowhere\"\nexpect window \"Nowhere\"\n", L"300ms",
+       "line 2: a run waits at most 300ms in all for other programs and windows"},
+      {"refresh\noptions ok\n", L"1ms", "line 2: a run waits at most 1ms in all"},
+  };
+  for (const auto& c : cases) {
+    std::wstring script = FreshFolder(std::wstring(L"budget-") + c.budget) + L".txt";
+    WriteTextFile(script, c.script);
+    HostResult r = RunHost(L"--wait-budget " + std::wstring(c.budget) + L" --scenario \"" + script +
+                           L"\"");
+    EXPECT_EQ(1u, r.exitCode) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find(c.says)) << r.output;
+  }
+}
+
 // Two hosts started together: each picture shows the battery its own script
 // set, as in a run alone (the second host waits its turn; the waiting itself
 // is checked below, with the turn held by the test).
