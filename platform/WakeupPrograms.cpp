@@ -7,9 +7,9 @@
 #include "CeApi.h"
 #include "Device.h"
 #include "DeviceRegistry.h"
-#include "WakeupEvent.h"
 
 static const wchar_t programsValue[] = L"WakeupPrograms";
+const wchar_t wakeupRefusalsValue[] = L"WakeupRefusals";
 
 wchar_t* ReadWakeupPrograms() {
   HKEY key = DeviceKey();
@@ -87,11 +87,11 @@ static bool TakeRefusal() {
     return false;
   }
   HKEY key = DeviceKey();
-  ULONGLONG refusals = ReadDeviceNumberOr(key, L"WakeupRefusals", 0);
+  ULONGLONG refusals = ReadDeviceNumberOr(key, wakeupRefusalsValue, 0);
   if (refusals == 0) {
     return false;
   }
-  WriteDeviceDword(key, L"WakeupRefusals", (DWORD)(refusals - 1));
+  WriteDeviceDword(key, wakeupRefusalsValue, (DWORD)(refusals - 1));
   return true;
 }
 
@@ -119,8 +119,4 @@ BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
     SetLastError(ERROR_GEN_FAILURE);
   }
   return ok;
-}
-
-void SimSetWakeupRefusals(DWORD count) {
-  WriteDeviceDword(DeviceKey(), L"WakeupRefusals", count);
 }

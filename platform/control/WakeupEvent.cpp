@@ -1,7 +1,9 @@
-// The wake-up event, and what the simulated device has registered for it.
+// The wake-up event, what the simulated device has registered for it, and its
+// fault of refused registrations.
 #include "WakeupEvent.h"
 
 #include "CeApi.h"
+#include "DeviceRegistry.h"
 #include "WakeupPrograms.h"
 
 int SimWakeupRegistrations(wchar_t (*paths)[MAX_PATH], int max) {
@@ -35,4 +37,8 @@ int FireWakeupEvent(HANDLE* processes, int max) {
     started++;
   }
   return started;
+}
+
+void SimSetWakeupRefusals(DWORD count) {
+  WriteDeviceDword(DeviceKey(), wakeupRefusalsValue, count);
 }

@@ -13,7 +13,7 @@
 int FireWakeupEvent(HANDLE* processes, int max);
 
 // Fault of the simulated device: the next `count` wake-up registrations are
-// refused (kept with the registrations, in WakeupPrograms.cpp).
+// refused.
 void SimSetWakeupRefusals(DWORD count);
 // Registered programs, in registration order; returns how many there are and
 // copies up to `max` paths of MAX_PATH characters into `paths`.

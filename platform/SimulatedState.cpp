@@ -1,77 +1,24 @@
 // The simulated device: every reading comes from the device key (see
 // DeviceRegistry.cpp), so all processes (and a shell with `wine reg`) share one
-// device. Absent values read as the defaults below; SimResetDevice writes
-// them all out, with the clock frozen.
+// device. Absent values read as the defaults in SimulatedState.h; the device's
+// control (control/SimulatedDevice.cpp) writes them all out at a reset, with
+// the clock frozen.
 //
 // The readings are asked for on every paint, so each process keeps a copy of
 // the device's state and reloads it only after the registry reports a change
 // under the key (made by any process, or a shell).
 #define CE_PLATFORM_IMPLEMENTATION
-#include "SimulatedDevice.h"
+#include "SimulatedState.h"
 
 #include "CeApi.h"
 #include "Device.h"
 #include "DeviceRegistry.h"
 
-// Defaults of the simulated device.
-static const DWORD defaultAcLine = AC_LINE_OFFLINE;
-static const DWORD defaultBatteryPercent = 80;
-static const DWORD defaultBatteryLifeTime = 7200;  // seconds
-static const DWORD defaultBatteryVoltage = 3900;   // millivolts
-static const DWORD soundPowerQueryBytes = sizeof(SYSTEM_POWER_STATUS_EX2);
-static const DWORD defaultStoreSize = 16 << 20;
-static const DWORD defaultStoreFree = 8 << 20;
-static const ULONGLONG defaultMemoryTotal = 32 << 20;
-static const ULONGLONG defaultMemoryAvail = 16 << 20;
-static const ULONGLONG defaultCardTotal = 64 << 20;
-static const ULONGLONG defaultCardFree = 32 << 20;
-static const wchar_t defaultCardName[] = L"Storage Card";
-// The reset clock: frozen, ten minutes after boot, on a Monday morning.
-static const DWORD resetTickCount = 600000;
-static const wchar_t resetLocalTime[] = L"2004-03-15 10:08:30.000";
-// What the device holds: sizes up to 2048 GB, times in these years.
-static const ULONGLONG largestBytes = 2048ULL << 30;
-static const WORD firstYear = 1980, lastYear = 2099;
 static const ULONGLONG anyDword = 0xFFFFFFFF;
 
 #define BATTERY_CHEMISTRY_LION 0x04
 
 // --- The process's copy of the device state -----------------------------------------
-
-struct SimCard {
-  DWORD number;  // the subkey Cards\<number>; cards enumerate in ascending number
-  wchar_t name[MAX_PATH];
-  ULONGLONG totalBytes;
-  ULONGLONG freeBytes;
-  bool queryFails;
-};
-
-struct SimState {
-  BYTE acLine;
-  BYTE batteryPercent;
-  DWORD batteryLifeTime;
-  DWORD batteryVoltage;
-  DWORD powerQueryBytes;
-  DWORD storeSize;
-  DWORD storeFree;
-  bool storeQueryFails;
-  ULONGLONG memoryTotal;
-  ULONGLONG memoryAvail;
-  bool clockFrozen;
-  bool tickSet;  // false: the machine's tick count
-  DWORD tickCount;
-  bool tickStamped;
-  DWORD tickSetAt;
-  bool timeSet;  // false: the machine's local time
-  SYSTEMTIME localTime;
-  bool timeStamped;
-  DWORD timeSetAt;
-  int cardCount;
-  int cardCapacity;
-  SimCard* cards;  // on the process heap, in enumeration order
-};
-
-static bool ParseLocalTime(const wchar_t* text, SYSTEMTIME* time);
 
 static bool CardNumber(const wchar_t* subkey, DWORD* number) {
   DWORD n = 0;
@@ -126,19 +73,27 @@ static bool ForEachCard(Visit visit) {
   return stopped;
 }
 
+bool GrowCards(SimState* s) {
+  if (s->cardCount < s->cardCapacity) {
+    return true;
+  }
+  int capacity = s->cardCapacity ? s->cardCapacity * 2 : 8;
+  SIZE_T bytes = capacity * sizeof(SimCard);
+  void* grown = s->cards ? HeapReAlloc(GetProcessHeap(), 0, s->cards, bytes)
+                         : HeapAlloc(GetProcessHeap(), 0, bytes);
+  if (!grown) {
+    return false;
+  }
+  s->cards = (SimCard*)grown;
+  s->cardCapacity = capacity;
+  return true;
+}
+
 static void LoadCards(SimState* s) {
   s->cardCount = 0;
   ForEachCard([s](DWORD number, HKEY key) {
-    if (s->cardCount == s->cardCapacity) {
-      int capacity = s->cardCapacity ? s->cardCapacity * 2 : 8;
-      SIZE_T bytes = capacity * sizeof(SimCard);
-      void* grown = s->cards ? HeapReAlloc(GetProcessHeap(), 0, s->cards, bytes)
-                             : HeapAlloc(GetProcessHeap(), 0, bytes);
-      if (!grown) {
-        return true;  // out of memory: the cards so far
-      }
-      s->cards = (SimCard*)grown;
-      s->cardCapacity = capacity;
+    if (!GrowCards(s)) {
+      return true;  // out of memory: the cards so far
     }
     // Insert in ascending order of number.
     int at = s->cardCount++;
@@ -303,27 +258,21 @@ static void RefreshState() {
   ReleaseSRWLockExclusive(&stateLock);
 }
 
-// Holds the current copy of the device's state while a reading uses it.
-class StateReader {
-public:
-  StateReader() {
-    RefreshState();
-    AcquireSRWLockShared(&stateLock);
-  }
-  ~StateReader() { ReleaseSRWLockShared(&stateLock); }
-  StateReader(const StateReader&) = delete;
-  StateReader& operator=(const StateReader&) = delete;
-  const SimState* operator->() const { return &state; }
-};
+StateReader::StateReader() {
+  RefreshState();
+  AcquireSRWLockShared(&stateLock);
+}
 
-// Writes made through this module keep this process's copy good: `write`
-// makes them (returning how many values it wrote, all counted by the clock's
-// counter when `clock`, else by the general one) and `update` applies the
-// same change to the copy, so the next reading need not reload. A change
-// from another process made before or between the writes makes the next
-// reading reload instead.
-template <typename Write, typename Update>
-static void WriteThrough(bool clock, Write write, Update update) {
+StateReader::~StateReader() {
+  ReleaseSRWLockShared(&stateLock);
+}
+
+const SimState* StateReader::operator->() const {
+  return &state;
+}
+
+void WriteThroughCalls(bool clock, LONG (*write)(void* context),
+                       bool (*update)(void* context, SimState* s), void* context) {
   volatile LONG* generation = DeviceGeneration();
   volatile LONG* counter = clock ? DeviceClockGeneration() : generation;
   LONG* loaded = clock ? &loadedClockGeneration : &loadedGeneration;
@@ -331,9 +280,8 @@ static void WriteThrough(bool clock, Write write, Update update) {
   bool current = stateLoaded && stateWatched && generation && *generation == loadedGeneration &&
                  *DeviceClockGeneration() == loadedClockGeneration;
   LONG before = counter ? *counter : 0;
-  LONG writes = write();
-  if (current && *counter == before + writes) {
-    update(&state);
+  LONG writes = write(context);
+  if (current && *counter == before + writes && update(context, &state)) {
     *loaded = *counter;
     countedWritesSinceArmed = true;
   } else {
@@ -348,9 +296,7 @@ static void WriteThrough(bool clock, Write write, Update update) {
 // reads the value set plus the machine time passed since; a frozen one reads
 // the value set. An unset clock reads the machine's own.
 
-static const ULONGLONG fileTimePerMs = 10000;
-
-static ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time) {
+ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time) {
   FILETIME ft;
   if (!SystemTimeToFileTime(&time, &ft)) {
     return 0;
@@ -358,7 +304,7 @@ static ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time) {
   return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
 }
 
-static void TicksToSystemTime(ULONGLONG ticks, SYSTEMTIME* time) {
+void TicksToSystemTime(ULONGLONG ticks, SYSTEMTIME* time) {
   FILETIME ft;
   ft.dwLowDateTime = (DWORD)ticks;
   ft.dwHighDateTime = (DWORD)(ticks >> 32);
@@ -386,8 +332,7 @@ static bool Expect(const wchar_t*& text, wchar_t c) {
   return true;
 }
 
-// "YYYY-MM-DD hh:mm:ss" with optional ".mmm"; a 'T' may stand for the space.
-static bool ParseLocalTime(const wchar_t* text, SYSTEMTIME* time) {
+bool ParseLocalTime(const wchar_t* text, SYSTEMTIME* time) {
   SYSTEMTIME t = {};
   if (!ReadDigits(text, 4, &t.wYear) || !Expect(text, L'-') || !ReadDigits(text, 2, &t.wMonth) ||
       !Expect(text, L'-') || !ReadDigits(text, 2, &t.wDay) ||
@@ -407,8 +352,7 @@ static bool ParseLocalTime(const wchar_t* text, SYSTEMTIME* time) {
   return true;
 }
 
-// `text` holds at least 24 characters.
-static void FormatLocalTime(const SYSTEMTIME& t, wchar_t* text) {
+void FormatLocalTime(const SYSTEMTIME& t, wchar_t* text) {
   wsprintfW(text, L"%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour,
             t.wMinute, t.wSecond, t.wMilliseconds);
 }
@@ -424,7 +368,7 @@ static DWORD SinceSet(bool stamped, DWORD setAt, const wchar_t* stampName) {
   return now - setAt;
 }
 
-static DWORD SimTickCount() {
+DWORD SimulatedTickCount() {
   StateReader s;
   if (!s->tickSet) {
     return GetTickCount();
@@ -435,7 +379,7 @@ static DWORD SimTickCount() {
   return s->tickCount + SinceSet(s->tickStamped, s->tickSetAt, L"TickSetAt");
 }
 
-static void SimLocalTime(SYSTEMTIME* time) {
+void SimulatedLocalTime(SYSTEMTIME* time) {
   StateReader s;
   if (!s->timeSet) {
     GetLocalTime(time);
@@ -445,94 +389,6 @@ static void SimLocalTime(SYSTEMTIME* time) {
     DWORD since = SinceSet(s->timeStamped, s->timeSetAt, L"LocalTimeSetAt");
     TicksToSystemTime(SystemTimeToTicks(s->localTime) + since * fileTimePerMs, time);
   }
-}
-
-// Sets the tick count, and its stamp unless `stamp` is false (a frozen
-// clock reads no stamp).
-static void SetTickCount(DWORD tick, bool stamp) {
-  DWORD now = GetTickCount();
-  WriteThrough(
-      true,
-      [&] {
-        WriteClockDword(DeviceKey(), L"TickCount", tick);
-        if (stamp) {
-          WriteClockDword(DeviceKey(), L"TickSetAt", now);
-        }
-        return stamp ? 2 : 1;
-      },
-      [&](SimState* s) {
-        s->tickSet = true;
-        s->tickCount = tick;
-        if (stamp) {
-          s->tickStamped = true;
-          s->tickSetAt = now;
-        }
-      });
-}
-
-static void SetLocalTime(const SYSTEMTIME& time, bool stamp) {
-  wchar_t text[40];
-  FormatLocalTime(time, text);
-  SYSTEMTIME read;
-  bool held = ParseLocalTime(text, &read);  // what a reader of the value gets
-  DWORD now = GetTickCount();
-  WriteThrough(
-      true,
-      [&] {
-        WriteClockString(DeviceKey(), L"LocalTime", text);
-        if (stamp) {
-          WriteClockDword(DeviceKey(), L"LocalTimeSetAt", now);
-        }
-        return stamp ? 2 : 1;
-      },
-      [&](SimState* s) {
-        s->timeSet = held;
-        s->localTime = read;
-        if (stamp) {
-          s->timeStamped = true;
-          s->timeSetAt = now;
-        }
-      });
-}
-
-void SimSetTickCount(DWORD tick) {
-  SetTickCount(tick, true);
-}
-
-void SimSetLocalTime(const SYSTEMTIME& time) {
-  SetLocalTime(time, true);
-}
-
-void SimSetClockRunning(bool running) {
-  bool frozen;
-  {
-    StateReader s;
-    frozen = s->clockFrozen;
-  }
-  if (running != frozen) {
-    return;
-  }
-  // Freezing keeps the reading of this moment; thawing runs on from it.
-  DWORD tick = SimTickCount();
-  SYSTEMTIME time;
-  SimLocalTime(&time);
-  SimSetTickCount(tick);
-  SimSetLocalTime(time);
-  WriteDeviceDword(DeviceKey(), L"ClockFrozen", running ? 0 : 1);
-}
-
-void SimAdvanceClock(DWORD milliseconds) {
-  DWORD tick = SimTickCount();
-  SYSTEMTIME time;
-  SimLocalTime(&time);
-  bool frozen;
-  {
-    StateReader s;
-    frozen = s->clockFrozen;
-  }
-  TicksToSystemTime(SystemTimeToTicks(time) + milliseconds * fileTimePerMs, &time);
-  SetTickCount(tick + milliseconds, !frozen);
-  SetLocalTime(time, !frozen);
 }
 
 // --- Power --------------------------------------------------------------------
@@ -578,19 +434,6 @@ static DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
   return bytes;
 }
 
-void SimSetPower(BYTE acLineStatus, BYTE batteryPercent, DWORD lifeTimeSeconds,
-                 DWORD voltageMillivolts) {
-  HKEY key = DeviceKey();
-  WriteDeviceDword(key, L"ACLineStatus", acLineStatus);
-  WriteDeviceDword(key, L"BatteryPercent", batteryPercent);
-  WriteDeviceDword(key, L"BatteryLifeTime", lifeTimeSeconds);
-  WriteDeviceDword(key, L"BatteryVoltage", voltageMillivolts);
-}
-
-void SimSetPowerQueryBytes(DWORD bytes) {
-  WriteDeviceDword(DeviceKey(), L"PowerQueryBytes", bytes);
-}
-
 // --- Object store and program memory -------------------------------------------
 
 static BOOL SimStoreInformation(STORE_INFORMATION* info) {
@@ -618,22 +461,6 @@ static void SimMemoryStatus(MEMORYSTATUS* status) {
   status->dwAvailVirtual = 32 << 20;
 }
 
-void SimSetStore(DWORD storeSize, DWORD freeSize) {
-  HKEY key = DeviceKey();
-  WriteDeviceDword(key, L"StoreSize", storeSize);
-  WriteDeviceDword(key, L"StoreFree", freeSize);
-}
-
-void SimSetStoreQueryFails(bool fails) {
-  WriteDeviceDword(DeviceKey(), L"StoreQueryFails", fails ? 1 : 0);
-}
-
-void SimSetProgramMemory(ULONGLONG totalPhys, ULONGLONG availPhys) {
-  HKEY key = DeviceKey();
-  WriteDeviceQword(key, L"MemoryTotal", totalPhys);
-  WriteDeviceQword(key, L"MemoryAvail", availPhys);
-}
-
 // --- Storage cards ----------------------------------------------------------------
 
 static bool SimNextCard(DWORD* position, wchar_t* name) {
@@ -648,8 +475,7 @@ static bool SimNextCard(DWORD* position, wchar_t* name) {
   return false;
 }
 
-// CE paths may start with a backslash ("\Storage Card"); a trailing one is allowed.
-static bool SameCardName(const wchar_t* path, const wchar_t* name) {
+bool SameCardName(const wchar_t* path, const wchar_t* name) {
   if (*path == L'\\' || *path == L'/') {
     path++;
   }
@@ -660,36 +486,6 @@ static bool SameCardName(const wchar_t* path, const wchar_t* name) {
   }
   path += length;
   return path[0] == 0 || ((path[0] == L'\\' || path[0] == L'/') && path[1] == 0);
-}
-
-// The subkey number of the card with that name, and the highest number; 0
-// when there is none.
-static DWORD FindCard(const wchar_t* path, DWORD* last) {
-  StateReader s;
-  DWORD found = 0;
-  *last = 0;
-  for (int i = 0; i < s->cardCount; i++) {
-    if (!found && SameCardName(path, s->cards[i].name)) {
-      found = s->cards[i].number;
-    }
-    *last = s->cards[i].number;  // ascending
-  }
-  return found;
-}
-
-static HKEY OpenCard(DWORD number) {
-  wchar_t subkey[40];
-  wsprintfW(subkey, L"Cards\\%u", number);
-  return OpenDeviceSubkey(subkey);
-}
-
-static SimCard* CachedCard(SimState* s, DWORD number) {
-  for (int i = 0; i < s->cardCount; i++) {
-    if (s->cards[i].number == number) {
-      return &s->cards[i];
-    }
-  }
-  return nullptr;
 }
 
 static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller,
@@ -721,143 +517,7 @@ static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller,
   return TRUE;
 }
 
-void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) {
-  DWORD last;
-  DWORD number = FindCard(name, &last);
-  bool added = number == 0;
-  ScopedRegKey card;
-  if (added) {
-    number = last + 1;
-    wchar_t subkey[40];
-    wsprintfW(subkey, L"Cards\\%u", number);
-    card.Reset(CreateDeviceSubkey(subkey));
-  } else {
-    card.Reset(OpenCard(number));
-  }
-  if (!card.IsValid()) {
-    return;
-  }
-  WriteThrough(
-      false,
-      [&] {
-        if (added) {
-          WriteDeviceString(card, L"Name", name);
-        }
-        WriteDeviceQword(card, L"TotalBytes", totalBytes);
-        WriteDeviceQword(card, L"FreeBytes", freeBytes);
-        return added ? 3 : 2;
-      },
-      [&](SimState* s) {
-        SimCard* cached = CachedCard(s, number);
-        if (!cached) {
-          if (s->cardCount == s->cardCapacity) {
-            int capacity = s->cardCapacity ? s->cardCapacity * 2 : 8;
-            SIZE_T bytes = capacity * sizeof(SimCard);
-            void* grown = s->cards ? HeapReAlloc(GetProcessHeap(), 0, s->cards, bytes)
-                                   : HeapAlloc(GetProcessHeap(), 0, bytes);
-            if (!grown) {
-              stateLoaded = false;
-              return;
-            }
-            s->cards = (SimCard*)grown;
-            s->cardCapacity = capacity;
-          }
-          cached = &s->cards[s->cardCount++];  // the highest number: last in order
-          cached->number = number;
-          cached->queryFails = false;
-          lstrcpynW(cached->name, name[0] && lstrlenW(name) < MAX_PATH ? name : defaultCardName,
-                    MAX_PATH);
-        }
-        cached->totalBytes = totalBytes <= largestBytes ? totalBytes : defaultCardTotal;
-        cached->freeBytes = freeBytes <= largestBytes ? freeBytes : defaultCardFree;
-      });
-}
-
-bool SimRemoveCard(const wchar_t* name) {
-  DWORD last;
-  DWORD number = FindCard(name, &last);
-  if (!number) {
-    return false;
-  }
-  bool removed = false;
-  WriteThrough(
-      false,
-      [&] {
-        wchar_t subkey[40];
-        wsprintfW(subkey, L"Cards\\%u", number);
-        removed = RegDeleteTreeW(DeviceKey(), subkey) == ERROR_SUCCESS;
-        NoteDeviceChanged();
-        return 1;
-      },
-      [&](SimState* s) {
-        SimCard* cached = CachedCard(s, number);
-        if (cached) {
-          int at = (int)(cached - s->cards);
-          MoveMemory(cached, cached + 1, (s->cardCount - at - 1) * sizeof(SimCard));
-          s->cardCount--;
-        }
-      });
-  return removed;
-}
-
-void SimRemoveAllCards() {
-  RegDeleteTreeW(DeviceKey(), L"Cards");
-  NoteDeviceChanged();
-}
-
-void SimSetCardQueryFails(const wchar_t* name, bool fails) {
-  DWORD last;
-  DWORD number = FindCard(name, &last);
-  ScopedRegKey card(number ? OpenCard(number) : nullptr);
-  if (!card.IsValid()) {
-    return;
-  }
-  WriteThrough(
-      false,
-      [&] {
-        WriteDeviceDword(card, L"QueryFails", fails ? 1 : 0);
-        return 1;
-      },
-      [&](SimState* s) {
-        SimCard* cached = CachedCard(s, number);
-        if (cached) {
-          cached->queryFails = fails;
-        }
-      });
-}
-
-int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {
-  StateReader s;  // loaded, and so checked
-  IgnoredDeviceValue ignored[8];
-  int count = IgnoredDeviceValues(ignored, 8);
-  for (int i = 0; i < count && i < max && i < 8; i++) {
-    lstrcpynW(names[i], ignored[i].name, 48);
-    lstrcpynW(values[i], ignored[i].value, 32);
-  }
-  return count;
-}
-
-// --- Reset --------------------------------------------------------------------------
-
-void SimResetDevice() {
-  HKEY key = DeviceKey();
-  // Empties the key but keeps it, so the handles other processes keep stay good.
-  RegDeleteTreeW(key, nullptr);
-  NoteDeviceChanged();
-  SimSetPower(defaultAcLine, defaultBatteryPercent, defaultBatteryLifeTime,
-              defaultBatteryVoltage);
-  SimSetPowerQueryBytes(soundPowerQueryBytes);
-  SimSetStore(defaultStoreSize, defaultStoreFree);
-  SimSetStoreQueryFails(false);
-  SimSetProgramMemory(defaultMemoryTotal, defaultMemoryAvail);
-  WriteDeviceDword(key, L"ClockFrozen", 1);
-  SimSetTickCount(resetTickCount);
-  WriteDeviceString(key, L"LocalTime", resetLocalTime);
-  WriteDeviceDword(key, L"LocalTimeSetAt", GetTickCount());
-  SimSetWakeupRefusals(0);
-}
-
 const DeviceBackend SimulatedDeviceBackend = {
-    SimTickCount,     SimLocalTime, SimMemoryStatus, SimStoreInformation, SimPowerStatus,
-    SimNextCard,      SimDiskFreeSpace,
+    SimulatedTickCount, SimulatedLocalTime, SimMemoryStatus,  SimStoreInformation,
+    SimPowerStatus,     SimNextCard,        SimDiskFreeSpace,
 };
