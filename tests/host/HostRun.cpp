@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <mutex>
+
 // The output goes to a file, not a pipe: a program the session starts may
 // hold a pipe's write end open, and a reader would wait for ever.
 HostResult RunHost(const std::wstring& arguments) {
@@ -9,23 +11,29 @@ HostResult RunHost(const std::wstring& arguments) {
   static LONG runs;  // hosts may be started from two threads at once
   std::wstring log = FreshFolder(L"host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                  std::to_wstring(InterlockedIncrement(&runs))) + L".log";
-  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  AutoCloseHandle out(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  &sa, CREATE_ALWAYS, 0, nullptr));
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = startup.hStdError = out;
-  std::wstring commandLine = L"TodayHost.exe " + arguments;
+  // One start at a time: a start must not inherit, or lose mid-way, the
+  // inheritable handle another thread is just opening or closing.
+  static std::mutex starting;
   PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessW(L"TodayHost.exe", &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                nullptr, nullptr, &startup, &process);
-  out.Reset(nullptr);  // the host has its own
-  if (!started) {
-    result.output = "TodayHost.exe did not start";
-    return result;
-  }
+  BOOL started;
+  {
+    std::lock_guard<std::mutex> lock(starting);
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    AutoCloseHandle out(CreateFileW(log.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS, 0,
+                                    nullptr));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = startup.hStdError = out;
+    std::wstring commandLine = L"TodayHost.exe " + arguments;
+    started = CreateProcessW(L"TodayHost.exe", &commandLine[0], nullptr, nullptr, TRUE, 0,
+                             nullptr, nullptr, &startup, &process);
+    if (!started)
+      result.output = "TodayHost.exe did not start: error " + std::to_string(GetLastError());
+  }  // the host has its own handle to the file
+  if (!started) return result;
   AutoCloseHandle thread(process.hThread), host(process.hProcess);
   if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
     GetExitCodeProcess(process.hProcess, &result.exitCode);
