@@ -5,6 +5,7 @@
 #include <wincodec.h>
 
 #include "ScopedWin.h"
+#include "UserPath.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error) 
   HRESULT hr = factory->CreateStream(stream.Out());
   if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path, GENERIC_WRITE);
   if (FAILED(hr)) {
-    *error = std::wstring(L"cannot create ") + path;
+    *error = WhyNotCreated(path, HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : hr);
     return false;
   }
   hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out());

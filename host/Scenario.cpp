@@ -4,6 +4,7 @@
 
 #include "ScenarioReader.h"
 #include "ScopedWin.h"
+#include "UserPath.h"
 
 namespace {
 
@@ -86,10 +87,10 @@ bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* e
 bool LoadScenarioFile(const wchar_t* path, const std::wstring& shownPath, Scenario* scenario,
                       std::wstring* error, long long intervalMs) {
   scenario->commands.clear();
-  AutoCloseHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   0, nullptr));
+  std::wstring why;
+  AutoCloseHandle file(OpenRegularFile(path, &why));
   if (!file.IsValid()) {
-    *error = shownPath + L": cannot open the scenario";
+    *error = shownPath + L": cannot open the scenario: " + why;
     return false;
   }
   std::string bytes;

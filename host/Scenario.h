@@ -115,7 +115,7 @@ std::wstring LimitsText();
 bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* error,
                    long long intervalMs = 2000);
 
-// Reads a script file (UTF-8) and parses it; errors name the file as
-// `shownPath` (the form the user typed) and the line.
+// Reads a script file (UTF-8, a regular file: no pipe or device) and parses
+// it; errors name the file as `shownPath` (the form the user typed) and the line.
 bool LoadScenarioFile(const wchar_t* path, const std::wstring& shownPath, Scenario* scenario,
                       std::wstring* error, long long intervalMs = 2000);

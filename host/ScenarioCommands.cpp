@@ -48,9 +48,13 @@ bool ParseTextColor(LineReader& r) {
 bool PictureName(LineReader& r, const wchar_t* extension, std::wstring* file) {
   if (r.Arguments() == 0) return r.Fail(r.t[0].text + L" needs a file name");
   *file = r.t[1].text;
+  if (!FitsNameLimits(*file)) {
+    return r.Fail(Quote(*file) + L" is longer than a file name may be: at most 255 characters " +
+                  L"and 255 bytes in UTF-8");
+  }
   if (!IsPlainFileNameWith(*file, extension)) {
     return r.Fail(Quote(*file) + L" is not a plain *" + extension + L" file name (no folders, " +
-                  L"no trailing dot or blank, no device name such as CON or COM1)");
+                  L"no trailing dot or blank, no device name such as CON, CONIN$ or COM1)");
   }
   if (!r.state->pictures.insert(Upper(*file)).second) {
     return r.Fail(Quote(*file) + L" is written twice");

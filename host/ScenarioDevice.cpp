@@ -44,7 +44,7 @@ bool Title(LineReader& r, size_t i, std::wstring* title) {
   return true;
 }
 
-// NAME=VALUE settings, each known and given at most once.
+// NAME=VALUE settings, each known, given at most once and with a value.
 bool Settings(LineReader& r, size_t from, const std::vector<const wchar_t*>& keys,
               std::vector<std::wstring>* values) {
   values->assign(keys.size(), L"");
@@ -63,6 +63,7 @@ bool Settings(LineReader& r, size_t from, const std::vector<const wchar_t*>& key
     if (seen[k]) return r.Fail(key + L"= is given twice");
     seen[k] = true;
     (*values)[k] = r.t[i].text.substr(eq + 1);
+    if ((*values)[k].empty()) return r.Fail(key + L"= needs a value");
   }
   return true;
 }
@@ -70,8 +71,8 @@ bool Settings(LineReader& r, size_t from, const std::vector<const wchar_t*>& key
 static bool Size(LineReader& r, const wchar_t* key, const std::wstring& word, ULONGLONG largest,
           const wchar_t* largestText, ULONGLONG* bytes) {
   if (!ParseSize(word, bytes) || *bytes > largest) {
-    return r.Fail(std::wstring(key) + L"= takes a size up to " + largestText +
-                  L" (such as 4096B, 512KB, 64MB, 2GB), not " + Quote(word));
+    return r.Fail(std::wstring(key) + L"= takes a size with its unit (B, KB, MB or GB) up to " +
+                  largestText + L", such as 4096B, 512KB, 64MB, 2GB, not " + Quote(word));
   }
   return true;
 }

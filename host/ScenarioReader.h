@@ -52,8 +52,8 @@ bool Number(LineReader& r, size_t i, long long low, long long high, const wchar_
             long long* v);
 bool OnOff(LineReader& r, size_t i, bool* on);
 bool Title(LineReader& r, size_t i, std::wstring* title);
-// NAME=VALUE settings from token `from` on, each known and given at most once;
-// `values` gets one entry per key, empty when not given.
+// NAME=VALUE settings from token `from` on, each known, given at most once and
+// with a value; `values` gets one entry per key, empty when not given.
 bool Settings(LineReader& r, size_t from, const std::vector<const wchar_t*>& keys,
               std::vector<std::wstring>* values);
 

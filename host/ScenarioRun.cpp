@@ -43,8 +43,16 @@ std::wstring Sentence(const wchar_t* format, long long a, long long b = 0) {
 
 std::wstring PathFor(const std::wstring& name) {
   std::wstring folder = Run.settings->outputFolder;
-  if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
   return folder + name;
+}
+
+// Writes a picture file by `write`; a failure names the file as the user would.
+template <typename Write>
+bool WritePicture(const std::wstring& name, std::wstring* error, Write write) {
+  if (write(PathFor(name).c_str())) return true;
+  *error = L"cannot write " + ShownPicturePath(Run.settings->outputShown, name) + L": " + *error;
+  return false;
 }
 
 // Lets device time pass: queries at the interval's cadence, none while
@@ -170,7 +178,9 @@ bool TakeSnapshot(const SnapshotArgs& c, std::wstring* error) {
   if (c.of == PictureOf::OtherWindow) {
     if (!CaptureOtherWindow(c.title, &picture, error)) return false;
     if (c.scale > 1) picture = MagnifyPicture(picture, c.scale);
-    return WritePng(PathFor(c.file).c_str(), picture, error);
+    return WritePicture(c.file, error, [&](const wchar_t* path) {
+      return WritePng(path, picture, error);
+    });
   }
   bool strip = c.of == PictureOf::Strip;
   if (!CapturePicture(strip ? TodayShell.itemWindow : TodayShell.today, &picture)) {
@@ -179,7 +189,9 @@ bool TakeSnapshot(const SnapshotArgs& c, std::wstring* error) {
   }
   if (strip) Run.strips.push_back(picture);
   if (c.scale > 1) picture = MagnifyPicture(picture, c.scale);
-  return WritePng(PathFor(c.file).c_str(), picture, error);
+  return WritePicture(c.file, error, [&](const wchar_t* path) {
+    return WritePng(path, picture, error);
+  });
 }
 
 bool WriteAnimation(const AnimationArgs& c, std::wstring* error) {
@@ -187,7 +199,9 @@ bool WriteAnimation(const AnimationArgs& c, std::wstring* error) {
   for (const Picture& p : Run.strips) {
     if (p.width == Run.strips[0].width && p.height == Run.strips[0].height) frames.push_back(&p);
   }
-  return WriteAnimatedGif(PathFor(c.file).c_str(), frames, c.scale, (int)c.delayMs, error);
+  return WritePicture(c.file, error, [&](const wchar_t* path) {
+    return WriteAnimatedGif(path, frames, c.scale, (int)c.delayMs, error);
+  });
 }
 
 bool CloseWindowTitled(const std::wstring& title, std::wstring* error) {
@@ -347,10 +361,23 @@ bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings,
   return true;
 }
 
+const std::wstring* PictureFile(const Command& c) {
+  if (c.op == Op::Snapshot) return &ArgsOf<SnapshotArgs>(c).file;
+  if (c.op == Op::Animation) return &ArgsOf<AnimationArgs>(c).file;
+  return nullptr;
+}
+
 int CountScenarioPictures(const Scenario& scenario) {
   int n = 0;
-  for (const Command& c : scenario.commands) {
-    if (c.op == Op::Snapshot || c.op == Op::Animation) ++n;
-  }
+  for (const Command& c : scenario.commands) n += PictureFile(c) != nullptr;
   return n;
+}
+
+std::wstring ShownPicturePath(const std::wstring& folderShown, const std::wstring& name) {
+  if (folderShown.empty() || folderShown.back() == L'/' || folderShown.back() == L'\\') {
+    return folderShown + name;
+  }
+  bool unix = folderShown.find(L'/') != std::wstring::npos &&
+              folderShown.find(L'\\') == std::wstring::npos;
+  return folderShown + (unix ? L"/" : L"\\") + name;
 }

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "ScopedWin.h"
 #include "SimulatedDevice.h"
 #include "TodayShell.h"
+#include "UserPath.h"
 #include "Words.h"
 
 namespace {
@@ -38,6 +40,7 @@ const wchar_t usage[] =
     L"                       device, 0s to 24h (default 2m)\n"
     L"  --wait-budget DURATION  a scenario: how long all its waits for other programs\n"
     L"                       and windows may take together, 1ms to 1h (default 2m)\n"
+    L"Paths are taken exactly as typed (no device names, trailing dots and blanks kept);\n"
     L"Unix paths (starting with /) are accepted and mapped to drive Z:.\n"
     L"Exit status: 0 done; 1 an expectation, a picture or a wait failed; 2 a wrong command\n"
     L"line or script (nothing was run); 3 no display, item or output folder; 4 another host\n"
@@ -45,29 +48,21 @@ const wchar_t usage[] =
 
 enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2, ExitSetup = 3, ExitBusy = 4 };
 
-void Print(FILE* stream, const std::wstring& text) {
+// Prints a message whole: a control character in it is written as \x00.
+void Print(FILE* stream, const std::wstring& message) {
+  std::wstring text;
+  for (size_t line = 0; line <= message.size();) {
+    size_t end = message.find(L'\n', line);
+    if (end == std::wstring::npos) end = message.size();
+    text += Escaped(message.substr(line, end - line)) + (end < message.size() ? L"\n" : L"");
+    line = end + 1;
+  }
   int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
   std::string utf8(n > 0 ? n - 1 : 0, '\0');
   if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], n, nullptr, nullptr);
   fputs(utf8.c_str(), stream);
   fputc('\n', stream);
   fflush(stream);
-}
-
-// Unix paths reach the Windows calls through drive Z:, Wine's view of "/".
-std::wstring WindowsPath(const std::wstring& path) {
-  std::wstring p = path;
-  if (!p.empty() && p[0] == L'/') p = L"Z:" + p;
-  for (wchar_t& c : p) {
-    if (c == L'/') c = L'\\';
-  }
-  return p;
-}
-
-std::wstring FullPath(const std::wstring& path) {
-  wchar_t full[MAX_PATH];
-  DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
-  return n > 0 && n < MAX_PATH ? std::wstring(full) : path;
 }
 
 std::wstring FileNamePart(const std::wstring& path) {
@@ -84,23 +79,25 @@ std::wstring DefaultItemPath() {
 }
 
 struct Options {
-  std::wstring scenarioFile, scenarioShown;  // the Windows path, and as typed
+  // Paths the user named: in the \\?\ form (UserPath), and as typed.
+  std::wstring scenarioFile, scenarioShown;
   bool demo = false;
   bool check = false;
   bool printDemo = false;
   bool help = false;
   bool live = false;
-  std::wstring dll;
-  std::wstring out = L".", outShown = L".";
+  std::wstring dll, dllShown;
+  std::wstring out, outShown = L".";
+  bool outGiven = false;
   long long intervalMs = 2000;
   COLORREF textColor = RGB(0, 0, 0);
   long long closeAfterMs = 0;
-  std::wstring snapshot;
+  std::wstring snapshot, snapshotShown;
   long long deviceWaitMs = 120000;
   long long waitBudgetMs = 120000;
 };
 
-std::wstring closingSnapshot;
+std::wstring closingSnapshot, closingSnapshotShown;
 
 // Ends an unattended window run, with a picture of the strip if asked for.
 void CALLBACK CloseByItself(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -110,7 +107,8 @@ void CALLBACK CloseByItself(HWND, UINT, UINT_PTR timer, DWORD) {
     std::wstring error;
     if (!CapturePicture(TodayShell.itemWindow, &picture) ||
         !WritePng(closingSnapshot.c_str(), picture, &error)) {
-      Print(stderr, L"TodayHost: no picture of the strip: " + error);
+      Print(stderr, L"TodayHost: no picture of the strip in " + closingSnapshotShown + L": " +
+                        error);
     }
   }
   DestroyTodayWindow();
@@ -120,16 +118,25 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
   std::vector<std::wstring> seen;
   for (int i = 1; i < argc; ++i) {
     std::wstring a = argv[i];
-    std::wstring kind = a == L"--check" ? L"--scenario" : a;
     for (const std::wstring& s : seen) {
-      if (s == kind) {
-        *error = a == kind ? a + L" is given twice" : L"--check and --scenario exclude each other";
+      if (s == a) {
+        *error = a + L" is given twice";
+        return false;
+      }
+      if ((s == L"--check" && a == L"--scenario") || (s == L"--scenario" && a == L"--check")) {
+        *error = L"--check and --scenario cannot go together: --check only reads the script";
         return false;
       }
     }
-    seen.push_back(kind);
+    seen.push_back(a);
     bool hasValue = i + 1 < argc;
     std::wstring value = hasValue ? argv[i + 1] : L"";
+    bool path = a == L"--scenario" || a == L"--check" || a == L"--dll" || a == L"--out" ||
+                a == L"--snapshot";
+    if (path && hasValue && value.empty()) {
+      *error = a + L" needs a path, not ''";
+      return false;
+    }
     if (a == L"--demo") o->demo = true;
     else if (a == L"--live") o->live = true;
     else if (a == L"--print-demo") o->printDemo = true;
@@ -140,11 +147,14 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
     } else if (++i, a == L"--scenario" || a == L"--check") {
       o->check = a == L"--check";
       o->scenarioShown = value;
-      o->scenarioFile = WindowsPath(value);
-    } else if (a == L"--dll") o->dll = WindowsPath(value);
-    else if (a == L"--out") {
+      o->scenarioFile = UserPath(value);
+    } else if (a == L"--dll") {
+      o->dllShown = value;
+      o->dll = UserPath(value);
+    } else if (a == L"--out") {
       o->outShown = value;
-      o->out = WindowsPath(value);
+      o->out = UserPath(value);
+      o->outGiven = true;
     } else if (a == L"--interval") {
       if (!ParseDurationIn(value, 1, 86400000, L"--interval", &o->intervalMs, error)) return false;
     } else if (a == L"--close-after") {
@@ -160,11 +170,14 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
         return false;
       }
     } else if (a == L"--snapshot") {
-      if (!IsPlainFileNameWith(FileNamePart(WindowsPath(value)), L".png")) {
-        *error = L"--snapshot needs a *.png file in a folder, not " + Quote(value);
+      o->snapshotShown = value;
+      o->snapshot = UserPath(value);
+      std::wstring name = FileNamePart(o->snapshot);
+      if (!IsPlainFileNameWith(name, L".png") || !PathFitsLimits(o->snapshot)) {
+        *error = L"--snapshot needs a *.png file in a folder, within the file system's limits, " +
+                 std::wstring(L"not ") + Quote(value);
         return false;
       }
-      o->snapshot = FullPath(WindowsPath(value));
     } else if (a == L"--text-color") {
       if (!ParseColor(value, &o->textColor)) {
         *error = L"--text-color takes #RRGGBB, not " + Quote(value);
@@ -175,6 +188,7 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
       return false;
     }
   }
+  if (o->out.empty()) o->out = UserPath(o->outShown);
   if (o->demo && !o->scenarioFile.empty()) {
     *error = L"--demo and --scenario exclude each other";
     return false;
@@ -213,26 +227,67 @@ bool TakeDeviceTurn(long long waitMs) {
   return false;
 }
 
-// The output folder: not a file, there or made, and writable, all before
-// anything runs.
-int PrepareOutput(const Options& o, const std::wstring& out) {
-  DWORD attributes = GetFileAttributesW(out.c_str());
+// Limits that depend on --out, checked before anything is made: the folder
+// and every picture's path within the file system's limits.
+int CheckOutputLimits(const Options& o, const Scenario& scenario, const std::wstring& where) {
+  if (!PathFitsLimits(o.out)) {
+    Print(stderr, L"TodayHost: --out " + o.outShown + L": the path is too long (at most 255 " +
+                      L"characters and 255 bytes in UTF-8 a part, 4095 bytes in all)");
+    return ExitUsage;
+  }
+  for (const Command& c : scenario.commands) {
+    const std::wstring* name = PictureFile(c);
+    if (name && !PathFitsLimits(o.out + L"\\" + *name)) {
+      Print(stderr, L"TodayHost: " + where + L": line " + std::to_wstring(c.line) + L": the path " +
+                        ShownPicturePath(o.outShown, *name) + L" is too long");
+      return ExitUsage;
+    }
+  }
+  return ExitOk;
+}
+
+// The output folder: not a file, no folder where a picture goes, there or
+// made, and writable for the longest picture name, all before anything runs.
+// What fails leaves no folder behind.
+int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring& where) {
+  DWORD attributes = GetFileAttributesW(o.out.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     Print(stderr, L"TodayHost: --out " + o.outShown + L" is a file, not a folder");
     return ExitUsage;
   }
-  int r = SHCreateDirectoryExW(nullptr, out.c_str(), nullptr);
-  if (r != ERROR_SUCCESS && r != ERROR_ALREADY_EXISTS && r != ERROR_FILE_EXISTS) {
-    Print(stderr, L"TodayHost: cannot create the folder " + o.outShown);
+  size_t longest = 0;
+  for (const Command& c : scenario.commands) {
+    const std::wstring* name = PictureFile(c);
+    if (!name) continue;
+    std::wstring path = o.out + L"\\" + *name;
+    DWORD there = GetFileAttributesW(path.c_str());
+    if (there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY)) {
+      Print(stderr, L"TodayHost: " + where + L": line " + std::to_wstring(c.line) +
+                        L": cannot write " + ShownPicturePath(o.outShown, *name) +
+                        L": a folder of that name exists");
+      return ExitSetup;
+    }
+    longest = std::max(longest, (size_t)WideCharToMultiByte(CP_UTF8, 0, name->data(),
+                                                            (int)name->size(), nullptr, 0,
+                                                            nullptr, nullptr));
+  }
+  std::vector<std::wstring> made;
+  std::wstring why;
+  if (!MakeFolders(o.out, &made, &why)) {
+    Print(stderr, L"TodayHost: cannot create the folder " + o.outShown + L": " + why);
     return ExitSetup;
   }
-  // One name per process: two hosts may check the same folder at once.
-  std::wstring probe = out + L"\\TodayHost-write-check-" + std::to_wstring(GetCurrentProcessId()) +
-                       L".tmp";
+  // One name per process: two hosts may check the same folder at once. The
+  // name is as long as the longest picture's.
+  std::wstring probe = L"TodayHost-write-check-" + std::to_wstring(GetCurrentProcessId());
+  if (probe.size() + 4 < longest) probe.append(longest - probe.size() - 4, L'x');
+  probe = o.out + L"\\" + probe + L".tmp";
   AutoCloseHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!file.IsValid()) {
-    Print(stderr, L"TodayHost: cannot write in the folder " + o.outShown);
+    why = WhyNotCreated(probe, GetLastError());
+    RemoveFolders(made);
+    Print(stderr, L"TodayHost: cannot write in the folder " + o.outShown + L": " + why);
     return ExitSetup;
   }
   return ExitOk;
@@ -260,9 +315,12 @@ bool StartShell(const Options& o, bool interactive) {
   }
   ShowToday();
   wchar_t error[512];
-  std::wstring dll = FullPath(o.dll.empty() ? DefaultItemPath() : o.dll);
+  std::wstring dll = o.dll.empty() ? DefaultItemPath() : o.dll;
   if (!LoadTodayItem(dll.c_str(), error, 512)) {
-    Print(stderr, std::wstring(L"TodayHost: ") + error);
+    std::wstring message = error;  // naming the library as typed
+    size_t at = o.dll.empty() ? std::wstring::npos : message.find(dll);
+    if (at != std::wstring::npos) message.replace(at, dll.size(), o.dllShown);
+    Print(stderr, L"TodayHost: " + message);
     DestroyTodayWindow();
     return false;
   }
@@ -284,6 +342,7 @@ int RunWindow(const Options& o) {
                     L"Esc closes.");
   if (o.closeAfterMs) {
     closingSnapshot = o.snapshot;
+    closingSnapshotShown = o.snapshotShown;
     SetTimer(nullptr, 0, (UINT)o.closeAfterMs, CloseByItself);
   }
   MSG msg;
@@ -305,19 +364,22 @@ int RunScript(const Options& o) {
     Print(stderr, (o.demo ? L"TodayHost: demo scenario: " : L"TodayHost: ") + error);
     return ExitUsage;
   }
+  // With --check, the limits that depend on --out are checked when it is given.
+  int fits = o.check && !o.outGiven ? ExitOk : CheckOutputLimits(o, scenario, where);
+  if (fits != ExitOk) return fits;
   if (o.check) {
     Print(stdout, L"TodayHost: " + where + L": the scenario is well formed");
     return ExitOk;
   }
-  std::wstring out = FullPath(o.out);
-  int prepared = PrepareOutput(o, out);
+  int prepared = PrepareOutput(o, scenario, where);
   if (prepared != ExitOk) return prepared;
   SelectDevice(DeviceKind::Simulated);
   if (!TakeDeviceTurn(o.deviceWaitMs)) return ExitBusy;
   SimResetDevice();
   if (!StartShell(o, false)) return ExitSetup;
   ScenarioSettings settings;
-  settings.outputFolder = out;
+  settings.outputFolder = o.out;
+  settings.outputShown = o.outShown;
   settings.waitBudgetMs = (ULONGLONG)o.waitBudgetMs;
   bool ok = RunScenario(scenario, settings, &error);
   UnloadTodayItem();

@@ -61,10 +61,24 @@ bool Tokenize(const std::wstring& line, std::vector<Token>* tokens, std::wstring
   return true;
 }
 
+std::wstring Escaped(const std::wstring& text) {
+  std::wstring shown;
+  for (wchar_t c : text) {
+    if (c >= 32 && c != 127) {
+      shown += c;
+      continue;
+    }
+    wchar_t code[8];
+    _snwprintf(code, 8, L"\\x%02X", (unsigned)c);
+    shown += code;
+  }
+  return shown;
+}
+
 std::wstring Quote(const std::wstring& word) {
   const size_t shown = 40;
-  if (word.size() <= shown) return L"'" + word + L"'";
-  return L"'" + word.substr(0, shown) + L"...' (" + std::to_wstring(word.size()) +
+  if (word.size() <= shown) return L"'" + Escaped(word) + L"'";
+  return L"'" + Escaped(word.substr(0, shown)) + L"...' (" + std::to_wstring(word.size()) +
          L" characters)";
 }
 
@@ -82,7 +96,7 @@ bool ParseUnsigned(const std::wstring& word, ULONGLONG limit, ULONGLONG* value) 
 }
 
 bool ParseInt(const std::wstring& word, long long low, long long high, long long* value) {
-  bool negative = !word.empty() && word[0] == L'-';
+  bool negative = low < 0 && !word.empty() && word[0] == L'-';  // only where a sign means something
   ULONGLONG magnitude;
   if (!ParseUnsigned(negative ? word.substr(1) : word, 1ULL << 62, &magnitude)) return false;
   long long v = negative ? -(long long)magnitude : (long long)magnitude;
@@ -96,18 +110,15 @@ bool ParseSize(const std::wstring& word, ULONGLONG* bytes) {
     const wchar_t* unit;
     ULONGLONG factor;
   } units[] = {{L"GB", 1ULL << 30}, {L"MB", 1ULL << 20}, {L"KB", 1ULL << 10}, {L"B", 1}};
-  std::wstring number = word;
-  ULONGLONG factor = 1;
+  size_t digits = 0;
+  while (digits < word.size() && IsDigit(word[digits])) ++digits;
+  std::wstring unit = word.substr(digits);
+  ULONGLONG factor = 0;
   for (const auto& u : units) {
-    size_t n = wcslen(u.unit);
-    if (word.size() > n && _wcsicmp(word.c_str() + word.size() - n, u.unit) == 0) {
-      number = word.substr(0, word.size() - n);
-      factor = u.factor;
-      break;
-    }
+    if (unit == u.unit) factor = u.factor;
   }
   ULONGLONG value;
-  if (!ParseUnsigned(number, ~0ULL / factor, &value)) return false;
+  if (factor == 0 || !ParseUnsigned(word.substr(0, digits), ~0ULL / factor, &value)) return false;
   *bytes = value * factor;
   return true;
 }
@@ -225,18 +236,23 @@ bool IsPlainFileName(const std::wstring& name) {
     if (c < 32) return false;
   }
   if (name.back() == L'.' || name.back() == L' ') return false;  // Windows would trim them
-  // CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices whatever follows the
-  // first dot, and so do trailing blanks before it.
+  // The Win32 device names name devices whatever follows the first dot, and
+  // so do trailing blanks before it: CON, PRN, AUX, NUL, CONIN$, CONOUT$, and
+  // COM or LPT with a digit, superscript 1-3 among them.
   std::wstring stem = name.substr(0, name.find(L'.'));
   while (!stem.empty() && stem.back() == L' ') stem.pop_back();
-  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
     if (_wcsicmp(stem.c_str(), device) == 0) return false;
   }
-  if (stem.size() == 4 && (_wcsnicmp(stem.c_str(), L"COM", 3) == 0 ||
-                           _wcsnicmp(stem.c_str(), L"LPT", 3) == 0)) {
-    if (stem[3] >= L'1' && stem[3] <= L'9') return false;
-  }
-  return true;
+  return !(stem.size() == 4 &&
+           (_wcsnicmp(stem.c_str(), L"COM", 3) == 0 || _wcsnicmp(stem.c_str(), L"LPT", 3) == 0) &&
+           wcschr(L"0123456789\u00B9\u00B2\u00B3", stem[3]));
+}
+
+bool FitsNameLimits(const std::wstring& name) {
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, name.data(), (int)name.size(), nullptr, 0, nullptr,
+                                  nullptr);
+  return name.size() <= maxNameChars && bytes <= (int)maxNameChars;
 }
 
 bool IsPlainFileNameWith(const std::wstring& name, const wchar_t* extension) {

@@ -17,14 +17,19 @@ struct Token {
 // and is followed by a blank (or ends the line) starts a comment.
 bool Tokenize(const std::wstring& line, std::vector<Token>* tokens, std::wstring* error);
 
-// A word as it goes into a message: in quotes, cut to a readable length.
+// A word as it goes into a message: in quotes, cut to a readable length,
+// control characters (NUL among them) written as \x00.
 std::wstring Quote(const std::wstring& word);
+// Text with its control characters written as \x00 ... \x1F, \x7F.
+std::wstring Escaped(const std::wstring& text);
 
-// Whole numbers of at most `limit`, decimal digits only.
+// Whole numbers of at most `limit`, decimal digits only; ParseInt takes a
+// minus sign only where `low` is negative, and a plus sign nowhere.
 bool ParseUnsigned(const std::wstring& word, ULONGLONG limit, ULONGLONG* value);
 bool ParseInt(const std::wstring& word, long long low, long long high, long long* value);
 
-// "64MB", "1536KB", "2GB", "4096B", "512": binary units, whole numbers.
+// "64MB", "1536KB", "2GB", "4096B": binary units, whole numbers; the unit
+// is needed and written as here.
 bool ParseSize(const std::wstring& word, ULONGLONG* bytes);
 // One or more NUMBER UNIT pairs, units in falling order: "1h30m", "250ms".
 // Malformed words and durations over maxDurationMs are not durations.
@@ -46,7 +51,12 @@ bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTI
 
 // A name Windows keeps as written inside a folder: not empty, no separators
 // or wildcards, not "." or "..", no trailing dot or blank, and not a device
-// name (CON, PRN, AUX, NUL, COM1-9, LPT1-9) with any extension in any case.
+// name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9, LPT0-9) with any
+// extension in any case.
 bool IsPlainFileName(const std::wstring& name);
+// What a file system takes as one name: at most 255 characters and 255
+// bytes in UTF-8.
+const size_t maxNameChars = 255;
+bool FitsNameLimits(const std::wstring& name);
 // The same, and ending in `extension` (".png").
 bool IsPlainFileNameWith(const std::wstring& name, const wchar_t* extension);

@@ -9,8 +9,6 @@
 
 namespace {
 
-const int kLabelChars = 50;
-
 // Formats into a label buffer of kLabelChars, always terminated, never past it.
 template <typename... Args>
 void FormatLabel(wchar_t (&label)[kLabelChars], const wchar_t* format, Args... args) {
@@ -23,7 +21,47 @@ DWORD Megabytes(ULONGLONG bytes) {
   return static_cast<DWORD>(bytes >> 20);
 }
 
+const wchar_t* const kSizeUnits[] = {L"MB", L"GB", L"TB", L"PB", L"EB"};
+
+// Whole units of `bytes`, rounded down, in the first unit from MB up whose
+// figure has at most `digits` digits.
+unsigned ShortSize(ULONGLONG bytes, int digits, const wchar_t** unit) {
+  ULONGLONG most = 9;
+  for (int i = 1; i < digits; ++i) most = most * 10 + 9;
+  ULONGLONG figure = bytes >> 20;
+  int u = 0;
+  while (figure > most && u < 4) {
+    figure >>= 10;
+    ++u;
+  }
+  *unit = kSizeUnits[u];
+  return static_cast<unsigned>(figure);
+}
+
 }  // namespace
+
+void FormatTimeLabel(wchar_t (&label)[kLabelChars], int hours, int minutes) {
+  if (hours < 1000) FormatLabel(label, L"T %d:%.2d", hours, minutes);
+  else FormatLabel(label, L"T %dd%dh", hours / 24, hours % 24);
+}
+
+// A label holds six digits in the band's font; with the blank before the
+// unit left out, seven.
+void FormatStorageLabel(wchar_t (&label)[kLabelChars], int card, ULONGLONG freeBytes) {
+  int cardDigits = 1;
+  for (int n = card; n >= 10; n /= 10) ++cardDigits;
+  const bool close = cardDigits >= 3;
+  const int digits = (close ? 7 : 6) - cardDigits;
+  const wchar_t* unit;
+  const unsigned figure = ShortSize(freeBytes, digits < 1 ? 1 : digits, &unit);
+  FormatLabel(label, close ? L"S%d %u%ls" : L"S%d %u %ls", card, figure, unit);
+}
+
+void FormatMemoryLabel(wchar_t (&label)[kLabelChars], ULONGLONG freeBytes) {
+  const wchar_t* unit;
+  const unsigned figure = ShortSize(freeBytes, 5, &unit);
+  FormatLabel(label, L"M %u %ls", figure, unit);
+}
 
 float SharePercent(ULONGLONG part, ULONGLONG total) {
   if (total == 0) return 0.0f;  // no share of nothing: the needle rests at 0
@@ -52,7 +90,7 @@ void DrawBatteryGauge(HDC hdc, int x, int y) {
   if (!ItemState.batteryShowsTime) {
     FormatLabel(label, L"B %d%%", percent);
   } else if (valid) {
-    FormatLabel(label, L"T %d:%.2d", ItemState.shownBatteryHours, ItemState.shownBatteryMinutes);
+    FormatTimeLabel(label, ItemState.shownBatteryHours, ItemState.shownBatteryMinutes);
   } else {
     FormatLabel(label, L"T N/A");
   }
@@ -77,7 +115,7 @@ void DrawStorageGauge(HDC hdc, int x, int y) {
   ItemState.shownCardFreeMB = freeMB;
 
   wchar_t label[kLabelChars];
-  FormatLabel(label, L"S%d %u MB", ItemState.status.CardIndex(), static_cast<unsigned>(freeMB));
+  FormatStorageLabel(label, ItemState.status.CardIndex(), free);
   DrawGauge(hdc, x, y, IDB_STORAGE_ICON, SharePercent(free, total), label);
 }
 
@@ -92,6 +130,6 @@ void DrawMemoryGauge(HDC hdc, int x, int y) {
   ItemState.shownMemoryFreeMB = freeMB;
 
   wchar_t label[kLabelChars];
-  FormatLabel(label, L"M %u MB", static_cast<unsigned>(freeMB));
+  FormatMemoryLabel(label, free);
   DrawGauge(hdc, x, y, IDB_MEMORY_ICON, SharePercent(free, total), label);
 }

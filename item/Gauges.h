@@ -15,6 +15,18 @@ void DrawStorageGauge(HDC hdc, int x, int y);
 // Free memory, object store and program memory together ("M 12 MB").
 void DrawMemoryGauge(HDC hdc, int x, int y);
 
+// The labels' texts, into buffers of kLabelChars. Each keeps the device's
+// form as long as it fits the 55-pixel band under a gauge ("T 999:59",
+// "S9 99999 MB", "M 99999 MB") and a shorter form that stays true beyond:
+// a time of 1000 hours or more in days and hours ("T 41d16h"), a free space
+// in the first of MB, GB, TB, ... whose whole figure has few enough digits
+// ("S1 2048 GB", "M 2052 GB"), and for three-digit card numbers the unit
+// right after the figure ("S100 2048GB"). Figures are rounded down.
+const int kLabelChars = 50;
+void FormatTimeLabel(wchar_t (&label)[kLabelChars], int hours, int minutes);
+void FormatStorageLabel(wchar_t (&label)[kLabelChars], int card, ULONGLONG freeBytes);
+void FormatMemoryLabel(wchar_t (&label)[kLabelChars], ULONGLONG freeBytes);
+
 // The needle's share of `part` in `total`, as a percentage: both counts to
 // single precision, divided there, scaled by 100.0 in double and narrowed
 // back. A total of 0 gives 0.

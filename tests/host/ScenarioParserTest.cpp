@@ -7,6 +7,7 @@
 #include "Scenario.h"
 #include "Words.h"
 #include "SimulatedDevice.h"
+#include "UserPath.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ TEST(ScenarioParser, ReadsEveryKindOfLine) {
       L"card add \"Storage Card\" total=64MB free=1536KB\n"
       L"card fault \"storage card\" on\n"
       L"card remove \"Storage Card\"\n"
-      L"store total=4294967295B free=0\n"
+      L"store total=4294967295B free=0B\n"
       L"time 2026-12-06 09:41\n"
       L"wait 1m15s250ms\n"
       L"tap 239 0\n"
@@ -94,6 +95,8 @@ TEST(ScenarioParser, Words) {
       {L"NUL .png", false}, {L"aux", false},         {L"COM10.png", true}, {L"CONSOLE.png", true},
       {L"a.png.", false},   {L"a.png ", false},      {L"..", false},       {L".", false},
       {L"a\\b.png", false}, {L"a/b.png", false},     {L"c:a.png", false},  {L"a\tb.png", false},
+      {L"CONIN$.png", false}, {L"conout$.x.png", false}, {L"LPT0.png", false}, {L"com\u00B9.png", false},
+      {L"CONIN.png", true},
   };
   for (const auto& n : names) EXPECT_EQ(n.plain, IsPlainFileName(n.name)) << n.name;
   EXPECT_EQ(L"'" + std::wstring(40, L'x') + L"...' (1000000 characters)",
@@ -126,6 +129,15 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"refresh\nbatery percent=5\n", 2, L"unknown command 'batery'"},
       {L"battery percent=256\n", 1, L"percent must be 0 to 255 or unknown, not '256'"},
       {L"battery percent=50 percent=60\n", 1, L"percent= is given twice"},
+      {L"battery percent=-0\n", 1, L"percent must be 0 to 255"},
+      {L"battery voltage=\n", 1, L"voltage= needs a value"},
+      {L"battery ac=on remaining=\n", 1, L"remaining= needs a value"},
+      {L"snapshot a.png scale=\n", 1, L"scale= needs a value"},
+      {L"memory total=100 free=10\n", 1, L"with its unit (B, KB, MB or GB) up to 2048GB"},
+      {L"memory total=1gb free=1MB\n", 1, L"with its unit"},
+      {L"tap -0 5\n", 1, L"x must be a whole number from 0 to 239, not '-0'"},
+      {L"tap +12 5\n", 1, L"not '+12'"},
+      {std::wstring(L"tap 1\0\x1F 5\n", 10), 1, L"not '1\\x00\\x1F'"},
       {L"battery\n", 1, L"at least one"},
       {L"card add \"Storage Card\" total=64XB free=1MB\n", 1, L"up to 2048GB"},
       {L"card add \"Storage Card\" total=1MB free=2MB\n", 1, L"free is larger than total"},
@@ -145,8 +157,10 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"suspend\nsuspend\n", 2, L"already suspended"},
       {L"snapshot a.png\nsnapshot A.png\n", 2, L"written twice"},
       {L"snapshot ..\\a.png\n", 1, L"plain *.png"},
-      {L"snapshot COM1.png\n", 1, L"plain *.png"},
-      {L"snapshot nul.PNG\n", 1, L"plain *.png"},
+      {L"snapshot conin$.PNG\n", 1, L"plain *.png"},
+      {L"snapshot " + std::wstring(252, L'n') + L".png\n", 1, L"longer than a file name may be"},
+      {L"snapshot " + std::wstring(126, L'\u00E9') + L".png\n", 1, L"at most 255 characters and 255 bytes"},
+      {L"snapshot " + std::wstring(251, L'n') + L".png\n", 0, nullptr},
       {L"snapshot a.gif\n", 1, L"plain *.png"},
       {L"snapshot a.png scale=17\n", 1, L"scale must be a whole number from 1 to 16"},
       {L"snapshot a.png window of \"X\"\n", 1, L"expected one of scale=, not 'of'"},
@@ -244,15 +258,23 @@ TEST(ScenarioParser, HostDoesNothingHalfDone) {
 }
 
 // Command lines refused before anything runs, in the words and path form the
-// user typed; `--out` naming a file changes no device setting.
+// user typed; `--out` naming a file or a path too long changes no device
+// setting and makes no folder. Script files are read as named, whatever
+// Windows would make of the name.
 TEST(ScenarioParser, HostRefusesBadCommandLines) {
-  std::wstring folder = FreshFolder(L"command-lines");
+  std::wstring folder = FreshFolder(L"command-lines"), exact = L"\\\\?\\" + folder + L"\\";
   CreateDirectoryW(folder.c_str(), nullptr);
   std::wstring good = folder + L"\\good.txt", latin1 = folder + L"\\latin1.txt";
-  std::wstring file = folder + L"\\a-file";
+  std::wstring file = folder + L"\\a-file", tooLong = folder + L"\\" + std::wstring(300, L'y');
   WriteTextFile(good, "battery percent=11\nsnapshot a.png\n");
   WriteTextFile(latin1, "refresh\nwait 2s\ntap 1 1 # caf\xE9\n");
   WriteTextFile(file, "");
+  WriteTextFile(exact + L"aux.txt", "refresh\nsnapshot a.png\n");
+  WriteTextFile(exact + L"NUL.txt", "refresh\nbogus\n");
+  WriteTextFile(exact + L"control.txt", std::string("tap 1\0 2\n", 9));
+  // A folder whose path leaves no room for "\a.png" within 4095 bytes (Z: is "/").
+  std::wstring deep = folder;
+  while (deep.size() - 2 < 4093) deep += L"\\" + std::wstring(std::min<size_t>(200, 4092 - (deep.size() - 2)), L'p');
   SimResetDevice();
   SimSetPower(AC_LINE_OFFLINE, 33, 1000, 3700);
   const struct {
@@ -260,13 +282,23 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
     DWORD exitCode;
     std::string says;
   } cases[] = {
-      {L"--scenario Z:\\no\\such.txt", 2, "Z:\\no\\such.txt: cannot open the scenario"},
+      {L"--scenario Z:\\no\\such.txt", 2, "Z:\\no\\such.txt: cannot open the scenario: there is no"},
       {L"--scenario /no/such.txt", 2, "/no/such.txt: cannot open the scenario"},
+      {L"--check /dev/null", 2, "/dev/null: cannot open the scenario: it is not a regular file"},
+      {L"--check " HOST_FIFO, 2, "script.fifo: cannot open the scenario: it is not a regular file"},
+      {L"--check \"" + folder + L"\"", 2, "command-lines: cannot open the scenario: it is a folder"},
+      {L"--check \"" + folder + L"\\aux.txt\"", 0, "aux.txt: the scenario is well formed"},
+      {L"--check \"" + folder + L"\\NUL.txt\"", 2, "NUL.txt: line 2: unknown command 'bogus'"},
+      {L"--check \"" + folder + L"\\control.txt\"", 2, "x must be a whole number from 0 to 239, not '1\\x00'"},
       {L"--interval fast", 2, "--interval takes a duration from 1ms to 24h"},
       {L"--close-after 0s", 2, "--close-after must be from 1ms to 24h, not '0s'"},
       {L"--scenario a.txt --scenario b.txt", 2, "--scenario is given twice"},
+      {L"--check a.txt --scenario a.txt", 2, "--check and --scenario cannot go together"},
+      {L"--scenario \"" + good + L"\" --out \"\"", 2, "--out needs a path, not ''"},
       {L"--scenario \"" + latin1 + L"\"", 2, "latin1.txt: line 3: not UTF-8 text"},
       {L"--scenario \"" + good + L"\" --out \"" + file + L"\"", 2, "is a file, not a folder"},
+      {L"--scenario \"" + good + L"\" --out \"" + tooLong + L"\"", 2, "the path is too long"},
+      {L"--check \"" + good + L"\" --out \"" + deep + L"\"", 2, "line 2: the path "},
       {L"--check \"" + good + L"\"", 0, "good.txt: the scenario is well formed"},
   };
   for (const auto& c : cases) {
@@ -274,10 +306,47 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
     EXPECT_EQ(c.exitCode, r.exitCode) << r.output;
     EXPECT_NE(std::string::npos, r.output.find(c.says)) << r.output;
   }
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((L"\\\\?\\" + tooLong).c_str()));
   SYSTEM_POWER_STATUS_EX2 power = {};
   GetSystemPowerStatusEx2(&power, sizeof power, TRUE);
   EXPECT_EQ(33, power.BatteryLifePercent);
   SimResetDevice();
+}
+
+// A failed create says why, from the error and what stands there.
+TEST(ScenarioParser, WhyNotCreated) {
+  std::wstring folder = UserPath(FreshFolder(L"why"));
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const struct {
+    std::wstring path;
+    DWORD error;
+    const wchar_t* why;
+  } cases[] = {
+      {folder, ERROR_ALREADY_EXISTS, L"a folder of that name exists"},
+      {folder + L"\\a.png", ERROR_ACCESS_DENIED, L"no permission"},
+      {folder + L"\\" + std::wstring(256, L'x'), ERROR_FILE_NOT_FOUND, L"the path is too long"},
+      {folder + L"\\no\\a.png", ERROR_PATH_NOT_FOUND, L"its folder does not exist"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.why, WhyNotCreated(c.path, c.error));
+}
+
+// Pictures go into the folder exactly as named, trailing dot included; a
+// folder standing where a picture goes is found before anything runs.
+TEST(ScenarioParser, HostWritesIntoTheFolderAsNamed) {
+  std::wstring folder = FreshFolder(L"as-named"), exact = L"\\\\?\\" + folder;
+  std::wstring script = folder + L".txt";
+  WriteTextFile(script, "refresh\nsnapshot a.png\n");
+  HostResult r = RunHost(L"--scenario \"" + script + L"\" --out \"" + folder + L"\\td.\"");
+  EXPECT_EQ(0u, r.exitCode) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find("pictures in ")) << r.output;
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((exact + L"\\td.\\a.png").c_str()));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((exact + L"\\td").c_str()));
+  CreateDirectoryW((exact + L"\\td.\\b.png").c_str(), nullptr);
+  WriteTextFile(script, "refresh\nsnapshot b.png\n");
+  r = RunHost(L"--scenario \"" + script + L"\" --out \"" + folder + L"\\td.\"");
+  EXPECT_EQ(3u, r.exitCode) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find("line 2: cannot write ")) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find("td.\\b.png: a folder of that name exists")) << r.output;
 }
 
 }  // namespace

@@ -1,0 +1,183 @@
+// Paths the user names, opened exactly as named.
+#include "UserPath.h"
+
+#include <vector>
+
+#include "Words.h"
+
+namespace {
+
+const wchar_t longPrefix[] = L"\\\\?\\";
+const size_t longestPath = 32767;   // characters of a \\?\ path
+const size_t longestUnixPath = 4095;  // bytes, under Wine
+
+bool IsFolder(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool StartsWith(const std::wstring& text, const wchar_t* start) {
+  return text.compare(0, wcslen(start), start) == 0;
+}
+
+size_t Utf8Bytes(const std::wstring& text) {
+  return WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0, nullptr,
+                             nullptr);
+}
+
+// "\\?\Z:\" or "\\?\UNC\server\share\": what precedes the first part.
+size_t RootLength(const std::wstring& full) {
+  size_t at = wcslen(longPrefix);
+  int separators = StartsWith(full, L"\\\\?\\UNC\\") ? 3 : 1;
+  while (at < full.size() && separators > 0) {
+    if (full[at++] == L'\\') --separators;
+  }
+  return at;
+}
+
+// The folder's parts, "." and ".." resolved, empty parts dropped.
+std::wstring Resolve(const std::wstring& root, const std::wstring& rest) {
+  std::vector<std::wstring> parts;
+  size_t start = 0;
+  while (start <= rest.size()) {
+    size_t end = rest.find(L'\\', start);
+    if (end == std::wstring::npos) end = rest.size();
+    std::wstring part = rest.substr(start, end - start);
+    start = end + 1;
+    if (part == L"..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != L".") {
+      parts.push_back(part);
+    }
+  }
+  std::wstring full = root;
+  for (size_t i = 0; i < parts.size(); ++i) full += (i ? L"\\" : L"") + parts[i];
+  return full;
+}
+
+// Bytes of the Unix path Wine opens for the drive's root; 0 outside Wine.
+size_t UnixRootBytes(const std::wstring& full) {
+  typedef char*(CDECL * UnixName)(const wchar_t*);
+  auto unixName = (UnixName)(void*)GetProcAddress(GetModuleHandleW(L"kernel32.dll"),
+                                                  "wine_get_unix_file_name");
+  if (!unixName) return 0;
+  std::wstring root = full.substr(wcslen(longPrefix), RootLength(full) - wcslen(longPrefix));
+  char* name = unixName(root.c_str());
+  size_t bytes = name ? strlen(name) : 0;
+  if (name) HeapFree(GetProcessHeap(), 0, name);
+  return bytes;
+}
+
+std::wstring SystemWords(DWORD error) {
+  wchar_t text[256] = L"";
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           error, 0, text, 256, nullptr);
+  while (n > 0 && (text[n - 1] == L'\n' || text[n - 1] == L'\r' || text[n - 1] == L'.')) --n;
+  return n > 0 ? std::wstring(text, n) : L"error " + std::to_wstring(error);
+}
+
+// The reasons a path can fail for, whatever was being done with it.
+std::wstring Reason(const std::wstring& full, DWORD error) {
+  if (!PathFitsLimits(full) || error == ERROR_FILENAME_EXCED_RANGE) return L"the path is too long";
+  if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return L"no permission";
+  return SystemWords(error);
+}
+
+}  // namespace
+
+std::wstring UserPath(const std::wstring& typed) {
+  std::wstring p = typed;
+  for (wchar_t& c : p) {
+    if (c == L'/') c = L'\\';
+  }
+  if (StartsWith(p, longPrefix) || StartsWith(p, L"\\\\.\\")) return p;  // as the system takes it
+  if (!typed.empty() && typed[0] == L'/') p = L"Z:" + p;
+  if (StartsWith(p, L"\\\\")) {
+    std::wstring unc = std::wstring(longPrefix) + L"UNC\\" + p.substr(2);
+    size_t root = RootLength(unc);
+    return Resolve(unc.substr(0, root), unc.substr(root));
+  }
+  if (p.size() >= 3 && p[1] == L':' && p[2] == L'\\') {
+    return Resolve(longPrefix + p.substr(0, 3), p.substr(3));
+  }
+  wchar_t base[MAX_PATH];
+  DWORD n = p.size() >= 2 && p[1] == L':'
+                ? GetFullPathNameW(p.substr(0, 2).c_str(), MAX_PATH, base, nullptr)  // "C:rest"
+                : GetCurrentDirectoryW(MAX_PATH, base);
+  std::wstring folder(base, n > 0 && n < MAX_PATH ? n : 0);
+  if (folder.empty()) return std::wstring(longPrefix) + p;
+  if (!p.empty() && p[0] == L'\\') return UserPath(folder.substr(0, 2) + p);  // from the root
+  return UserPath(folder + L"\\" + (p.size() >= 2 && p[1] == L':' ? p.substr(2) : p));
+}
+
+bool PathFitsLimits(const std::wstring& full) {
+  if (full.size() > longestPath) return false;
+  size_t rootBytes = UnixRootBytes(full), unixBytes = rootBytes;  // the root ends in '/'
+  for (size_t start = RootLength(full); start < full.size();) {
+    size_t end = full.find(L'\\', start);
+    if (end == std::wstring::npos) end = full.size();
+    std::wstring part = full.substr(start, end - start);
+    if (!FitsNameLimits(part)) return false;
+    unixBytes += Utf8Bytes(part) + (start > RootLength(full) ? 1 : 0);
+    start = end + 1;
+  }
+  return rootBytes == 0 || unixBytes <= longestUnixPath;
+}
+
+std::wstring WhyNotCreated(const std::wstring& full, DWORD error) {
+  if (IsFolder(full)) return L"a folder of that name exists";
+  if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return L"no permission";
+  if (GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    return L"a file of that name exists";
+  }
+  if (error == ERROR_PATH_NOT_FOUND && PathFitsLimits(full)) return L"its folder does not exist";
+  return Reason(full, error);
+}
+
+bool MakeFolders(const std::wstring& full, std::vector<std::wstring>* made, std::wstring* why) {
+  bool ok = true;
+  for (size_t end = RootLength(full); ok && end <= full.size(); ++end) {
+    if (end < full.size() && full[end] != L'\\') continue;
+    std::wstring folder = full.substr(0, end);
+    DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      *why = end == full.size() ? L"a file of that name exists" : L"a file stands in its path";
+      ok = false;
+    } else if (attributes == INVALID_FILE_ATTRIBUTES) {
+      // Another host may make the same folder at the same moment.
+      ok = CreateDirectoryW(folder.c_str(), nullptr) || IsFolder(folder);
+      if (ok) made->push_back(folder);
+      else *why = WhyNotCreated(folder, GetLastError());
+    }
+  }
+  if (!ok) RemoveFolders(*made);
+  return ok;
+}
+
+void RemoveFolders(const std::vector<std::wstring>& made) {
+  // RemoveDirectoryW takes only empty folders: what another program put in stays.
+  for (size_t i = made.size(); i > 0; --i) RemoveDirectoryW(made[i - 1].c_str());
+}
+
+HANDLE OpenRegularFile(const std::wstring& full, std::wstring* why) {
+  if (IsFolder(full)) {
+    *why = L"it is a folder, not a file";
+    return INVALID_HANDLE_VALUE;
+  }
+  // Wine opens a pipe without waiting for its writer; its type refuses it
+  // before any read could wait.
+  HANDLE file = CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    *why = missing && PathFitsLimits(full) ? L"there is no such file" : Reason(full, error);
+    return file;
+  }
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    *why = L"it is not a regular file (a pipe or a device)";
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}

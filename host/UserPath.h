@@ -1,0 +1,34 @@
+// Paths the user names (a script, the output folder, the item library, a
+// snapshot), as the host opens them: exactly as named.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The full path in the \\?\ form, so that no device name (AUX, CON, ...)
+// applies, trailing dots and blanks stay, and a path may pass 260
+// characters. A path starting with / is a Unix path, on drive Z: (Wine's
+// view of /). Relative paths start from the current folder; "." and ".."
+// parts are resolved; nothing else is changed.
+std::wstring UserPath(const std::wstring& typed);
+
+// Whether a full path is within the file system's limits: every part at most
+// 255 characters and 255 bytes in UTF-8, the whole at most 32767 characters
+// and, under Wine, its Unix path at most 4095 bytes.
+bool PathFitsLimits(const std::wstring& full);
+
+// Why `full` could not be created after a failure with `error`, in words:
+// "a folder of that name exists", "the path is too long", "no permission", ...
+std::wstring WhyNotCreated(const std::wstring& full, DWORD error);
+
+// Makes the folder `full` and the folders above it that are missing, adding
+// each to `made`. On a failure it removes the folders it made and says why.
+bool MakeFolders(const std::wstring& full, std::vector<std::wstring>* made, std::wstring* why);
+// Removes folders MakeFolders made, the last first, those still empty only.
+void RemoveFolders(const std::vector<std::wstring>& made);
+
+// Opens a regular file for reading; a folder, a pipe or a device is refused
+// (and not read: a pipe would wait for a writer), with `why` in words.
+HANDLE OpenRegularFile(const std::wstring& full, std::wstring* why);
