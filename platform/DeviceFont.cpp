@@ -2,10 +2,10 @@
 // device's small two-colour label font, not the desktop's system font. The
 // Today item selects no font, so its labels come out in this one.
 //
-// Liberation Sans Narrow Bold with a 10-pixel em: its widest labels
-// ("S9 99999 MB", 50 pixels of ink) keep a free column at both ends of the
-// 55-pixel band under a gauge, and its letters stay inside the band's
-// 10 rows. The session draws it without antialiasing (fonts.conf).
+// Liberation Sans Narrow Bold with a 10-pixel em: digits 5 pixels wide, the
+// device's widest labels ("S9 99999 MB", 50 pixels of ink) and the item's
+// widest ("S100 9999MB", 53) keep a free column at both ends of the 55-pixel
+// band under a gauge, and its letters stay inside the band's 10 rows. The session draws it without antialiasing (fonts.conf).
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
 

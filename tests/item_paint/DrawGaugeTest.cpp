@@ -1,6 +1,7 @@
 #include <string.h>
 
 #include "DrawGauge.h"
+#include "Gauges.h"
 #include "PaintTestSupport.h"
 #include "PixelMaps.inc"
 #include "resource.h"
@@ -77,8 +78,11 @@ TEST(DrawGauge, NeedleEndPointsAndLimits) {
   EXPECT_TRUE(edge.At(2, 30) == kBlack && edge.At(1, 30) == kWhite);
 }
 
-// The widest label of each kind fits the 55-pixel band under its gauge: ink,
-// and none in the band's first or last column (clipped text would reach them).
+// Every label the gauges can show at the README's limits (cards 1 to 100 of up
+// to 2048GB, memory up to 2048GB beside a store of 4294967295B, a battery
+// time up to 4294967294 s), with one digit at every length of each figure,
+// has ink in the 55-pixel band under its gauge and none in the band's first
+// or last column (clipped text would reach them).
 TEST(DrawGauge, EveryLabelFitsItsBand) {
   ItemState.hInstance = GetModuleHandleW(nullptr);
   Canvas bare(75, 45, kWhite);
@@ -86,15 +90,33 @@ TEST(DrawGauge, EveryLabelFitsItsBand) {
   GetTextFaceW(bare.dc, LF_FACESIZE, face);
   EXPECT_STREQ(L"Liberation Sans Narrow", face);  // the device's label font was found
   DrawGauge(bare.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, L"");
-  for (const wchar_t* label : {L"S9 99999 MB", L"M 99999 MB", L"B 100%", L"T 999:59", L"T N/A"}) {
+  std::vector<std::wstring> labels = {L"B 100%", L"T N/A", L"B Init", L"S Init", L"M Init"};
+  wchar_t label[kLabelChars];
+  auto add = [&] { labels.push_back(label); };
+  const ULONGLONG cardLimit = 2048ULL << 30, memoryLimit = cardLimit + 0xFFFFFFFF;
+  for (int d = 0; d <= 9; ++d) {
+    for (ULONGLONG same = d, length = 1; length <= 7; same = same * 10 + d, ++length) {
+      for (ULONGLONG bytes : {same << 20, same << 30, cardLimit}) {
+        for (int card : {d, d * 11, 100}) {  // card numbers of every length
+          if (card >= 1 && bytes <= cardLimit) FormatStorageLabel(label, card, bytes), add();
+        }
+        if (bytes <= memoryLimit) FormatMemoryLabel(label, bytes), add();
+      }
+      int minutes = d * 11 < 59 ? d * 11 : 59, hours = d * 11 < 23 ? d * 11 : 23;
+      if (same <= 1193046) FormatTimeLabel(label, (int)same, minutes), add();
+      if (same <= 49710) FormatTimeLabel(label, (int)same * 24 + hours, minutes), add();
+    }
+  }
+  FormatMemoryLabel(label, memoryLimit), add();
+  for (const std::wstring& text : labels) {
     Canvas c(75, 45, kWhite);
-    DrawGauge(c.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, label);
+    DrawGauge(c.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, text.c_str());
     int ink = 0, edge = 0;
     for (int y = 30; y < 40; ++y)
       for (int x = 10; x < 65; ++x)
         if (c.At(x, y) != bare.At(x, y)) ++ink, edge += x == 10 || x == 64;
-    EXPECT_GT(ink, 0) << testing::PrintToString(label);
-    EXPECT_EQ(edge, 0) << testing::PrintToString(label) << " touches the band's ends";
+    EXPECT_GT(ink, 0) << testing::PrintToString(text);
+    EXPECT_EQ(edge, 0) << testing::PrintToString(text) << " touches the band's ends";
   }
 }
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-const ULONGLONG MiB = 1 << 20;
+const ULONGLONG MiB = 1 << 20, GiB = 1 << 30;
 
 // Each step changes the device or a mode (they add up), then the gauge drawn
 // at (35, 3) must equal DrawGauge with the expected percentage and label.
@@ -42,6 +42,9 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
       {card(64 * MiB, 16 * MiB), storage, 25.0f, L"S1 16 MB"},
       {card(8192 * MiB, 5120 * MiB), storage, 62.5f, L"S1 5120 MB"},
       {card(0, 1572863), storage, 0.0f, L"S1 1 MB"},  // a total of 0 puts the needle at 0
+      {card(2048 * GiB, 2048 * GiB), storage, 100.0f, L"S1 2048 GB"},
+      {power(AC_LINE_OFFLINE, 101, 0xFFFFFFFE), battery, 100.0f, L"B 100%"},
+      {tapBattery, battery, 100.0f, L"T 49710d6h"},
       {[] { SimSetStore(16 * MiB, 4 * MiB), SimSetProgramMemory(16 * MiB, 8 * MiB); }, memory,
        37.5f, L"M 12 MB"},
       {initMode, battery, 0.0f, L"B Init"},
@@ -66,6 +69,26 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
   DrawStorageGauge(drawn.dc, 105, 3);
   DrawClockGauge(clock.dc, 105, 3);
   EXPECT_TRUE(drawn == clock);
+}
+
+// The device's forms while they fit the band, and the shorter ones beyond.
+TEST(Gauges, LabelFormsAtTheEdges) {
+  wchar_t label[kLabelChars];
+  auto time = [&](int h, int m) { return FormatTimeLabel(label, h, m), std::wstring(label); };
+  auto card = [&](int n, ULONGLONG b) { return FormatStorageLabel(label, n, b), std::wstring(label); };
+  auto memory = [&](ULONGLONG b) { return FormatMemoryLabel(label, b), std::wstring(label); };
+  const struct {
+    std::wstring label;
+    const wchar_t* expected;
+  } forms[] = {
+      {time(999, 59), L"T 999:59"},           {time(1000, 0), L"T 41d16h"},
+      {card(9, 99999 * MiB + MiB - 1), L"S9 99999 MB"}, {card(9, 100000 * MiB), L"S9 97 GB"},
+      {card(10, 9999 * MiB), L"S10 9999 MB"}, {card(99, 10000 * MiB), L"S99 9 GB"},
+      {card(100, 999 * MiB), L"S100 999MB"},  {card(100, 2048 * GiB), L"S100 2048GB"},
+      {memory(99999 * MiB), L"M 99999 MB"},   {memory(2048 * GiB + 0xFFFFFFFF), L"M 2051 GB"},
+      {memory(~0ULL), L"M 16383 PB"},
+  };
+  for (const auto& f : forms) EXPECT_EQ(f.expected, f.label);
 }
 
 TEST(Gauges, SharePercentInSinglePrecision) {
