@@ -9,6 +9,7 @@
 #include "Picture.h"
 #include "SimulatedDevice.h"
 #include "TodayShell.h"
+#include "UserPath.h"
 #include "ScenarioWindows.h"
 #include "Words.h"
 
@@ -42,9 +43,7 @@ std::wstring Sentence(const wchar_t* format, long long a, long long b = 0) {
 }
 
 std::wstring PathFor(const std::wstring& name) {
-  std::wstring folder = Run.settings->outputFolder;
-  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-  return folder + name;
+  return InFolder(Run.settings->outputFolder, name);
 }
 
 // Writes a picture file by `write`; a failure names the file as the user would.

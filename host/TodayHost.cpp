@@ -237,7 +237,7 @@ int CheckOutputLimits(const Options& o, const Scenario& scenario, const std::wst
   }
   for (const Command& c : scenario.commands) {
     const std::wstring* name = PictureFile(c);
-    if (name && !PathFitsLimits(o.out + L"\\" + *name)) {
+    if (name && !PathFitsLimits(InFolder(o.out, *name))) {
       Print(stderr, L"TodayHost: " + where + L": line " + std::to_wstring(c.line) + L": the path " +
                         ShownPicturePath(o.outShown, *name) + L" is too long");
       return ExitUsage;
@@ -259,7 +259,7 @@ int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring
   for (const Command& c : scenario.commands) {
     const std::wstring* name = PictureFile(c);
     if (!name) continue;
-    std::wstring path = o.out + L"\\" + *name;
+    std::wstring path = InFolder(o.out, *name);
     DWORD there = GetFileAttributesW(path.c_str());
     if (there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY)) {
       Print(stderr, L"TodayHost: " + where + L": line " + std::to_wstring(c.line) +
@@ -281,7 +281,7 @@ int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring
   // name is as long as the longest picture's.
   std::wstring probe = L"TodayHost-write-check-" + std::to_wstring(GetCurrentProcessId());
   if (probe.size() + 4 < longest) probe.append(longest - probe.size() - 4, L'x');
-  probe = o.out + L"\\" + probe + L".tmp";
+  probe = InFolder(o.out, probe + L".tmp");
   AutoCloseHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!file.IsValid()) {

@@ -110,6 +110,10 @@ std::wstring UserPath(const std::wstring& typed) {
   return UserPath(folder + L"\\" + (p.size() >= 2 && p[1] == L':' ? p.substr(2) : p));
 }
 
+std::wstring InFolder(const std::wstring& full, const std::wstring& name) {
+  return full + (full.empty() || full.back() == L'\\' ? L"" : L"\\") + name;
+}
+
 bool PathFitsLimits(const std::wstring& full) {
   if (full.size() > longestPath) return false;
   size_t rootBytes = UnixRootBytes(full), unixBytes = rootBytes;  // the root ends in '/'

@@ -14,6 +14,10 @@
 // parts are resolved; nothing else is changed.
 std::wstring UserPath(const std::wstring& typed);
 
+// `name` inside the folder `full`, with one separator between them (the
+// \\?\ form takes a path as written, doubled separators included).
+std::wstring InFolder(const std::wstring& full, const std::wstring& name);
+
 // Whether a full path is within the file system's limits: every part at most
 // 255 characters and 255 bytes in UTF-8, the whole at most 32767 characters
 // and, under Wine, its Unix path at most 4095 bytes.
