@@ -58,7 +58,7 @@ void RecordRequest(const wchar_t* argument) {
 // Wine's winebrowser passes addresses and files to the desktop's browser.
 void OpenOnDesktop(const wchar_t* argument) {
   wchar_t target[MAX_PATH];
-  if (!CeDevicePath(argument, target, MAX_PATH)) {
+  if (!DeviceFilePath(argument, target, MAX_PATH)) {
     return;
   }
   wchar_t commandLine[MAX_PATH + 32];
