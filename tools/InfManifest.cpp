@@ -178,7 +178,6 @@ bool Reader::SplitLines(const std::string& utf8) {
       sections_.back().lines.push_back({number, text});
     }
   }
-  lastLine_ = number;
   return true;
 }
 
@@ -423,7 +422,7 @@ bool Reader::ReadRegistrySection(const Section& section, InfManifest* manifest) 
     v.key = fields[0] + L"\\" + v.path;
     DWORD flags;
     if (!ParseNumber(fields[3], &flags) ||
-        ((flags & ~addRegKeep) != addRegString && (flags & ~addRegNumber & ~addRegKeep) != 0)) {
+        ((flags & ~addRegKeep) != addRegString && (flags & ~addRegKeep) != addRegNumber)) {
       return Fail(line.number, L"the flags " + fields[3] +
                                    L" are not applied here (0x00000000 a string, 0x00010001 a "
                                    L"number, either with 0x00000002 to keep an existing value)");
