@@ -15,6 +15,7 @@
 #include "ScenarioRun.h"
 #include "ScopedWin.h"
 #include "SimulatedDevice.h"
+#include "TodayList.h"
 #include "TodayShell.h"
 #include "UserPath.h"
 #include "Words.h"
@@ -30,7 +31,8 @@ const wchar_t usage[] =
     L"       TodayHost.exe --help                    this text and the scenario commands\n"
     L"options:\n"
     L"  --live               the live device (the machine's own readings); window only\n"
-    L"  --dll PATH           the Today item (default: Quorvane.dll beside TodayHost.exe)\n"
+    L"  --dll PATH           the Today item (default: the first enabled item of the Today\n"
+    L"                       list in the registry, loaded from the device's file system)\n"
     L"  --out FOLDER         where a scenario's pictures go (default: current folder)\n"
     L"  --interval DURATION  refresh query interval, 1ms to 24h (default 2s)\n"
     L"  --text-color #RRGGBB the Today text colour (default #000000)\n"
@@ -68,14 +70,6 @@ void Print(FILE* stream, const std::wstring& message) {
 std::wstring FileNamePart(const std::wstring& path) {
   size_t slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
-std::wstring DefaultItemPath() {
-  wchar_t exe[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring path(exe, n);
-  size_t slash = path.find_last_of(L"\\/");
-  return (slash == std::wstring::npos ? L"" : path.substr(0, slash + 1)) + L"Quorvane.dll";
 }
 
 struct Options {
@@ -315,8 +309,15 @@ bool StartShell(const Options& o, bool interactive) {
   }
   ShowToday();
   wchar_t error[512];
-  std::wstring dll = o.dll.empty() ? DefaultItemPath() : o.dll;
-  if (!LoadTodayItem(dll.c_str(), error, 512)) {
+  TODAYLISTITEM listed;
+  std::wstring dll = o.dll, note;
+  if (o.dll.empty() && !ChooseTodayItem(&listed, &dll, &note)) {
+    Print(stderr, L"TodayHost: " + note);
+    DestroyTodayWindow();
+    return false;
+  }
+  if (!note.empty()) Print(stderr, L"TodayHost: " + note);
+  if (!LoadTodayItem(dll.c_str(), error, 512, o.dll.empty() ? &listed : nullptr)) {
     std::wstring message = error;  // naming the library as typed
     size_t at = o.dll.empty() ? std::wstring::npos : message.find(dll);
     if (at != std::wstring::npos) message.replace(at, dll.size(), o.dllShown);

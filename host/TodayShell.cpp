@@ -245,7 +245,8 @@ void DestroyTodayWindow() {
   FreeBackground();
 }
 
-bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize) {
+bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize,
+                   const TODAYLISTITEM* listed) {
   HMODULE module = LoadLibraryW(dllPath);
   if (!module) {
     _snwprintf(error, errorSize - 1, L"cannot load the item library %ls (error %lu)", dllPath,
@@ -274,6 +275,7 @@ bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize) {
   item.fEnabled = TRUE;
   item.fOptions = options != nullptr;
   lstrcpynW(item.szDLLPath, dllPath, MAX_PATH);
+  if (listed) item = *listed;  // as the registry lists it
   item.hinstDLL = module;
 
   HWND window = init(&item, TodayShell.today);

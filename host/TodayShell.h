@@ -41,9 +41,11 @@ bool CreateTodayWindow(HINSTANCE instance, bool framed);
 void ShowToday();
 void DestroyTodayWindow();
 
-// Loads the item library, finds ordinals 240 and 241, fills the item record,
-// creates the item and sends the first refresh query. `error` gets a sentence.
-bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize);
+// Loads the item library, finds ordinals 240 and 241, fills the item record
+// (from `listed`, the Today list's entry, when given), creates the item and
+// sends the first refresh query. `error` gets a sentence.
+bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize,
+                   const TODAYLISTITEM* listed = nullptr);
 // WM_TODAYCUSTOM_CLEARCACHE, then the window goes and the library is freed.
 void UnloadTodayItem();
 

@@ -1,7 +1,7 @@
 // CE command lines on the desktop. A CE program's command line is its
 // argument alone, and CreateProcessW hands the new program exactly the text it
-// was given; paths have no drive letter (the device's root is drive C: of the
-// Wine prefix). The desktop puts the program's own name first and resolves
+// was given; paths have no drive letter (DeviceFiles.h says where the device's
+// root is). The desktop puts the program's own name first and resolves
 // "\x" against the current drive, so both directions are translated here.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
@@ -31,18 +31,6 @@ const wchar_t* CeCommandArgument(const wchar_t* commandLine) {
   return p;
 }
 
-bool CeDevicePath(const wchar_t* path, wchar_t* desktopPath, size_t chars) {
-  bool rooted = path[0] == L'\\' && path[1] != L'\\';
-  int written = _snwprintf(desktopPath, chars, rooted ? L"C:%s" : L"%s", path);
-  if (written < 0 || static_cast<size_t>(written) >= chars) {
-    if (chars) {
-      desktopPath[0] = L'\0';
-    }
-    return false;
-  }
-  return true;
-}
-
 extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
                                         LPSECURITY_ATTRIBUTES processAttributes,
                                         LPSECURITY_ATTRIBUTES threadAttributes,
@@ -60,7 +48,7 @@ extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
                           processInfo);
   }
   wchar_t program[MAX_PATH];
-  if (!CeDevicePath(application, program, MAX_PATH)) {
+  if (!DeviceFilePath(application, program, MAX_PATH)) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return FALSE;
   }

@@ -1,6 +1,8 @@
 #!/bin/bash
-# Builds everything and runs the built-in demo scenario headless: the strip's
-# life in a minute, as pictures in build/demo-pictures.
+# Builds everything, installs the product on the simulated device from its
+# manifest and runs the built-in demo scenario headless on the Today screen
+# built from the registry: the strip's life in a minute, as pictures in
+# build/demo-pictures, with the product page as the device's browser shows it.
 #   scripts/demo.sh            the demo's pictures
 #   scripts/demo.sh --live     the Today screen on this machine's own readings,
 #                              in a window until closed (needs a display)
@@ -26,7 +28,11 @@ case "${1:-}" in
     out="$PWD/build/demo-pictures"
     rm -rf "$out"
     build/wine-session start
+    build/wine-run build/bin/DeviceInstall.exe install | sed 's/^/demo: /'
     build/wine-run build/bin/TodayHost.exe --demo --out "$out" >/dev/null
+    bash tests/minisite/PageInBrowser.sh \
+      "build/wine/device/Program Files/Tessel-Quarry/Quorvane/MiniSite" \
+      --screenshot "$out/12-product-page.png" >/dev/null
     echo "demo: the strip's life in a minute, in $out:"
     ls "$out"
     ;;

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 googletest wine wine64 fonts-wine fonts-liberation
           fonts-dejavu-core
-          xvfb x11-utils util-linux)
+          xvfb x11-utils util-linux chromium)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -3,7 +3,8 @@
 // On the simulated device it only records the request (one line per start,
 // REG_MULTI_SZ "Requests" under HKCU\Software\CeStandIn\Browser) so tests and
 // scenarios can read what was asked for; on the live device it hands the
-// address or page to the desktop's browser.
+// address, or the page's file in the device's file system, to the desktop's
+// browser.
 #include "CeApi.h"
 #include "CeCommandLine.h"
 #include "SimulatedDevice.h"
@@ -58,7 +59,7 @@ void RecordRequest(const wchar_t* argument) {
 // Wine's winebrowser passes addresses and files to the desktop's browser.
 void OpenOnDesktop(const wchar_t* argument) {
   wchar_t target[MAX_PATH];
-  if (!CeDevicePath(argument, target, MAX_PATH)) {
+  if (!DeviceFilePath(argument, target, MAX_PATH)) {
     return;
   }
   wchar_t commandLine[MAX_PATH + 32];

@@ -23,7 +23,7 @@ int FireWakeupEvent(HANDLE* processes, int max) {
   for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1) {
     // Started as the device starts them: CE's CreateProcessW gives the program
     // the argument alone, and a device path ("\Windows\x.exe") names a file on
-    // the prefix's drive C:.
+    // the device's file system (DeviceFiles.h).
     wchar_t argument[] = APP_RUN_AFTER_WAKEUP;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(p, argument, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "AboutProgram.h"
+#include "DeviceFiles.h"
 #include "SimulatedDevice.h"
 #include "TestSupport.h"
 #include "resource.h"
@@ -231,13 +232,16 @@ TEST_F(AboutDialog, LinkAndProductButtonStartTheBrowser) {
   EXPECT_EQ(BrowserRequests(),
             (std::vector<std::wstring>{L"http://www.tessel-quarry.example/", page}));
   EXPECT_TRUE(IsWindowVisible(d));
-  // What the installer's part provides: the page and the program's path.
-  EXPECT_NE(GetFileAttributesW((L"C:" + page).c_str()), INVALID_FILE_ATTRIBUTES);
-  wchar_t path[MAX_PATH] = L"";
+  // What the install provides, in the device's file system: the page and
+  // the program at AboutLocation, a device path.
+  wchar_t path[MAX_PATH] = L"", file[MAX_PATH];
+  ASSERT_TRUE(DeviceFilePath(page.c_str(), file, MAX_PATH));
+  EXPECT_NE(GetFileAttributesW(file), INVALID_FILE_ATTRIBUTES) << file;
   DWORD bytes = sizeof(path);
   ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE,
                          RRF_RT_REG_SZ, nullptr, path, &bytes), ERROR_SUCCESS);
-  EXPECT_NE(GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES) << path;
+  ASSERT_TRUE(IsDevicePath(path) && DeviceFilePath(path, file, MAX_PATH)) << path;
+  EXPECT_NE(GetFileAttributesW(file), INVALID_FILE_ATTRIBUTES) << file;
 }
 
 TEST_F(AboutDialog, OnlyOneDialogAndNoClassWhileOneIsOpen) {

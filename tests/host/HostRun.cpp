@@ -6,7 +6,7 @@
 
 // The output goes to a file, not a pipe: a program the session starts may
 // hold a pipe's write end open, and a reader would wait for ever.
-HostResult RunHost(const std::wstring& arguments) {
+HostResult RunProgram(const std::wstring& program, const std::wstring& arguments) {
   HostResult result;
   static LONG runs;  // hosts may be started from two threads at once
   std::wstring log = FreshFolder(L"host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -27,11 +27,11 @@ HostResult RunHost(const std::wstring& arguments) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = startup.hStdError = out;
-    std::wstring commandLine = L"TodayHost.exe " + arguments;
-    started = CreateProcessW(L"TodayHost.exe", &commandLine[0], nullptr, nullptr, TRUE, 0,
+    std::wstring commandLine = program + L" " + arguments;
+    started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
                              nullptr, nullptr, &startup, &process);
     if (!started)
-      result.output = "TodayHost.exe did not start: error " + std::to_string(GetLastError());
+      result.output = "the program did not start: error " + std::to_string(GetLastError());
   }  // the host has its own handle to the file
   if (!started) return result;
   AutoCloseHandle thread(process.hThread), host(process.hProcess);
@@ -45,7 +45,7 @@ HostResult RunHost(const std::wstring& arguments) {
   DWORD got;
   while (ReadFile(in, buffer, sizeof buffer, &got, nullptr) && got > 0)
     result.output.append(buffer, got);
-  if (result.exitCode == 0xFFFFFFFF) result.output += "\nTodayHost.exe did not end within 120 s";
+  if (result.exitCode == 0xFFFFFFFF) result.output += "\nthe program did not end within 120 s";
   return result;
 }
 

@@ -14,7 +14,10 @@ struct HostResult {
 };
 
 // `arguments` follow the program name. Waits up to two minutes.
-HostResult RunHost(const std::wstring& arguments);
+HostResult RunProgram(const std::wstring& program, const std::wstring& arguments);
+inline HostResult RunHost(const std::wstring& arguments) {
+  return RunProgram(L"TodayHost.exe", arguments);
+}
 
 // Folder of the test's scenarios and reference pictures in the source tree.
 std::wstring TestSourcePath(const std::wstring& relative);

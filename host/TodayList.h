@@ -1,0 +1,25 @@
+// The Today list as the shell builds it from the registry: one key per item
+// under HKLM\Software\Microsoft\Today\Items, named after the item.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "CeTypes.h"
+
+#define TODAY_ITEMS_KEY L"Software\\Microsoft\\Today\\Items"
+
+// The custom items (Type 4, tlitCustom) whose Enabled is not 0, by Order
+// (equal orders by name), each as the shell hands it to the item: szName is
+// the key's name, szDLLPath its DLL (a device path), dwOrder, fEnabled,
+// fOptions from Options and grfFlags from Flags. Values that are missing or
+// not REG_DWORD read as 0.
+std::vector<TODAYLISTITEM> ReadTodayList();
+
+// The item the host shows: the first of the list, with its DLL as a desktop
+// path in the device's file system. False when none is enabled, with the
+// reason in `note`; otherwise `note` names the further enabled items, which
+// the host does not show.
+bool ChooseTodayItem(TODAYLISTITEM* item, std::wstring* dllPath, std::wstring* note);

@@ -1,0 +1,20 @@
+// The device's file system on the desktop. The device's root "\" is a folder
+// of the Wine session (build/wine/device), which the session maps to drive
+// D: of the prefix; every program resolves a device path through here.
+#pragma once
+
+#include <stddef.h>
+#include <wchar.h>
+
+// The drive that stands for the device's "\" (kept in step with
+// cmake/wine/wine-session.in, which makes the mapping).
+#define DEVICE_ROOT_DRIVE L"D:"
+
+// True for a device path: one that starts with a single "\" ("\Windows\x").
+bool IsDevicePath(const wchar_t* path);
+
+// A device path as a desktop path in the device's file system
+// ("\Windows\x.dll" -> "D:\Windows\x.dll"); other paths (a drive, "\\server",
+// a relative name) are copied unchanged. False (and an empty result) when it
+// does not fit in `chars` characters.
+bool DeviceFilePath(const wchar_t* path, wchar_t* desktopPath, size_t chars);

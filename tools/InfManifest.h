@@ -1,0 +1,45 @@
+// The install manifest: the subset of the device's CabWiz .inf format that
+// DeviceInstall applies (README, Installing). Reading it checks everything
+// that can be checked without touching the device.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct InfFile {
+  std::wstring source;  // desktop path of the file to copy
+  std::wstring target;  // device path it goes to
+  int line;             // the copy section's line
+};
+
+struct InfValue {
+  HKEY root;
+  std::wstring key;   // "ROOT\subkey" as written, for messages and the record
+  std::wstring path;  // the subkey under root
+  std::wstring name;
+  DWORD type;  // REG_SZ or REG_DWORD
+  std::wstring text;
+  DWORD number;
+  bool keepExisting;  // FLG_ADDREG_NOCLOBBER
+  int line;
+};
+
+struct InfManifest {
+  std::wstring appName;  // "<Provider> <AppName>", the device's name for the install
+  std::vector<InfFile> files;
+  std::vector<InfValue> values;
+};
+
+// Reads the manifest at `path` (UTF-8, with or without a byte order mark);
+// sources are found relative to its folder. `error` gets
+// "<shown>: line N: what is wrong".
+bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfManifest* manifest,
+                     std::wstring* error);
+// The same for text already read; `folder` is where relative sources start.
+bool ParseInfManifest(const std::string& utf8, const std::wstring& folder,
+                      const std::wstring& shown, InfManifest* manifest, std::wstring* error);
+
+// "HKLM", "HKCU", "HKCR" as the manifest writes them; null for anything else.
+HKEY RegistryRoot(const std::wstring& name);
