@@ -9,7 +9,9 @@ cd "$(dirname "$0")/.."
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 googletest wine wine64 fonts-wine fonts-liberation
           fonts-dejavu-core
-          xvfb x11-utils util-linux)
+          xvfb x11-utils util-linux
+          # the device build: its word size (i686), its ARM compile (clang) and API gate (llvm-nm)
+          g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 clang llvm)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
