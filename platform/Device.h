@@ -9,8 +9,8 @@
 struct DeviceBackend {
   DWORD (*tickCount)();
   void (*localTime)(SYSTEMTIME* time);
-  // Fills every field but dwLength, with 64-bit figures where the record has them.
-  void (*memoryStatus)(MEMORYSTATUS* status);
+  // Fills every field but dwLength and ullAvailExtendedVirtual.
+  void (*memoryStatus)(MEMORYSTATUSEX* status);
   // Leaves `info` untouched when it fails.
   BOOL (*storeInformation)(STORE_INFORMATION* info);
   // Copies at most `length` bytes and returns how many it copied.

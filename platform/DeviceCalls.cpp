@@ -15,12 +15,26 @@ void WINAPI CeGetLocalTime(LPSYSTEMTIME time) {
   }
 }
 
-void WINAPI CeGlobalMemoryStatus(LPMEMORYSTATUS status) {
+// The device's figures are DWORDs; larger ones read as 0xFFFFFFFF, as the
+// desktop's 32-bit GlobalMemoryStatus reports an overflow.
+static DWORD Saturated(DWORDLONG figure) {
+  return figure > MAXDWORD ? MAXDWORD : (DWORD)figure;
+}
+
+void WINAPI CeGlobalMemoryStatus(LPCE_MEMORYSTATUS status) {
   if (!status) {
     return;
   }
-  CurrentDevice().memoryStatus(status);
-  status->dwLength = sizeof(MEMORYSTATUS);
+  MEMORYSTATUSEX figures = {};
+  CurrentDevice().memoryStatus(&figures);
+  status->dwLength = sizeof(CE_MEMORYSTATUS);
+  status->dwMemoryLoad = figures.dwMemoryLoad;
+  status->dwTotalPhys = Saturated(figures.ullTotalPhys);
+  status->dwAvailPhys = Saturated(figures.ullAvailPhys);
+  status->dwTotalPageFile = Saturated(figures.ullTotalPageFile);
+  status->dwAvailPageFile = Saturated(figures.ullAvailPageFile);
+  status->dwTotalVirtual = Saturated(figures.ullTotalVirtual);
+  status->dwAvailVirtual = Saturated(figures.ullAvailVirtual);
 }
 
 BOOL WINAPI CeGetDiskFreeSpaceExW(LPCWSTR path, PULARGE_INTEGER freeToCaller,

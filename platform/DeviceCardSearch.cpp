@@ -26,13 +26,13 @@ static CardSearch* FindOpenSearch(HANDLE handle) {
 }
 
 // A card shows as a folder; on CE storage cards carry the temporary attribute.
-static void FillCardData(LPWIN32_FIND_DATAW findData, const wchar_t* name) {
+static void FillCardData(LPCE_FIND_DATA findData, const wchar_t* name) {
   ZeroMemory(findData, sizeof(*findData));
   findData->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY;
   lstrcpynW(findData->cFileName, name, MAX_PATH);
 }
 
-HANDLE WINAPI FindFirstFlashCard(LPWIN32_FIND_DATAW findData) {
+HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData) {
   if (!findData) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
@@ -59,7 +59,7 @@ HANDLE WINAPI FindFirstFlashCard(LPWIN32_FIND_DATAW findData) {
   return (HANDLE)search;
 }
 
-BOOL WINAPI FindNextFlashCard(HANDLE handle, LPWIN32_FIND_DATAW findData) {
+BOOL WINAPI FindNextFlashCard(HANDLE handle, LPCE_FIND_DATA findData) {
   AcquireSRWLockShared(&searchLock);
   CardSearch* search = FindOpenSearch(handle);
   ReleaseSRWLockShared(&searchLock);

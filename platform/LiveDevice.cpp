@@ -12,17 +12,9 @@ static void LiveLocalTime(SYSTEMTIME* time) {
   GetLocalTime(time);
 }
 
-static void LiveMemoryStatus(MEMORYSTATUS* status) {
-  MEMORYSTATUSEX ex = {};
-  ex.dwLength = sizeof(ex);
-  GlobalMemoryStatusEx(&ex);
-  status->dwMemoryLoad = ex.dwMemoryLoad;
-  status->dwTotalPhys = (SIZE_T)ex.ullTotalPhys;
-  status->dwAvailPhys = (SIZE_T)ex.ullAvailPhys;
-  status->dwTotalPageFile = (SIZE_T)ex.ullTotalPageFile;
-  status->dwAvailPageFile = (SIZE_T)ex.ullAvailPageFile;
-  status->dwTotalVirtual = (SIZE_T)ex.ullTotalVirtual;
-  status->dwAvailVirtual = (SIZE_T)ex.ullAvailVirtual;
+static void LiveMemoryStatus(MEMORYSTATUSEX* status) {
+  status->dwLength = sizeof(*status);
+  GlobalMemoryStatusEx(status);
 }
 
 static BOOL LiveStoreInformation(STORE_INFORMATION* info) {

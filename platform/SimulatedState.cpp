@@ -447,18 +447,18 @@ static BOOL SimStoreInformation(STORE_INFORMATION* info) {
   return TRUE;
 }
 
-static void SimMemoryStatus(MEMORYSTATUS* status) {
+static void SimMemoryStatus(MEMORYSTATUSEX* status) {
   StateReader s;
   ULONGLONG total = s->memoryTotal;
   ULONGLONG avail = s->memoryAvail;
   status->dwMemoryLoad = total && avail <= total ? (DWORD)(100 - avail * 100 / total) : 0;
-  status->dwTotalPhys = (SIZE_T)total;
-  status->dwAvailPhys = (SIZE_T)avail;
-  status->dwTotalPageFile = 0;
-  status->dwAvailPageFile = 0;
+  status->ullTotalPhys = total;
+  status->ullAvailPhys = avail;
+  status->ullTotalPageFile = 0;
+  status->ullAvailPageFile = 0;
   // A CE process lives in a 32 MB slot.
-  status->dwTotalVirtual = 32 << 20;
-  status->dwAvailVirtual = 32 << 20;
+  status->ullTotalVirtual = 32 << 20;
+  status->ullAvailVirtual = 32 << 20;
 }
 
 // --- Storage cards ----------------------------------------------------------------

@@ -30,12 +30,28 @@
 #define DialogBoxIndirectParamW CeDialogBoxIndirectParamW
 #define CreateProcessW CeCreateProcessW
 #define WinMain CeWinMain
+// The device's records where the desktop declares them differently (CeTypes.h).
+#define MEMORYSTATUS CE_MEMORYSTATUS
+#define LPMEMORYSTATUS LPCE_MEMORYSTATUS
+#define WIN32_FIND_DATAW CE_FIND_DATA
+#define LPWIN32_FIND_DATAW LPCE_FIND_DATA
+#endif
+
+// The list view's records: the device reads the fields below at these offsets.
+// The desktop's records are longer (fields the device lacks, left zero).
+#ifdef CE_DEVICE_WORD_SIZE
+CE_AT(LVITEMW, iSubItem, 8);
+CE_AT(LVITEMW, pszText, 20);
+CE_AT(LVITEMW, lParam, 32);
+CE_AT(LVCOLUMNW, cx, 8);
+CE_AT(LVCOLUMNW, pszText, 12);
+CE_AT(LVCOLUMNW, iSubItem, 20);
 #endif
 
 extern "C" {
 DWORD WINAPI CeGetTickCount(void);
 void WINAPI CeGetLocalTime(LPSYSTEMTIME time);
-void WINAPI CeGlobalMemoryStatus(LPMEMORYSTATUS status);
+void WINAPI CeGlobalMemoryStatus(LPCE_MEMORYSTATUS status);
 BOOL WINAPI CeGetDiskFreeSpaceExW(LPCWSTR path, PULARGE_INTEGER freeToCaller,
                                   PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes);
 BOOL WINAPI CeFindClose(HANDLE search);
@@ -74,8 +90,8 @@ BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HA
 // CE-only services (pm.h, coredll, projects.h, notify.h, aygshell.h).
 DWORD WINAPI GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD length, BOOL update);
 BOOL WINAPI GetStoreInformation(LPSTORE_INFORMATION info);
-HANDLE WINAPI FindFirstFlashCard(LPWIN32_FIND_DATAW findData);
-BOOL WINAPI FindNextFlashCard(HANDLE search, LPWIN32_FIND_DATAW findData);
+HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData);
+BOOL WINAPI FindNextFlashCard(HANDLE search, LPCE_FIND_DATA findData);
 BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event);
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO info);
 }

@@ -2,12 +2,24 @@
 // platform names and values. Resource scripts include it for the styles.
 #pragma once
 
+#include <stddef.h>
 #include <windows.h>
 
 // An OK button in the caption that sends WM_COMMAND IDOK (CE only).
 #define WS_EX_CAPTIONOKBTN 0x80000000L
 
 #ifndef RC_INVOKED
+
+// Every record exchanged with the shell or the system is checked against the
+// device's layout (32-bit ARM, as its SDK headers declare the record): sizes
+// and offsets under CE_DEVICE_WORD_SIZE hold at 32 bits (the device build and
+// the ARM compile), the others at every word size.
+#define CE_SIZE(type, bytes) static_assert(sizeof(type) == (bytes), "device size of " #type)
+#define CE_AT(type, field, offset) \
+  static_assert(offsetof(type, field) == (offset), "device offset of " #type "." #field)
+#ifndef _WIN64
+#define CE_DEVICE_WORD_SIZE 1
+#endif
 
 // --- Today item protocol (todaycmn.h) ---------------------------------------
 enum TODAYLISTITEMTYPE {
@@ -35,12 +47,34 @@ struct TODAYLISTITEM {
   DWORD cbCachedData;
 };
 typedef TODAYLISTITEM* PTODAYLISTITEM;
+CE_AT(TODAYLISTITEM, szName, 0);
+CE_AT(TODAYLISTITEM, tlit, 64);
+CE_AT(TODAYLISTITEM, dwOrder, 68);
+CE_AT(TODAYLISTITEM, cyp, 72);
+CE_AT(TODAYLISTITEM, fEnabled, 76);
+CE_AT(TODAYLISTITEM, fOptions, 80);
+CE_AT(TODAYLISTITEM, grfFlags, 84);
+CE_AT(TODAYLISTITEM, szDLLPath, 88);
+#ifdef CE_DEVICE_WORD_SIZE
+CE_AT(TODAYLISTITEM, hinstDLL, 608);
+CE_AT(TODAYLISTITEM, hwndCustom, 612);
+CE_AT(TODAYLISTITEM, fSizeOnDraw, 616);
+CE_AT(TODAYLISTITEM, prgbCachedData, 620);
+CE_AT(TODAYLISTITEM, cbCachedData, 624);
+CE_SIZE(TODAYLISTITEM, 628);
+#endif
 
 struct TODAYDRAWWATERMARKINFO {
   HDC hdc;
   RECT rc;
   HWND hwnd;
 };
+#ifdef CE_DEVICE_WORD_SIZE
+CE_AT(TODAYDRAWWATERMARKINFO, hdc, 0);
+CE_AT(TODAYDRAWWATERMARKINFO, rc, 4);
+CE_AT(TODAYDRAWWATERMARKINFO, hwnd, 20);
+CE_SIZE(TODAYDRAWWATERMARKINFO, 24);
+#endif
 
 #define TODAYM_GETCOLOR (WM_USER + 100)
 #define TODAYM_DRAWWATERMARK (WM_USER + 101)
@@ -88,7 +122,27 @@ struct SYSTEM_POWER_STATUS_EX2 {
   BYTE BatteryChemistry;
 };
 typedef SYSTEM_POWER_STATUS_EX2* PSYSTEM_POWER_STATUS_EX2;
-static_assert(sizeof(SYSTEM_POWER_STATUS_EX2) == 56, "CE layout of the power record");
+CE_AT(SYSTEM_POWER_STATUS_EX2, ACLineStatus, 0);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryFlag, 1);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryLifePercent, 2);
+CE_AT(SYSTEM_POWER_STATUS_EX2, Reserved1, 3);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryLifeTime, 4);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryFullLifeTime, 8);
+CE_AT(SYSTEM_POWER_STATUS_EX2, Reserved2, 12);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BackupBatteryFlag, 13);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BackupBatteryLifePercent, 14);
+CE_AT(SYSTEM_POWER_STATUS_EX2, Reserved3, 15);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BackupBatteryLifeTime, 16);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BackupBatteryFullLifeTime, 20);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryVoltage, 24);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryCurrent, 28);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryAverageCurrent, 32);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryAverageInterval, 36);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BatterymAHourConsumed, 40);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryTemperature, 44);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BackupBatteryVoltage, 48);
+CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryChemistry, 52);
+CE_SIZE(SYSTEM_POWER_STATUS_EX2, 56);
 
 #ifndef AC_LINE_OFFLINE
 #define AC_LINE_OFFLINE 0x00
@@ -117,6 +171,57 @@ struct STORE_INFORMATION {
   DWORD dwFreeSize;
 };
 typedef STORE_INFORMATION* LPSTORE_INFORMATION;
+CE_AT(STORE_INFORMATION, dwStoreSize, 0);
+CE_AT(STORE_INFORMATION, dwFreeSize, 4);
+CE_SIZE(STORE_INFORMATION, 8);
+
+// The device's MEMORYSTATUS: DWORD figures at every word size (the desktop's
+// are SIZE_T). System code names it MEMORYSTATUS (CeApi.h).
+struct CE_MEMORYSTATUS {
+  DWORD dwLength;
+  DWORD dwMemoryLoad;
+  DWORD dwTotalPhys;
+  DWORD dwAvailPhys;
+  DWORD dwTotalPageFile;
+  DWORD dwAvailPageFile;
+  DWORD dwTotalVirtual;
+  DWORD dwAvailVirtual;
+};
+typedef CE_MEMORYSTATUS* LPCE_MEMORYSTATUS;
+CE_AT(CE_MEMORYSTATUS, dwLength, 0);
+CE_AT(CE_MEMORYSTATUS, dwMemoryLoad, 4);
+CE_AT(CE_MEMORYSTATUS, dwTotalPhys, 8);
+CE_AT(CE_MEMORYSTATUS, dwAvailPhys, 12);
+CE_AT(CE_MEMORYSTATUS, dwTotalPageFile, 16);
+CE_AT(CE_MEMORYSTATUS, dwAvailPageFile, 20);
+CE_AT(CE_MEMORYSTATUS, dwTotalVirtual, 24);
+CE_AT(CE_MEMORYSTATUS, dwAvailVirtual, 28);
+CE_SIZE(CE_MEMORYSTATUS, 32);
+
+// --- Files --------------------------------------------------------------------
+// The device's WIN32_FIND_DATAW, which the storage-card search fills: an object
+// id where the desktop has reserved words, and no short name (560 bytes; the
+// desktop's has 592). System code names it WIN32_FIND_DATAW (CeApi.h).
+struct CE_FIND_DATA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwOID;
+  WCHAR cFileName[MAX_PATH];
+};
+typedef CE_FIND_DATA* LPCE_FIND_DATA;
+CE_AT(CE_FIND_DATA, dwFileAttributes, 0);
+CE_AT(CE_FIND_DATA, ftCreationTime, 4);
+CE_AT(CE_FIND_DATA, ftLastAccessTime, 12);
+CE_AT(CE_FIND_DATA, ftLastWriteTime, 20);
+CE_AT(CE_FIND_DATA, nFileSizeHigh, 28);
+CE_AT(CE_FIND_DATA, nFileSizeLow, 32);
+CE_AT(CE_FIND_DATA, dwOID, 36);
+CE_AT(CE_FIND_DATA, cFileName, 40);
+CE_SIZE(CE_FIND_DATA, 560);
 
 // --- Notifications (notify.h) ---------------------------------------------------
 #define NOTIFICATION_EVENT_NONE 0
@@ -131,6 +236,12 @@ struct SHINITDLGINFO {
   DWORD dwFlags;
 };
 typedef SHINITDLGINFO* PSHINITDLGINFO;
+#ifdef CE_DEVICE_WORD_SIZE
+CE_AT(SHINITDLGINFO, dwMask, 0);
+CE_AT(SHINITDLGINFO, hDlg, 4);
+CE_AT(SHINITDLGINFO, dwFlags, 8);
+CE_SIZE(SHINITDLGINFO, 12);
+#endif
 
 #define SHIDIM_FLAGS 0x0001
 #define SHIDIF_DONEBUTTON 0x0001
@@ -139,5 +250,19 @@ typedef SHINITDLGINFO* PSHINITDLGINFO;
 #define SHIDIF_SIPDOWN 0x0008
 #define SHIDIF_FULLSCREENNOMENUBAR 0x0010
 #define SHIDIF_EMPTYMENU 0x0020
+
+// --- Win32 records the system hands to the device as the desktop declares them --
+CE_SIZE(SYSTEMTIME, 16);
+CE_AT(SYSTEMTIME, wMilliseconds, 14);
+CE_SIZE(ULARGE_INTEGER, 8);
+#ifdef CE_DEVICE_WORD_SIZE
+CE_SIZE(WNDCLASSW, 40);
+CE_AT(WNDCLASSW, lpszClassName, 36);
+CE_SIZE(PAINTSTRUCT, 64);
+CE_AT(PAINTSTRUCT, rcPaint, 8);
+CE_SIZE(BITMAP, 24);
+CE_AT(BITMAP, bmBits, 20);
+CE_SIZE(PROCESS_INFORMATION, 16);
+#endif
 
 #endif  // RC_INVOKED

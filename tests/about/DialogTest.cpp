@@ -42,6 +42,10 @@ void Schedule(std::function<void(HWND)> action) {
   SetTimer(nullptr, 0, 10, ActWhenShown);
 }
 
+void CALLBACK EndAboutDialog(HWND, UINT, UINT_PTR, DWORD) {
+  EndDialog(FindWindowW(L"Dialog", L"About Quorvane"), 99);
+}
+
 // Runs the dialog modally with one action. A dialog the action did not end is
 // ended with 99 at the next idle moment (a timer message comes only when the
 // queue is empty, and the modal loop stops right after the action's EndDialog).
@@ -50,9 +54,7 @@ INT_PTR RunModal(std::function<void(HWND)> action) {
   endTimer = 0;
   Schedule([action](HWND d) {
     action(d);
-    endTimer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) {
-      EndDialog(FindWindowW(L"Dialog", L"About Quorvane"), 99);
-    });
+    endTimer = SetTimer(nullptr, 0, 10, EndAboutDialog);
   });
   creditArmed = false;
   INT_PTR result = DialogBoxIndirectParamW(Module(), Template(), nullptr, AboutDialogProc, 0);
@@ -244,20 +246,24 @@ TEST_F(AboutDialog, LinkAndProductButtonStartTheBrowser) {
   EXPECT_NE(GetFileAttributesW(file), INVALID_FILE_ATTRIBUTES) << file;
 }
 
+INT_PTR CALLBACK IgnoreEverything(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+HWND firstDialog;
+void CALLBACK EndAllButFirstDialog(HWND, UINT, UINT_PTR, DWORD) {
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", L"About Quorvane"));)
+    if (w != firstDialog) EndDialog(w, 0);
+}
+
 TEST_F(AboutDialog, OnlyOneDialogAndNoClassWhileOneIsOpen) {
   UnregisterClassW(L"ABOUTDASHBOARD", Module());
-  HWND open = Open([](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; });
+  HWND open = Open(IgnoreEverything);
   HWND other =
       windows.emplace_back(CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 300, 0, 10, 10,
                                            nullptr, nullptr, Module(), nullptr));
   SetForegroundWindow(other);
   // Were a second dialog to run, it is ended: the test fails instead of hanging.
-  static HWND first;
-  first = open;
-  UINT_PTR guard = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", L"About Quorvane"));)
-      if (w != first) EndDialog(w, 0);
-  });
+  firstDialog = open;
+  UINT_PTR guard = SetTimer(nullptr, 0, 100, EndAllButFirstDialog);
   EXPECT_FALSE(RunAboutDialog(Module()));
   KillTimer(nullptr, guard);
   WNDCLASSW wc;

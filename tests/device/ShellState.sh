@@ -15,7 +15,7 @@ reg add "$key" /v BatteryLifeTime /t REG_DWORD /d 3725 /f
 reg add "$key" /v BatteryVoltage /t REG_DWORD /d 3650 /f
 reg add "$key" /v StoreSize /t REG_DWORD /d 0x2000000 /f
 reg add "$key" /v StoreFree /t REG_DWORD /d 10485760 /f
-reg add "$key" /v MemoryTotal /t REG_QWORD /d 6442450944 /f
+reg add "$key" /v MemoryTotal /t REG_QWORD /d 6442450944 /f  # the device's DWORDs: 4 GiB - 1
 reg add "$key" /v MemoryAvail /t REG_SZ /d 5368709120 /f
 reg add "$key" /v ClockFrozen /t REG_DWORD /d 1 /f
 reg add "$key" /v TickCount /t REG_DWORD /d 123456 /f
@@ -30,7 +30,7 @@ expected="Device: simulated
 Local time: 2004-03-15 10:08:30, tick count 123456 ms
 Battery: 37%, on battery, 3650 mV
 Battery time left: 1:02:05
-Memory: 5130 MB free of 6176 MB (object store and program memory)
+Memory: 4105 MB free of 4127 MB (object store and program memory)
 Storage card 1: Storage Card, 5120 MB free of 8192 MB
 Storage card 2: SD Card, size unknown
 Ignored: ACLineStatus = 7 (not a number in its range; read as the default)

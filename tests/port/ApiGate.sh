@@ -1,0 +1,58 @@
+#!/bin/bash
+# The device's API as a gate: every external name that the system's objects
+# refer to is on the device's list (platform/ce/DeviceApi.txt) or defined by
+# those objects themselves. A name routed in CeApi.h (CeGetTickCount) counts as
+# the name it routes (GetTickCount). Fails naming each other name and the
+# object that refers to it.
+#   ApiGate.sh NM API_LIST CEAPI_H OBJECT...
+# An OBJECT may be a CMake list (a;b;c); files other than objects are skipped.
+set -euo pipefail
+nm=$1 list=$2 ceapi=$3
+shift 3
+objects=()
+for arg in "$@"; do
+  IFS=';' read -ra files <<<"$arg"
+  for f in "${files[@]}"; do
+    case $f in *.obj | *.o) objects+=("$f") ;; esac
+  done
+done
+[ ${#objects[@]} -gt 0 ] || { echo "ApiGate: no objects given"; exit 2; }
+
+# "object<TAB>name": the C name without the import prefix or 32-bit x86
+# decoration, a C++ name without its arguments.
+names() {
+  local object
+  for object in "${objects[@]}"; do
+    "$nm" -C "$@" "$object" |
+      sed -E '/^$/d; /:$/d; s/^[[:space:]]*([0-9a-fA-F]+[[:space:]]+)?[A-Za-z][[:space:]]+//;
+              s/^_imp__//; s/^__imp_//; s/\(.*$//; s/@[0-9]+$//' |
+      sed "s|^|${object##*/}\t|"
+  done
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+grep -Ev '^[[:space:]]*(#|\[|$)' "$list" | sed -E 's/[[:space:]]+$//' >"$work/list"
+sed -nE 's/^#define ([A-Za-z0-9_]+) (Ce[A-Za-z0-9_]+)$/\2\t\1/p' "$ceapi" >"$work/routed"
+names -g --defined-only >"$work/defined"
+names -u >"$work/used"
+[ -s "$work/routed" ] && [ -s "$work/used" ] || { echo "ApiGate: nothing read"; exit 2; }
+
+awk -F'\t' -v listed="$work/list" -v listname="$list" -v routed="$work/routed" -v defined="$work/defined" -v objects=${#objects[@]} '
+  BEGIN {
+    while ((getline line < listed) > 0) { ok[line] = 1; count++ }
+    while ((getline line < routed) > 0) { split(line, r, "\t"); as[r[1]] = r[2] }
+    while ((getline line < defined) > 0) { split(line, d, "\t"); own[d[2]] = 1 }
+  }
+  {
+    name = $2 in as ? as[$2] : $2
+    if ($2 in own) next
+    seen[name] = 1
+    if (!(name in ok)) {
+      printf "%s: %s is not on the device (%s)\n", $1, name, listname; bad++
+    }
+  }
+  END {
+    if (bad) { printf "%d call(s) the device does not offer\n", bad; exit 1 }
+    printf "%d objects: the %d device functions they call are all among the %d on its list\n", objects, length(seen), count
+  }' "$work/used"
