@@ -3,6 +3,8 @@
 
 #include <stdio.h>
 
+#include "DeviceFiles.h"
+
 namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r'; }
@@ -219,24 +221,7 @@ bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTI
 }
 
 bool IsPlainFileName(const std::wstring& name) {
-  if (name.empty() || name.size() >= MAX_PATH) return false;
-  if (name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) return false;
-  for (wchar_t c : name) {
-    if (c < 32) return false;
-  }
-  if (name.back() == L'.' || name.back() == L' ') return false;  // Windows would trim them
-  // CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices whatever follows the
-  // first dot, and so do trailing blanks before it.
-  std::wstring stem = name.substr(0, name.find(L'.'));
-  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
-  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
-    if (_wcsicmp(stem.c_str(), device) == 0) return false;
-  }
-  if (stem.size() == 4 && (_wcsnicmp(stem.c_str(), L"COM", 3) == 0 ||
-                           _wcsnicmp(stem.c_str(), L"LPT", 3) == 0)) {
-    if (stem[3] >= L'1' && stem[3] <= L'9') return false;
-  }
-  return true;
+  return IsPlainFileName(name.c_str(), name.size());
 }
 
 bool IsPlainFileNameWith(const std::wstring& name, const wchar_t* extension) {

@@ -44,9 +44,7 @@ const int firstDeviceYear = 1980, lastDeviceYear = 2099;
 // "2026-12-06" and "09:41" or "09:41:20", in the device's years.
 bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTIME* time);
 
-// A name Windows keeps as written inside a folder: not empty, no separators
-// or wildcards, not "." or "..", no trailing dot or blank, and not a device
-// name (CON, PRN, AUX, NUL, COM1-9, LPT1-9) with any extension in any case.
+// A name Windows keeps as written inside a folder (DeviceFiles.h says which).
 bool IsPlainFileName(const std::wstring& name);
 // The same, and ending in `extension` (".png").
 bool IsPlainFileNameWith(const std::wstring& name, const wchar_t* extension);
