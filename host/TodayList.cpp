@@ -79,26 +79,23 @@ std::vector<TODAYLISTITEM> ReadTodayList(std::wstring* skipped) {
   return list;
 }
 
-bool ChooseTodayItem(TODAYLISTITEM* item, std::wstring* dllPath, std::wstring* note) {
+bool ChooseTodayItems(std::vector<TODAYLISTITEM>* items, std::vector<std::wstring>* dllPaths,
+                      std::wstring* note) {
   std::wstring skipped;
-  std::vector<TODAYLISTITEM> list = ReadTodayList(&skipped);
+  *items = ReadTodayList(&skipped);
   note->clear();
-  if (list.empty()) {
+  if (items->empty()) {
     *note = L"no Today item is enabled (a custom item, Type 4, under HKLM\\" TODAY_ITEMS_KEY
             L"); install one with DeviceInstall.exe install, or name one with --dll";
     if (!skipped.empty()) *note += L"; left out: " + skipped;
     return false;
   }
   if (!skipped.empty()) *note = L"left out: " + skipped;
-  *item = list[0];
-  for (size_t i = 1; i < list.size(); ++i) {
-    *note += (i == 1 ? std::wstring(note->empty() ? L"" : L"; ") +
-                           L"shows the first item only; also enabled: "
-                     : L", ") +
-             std::wstring(list[i].szName);
+  dllPaths->clear();
+  for (const TODAYLISTITEM& item : *items) {
+    wchar_t path[MAX_PATH];
+    DeviceFilePath(item.szDLLPath, path, MAX_PATH);  // fits: the list checked it
+    dllPaths->push_back(path);
   }
-  wchar_t path[MAX_PATH];
-  DeviceFilePath(item->szDLLPath, path, MAX_PATH);
-  *dllPath = path;
   return true;
 }

@@ -19,8 +19,8 @@
 // not on the device is left out and named, with why, in `skipped`.
 std::vector<TODAYLISTITEM> ReadTodayList(std::wstring* skipped);
 
-// The item the host shows: the first of the list, with its DLL as a desktop
-// path in the device's file system. False when none is enabled, with the
-// reason in `note`; otherwise `note` names the items left out and the
-// further enabled items, which the host does not show.
-bool ChooseTodayItem(TODAYLISTITEM* item, std::wstring* dllPath, std::wstring* note);
+// The items the host shows, in order, with their DLLs as desktop paths in the
+// device's file system. False when none is enabled, with the reason in
+// `note`; otherwise `note` names the items left out, if any.
+bool ChooseTodayItems(std::vector<TODAYLISTITEM>* items, std::vector<std::wstring>* dllPaths,
+                      std::wstring* note);

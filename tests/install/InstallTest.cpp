@@ -10,6 +10,7 @@
 #include "HostRun.h"
 #include "InfManifest.h"
 #include "TodayList.h"
+#include "TodayShell.h"
 
 using testing::HasSubstr;
 
@@ -274,6 +275,7 @@ struct TodayListTest : testing::Test {
   void TearDown() override {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (TODAY_ITEMS_KEY L"\\TestA"));
     SetNumber(L"Quorvane", L"Enabled", 1);
+    DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\TestA.dll");
   }
   // A loadable device file that is no Today item: the browser stand-in.
   static void AddTestItem(DWORD type, DWORD enabled, DWORD order,
@@ -285,8 +287,27 @@ struct TodayListTest : testing::Test {
                     (DWORD)(wcslen(dll) + 1) * 2);
   }
   static HostResult Host(const std::wstring& folder) {
-    WriteTextFile(folder + L"\\s.txt", "refresh\nsnapshot strip.png\n");
+    WriteTextFile(folder + L"\\s.txt", "refresh\nsnapshot strip.png\nsnapshot today.png window\n");
     return RunHost(L"--scenario \"" + folder + L"\\s.txt\" --out \"" + folder + L"\"");
+  }
+  // Pixels of the Today picture that are not the Today background, in the
+  // band just below the first strip.
+  static int PaintedBelowTheFirst(const std::wstring& folder) {
+    Picture strip, today;
+    std::wstring error;
+    if (!ReadPng((folder + L"\\strip.png").c_str(), &strip, &error) ||
+        !ReadPng((folder + L"\\today.png").c_str(), &today, &error)) {
+      return -1;
+    }
+    int painted = 0, top = TODAY_HEADER_HEIGHT + strip.height;
+    for (int y = top; y < top + strip.height && y < today.height; ++y) {
+      for (int x = 0; x < today.width; ++x) {
+        COLORREF c = TodayBackgroundAt(x, y);
+        painted += (today.At(x, y) & 0xFFFFFF) !=
+                   (DWORD)((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
+      }
+    }
+    return painted;
   }
 };
 
@@ -340,7 +361,7 @@ TEST_F(TodayListTest, CustomItemsThatAreEnabledInOrder) {
                 L"|" + std::to_wstring(list[0].grfFlags));
 }
 
-TEST_F(TodayListTest, TheHostShowsTheFirstEnabledItem) {
+TEST_F(TodayListTest, TheHostStacksTheEnabledItemsInOrder) {
   std::wstring folder = FreshFolder(L"today-list");
   CreateDirectoryW(folder.c_str(), nullptr);
   SetNumber(L"Quorvane", L"Enabled", 0);
@@ -350,8 +371,9 @@ TEST_F(TodayListTest, TheHostShowsTheFirstEnabledItem) {
   SetNumber(L"Quorvane", L"Enabled", 1);
   r = Host(folder);
   EXPECT_EQ(0u, r.exitCode) << r.output;
-  // A second item first in order is the one loaded; later, it is only named;
-  // one whose library is not on the device is left out.
+  EXPECT_EQ(0, PaintedBelowTheFirst(folder));
+  // The first in order must load; a later one that does not is left out,
+  // as is one whose library is not on the device.
   AddTestItem(4, 1, 5);
   r = Host(folder);
   EXPECT_EQ(3u, r.exitCode);
@@ -359,11 +381,20 @@ TEST_F(TodayListTest, TheHostShowsTheFirstEnabledItem) {
   SetNumber(L"TestA", L"Order", 20);
   r = Host(folder);
   EXPECT_EQ(0u, r.exitCode) << r.output;
-  EXPECT_THAT(r.output, HasSubstr("also enabled: TestA"));
+  EXPECT_THAT(r.output, HasSubstr("left out: TestA: D:\\Windows\\iexplore.exe has no export"));
   AddTestItem(4, 1, 5, L"\\Windows\\Missing.dll");
   r = Host(folder);
   EXPECT_EQ(0u, r.exitCode) << r.output;
   EXPECT_THAT(r.output, HasSubstr("left out: TestA has a DLL that is not on the device"));
+  // A second strip, before or after the installed one, stacks below the first.
+  ASSERT_TRUE(CopyFileW(DEVICE_ROOT_DRIVE L"\\Windows\\Quorvane.dll",
+                        DEVICE_ROOT_DRIVE L"\\Windows\\TestA.dll", FALSE));
+  for (DWORD order : {5, 20}) {
+    AddTestItem(4, 1, order, L"\\Windows\\TestA.dll");
+    r = Host(folder);
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_GT(PaintedBelowTheFirst(folder), 500) << order;
+  }
 }
 
 }  // namespace
