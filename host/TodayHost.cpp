@@ -31,8 +31,8 @@ const wchar_t usage[] =
     L"       TodayHost.exe --help                    this text and the scenario commands\n"
     L"options:\n"
     L"  --live               the live device (the machine's own readings); window only\n"
-    L"  --dll PATH           the Today item (default: the first enabled item of the Today\n"
-    L"                       list in the registry, loaded from the device's file system)\n"
+    L"  --dll PATH           the Today item (default: the enabled items of the Today list\n"
+    L"                       in the registry, in Order, from the device's file system)\n"
     L"  --out FOLDER         where a scenario's pictures go (default: current folder)\n"
     L"  --interval DURATION  refresh query interval, 1ms to 24h (default 2s)\n"
     L"  --text-color #RRGGBB the Today text colour (default #000000)\n"
@@ -309,21 +309,28 @@ bool StartShell(const Options& o, bool interactive) {
   }
   ShowToday();
   wchar_t error[512];
-  TODAYLISTITEM listed;
-  std::wstring dll = o.dll, note;
-  if (o.dll.empty() && !ChooseTodayItem(&listed, &dll, &note)) {
+  std::vector<TODAYLISTITEM> listed;
+  std::vector<std::wstring> dlls = {o.dll};
+  std::wstring note;
+  if (o.dll.empty() && !ChooseTodayItems(&listed, &dlls, &note)) {
     Print(stderr, L"TodayHost: " + note);
     DestroyTodayWindow();
     return false;
   }
   if (!note.empty()) Print(stderr, L"TodayHost: " + note);
-  if (!LoadTodayItem(dll.c_str(), error, 512, o.dll.empty() ? &listed : nullptr)) {
+  if (!LoadTodayItem(dlls[0].c_str(), error, 512, o.dll.empty() ? &listed[0] : nullptr)) {
     std::wstring message = error;  // naming the library as typed
-    size_t at = o.dll.empty() ? std::wstring::npos : message.find(dll);
-    if (at != std::wstring::npos) message.replace(at, dll.size(), o.dllShown);
+    size_t at = o.dll.empty() ? std::wstring::npos : message.find(dlls[0]);
+    if (at != std::wstring::npos) message.replace(at, dlls[0].size(), o.dllShown);
     Print(stderr, L"TodayHost: " + message);
     DestroyTodayWindow();
     return false;
+  }
+  // The further items stack below the first; one that does not load is left out.
+  for (size_t i = 1; i < listed.size(); ++i) {
+    if (!LoadFurtherTodayItem(dlls[i].c_str(), listed[i], error, 512)) {
+      Print(stderr, std::wstring(L"TodayHost: left out: ") + listed[i].szName + L": " + error);
+    }
   }
   PumpMessages();
   return true;

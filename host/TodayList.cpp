@@ -18,7 +18,9 @@ DWORD ReadNumber(HKEY key, const wchar_t* name) {
   return value;
 }
 
-bool ReadItem(HKEY items, const wchar_t* name, TODAYLISTITEM* item) {
+// An enabled custom item whose library the shell could not load is left out,
+// with the reason in `skipped`: the others still show.
+bool ReadItem(HKEY items, const wchar_t* name, TODAYLISTITEM* item, std::wstring* skipped) {
   ScopedRegKey key;
   if (RegOpenKeyExW(items, name, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return false;
   ZeroMemory(item, sizeof *item);
@@ -34,13 +36,26 @@ bool ReadItem(HKEY items, const wchar_t* name, TODAYLISTITEM* item) {
       (type != REG_SZ && type != REG_EXPAND_SZ)) {
     item->szDLLPath[0] = L'\0';
   }
-  return item->tlit == tlitCustom && item->fEnabled && item->szDLLPath[0];
+  if (item->tlit != tlitCustom || !item->fEnabled) return false;
+  wchar_t path[MAX_PATH];
+  const wchar_t* why = !item->szDLLPath[0] ? L"has no DLL"
+                       : !IsPlainDevicePath(item->szDLLPath) ? L"has a DLL that is not a device path"
+                       : !DeviceFilePath(item->szDLLPath, path, MAX_PATH) ||
+                               GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES
+                           ? L"has a DLL that is not on the device"
+                           : nullptr;
+  if (why) {
+    *skipped += (skipped->empty() ? L"" : L"; ") + std::wstring(name) + L" " + why + L" (" +
+                item->szDLLPath + L")";
+  }
+  return !why;
 }
 
 }  // namespace
 
-std::vector<TODAYLISTITEM> ReadTodayList() {
+std::vector<TODAYLISTITEM> ReadTodayList(std::wstring* skipped) {
   std::vector<TODAYLISTITEM> list;
+  skipped->clear();
   ScopedRegKey items;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, 0, KEY_READ, items.Out()) !=
       ERROR_SUCCESS) {
@@ -54,7 +69,7 @@ std::vector<TODAYLISTITEM> ReadTodayList() {
       break;
     }
     TODAYLISTITEM item;
-    if (ReadItem(items, name, &item)) list.push_back(item);
+    if (ReadItem(items, name, &item, skipped)) list.push_back(item);
   }
   std::stable_sort(list.begin(), list.end(), [](const TODAYLISTITEM& a, const TODAYLISTITEM& b) {
     return a.dwOrder != b.dwOrder ? a.dwOrder < b.dwOrder
@@ -64,21 +79,23 @@ std::vector<TODAYLISTITEM> ReadTodayList() {
   return list;
 }
 
-bool ChooseTodayItem(TODAYLISTITEM* item, std::wstring* dllPath, std::wstring* note) {
-  std::vector<TODAYLISTITEM> list = ReadTodayList();
+bool ChooseTodayItems(std::vector<TODAYLISTITEM>* items, std::vector<std::wstring>* dllPaths,
+                      std::wstring* note) {
+  std::wstring skipped;
+  *items = ReadTodayList(&skipped);
   note->clear();
-  if (list.empty()) {
+  if (items->empty()) {
     *note = L"no Today item is enabled (a custom item, Type 4, under HKLM\\" TODAY_ITEMS_KEY
             L"); install one with DeviceInstall.exe install, or name one with --dll";
+    if (!skipped.empty()) *note += L"; left out: " + skipped;
     return false;
   }
-  *item = list[0];
-  for (size_t i = 1; i < list.size(); ++i) {
-    *note += (note->empty() ? L"shows the first item only; also enabled: " : L", ") +
-             std::wstring(list[i].szName);
+  if (!skipped.empty()) *note = L"left out: " + skipped;
+  dllPaths->clear();
+  for (const TODAYLISTITEM& item : *items) {
+    wchar_t path[MAX_PATH];
+    DeviceFilePath(item.szDLLPath, path, MAX_PATH);  // fits: the list checked it
+    dllPaths->push_back(path);
   }
-  wchar_t path[MAX_PATH];
-  DeviceFilePath(item->szDLLPath, path, MAX_PATH);
-  *dllPath = path;
   return true;
 }

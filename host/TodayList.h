@@ -15,11 +15,12 @@
 // (equal orders by name), each as the shell hands it to the item: szName is
 // the key's name, szDLLPath its DLL (a device path), dwOrder, fEnabled,
 // fOptions from Options and grfFlags from Flags. Values that are missing or
-// not REG_DWORD read as 0.
-std::vector<TODAYLISTITEM> ReadTodayList();
+// not REG_DWORD read as 0. An item whose DLL is missing, not a device path or
+// not on the device is left out and named, with why, in `skipped`.
+std::vector<TODAYLISTITEM> ReadTodayList(std::wstring* skipped);
 
-// The item the host shows: the first of the list, with its DLL as a desktop
-// path in the device's file system. False when none is enabled, with the
-// reason in `note`; otherwise `note` names the further enabled items, which
-// the host does not show.
-bool ChooseTodayItem(TODAYLISTITEM* item, std::wstring* dllPath, std::wstring* note);
+// The items the host shows, in order, with their DLLs as desktop paths in the
+// device's file system. False when none is enabled, with the reason in
+// `note`; otherwise `note` names the items left out, if any.
+bool ChooseTodayItems(std::vector<TODAYLISTITEM>* items, std::vector<std::wstring>* dllPaths,
+                      std::wstring* note);

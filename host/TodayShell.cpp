@@ -100,12 +100,55 @@ void DrawWatermark(const TODAYDRAWWATERMARKINFO* info) {
   PaintBackground(info->hdc, info->rc.left, info->rc.top, area);
 }
 
+// The further items from `from` on go below the ones above them; a window
+// whose place or height changes is repainted.
+void LayOutFurther(int from, bool repaintFrom) {
+  int y = TODAY_HEADER_HEIGHT + (TodayShell.itemWindow ? (int)TodayShell.item.cyp : 0);
+  for (int i = 0; i < TodayShell.furtherCount; ++i) {
+    TodayFurtherItem& f = TodayShell.further[i];
+    if (i >= from) {
+      RECT rc;
+      GetWindowRect(f.window, &rc);
+      MapWindowPoints(nullptr, TodayShell.today, (POINT*)&rc, 2);
+      bool moved = rc.top != y || rc.bottom - rc.top != (int)f.item.cyp;
+      SetWindowPos(f.window, nullptr, 0, y, TODAY_WIDTH, (int)f.item.cyp,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      if (moved || (repaintFrom && i == from)) InvalidateRect(f.window, nullptr, TRUE);
+    }
+    y += (int)f.item.cyp;
+  }
+}
+
 void LayOutItem() {
   if (!TodayShell.itemWindow) return;
   SetWindowPos(TodayShell.itemWindow, nullptr, 0, TODAY_HEADER_HEIGHT, TODAY_WIDTH,
                (int)TodayShell.item.cyp, SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(TodayShell.itemWindow, nullptr, TRUE);
   ++TodayShell.layouts;
+  LayOutFurther(0, false);
+}
+
+// The shell's question to a further item; TRUE lays it out.
+void QueryFurtherItem(int index) {
+  TodayFurtherItem& f = TodayShell.further[index];
+  if (SendMessageW(f.window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&f.item, 0)) {
+    LayOutFurther(index, true);
+  }
+}
+
+// Ordinal 240 of a loaded library, and the item's window it creates from `item`.
+HWND InitializeItem(HMODULE module, const wchar_t* dllPath, TODAYLISTITEM* item, wchar_t* error,
+                    int errorSize) {
+  auto init = (PFNCUSTOMINITIALIZEITEM)(void*)GetProcAddress(
+      module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM));
+  HWND window = init ? init(item, TodayShell.today) : nullptr;
+  if (!window) {
+    _snwprintf(error, errorSize - 1,
+               init ? L"the item created no window" : L"%ls has no export ordinal 240", dllPath);
+    error[errorSize - 1] = 0;
+  }
+  item->hwndCustom = window;
+  return window;
 }
 
 LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -254,18 +297,11 @@ bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize,
     error[errorSize - 1] = 0;
     return false;
   }
-  auto init = (PFNCUSTOMINITIALIZEITEM)(void*)GetProcAddress(
-      module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM));
   auto options = (PFNCUSTOMOPTIONSDLGPROC)(void*)GetProcAddress(
       module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC));
-  if (!init) {
-    _snwprintf(error, errorSize - 1, L"%ls has no export ordinal 240", dllPath);
-    error[errorSize - 1] = 0;
-    FreeLibrary(module);
-    return false;
-  }
   TodayShell.itemModule = module;
-  TodayShell.initializeItem = init;
+  TodayShell.initializeItem = (PFNCUSTOMINITIALIZEITEM)(void*)GetProcAddress(
+      module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM));
   TodayShell.optionsDialogProc = options;
 
   TODAYLISTITEM& item = TodayShell.item;
@@ -278,15 +314,12 @@ bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize,
   if (listed) item = *listed;  // as the registry lists it
   item.hinstDLL = module;
 
-  HWND window = init(&item, TodayShell.today);
+  HWND window = InitializeItem(module, dllPath, &item, error, errorSize);
   if (!window) {
-    _snwprintf(error, errorSize - 1, L"the item created no window");
-    error[errorSize - 1] = 0;
     FreeLibrary(module);
     TodayShell.itemModule = nullptr;
     return false;
   }
-  item.hwndCustom = window;
   TodayShell.itemWindow = window;
   TodayShell.itemWindowProc =
       (WNDPROC)SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)CountingItemProc);
@@ -295,7 +328,41 @@ bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize,
   return true;
 }
 
+bool LoadFurtherTodayItem(const wchar_t* dllPath, const TODAYLISTITEM& listed, wchar_t* error,
+                          int errorSize) {
+  if (TodayShell.furtherCount == TODAY_MAX_FURTHER_ITEMS) {
+    _snwprintf(error, errorSize - 1, L"more than %d items", TODAY_MAX_FURTHER_ITEMS + 1);
+    error[errorSize - 1] = 0;
+    return false;
+  }
+  TodayFurtherItem& f = TodayShell.further[TodayShell.furtherCount];
+  f.module = LoadLibraryW(dllPath);
+  if (!f.module) {
+    _snwprintf(error, errorSize - 1, L"cannot load the item library %ls (error %lu)", dllPath,
+               GetLastError());
+    error[errorSize - 1] = 0;
+    return false;
+  }
+  f.item = listed;
+  f.item.hinstDLL = f.module;
+  f.window = InitializeItem(f.module, dllPath, &f.item, error, errorSize);
+  if (!f.window) {
+    FreeLibrary(f.module);
+    return false;
+  }
+  QueryFurtherItem(TodayShell.furtherCount++);
+  return true;
+}
+
 void UnloadTodayItem() {
+  for (; TodayShell.furtherCount > 0; --TodayShell.furtherCount) {
+    TodayFurtherItem& f = TodayShell.further[TodayShell.furtherCount - 1];
+    if (IsWindow(f.window)) {
+      SendMessageW(f.window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&f.item, 0);
+      DestroyWindow(f.window);
+    }
+    FreeLibrary(f.module);
+  }
   if (!TodayShell.itemModule) return;
   if (TodayShell.itemWindow && IsWindow(TodayShell.itemWindow)) {
     SendMessageW(TodayShell.itemWindow, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&TodayShell.item, 0);
@@ -315,6 +382,7 @@ BOOL QueryTodayItem() {
     ++TodayShell.trueAnswers;
     LayOutItem();
   }
+  for (int i = 0; i < TodayShell.furtherCount; ++i) QueryFurtherItem(i);
   return changed;
 }
 

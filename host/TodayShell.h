@@ -1,6 +1,7 @@
 // The Today shell stand-in: the Today window ("DesktopExplorerWindow") with its
-// own background and text colour, and the one Today item it loads, lays out
-// and queries for refreshes, as the Pocket PC shell does.
+// own background and text colour, and the Today items it loads, stacks top to
+// bottom and queries for refreshes, as the Pocket PC shell does. The first
+// item is the one the scenarios tap, picture and count.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +15,14 @@
 #define TODAY_WIDTH 240
 #define TODAY_HEIGHT 268
 #define TODAY_HEADER_HEIGHT 26
+
+// An item under the first one: shown and queried, not counted.
+struct TodayFurtherItem {
+  HMODULE module;
+  TODAYLISTITEM item;
+  HWND window;
+};
+#define TODAY_MAX_FURTHER_ITEMS 15
 
 struct TodayShellRecord {
   HWND today;                    // the Today window
@@ -31,6 +40,9 @@ struct TodayShellRecord {
   int queries;                   // refresh queries sent
   int trueAnswers;               // ... of which answered TRUE
   int layouts;                   // times the item was laid out at cyp
+
+  TodayFurtherItem further[TODAY_MAX_FURTHER_ITEMS];  // in Order, below the first
+  int furtherCount;
 };
 
 extern TodayShellRecord TodayShell;
@@ -46,10 +58,16 @@ void DestroyTodayWindow();
 // sends the first refresh query. `error` gets a sentence.
 bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize,
                    const TODAYLISTITEM* listed = nullptr);
-// WM_TODAYCUSTOM_CLEARCACHE, then the window goes and the library is freed.
+// Loads a further item of the Today list the same way, below the ones loaded.
+bool LoadFurtherTodayItem(const wchar_t* dllPath, const TODAYLISTITEM& listed, wchar_t* error,
+                          int errorSize);
+// WM_TODAYCUSTOM_CLEARCACHE, then the windows go and the libraries are freed
+// (the further items first).
 void UnloadTodayItem();
 
-// One refresh query; a TRUE answer lays the item out at cyp and repaints it.
+// One refresh query of the first item, then of each further one; a TRUE answer
+// lays that item out at its cyp and repaints it, moving the ones below. The
+// result is the first item's answer.
 BOOL QueryTodayItem();
 
 // Shows the item's options dialog (template 500, procedure 241) modally.

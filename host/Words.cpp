@@ -3,6 +3,8 @@
 
 #include <stdio.h>
 
+#include "DeviceFiles.h"
+
 namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r'; }
@@ -230,23 +232,7 @@ bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTI
 }
 
 bool IsPlainFileName(const std::wstring& name) {
-  if (name.empty() || name.size() >= MAX_PATH) return false;
-  if (name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) return false;
-  for (wchar_t c : name) {
-    if (c < 32) return false;
-  }
-  if (name.back() == L'.' || name.back() == L' ') return false;  // Windows would trim them
-  // The Win32 device names name devices whatever follows the first dot, and
-  // so do trailing blanks before it: CON, PRN, AUX, NUL, CONIN$, CONOUT$, and
-  // COM or LPT with a digit, superscript 1-3 among them.
-  std::wstring stem = name.substr(0, name.find(L'.'));
-  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
-  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
-    if (_wcsicmp(stem.c_str(), device) == 0) return false;
-  }
-  return !(stem.size() == 4 &&
-           (_wcsnicmp(stem.c_str(), L"COM", 3) == 0 || _wcsnicmp(stem.c_str(), L"LPT", 3) == 0) &&
-           wcschr(L"0123456789\u00B9\u00B2\u00B3", stem[3]));
+  return IsPlainFileName(name.c_str(), name.size());
 }
 
 bool FitsNameLimits(const std::wstring& name) {

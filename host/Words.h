@@ -49,10 +49,10 @@ const int firstDeviceYear = 1980, lastDeviceYear = 2099;
 // "2026-12-06" and "09:41" or "09:41:20", in the device's years.
 bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTIME* time);
 
-// A name Windows keeps as written inside a folder: not empty, no separators
-// or wildcards, not "." or "..", no trailing dot or blank, and not a device
+// A name Windows keeps as written inside a folder: not empty, no separators,
+// wildcards or control characters, no trailing dot or blank, and not a device
 // name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9, LPT0-9) with any
-// extension in any case.
+// extension in any case (DeviceFiles.h).
 bool IsPlainFileName(const std::wstring& name);
 // What a file system takes as one name: at most 255 characters and 255
 // bytes in UTF-8.

@@ -18,3 +18,13 @@ bool IsDevicePath(const wchar_t* path);
 // a relative name) are copied unchanged. False (and an empty result) when it
 // does not fit in `chars` characters.
 bool DeviceFilePath(const wchar_t* path, wchar_t* desktopPath, size_t chars);
+
+// A name Windows keeps as written inside a folder (`length` characters, which
+// may hold a NUL): not empty, no separators or wildcards, not "." or "..", no
+// trailing dot or blank, and not a device name (CON, PRN, AUX, NUL, COM1-9,
+// LPT1-9) with any extension in any case.
+bool IsPlainFileName(const wchar_t* name, size_t length);
+// A device path that stays on the device: each part between its "\"s a plain
+// file name (so no ".." and no drive), a trailing "\" allowed, and short
+// enough to reach as a desktop path.
+bool IsPlainDevicePath(const wchar_t* path);

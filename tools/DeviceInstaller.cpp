@@ -142,34 +142,75 @@ void WriteList(HKEY key, const wchar_t* name, const std::vector<std::wstring>& l
                  (DWORD)(multi.size() * sizeof(wchar_t)));
 }
 
-std::vector<std::wstring> ReadList(const std::wstring& key, const wchar_t* name) {
+// A record's text: a string value that ends in its one NUL.
+bool ReadText(const std::wstring& key, const wchar_t* name, std::wstring* text) {
   SavedValue v = ReadValue(key, name);
-  std::vector<std::wstring> list;
-  std::wstring text((const wchar_t*)v.data.data(), v.data.size() / sizeof(wchar_t));
-  for (size_t start = 0; v.type == REG_MULTI_SZ && start < text.size();) {
-    size_t end = text.find(L'\0', start);
-    if (end == std::wstring::npos) end = text.size();
-    if (end > start) list.push_back(text.substr(start, end - start));
-    start = end + 1;
+  size_t chars = v.data.size() / sizeof(wchar_t);
+  const wchar_t* data = (const wchar_t*)v.data.data();
+  if (!v.existed || v.type != REG_SZ || v.data.size() % sizeof(wchar_t) || chars == 0 ||
+      data[chars - 1] != L'\0') {
+    return false;
   }
-  return list;
+  text->assign(data, chars - 1);
+  return text->find(L'\0') == std::wstring::npos;
 }
 
-bool LoadRecord(const std::wstring& key, Record* record) {
-  if (!KeyExists(key)) return false;
-  record->folders = ReadList(key, L"Folders");
-  record->files = ReadList(key, L"Files");
-  record->keys = ReadList(key, L"Keys");
+// A list of the record, each entry checked by `valid`.
+bool ReadList(const std::wstring& key, const wchar_t* name, bool (*valid)(const std::wstring&),
+              std::vector<std::wstring>* list) {
+  SavedValue v = ReadValue(key, name);
+  std::wstring text((const wchar_t*)v.data.data(), v.data.size() / sizeof(wchar_t));
+  if (!v.existed || v.type != REG_MULTI_SZ || v.data.size() % sizeof(wchar_t)) return false;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find(L'\0', start);
+    if (end == std::wstring::npos) end = text.size();
+    if (end > start) list->push_back(text.substr(start, end - start));
+    if (end > start && !valid(list->back())) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+bool IsRecordedPath(const std::wstring& path) {
+  return path.size() > 1 && IsPlainDevicePath(path.c_str()) && path.back() != L'\\';
+}
+
+bool IsRecordedKey(const std::wstring& key) {
+  std::wstring path;
+  return SplitKey(key, &path) && !path.empty();
+}
+
+enum class RecordState { Missing, Damaged, Loaded };
+
+// The record as the install left it; anything else in it is damage, which
+// no uninstall acts on: its paths and keys would name someone else's things.
+RecordState LoadRecord(const std::wstring& key, Record* record) {
+  if (!KeyExists(key)) return RecordState::Missing;
+  if (!ReadList(key, L"Folders", IsRecordedPath, &record->folders) ||
+      !ReadList(key, L"Files", IsRecordedPath, &record->files) ||
+      !ReadList(key, L"Keys", IsRecordedKey, &record->keys)) {
+    return RecordState::Damaged;
+  }
   for (int n = 1;; ++n) {
     std::wstring valueKey = key + L"\\Values\\" + std::to_wstring(n);
     if (!KeyExists(valueKey)) break;
-    SavedValue where = ReadValue(valueKey, L"Key"), name = ReadValue(valueKey, L"Name");
     SavedValue v = ReadValue(valueKey, L"Previous");
-    v.key = (const wchar_t*)where.data.data();
-    v.name = (const wchar_t*)name.data.data();
+    if (!ReadText(valueKey, L"Key", &v.key) || !IsRecordedKey(v.key) ||
+        !ReadText(valueKey, L"Name", &v.name)) {
+      return RecordState::Damaged;
+    }
     record->values.push_back(v);
   }
-  return true;
+  return RecordState::Loaded;
+}
+
+bool RecordDamaged(const std::wstring& key, RecordState state, std::wstring* report) {
+  if (state == RecordState::Damaged) {
+    *report = L"the install record " + key +
+              L" is damaged; nothing was changed (remove the product's files and the record "
+              L"by hand)";
+  }
+  return state == RecordState::Damaged;
 }
 
 bool SaveRecord(const std::wstring& key, const Record& record) {
@@ -235,7 +276,7 @@ private:
     return false;
   }
   void UndoAll();
-  bool MoveAside(const std::wstring& path);
+  bool MoveAside(const std::wstring& devicePath, const wchar_t* doing);
 
   std::wstring* report_;
   std::vector<Undo> undos_;
@@ -260,21 +301,26 @@ bool Run::MakeFolders(const std::wstring& deviceFolder, Record* record) {
   return true;
 }
 
-// Renames a file to a backup beside it; the undo renames it back.
-bool Run::MoveAside(const std::wstring& path) {
-  std::wstring backup = path + L".~undo";
+// Renames a file to a backup beside it; the undo renames it back. A read-only
+// file is refused: the commit could not delete its backup.
+bool Run::MoveAside(const std::wstring& devicePath, const wchar_t* doing) {
+  std::wstring path = DesktopPath(devicePath), backup = path + L".~undo";
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    return Failed(std::wstring(L"cannot ") + doing + L" " + devicePath + L": it is read-only");
+  }
   DeleteFileW(backup.c_str());
-  if (!MoveFileExW(path.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+  if (!MoveFileExW(path.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return Failed(std::wstring(L"cannot ") + doing + L" " + devicePath + L" (error " +
+                  std::to_wstring(GetLastError()) + L"); is it in use?");
+  }
   undos_.push_back({UndoKind::RestoreFile, path, backup, {}});
   return true;
 }
 
 bool Run::PlaceFile(const InfFile& file) {
   std::wstring path = DesktopPath(file.target);
-  if (Exists(path) && !MoveAside(path)) {
-    return Failed(L"cannot replace " + file.target + L" (error " +
-                  std::to_wstring(GetLastError()) + L")");
-  }
+  if (Exists(path) && !MoveAside(file.target, L"replace")) return false;
   if (!CopyFileW(file.source.c_str(), path.c_str(), TRUE)) {
     return Failed(L"cannot copy " + file.source + L" to " + file.target + L" (error " +
                   std::to_wstring(GetLastError()) + L")");
@@ -284,12 +330,7 @@ bool Run::PlaceFile(const InfFile& file) {
 }
 
 bool Run::RemoveFile(const std::wstring& devicePath) {
-  std::wstring path = DesktopPath(devicePath);
-  if (Exists(path) && !MoveAside(path)) {
-    return Failed(L"cannot remove " + devicePath + L" (error " + std::to_wstring(GetLastError()) +
-                  L"); is it in use?");
-  }
-  return true;
+  return !Exists(DesktopPath(devicePath)) || MoveAside(devicePath, L"remove");
 }
 
 bool Run::MakeKeys(const std::wstring& key, Record* record) {
@@ -362,7 +403,9 @@ InstallResult InstallManifest(const InfManifest& manifest, std::wstring* report)
   if (!DeviceRootReady(report)) return InstallResult::Refused;
   std::wstring recordKey = RecordKey(manifest);
   Record old, record;
-  bool installed = LoadRecord(recordKey, &old);
+  RecordState state = LoadRecord(recordKey, &old);
+  if (RecordDamaged(recordKey, state, report)) return InstallResult::Refused;
+  bool installed = state == RecordState::Loaded;
   record = old;
   // Checks that change nothing: every source is there, and no file of someone
   // else's would be overwritten.
@@ -421,7 +464,17 @@ InstallResult UninstallManifest(const InfManifest& manifest, std::wstring* repor
   if (!DeviceRootReady(report)) return InstallResult::Refused;
   std::wstring recordKey = RecordKey(manifest);
   Record record;
-  if (!LoadRecord(recordKey, &record)) {
+  RecordState state = LoadRecord(recordKey, &record);
+  if (RecordDamaged(recordKey, state, report)) return InstallResult::Refused;
+  if (state == RecordState::Missing) {
+    // Files of the manifest without a record are not known to be ours.
+    for (const InfFile& f : manifest.files) {
+      if (Exists(DesktopPath(f.target))) {
+        *report = L"there is no install record of " + manifest.appName + L", yet " + f.target +
+                  L" is on the device; nothing was removed (remove it by hand)";
+        return InstallResult::Refused;
+      }
+    }
     *report = manifest.appName + L" is not installed; nothing to do";
     return InstallResult::Done;
   }

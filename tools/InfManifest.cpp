@@ -8,6 +8,8 @@
 
 #include <wctype.h>
 
+#include "DeviceFiles.h"
+
 namespace {
 
 struct Line {
@@ -102,9 +104,7 @@ bool ParseNumber(const std::wstring& s, DWORD* value) {
 }
 
 bool IsFileName(const std::wstring& name) {
-  return !name.empty() && name != L"." && name != L".." &&
-         name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos &&
-         name.back() != L'.' && name.back() != L' ';
+  return IsPlainFileName(name.c_str(), name.size());
 }
 
 class Reader {
@@ -120,6 +120,7 @@ private:
     return false;
   }
   bool SplitLines(const std::string& utf8);
+  bool NoKeyTwice(const wchar_t* name);
   const Section* Find(const wchar_t* name) const;
   bool Require(const wchar_t* name, const Section** section);
   bool KeyValue(const Line& line, std::wstring* key, std::wstring* value);
@@ -145,6 +146,9 @@ private:
 
 bool Reader::SplitLines(const std::string& utf8) {
   size_t start = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  if (utf8.compare(0, 2, "\xFF\xFE") == 0 || utf8.compare(0, 2, "\xFE\xFF") == 0) {
+    return Fail(1, L"UTF-16 text; the manifest is read as UTF-8 (or ASCII): save it so");
+  }
   int number = 0;
   while (start <= utf8.size()) {
     size_t end = utf8.find('\n', start);
@@ -157,7 +161,12 @@ bool Reader::SplitLines(const std::string& utf8) {
     int n = bytes.empty() ? 0
                           : MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
                                                 (int)bytes.size(), &text[0], (int)text.size());
-    if (!bytes.empty() && n <= 0) return Fail(number, L"not UTF-8 text");
+    if (bytes.find('\0') != std::string::npos) {
+      return Fail(number, L"a NUL byte (UTF-16 text?); the manifest is read as UTF-8 (or ASCII)");
+    }
+    if (!bytes.empty() && n <= 0) {
+      return Fail(number, L"not UTF-8 text (an ANSI character?); save the manifest as UTF-8");
+    }
     text.resize(n);
     text = Trim(text.substr(0, FindUnquoted(text, L';')));
     if (text.empty()) continue;
@@ -191,6 +200,26 @@ const Section* Reader::Find(const wchar_t* name) const {
 bool Reader::Require(const wchar_t* name, const Section** section) {
   *section = Find(name);
   if (!*section) return Fail(lastLine_, std::wstring(L"no [") + name + L"] section");
+  return true;
+}
+
+// Keys name one thing each: a second line with the same key is refused
+// rather than one of the two silently winning.
+bool Reader::NoKeyTwice(const wchar_t* name) {
+  const Section* section = Find(name);
+  std::wstring key, value;
+  std::vector<std::pair<std::wstring, int>> seen;
+  for (size_t i = 0; section && i < section->lines.size(); ++i) {
+    if (!KeyValue(section->lines[i], &key, &value)) return false;
+    for (const auto& s : seen) {
+      if (s.first == Lower(key)) {
+        return Fail(section->lines[i].number, key + L" appears twice in [" + section->name +
+                                                  L"] (first at line " +
+                                                  std::to_wstring(s.second) + L")");
+      }
+    }
+    seen.push_back({Lower(key), section->lines[i].number});
+  }
   return true;
 }
 
@@ -240,7 +269,7 @@ bool Reader::Expand(const std::wstring& text, int line, std::wstring* out, int d
 
 bool Reader::ReadVersion(InfManifest* manifest) {
   const Section* version;
-  if (!Require(L"Version", &version)) return false;
+  if (!Require(L"Version", &version) || !NoKeyTwice(L"Version")) return false;
   std::wstring signature, ceSignature, provider, key, value;
   for (const Line& line : version->lines) {
     if (!KeyValue(line, &key, &value) || !Unquote(value, &value)) return false;
@@ -269,6 +298,11 @@ bool Reader::ReadStrings() {
       std::wstring key, value;
       if (!KeyValue(section->lines[i], &key, &value)) return false;
       if (!Unquote(value, &value)) return Fail(section->lines[i].number, L"a quote is not closed");
+      for (const auto& s : strings_) {
+        if (s.first == Lower(key)) {
+          return Fail(section->lines[i].number, L"the string " + key + L" is defined twice");
+        }
+      }
       strings_.push_back({Lower(key), value});
     }
   }
@@ -280,7 +314,10 @@ bool Reader::ReadStrings() {
 
 bool Reader::ReadDisks() {
   const Section *names, *files;
-  if (!Require(L"SourceDisksNames", &names) || !Require(L"SourceDisksFiles", &files)) return false;
+  if (!Require(L"SourceDisksNames", &names) || !Require(L"SourceDisksFiles", &files) ||
+      !NoKeyTwice(L"SourceDisksNames") || !NoKeyTwice(L"SourceDisksFiles")) {
+    return false;
+  }
   std::vector<std::wstring> fields;
   std::wstring key, value;
   for (const Line& line : names->lines) {
@@ -298,6 +335,7 @@ bool Reader::ReadDisks() {
   }
   for (const Line& line : files->lines) {
     if (!KeyValue(line, &key, &value)) return false;
+    if (!IsFileName(key)) return Fail(line.number, L"'" + key + L"' is not a file name");
     const std::wstring* folder = nullptr;
     for (const auto& d : disks_) {
       if (d.first == value) folder = &d.second;
@@ -322,7 +360,8 @@ bool Reader::ReadSectionList(const Line& line, const std::wstring& value,
 
 bool Reader::ReadInstall(InfManifest* manifest) {
   const Section *install, *destinations;
-  if (!Require(L"DefaultInstall", &install) || !Require(L"DestinationDirs", &destinations)) {
+  if (!Require(L"DefaultInstall", &install) || !Require(L"DestinationDirs", &destinations) ||
+      !NoKeyTwice(L"DestinationDirs")) {
     return false;
   }
   std::vector<const Section*> copies, registry;
@@ -363,7 +402,7 @@ bool Reader::ReadCopySection(const Section& section, InfManifest* manifest) {
         return Fail(line.number, L"a destination is written SECTION = 0, FOLDER");
       }
       if (!Expand(fields[1], line.number, &folder)) return false;
-      if (folder.empty() || folder[0] != L'\\' || (folder.size() > 1 && folder[1] == L'\\')) {
+      if (!IsPlainDevicePath(folder.c_str())) {
         return Fail(line.number, L"the destination " + folder + L" is not a device folder");
       }
       folderLine = line.number;
@@ -390,6 +429,7 @@ bool Reader::ReadCopySection(const Section& section, InfManifest* manifest) {
     }
     if (!from) return Fail(line.number, source + L" is not in [SourceDisksFiles]");
     std::wstring to = folder + L"\\" + target;
+    if (!IsPlainDevicePath(to.c_str())) return Fail(line.number, to + L" is too long");
     for (const InfFile& f : manifest->files) {
       if (Lower(f.target) == Lower(to)) {
         return Fail(line.number, to + L" is copied twice (first at line " +
@@ -405,13 +445,21 @@ bool Reader::ReadRegistrySection(const Section& section, InfManifest* manifest) 
   for (const Line& line : section.lines) {
     std::vector<std::wstring> fields;
     if (!Fields(line, &fields)) return false;
+    DWORD flags = 0;
+    if (fields.size() > 3 && (!ParseNumber(fields[3], &flags) ||
+                              ((flags & ~addRegKeep) != addRegString &&
+                               (flags & ~addRegKeep) != addRegNumber))) {
+      return Fail(line.number, L"the flags " + fields[3] +
+                                   L" are not applied here (0x00000000 a string, 0x00010001 a "
+                                   L"number, either with 0x00000002 to keep an existing value)");
+    }
     if (fields.size() != 5) {
       return Fail(line.number, L"a registry value is written ROOT,SUBKEY,NAME,FLAGS,VALUE");
     }
     InfValue v = {};
     v.line = line.number;
     v.root = RegistryRoot(fields[0]);
-    if (!v.root) return Fail(line.number, L"the root " + fields[0] + L" is not HKLM, HKCU or HKCR");
+    if (!v.root) return Fail(line.number, L"the root " + fields[0] + L" is not HKLM or HKCU");
     if (!Expand(fields[1], line.number, &v.path) || !Expand(fields[2], line.number, &v.name)) {
       return false;
     }
@@ -420,13 +468,6 @@ bool Reader::ReadRegistrySection(const Section& section, InfManifest* manifest) 
       return Fail(line.number, L"'" + v.path + L"' is not a registry key path");
     }
     v.key = fields[0] + L"\\" + v.path;
-    DWORD flags;
-    if (!ParseNumber(fields[3], &flags) ||
-        ((flags & ~addRegKeep) != addRegString && (flags & ~addRegKeep) != addRegNumber)) {
-      return Fail(line.number, L"the flags " + fields[3] +
-                                   L" are not applied here (0x00000000 a string, 0x00010001 a "
-                                   L"number, either with 0x00000002 to keep an existing value)");
-    }
     v.keepExisting = (flags & addRegKeep) != 0;
     v.type = (flags & ~addRegKeep) == addRegNumber ? REG_DWORD : REG_SZ;
     if (v.type == REG_DWORD && !ParseNumber(fields[4], &v.number)) {
@@ -451,6 +492,11 @@ bool Reader::Parse(const std::string& utf8, InfManifest* manifest) {
   std::wstring appName;
   Expand(L"%AppName%", 0, &appName);
   manifest->appName += L" " + appName;
+  // The install's name is a registry key's name under the records.
+  if (!IsFileName(manifest->appName)) {
+    return Fail(Find(L"CEStrings")->line, L"'" + manifest->appName +
+                                              L"' (Provider AppName) is not a plain name");
+  }
   return ReadInstall(manifest);
 }
 
@@ -458,9 +504,9 @@ bool Reader::Parse(const std::string& utf8, InfManifest* manifest) {
 
 HKEY RegistryRoot(const std::wstring& name) {
   std::wstring n = Lower(name);
-  return n == L"hklm" ? HKEY_LOCAL_MACHINE
-         : n == L"hkcu" ? HKEY_CURRENT_USER
-         : n == L"hkcr" ? HKEY_CLASSES_ROOT : nullptr;
+  // Not HKCR: on the desktop it is a merged view of two keys, which an
+  // uninstall could not put back exactly.
+  return n == L"hklm" ? HKEY_LOCAL_MACHINE : n == L"hkcu" ? HKEY_CURRENT_USER : nullptr;
 }
 
 bool ParseInfManifest(const std::string& utf8, const std::wstring& folder,

@@ -32,7 +32,8 @@ struct InfManifest {
   std::vector<InfValue> values;
 };
 
-// Reads the manifest at `path` (UTF-8, with or without a byte order mark);
+// Reads the manifest at `path` (UTF-8, with or without a byte order mark;
+// UTF-16 and ANSI text are refused by their line);
 // sources are found relative to its folder. `error` gets
 // "<shown>: line N: what is wrong".
 bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfManifest* manifest,
@@ -41,5 +42,5 @@ bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfMan
 bool ParseInfManifest(const std::string& utf8, const std::wstring& folder,
                       const std::wstring& shown, InfManifest* manifest, std::wstring* error);
 
-// "HKLM", "HKCU", "HKCR" as the manifest writes them; null for anything else.
+// "HKLM", "HKCU" as the manifest writes them; null for anything else.
 HKEY RegistryRoot(const std::wstring& name);

@@ -6,9 +6,11 @@
 
 #include "DashboardContract.h"
 #include "DeviceFiles.h"
+#include "DeviceInstaller.h"
 #include "HostRun.h"
 #include "InfManifest.h"
 #include "TodayList.h"
+#include "TodayShell.h"
 
 using testing::HasSubstr;
 
@@ -147,15 +149,25 @@ TEST_F(Install, AFailureHalfwayPutsEverythingBack) {
   }
   ASSERT_EQ(0u, Device(L"install").exitCode);
   std::wstring installed = DeviceState();
-  {  // An installed file in use: reinstall and uninstall both leave all as it was.
-    AutoCloseHandle held(CreateFileW((kSite + L"\\init.gif").c_str(), GENERIC_READ, 0, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held.IsValid());
-    EXPECT_EQ(1u, Device(L"install").exitCode);
-    EXPECT_EQ(installed, DeviceState());
-    EXPECT_EQ(1u, Device(L"uninstall").exitCode);
-    EXPECT_EQ(installed, DeviceState());
+  // An installed file in use, or made read-only: reinstall and uninstall both
+  // leave all as it was (no backup left beside it).
+  std::wstring gif = kSite + L"\\init.gif";
+  for (bool readOnly : {false, true}) {
+    AutoCloseHandle held(readOnly ? INVALID_HANDLE_VALUE
+                                  : CreateFileW(gif.c_str(), GENERIC_READ, 0, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(readOnly ? SetFileAttributesW(gif.c_str(), FILE_ATTRIBUTE_READONLY)
+                         : held.IsValid());
+    std::wstring state = DeviceState();
+    EXPECT_EQ(1u, Device(L"install").exitCode) << readOnly;
+    EXPECT_EQ(state, DeviceState());
+    HostResult r = Device(L"uninstall");
+    EXPECT_EQ(1u, r.exitCode);
+    EXPECT_THAT(r.output, HasSubstr(readOnly ? "init.gif: it is read-only" : "is it in use?"));
+    EXPECT_EQ(state, DeviceState());
+    SetFileAttributesW(gif.c_str(), FILE_ATTRIBUTE_NORMAL);
   }
+  EXPECT_EQ(installed, DeviceState());
 }
 
 TEST_F(Install, RefusesToReplaceAnotherProductsFileOrToReadABadManifest) {
@@ -166,8 +178,27 @@ TEST_F(Install, RefusesToReplaceAnotherProductsFileOrToReadABadManifest) {
   HostResult r = Device(L"install");
   EXPECT_EQ(2u, r.exitCode);
   EXPECT_THAT(r.output, HasSubstr("Quorvane.inf: line 36: \\Windows\\Quorvane.dll is already"));
+  r = Device(L"uninstall");  // without a record, it is not known to be ours either
+  EXPECT_EQ(2u, r.exitCode);
+  EXPECT_THAT(r.output, HasSubstr("no install record of Tessel-Quarry Quorvane, yet \\Windows"));
   EXPECT_EQ(before, DeviceState());
   DeleteFileW(dll.c_str());
+  // A damaged record: nothing is removed, and nothing installed over it.
+  const std::wstring record = INSTALLED_RECORDS_KEY L"\\Tessel-Quarry Quorvane";
+  ASSERT_EQ(0u, Device(L"install").exitCode);
+  wchar_t files[2048];
+  DWORD bytes = sizeof files;
+  ASSERT_EQ(0, RegGetValueW(HKEY_CURRENT_USER, record.c_str(), L"Files", RRF_RT_REG_MULTI_SZ,
+                            nullptr, files, &bytes));
+  RegSetKeyValueW(HKEY_CURRENT_USER, record.c_str(), L"Files", REG_SZ, L"\\", 4);
+  before = DeviceState();
+  for (const wchar_t* verb : {L"uninstall", L"install"}) {
+    r = Device(verb);
+    EXPECT_EQ(2u, r.exitCode);
+    EXPECT_THAT(r.output, HasSubstr("Quorvane is damaged; nothing was changed"));
+    EXPECT_EQ(before, DeviceState());
+  }
+  RegSetKeyValueW(HKEY_CURRENT_USER, record.c_str(), L"Files", REG_MULTI_SZ, files, bytes);
   WriteTextFile(L"bad.inf", "[Version]\nSignature=\"$Windows NT$\"\n");
   r = Device(L"install bad.inf");
   EXPECT_EQ(2u, r.exitCode);
@@ -181,37 +212,51 @@ TEST(InfManifest, BadManifestsNameTheirLine) {
       "[SourceDisksNames]\n1=,\"Programs\",,.\n[SourceDisksFiles]\nQuorvane.dll=1\n"  // 8-11
       "[DefaultInstall]\nCopyFiles=Files\nAddReg=Reg\n"                       // 12-14
       "[DestinationDirs]\nFiles=0,%InstallDir%\n[Files]\nQuorvane.dll,,,0\n"  // 15-18
-      "[Reg]\nHKLM,Software\\P\\A,Path,0x00000000,%InstallDir%\\Quorvane.dll\n"
+      "[Reg]\nHKLM,Software\\P\\A,Path,0x00000000,\"%InstallDir%\\Quorvane.dll, a;b\" ; c\n"
       "HKLM,Software\\P\\A,Count,0x00010001,4\n";  // 19-21
   InfManifest m;
   std::wstring error;
-  ASSERT_TRUE(ParseInfManifest(good, L".", L"m.inf", &m, &error)) << error.c_str();
-  ASSERT_EQ(1u, m.files.size());
-  EXPECT_EQ(L"\\Program Files\\A\\Quorvane.dll", m.files[0].target);
-  EXPECT_EQ(L"P A|\\Program Files\\A\\Quorvane.dll|4",
-            m.appName + L"|" + m.values[0].text + L"|" + std::to_wstring(m.values[1].number));
+  std::string crlf = "\xEF\xBB\xBF";  // the same with a byte order mark and CRLF lines
+  for (char c : good) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (const std::string& text : {good, crlf}) {
+    ASSERT_TRUE(ParseInfManifest(text, L".", L"m.inf", &m, &error)) << error.c_str();
+    ASSERT_EQ(1u, m.files.size());
+    EXPECT_EQ(L"\\Program Files\\A\\Quorvane.dll", m.files[0].target);
+    EXPECT_EQ(L"P A|\\Program Files\\A\\Quorvane.dll, a;b|4",
+              m.appName + L"|" + m.values[0].text + L"|" + std::to_wstring(m.values[1].number));
+  }
   const struct {
     const char *find, *replace;
     const wchar_t* error;
   } bad[] = {
       {"Provider=\"P\"\n", "", L"line 1: [Version] needs a Provider"},
       {"$Windows NT$", "$Windows XP$", L"line 1: [Version] needs Signature"},
-      {"P\"\nCE", "\xff\"\nCE", L"line 3: not UTF-8 text"},
+      {"P\"\nCE", "\xe9\"\nCE", L"line 3: not UTF-8 text (an ANSI character?)"},
+      {"[Version]", "\xff\xfe[Version]", L"line 1: UTF-16 text"},
+      {"Provider=\"P\"", "Provider=\"P\"\nprovider=\"Q\"", L"line 4: provider appears twice in"},
+      {"Provider=\"P\"", "Provider=\"P\\Q\"", L"line 5: 'P\\Q A' (Provider AppName) is not a"},
+      {"AppName=\"A\"", "AppName=\"A\"\nappname=\"B\"", L"line 7: the string appname is defined"},
       {"[CEStrings]", "[CEStrings", L"line 5: a section name is written [NAME]"},
       {"AppName=\"A\"", "AppName=\"A", L"line 6: a quote is not closed"},
       {"InstallDir=%CE1%\\%AppName%", "InstallDir=%InstallDir%", L"line 16: the strings refer"},
       {"Quorvane.dll=1", "Quorvane.dll=2", L"line 11: no source disk 2"},
+      {"Quorvane.dll=1", "..\\Quorvane.dll=1", L"line 11: '..\\Quorvane.dll' is not a file name"},
+      {"Quorvane.dll=1", "Quorvane.dll=1\nquorvane.dll=1", L"line 12: quorvane.dll appears twice"},
       {"CopyFiles=Files", "CopyFiles=Filez", L"line 13: no section [Filez]"},
       {"AddReg=Reg", "CEShortcuts=S", L"line 14: CEShortcuts is not applied here"},
       {"[DefaultInstall]\nCopyFiles=Files\nAddReg=Reg\n", "", L"line 18: no [DefaultInstall]"},
       {"Files=0,%InstallDir%", "Files=0,Program Files", L"line 16: the destination Program"},
+      {"Files=0,%InstallDir%", "Files=0,%CE2%\\..\\..\\x", L"line 16: the destination \\Windows\\.."},
+      {"Files=0,%InstallDir%", "Files=0,\\\\?\\C:\\x", L"line 16: the destination \\\\?\\C:"},
+      {"Files=0,%InstallDir%", "Files=0,\\Windows\\c:x", L"line 16: the destination \\Windows\\c:x"},
       {"Files=0,%InstallDir%", "Other=0,\\A", L"line 17: no destination for [Files]"},
       {"Quorvane.dll,,,0", "Other.dll,,,0", L"line 18: Other.dll is not in [SourceDisksFiles]"},
       {"Quorvane.dll,,,0", "Quorvane.dll\nquorvane.DLL", L"line 19: \\Program Files\\A\\quorvane"},
+      {"Quorvane.dll,,,0", "NUL.dll,Quorvane.dll", L"line 18: 'NUL.dll' is not a file name"},
       {"%InstallDir%\\Quorvane", "%InstalDir%\\Quorvane", L"line 20: unknown string %InstalDir%"},
-      {"HKLM,Software\\P\\A,Count", "HKXX,Software\\P\\A,Count", L"line 21: the root HKXX"},
+      {"HKLM,Software\\P\\A,Count", "HKCR,Software\\P\\A,Count", L"line 21: the root HKCR is not"},
       {"Count,0x00010001", "Path,0x00010001", L"line 21: HKLM\\Software\\P\\A Path is set twice"},
-      {"0x00010001,4", "0x00000001,4", L"line 21: the flags 0x00000001 are not applied"},
+      {"0x00010001,4", "0x00000001,00,01", L"line 21: the flags 0x00000001 are not applied"},
       {"0x00010001,4", "0x00010001,4294967296", L"line 21: '4294967296' is not a number"},
       {"[Version]", "x=1\n[Version]", L"line 1: text before the first [section]"},
       {"[Reg]", "[Files]", L"line 19: [Files] appears twice (first at line 17)"},
@@ -230,42 +275,85 @@ struct TodayListTest : testing::Test {
   void TearDown() override {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (TODAY_ITEMS_KEY L"\\TestA"));
     SetNumber(L"Quorvane", L"Enabled", 1);
+    DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\TestA.dll");
   }
-  static void AddTestItem(DWORD type, DWORD enabled, DWORD order) {
+  // A loadable device file that is no Today item: the browser stand-in.
+  static void AddTestItem(DWORD type, DWORD enabled, DWORD order,
+                          const wchar_t* dll = L"\\Windows\\iexplore.exe") {
     for (auto v : {std::make_pair(L"Type", type), std::make_pair(L"Enabled", enabled),
                    std::make_pair(L"Order", order)})
       SetNumber(L"TestA", v.first, v.second);
-    const wchar_t dll[] = L"\\Windows\\Missing.dll";
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY L"\\TestA", L"DLL", REG_SZ, dll,
-                    sizeof dll);
+                    (DWORD)(wcslen(dll) + 1) * 2);
   }
   static HostResult Host(const std::wstring& folder) {
-    WriteTextFile(folder + L"\\s.txt", "refresh\nsnapshot strip.png\n");
+    WriteTextFile(folder + L"\\s.txt", "refresh\nsnapshot strip.png\nsnapshot today.png window\n");
     return RunHost(L"--scenario \"" + folder + L"\\s.txt\" --out \"" + folder + L"\"");
+  }
+  // Pixels of the Today picture that are not the Today background, in the
+  // band just below the first strip.
+  static int PaintedBelowTheFirst(const std::wstring& folder) {
+    Picture strip, today;
+    std::wstring error;
+    if (!ReadPng((folder + L"\\strip.png").c_str(), &strip, &error) ||
+        !ReadPng((folder + L"\\today.png").c_str(), &today, &error)) {
+      return -1;
+    }
+    int painted = 0, top = TODAY_HEADER_HEIGHT + strip.height;
+    for (int y = top; y < top + strip.height && y < today.height; ++y) {
+      for (int x = 0; x < today.width; ++x) {
+        COLORREF c = TodayBackgroundAt(x, y);
+        painted += (today.At(x, y) & 0xFFFFFF) !=
+                   (DWORD)((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
+      }
+    }
+    return painted;
   }
 };
 
 TEST_F(TodayListTest, CustomItemsThatAreEnabledInOrder) {
   const struct {
     DWORD quorvaneEnabled, type, enabled, order;
+    const wchar_t *asText, *dll;  // a value written as text ("1"), not a DWORD; a DLL
     const wchar_t* list;
   } rows[] = {
-      {1, 0, 0, 0, L"Quorvane"},  {0, 0, 0, 0, L""},  // no test item (type 0: none)
-      {1, 4, 1, 5, L"TestA,Quorvane"}, {1, 4, 1, 20, L"Quorvane,TestA"},
-      {1, 4, 1, 10, L"Quorvane,TestA"},  // equal orders by name
-      {1, 4, 0, 5, L"Quorvane"}, {1, 1, 1, 5, L"Quorvane"},  // disabled; not custom
+      {1, 0, 0, 0, nullptr, nullptr, L"Quorvane"},  // no test item (type 0: none)
+      {0, 0, 0, 0, nullptr, nullptr, L""},
+      {1, 4, 1, 5, nullptr, nullptr, L"TestA,Quorvane"},
+      {1, 4, 1, 20, nullptr, nullptr, L"Quorvane,TestA"},
+      {1, 4, 1, 10, nullptr, nullptr, L"Quorvane,TestA"},  // equal orders by name
+      {1, 4, 1, 9, nullptr, nullptr, L"TestA,Quorvane"},   // numbers, not text
+      {1, 4, 1, 0x80000000, nullptr, nullptr, L"Quorvane,TestA"},  // unsigned
+      {1, 4, 0, 5, nullptr, nullptr, L"Quorvane"},         // disabled
+      {1, 1, 1, 5, nullptr, nullptr, L"Quorvane"},         // not custom
+      {1, 4, 2, 5, nullptr, nullptr, L"TestA,Quorvane"},   // any Enabled but 0
+      {1, 4, 1, 5, L"Enabled", nullptr, L"Quorvane"},      // wrong types read as 0
+      {1, 4, 1, 5, L"Type", nullptr, L"Quorvane"},
+      {1, 4, 1, 20, L"Order", nullptr, L"TestA,Quorvane"},
+      {1, 4, 1, 5, nullptr, L"\\Windows\\Missing.dll", L"Quorvane"},  // left out, named
+      {1, 4, 1, 5, nullptr, L"Z:\\tmp\\x.dll", L"Quorvane"},
+      {1, 4, 1, 5, nullptr, L"iexplore.exe", L"Quorvane"},
+      {1, 4, 1, 5, nullptr, L"\\Windows\\..\\Windows\\iexplore.exe", L"Quorvane"},
+      {1, 4, 1, 5, nullptr, L"", L"Quorvane"},
   };
   for (const auto& row : rows) {
     TearDown();
     SetNumber(L"Quorvane", L"Enabled", row.quorvaneEnabled);
-    if (row.type) AddTestItem(row.type, row.enabled, row.order);
-    std::wstring names;
-    for (const TODAYLISTITEM& item : ReadTodayList())
+    if (row.type && row.dll) AddTestItem(row.type, row.enabled, row.order, row.dll);
+    else if (row.type) AddTestItem(row.type, row.enabled, row.order);
+    if (row.asText) {
+      RegSetKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY L"\\TestA", row.asText, REG_SZ,
+                      L"1", 4);
+    }
+    std::wstring names, skipped;
+    for (const TODAYLISTITEM& item : ReadTodayList(&skipped))
       names += (names.empty() ? L"" : L",") + std::wstring(item.szName);
-    EXPECT_EQ(row.list, names);
+    EXPECT_EQ(row.list, names) << row.order << (row.dll ? row.dll : L"");
+    EXPECT_EQ(row.dll != nullptr, skipped.find(L"TestA has ") == 0) << skipped;
   }
   TearDown();
-  std::vector<TODAYLISTITEM> list = ReadTodayList();
+  std::wstring skipped;
+  std::vector<TODAYLISTITEM> list = ReadTodayList(&skipped);
   ASSERT_EQ(1u, list.size());
   EXPECT_EQ(L"\\Windows\\Quorvane.dll|10|1|1|0",
             std::wstring(list[0].szDLLPath) + L"|" + std::to_wstring(list[0].dwOrder) + L"|" +
@@ -273,7 +361,7 @@ TEST_F(TodayListTest, CustomItemsThatAreEnabledInOrder) {
                 L"|" + std::to_wstring(list[0].grfFlags));
 }
 
-TEST_F(TodayListTest, TheHostShowsTheFirstEnabledItem) {
+TEST_F(TodayListTest, TheHostStacksTheEnabledItemsInOrder) {
   std::wstring folder = FreshFolder(L"today-list");
   CreateDirectoryW(folder.c_str(), nullptr);
   SetNumber(L"Quorvane", L"Enabled", 0);
@@ -283,15 +371,30 @@ TEST_F(TodayListTest, TheHostShowsTheFirstEnabledItem) {
   SetNumber(L"Quorvane", L"Enabled", 1);
   r = Host(folder);
   EXPECT_EQ(0u, r.exitCode) << r.output;
-  // A second item first in order is the one loaded; later, it is only named.
+  EXPECT_EQ(0, PaintedBelowTheFirst(folder));
+  // The first in order must load; a later one that does not is left out,
+  // as is one whose library is not on the device.
   AddTestItem(4, 1, 5);
   r = Host(folder);
   EXPECT_EQ(3u, r.exitCode);
-  EXPECT_THAT(r.output, HasSubstr("D:\\Windows\\Missing.dll"));
+  EXPECT_THAT(r.output, HasSubstr("D:\\Windows\\iexplore.exe"));
   SetNumber(L"TestA", L"Order", 20);
   r = Host(folder);
   EXPECT_EQ(0u, r.exitCode) << r.output;
-  EXPECT_THAT(r.output, HasSubstr("also enabled: TestA"));
+  EXPECT_THAT(r.output, HasSubstr("left out: TestA: D:\\Windows\\iexplore.exe has no export"));
+  AddTestItem(4, 1, 5, L"\\Windows\\Missing.dll");
+  r = Host(folder);
+  EXPECT_EQ(0u, r.exitCode) << r.output;
+  EXPECT_THAT(r.output, HasSubstr("left out: TestA has a DLL that is not on the device"));
+  // A second strip, before or after the installed one, stacks below the first.
+  ASSERT_TRUE(CopyFileW(DEVICE_ROOT_DRIVE L"\\Windows\\Quorvane.dll",
+                        DEVICE_ROOT_DRIVE L"\\Windows\\TestA.dll", FALSE));
+  for (DWORD order : {5, 20}) {
+    AddTestItem(4, 1, order, L"\\Windows\\TestA.dll");
+    r = Host(folder);
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_GT(PaintedBelowTheFirst(folder), 500) << order;
+  }
 }
 
 }  // namespace

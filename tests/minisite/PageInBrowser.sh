@@ -1,7 +1,8 @@
 #!/bin/bash
 # The product page in a real browser: headless Chromium (Debian's package)
-# with a 240 x 320 window opens the installed MiniSite/home.htm inside a small
-# checking page that frames it at the device's 240 pixels. The page must be
+# with a 240 x 320 window opens the installed MiniSite/home.htm where it is
+# installed, inside a small checking page that frames it at the device's 240
+# pixels. The page must be
 # no wider than 240 pixels, load every image (small GIF or JPEG files),
 # resolve every local link and carry no script. A browser that cannot run
 # fails the test; it never skips.
@@ -18,10 +19,16 @@ command -v chromium >/dev/null || fail "chromium is not installed (scripts/setup
 
 work="$(mktemp -d /tmp/minisite-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-cp -r "$site" "$work/site"
-cat > "$work/check.htm" <<'PAGE'
+# The page's address: its absolute path, each character outside
+# [A-Za-z0-9/._-] as %XX (blanks, "#", "%").
+path="$(realpath "$site/home.htm")" url="file://"
+for ((i = 0; i < ${#path}; i++)); do
+  c="${path:i:1}"
+  case "$c" in [A-Za-z0-9/._-]) url+="$c" ;; *) url+="$(printf '%%%02X' "'$c")" ;; esac
+done
+sed "s|@PAGE@|$url|" > "$work/check.htm" <<'PAGE'
 <!DOCTYPE html><html><body style="margin:0">
-<iframe id="f" src="site/home.htm" width="240" height="320" style="border:0"></iframe>
+<iframe id="f" src="@PAGE@" width="240" height="320" style="border:0"></iframe>
 <pre id="result">the page did not load</pre>
 <script>
 var f = document.getElementById('f');
@@ -93,7 +100,7 @@ if [ $# -eq 3 ]; then
   height="$(fact height)"
   [ "$height" -ge 320 ] || height=320
   browse --window-size=240,"$height" --screenshot="$(realpath -m "$3")" \
-    "file://$work/site/home.htm" >/dev/null
+    "$url" >/dev/null
   echo "picture: $3 (240 x $height)"
 fi
 echo "PageInBrowser: the page fits 240 pixels, every image loads, every local link resolves"
