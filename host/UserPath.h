@@ -23,8 +23,14 @@ std::wstring InFolder(const std::wstring& full, const std::wstring& name);
 // and, under Wine, its Unix path at most 4095 bytes.
 bool PathFitsLimits(const std::wstring& full);
 
+// What stands at a full path: Unknown when the system does not say (no
+// permission to look, a path too long).
+enum class PathKind { Nothing, File, Folder, PipeOrDevice, Unknown };
+PathKind KindAt(const std::wstring& full);
+
 // Why `full` could not be created after a failure with `error`, in words:
-// "a folder of that name exists", "the path is too long", "no permission", ...
+// "a folder of that name exists", "a pipe or a device of that name exists",
+// "the path is too long", "no permission", ...
 std::wstring WhyNotCreated(const std::wstring& full, DWORD error);
 
 // Makes the folder `full` and the folders above it that are missing, adding
