@@ -153,6 +153,11 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
     } else if (a == L"--dll") {
       o->dllShown = value;
       o->dll = UserPath(value);
+      if (FileNamePart(o->dll).find(L'.') == std::wstring::npos) {
+        *error = L"--dll " + value + L": a library's name needs an extension such as .dll " +
+                 L"(the system would load " + FileNamePart(o->dll) + L".dll instead)";
+        return false;
+      }
     } else if (a == L"--out") {
       o->outShown = value;
       o->out = UserPath(value);
@@ -310,6 +315,18 @@ int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring
   return ExitOk;
 }
 
+// The item library is a file there, before anything is made or taken.
+bool ItemLibraryThere(const Options& o) {
+  std::wstring dll = o.dll.empty() ? DefaultItemPath() : o.dll;
+  PathKind kind = KindAt(UserPath(dll));
+  if (kind == PathKind::File || kind == PathKind::Unknown) return true;
+  Print(stderr, L"TodayHost: cannot load the item library " + (o.dll.empty() ? dll : o.dllShown) +
+                    (kind == PathKind::Nothing ? L": there is no such file"
+                     : kind == PathKind::Folder ? L": it is a folder"
+                                                : L": it is a pipe or a device"));
+  return false;
+}
+
 void PrintHelp() {
   std::wstring text = usage;
   text += L"\nScenario commands (one a line; see README.md, Scenarios):\n";
@@ -350,6 +367,7 @@ int RunWindow(const Options& o) {
   // read the same device.
   if (o.live) SelectDevice(DeviceKind::Live);
   bool simulated = CurrentDeviceKind() == DeviceKind::Simulated;
+  if (!ItemLibraryThere(o)) return ExitSetup;
   if (simulated && !TakeDeviceTurn(o.deviceWaitMs)) return ExitBusy;
   if (simulated) SimSetClockRunning(true);
   if (!StartShell(o, true)) return ExitSetup;
@@ -388,6 +406,7 @@ int RunScript(const Options& o) {
     Print(stdout, L"TodayHost: " + where + L": the scenario is well formed");
     return ExitOk;
   }
+  if (!ItemLibraryThere(o)) return ExitSetup;
   std::vector<std::wstring> made;
   int prepared = PrepareOutput(o, scenario, where, &made);
   if (prepared != ExitOk) return prepared;

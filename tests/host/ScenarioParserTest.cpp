@@ -321,6 +321,8 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
       {L"--scenario \"" + pipe + L"\" --out " + fifoFolder, 3, "a pipe or a device of that name"},
       {L"--demo --check \"" + good + L"\"", 2, "--demo and --check exclude each other"},
       {L"--check", 2, "--check needs a value"},
+      {L"--dll /no/item", 2, "--dll /no/item: a library's name needs an extension"},
+      {L"--scenario \"" + good + L"\" --dll /no/item.dll", 3, "/no/item.dll: there is no such file"},
       {L"--check \"" + good + L"\"", 0, "good.txt: the scenario is well formed"},
   };
   for (const auto& c : cases) {
