@@ -134,6 +134,11 @@ bool PathFitsLimits(const std::wstring& full) {
 }
 
 PathKind KindAt(const std::wstring& full) {
+  // A name of the device namespace itself: "\\.\CONIN$", "\\?\NUL".
+  if ((StartsWith(full, L"\\\\.\\") || StartsWith(full, longPrefix)) &&
+      full.find(L'\\', wcslen(longPrefix)) == std::wstring::npos) {
+    return PathKind::PipeOrDevice;
+  }
   DWORD attributes = GetFileAttributesW(full.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::Folder : PathKind::File;
