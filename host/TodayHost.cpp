@@ -185,8 +185,7 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
                  std::wstring(L"not ") + Quote(value);
         return false;
       }
-      PathKind kind = KindAt(o->snapshot);
-      if (kind == PathKind::Folder || kind == PathKind::PipeOrDevice) {
+      if (IsNoFile(KindAt(o->snapshot))) {
         *error = L"--snapshot " + value + L": " + WhyNotCreated(o->snapshot, ERROR_ALREADY_EXISTS);
         return false;
       }
@@ -268,8 +267,7 @@ int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring
                   std::vector<std::wstring>* made) {
   PathKind kind = KindAt(o.out);
   if (kind == PathKind::File || kind == PathKind::PipeOrDevice) {
-    Print(stderr, L"TodayHost: --out " + o.outShown + L" is " +
-                      (kind == PathKind::File ? L"a file" : L"a pipe or a device") +
+    Print(stderr, L"TodayHost: --out " + o.outShown + L" is " + KindWords(kind) +
                       L", not a folder");
     return ExitUsage;
   }
@@ -278,8 +276,7 @@ int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring
     const std::wstring* name = PictureFile(c);
     if (!name) continue;
     std::wstring path = InFolder(o.out, *name);
-    kind = KindAt(path);
-    if (kind == PathKind::Folder || kind == PathKind::PipeOrDevice) {
+    if (IsNoFile(KindAt(path))) {
       Print(stderr, L"TodayHost: " + where + L": line " + std::to_wstring(c.line) +
                         L": cannot write " + ShownPicturePath(o.outShown, *name) + L": " +
                         WhyNotCreated(path, ERROR_ALREADY_EXISTS));
@@ -321,9 +318,8 @@ bool ItemLibraryThere(const Options& o) {
   PathKind kind = KindAt(UserPath(dll));
   if (kind == PathKind::File || kind == PathKind::Unknown) return true;
   Print(stderr, L"TodayHost: cannot load the item library " + (o.dll.empty() ? dll : o.dllShown) +
-                    (kind == PathKind::Nothing ? L": there is no such file"
-                     : kind == PathKind::Folder ? L": it is a folder"
-                                                : L": it is a pipe or a device"));
+                    L": " + (kind == PathKind::Nothing ? L"there is no such file"
+                                                      : L"it is " + KindWords(kind)));
   return false;
 }
 

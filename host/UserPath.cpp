@@ -79,8 +79,6 @@ std::wstring SystemWords(DWORD error) {
   return n > 0 ? std::wstring(text, n) : L"error " + std::to_wstring(error);
 }
 
-const wchar_t* const pipeOrDevice = L"a pipe or a device of that name exists";
-
 // The reasons a path can fail for, whatever was being done with it.
 std::wstring Reason(const std::wstring& full, DWORD error) {
   if (!PathFitsLimits(full) || error == ERROR_FILENAME_EXCED_RANGE) return L"the path is too long";
@@ -144,6 +142,14 @@ PathKind KindAt(const std::wstring& full) {
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::Folder : PathKind::File;
   }
   DWORD error = GetLastError();
+  bool pattern = full.find_first_of(L"*?", RootLength(full)) != std::wstring::npos;
+  if (error == ERROR_FILE_NOT_FOUND && !pattern) {
+    // Wine finds a link that leads nowhere in its folder but gives no entry.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(full.c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    else if (GetLastError() == ERROR_NO_MORE_FILES) return PathKind::BrokenLink;
+  }
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return PathKind::Nothing;
   if (error != ERROR_INVALID_PARAMETER) return PathKind::Unknown;
   // Wine's answer for a pipe or a device. Opened for its attributes only, a
@@ -155,10 +161,24 @@ PathKind KindAt(const std::wstring& full) {
                                                                : PathKind::PipeOrDevice;
 }
 
+std::wstring KindWords(PathKind kind) {
+  switch (kind) {
+    case PathKind::File: return L"a file";
+    case PathKind::Folder: return L"a folder";
+    case PathKind::PipeOrDevice: return L"a pipe or a device";
+    case PathKind::BrokenLink: return L"a broken link";
+    default: return L"";
+  }
+}
+
+bool IsNoFile(PathKind kind) {
+  return kind == PathKind::Folder || kind == PathKind::PipeOrDevice ||
+         kind == PathKind::BrokenLink;
+}
+
 std::wstring WhyNotCreated(const std::wstring& full, DWORD error) {
   PathKind kind = KindAt(full);
-  if (kind == PathKind::Folder) return L"a folder of that name exists";
-  if (kind == PathKind::PipeOrDevice) return pipeOrDevice;
+  if (IsNoFile(kind)) return KindWords(kind) + L" of that name exists";
   if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return L"no permission";
   if (kind == PathKind::File) return L"a file of that name exists";
   if (error == ERROR_PATH_NOT_FOUND && PathFitsLimits(full)) return L"its folder does not exist";
@@ -173,9 +193,8 @@ bool MakeFolders(const std::wstring& full, std::vector<std::wstring>* made, std:
     if (end < full.size() && full[end] != L'\\') continue;
     std::wstring folder = full.substr(0, end);
     PathKind kind = KindAt(folder);
-    if (kind == PathKind::File || kind == PathKind::PipeOrDevice) {
-      *why = end < full.size() ? L"a file stands in its path"
-             : kind == PathKind::File ? L"a file of that name exists" : pipeOrDevice;
+    if (kind != PathKind::Folder && kind != PathKind::Nothing && kind != PathKind::Unknown) {
+      *why = KindWords(kind) + (end < full.size() ? L" stands in its path" : L" of that name exists");
       ok = false;
     } else if (kind != PathKind::Folder) {
       ok = CreateDirectoryW(folder.c_str(), nullptr);
@@ -197,9 +216,9 @@ void RemoveFolders(const std::vector<std::wstring>& made) {
 
 HANDLE OpenRegularFile(const std::wstring& full, std::wstring* why) {
   PathKind kind = KindAt(full);
-  if (kind == PathKind::Folder || kind == PathKind::PipeOrDevice) {
-    *why = kind == PathKind::Folder ? L"it is a folder, not a file"
-                                    : L"it is not a regular file (a pipe or a device)";
+  if (IsNoFile(kind)) {
+    *why = kind == PathKind::PipeOrDevice ? L"it is not a regular file (a pipe or a device)"
+                                          : L"it is " + KindWords(kind) + L", not a file";
     return INVALID_HANDLE_VALUE;
   }
   // Wine opens a pipe without waiting for its writer; its type refuses one

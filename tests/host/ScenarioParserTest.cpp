@@ -286,6 +286,7 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
   std::wstring pipe = folder + L"\\pipe.txt", fifoFolder = HOST_FIFO;
   fifoFolder.resize(fifoFolder.rfind(L'/'));
   WriteTextFile(pipe, "refresh\nsnapshot strip.png\nrefresh\n");
+  WriteTextFile(folder + L"\\link.txt", "refresh\nsnapshot broken.png\n");
   WriteTextFile(latin1, "refresh\nwait 2s\ntap 1 1 # caf\xE9\n");
   WriteTextFile(file, "");
   WriteTextFile(exact + L"aux.txt", "refresh\nsnapshot a.png\n");
@@ -320,6 +321,7 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
       {L"--scenario \"" + good + L"\" --out /dev/null", 2, "/dev/null is a pipe or a device, not"},
       {L"--scenario \"" + good + L"\" --out /proc/q/r", 3, "/proc/q/r: nothing may be made there"},
       {L"--scenario \"" + pipe + L"\" --out " + fifoFolder, 3, "a pipe or a device of that name"},
+      {L"--scenario \"" + folder + L"\\link.txt\" --out " + fifoFolder, 3, "broken.png: a broken link of"},
       {L"--demo --check \"" + good + L"\"", 2, "--demo and --check exclude each other"},
       {L"--check", 2, "--check needs a value"},
       {L"--dll /no/item", 2, "--dll /no/item: a library's name needs an extension"},
