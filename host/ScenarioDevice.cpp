@@ -115,7 +115,7 @@ bool ParseBattery(LineReader& r) {
       b.remainingSeconds = BATTERY_LIFE_UNKNOWN;
     } else if (ParseDurationIn(v[2], 0, (BATTERY_LIFE_UNKNOWN - 1LL) * 1000, L"remaining", &n,
                                r.error)) {
-      if (n % 1000 != 0) return r.Fail(L"remaining must be whole seconds");
+      if (n % 1000 != 0) return r.Fail(L"remaining must be whole seconds, not " + Quote(v[2]));
       b.remainingSeconds = (DWORD)(n / 1000);
     } else {
       return false;
