@@ -317,9 +317,11 @@ bool ItemLibraryThere(const Options& o) {
   std::wstring dll = o.dll.empty() ? DefaultItemPath() : o.dll;
   PathKind kind = KindAt(UserPath(dll));
   if (kind == PathKind::File || kind == PathKind::Unknown) return true;
+  std::wstring why = kind != PathKind::Nothing    ? L"it is " + KindWords(kind)
+                     : PathFitsLimits(UserPath(dll)) ? L"there is no such file"
+                                                     : L"the path is too long";
   Print(stderr, L"TodayHost: cannot load the item library " + (o.dll.empty() ? dll : o.dllShown) +
-                    L": " + (kind == PathKind::Nothing ? L"there is no such file"
-                                                      : L"it is " + KindWords(kind)));
+                    L": " + why);
   return false;
 }
 

@@ -326,6 +326,7 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
       {L"--check", 2, "--check needs a value"},
       {L"--dll /no/item", 2, "--dll /no/item: a library's name needs an extension"},
       {L"--scenario \"" + good + L"\" --dll /no/item.dll", 3, "/no/item.dll: there is no such file"},
+      {L"--scenario \"" + good + L"\" --dll \"" + tooLong + L".dll\"", 3, "y.dll: the path is too long"},
       {L"--check \"" + good + L"\"", 0, "good.txt: the scenario is well formed"},
   };
   for (const auto& c : cases) {
