@@ -64,11 +64,10 @@ size_t UnixRootBytes(const std::wstring& full) {
   if (!unixName || n < 4 || n >= MAX_PATH) return 0;
   prefix[1] = L'\\';  // the same folder in the \\?\ form
   char* name = unixName(prefix);
-  size_t bytes = name ? strlen(name) : 0;
+  size_t bytes = name ? strlen(name) : 0, start = wcslen(longPrefix);
   if (name) HeapFree(GetProcessHeap(), 0, name);
-  size_t root = wcslen(longPrefix);
   if (bytes == 0) return 0;
-  return bytes + strlen("/dosdevices/") + Utf8Bytes(full.substr(root, RootLength(full) - root));
+  return bytes + strlen("/dosdevices/") + Utf8Bytes(full.substr(start, RootLength(full) - start));
 }
 
 std::wstring SystemWords(DWORD error) {
@@ -193,8 +192,9 @@ bool MakeFolders(const std::wstring& full, std::vector<std::wstring>* made, std:
     if (end < full.size() && full[end] != L'\\') continue;
     std::wstring folder = full.substr(0, end);
     PathKind kind = KindAt(folder);
-    if (kind != PathKind::Folder && kind != PathKind::Nothing && kind != PathKind::Unknown) {
-      *why = KindWords(kind) + (end < full.size() ? L" stands in its path" : L" of that name exists");
+    if (kind == PathKind::File || IsNoFile(kind)) {
+      *why = KindWords(kind) +
+             (end < full.size() ? L" stands in its path" : L" of that name exists");
       ok = false;
     } else if (kind != PathKind::Folder) {
       ok = CreateDirectoryW(folder.c_str(), nullptr);
