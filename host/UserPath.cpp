@@ -192,7 +192,7 @@ bool MakeFolders(const std::wstring& full, std::vector<std::wstring>* made, std:
     if (end < full.size() && full[end] != L'\\') continue;
     std::wstring folder = full.substr(0, end);
     PathKind kind = KindAt(folder);
-    if (kind == PathKind::File || IsNoFile(kind)) {
+    if (kind == PathKind::File || kind == PathKind::PipeOrDevice || kind == PathKind::BrokenLink) {
       *why = KindWords(kind) +
              (end < full.size() ? L" stands in its path" : L" of that name exists");
       ok = false;
