@@ -240,8 +240,14 @@ bool TakeDeviceTurn(long long waitMs) {
 }
 
 // Limits that depend on --out, checked before anything is made: the folder
-// and every picture's path within the file system's limits.
+// not a file, and its and every picture's path within the file system's limits.
 int CheckOutputLimits(const Options& o, const Scenario& scenario, const std::wstring& where) {
+  PathKind kind = KindAt(o.out);
+  if (kind == PathKind::File || kind == PathKind::PipeOrDevice) {
+    Print(stderr, L"TodayHost: --out " + o.outShown + L" is " + KindWords(kind) +
+                      L", not a folder");
+    return ExitUsage;
+  }
   if (!PathFitsLimits(o.out)) {
     Print(stderr, L"TodayHost: --out " + o.outShown + L": the path is too long (at most 255 " +
                       L"characters and 255 bytes in UTF-8 a part, 4095 bytes in all as Wine " +
@@ -259,18 +265,12 @@ int CheckOutputLimits(const Options& o, const Scenario& scenario, const std::wst
   return ExitOk;
 }
 
-// The output folder: not a file, nothing but a file where a picture goes,
+// The output folder: nothing but a file where a picture goes,
 // there or made, and writable for the longest picture name, all before
 // anything runs. What fails leaves no folder behind; `made` gets the folders
 // made, for the caller to remove should it stop before the run.
 int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring& where,
                   std::vector<std::wstring>* made) {
-  PathKind kind = KindAt(o.out);
-  if (kind == PathKind::File || kind == PathKind::PipeOrDevice) {
-    Print(stderr, L"TodayHost: --out " + o.outShown + L" is " + KindWords(kind) +
-                      L", not a folder");
-    return ExitUsage;
-  }
   size_t longest = 0;
   for (const Command& c : scenario.commands) {
     const std::wstring* name = PictureFile(c);

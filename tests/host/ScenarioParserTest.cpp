@@ -315,6 +315,7 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
       {L"--scenario \"" + good + L"\" --out \"\"", 2, "--out needs a path, not ''"},
       {L"--scenario \"" + latin1 + L"\"", 2, "latin1.txt: line 3: not UTF-8 text"},
       {L"--scenario \"" + good + L"\" --out \"" + file + L"\"", 2, "is a file, not a folder"},
+      {L"--check \"" + good + L"\" --out \"" + file + L"\"", 2, "a-file is a file, not a folder"},
       {L"--scenario \"" + good + L"\" --out \"" + tooLong + L"\"", 2, "the path is too long"},
       {L"--check \"" + good + L"\" --out \"" + Deep(folder, 4090) + L"\"", 2, "line 2: the path "},
       {L"--check \"" + good + L"\" --out \"" + Deep(folder, 4089) + L"\"", 0, "well formed"},
