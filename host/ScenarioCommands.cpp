@@ -56,7 +56,8 @@ bool PictureName(LineReader& r, const wchar_t* extension, std::wstring* file) {
   }
   if (!IsPlainFileNameWith(*file, extension)) {
     return r.Fail(Quote(*file) + L" is not a plain *" + extension + L" file name (no folders, " +
-                  L"no trailing dot or blank, no device name such as CON, CONIN$ or COM1)");
+                  L"no control character, no trailing dot or blank, no device name such as CON, " +
+                  L"CONIN$ or COM1)");
   }
   if (!r.state->pictures.insert(Upper(*file)).second) {
     return r.Fail(Quote(*file) + L" is written twice");

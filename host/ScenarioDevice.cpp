@@ -153,8 +153,9 @@ static bool CardName(LineReader& r, bool inserted, CardArgs* card) {
                   std::to_wstring(card->name.size()));
   }
   if (!IsPlainFileName(card->name)) {
-    return r.Fail(Quote(card->name) + L" is not a card folder name (no \\ / : * ? \" < > |, " +
-                  L"not . or .., no trailing dot or blank, no device name such as CON)");
+    return r.Fail(Quote(card->name) + L" is not a card folder name (no \\ / : * ? \" < > | or " +
+                  L"control character, not . or .., no trailing dot or blank, no device name " +
+                  L"such as CON)");
   }
   bool there = HasCard(*r.state, card->name);
   if (inserted && !there) return r.Fail(L"no card named " + Quote(card->name) + L" is inserted");

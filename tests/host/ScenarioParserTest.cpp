@@ -161,6 +161,7 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"card add " + std::wstring(260, L'n') + L" total=1MB free=1MB\n", 1, L"at most 259"},
       {L"card add .. total=1MB free=1MB\n", 1, L"not a card folder name"},
       {L"card add CON total=1MB free=1MB\n", 1, L"not a card folder name"},
+      {L"snapshot \"a\x1B.png\"\n", 1, L"'a\\x1B.png' is not a plain *.png file name (no folders, no control"},
       {Cards(101), 101, L"at most 100 cards"},
       {L"card fault Y on\n", 1, L"no card named"},
       {L"card eject Y\n", 1, L"expected card add, card set, card remove, card fault, not 'card eject'"},
