@@ -299,6 +299,6 @@ bool ParseCommandLine(const std::vector<Token>& t, CheckState* state, Command* c
   }
   command->op = row->op;
   size_t first = wcschr(row->name, L' ') ? 2 : 1;
-  LineReader reader{t, first, state, command, error};
+  LineReader reader{t, first, state, command, error, row->usage};
   return row->parse(reader);
 }

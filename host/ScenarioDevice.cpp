@@ -19,8 +19,8 @@ static bool HasCard(const CheckState& s, const std::wstring& name) {
 
 bool Count(LineReader& r, size_t low, size_t high) {
   if (r.Arguments() >= low && r.Arguments() <= high) return true;
-  if (high == 0) return r.Fail(r.t[0].text + L" takes no arguments");
-  return r.Fail(L"wrong number of arguments to " + r.t[0].text);
+  if (high == 0) return r.Fail(std::wstring(r.usage) + L" takes no arguments");
+  return r.Fail(L"wrong number of arguments (the form is: " + std::wstring(r.usage) + L")");
 }
 
 bool Number(LineReader& r, size_t i, long long low, long long high, const wchar_t* what,

@@ -169,6 +169,7 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"memory total=16777215GB free=1GB\n", 1, L"up to 2048GB"},
       {L"tap 240 10\n", 1, L"x must be a whole number from 0 to 239, not '240'"},
       {L"tap 10\n", 1, L"wrong number of arguments"},
+      {L"store fault on off\n", 1, L"wrong number of arguments (the form is: store fault on|off)"},
       {L"resume\n", 1, L"resume needs a suspend"},
       {L"suspend\nsuspend\n", 2, L"already suspended"},
       {L"snapshot a.png\nsnapshot A.png\n", 2, L"written twice"},
