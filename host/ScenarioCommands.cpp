@@ -81,8 +81,9 @@ bool ParseSnapshot(LineReader& r) {
   if (r.Word(i, L"window")) {
     a.of = PictureOf::TodayWindow;
     ++i;
-  } else if (r.Word(i, L"of") && i + 1 < r.t.size()) {
+  } else if (r.Word(i, L"of")) {
     a.of = PictureOf::OtherWindow;
+    if (i + 1 == r.t.size()) return r.Fail(L"of needs a window title in quotes");
     if (!Title(r, i + 1, &a.title)) return false;
     i += 2;
   }

@@ -182,6 +182,7 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"snapshot a.gif\n", 1, L"plain *.png"},
       {L"snapshot a.png scale=17\n", 1, L"scale must be a whole number from 1 to 16"},
       {L"snapshot a.png window of \"X\"\n", 1, L"expected one of scale=, not 'of'"},
+      {L"snapshot a.png of\n", 1, L"of needs a window title"},
       {L"snapshot w.png window\nanimation a.gif\n", 2, L"needs a strip snapshot"},
       {L"snapshot a.png\nanimation a.gif scale=16 delay=1s\n", 0, nullptr},
       {Repeat(L"snapshot x.png\n", 1) + L"wait 1s\n" +
