@@ -214,6 +214,10 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
     *error = L"--snapshot needs --close-after";
     return false;
   }
+  if (!script && o->outGiven) {
+    *error = L"--out is for scenarios; the window takes --snapshot";
+    return false;
+  }
   if (o->live && script) {
     *error = L"scenarios run on the simulated device; --live is for the window";
     return false;
