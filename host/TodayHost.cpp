@@ -189,6 +189,11 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
         *error = L"--snapshot " + value + L": " + WhyNotCreated(o->snapshot, ERROR_ALREADY_EXISTS);
         return false;
       }
+      PathKind folder = KindAt(o->snapshot.substr(0, o->snapshot.rfind(L'\\')));
+      if (folder != PathKind::Folder && folder != PathKind::Unknown) {
+        *error = L"--snapshot " + value + L": its folder does not exist";
+        return false;
+      }
     } else if (a == L"--text-color") {
       if (!ParseColor(value, &o->textColor)) {
         *error = L"--text-color takes #RRGGBB, not " + Quote(value);

@@ -329,6 +329,7 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
       {L"--demo --check \"" + good + L"\"", 2, "--demo and --check exclude each other"},
       {L"--check", 2, "--check needs a value"},
       {L"--live --out x", 2, "--out is for scenarios"},
+      {L"--close-after 1s --snapshot /no/such/a.png", 2, "/no/such/a.png: its folder does not exist"},
       {L"--dll /no/item", 2, "--dll /no/item: a library's name needs an extension"},
       {L"--scenario \"" + good + L"\" --dll /no/item.dll", 3, "/no/item.dll: there is no such file"},
       {L"--scenario \"" + good + L"\" --dll \"" + tooLong + L".dll\"", 3, "y.dll: the path is too long"},
