@@ -49,12 +49,15 @@ bool PictureName(LineReader& r, const wchar_t* extension, std::wstring* file) {
   if (r.Arguments() == 0) return r.Fail(r.t[0].text + L" needs a file name");
   *file = r.t[1].text;
   if (!FitsNameLimits(*file)) {
-    return r.Fail(Quote(*file) + L" is longer than a file name may be: at most 255 characters " +
-                  L"and 255 bytes in UTF-8");
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, file->data(), (int)file->size(), nullptr, 0,
+                                    nullptr, nullptr);
+    return r.Fail(Quote(*file) + L" is longer than a file name may be: " +
+                  std::to_wstring(bytes) + L" bytes in UTF-8, at most 255 (and 255 characters)");
   }
   if (!IsPlainFileNameWith(*file, extension)) {
     return r.Fail(Quote(*file) + L" is not a plain *" + extension + L" file name (no folders, " +
-                  L"no trailing dot or blank, no device name such as CON, CONIN$ or COM1)");
+                  L"no control character, no trailing dot or blank, no device name such as CON, " +
+                  L"CONIN$ or COM1)");
   }
   if (!r.state->pictures.insert(Upper(*file)).second) {
     return r.Fail(Quote(*file) + L" is written twice");
@@ -78,8 +81,9 @@ bool ParseSnapshot(LineReader& r) {
   if (r.Word(i, L"window")) {
     a.of = PictureOf::TodayWindow;
     ++i;
-  } else if (r.Word(i, L"of") && i + 1 < r.t.size()) {
+  } else if (r.Word(i, L"of")) {
     a.of = PictureOf::OtherWindow;
+    if (i + 1 == r.t.size()) return r.Fail(L"of needs a window title in quotes");
     if (!Title(r, i + 1, &a.title)) return false;
     i += 2;
   }
@@ -296,6 +300,6 @@ bool ParseCommandLine(const std::vector<Token>& t, CheckState* state, Command* c
   }
   command->op = row->op;
   size_t first = wcschr(row->name, L' ') ? 2 : 1;
-  LineReader reader{t, first, state, command, error};
+  LineReader reader{t, first, state, command, error, row->usage};
   return row->parse(reader);
 }

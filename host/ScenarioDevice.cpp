@@ -19,8 +19,8 @@ static bool HasCard(const CheckState& s, const std::wstring& name) {
 
 bool Count(LineReader& r, size_t low, size_t high) {
   if (r.Arguments() >= low && r.Arguments() <= high) return true;
-  if (high == 0) return r.Fail(r.t[0].text + L" takes no arguments");
-  return r.Fail(L"wrong number of arguments to " + r.t[0].text);
+  if (high == 0) return r.Fail(std::wstring(r.usage) + L" takes no arguments");
+  return r.Fail(L"wrong number of arguments (the form is: " + std::wstring(r.usage) + L")");
 }
 
 bool Number(LineReader& r, size_t i, long long low, long long high, const wchar_t* what,
@@ -115,7 +115,7 @@ bool ParseBattery(LineReader& r) {
       b.remainingSeconds = BATTERY_LIFE_UNKNOWN;
     } else if (ParseDurationIn(v[2], 0, (BATTERY_LIFE_UNKNOWN - 1LL) * 1000, L"remaining", &n,
                                r.error)) {
-      if (n % 1000 != 0) return r.Fail(L"remaining must be whole seconds");
+      if (n % 1000 != 0) return r.Fail(L"remaining must be whole seconds, not " + Quote(v[2]));
       b.remainingSeconds = (DWORD)(n / 1000);
     } else {
       return false;
@@ -153,8 +153,9 @@ static bool CardName(LineReader& r, bool inserted, CardArgs* card) {
                   std::to_wstring(card->name.size()));
   }
   if (!IsPlainFileName(card->name)) {
-    return r.Fail(Quote(card->name) + L" is not a card folder name (no \\ / : * ? \" < > |, " +
-                  L"not . or .., no trailing dot or blank, no device name such as CON)");
+    return r.Fail(Quote(card->name) + L" is not a card folder name (no \\ / : * ? \" < > | or " +
+                  L"control character, not . or .., no trailing dot or blank, no device name " +
+                  L"such as CON)");
   }
   bool there = HasCard(*r.state, card->name);
   if (inserted && !there) return r.Fail(L"no card named " + Quote(card->name) + L" is inserted");

@@ -28,6 +28,7 @@ struct LineReader {
   CheckState* state;
   Command* c;
   std::wstring* error;
+  const wchar_t* usage;  // the command's row: "card remove NAME"
 
   bool Fail(const std::wstring& message) {
     *error = message;

@@ -376,7 +376,8 @@ std::wstring ShownPicturePath(const std::wstring& folderShown, const std::wstrin
   if (folderShown.empty() || folderShown.back() == L'/' || folderShown.back() == L'\\') {
     return folderShown + name;
   }
-  bool unix = folderShown.find(L'/') != std::wstring::npos &&
-              folderShown.find(L'\\') == std::wstring::npos;
-  return folderShown + (unix ? L"/" : L"\\") + name;
+  // The separator the user wrote; a bare name takes the Unix one.
+  bool windows = folderShown.find(L'\\') != std::wstring::npos ||
+                 (folderShown.size() >= 2 && folderShown[1] == L':');
+  return folderShown + (windows ? L"\\" : L"/") + name;
 }

@@ -136,7 +136,9 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
     else if (a == L"--print-demo") o->printDemo = true;
     else if (a == L"--help") o->help = true;
     else if (!hasValue) {
-      *error = L"unknown or incomplete option " + Quote(a);
+      bool known = path || a == L"--interval" || a == L"--close-after" || a == L"--device-wait" ||
+                   a == L"--wait-budget" || a == L"--text-color";
+      *error = known ? a + L" needs a value" : L"unknown or incomplete option " + Quote(a);
       return false;
     } else if (++i, a == L"--scenario" || a == L"--check") {
       o->check = a == L"--check";
@@ -145,6 +147,11 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
     } else if (a == L"--dll") {
       o->dllShown = value;
       o->dll = UserPath(value);
+      if (FileNamePart(o->dll).find(L'.') == std::wstring::npos) {
+        *error = L"--dll " + value + L": a library's name needs an extension such as .dll " +
+                 L"(the system would load " + FileNamePart(o->dll) + L".dll instead)";
+        return false;
+      }
     } else if (a == L"--out") {
       o->outShown = value;
       o->out = UserPath(value);
@@ -172,6 +179,15 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
                  std::wstring(L"not ") + Quote(value);
         return false;
       }
+      if (IsNoFile(KindAt(o->snapshot))) {
+        *error = L"--snapshot " + value + L": " + WhyNotCreated(o->snapshot, ERROR_ALREADY_EXISTS);
+        return false;
+      }
+      PathKind folder = KindAt(o->snapshot.substr(0, o->snapshot.rfind(L'\\')));
+      if (folder != PathKind::Folder && folder != PathKind::Unknown) {
+        *error = L"--snapshot " + value + L": its folder does not exist";
+        return false;
+      }
     } else if (a == L"--text-color") {
       if (!ParseColor(value, &o->textColor)) {
         *error = L"--text-color takes #RRGGBB, not " + Quote(value);
@@ -184,7 +200,8 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
   }
   if (o->out.empty()) o->out = UserPath(o->outShown);
   if (o->demo && !o->scenarioFile.empty()) {
-    *error = L"--demo and --scenario exclude each other";
+    *error = std::wstring(L"--demo and ") + (o->check ? L"--check" : L"--scenario") +
+             L" exclude each other";
     return false;
   }
   bool script = o->demo || !o->scenarioFile.empty();
@@ -194,6 +211,10 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
   }
   if (!o->snapshot.empty() && !o->closeAfterMs) {
     *error = L"--snapshot needs --close-after";
+    return false;
+  }
+  if (!script && o->outGiven) {
+    *error = L"--out is for scenarios; the window takes --snapshot";
     return false;
   }
   if (o->live && script) {
@@ -222,11 +243,18 @@ bool TakeDeviceTurn(long long waitMs) {
 }
 
 // Limits that depend on --out, checked before anything is made: the folder
-// and every picture's path within the file system's limits.
+// not a file, and its and every picture's path within the file system's limits.
 int CheckOutputLimits(const Options& o, const Scenario& scenario, const std::wstring& where) {
+  PathKind kind = KindAt(o.out);
+  if (kind == PathKind::File || kind == PathKind::PipeOrDevice) {
+    Print(stderr, L"TodayHost: --out " + o.outShown + L" is " + KindWords(kind) +
+                      L", not a folder");
+    return ExitUsage;
+  }
   if (!PathFitsLimits(o.out)) {
     Print(stderr, L"TodayHost: --out " + o.outShown + L": the path is too long (at most 255 " +
-                      L"characters and 255 bytes in UTF-8 a part, 4095 bytes in all)");
+                      L"characters and 255 bytes in UTF-8 a part, 4095 bytes in all as Wine " +
+                      L"opens it, through the prefix's dosdevices folder)");
     return ExitUsage;
   }
   for (const Command& c : scenario.commands) {
@@ -240,51 +268,64 @@ int CheckOutputLimits(const Options& o, const Scenario& scenario, const std::wst
   return ExitOk;
 }
 
-// The output folder: not a file, no folder where a picture goes, there or
-// made, and writable for the longest picture name, all before anything runs.
-// What fails leaves no folder behind.
-int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring& where) {
-  DWORD attributes = GetFileAttributesW(o.out.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    Print(stderr, L"TodayHost: --out " + o.outShown + L" is a file, not a folder");
-    return ExitUsage;
-  }
+// The output folder: nothing but a file where a picture goes,
+// there or made, and writable for the longest picture name, all before
+// anything runs. What fails leaves no folder behind; `made` gets the folders
+// made, for the caller to remove should it stop before the run.
+int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring& where,
+                  std::vector<std::wstring>* made) {
   size_t longest = 0;
   for (const Command& c : scenario.commands) {
     const std::wstring* name = PictureFile(c);
     if (!name) continue;
     std::wstring path = InFolder(o.out, *name);
-    DWORD there = GetFileAttributesW(path.c_str());
-    if (there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (IsNoFile(KindAt(path))) {
       Print(stderr, L"TodayHost: " + where + L": line " + std::to_wstring(c.line) +
-                        L": cannot write " + ShownPicturePath(o.outShown, *name) +
-                        L": a folder of that name exists");
+                        L": cannot write " + ShownPicturePath(o.outShown, *name) + L": " +
+                        WhyNotCreated(path, ERROR_ALREADY_EXISTS));
       return ExitSetup;
     }
     longest = std::max(longest, (size_t)WideCharToMultiByte(CP_UTF8, 0, name->data(),
                                                             (int)name->size(), nullptr, 0,
                                                             nullptr, nullptr));
   }
-  std::vector<std::wstring> made;
   std::wstring why;
-  if (!MakeFolders(o.out, &made, &why)) {
+  if (!MakeFolders(o.out, made, &why)) {
     Print(stderr, L"TodayHost: cannot create the folder " + o.outShown + L": " + why);
     return ExitSetup;
   }
-  // One name per process: two hosts may check the same folder at once. The
-  // name is as long as the longest picture's.
-  std::wstring probe = L"TodayHost-write-check-" + std::to_wstring(GetCurrentProcessId());
-  if (probe.size() + 4 < longest) probe.append(longest - probe.size() - 4, L'x');
-  probe = InFolder(o.out, probe + L".tmp");
+  // As long as the longest picture's name, no longer (a folder near the
+  // limit takes its pictures), and one per process: two hosts may check the
+  // same folder at once. Picture names end in .png or .gif, the probe in ~.
+  wchar_t hex[16];
+  _snwprintf(hex, 16, L"%08lx", GetCurrentProcessId());
+  hex[15] = 0;
+  std::wstring probe = L"TodayHost-write-check-" + std::wstring(hex);
+  size_t length = std::max(longest, (size_t)5);
+  probe = probe.size() + 1 > length ? probe.substr(probe.size() + 1 - length) : probe;
+  probe = InFolder(o.out, probe + std::wstring(length - 1 - probe.size(), L'x') + L"~");
   AutoCloseHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!file.IsValid()) {
     why = WhyNotCreated(probe, GetLastError());
-    RemoveFolders(made);
+    RemoveFolders(*made);
     Print(stderr, L"TodayHost: cannot write in the folder " + o.outShown + L": " + why);
     return ExitSetup;
   }
   return ExitOk;
+}
+
+// The item library that --dll names is a file there, before anything is made
+// or taken (the Today list's libraries are checked as the list is read).
+bool ItemLibraryThere(const Options& o) {
+  if (o.dll.empty()) return true;
+  PathKind kind = KindAt(o.dll);
+  if (kind == PathKind::File || kind == PathKind::Unknown) return true;
+  std::wstring why = kind != PathKind::Nothing ? L"it is " + KindWords(kind)
+                     : PathFitsLimits(o.dll)   ? L"there is no such file"
+                                               : L"the path is too long";
+  Print(stderr, L"TodayHost: cannot load the item library " + o.dllShown + L": " + why);
+  return false;
 }
 
 void PrintHelp() {
@@ -341,6 +382,7 @@ int RunWindow(const Options& o) {
   // read the same device.
   if (o.live) SelectDevice(DeviceKind::Live);
   bool simulated = CurrentDeviceKind() == DeviceKind::Simulated;
+  if (!ItemLibraryThere(o)) return ExitSetup;
   if (simulated && !TakeDeviceTurn(o.deviceWaitMs)) return ExitBusy;
   if (simulated) SimSetClockRunning(true);
   if (!StartShell(o, true)) return ExitSetup;
@@ -379,12 +421,20 @@ int RunScript(const Options& o) {
     Print(stdout, L"TodayHost: " + where + L": the scenario is well formed");
     return ExitOk;
   }
-  int prepared = PrepareOutput(o, scenario, where);
+  if (!ItemLibraryThere(o)) return ExitSetup;
+  std::vector<std::wstring> made;
+  int prepared = PrepareOutput(o, scenario, where, &made);
   if (prepared != ExitOk) return prepared;
   SelectDevice(DeviceKind::Simulated);
-  if (!TakeDeviceTurn(o.deviceWaitMs)) return ExitBusy;
+  if (!TakeDeviceTurn(o.deviceWaitMs)) {
+    RemoveFolders(made);
+    return ExitBusy;
+  }
   SimResetDevice();
-  if (!StartShell(o, false)) return ExitSetup;
+  if (!StartShell(o, false)) {
+    RemoveFolders(made);
+    return ExitSetup;
+  }
   ScenarioSettings settings;
   settings.outputFolder = o.out;
   settings.outputShown = o.outShown;

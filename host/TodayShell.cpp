@@ -292,8 +292,9 @@ bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize,
                    const TODAYLISTITEM* listed) {
   HMODULE module = LoadLibraryW(dllPath);
   if (!module) {
-    _snwprintf(error, errorSize - 1, L"cannot load the item library %ls (error %lu)", dllPath,
-               GetLastError());
+    DWORD why = GetLastError();
+    _snwprintf(error, errorSize - 1, L"cannot load the item library %ls%ls (error %lu)", dllPath,
+               why == ERROR_BAD_EXE_FORMAT ? L": it is not a library for this host" : L"", why);
     error[errorSize - 1] = 0;
     return false;
   }

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "ScopedWin.h"
 #include "Words.h"
 
 namespace {
@@ -10,11 +11,6 @@ namespace {
 const wchar_t longPrefix[] = L"\\\\?\\";
 const size_t longestPath = 32767;   // characters of a \\?\ path
 const size_t longestUnixPath = 4095;  // bytes, under Wine
-
-bool IsFolder(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 bool StartsWith(const std::wstring& text, const wchar_t* start) {
   return text.compare(0, wcslen(start), start) == 0;
@@ -55,17 +51,23 @@ std::wstring Resolve(const std::wstring& root, const std::wstring& rest) {
   return full;
 }
 
-// Bytes of the Unix path Wine opens for the drive's root; 0 outside Wine.
+// Bytes of the Unix path Wine opens for the root: Wine reaches a drive
+// through the prefix, "<prefix>/dosdevices/z:/" for "\\?\Z:\" (and
+// "<prefix>/dosdevices/unc/server/share/" for a share), not through the
+// folder the drive stands for. 0 outside Wine.
 size_t UnixRootBytes(const std::wstring& full) {
   typedef char*(CDECL * UnixName)(const wchar_t*);
   auto unixName = (UnixName)(void*)GetProcAddress(GetModuleHandleW(L"kernel32.dll"),
                                                   "wine_get_unix_file_name");
-  if (!unixName) return 0;
-  std::wstring root = full.substr(wcslen(longPrefix), RootLength(full) - wcslen(longPrefix));
-  char* name = unixName(root.c_str());
-  size_t bytes = name ? strlen(name) : 0;
+  wchar_t prefix[MAX_PATH];  // "\??\Z:\...\prefix", as Wine sets it
+  DWORD n = GetEnvironmentVariableW(L"WINECONFIGDIR", prefix, MAX_PATH);
+  if (!unixName || n < 4 || n >= MAX_PATH) return 0;
+  prefix[1] = L'\\';  // the same folder in the \\?\ form
+  char* name = unixName(prefix);
+  size_t bytes = name ? strlen(name) : 0, start = wcslen(longPrefix);
   if (name) HeapFree(GetProcessHeap(), 0, name);
-  return bytes;
+  if (bytes == 0) return 0;
+  return bytes + strlen("/dosdevices/") + Utf8Bytes(full.substr(start, RootLength(full) - start));
 }
 
 std::wstring SystemWords(DWORD error) {
@@ -128,13 +130,59 @@ bool PathFitsLimits(const std::wstring& full) {
   return rootBytes == 0 || unixBytes <= longestUnixPath;
 }
 
-std::wstring WhyNotCreated(const std::wstring& full, DWORD error) {
-  if (IsFolder(full)) return L"a folder of that name exists";
-  if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return L"no permission";
-  if (GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    return L"a file of that name exists";
+PathKind KindAt(const std::wstring& full) {
+  // A name of the device namespace itself: "\\.\CONIN$", "\\?\NUL".
+  if ((StartsWith(full, L"\\\\.\\") || StartsWith(full, longPrefix)) &&
+      full.find(L'\\', wcslen(longPrefix)) == std::wstring::npos) {
+    return PathKind::PipeOrDevice;
   }
+  DWORD attributes = GetFileAttributesW(full.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::Folder : PathKind::File;
+  }
+  DWORD error = GetLastError();
+  bool pattern = full.find_first_of(L"*?", RootLength(full)) != std::wstring::npos;
+  if (error == ERROR_FILE_NOT_FOUND && !pattern) {
+    // Wine finds a link that leads nowhere in its folder but gives no entry.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(full.c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    else if (GetLastError() == ERROR_NO_MORE_FILES) return PathKind::BrokenLink;
+  }
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return PathKind::Nothing;
+  if (error != ERROR_INVALID_PARAMETER) return PathKind::Unknown;
+  // Wine's answer for a pipe or a device. Opened for its attributes only, a
+  // pipe does not wait for a writer.
+  AutoCloseHandle file(CreateFileW(full.c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+  return file.IsValid() && GetFileType(file) == FILE_TYPE_DISK ? PathKind::File
+                                                               : PathKind::PipeOrDevice;
+}
+
+std::wstring KindWords(PathKind kind) {
+  switch (kind) {
+    case PathKind::File: return L"a file";
+    case PathKind::Folder: return L"a folder";
+    case PathKind::PipeOrDevice: return L"a pipe or a device";
+    case PathKind::BrokenLink: return L"a broken link";
+    default: return L"";
+  }
+}
+
+bool IsNoFile(PathKind kind) {
+  return kind == PathKind::Folder || kind == PathKind::PipeOrDevice ||
+         kind == PathKind::BrokenLink;
+}
+
+std::wstring WhyNotCreated(const std::wstring& full, DWORD error) {
+  PathKind kind = KindAt(full);
+  if (IsNoFile(kind)) return KindWords(kind) + L" of that name exists";
+  if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return L"no permission";
+  if (kind == PathKind::File) return L"a file of that name exists";
   if (error == ERROR_PATH_NOT_FOUND && PathFitsLimits(full)) return L"its folder does not exist";
+  // Linux answers "not found" for a new name where nothing may be made (/proc).
+  if (error == ERROR_FILE_NOT_FOUND && PathFitsLimits(full)) return L"nothing may be made there";
   return Reason(full, error);
 }
 
@@ -143,15 +191,18 @@ bool MakeFolders(const std::wstring& full, std::vector<std::wstring>* made, std:
   for (size_t end = RootLength(full); ok && end <= full.size(); ++end) {
     if (end < full.size() && full[end] != L'\\') continue;
     std::wstring folder = full.substr(0, end);
-    DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      *why = end == full.size() ? L"a file of that name exists" : L"a file stands in its path";
+    PathKind kind = KindAt(folder);
+    if (kind == PathKind::File || kind == PathKind::PipeOrDevice || kind == PathKind::BrokenLink) {
+      *why = KindWords(kind) +
+             (end < full.size() ? L" stands in its path" : L" of that name exists");
       ok = false;
-    } else if (attributes == INVALID_FILE_ATTRIBUTES) {
+    } else if (kind != PathKind::Folder) {
+      ok = CreateDirectoryW(folder.c_str(), nullptr);
+      DWORD error = GetLastError();
       // Another host may make the same folder at the same moment.
-      ok = CreateDirectoryW(folder.c_str(), nullptr) || IsFolder(folder);
       if (ok) made->push_back(folder);
-      else *why = WhyNotCreated(folder, GetLastError());
+      else ok = KindAt(folder) == PathKind::Folder;
+      if (!ok) *why = WhyNotCreated(folder, error);
     }
   }
   if (!ok) RemoveFolders(*made);
@@ -164,12 +215,14 @@ void RemoveFolders(const std::vector<std::wstring>& made) {
 }
 
 HANDLE OpenRegularFile(const std::wstring& full, std::wstring* why) {
-  if (IsFolder(full)) {
-    *why = L"it is a folder, not a file";
+  PathKind kind = KindAt(full);
+  if (IsNoFile(kind)) {
+    *why = kind == PathKind::PipeOrDevice ? L"it is not a regular file (a pipe or a device)"
+                                          : L"it is " + KindWords(kind) + L", not a file";
     return INVALID_HANDLE_VALUE;
   }
-  // Wine opens a pipe without waiting for its writer; its type refuses it
-  // before any read could wait.
+  // Wine opens a pipe without waiting for its writer; its type refuses one
+  // that appeared since, before any read could wait.
   HANDLE file = CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {

@@ -23,8 +23,19 @@ std::wstring InFolder(const std::wstring& full, const std::wstring& name);
 // and, under Wine, its Unix path at most 4095 bytes.
 bool PathFitsLimits(const std::wstring& full);
 
+// What stands at a full path: BrokenLink, a link that leads nowhere; Unknown
+// when the system does not say (no permission to look, a path too long).
+enum class PathKind { Nothing, File, Folder, PipeOrDevice, BrokenLink, Unknown };
+PathKind KindAt(const std::wstring& full);
+// "a file", "a folder", "a pipe or a device", "a broken link"; "" for the others.
+std::wstring KindWords(PathKind kind);
+// Something other than a regular file stands there: a folder, a pipe or a
+// device, a broken link.
+bool IsNoFile(PathKind kind);
+
 // Why `full` could not be created after a failure with `error`, in words:
-// "a folder of that name exists", "the path is too long", "no permission", ...
+// "a folder of that name exists", "a pipe or a device of that name exists",
+// "the path is too long", "no permission", ...
 std::wstring WhyNotCreated(const std::wstring& full, DWORD error);
 
 // Makes the folder `full` and the folders above it that are missing, adding

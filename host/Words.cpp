@@ -7,7 +7,7 @@
 
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r'; }
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
@@ -33,7 +33,11 @@ bool Digits(const std::wstring& text, size_t at, size_t count, int* value) {
 
 }  // namespace
 
-bool Tokenize(const std::wstring& line, std::vector<Token>* tokens, std::wstring* error) {
+bool Tokenize(const std::wstring& text, std::vector<Token>* tokens, std::wstring* error) {
+  // A line may end in CR (CR LF files); a CR elsewhere is a control character.
+  size_t size = text.size();
+  while (size > 0 && text[size - 1] == L'\r') --size;
+  const std::wstring line = text.substr(0, size);
   size_t i = 0;
   while (i < line.size()) {
     if (IsBlank(line[i])) {
@@ -66,7 +70,7 @@ bool Tokenize(const std::wstring& line, std::vector<Token>* tokens, std::wstring
 std::wstring Escaped(const std::wstring& text) {
   std::wstring shown;
   for (wchar_t c : text) {
-    if (c >= 32 && c != 127) {
+    if (c >= 32 && (c < 127 || c > 159)) {  // C0, DEL and C1 are written as codes
       shown += c;
       continue;
     }
@@ -80,8 +84,9 @@ std::wstring Escaped(const std::wstring& text) {
 std::wstring Quote(const std::wstring& word) {
   const size_t shown = 40;
   if (word.size() <= shown) return L"'" + Escaped(word) + L"'";
-  return L"'" + Escaped(word.substr(0, shown)) + L"...' (" + std::to_wstring(word.size()) +
-         L" characters)";
+  bool pair = IS_HIGH_SURROGATE(word[shown - 1]);  // cut before a pair, not inside it
+  return L"'" + Escaped(word.substr(0, shown - pair)) + L"...' (" +
+         std::to_wstring(word.size()) + L" characters)";
 }
 
 bool ParseUnsigned(const std::wstring& word, ULONGLONG limit, ULONGLONG* value) {

@@ -13,14 +13,16 @@ struct Token {
   bool quoted;
 };
 
-// Splits one line into words and "quoted strings". A '#' that starts a word
-// and is followed by a blank (or ends the line) starts a comment.
+// Splits one line into words and "quoted strings", at blanks and tabs (a CR
+// at the line's end is dropped). A '#' that starts a word and is followed by
+// a blank (or ends the line) starts a comment.
 bool Tokenize(const std::wstring& line, std::vector<Token>* tokens, std::wstring* error);
 
 // A word as it goes into a message: in quotes, cut to a readable length,
 // control characters (NUL among them) written as \x00.
 std::wstring Quote(const std::wstring& word);
-// Text with its control characters written as \x00 ... \x1F, \x7F.
+// Text with its control characters written as codes: \x00 ... \x1F, \x7F ...
+// \x9F.
 std::wstring Escaped(const std::wstring& text);
 
 // Whole numbers of at most `limit`, decimal digits only; ParseInt takes a

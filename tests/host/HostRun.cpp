@@ -1,7 +1,5 @@
 #include "HostRun.h"
 
-#include <shellapi.h>
-
 #include <mutex>
 
 // The output goes to a file, not a pipe: a program the session starts may
@@ -53,19 +51,29 @@ std::wstring TestSourcePath(const std::wstring& relative) {
   return std::wstring(HOST_TEST_DIR) + L"\\" + relative;
 }
 
+// A folder and all in it, at any depth (the shell's delete stops at 260
+// characters); `path` in the \\?\ form.
+static void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    std::wstring name = found.cFileName, inside = path + L"\\" + name;
+    if (name == L"." || name == L"..") continue;
+    DWORD kind = found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+    if (kind == FILE_ATTRIBUTE_DIRECTORY) RemoveTree(inside);  // links are not followed
+    else if (!DeleteFileW(inside.c_str())) RemoveDirectoryW(inside.c_str());
+  }
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  RemoveDirectoryW(path.c_str());
+}
+
 std::wstring FreshFolder(const std::wstring& name) {
   wchar_t cwd[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, cwd);
   std::wstring parent = std::wstring(cwd) + L"\\host-test-output";
   CreateDirectoryW(parent.c_str(), nullptr);
   std::wstring folder = parent + L"\\" + name;
-  // Remove what an earlier run left (double-NUL-terminated path list).
-  std::wstring from = folder + L'\0';
-  SHFILEOPSTRUCTW op = {};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NO_UI;
-  if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) SHFileOperationW(&op);
+  RemoveTree(L"\\\\?\\" + folder);  // what an earlier run left
   return folder;
 }
 

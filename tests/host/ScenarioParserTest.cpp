@@ -115,6 +115,18 @@ std::wstring Repeat(const std::wstring& line, int times) {
   return text;
 }
 
+// A folder inside `folder` (on Z:) whose path, as Wine opens it (through
+// <prefix>/dosdevices/z:), has `bytes` bytes.
+std::wstring Deep(const std::wstring& folder, size_t bytes) {
+  wchar_t prefix[MAX_PATH];
+  size_t root = GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH) + 14 - 2;
+  std::wstring deep = folder;
+  for (size_t left; (left = bytes - root - deep.size()) > 0;) {
+    deep += L"\\" + std::wstring(left > 201 ? std::min<size_t>(200, left - 3) : left - 1, L'p');
+  }
+  return deep;
+}
+
 std::wstring Cards(int count) {
   std::wstring text;
   for (int i = 0; i < count; ++i) {
@@ -138,6 +150,9 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"tap -0 5\n", 1, L"x must be a whole number from 0 to 239, not '-0'"},
       {L"tap +12 5\n", 1, L"not '+12'"},
       {std::wstring(L"tap 1\0\x1F 5\n", 10), 1, L"not '1\\x00\\x1F'"},
+      {L"tap 1\r5 5\n", 1, L"not '1\\x0D5'"},
+      {L"refresh\rwait 2s\r\n", 1, L"unknown command 'refresh\\x0Dwait'"},
+      {L"refresh\r\ntap 1\x85\x7F 5\r\n", 2, L"not '1\\x85\\x7F'"},
       {L"battery\n", 1, L"at least one"},
       {L"card add \"Storage Card\" total=64XB free=1MB\n", 1, L"up to 2048GB"},
       {L"card add \"Storage Card\" total=1MB free=2MB\n", 1, L"free is larger than total"},
@@ -146,6 +161,7 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"card add " + std::wstring(260, L'n') + L" total=1MB free=1MB\n", 1, L"at most 259"},
       {L"card add .. total=1MB free=1MB\n", 1, L"not a card folder name"},
       {L"card add CON total=1MB free=1MB\n", 1, L"not a card folder name"},
+      {L"snapshot \"a\x1B.png\"\n", 1, L"'a\\x1B.png' is not a plain *.png file name (no folders, no control"},
       {Cards(101), 101, L"at most 100 cards"},
       {L"card fault Y on\n", 1, L"no card named"},
       {L"card eject Y\n", 1, L"expected card add, card set, card remove, card fault, not 'card eject'"},
@@ -153,17 +169,20 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"memory total=16777215GB free=1GB\n", 1, L"up to 2048GB"},
       {L"tap 240 10\n", 1, L"x must be a whole number from 0 to 239, not '240'"},
       {L"tap 10\n", 1, L"wrong number of arguments"},
+      {L"store fault on off\n", 1, L"wrong number of arguments (the form is: store fault on|off)"},
       {L"resume\n", 1, L"resume needs a suspend"},
       {L"suspend\nsuspend\n", 2, L"already suspended"},
       {L"snapshot a.png\nsnapshot A.png\n", 2, L"written twice"},
       {L"snapshot ..\\a.png\n", 1, L"plain *.png"},
       {L"snapshot conin$.PNG\n", 1, L"plain *.png"},
       {L"snapshot " + std::wstring(252, L'n') + L".png\n", 1, L"longer than a file name may be"},
-      {L"snapshot " + std::wstring(126, L'\u00E9') + L".png\n", 1, L"at most 255 characters and 255 bytes"},
+      {L"snapshot " + std::wstring(126, L'\u00E9') + L".png\n", 1, L"256 bytes in UTF-8, at most 255"},
+      {L"snapshot abcde" + Repeat(L"\U0001F600", 62) + L".png\n", 1, L"\U0001F600...' (133 char"},
       {L"snapshot " + std::wstring(251, L'n') + L".png\n", 0, nullptr},
       {L"snapshot a.gif\n", 1, L"plain *.png"},
       {L"snapshot a.png scale=17\n", 1, L"scale must be a whole number from 1 to 16"},
       {L"snapshot a.png window of \"X\"\n", 1, L"expected one of scale=, not 'of'"},
+      {L"snapshot a.png of\n", 1, L"of needs a window title"},
       {L"snapshot w.png window\nanimation a.gif\n", 2, L"needs a strip snapshot"},
       {L"snapshot a.png\nanimation a.gif scale=16 delay=1s\n", 0, nullptr},
       {Repeat(L"snapshot x.png\n", 1) + L"wait 1s\n" +
@@ -267,14 +286,15 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
   std::wstring good = folder + L"\\good.txt", latin1 = folder + L"\\latin1.txt";
   std::wstring file = folder + L"\\a-file", tooLong = folder + L"\\" + std::wstring(300, L'y');
   WriteTextFile(good, "battery percent=11\nsnapshot a.png\n");
+  std::wstring pipe = folder + L"\\pipe.txt", fifoFolder = HOST_FIFO;
+  fifoFolder.resize(fifoFolder.rfind(L'/'));
+  WriteTextFile(pipe, "refresh\nsnapshot strip.png\nrefresh\n");
+  WriteTextFile(folder + L"\\link.txt", "refresh\nsnapshot broken.png\n");
   WriteTextFile(latin1, "refresh\nwait 2s\ntap 1 1 # caf\xE9\n");
   WriteTextFile(file, "");
   WriteTextFile(exact + L"aux.txt", "refresh\nsnapshot a.png\n");
   WriteTextFile(exact + L"NUL.txt", "refresh\nbogus\n");
   WriteTextFile(exact + L"control.txt", std::string("tap 1\0 2\n", 9));
-  // A folder whose path leaves no room for "\a.png" within 4095 bytes (Z: is "/").
-  std::wstring deep = folder;
-  while (deep.size() - 2 < 4093) deep += L"\\" + std::wstring(std::min<size_t>(200, 4092 - (deep.size() - 2)), L'p');
   SimResetDevice();
   SimSetPower(AC_LINE_OFFLINE, 33, 1000, 3700);
   const struct {
@@ -285,7 +305,8 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
       {L"--scenario Z:\\no\\such.txt", 2, "Z:\\no\\such.txt: cannot open the scenario: there is no"},
       {L"--scenario /no/such.txt", 2, "/no/such.txt: cannot open the scenario"},
       {L"--check /dev/null", 2, "/dev/null: cannot open the scenario: it is not a regular file"},
-      {L"--check " HOST_FIFO, 2, "script.fifo: cannot open the scenario: it is not a regular file"},
+      {L"--check \\\\.\\CONIN$", 2, "CONIN$: cannot open the scenario: it is not a regular file"},
+      {L"--check " HOST_FIFO, 2, "strip.png: cannot open the scenario: it is not a regular file"},
       {L"--check \"" + folder + L"\"", 2, "command-lines: cannot open the scenario: it is a folder"},
       {L"--check \"" + folder + L"\\aux.txt\"", 0, "aux.txt: the scenario is well formed"},
       {L"--check \"" + folder + L"\\NUL.txt\"", 2, "NUL.txt: line 2: unknown command 'bogus'"},
@@ -297,8 +318,21 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
       {L"--scenario \"" + good + L"\" --out \"\"", 2, "--out needs a path, not ''"},
       {L"--scenario \"" + latin1 + L"\"", 2, "latin1.txt: line 3: not UTF-8 text"},
       {L"--scenario \"" + good + L"\" --out \"" + file + L"\"", 2, "is a file, not a folder"},
+      {L"--check \"" + good + L"\" --out \"" + file + L"\"", 2, "a-file is a file, not a folder"},
       {L"--scenario \"" + good + L"\" --out \"" + tooLong + L"\"", 2, "the path is too long"},
-      {L"--check \"" + good + L"\" --out \"" + deep + L"\"", 2, "line 2: the path "},
+      {L"--check \"" + good + L"\" --out \"" + Deep(folder, 4090) + L"\"", 2, "line 2: the path "},
+      {L"--check \"" + good + L"\" --out \"" + Deep(folder, 4089) + L"\"", 0, "well formed"},
+      {L"--scenario \"" + good + L"\" --out /dev/null", 2, "/dev/null is a pipe or a device, not"},
+      {L"--scenario \"" + good + L"\" --out /proc/q/r", 3, "/proc/q/r: nothing may be made there"},
+      {L"--scenario \"" + pipe + L"\" --out " + fifoFolder, 3, "a pipe or a device of that name"},
+      {L"--scenario \"" + folder + L"\\link.txt\" --out " + fifoFolder, 3, "broken.png: a broken link of"},
+      {L"--demo --check \"" + good + L"\"", 2, "--demo and --check exclude each other"},
+      {L"--check", 2, "--check needs a value"},
+      {L"--live --out x", 2, "--out is for scenarios"},
+      {L"--close-after 1s --snapshot /no/such/a.png", 2, "/no/such/a.png: its folder does not exist"},
+      {L"--dll /no/item", 2, "--dll /no/item: a library's name needs an extension"},
+      {L"--scenario \"" + good + L"\" --dll /no/item.dll", 3, "/no/item.dll: there is no such file"},
+      {L"--scenario \"" + good + L"\" --dll \"" + tooLong + L".dll\"", 3, "y.dll: the path is too long"},
       {L"--check \"" + good + L"\"", 0, "good.txt: the scenario is well formed"},
   };
   for (const auto& c : cases) {
@@ -326,6 +360,7 @@ TEST(ScenarioParser, WhyNotCreated) {
       {folder + L"\\a.png", ERROR_ACCESS_DENIED, L"no permission"},
       {folder + L"\\" + std::wstring(256, L'x'), ERROR_FILE_NOT_FOUND, L"the path is too long"},
       {folder + L"\\no\\a.png", ERROR_PATH_NOT_FOUND, L"its folder does not exist"},
+      {UserPath(HOST_FIFO), ERROR_ALREADY_EXISTS, L"a pipe or a device of that name exists"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.why, WhyNotCreated(c.path, c.error));
 }
@@ -347,6 +382,14 @@ TEST(ScenarioParser, HostWritesIntoTheFolderAsNamed) {
   EXPECT_EQ(3u, r.exitCode) << r.output;
   EXPECT_NE(std::string::npos, r.output.find("line 2: cannot write ")) << r.output;
   EXPECT_NE(std::string::npos, r.output.find("td.\\b.png: a folder of that name exists")) << r.output;
+  // A picture's path of 4095 bytes as Wine opens it is written; a folder made
+  // for an item that does not load is removed.
+  r = RunHost(L"--scenario \"" + script + L"\" --out \"" + Deep(folder, 4095 - 6) + L"\"");
+  EXPECT_EQ(0u, r.exitCode) << r.output;
+  r = RunHost(L"--scenario \"" + script + L"\" --out \"" + folder + L"\\no-item\" --dll \"" +
+              script + L"\"");
+  EXPECT_EQ(3u, r.exitCode) << r.output;
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((exact + L"\\no-item").c_str()));
 }
 
 }  // namespace

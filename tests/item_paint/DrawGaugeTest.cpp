@@ -78,7 +78,7 @@ TEST(DrawGauge, NeedleEndPointsAndLimits) {
   EXPECT_TRUE(edge.At(2, 30) == kBlack && edge.At(1, 30) == kWhite);
 }
 
-// Every label the gauges can show at the README's limits (cards 1 to 100 of up
+// Every label the gauges can show at the README's limits (cards 1 to 99999 of up
 // to 2048GB, memory up to 2048GB beside a store of 4294967295B, a battery
 // time up to 4294967294 s), with one digit at every length of each figure,
 // has ink in the 55-pixel band under its gauge and none in the band's first
@@ -97,7 +97,7 @@ TEST(DrawGauge, EveryLabelFitsItsBand) {
   for (int d = 0; d <= 9; ++d) {
     for (ULONGLONG same = d, length = 1; length <= 7; same = same * 10 + d, ++length) {
       for (ULONGLONG bytes : {same << 20, same << 30, cardLimit}) {
-        for (int card : {d, d * 11, 100}) {  // card numbers of every length
+        for (int card : {d, d * 11, d * 111, d * 1111, d * 11111, 100}) {  // every length
           if (card >= 1 && bytes <= cardLimit) FormatStorageLabel(label, card, bytes), add();
         }
         if (bytes <= memoryLimit) FormatMemoryLabel(label, bytes), add();
