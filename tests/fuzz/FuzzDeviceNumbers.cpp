@@ -1,0 +1,86 @@
+// The simulated device's values as a shell may leave them (any type, length
+// and bytes, cards under any subkey name), then every reading.
+#include "CeApi.h"
+#include "FuzzDriver.h"
+#include "SimulatedDevice.h"
+
+static const wchar_t* const kValues[] = {
+    L"ACLineStatus", L"BatteryPercent", L"BatteryLifeTime", L"BatteryVoltage", L"PowerQueryBytes",
+    L"StoreSize", L"StoreFree", L"StoreQueryFails", L"MemoryTotal", L"MemoryAvail",
+    L"ClockFrozen", L"TickCount", L"TickSetAt", L"LocalTime", L"LocalTimeSetAt"};
+static const wchar_t* const kCardValues[] = {L"Name", L"TotalBytes", L"FreeBytes", L"QueryFails"};
+static const DWORD kTypes[] = {REG_DWORD, REG_QWORD, REG_SZ, REG_BINARY, REG_MULTI_SZ, 99};
+
+// Absent, or of a type with bytes from the input (a number of 4 or 8 bytes
+// half the time, else up to 40 bytes of text or anything).
+static void WriteValue(HKEY key, const wchar_t* name, FuzzBytes& in) {
+  unsigned choice = (unsigned)in.Take(1);
+  if (choice % 8 == 0) return;
+  DWORD type = kTypes[(choice >> 3) % 6];
+  std::string bytes;
+  if (choice & 0x80) {
+    unsigned long long n = in.Take(8);
+    bytes.assign((const char*)&n, type == REG_QWORD ? 8 : 4);
+  } else {
+    for (size_t n = in.Take(1) % 41; n--;) bytes += (char)in.Take(1);
+  }
+  RegSetValueExW(key, name, 0, type, (const BYTE*)bytes.data(), (DWORD)bytes.size());
+}
+
+static std::string ReadDevice(const std::string& input) {
+  FuzzBytes in{input};
+  HKEY device = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\SimulatedDevice", 0, nullptr, 0,
+                  KEY_ALL_ACCESS, nullptr, &device, nullptr);
+  RegDeleteTreeW(device, nullptr);
+  for (const wchar_t* name : kValues) WriteValue(device, name, in);
+  for (size_t cards = in.Take(1) % 4; cards--;) {
+    wchar_t subkey[40];
+    unsigned long long n = in.Take(1) & 1 ? in.Take(1) % 5 : in.Take(8);
+    swprintf(subkey, 40, in.Take(1) & 1 ? L"Cards\\%llu" : L"Cards\\0%llx", n);
+    HKEY card = nullptr;
+    RegCreateKeyExW(device, subkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &card, nullptr);
+    for (const wchar_t* name : kCardValues) WriteValue(card, name, in);
+    RegCloseKey(card);
+  }
+  RegCloseKey(device);
+  SimReloadDevice();
+
+  SYSTEM_POWER_STATUS_EX2 power;
+  DWORD powerBytes = GetSystemPowerStatusEx2(&power, sizeof power, TRUE);
+  MEMORYSTATUS memory = {};
+  memory.dwLength = sizeof memory;
+  CeGlobalMemoryStatus(&memory);
+  STORE_INFORMATION store;
+  BOOL storeRead = GetStoreInformation(&store);
+  SYSTEMTIME time;
+  CeGetLocalTime(&time);
+  CeGetTickCount();
+  WIN32_FIND_DATAW card;
+  int cardsFound = 0;
+  HANDLE search = FindFirstFlashCard(&card);
+  for (bool more = search != INVALID_HANDLE_VALUE; more && cardsFound < 100;
+       more = FindNextFlashCard(search, &card)) {
+    cardsFound++;
+    ULARGE_INTEGER free, total, totalFree;
+    CeGetDiskFreeSpaceExW((L"\\" + std::wstring(card.cFileName)).c_str(), &free, &total,
+                          &totalFree);
+  }
+  if (search != INVALID_HANDLE_VALUE) CeFindClose(search);
+  // Readings out of the device's ranges (free above total is a value a shell may set).
+  if (memory.dwTotalPhys > (2048ULL << 30) || memory.dwAvailPhys > (2048ULL << 30) ||
+      time.wMonth < 1 || time.wMonth > 12 || time.wYear < 1980 || time.wYear > 2099)
+    __builtin_trap();
+  wchar_t names[8][48], values[8][32];
+  int ignored = SimIgnoredValues(names, values, 8);
+  std::string outcome = std::to_string(powerBytes) + (storeRead ? " store" : " no store") +
+                        " cards " + std::to_string(cardsFound) + " ignored";
+  for (int i = 0; i < ignored && i < 8; i++) outcome += " " + FuzzOutcome(names[i]);
+  return outcome;
+}
+
+int main(int argc, char** argv) {
+  int status = FuzzMain(argc, argv, "device_numbers", ReadDevice);
+  SimResetDevice();  // the next program finds the device as documented
+  return status;
+}
