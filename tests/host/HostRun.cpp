@@ -14,6 +14,12 @@ HostResult RunHost(const std::wstring& arguments) {
   // One start at a time: a start must not inherit, or lose mid-way, the
   // inheritable handle another thread is just opening or closing.
   static std::mutex starting;
+  // What the host starts and leaves running (a program its item started just
+  // before the host crashed) ends with the job, so it cannot disturb later runs.
+  AutoCloseHandle job(CreateJobObjectW(nullptr, nullptr));
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
   PROCESS_INFORMATION process = {};
   BOOL started;
   {
@@ -28,8 +34,12 @@ HostResult RunHost(const std::wstring& arguments) {
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = startup.hStdError = out;
     std::wstring commandLine = L"TodayHost.exe " + arguments;
-    started = CreateProcessW(L"TodayHost.exe", &commandLine[0], nullptr, nullptr, TRUE, 0,
-                             nullptr, nullptr, &startup, &process);
+    started = CreateProcessW(L"TodayHost.exe", &commandLine[0], nullptr, nullptr, TRUE,
+                             CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
+    if (started) {
+      AssignProcessToJobObject(job, process.hProcess);
+      ResumeThread(process.hThread);
+    }
     if (!started)
       result.output = "TodayHost.exe did not start: error " + std::to_string(GetLastError());
   }  // the host has its own handle to the file
