@@ -2,15 +2,17 @@
 # Fuzzes every reader of outside input on the checked build, in process.
 #
 #   scripts/fuzz.sh [SECONDS] [--seed N] [--target NAME] [--out DIR]
-#       SECONDS per target (default 10); the corpus is tests/fuzz/corpus/<target>/;
-#       inputs that crash, trap or hang (over 1 s) are saved under DIR
-#       (default build-checked/fuzz-out) with the command that replays them.
+#       SECONDS per target (default 10); seeds come from tests/fuzz/corpus/<target>/.
+#       An input that crashes, traps or hangs (runs over 1 s) is saved under DIR
+#       (default build-checked/fuzz-out) and its replay command printed.
 #   scripts/fuzz.sh --replay TARGET FILE
-# Exits non-zero when a target found a fault.
+# The same seed gives the same inputs in the same order. QUORVANE_FUZZ_OUTCOMES=1
+# lists each target's distinct outcomes. Exits non-zero when a target found a fault.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 TARGETS=(scenario host_words about_args registry_string device_numbers pictures)
-seconds=10 seed="" out="$PWD/build-checked/fuzz-out" only="" replay=()
+seconds=10 seed="$(( (RANDOM << 15) | RANDOM ))" out="$PWD/build-checked/fuzz-out" only=""
+replay=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --seed) seed="$2"; shift 2 ;;
@@ -34,11 +36,17 @@ if [ ${#replay[@]} -gt 0 ]; then
   ../wine-run "fuzz_${replay[0]}.exe" --replay "$(windows "${replay[1]}")"
   exit
 fi
-mkdir -p "$out"
 status=0
 for target in "${TARGETS[@]}"; do
   [ -n "$only" ] && [ "$only" != "$target" ] && continue
-  ../wine-run "fuzz_$target.exe" --corpus "$(windows "$PWD/../../tests/fuzz/corpus/$target")" \
-    --out "$(windows "$out")" --seconds "$seconds" ${seed:+--seed "$seed"} || status=1
+  found="$out/$target/seed-$seed"
+  rm -rf "$found" && mkdir -p "$found"
+  if ! ../wine-run "fuzz_$target.exe" "$(windows "$PWD/../../tests/fuzz/corpus/$target")" \
+         "$(windows "$found")" "$seconds" "$seed" 1000; then
+    status=1
+    for f in "$found"/*; do
+      [ -f "$f" ] && echo "replay: scripts/fuzz.sh --replay $target '$f'"
+    done
+  fi
 done
 exit $status

@@ -11,8 +11,7 @@ static const wchar_t* const kValues[] = {
 static const wchar_t* const kCardValues[] = {L"Name", L"TotalBytes", L"FreeBytes", L"QueryFails"};
 static const DWORD kTypes[] = {REG_DWORD, REG_QWORD, REG_SZ, REG_BINARY, REG_MULTI_SZ, 99};
 
-// Absent, or of a type with bytes from the input (a number of 4 or 8 bytes
-// half the time, else up to 40 bytes of text or anything).
+// Absent, or of any type with a number or up to 40 bytes from the input.
 static void WriteValue(HKEY key, const wchar_t* name, FuzzBytes& in) {
   unsigned choice = (unsigned)in.Take(1);
   if (choice % 8 == 0) return;
@@ -24,14 +23,16 @@ static void WriteValue(HKEY key, const wchar_t* name, FuzzBytes& in) {
   } else {
     for (size_t n = in.Take(1) % 41; n--;) bytes += (char)in.Take(1);
   }
-  RegSetValueExW(key, name, 0, type, (const BYTE*)bytes.data(), (DWORD)bytes.size());
+  DWORD size = (DWORD)bytes.size();
+  bytes.append(2, '\0');  // a string value of odd size is read one character past its end
+  RegSetValueExW(key, name, 0, type, (const BYTE*)bytes.data(), size);
 }
 
 static std::string ReadDevice(const std::string& input) {
   FuzzBytes in{input};
   HKEY device = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\SimulatedDevice", 0, nullptr, 0,
-                  KEY_ALL_ACCESS, nullptr, &device, nullptr);
+  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\SimulatedDevice", 0, 0, 0,
+                  KEY_ALL_ACCESS, 0, &device, 0);
   RegDeleteTreeW(device, nullptr);
   for (const wchar_t* name : kValues) WriteValue(device, name, in);
   for (size_t cards = in.Take(1) % 4; cards--;) {
@@ -39,7 +40,7 @@ static std::string ReadDevice(const std::string& input) {
     unsigned long long n = in.Take(1) & 1 ? in.Take(1) % 5 : in.Take(8);
     swprintf(subkey, 40, in.Take(1) & 1 ? L"Cards\\%llu" : L"Cards\\0%llx", n);
     HKEY card = nullptr;
-    RegCreateKeyExW(device, subkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &card, nullptr);
+    RegCreateKeyExW(device, subkey, 0, 0, 0, KEY_ALL_ACCESS, 0, &card, 0);
     for (const wchar_t* name : kCardValues) WriteValue(card, name, in);
     RegCloseKey(card);
   }
@@ -57,15 +58,12 @@ static std::string ReadDevice(const std::string& input) {
   CeGetLocalTime(&time);
   CeGetTickCount();
   WIN32_FIND_DATAW card;
+  ULARGE_INTEGER free, total, totalFree;
   int cardsFound = 0;
   HANDLE search = FindFirstFlashCard(&card);
   for (bool more = search != INVALID_HANDLE_VALUE; more && cardsFound < 100;
-       more = FindNextFlashCard(search, &card)) {
-    cardsFound++;
-    ULARGE_INTEGER free, total, totalFree;
-    CeGetDiskFreeSpaceExW((L"\\" + std::wstring(card.cFileName)).c_str(), &free, &total,
-                          &totalFree);
-  }
+       more = FindNextFlashCard(search, &card), cardsFound++)
+    CeGetDiskFreeSpaceExW(card.cFileName, &free, &total, &totalFree);
   if (search != INVALID_HANDLE_VALUE) CeFindClose(search);
   // Readings out of the device's ranges (free above total is a value a shell may set).
   if (memory.dwTotalPhys > (2048ULL << 30) || memory.dwAvailPhys > (2048ULL << 30) ||

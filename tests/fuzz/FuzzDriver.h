@@ -1,11 +1,8 @@
 // In-process fuzzing: a target is a function that takes one input and answers
-// its outcome in a few words (distinct outcomes are counted). FuzzMain runs
-// the corpus, then mutated inputs until the time is up; an input that
-// crashes, traps or runs over the hang limit is saved with the command that
-// replays it, and the program exits non-zero.
-//
-//   fuzz_<target>.exe --corpus DIR --out DIR [--seconds N] [--seed N] [--hang-ms N]
-//   fuzz_<target>.exe --replay FILE
+// its outcome in a few words (distinct outcomes are counted). FuzzMain runs the
+// corpus, then mutated inputs until the time is up; an input that crashes,
+// traps or runs over the hang limit is saved and the program exits non-zero.
+//   fuzz_<target>.exe CORPUS OUT SECONDS SEED HANG_MS   |   --replay FILE
 #pragma once
 
 #include <string>
@@ -13,12 +10,11 @@
 typedef std::string (*FuzzRun)(const std::string& input);
 int FuzzMain(int argc, char** argv, const char* target, FuzzRun run);
 
-// Helpers for targets: the input as wide text (UTF-8, invalid bytes kept as
-// U+FFFD) and a reader of little-endian numbers that answers 0 past the end.
+// The input as wide text (UTF-8), and a message as an outcome: digits and
+// quoted words ('...' or "...") left out, so that kinds of answers count.
 std::wstring FuzzWide(const std::string& bytes);
-// A message as an outcome: digits and quoted words ('...' or \"...\") left out, so that outcomes
-// count kinds of answers rather than inputs.
 std::string FuzzOutcome(const std::wstring& message);
+// Little-endian numbers from the input, 0 past its end.
 struct FuzzBytes {
   const std::string& data;
   size_t at = 0;

@@ -15,7 +15,10 @@ static std::string ReadValue(const std::string& input) {
   HKEY key = nullptr;
   RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   RegDeleteValueW(key, L"Value");
-  LONG stored = RegSetValueExW(key, L"Value", 0, type, (const BYTE*)data.data(), (DWORD)data.size());
+  // Zeros after the value: Windows and Wine read one character past a string
+  // value whose size is odd, looking for a terminator to count.
+  LONG stored = RegSetValueExW(key, L"Value", 0, type, (const BYTE*)(data + '\0' + '\0').c_str(),
+                               (DWORD)data.size());
   RegCloseKey(key);
   if (stored != ERROR_SUCCESS) return "not stored";
 
