@@ -16,13 +16,9 @@ static void WriteValue(HKEY key, const wchar_t* name, FuzzBytes& in) {
   unsigned choice = (unsigned)in.Take(1);
   if (choice % 8 == 0) return;
   DWORD type = kTypes[(choice >> 3) % 6];
-  std::string bytes;
-  if (choice & 0x80) {
-    unsigned long long n = in.Take(8);
-    bytes.assign((const char*)&n, type == REG_QWORD ? 8 : 4);
-  } else {
-    for (size_t n = in.Take(1) % 41; n--;) bytes += (char)in.Take(1);
-  }
+  unsigned long long n = choice & 0x80 ? in.Take(8) : 0;
+  std::string bytes((const char*)&n, n ? (type == REG_QWORD ? 8 : 4) : 0);
+  for (size_t k = n ? 0 : in.Take(1) % 41; k--;) bytes += (char)in.Take(1);
   DWORD size = (DWORD)bytes.size();
   bytes.append(2, '\0');  // a string value of odd size is read one character past its end
   RegSetValueExW(key, name, 0, type, (const BYTE*)bytes.data(), size);
@@ -39,26 +35,25 @@ static std::string ReadDevice(const std::string& input) {
     wchar_t subkey[40];
     unsigned long long n = in.Take(1) & 1 ? in.Take(1) % 5 : in.Take(8);
     swprintf(subkey, 40, in.Take(1) & 1 ? L"Cards\\%llu" : L"Cards\\0%llx", n);
-    HKEY card = nullptr;
-    RegCreateKeyExW(device, subkey, 0, 0, 0, KEY_ALL_ACCESS, 0, &card, 0);
-    for (const wchar_t* name : kCardValues) WriteValue(card, name, in);
-    RegCloseKey(card);
+    HKEY key = nullptr;
+    RegCreateKeyExW(device, subkey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    for (const wchar_t* name : kCardValues) WriteValue(key, name, in);
+    RegCloseKey(key);
   }
   RegCloseKey(device);
   SimReloadDevice();
 
   SYSTEM_POWER_STATUS_EX2 power;
-  DWORD powerBytes = GetSystemPowerStatusEx2(&power, sizeof power, TRUE);
-  MEMORYSTATUS memory = {};
-  memory.dwLength = sizeof memory;
-  CeGlobalMemoryStatus(&memory);
+  MEMORYSTATUS memory = {sizeof memory, 0, 0, 0, 0, 0, 0, 0};
   STORE_INFORMATION store;
-  BOOL storeRead = GetStoreInformation(&store);
   SYSTEMTIME time;
-  CeGetLocalTime(&time);
-  CeGetTickCount();
   WIN32_FIND_DATAW card;
   ULARGE_INTEGER free, total, totalFree;
+  DWORD powerBytes = GetSystemPowerStatusEx2(&power, sizeof power, TRUE);
+  CeGetTickCount();
+  BOOL storeRead = GetStoreInformation(&store);
+  CeGlobalMemoryStatus(&memory);
+  CeGetLocalTime(&time);
   int cardsFound = 0;
   HANDLE search = FindFirstFlashCard(&card);
   for (bool more = search != INVALID_HANDLE_VALUE; more && cardsFound < 100;
@@ -66,8 +61,8 @@ static std::string ReadDevice(const std::string& input) {
     CeGetDiskFreeSpaceExW(card.cFileName, &free, &total, &totalFree);
   if (search != INVALID_HANDLE_VALUE) CeFindClose(search);
   // Readings out of the device's ranges (free above total is a value a shell may set).
-  if (memory.dwTotalPhys > (2048ULL << 30) || memory.dwAvailPhys > (2048ULL << 30) ||
-      time.wMonth < 1 || time.wMonth > 12 || time.wYear < 1980 || time.wYear > 2099)
+  if (std::max(memory.dwTotalPhys, memory.dwAvailPhys) > (2048ULL << 30) || time.wMonth - 1u > 11 ||
+      time.wYear - 1980u > 119)
     __builtin_trap();
   wchar_t names[8][48], values[8][32];
   int ignored = SimIgnoredValues(names, values, 8);

@@ -5,39 +5,31 @@
 #include "FuzzDriver.h"
 #include "Picture.h"
 
-static std::wstring TempFile(const wchar_t* name) {
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  return std::wstring(folder) + name;
-}
-
 static std::string WritePictures(const std::string& input) {
   FuzzBytes in{input};
-  int width = 1 + (int)(in.Take(1) % 48), height = 1 + (int)(in.Take(1) % 48);
-  size_t frameCount = 1 + in.Take(1) % 4;
+  int width = 1 + (int)(in.Take(1) % 48), height = 1 + (int)(in.Take(1) % 48), x, y;
+  std::vector<Picture> frames(1 + in.Take(1) % 4);
   int scale = 1 + (int)(in.Take(1) % 3);
-  std::vector<Picture> frames(frameCount);
+  std::vector<const Picture*> shown;
   for (Picture& p : frames) {
-    p.width = width, p.height = height;
+    p.width = width, p.height = height, shown.push_back(&p);
     for (int i = 0; i < width * height; i++) p.pixels.push_back((DWORD)in.Take(3));
   }
-  std::string outcome;
-  std::wstring png = TempFile(L"quorvane-fuzz.png"), gif = TempFile(L"quorvane-fuzz.gif"), error;
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  std::wstring png = folder + std::wstring(L"fuzz.png"), gif = folder + std::wstring(L"fuzz.gif");
+  std::wstring error;
   Picture back;
-  if (!WritePng(png.c_str(), frames[0], &error)) outcome += "png refused: " + FuzzOutcome(error);
-  else if (!ReadPng(png.c_str(), &back, &error) || FirstDifference(back, frames[0], &width, &height))
-    __builtin_trap();  // written but not read back the same
-  else outcome += "png same";
-  std::vector<const Picture*> shown;
-  for (const Picture& p : frames) shown.push_back(&p);
   UINT count = 0;
+  if (!WritePng(png.c_str(), frames[0], &error)) return "png refused: " + FuzzOutcome(error);
+  if (!ReadPng(png.c_str(), &back, &error) || FirstDifference(back, frames[0], &x, &y))
+    __builtin_trap();  // written but not read back the same
   if (!WriteAnimatedGif(gif.c_str(), shown, scale, 100, &error))
-    outcome += ", gif refused: " + FuzzOutcome(error);
-  else if (!ReadPictureFrame(gif.c_str(), 0, &back, &count, &error) || count != frameCount ||
-           back.width != frames[0].width * scale)
+    return "gif refused: " + FuzzOutcome(error);
+  if (!ReadPictureFrame(gif.c_str(), 0, &back, &count, &error) || count != frames.size() ||
+      back.width != width * scale)
     __builtin_trap();  // written but not readable as written
-  else outcome += ", gif frames " + std::to_string(count);
-  return outcome;
+  return "gif frames " + std::to_string(count);
 }
 
 int main(int argc, char** argv) {

@@ -1,19 +1,17 @@
 // The item's registry reads on a value of any type, length and bytes: a
-// string read must answer the stored text, terminated, or refuse.
-#include "FuzzDriver.h"
-#include "RegistryAccess.h"
-
+// string read answers the stored text, terminated, or refuses.
 #include <stdlib.h>
 #include <string.h>
 
-static const wchar_t kKey[] = L"Software\\QuorvaneFuzz";
+#include "FuzzDriver.h"
+#include "RegistryAccess.h"
 
 static std::string ReadValue(const std::string& input) {
-  FuzzBytes in{input};
-  DWORD type = (DWORD)in.Take(1) % 13;  // REG_NONE .. REG_QWORD, and one unknown
-  std::string data = in.Rest();
+  const wchar_t* kKey = L"Software\\QuorvaneFuzz";
+  DWORD type = (DWORD)(unsigned char)input[0] % 13;  // REG_NONE .. REG_QWORD, one unknown
+  std::string data = input.empty() ? input : input.substr(1);
   HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
   RegDeleteValueW(key, L"Value");
   // Zeros after the value: Windows and Wine read one character past a string
   // value whose size is odd, looking for a terminator to count.
@@ -21,24 +19,20 @@ static std::string ReadValue(const std::string& input) {
                                (DWORD)data.size());
   RegCloseKey(key);
   if (stored != ERROR_SUCCESS) return "not stored";
-
   RegistryAccess registry;
   wchar_t* text = nullptr;
-  RegResult asText = registry.GetString(HKEY_CURRENT_USER, kKey, L"Value", &text);
-  if (asText == RegResult::Ok) {
-    size_t chars = wcslen(text);  // a fault here: not terminated inside its block
-    if (type == REG_SZ && memcmp(text, data.data(), std::min(chars * 2, data.size())) != 0)
-      __builtin_trap();  // not the stored text
-  }
-  free(text);
   BYTE* bytes = nullptr;
-  DWORD size = 0;
+  DWORD size = 0, number = 0;
+  RegResult asText = registry.GetString(HKEY_CURRENT_USER, kKey, L"Value", &text);
   RegResult asBytes = registry.GetBytes(HKEY_CURRENT_USER, kKey, L"Value", &bytes, &size);
-  if (asBytes == RegResult::Ok && (size != data.size() || memcmp(bytes, data.data(), size) != 0))
-    __builtin_trap();
-  free(bytes);
-  DWORD number = 0;
   RegResult asDword = registry.GetDword(HKEY_CURRENT_USER, kKey, L"Value", &number);
+  // wcslen faults on a text not terminated inside its block.
+  if ((asText == RegResult::Ok && type == REG_SZ &&
+       memcmp(text, data.data(), std::min(wcslen(text) * 2, data.size())) != 0) ||
+      (asBytes == RegResult::Ok && (size != data.size() || memcmp(bytes, data.data(), size))))
+    __builtin_trap();  // not what was stored
+  free(text);
+  free(bytes);
   return "type " + std::to_string(type) + ": " + std::to_string((int)asText) + " " +
          std::to_string((int)asBytes) + " " + std::to_string((int)asDword);
 }
