@@ -3,7 +3,6 @@
 // and the device path of a program to start, in buffers of every size.
 #include "CeApi.h"
 #include "CeCommandLine.h"
-#include "DashboardContract.h"
 #include "FuzzDriver.h"
 
 static std::string ReadAboutLine(const std::string& input) {

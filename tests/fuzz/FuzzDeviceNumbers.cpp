@@ -27,8 +27,7 @@ static void WriteValue(HKEY key, const wchar_t* name, FuzzBytes& in) {
 static std::string ReadDevice(const std::string& input) {
   FuzzBytes in{input};
   HKEY device = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\SimulatedDevice", 0, 0, 0,
-                  KEY_ALL_ACCESS, 0, &device, 0);
+  RegCreateKeyW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\SimulatedDevice", &device);
   RegDeleteTreeW(device, nullptr);
   for (const wchar_t* name : kValues) WriteValue(device, name, in);
   for (size_t cards = in.Take(1) % 4; cards--;) {
@@ -36,7 +35,7 @@ static std::string ReadDevice(const std::string& input) {
     unsigned long long n = in.Take(1) & 1 ? in.Take(1) % 5 : in.Take(8);
     swprintf(subkey, 40, in.Take(1) & 1 ? L"Cards\\%llu" : L"Cards\\0%llx", n);
     HKEY key = nullptr;
-    RegCreateKeyExW(device, subkey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    RegCreateKeyW(device, subkey, &key);
     for (const wchar_t* name : kCardValues) WriteValue(key, name, in);
     RegCloseKey(key);
   }
@@ -65,10 +64,10 @@ static std::string ReadDevice(const std::string& input) {
       time.wYear - 1980u > 119)
     __builtin_trap();
   wchar_t names[8][48], values[8][32];
-  int ignored = SimIgnoredValues(names, values, 8);
   std::string outcome = std::to_string(powerBytes) + (storeRead ? " store" : " no store") +
                         " cards " + std::to_string(cardsFound) + " ignored";
-  for (int i = 0; i < ignored && i < 8; i++) outcome += " " + FuzzOutcome(names[i]);
+  for (int i = 0, n = SimIgnoredValues(names, values, 8); i < n && i < 8; i++)
+    outcome += " " + FuzzOutcome(names[i]);
   return outcome;
 }
 

@@ -5,30 +5,26 @@
 #include "FuzzDriver.h"
 
 static std::string ReadCommandLine(const std::string& input) {
-  std::vector<std::wstring> words = {L"TodayHost.exe"};
-  std::wstring text = FuzzWide(input);
-  for (size_t from = 0, end; from <= text.size(); from = end + 1) {
-    end = std::min(text.find(L'\n', from), text.size());
-    words.push_back(text.substr(from, end - from));
-  }
+  std::wstring text = FuzzWide(input), error;
+  std::vector<std::wstring> w = {L"TodayHost.exe"};
+  for (size_t from = 0, end; from <= text.size(); from = end + 1)
+    w.push_back(text.substr(from, (end = std::min(text.find(L'\n', from), text.size())) - from));
   std::vector<wchar_t*> argv;
-  for (std::wstring& w : words) argv.push_back(&w[0]);
+  for (std::wstring& word : w) argv.push_back(&word[0]);
   Options options;
-  std::wstring error;
   std::string outcome = ParseArguments((int)argv.size(), argv.data(), &options, &error)
                             ? "accepted" : FuzzOutcome(error);
   // Which readers take the first argument as their kind of word.
-  const std::wstring& w = words[1];
   ULONGLONG u;
   long long n;
   COLORREF color;
   SYSTEMTIME time;
   std::vector<Token> tokens;
-  bool taken[] = {ParseUnsigned(w, ~0ULL, &u), ParseInt(w, -(1LL << 62), 1LL << 62, &n),
-                  ParseSize(w, &u), ParseDuration(w, &n), ParseColor(w, &color),
-                  ParseDateTime(w, words.size() > 2 ? words[2] : L"", &time),
-                  IsPlainFileName(w), Tokenize(text, &tokens, &error)};
-  for (bool t : taken) outcome += t ? " +" : " -";
+  for (bool taken : {ParseUnsigned(w[1], ~0ULL, &u), ParseInt(w[1], -(1LL << 62), 1LL << 62, &n),
+                     ParseSize(w[1], &u), ParseDuration(w[1], &n), ParseColor(w[1], &color),
+                     ParseDateTime(w[1], w.size() > 2 ? w[2] : L"", &time),
+                     IsPlainFileName(w[1]), Tokenize(text, &tokens, &error)})
+    outcome += taken ? " +" : " -";
   return outcome;
 }
 

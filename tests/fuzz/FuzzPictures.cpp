@@ -15,10 +15,7 @@ static std::string WritePictures(const std::string& input) {
     p.width = width, p.height = height, shown.push_back(&p);
     for (int i = 0; i < width * height; i++) p.pixels.push_back((DWORD)in.Take(3));
   }
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  std::wstring png = folder + std::wstring(L"fuzz.png"), gif = folder + std::wstring(L"fuzz.gif");
-  std::wstring error;
+  std::wstring png = L"fuzz.png", gif = L"fuzz.gif", error;  // in the current folder
   Picture back;
   UINT count = 0;
   if (!WritePng(png.c_str(), frames[0], &error)) return "png refused: " + FuzzOutcome(error);

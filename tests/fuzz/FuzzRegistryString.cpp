@@ -1,8 +1,5 @@
 // The item's registry reads on a value of any type, length and bytes: a
 // string read answers the stored text, terminated, or refuses.
-#include <stdlib.h>
-#include <string.h>
-
 #include "FuzzDriver.h"
 #include "RegistryAccess.h"
 
@@ -11,7 +8,7 @@ static std::string ReadValue(const std::string& input) {
   DWORD type = (DWORD)(unsigned char)input[0] % 13;  // REG_NONE .. REG_QWORD, one unknown
   std::string data = input.empty() ? input : input.substr(1);
   HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+  RegCreateKeyW(HKEY_CURRENT_USER, kKey, &key);
   RegDeleteValueW(key, L"Value");
   // Zeros after the value: Windows and Wine read one character past a string
   // value whose size is odd, looking for a terminator to count.
