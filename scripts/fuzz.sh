@@ -1,36 +1,40 @@
 #!/bin/bash
 # Fuzzes every reader of outside input on the checked build, in process.
 #
-#   scripts/fuzz.sh [SECONDS] [--seed N] [--target NAME] [--out DIR]
+#   scripts/fuzz.sh [SECONDS] [--seed N] [--target NAME] [--out DIR] [--build DIR]
 #       SECONDS per target (default 10); seeds come from tests/fuzz/corpus/<target>/.
 #       An input that crashes, traps or hangs (runs over 1 s) is saved under DIR
-#       (default build-checked/fuzz-out) and its replay command printed.
+#       (default BUILD/fuzz-out) and its replay command printed. --build: another
+#       build folder of the checked preset (default build-checked), with a session
+#       of its own, so a long run can go on beside the checked suite.
 #   scripts/fuzz.sh --replay TARGET FILE
 # The same seed gives the same inputs in the same order. QUORVANE_FUZZ_OUTCOMES=1
 # lists each target's distinct outcomes. Exits non-zero when a target found a fault.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 TARGETS=(scenario host_words about_args registry_string device_numbers pictures)
-seconds=10 seed="$(( (RANDOM << 15) | RANDOM ))" out="$PWD/build-checked/fuzz-out" only=""
+seconds=10 seed="$(( (RANDOM << 15) | RANDOM ))" out="" only="" build="$PWD/build-checked"
 replay=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --seed) seed="$2"; shift 2 ;;
     --target) only="$2"; shift 2 ;;
     --out) out="$(realpath -m "$2")"; shift 2 ;;
+    --build) build="$(realpath -m "$2")"; shift 2 ;;
     --replay) replay=("$2" "$(realpath -m "$3")"); shift 3 ;;
     [0-9]*) seconds="$1"; shift ;;
-    *) echo "usage: scripts/fuzz.sh [SECONDS] [--seed N] [--target NAME] [--out DIR]" \
+    *) echo "usage: scripts/fuzz.sh [SECONDS] [--seed N] [--target NAME] [--out DIR] [--build DIR]" \
             "| --replay TARGET FILE" >&2; exit 2 ;;
   esac
 done
 windows() { local p="Z:$1"; echo "${p//\//\\}"; }
 
-[ -f build-checked/CMakeCache.txt ] || cmake --preset checked >/dev/null
-cmake --build --preset checked >/dev/null || { echo "fuzz: the checked build failed" >&2; exit 2; }
-build-checked/wine-session start
-trap "$PWD/build-checked/wine-session stop" EXIT
-cd build-checked/bin
+out="${out:-$build/fuzz-out}" root="$PWD"
+[ -f "$build/CMakeCache.txt" ] || cmake --preset checked -B "$build" >/dev/null
+cmake --build "$build" -j 2 >/dev/null || { echo "fuzz: the checked build failed" >&2; exit 2; }
+"$build/wine-session" start
+trap "'$build/wine-session' stop" EXIT
+cd "$build/bin"
 
 if [ ${#replay[@]} -gt 0 ]; then
   ../wine-run "fuzz_${replay[0]}.exe" --replay "$(windows "${replay[1]}")"
@@ -41,11 +45,11 @@ for target in "${TARGETS[@]}"; do
   [ -n "$only" ] && [ "$only" != "$target" ] && continue
   found="$out/$target/seed-$seed"
   rm -rf "$found" && mkdir -p "$found"
-  if ! ../wine-run "fuzz_$target.exe" "$(windows "$PWD/../../tests/fuzz/corpus/$target")" \
+  if ! ../wine-run "fuzz_$target.exe" "$(windows "$root/tests/fuzz/corpus/$target")" \
          "$(windows "$found")" "$seconds" "$seed" 1000; then
     status=1
     for f in "$found"/*; do
-      [ -f "$f" ] && echo "replay: scripts/fuzz.sh --replay $target '$f'"
+      [ -f "$f" ] && echo "replay: scripts/fuzz.sh --build '$build' --replay $target '$f'"
     done
   fi
 done
