@@ -3,11 +3,11 @@
 #
 #   scripts/fuzz.sh [SECONDS] [--seed N] [--target NAME] [--out DIR] [--build DIR] [--hang-ms N]
 #       SECONDS per target (default 10); seeds come from tests/fuzz/corpus/<target>/.
-#       An input that crashes, traps or hangs (runs over 1 s) is saved under DIR
+#       An input that crashes, traps or hangs (over 1 s of processor time) is saved under DIR
 #       (default BUILD/fuzz-out) and its replay command printed. --build: another
 #       build folder of the checked preset (default build-checked), with a session
 #       of its own, so a long run can go on beside the checked suite. --hang-ms: the
-#       time an input may take before it counts as a hang (default 1000).
+#       processor time an input may take before it counts as a hang (default 1000).
 #   scripts/fuzz.sh --replay TARGET FILE
 # The same seed gives the same inputs in the same order. QUORVANE_FUZZ_OUTCOMES=1
 # lists each target's distinct outcomes. Exits non-zero when a target found a fault.

@@ -41,9 +41,23 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 void OnAbort(int) { SaveAndExit("abort"); }
+// A hang is an input that used more than hangMs of its thread's processor
+// time (so a loaded machine is no hang), or sat 30 times as long by the clock.
+HANDLE mainThread;
+volatile ULONGLONG serial;  // counts the inputs run
+ULONGLONG ThreadMs() {
+  FILETIME created, ended, kernel, user;
+  GetThreadTimes(mainThread, &created, &ended, &kernel, &user);
+  ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
+  ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
+  return (k.QuadPart + u.QuadPart) / 10000;
+}
 DWORD WINAPI Watchdog(void*) {
-  for (;; Sleep(50))
-    if (ULONGLONG at = startedAt; at && GetTickCount64() - at > hangMs) SaveAndExit("hang");
+  for (ULONGLONG seen = ~0ULL, cpuAt = 0, clockAt = 0;; Sleep(50)) {
+    ULONGLONG now = GetTickCount64();
+    if (serial != seen || !startedAt) seen = serial, cpuAt = ThreadMs(), clockAt = now;
+    else if (ThreadMs() - cpuAt > hangMs || now - clockAt > 30 * hangMs) SaveAndExit("hang");
+  }
 }
 
 std::string ReadFile(const std::string& path) {
@@ -85,6 +99,7 @@ void Mutate(std::string& s, const std::vector<std::string>& seeds) {
 
 std::string RunOne(FuzzRun run, const std::string& input) {
   current = input;
+  serial++;
   startedAt = GetTickCount64();
   std::string outcome = run(current);
   startedAt = 0;
@@ -131,6 +146,8 @@ int FuzzMain(int argc, char** argv, const char* name, FuzzRun run) {
   double seconds = atof(argv[3]);
   seed = strtoull(argv[4], nullptr, 10), hangMs = strtoull(argv[5], nullptr, 10);
   state = seed * 0x9E3779B97F4A7C15ULL | 1;
+  DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread, 0,
+                  FALSE, DUPLICATE_SAME_ACCESS);
   CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
 
   std::vector<std::string> seeds;
