@@ -165,8 +165,12 @@ RegResult RegistryAccess::GetBytes(HKEY key, const wchar_t* name, BYTE** data, D
     return RegResult::NoKey;
 
   DWORD type = 0;
-  RegQueryValueExW(key, name, nullptr, &type, nullptr, size);
-  BYTE* buffer = static_cast<BYTE*>(malloc(*size));
+  LONG first = RegQueryValueExW(key, name, nullptr, &type, nullptr, size);
+  if (first != ERROR_SUCCESS && first != ERROR_MORE_DATA)
+    return RegResult::ReadFailed;
+  // Two bytes more than the value: the platform may append a terminator to a
+  // string-typed value (Wine writes one past a buffer of an odd size).
+  BYTE* buffer = static_cast<BYTE*>(malloc(*size + sizeof(wchar_t)));
   if (!buffer)
     return RegResult::OutOfMemory;
   LONG rc = RegQueryValueExW(key, name, nullptr, &type, buffer, size);

@@ -8,6 +8,14 @@ ctest --preset default "$@" || status=$?
 # ctest's fixture stops the session; make sure of it even when ctest was cut short.
 build/wine-session stop
 
+# The checked build: the same suite with bounds, undefined-behaviour, stack
+# and heap checks, then every fuzz target briefly (fixed seed, 6 x 7 s).
+cmake --preset checked >/dev/null
+cmake --build --preset checked
+ctest --preset checked "$@" || status=$?
+build-checked/wine-session stop
+scripts/fuzz.sh 7 --seed 1 || status=1
+
 # The device build (build-device/): the deliverables at the device's 32-bit
 # word size with their layout asserts, the API gate, and the ARM compile.
 # Built and inspected, never run.

@@ -280,6 +280,10 @@ int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {
   return count;
 }
 
+void SimReloadDevice() {
+  WriteThrough(false, [] { return 0L; }, [](SimState*) { return false; });
+}
+
 // --- Reset --------------------------------------------------------------------------
 
 void SimResetDevice() {

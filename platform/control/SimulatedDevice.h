@@ -15,6 +15,9 @@
 // Puts the simulated device into its documented default state: no cards, no
 // faults, no wake-up registrations, clock frozen at the default time.
 void SimResetDevice();
+// Makes this process's next reading load the device anew, so that values a
+// shell wrote into the key just now (any type, length or content) are seen.
+void SimReloadDevice();
 
 // Power.
 void SimSetPower(BYTE acLineStatus, BYTE batteryPercent, DWORD lifeTimeSeconds,

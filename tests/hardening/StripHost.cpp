@@ -2,8 +2,6 @@
 
 #include "TodayStandIn.h"
 
-#include <stdio.h>
-
 namespace hardening {
 
 namespace {
@@ -23,24 +21,6 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_PAINT) paintCount++;
   return CallWindowProcW(itemProc, hwnd, msg, wp, lp);
 }
-
-// A crash in the item or in a test ends the test program at once with a
-// line saying where, instead of waiting for a debugger that nobody attends.
-LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
-  const EXCEPTION_RECORD* record = info->ExceptionRecord;
-  HMODULE module = nullptr;
-  wchar_t name[MAX_PATH] = L"?";
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     static_cast<LPCWSTR>(record->ExceptionAddress), &module);
-  if (module) GetModuleFileNameW(module, name, MAX_PATH);
-  fprintf(stderr, "crash: exception 0x%08lx at %p in %ls\n", record->ExceptionCode,
-          record->ExceptionAddress, name);
-  fflush(stderr);
-  TerminateProcess(GetCurrentProcess(), 3);
-  return EXCEPTION_EXECUTE_HANDLER;
-}
-const LPTOP_LEVEL_EXCEPTION_FILTER installed = SetUnhandledExceptionFilter(ReportCrash);
 
 }  // namespace
 

@@ -179,9 +179,9 @@ TEST(EndToEnd, AboutDialogPicturesMatchTheReferences) {
                                nullptr, &startup, &process));
     AutoCloseHandle thread(process.hThread), about(process.hProcess);
     HWND d = nullptr;
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_EQ("", WaitWhileRunning(process.hProcess, "AboutDashboard.exe", [&] {
       return (d = FindWindowW(L"#32770", L"About Quorvane")) && IsWindowVisible(d);
-    })) << "no About dialog within 20 s";
+    }));
     const std::wstring with = cards ? L"-two-cards.png" : L"-no-cards.png";
     if (d) {
       ExpectDialogLikeReference(d, folder, L"about-initial" + with);

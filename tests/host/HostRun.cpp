@@ -12,6 +12,12 @@ HostResult RunProgram(const std::wstring& program, const std::wstring& arguments
   // One start at a time: a start must not inherit, or lose mid-way, the
   // inheritable handle another thread is just opening or closing.
   static std::mutex starting;
+  // What the host starts and leaves running (a program its item started just
+  // before the host crashed) ends with the job, so it cannot disturb later runs.
+  AutoCloseHandle job(CreateJobObjectW(nullptr, nullptr));
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
   PROCESS_INFORMATION process = {};
   BOOL started;
   {
@@ -26,8 +32,12 @@ HostResult RunProgram(const std::wstring& program, const std::wstring& arguments
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = startup.hStdError = out;
     std::wstring commandLine = program + L" " + arguments;
-    started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                             nullptr, nullptr, &startup, &process);
+    started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                             CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
+    if (started) {
+      AssignProcessToJobObject(job, process.hProcess);
+      ResumeThread(process.hThread);
+    }
     if (!started)
       result.output = "the program did not start: error " + std::to_string(GetLastError());
   }  // the host has its own handle to the file

@@ -7,6 +7,7 @@
 
 #include "ScopedWin.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
@@ -30,6 +31,21 @@ bool WaitFor(Condition condition, DWORD ms = 20000) {
     if (condition()) return true;
     if (GetTickCount64() > end) return false;
   }
+}
+
+// WaitFor while `process` runs: a program that ends first (a crash, a trap)
+// ends the wait at once. Empty when `condition` came true, else what went wrong.
+template <typename Condition>
+std::string WaitWhileRunning(HANDLE process, const char* program, Condition condition,
+                             DWORD ms = 20000) {
+  bool ended = false;
+  if (!WaitFor([&] { return condition() || (ended = WaitForSingleObject(process, 0) == 0); }, ms))
+    return std::string(program) + " not ready within " + std::to_string(ms / 1000) + " s";
+  DWORD code = 0;
+  char text[160] = "";
+  if (ended && GetExitCodeProcess(process, &code))
+    snprintf(text, sizeof text, "%s ended (exit code 0x%08lx) before it was ready", program, code);
+  return text;
 }
 
 // Pens this process can still create before creation fails; all freed again.

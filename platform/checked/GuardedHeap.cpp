@@ -1,0 +1,181 @@
+// The checked build's allocator. The linker routes malloc, calloc, realloc
+// and free (and with them operator new and delete) and the process heap calls
+// (HeapAlloc, HeapReAlloc, HeapFree, HeapSize) here, in every program and DLL
+// of that build only (cmake/Checked.cmake).
+//
+// Each block gets pages of its own and ends where they end: the page after
+// it is never committed, so a read or write past the block faults at once.
+// The few bytes between the block's size and its 16-byte aligned end are
+// guard bytes, checked when the block is freed. New blocks not asked to be
+// zeroed are filled with junk. A freed block is made inaccessible and kept in
+// quarantine for the next few thousand frees, so a use after free faults; a
+// double free faults on the block's own header. Every fault either stops at
+// the faulting instruction or traps with a line on stderr: the program ends
+// at once with an exception, which is what the tests see.
+#include <windows.h>
+
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+const size_t kPage = 4096, kAlign = 16;
+const uint64_t kLiveMagic = 0x64656472617567ULL;  // "guarded"
+const uint32_t kFromMalloc = 1, kFromHeap = 2;
+const unsigned char kGuardByte = 0xAB, kJunkByte = 0xBE;
+
+struct BlockHeader {  // just before the block, on its first page
+  uint64_t magic;
+  size_t size;
+  char* base;
+  uint32_t pages;
+  uint32_t family;
+};
+static_assert(sizeof(BlockHeader) % kAlign == 0, "blocks stay 16-byte aligned");
+
+const int kQuarantine = 4096;
+struct Quarantine {
+  char* bases[kQuarantine];
+  int next;
+};
+Quarantine quarantine;  // zero-initialised: usable before any constructor runs
+SRWLOCK quarantineLock = SRWLOCK_INIT;
+
+[[noreturn]] void HeapFault(const char* what, const void* block, size_t size) {
+  fprintf(stderr, "heap check: %s (block %p, %zu bytes)\n", what, block, size);
+  fflush(stderr);
+  __builtin_trap();
+}
+
+size_t Rounded(size_t size) { return size ? (size + kAlign - 1) & ~(kAlign - 1) : kAlign; }
+
+void* NewBlock(size_t size, uint32_t family, bool zeroed) {
+  if (size > (SIZE_MAX >> 2)) return nullptr;
+  size_t rounded = Rounded(size);
+  size_t pages = (rounded + sizeof(BlockHeader) + kPage - 1) / kPage;
+  // One more page reserved but never committed: the fence after the block.
+  char* base = (char*)VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
+  if (!base) return nullptr;
+  if (!VirtualAlloc(base, pages * kPage, MEM_COMMIT, PAGE_READWRITE)) {
+    VirtualFree(base, 0, MEM_RELEASE);
+    return nullptr;
+  }
+  char* block = base + pages * kPage - rounded;
+  BlockHeader* header = (BlockHeader*)block - 1;
+  *header = {kLiveMagic, size, base, (uint32_t)pages, family};
+  if (!zeroed) memset(block, kJunkByte, size);
+  memset(block + size, kGuardByte, rounded - size);
+  return block;
+}
+
+BlockHeader* HeaderOf(void* block) {
+  BlockHeader* header = (BlockHeader*)block - 1;
+  return header->magic == kLiveMagic ? header : nullptr;
+}
+
+void CheckGuard(const BlockHeader* header, const void* block) {
+  const unsigned char* guard = (const unsigned char*)block + header->size;
+  for (size_t i = 0; i < Rounded(header->size) - header->size; i++) {
+    if (guard[i] != kGuardByte) HeapFault("written past its end", block, header->size);
+  }
+}
+
+void FreeBlock(BlockHeader* header, void* block, uint32_t family) {
+  if (header->family != family) HeapFault("freed by the other allocator", block, header->size);
+  CheckGuard(header, block);
+  char* base = header->base;
+  size_t pages = header->pages;
+  header->magic = 0;
+  DWORD old = 0;
+  VirtualProtect(base, pages * kPage, PAGE_NOACCESS, &old);
+  AcquireSRWLockExclusive(&quarantineLock);
+  char* oldest = quarantine.bases[quarantine.next];
+  quarantine.bases[quarantine.next] = base;
+  quarantine.next = (quarantine.next + 1) % kQuarantine;
+  ReleaseSRWLockExclusive(&quarantineLock);
+  if (oldest) VirtualFree(oldest, 0, MEM_RELEASE);
+}
+
+// A new block with the old one's bytes; the old one is freed.
+void* MovedBlock(BlockHeader* header, void* block, size_t size, uint32_t family, bool zeroed) {
+  void* moved = NewBlock(size, family, zeroed);
+  if (!moved) return nullptr;
+  memcpy(moved, block, header->size < size ? header->size : size);
+  FreeBlock(header, block, family);
+  return moved;
+}
+
+}  // namespace
+
+extern "C" {
+
+void* __real_malloc(size_t size);
+void* __real_calloc(size_t count, size_t size);
+void* __real_realloc(void* block, size_t size);
+void __real_free(void* block);
+
+void* __wrap_malloc(size_t size) { return NewBlock(size, kFromMalloc, false); }
+
+void* __wrap_calloc(size_t count, size_t size) {
+  if (size && count > SIZE_MAX / size) return nullptr;
+  return NewBlock(count * size, kFromMalloc, true);
+}
+
+void __wrap_free(void* block) {
+  if (!block) return;
+  if (BlockHeader* header = HeaderOf(block)) FreeBlock(header, block, kFromMalloc);
+  else __real_free(block);  // from the C runtime's own code
+}
+
+void* __wrap_realloc(void* block, size_t size) {
+  if (!block) return __wrap_malloc(size);
+  BlockHeader* header = HeaderOf(block);
+  if (!header) return __real_realloc(block, size);
+  if (!size) {
+    FreeBlock(header, block, kFromMalloc);
+    return nullptr;
+  }
+  return MovedBlock(header, block, size, kFromMalloc, false);
+}
+
+// The kernel's calls are reached through their import pointers: the wrapped
+// pointers point here, the real ones at the system.
+extern decltype(&HeapAlloc) __real___imp_HeapAlloc;
+extern decltype(&HeapReAlloc) __real___imp_HeapReAlloc;
+extern decltype(&HeapFree) __real___imp_HeapFree;
+extern decltype(&HeapSize) __real___imp_HeapSize;
+
+static LPVOID WINAPI GuardedHeapAlloc(HANDLE, DWORD flags, SIZE_T size) {
+  return NewBlock(size, kFromHeap, (flags & HEAP_ZERO_MEMORY) != 0);
+}
+
+static LPVOID WINAPI GuardedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size) {
+  BlockHeader* header = HeaderOf(block);
+  if (!header) return __real___imp_HeapReAlloc(heap, flags, block, size);
+  if (flags & HEAP_REALLOC_IN_PLACE_ONLY) return nullptr;
+  size_t before = header->size;
+  char* moved = (char*)MovedBlock(header, block, size, kFromHeap, false);
+  if (moved && (flags & HEAP_ZERO_MEMORY) && size > before) memset(moved + before, 0, size - before);
+  return moved;
+}
+
+static BOOL WINAPI GuardedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
+  if (!block) return TRUE;
+  BlockHeader* header = HeaderOf(block);
+  if (!header) return __real___imp_HeapFree(heap, flags, block);
+  FreeBlock(header, block, kFromHeap);
+  return TRUE;
+}
+
+static SIZE_T WINAPI GuardedHeapSize(HANDLE heap, DWORD flags, LPCVOID block) {
+  BlockHeader* header = HeaderOf(const_cast<LPVOID>(block));
+  return header ? header->size : __real___imp_HeapSize(heap, flags, block);
+}
+
+decltype(&HeapAlloc) __wrap___imp_HeapAlloc = GuardedHeapAlloc;
+decltype(&HeapReAlloc) __wrap___imp_HeapReAlloc = GuardedHeapReAlloc;
+decltype(&HeapFree) __wrap___imp_HeapFree = GuardedHeapFree;
+decltype(&HeapSize) __wrap___imp_HeapSize = GuardedHeapSize;
+
+}  // extern "C"
