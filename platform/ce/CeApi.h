@@ -40,9 +40,13 @@
 // The list view's records: the device reads the fields below at these offsets.
 // The desktop's records are longer (fields the device lacks, left zero).
 #ifdef CE_DEVICE_WORD_SIZE
+CE_AT(LVITEMW, mask, 0);
+CE_AT(LVITEMW, iItem, 4);
 CE_AT(LVITEMW, iSubItem, 8);
 CE_AT(LVITEMW, pszText, 20);
 CE_AT(LVITEMW, lParam, 32);
+CE_AT(LVCOLUMNW, mask, 0);
+CE_AT(LVCOLUMNW, fmt, 4);
 CE_AT(LVCOLUMNW, cx, 8);
 CE_AT(LVCOLUMNW, pszText, 12);
 CE_AT(LVCOLUMNW, iSubItem, 20);
