@@ -5,6 +5,7 @@
 #include "resource.h"
 
 #include <stdio.h>
+#include <wchar.h>
 
 namespace {
 
@@ -19,8 +20,9 @@ const int kRowChars = 100;
 // Starts the browser with one argument; whatever becomes of it is the
 // browser's business, so the result is not examined.
 void OpenInBrowser(const wchar_t* argument) {
-  wchar_t commandLine[MAX_PATH];
-  lstrcpynW(commandLine, argument, MAX_PATH);  // CreateProcessW may write to it
+  wchar_t commandLine[MAX_PATH];  // CreateProcessW may write to it
+  wcsncpy(commandLine, argument, MAX_PATH - 1);  // the device's coredll has no lstrcpynW
+  commandLine[MAX_PATH - 1] = L'\0';
   StartProgram(kBrowser, commandLine);
 }
 

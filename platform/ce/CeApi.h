@@ -1,6 +1,7 @@
 // The one header the system's code includes: all of Win32, plus the Windows CE
 // and Pocket PC declarations that desktop tool chains lack. On a CE tool chain
-// the SDK headers (todaycmn.h, aygshell.h, projects.h, notify.h, pm.h) supply
+// the SDK headers (todaycmn.h, aygshell.h, projects.h, notify.h and the CE
+// winbase.h) supply
 // these instead.
 //
 // On the desktop, the calls whose answers come from the device are routed to
@@ -40,9 +41,13 @@
 // The list view's records: the device reads the fields below at these offsets.
 // The desktop's records are longer (fields the device lacks, left zero).
 #ifdef CE_DEVICE_WORD_SIZE
+CE_AT(LVITEMW, mask, 0);
+CE_AT(LVITEMW, iItem, 4);
 CE_AT(LVITEMW, iSubItem, 8);
 CE_AT(LVITEMW, pszText, 20);
 CE_AT(LVITEMW, lParam, 32);
+CE_AT(LVCOLUMNW, mask, 0);
+CE_AT(LVCOLUMNW, fmt, 4);
 CE_AT(LVCOLUMNW, cx, 8);
 CE_AT(LVCOLUMNW, pszText, 12);
 CE_AT(LVCOLUMNW, iSubItem, 20);
@@ -87,7 +92,7 @@ HDC WINAPI CeCreateCompatibleDC(HDC dc);
 BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HANDLE src,
                                LONG sx, LONG sy, LONG scx, LONG scy, COLORREF transparent);
 
-// CE-only services (pm.h, coredll, projects.h, notify.h, aygshell.h).
+// CE-only services (winbase.h, projects.h, notify.h, aygshell.h).
 DWORD WINAPI GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD length, BOOL update);
 BOOL WINAPI GetStoreInformation(LPSTORE_INFORMATION info);
 HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData);

@@ -98,7 +98,7 @@ static_assert(WM_TODAYCUSTOM_CLEARCACHE == 1266, "Today protocol value");
 static_assert(WM_TODAYCUSTOM_QUERYREFRESHCACHE == 1267, "Today protocol value");
 static_assert(TODAYM_GETCOLOR == 1124 && TODAYM_DRAWWATERMARK == 1125, "Today protocol value");
 
-// --- Power (pm.h) -------------------------------------------------------------
+// --- Power (winbase.h) -------------------------------------------------------------
 struct SYSTEM_POWER_STATUS_EX2 {
   BYTE ACLineStatus;
   BYTE BatteryFlag;
@@ -252,17 +252,52 @@ CE_SIZE(SHINITDLGINFO, 12);
 #define SHIDIF_EMPTYMENU 0x0020
 
 // --- Win32 records the system hands to the device as the desktop declares them --
-CE_SIZE(SYSTEMTIME, 16);
+// Every field at its offset, not only the ones the system fills: the device
+// reads the record whole.
+CE_SIZE(POINT, 8);  // Polyline
+CE_AT(POINT, y, 4);
+CE_SIZE(RECT, 16);  // GetClientRect, InvalidateRect, DrawTextW
+CE_AT(RECT, top, 4);
+CE_AT(RECT, right, 8);
+CE_AT(RECT, bottom, 12);
+CE_SIZE(SYSTEMTIME, 16);  // GetLocalTime
+CE_AT(SYSTEMTIME, wMonth, 2);
+CE_AT(SYSTEMTIME, wDayOfWeek, 4);
+CE_AT(SYSTEMTIME, wDay, 6);
+CE_AT(SYSTEMTIME, wHour, 8);
+CE_AT(SYSTEMTIME, wMinute, 10);
+CE_AT(SYSTEMTIME, wSecond, 12);
 CE_AT(SYSTEMTIME, wMilliseconds, 14);
-CE_SIZE(ULARGE_INTEGER, 8);
+CE_SIZE(ULARGE_INTEGER, 8);  // GetDiskFreeSpaceExW
+CE_SIZE(FILETIME, 8);        // inside CE_FIND_DATA
 #ifdef CE_DEVICE_WORD_SIZE
-CE_SIZE(WNDCLASSW, 40);
+CE_SIZE(WNDCLASSW, 40);  // RegisterClassW
+CE_AT(WNDCLASSW, lpfnWndProc, 4);
+CE_AT(WNDCLASSW, cbClsExtra, 8);
+CE_AT(WNDCLASSW, cbWndExtra, 12);
+CE_AT(WNDCLASSW, hInstance, 16);
+CE_AT(WNDCLASSW, hIcon, 20);
+CE_AT(WNDCLASSW, hCursor, 24);
+CE_AT(WNDCLASSW, hbrBackground, 28);
+CE_AT(WNDCLASSW, lpszMenuName, 32);
 CE_AT(WNDCLASSW, lpszClassName, 36);
-CE_SIZE(PAINTSTRUCT, 64);
+CE_SIZE(PAINTSTRUCT, 64);  // BeginPaint, EndPaint
+CE_AT(PAINTSTRUCT, fErase, 4);
 CE_AT(PAINTSTRUCT, rcPaint, 8);
-CE_SIZE(BITMAP, 24);
+CE_AT(PAINTSTRUCT, fRestore, 24);
+CE_AT(PAINTSTRUCT, fIncUpdate, 28);
+CE_AT(PAINTSTRUCT, rgbReserved, 32);
+CE_SIZE(BITMAP, 24);  // GetObjectW
+CE_AT(BITMAP, bmWidth, 4);
+CE_AT(BITMAP, bmHeight, 8);
+CE_AT(BITMAP, bmWidthBytes, 12);
+CE_AT(BITMAP, bmPlanes, 16);
+CE_AT(BITMAP, bmBitsPixel, 18);
 CE_AT(BITMAP, bmBits, 20);
-CE_SIZE(PROCESS_INFORMATION, 16);
+CE_SIZE(PROCESS_INFORMATION, 16);  // CreateProcessW
+CE_AT(PROCESS_INFORMATION, hThread, 4);
+CE_AT(PROCESS_INFORMATION, dwProcessId, 8);
+CE_AT(PROCESS_INFORMATION, dwThreadId, 12);
 #endif
 
 #endif  // RC_INVOKED

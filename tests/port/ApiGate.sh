@@ -19,20 +19,22 @@ done
 [ ${#objects[@]} -gt 0 ] || { echo "ApiGate: no objects given"; exit 2; }
 
 # "object<TAB>name": the C name without the import prefix or 32-bit x86
-# decoration, a C++ name without its arguments.
+# decoration, a C++ name without its arguments; operator new and delete keep
+# theirs (the sized delete is not the device's), with size_t at every word size.
 names() {
   local object
   for object in "${objects[@]}"; do
     "$nm" -C "$@" "$object" |
       sed -E '/^$/d; /:$/d; s/^[[:space:]]*([0-9a-fA-F]+[[:space:]]+)?[A-Za-z][[:space:]]+//;
-              s/^_imp__//; s/^__imp_//; s/\(.*$//; s/@[0-9]+$//' |
+              s/^_imp__//; s/^__imp_//; /^operator (new|delete)/!s/\(.*$//; s/@[0-9]+$//;
+              s/unsigned (int|long long)\)$/size_t)/' |
       sed "s|^|${object##*/}\t|"
   done
 }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-grep -Ev '^[[:space:]]*(#|\[|$)' "$list" | sed -E 's/[[:space:]]+$//' >"$work/list"
+sed -E 's/[[:space:]]*#.*$//' "$list" | grep -Ev '^(\[|$)' >"$work/list"
 sed -nE 's/^#define ([A-Za-z0-9_]+) (Ce[A-Za-z0-9_]+)$/\2\t\1/p' "$ceapi" >"$work/routed"
 names -g --defined-only >"$work/defined"
 names -u >"$work/used"
