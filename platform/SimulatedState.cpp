@@ -47,9 +47,9 @@ SimDevice* SharedDevice() {
 // ever taken from.
 void WaitWhileOwned(const SimDevice* d, LONG seen, OwnerWait* wait) {
   DWORD now = GetTickCount();
-  if (!(seen & 1) || !wait->since || wait->seen != seen) {
+  if (!(seen & 1) || wait->seen != seen) {
     wait->seen = seen;
-    wait->since = now | 1;
+    wait->since = now;
   } else if (now - wait->since > 2000) {
     InterlockedCompareExchange(&const_cast<SimDevice*>(d)->sequence, seen + 1, seen);
   }
@@ -270,7 +270,8 @@ bool SameCardName(const wchar_t* path, const wchar_t* name) {
     path++;
   }
   int length = lstrlenW(name);
-  if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, name, length) !=
+  if (lstrlenW(path) < length ||
+      CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, name, length) !=
       CSTR_EQUAL) {
     return false;
   }

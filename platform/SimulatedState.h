@@ -83,8 +83,8 @@ SimDevice* SharedDevice();
 // Yields while another thread owns the record (`seen` is odd); see its
 // definition for a writer that died owning it.
 struct OwnerWait {
-  LONG seen;
-  DWORD since;  // 0: not waiting on `seen` yet
+  LONG seen;    // even: not waiting yet
+  DWORD since;  // when `seen` was first seen
 };
 void WaitWhileOwned(const SimDevice* d, LONG seen, OwnerWait* wait);
 
