@@ -165,27 +165,29 @@ int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {
   return count;
 }
 
+static bool KeyDeleted(HKEY key) {
+  DWORD values;
+  return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                          nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED;
+}
+
 static DWORD WINAPI WatchShell(void*) {
   AutoCloseHandle changed(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   const DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
   for (;;) {
-    // Armed before the look, so that no change made during it is missed.
     ScopedRegKey key;
     RegCreateKeyExW(HKEY_CURRENT_USER, SIM_DEVICE_KEY, 0, nullptr, 0, KEY_READ, nullptr,
                     key.Out(), nullptr);
-    if (!key.IsValid() || RegNotifyChangeKeyValue(key, TRUE, filter, changed, TRUE) != 0) {
-      Sleep(1000);
-      continue;
-    }
-    TakeShellValues(SharedDevice(), false);
-    // A deleted key tells no one: look for a new one every second.
-    for (DWORD waited; (waited = WaitForSingleObject(changed, 1000)) == WAIT_TIMEOUT;) {
-      DWORD values;
-      if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
-                           nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED) {
-        break;
+    // Armed before each look, so that no change made during it is missed. A
+    // deleted key tells no one: it is checked every second, and then reopened.
+    DWORD waited = WAIT_OBJECT_0;
+    while (waited == WAIT_OBJECT_0 && key.IsValid() &&
+           RegNotifyChangeKeyValue(key, TRUE, filter, changed, TRUE) == ERROR_SUCCESS) {
+      TakeShellValues(SharedDevice(), false);
+      while ((waited = WaitForSingleObject(changed, 1000)) == WAIT_TIMEOUT && !KeyDeleted(key)) {
       }
     }
+    if (!key.IsValid()) Sleep(1000);
   }
 }
 
