@@ -38,8 +38,7 @@ HKEY DeviceKey() {
     return key;
   }
   HKEY fresh = OpenDeviceKey();
-  HKEY previous =
-      (HKEY)InterlockedCompareExchangePointer((void* volatile*)&deviceKey, fresh, key);
+  HKEY previous = (HKEY)InterlockedCompareExchangePointer((void* volatile*)&deviceKey, fresh, key);
   if (previous != key) {
     ScopedRegKey dropped(fresh);  // another thread's key won; ours was never shared
     return previous;
@@ -99,7 +98,8 @@ struct Stored {
 };
 
 static DWORD Fnv(DWORD h, const void* data, DWORD bytes) {
-  for (DWORD i = 0; i < bytes; i++) h = (h ^ ((const BYTE*)data)[i]) * 16777619u;
+  for (DWORD i = 0; i < bytes; i++)
+    h = (h ^ ((const BYTE*)data)[i]) * 16777619u;
   return h;
 }
 
@@ -150,7 +150,8 @@ struct Look {
 
 static SimIgnored* NoteIgnored(Look* look, const wchar_t* name) {
   SimDevice& v = look->values;
-  if (v.ignoredCount >= maxIgnored) return nullptr;
+  if (v.ignoredCount >= maxIgnored)
+    return nullptr;
   SimIgnored* note = &v.ignored[v.ignoredCount++];
   lstrcpynW(note->name, name, 48);
   return note;
@@ -158,7 +159,8 @@ static SimIgnored* NoteIgnored(Look* look, const wchar_t* name) {
 
 static void NoteIgnored(Look* look, const wchar_t* name, const Stored& s) {
   SimIgnored* ignored = NoteIgnored(look, name);
-  if (!ignored) return;
+  if (!ignored)
+    return;
   SimIgnored& note = *ignored;
   if (s.result == ERROR_MORE_DATA) {
     lstrcpyW(note.value, L"(too long)");
@@ -178,16 +180,17 @@ static DWORD LookNumber(Look* look, HKEY key, const wchar_t* name, const wchar_t
   Stored s;
   ReadStored(key, name, &s);
   if (!NumberOf(s, value) || *value > high) {
-    if (s.hash) NoteIgnored(look, shown ? shown : name, s);
+    if (s.hash)
+      NoteIgnored(look, shown ? shown : name, s);
     *value = fallback;
   }
   return s.hash;
 }
 
 static const wchar_t* const numberNames[numberCount] = {
-    L"ACLineStatus", L"BatteryPercent", L"BatteryLifeTime", L"BatteryVoltage",
-    L"PowerQueryBytes", L"StoreSize", L"StoreFree", L"StoreQueryFails", L"MemoryTotal",
-    L"MemoryAvail", L"ClockFrozen", L"TickCount", L"TickSetAt", L"LocalTimeSetAt"};
+    L"ACLineStatus", L"BatteryPercent", L"BatteryLifeTime", L"BatteryVoltage", L"PowerQueryBytes",
+    L"StoreSize",    L"StoreFree",      L"StoreQueryFails", L"MemoryTotal",    L"MemoryAvail",
+    L"ClockFrozen",  L"TickCount",      L"TickSetAt",       L"LocalTimeSetAt"};
 
 static DWORD LookLocalTime(Look* look, HKEY key) {
   Stored s;
@@ -195,7 +198,8 @@ static DWORD LookLocalTime(Look* look, HKEY key) {
   SYSTEMTIME t;
   bool sane = s.result == ERROR_SUCCESS && s.type == REG_SZ && ParseLocalTime(s.data.text, &t);
   look->values.localTime = sane ? SystemTimeToTicks(t) : 0;
-  if (s.hash && !sane) NoteIgnored(look, L"LocalTime", s);
+  if (s.hash && !sane)
+    NoteIgnored(look, L"LocalTime", s);
   return s.hash;
 }
 
@@ -221,10 +225,12 @@ static void LookCard(Look* look, HKEY key, DWORD number, DWORD* hash) {
   // The card's folder name: a string of up to MAX_PATH - 1 characters, else the default.
   DWORD type = 0, size = (MAX_PATH - 1) * sizeof(wchar_t);
   LONG named = RegQueryValueExW(key, L"Name", nullptr, &type, (BYTE*)card.name, &size);
-  if (named != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) size = 0;
+  if (named != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+    size = 0;
   card.name[size / sizeof(wchar_t)] = 0;
   *hash = Fnv(Fnv(*hash, &number, 4), card.name, size) ^ (named == ERROR_SUCCESS ? 0 : 1);
-  if (!card.name[0]) lstrcpyW(card.name, defaultCardName);
+  if (!card.name[0])
+    lstrcpyW(card.name, defaultCardName);
   wchar_t shown[48];
   ULONGLONG fails;
   const wchar_t* names[3] = {L"TotalBytes", L"FreeBytes", L"QueryFails"};
@@ -255,8 +261,10 @@ static DWORD LookCards(Look* look, HKEY key) {
   for (DWORD i = 0; look->values.cardCount < maxCards; i++) {
     DWORD chars = 32;
     LONG result = RegEnumKeyExW(cards, i, subkey, &chars, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_MORE_DATA) continue;
-    if (result != ERROR_SUCCESS) break;
+    if (result == ERROR_MORE_DATA)
+      continue;
+    if (result != ERROR_SUCCESS)
+      break;
     DWORD number;
     ScopedRegKey card;
     if (CardNumber(subkey, &number) &&
@@ -271,16 +279,19 @@ static void LookAtKey(HKEY key, Look* look) {
   SimDevice& v = look->values;
   ZeroMemory(&v, sizeof(v));
   DefaultRecord(&v);
-  look->taken = key && RegQueryValueExW(key, takenValue, nullptr, nullptr, nullptr, nullptr) ==
-                           ERROR_SUCCESS;
+  look->taken =
+      key && RegQueryValueExW(key, takenValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
   for (int i = 0; i < numberCount; i++) {
-    if (i == LocalTimeSetAt) v.seen[numberCount] = LookLocalTime(look, key);
-    ULONGLONG high = i == BatteryPercent ? 255 : i == MemoryTotal || i == MemoryAvail ? largestBytes
-                                                                                      : anyDword;
+    if (i == LocalTimeSetAt)
+      v.seen[numberCount] = LookLocalTime(look, key);
+    ULONGLONG high = i == BatteryPercent                    ? 255
+                     : i == MemoryTotal || i == MemoryAvail ? largestBytes
+                                                            : anyDword;
     v.seen[i] = LookNumber(look, key, numberNames[i], nullptr, high, v.numbers[i], &v.numbers[i]);
     if (i == AcLine && v.numbers[i] > AC_LINE_BACKUP_POWER && v.numbers[i] != AC_LINE_UNKNOWN) {
       SimIgnored* note = NoteIgnored(look, numberNames[i]);
-      if (note) wsprintfW(note->value, L"%lu", (unsigned long)v.numbers[i]);
+      if (note)
+        wsprintfW(note->value, L"%lu", (unsigned long)v.numbers[i]);
       v.numbers[i] = defaultAcLine;
     }
   }
@@ -297,13 +308,16 @@ static void TakeLook(SimDevice* d, const Look& look, bool fresh) {
     ZeroMemory(d->seen, sizeof(d->seen));
   }
   for (int i = 0; i < numberCount; i++) {
-    if (v.seen[i] != d->seen[i]) d->numbers[i] = v.numbers[i];
+    if (v.seen[i] != d->seen[i])
+      d->numbers[i] = v.numbers[i];
   }
   // A clock value set without its stamp runs from now.
-  if (v.seen[TickCount] != d->seen[TickCount] && !v.seen[TickSetAt]) d->numbers[TickSetAt] = now;
+  if (v.seen[TickCount] != d->seen[TickCount] && !v.seen[TickSetAt])
+    d->numbers[TickSetAt] = now;
   if (v.seen[numberCount] != d->seen[numberCount]) {
     d->localTime = v.localTime;
-    if (!v.seen[LocalTimeSetAt]) d->numbers[LocalTimeSetAt] = now;
+    if (!v.seen[LocalTimeSetAt])
+      d->numbers[LocalTimeSetAt] = now;
   }
   if (v.seen[numberCount + 1] != d->seen[numberCount + 1]) {
     d->cardCount = v.cardCount;
@@ -319,16 +333,20 @@ void TakeShellValues(SimDevice* d, bool reset) {
   // One look at a time, across the session: an older look taken after a newer
   // one would undo it. A look reads the registry outside the record's lock.
   AutoCloseHandle looking(CreateMutexW(nullptr, FALSE, L"Local\\CeStandIn.DeviceLook"));
-  if (looking.IsValid()) WaitForSingleObject(looking, INFINITE);  // abandoned: ours now
+  if (looking.IsValid())
+    WaitForSingleObject(looking, INFINITE);  // abandoned: ours now
   ScopedRegKey key(OpenDeviceKey());
-  if (reset && key.IsValid()) RegDeleteTreeW(key, nullptr);  // keeps the key itself
+  if (reset && key.IsValid())
+    RegDeleteTreeW(key, nullptr);  // keeps the key itself
   AutoHeapFree<Look> look((Look*)HeapAlloc(GetProcessHeap(), 0, sizeof(Look)));
   if (look) {
     LookAtKey(key, look);
-    if (!look.Get()->taken && key.IsValid()) WriteDeviceDword(key, takenValue, 1);
+    if (!look.Get()->taken && key.IsValid())
+      WriteDeviceDword(key, takenValue, 1);
     bool fresh = reset || !look.Get()->taken || !d->taken;
     TakeLook(LockDevice(d), *look, fresh);
     EndDeviceWrite(d);
   }
-  if (looking.IsValid()) ReleaseMutex(looking);
+  if (looking.IsValid())
+    ReleaseMutex(looking);
 }

@@ -24,8 +24,10 @@ static BOOL CALLBACK MapDevice(PINIT_ONCE, void*, void**) {
                                       sizeof(SimDevice), L"Local\\CeStandIn.SimulatedDevice");
   void* view = section ? MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SimDevice))
                        : nullptr;  // mapped for the life of the process
-  if (!view) view = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SimDevice));
-  if (!view) return FALSE;
+  if (!view)
+    view = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SimDevice));
+  if (!view)
+    return FALSE;
   TakeShellValues((SimDevice*)view, false);
   __atomic_store_n(&device, (SimDevice*)view, __ATOMIC_RELEASE);
   return TRUE;
@@ -37,7 +39,8 @@ SimDevice* SharedDevice() {
     InitOnceExecuteOnce(&mapOnce, MapDevice, nullptr, nullptr);
     d = device;
   }
-  if (!d) FatalAppExitW(0, L"The simulated device has no memory.");
+  if (!d)
+    FatalAppExitW(0, L"The simulated device has no memory.");
   return d;
 }
 
@@ -60,7 +63,8 @@ SimDevice* LockDevice(SimDevice* d) {
   OwnerWait wait = {};
   for (;;) {
     LONG seen = d->sequence;
-    if (!(seen & 1) && InterlockedCompareExchange(&d->sequence, seen + 1, seen) == seen) return d;
+    if (!(seen & 1) && InterlockedCompareExchange(&d->sequence, seen + 1, seen) == seen)
+      return d;
     WaitWhileOwned(d, seen, &wait);
   }
 }
@@ -69,11 +73,20 @@ void EndDeviceWrite(SimDevice* d) {
   InterlockedIncrement(&d->sequence);
 }
 
-static const ULONGLONG defaults[numberCount] = {
-    defaultAcLine,      defaultBatteryPercent, defaultBatteryLifeTime, defaultBatteryVoltage,
-    soundPowerQueryBytes, defaultStoreSize,    defaultStoreFree,       0,
-    defaultMemoryTotal, defaultMemoryAvail,    0,                      unset,
-    0,                  0};
+static const ULONGLONG defaults[numberCount] = {defaultAcLine,
+                                                defaultBatteryPercent,
+                                                defaultBatteryLifeTime,
+                                                defaultBatteryVoltage,
+                                                soundPowerQueryBytes,
+                                                defaultStoreSize,
+                                                defaultStoreFree,
+                                                0,
+                                                defaultMemoryTotal,
+                                                defaultMemoryAvail,
+                                                0,
+                                                unset,
+                                                0,
+                                                0};
 
 void DefaultRecord(SimDevice* d) {
   CopyMemory(d->numbers, defaults, sizeof(defaults));
@@ -89,7 +102,8 @@ void DefaultRecord(SimDevice* d) {
 // clock reads the machine's own.
 
 DWORD TickOf(const SimDevice& d, DWORD now) {
-  if (d.numbers[TickCount] == unset) return now;
+  if (d.numbers[TickCount] == unset)
+    return now;
   DWORD since = d.numbers[ClockFrozen] ? 0 : now - (DWORD)d.numbers[TickSetAt];
   return (DWORD)d.numbers[TickCount] + since;
 }
@@ -181,8 +195,8 @@ static BYTE BatteryFlagFor(BYTE acLine, BYTE percent) {
   if (percent == BATTERY_PERCENTAGE_UNKNOWN) {
     return BATTERY_FLAG_UNKNOWN;
   }
-  BYTE flag = percent <= 5 ? BATTERY_FLAG_CRITICAL
-                           : (percent < 33 ? BATTERY_FLAG_LOW : BATTERY_FLAG_HIGH);
+  BYTE flag =
+      percent <= 5 ? BATTERY_FLAG_CRITICAL : (percent < 33 ? BATTERY_FLAG_LOW : BATTERY_FLAG_HIGH);
   if (acLine == AC_LINE_ONLINE && percent < 100) {
     flag |= BATTERY_FLAG_CHARGING;
   }
@@ -237,7 +251,8 @@ static BOOL SimStoreInformation(STORE_INFORMATION* info) {
 
 static void SimMemoryStatus(MEMORYSTATUS* status) {
   ULONGLONG total = 0, avail = 0;
-  ReadDevice([&](const SimDevice& d) { total = d.numbers[MemoryTotal], avail = d.numbers[MemoryAvail]; });
+  ReadDevice(
+      [&](const SimDevice& d) { total = d.numbers[MemoryTotal], avail = d.numbers[MemoryAvail]; });
   status->dwMemoryLoad = total && avail <= total ? (DWORD)(100 - avail * 100 / total) : 0;
   status->dwTotalPhys = (SIZE_T)total;
   status->dwAvailPhys = (SIZE_T)avail;
@@ -261,7 +276,8 @@ static bool SimNextCard(DWORD* position, wchar_t* name) {
       }
     }
   });
-  if (next) *position = next;
+  if (next)
+    *position = next;
   return next != 0;
 }
 
@@ -271,16 +287,15 @@ bool SameCardName(const wchar_t* path, const wchar_t* name) {
   }
   int length = lstrlenW(name);
   if (lstrlenW(path) < length ||
-      CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, name, length) !=
-      CSTR_EQUAL) {
+      CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, name, length) != CSTR_EQUAL) {
     return false;
   }
   path += length;
   return path[0] == 0 || ((path[0] == L'\\' || path[0] == L'/') && path[1] == 0);
 }
 
-static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller,
-                             PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes) {
+static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
+                             PULARGE_INTEGER totalFreeBytes) {
   SimCard card;
   bool found = false;
   ReadDevice([&](const SimDevice& d) {

@@ -44,9 +44,21 @@ static const ULONGLONG fileTimePerMs = 10000;
 // The device's numbers, indexed by their values' names in the device key
 // (numberNames in DeviceRegistry.cpp, in this order).
 enum SimNumber {
-  AcLine, BatteryPercent, BatteryLifeTime, BatteryVoltage, PowerQueryBytes, StoreSize,
-  StoreFree, StoreQueryFails, MemoryTotal, MemoryAvail, ClockFrozen, TickCount, TickSetAt,
-  LocalTimeSetAt, numberCount
+  AcLine,
+  BatteryPercent,
+  BatteryLifeTime,
+  BatteryVoltage,
+  PowerQueryBytes,
+  StoreSize,
+  StoreFree,
+  StoreQueryFails,
+  MemoryTotal,
+  MemoryAvail,
+  ClockFrozen,
+  TickCount,
+  TickSetAt,
+  LocalTimeSetAt,
+  numberCount
 };
 static const ULONGLONG unset = ~0ULL;  // TickCount not set: the machine's
 
@@ -100,27 +112,28 @@ void ReadDevice(Copy copy) {
     if (!(before & 1)) {
       copy(*d);
       __atomic_thread_fence(__ATOMIC_ACQUIRE);
-      if (__atomic_load_n(&d->sequence, __ATOMIC_RELAXED) == before) return;
+      if (__atomic_load_n(&d->sequence, __ATOMIC_RELAXED) == before)
+        return;
     }
     WaitWhileOwned(d, before, &wait);
   }
 }
 
-// One write: `change` runs with the record owned by this thread. Writers run
-// no server calls inside, so the record is owned for microseconds.
+// One write: `change` runs with the record owned by this thread. A change
+// only computes and stores (no waits, no registry), so the record is owned
+// for microseconds.
 SimDevice* LockDevice(SimDevice* d);
-inline SimDevice* BeginDeviceWrite() { return LockDevice(SharedDevice()); }
 void EndDeviceWrite(SimDevice* d);
 template <typename Change>
 void WriteDevice(Change change) {
-  SimDevice* d = BeginDeviceWrite();
+  SimDevice* d = LockDevice(SharedDevice());
   change(*d);
   EndDeviceWrite(d);
 }
 
 // Takes into the record what a shell changed in the device key since the
 // device last looked (DeviceRegistry.cpp). `reset` empties the key first and
-// puts the record into its reset state.
+// puts the record at its defaults.
 void TakeShellValues(SimDevice* d, bool reset);
 // Every number at its default, no cards, nothing ignored, the machine's clock.
 void DefaultRecord(SimDevice* d);

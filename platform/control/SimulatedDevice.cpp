@@ -39,7 +39,8 @@ void SimSetLocalTime(const SYSTEMTIME& time) {
 
 void SimSetClockRunning(bool running) {
   WriteDevice([&](SimDevice& d) {
-    if (running == !d.numbers[ClockFrozen]) return;
+    if (running == !d.numbers[ClockFrozen])
+      return;
     // Freezing keeps the reading of this moment; thawing runs on from it.
     DWORD now = GetTickCount();
     SetClock(d, TickOf(d, now), LocalTimeOf(d, now), now);
@@ -99,7 +100,8 @@ void SimSetProgramMemory(ULONGLONG totalPhys, ULONGLONG availPhys) {
 // The card with that name; null when there is none.
 static SimCard* FindCard(SimDevice& d, const wchar_t* path) {
   for (int i = 0; i < d.cardCount; i++) {
-    if (SameCardName(path, d.cards[i].name)) return &d.cards[i];
+    if (SameCardName(path, d.cards[i].name))
+      return &d.cards[i];
   }
   return nullptr;
 }
@@ -108,7 +110,8 @@ void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) 
   WriteDevice([&](SimDevice& d) {
     SimCard* card = FindCard(d, name);
     if (!card) {
-      if (d.cardCount >= maxCards) return;  // the device's limit
+      if (d.cardCount >= maxCards)
+        return;  // the device's limit
       card = &d.cards[d.cardCount];
       card->number = d.cardCount ? d.cards[d.cardCount - 1].number + 1 : 1;
       card->queryFails = FALSE;
@@ -125,7 +128,8 @@ bool SimRemoveCard(const wchar_t* name) {
   bool removed = false;
   WriteDevice([&](SimDevice& d) {
     SimCard* card = FindCard(d, name);
-    if (!card) return;
+    if (!card)
+      return;
     int at = (int)(card - d.cards);
     MoveMemory(card, card + 1, (d.cardCount - at - 1) * sizeof(SimCard));
     d.cardCount--;
@@ -141,7 +145,8 @@ void SimRemoveAllCards() {
 void SimSetCardQueryFails(const wchar_t* name, bool fails) {
   WriteDevice([&](SimDevice& d) {
     SimCard* card = FindCard(d, name);
-    if (card) card->queryFails = fails;
+    if (card)
+      card->queryFails = fails;
   });
 }
 
@@ -176,8 +181,8 @@ static DWORD WINAPI WatchShell(void*) {
   const DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
   for (;;) {
     ScopedRegKey key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, SIM_DEVICE_KEY, 0, nullptr, 0, KEY_READ, nullptr,
-                    key.Out(), nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, SIM_DEVICE_KEY, 0, nullptr, 0, KEY_READ, nullptr, key.Out(),
+                    nullptr);
     // Armed before each look, so that no change made during it is missed. A
     // deleted key tells no one: it is checked every second, and then reopened.
     DWORD waited = WAIT_OBJECT_0;
@@ -187,7 +192,8 @@ static DWORD WINAPI WatchShell(void*) {
       while ((waited = WaitForSingleObject(changed, 1000)) == WAIT_TIMEOUT && !KeyDeleted(key)) {
       }
     }
-    if (!key.IsValid()) Sleep(1000);
+    if (!key.IsValid())
+      Sleep(1000);
   }
 }
 

@@ -29,12 +29,14 @@ bool ShellChangeIsSeen() {  // as `wine reg add` would write it; the session's w
 }
 
 bool FiringPassesOverAMissingProgram() {
-  std::wstring missing = BesideTest(L"NoSuchProgram.exe"), present = BesideTest(L"DeviceReadings.exe");
+  std::wstring missing = BesideTest(L"NoSuchProgram.exe"),
+               present = BesideTest(L"DeviceReadings.exe");
   CeRunAppAtEvent(&missing[0], NOTIFICATION_EVENT_WAKEUP);
   CeRunAppAtEvent(&present[0], NOTIFICATION_EVENT_WAKEUP);
   HANDLE started[2];
   int n = FireWakeupEvent(started, 2);
-  for (int i = 0; i < n; i++) WaitForSingleObject(started[i], 20000), CloseHandle(started[i]);
+  for (int i = 0; i < n; i++)
+    WaitForSingleObject(started[i], 20000), CloseHandle(started[i]);
   return n == 1 && SimWakeupRegistrations(nullptr, 0) == 2;
 }
 
@@ -58,8 +60,9 @@ TEST(SharedDevice, RunningProgramsFollowTheDevice) {
 const ULONGLONG kUnit = 1ULL << 30;
 
 HANDLE PeerEvent(const wchar_t* what, ULONGLONG process) {
-  return CreateEventW(nullptr, TRUE, FALSE, (L"Local\\QuorvanePeer" + std::wstring(what) +
-                                             std::to_wstring(process)).c_str());
+  return CreateEventW(
+      nullptr, TRUE, FALSE,
+      (L"Local\\QuorvanePeer" + std::wstring(what) + std::to_wstring(process)).c_str());
 }
 
 TEST(SharedDevice, TwoProcessesNeverSeeATornOrStaleReading) {
@@ -72,14 +75,15 @@ TEST(SharedDevice, TwoProcessesNeverSeeATornOrStaleReading) {
   SetProcessAffinityMask(GetCurrentProcess(), all);  // the session keeps to one core
   PROCESS_INFORMATION process = {};
   if (!child) {
-    for (HANDLE h : {ready.Get(), go.Get(), done.Get(), otherDone.Get()}) ResetEvent(h);
+    for (HANDLE h : {ready.Get(), go.Get(), done.Get(), otherDone.Get()})
+      ResetEvent(h);
     SimResetDevice();
     SetEnvironmentVariableW(L"QUORVANE_DEVICE_PEER", L"1");
     std::wstring line = L"x --gtest_filter=SharedDevice.TwoProcesses*";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    ASSERT_TRUE(CreateProcessW(BesideTest(L"device_tests.exe").c_str(), &line[0], nullptr,
-                               nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    ASSERT_TRUE(CreateProcessW(BesideTest(L"device_tests.exe").c_str(), &line[0], nullptr, nullptr,
+                               FALSE, 0, nullptr, nullptr, &startup, &process));
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 60000)) << "the second process never came";
   }
   SetEvent(child ? ready : go);
@@ -94,16 +98,21 @@ TEST(SharedDevice, TwoProcessesNeverSeeATornOrStaleReading) {
     bool torn = !GetDiskFreeSpaceExW(mine.c_str(), &ownFree, &ownTotal, nullptr) ||
                 ownFree.QuadPart != self * kUnit + i || ownTotal.QuadPart != 2 * ownFree.QuadPart;
     bool read = GetDiskFreeSpaceExW(others.c_str(), &free, &total, nullptr);
-    torn = torn || (read && (total.QuadPart != 2 * free.QuadPart || free.QuadPart / kUnit != other));
+    torn =
+        torn || (read && (total.QuadPart != 2 * free.QuadPart || free.QuadPart / kUnit != other));
     if (torn || (read && free.QuadPart % kUnit < otherSeen)) {
       ADD_FAILURE() << (torn ? "torn" : "stale") << " reading " << ownFree.QuadPart << " / "
                     << free.QuadPart << " after write " << i << " of process " << self;
       faults++;
     }
-    if (read) otherSeen = free.QuadPart % kUnit, othersRead++;
-    if (i % 1024) continue;
-    if (i >= 20000 && othersRead >= 100) SetEvent(done);
-    if (!WaitForSingleObject(done, 0) && !WaitForSingleObject(otherDone, 0)) break;
+    if (read)
+      otherSeen = free.QuadPart % kUnit, othersRead++;
+    if (i % 1024)
+      continue;
+    if (i >= 20000 && othersRead >= 100)
+      SetEvent(done);
+    if (!WaitForSingleObject(done, 0) && !WaitForSingleObject(otherDone, 0))
+      break;
     ASSERT_LT(GetTickCount64(), deadline) << "read the other's card " << othersRead << " times";
   }
   if (!child) {
