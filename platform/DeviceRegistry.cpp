@@ -173,8 +173,8 @@ static void NoteIgnored(Look* look, const wchar_t* name, const Stored& s) {
   }
 }
 
-// A number from `low` to `high`; absent, `fallback`; anything else reads as
-// `fallback` too and is noted as ignored. Returns the value's hash.
+// A number up to `high`; absent, `fallback`; anything else reads as `fallback`
+// too and is noted as ignored. Returns the value's hash.
 static DWORD LookNumber(Look* look, HKEY key, const wchar_t* name, const wchar_t* shown,
                         ULONGLONG high, ULONGLONG fallback, ULONGLONG* value) {
   Stored s;
@@ -311,13 +311,12 @@ static void TakeLook(SimDevice* d, const Look& look, bool fresh) {
     if (v.seen[i] != d->seen[i])
       d->numbers[i] = v.numbers[i];
   }
-  // A clock value set without its stamp runs from now.
-  if (v.seen[TickCount] != d->seen[TickCount] && !v.seen[TickSetAt])
-    d->numbers[TickSetAt] = now;
+  // A clock value taken runs from its stamp in the key, or without one from now.
+  if (v.seen[TickCount] != d->seen[TickCount])
+    d->numbers[TickSetAt] = v.seen[TickSetAt] ? v.numbers[TickSetAt] : now;
   if (v.seen[numberCount] != d->seen[numberCount]) {
     d->localTime = v.localTime;
-    if (!v.seen[LocalTimeSetAt])
-      d->numbers[LocalTimeSetAt] = now;
+    d->numbers[LocalTimeSetAt] = v.seen[LocalTimeSetAt] ? v.numbers[LocalTimeSetAt] : now;
   }
   if (v.seen[numberCount + 1] != d->seen[numberCount + 1]) {
     d->cardCount = v.cardCount;
