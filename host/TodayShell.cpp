@@ -400,7 +400,7 @@ void InvalidateTodayHeader() {
 
 void PumpMessages() {
   MSG msg;
-  for (int i = 0; i < 100000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+  for (int i = 0; i < 100000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD); ++i) {
     if (msg.message == WM_QUIT) {
       PostQuitMessage((int)msg.wParam);
       return;

@@ -8,20 +8,22 @@
 
 namespace {
 
-bool ready;  // set up once per process
+// Set up once per process: a second thread waits in InitOnceExecuteOnce until
+// the first has finished.
+INIT_ONCE setUp = INIT_ONCE_STATIC_INIT;
 
-void EnsureCommonControls() {
-  if (ready) return;
+BOOL CALLBACK SetUpCommonControls(PINIT_ONCE, void*, void**) {
   HMODULE comctl = LoadLibraryW(L"comctl32.dll");
   typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX*);
   InitProc init = comctl ? reinterpret_cast<InitProc>(reinterpret_cast<void*>(
                                GetProcAddress(comctl, "InitCommonControlsEx")))
                          : nullptr;
-  if (init) {
-    INITCOMMONCONTROLSEX controls = {sizeof(controls),
-                                     ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
-    ready = init(&controls) != FALSE;
-  }
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  return init && init(&controls);  // failed: the next dialog tries again
+}
+
+void EnsureCommonControls() {
+  InitOnceExecuteOnce(&setUp, SetUpCommonControls, nullptr, nullptr);
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 
 static const wchar_t deviceVariable[] = L"CE_DEVICE";
 
-// -1 until the environment has been read.
+// -1 until the environment has been read. Threads that race to read it all
+// store the same value; ChooseLiveDevice runs before any other thread calls in.
 static volatile LONG deviceKind = -1;
 
 bool LiveDeviceChosen() {

@@ -12,7 +12,8 @@ struct CardSearch {
 };
 
 // Open searches of this process, so a handle can be recognised without
-// touching memory it might not point to.
+// touching memory it might not point to. The list and every search on it are
+// touched only under searchLock, so no thread closes a search another uses.
 static CardSearch* openSearches;
 static SRWLOCK searchLock = SRWLOCK_INIT;
 
@@ -60,16 +61,16 @@ HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData) {
 }
 
 BOOL WINAPI FindNextFlashCard(HANDLE handle, LPCE_FIND_DATA findData) {
-  AcquireSRWLockShared(&searchLock);
+  AcquireSRWLockExclusive(&searchLock);
   CardSearch* search = FindOpenSearch(handle);
-  ReleaseSRWLockShared(&searchLock);
-  if (!search || !findData) {
-    SetLastError(search ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
   wchar_t name[MAX_PATH];
-  if (!search->device->nextCard(&search->position, name)) {
-    SetLastError(ERROR_NO_MORE_FILES);
+  DWORD error = !search ? ERROR_INVALID_HANDLE
+                : !findData ? ERROR_INVALID_PARAMETER
+                : !search->device->nextCard(&search->position, name) ? ERROR_NO_MORE_FILES
+                : 0;
+  ReleaseSRWLockExclusive(&searchLock);
+  if (error) {
+    SetLastError(error);
     return FALSE;
   }
   FillCardData(findData, name);

@@ -41,13 +41,16 @@ struct MaskSurface {
 };
 
 MaskSurface keptSurface;
-DWORD keptSurfaceThread;
+// The thread that owns keptSurface: claimed once, by compare-and-swap, and
+// never given up, so only that thread ever touches the surface.
+volatile LONG keptSurfaceThread;
 
 BOOL CopyKeyed(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG sy,
                COLORREF key) {
-  if (!keptSurfaceThread) keptSurfaceThread = GetCurrentThreadId();
+  LONG self = (LONG)GetCurrentThreadId();
+  LONG owner = InterlockedCompareExchange(&keptSurfaceThread, self, 0);
   MaskSurface oneCall;
-  MaskSurface& surface = keptSurfaceThread == GetCurrentThreadId() ? keptSurface : oneCall;
+  MaskSurface& surface = owner == 0 || owner == self ? keptSurface : oneCall;
   HDC maskDc = surface.Fit(w, h);
   if (!maskDc) return TransparentBlt(dst, dx, dy, w, h, src, sx, sy, w, h, key);
 

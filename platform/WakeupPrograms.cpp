@@ -95,6 +95,8 @@ static bool TakeRefusal() {
   return true;
 }
 
+static BOOL RegisterProgram(WCHAR* appName, LONG event);
+
 BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
   if (!appName || !appName[0] || lstrlenW(appName) >= MAX_PATH) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -104,6 +106,15 @@ BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
     SetLastError(ERROR_NOT_SUPPORTED);
     return FALSE;
   }
+  // The list and the refusals are read and written back whole: one process at a time.
+  AutoCloseHandle turn(CreateMutexW(nullptr, FALSE, L"Local\\CeStandIn.WakeupPrograms"));
+  if (turn.IsValid()) WaitForSingleObject(turn, INFINITE);  // abandoned: ours now
+  BOOL ok = RegisterProgram(appName, event);
+  if (turn.IsValid()) ReleaseMutex(turn);
+  return ok;
+}
+
+static BOOL RegisterProgram(WCHAR* appName, LONG event) {
   if (event == NOTIFICATION_EVENT_WAKEUP && TakeRefusal()) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;

@@ -1,7 +1,11 @@
 // A hidden window that keeps Wine's desktop process up between the programs
-// of a test run, so each later window costs milliseconds rather than seconds.
+// of a test run, so each later window costs milliseconds rather than seconds,
+// and keeps the simulated device for the session: it holds the device's
+// record and takes a shell's changes to the device key as they happen.
 // It ends when the session stops its wineserver.
 #include <windows.h>
+
+#include "SimulatedDevice.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   WNDCLASSW wc = {};
@@ -9,6 +13,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   wc.hInstance = instance;
   wc.lpszClassName = L"CeStandInKeepAlive";
   RegisterClassW(&wc);
+  SimWatchShell();
   CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance,
                   nullptr);
   MSG msg;

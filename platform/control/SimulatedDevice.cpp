@@ -1,7 +1,6 @@
-// Control of the simulated device: its setters, faults and reset. Every value
-// is written to the device key (DeviceRegistry.cpp), where every process
-// reads it; the writes that the readings need at once (the clock, the cards)
-// also go through this process's copy of the state (SimulatedState.h).
+// Control of the simulated device: its setters, faults and reset. Each setter
+// is one write of the shared record (SimulatedState.h) and nothing else; values
+// the device cannot hold read as their defaults, as from a shell.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "SimulatedDevice.h"
 
@@ -11,295 +10,204 @@
 
 // The reset clock: frozen, ten minutes after boot, on a Monday morning.
 static const DWORD resetTickCount = 600000;
-static const wchar_t resetLocalTime[] = L"2004-03-15 10:08:30.000";
+static const SYSTEMTIME resetLocalTime = {2004, 3, 1, 15, 10, 8, 30, 0};
 
 // --- Clock ------------------------------------------------------------------
 
-// Sets the tick count, and its stamp unless `stamp` is false (a frozen
-// clock reads no stamp).
-static void SetTickCount(DWORD tick, bool stamp) {
-  DWORD now = GetTickCount();
-  WriteThrough(
-      true,
-      [&] {
-        WriteClockDword(DeviceKey(), L"TickCount", tick);
-        if (stamp) {
-          WriteClockDword(DeviceKey(), L"TickSetAt", now);
-        }
-        return stamp ? 2 : 1;
-      },
-      [&](SimState* s) -> bool {
-        s->tickSet = true;
-        s->tickCount = tick;
-        if (stamp) {
-          s->tickStamped = true;
-          s->tickSetAt = now;
-        }
-        return true;
-      });
-}
-
-static void SetLocalTime(const SYSTEMTIME& time, bool stamp) {
-  wchar_t text[40];
-  FormatLocalTime(time, text);
-  SYSTEMTIME read;
-  bool held = ParseLocalTime(text, &read);  // what a reader of the value gets
-  DWORD now = GetTickCount();
-  WriteThrough(
-      true,
-      [&] {
-        WriteClockString(DeviceKey(), L"LocalTime", text);
-        if (stamp) {
-          WriteClockDword(DeviceKey(), L"LocalTimeSetAt", now);
-        }
-        return stamp ? 2 : 1;
-      },
-      [&](SimState* s) -> bool {
-        s->timeSet = held;
-        s->localTime = read;
-        if (stamp) {
-          s->timeStamped = true;
-          s->timeSetAt = now;
-        }
-        return true;
-      });
+// Sets what the clock reads now; a running clock runs on from there.
+static void SetClock(SimDevice& d, DWORD tick, ULONGLONG time, DWORD now) {
+  d.numbers[TickCount] = tick;
+  d.numbers[TickSetAt] = now;
+  d.localTime = time;
+  d.numbers[LocalTimeSetAt] = now;
 }
 
 void SimSetTickCount(DWORD tick) {
-  SetTickCount(tick, true);
+  WriteDevice([&](SimDevice& d) {
+    d.numbers[TickCount] = tick;
+    d.numbers[TickSetAt] = GetTickCount();
+  });
 }
 
 void SimSetLocalTime(const SYSTEMTIME& time) {
-  SetLocalTime(time, true);
+  ULONGLONG ticks = SystemTimeToTicks(time);  // out of the device's years: the machine's
+  WriteDevice([&](SimDevice& d) {
+    d.localTime = ticks;
+    d.numbers[LocalTimeSetAt] = GetTickCount();
+  });
 }
 
 void SimSetClockRunning(bool running) {
-  bool frozen;
-  {
-    StateReader s;
-    frozen = s->clockFrozen;
-  }
-  if (running != frozen) {
-    return;
-  }
-  // Freezing keeps the reading of this moment; thawing runs on from it.
-  DWORD tick = SimulatedTickCount();
-  SYSTEMTIME time;
-  SimulatedLocalTime(&time);
-  SimSetTickCount(tick);
-  SimSetLocalTime(time);
-  WriteDeviceDword(DeviceKey(), L"ClockFrozen", running ? 0 : 1);
+  WriteDevice([&](SimDevice& d) {
+    if (running == !d.numbers[ClockFrozen])
+      return;
+    // Freezing keeps the reading of this moment; thawing runs on from it.
+    DWORD now = GetTickCount();
+    SetClock(d, TickOf(d, now), LocalTimeOf(d, now), now);
+    d.numbers[ClockFrozen] = running ? 0 : 1;
+  });
 }
 
 void SimAdvanceClock(DWORD milliseconds) {
-  DWORD tick = SimulatedTickCount();
-  SYSTEMTIME time;
-  SimulatedLocalTime(&time);
-  bool frozen;
-  {
-    StateReader s;
-    frozen = s->clockFrozen;
-  }
-  TicksToSystemTime(SystemTimeToTicks(time) + milliseconds * fileTimePerMs, &time);
-  SetTickCount(tick + milliseconds, !frozen);
-  SetLocalTime(time, !frozen);
+  WriteDevice([&](SimDevice& d) {
+    DWORD now = GetTickCount();
+    ULONGLONG time = LocalTimeOf(d, now) + milliseconds * fileTimePerMs;
+    SYSTEMTIME t;
+    TicksToSystemTime(time, &t);
+    SetClock(d, TickOf(d, now) + milliseconds, SystemTimeToTicks(t), now);
+  });
 }
 
-// --- Power --------------------------------------------------------------------
+// --- Power, object store and program memory ---------------------------------------
 
 void SimSetPower(BYTE acLineStatus, BYTE batteryPercent, DWORD lifeTimeSeconds,
                  DWORD voltageMillivolts) {
-  HKEY key = DeviceKey();
-  WriteDeviceDword(key, L"ACLineStatus", acLineStatus);
-  WriteDeviceDword(key, L"BatteryPercent", batteryPercent);
-  WriteDeviceDword(key, L"BatteryLifeTime", lifeTimeSeconds);
-  WriteDeviceDword(key, L"BatteryVoltage", voltageMillivolts);
+  bool known = acLineStatus <= AC_LINE_BACKUP_POWER || acLineStatus == AC_LINE_UNKNOWN;
+  WriteDevice([&](SimDevice& d) {
+    d.numbers[AcLine] = known ? acLineStatus : defaultAcLine;
+    d.numbers[BatteryPercent] = batteryPercent;
+    d.numbers[BatteryLifeTime] = lifeTimeSeconds;
+    d.numbers[BatteryVoltage] = voltageMillivolts;
+  });
+}
+
+static void SetNumbers(SimNumber first, ULONGLONG a, ULONGLONG b) {
+  WriteDevice([&](SimDevice& d) {
+    d.numbers[first] = a;
+    d.numbers[first + 1] = b;
+  });
 }
 
 void SimSetPowerQueryBytes(DWORD bytes) {
-  WriteDeviceDword(DeviceKey(), L"PowerQueryBytes", bytes);
+  WriteDevice([&](SimDevice& d) { d.numbers[PowerQueryBytes] = bytes; });
 }
 
-// --- Object store and program memory -------------------------------------------
-
 void SimSetStore(DWORD storeSize, DWORD freeSize) {
-  HKEY key = DeviceKey();
-  WriteDeviceDword(key, L"StoreSize", storeSize);
-  WriteDeviceDword(key, L"StoreFree", freeSize);
+  SetNumbers(StoreSize, storeSize, freeSize);
 }
 
 void SimSetStoreQueryFails(bool fails) {
-  WriteDeviceDword(DeviceKey(), L"StoreQueryFails", fails ? 1 : 0);
+  WriteDevice([&](SimDevice& d) { d.numbers[StoreQueryFails] = fails; });
 }
 
 void SimSetProgramMemory(ULONGLONG totalPhys, ULONGLONG availPhys) {
-  HKEY key = DeviceKey();
-  WriteDeviceQword(key, L"MemoryTotal", totalPhys);
-  WriteDeviceQword(key, L"MemoryAvail", availPhys);
+  SetNumbers(MemoryTotal, totalPhys <= largestBytes ? totalPhys : defaultMemoryTotal,
+             availPhys <= largestBytes ? availPhys : defaultMemoryAvail);
 }
 
 // --- Storage cards ----------------------------------------------------------------
 
-// The subkey number of the card with that name, and the highest number; 0
-// when there is none.
-static DWORD FindCard(const wchar_t* path, DWORD* last) {
-  StateReader s;
-  DWORD found = 0;
-  *last = 0;
-  for (int i = 0; i < s->cardCount; i++) {
-    if (!found && SameCardName(path, s->cards[i].name)) {
-      found = s->cards[i].number;
-    }
-    *last = s->cards[i].number;  // ascending
-  }
-  return found;
-}
-
-static HKEY OpenCard(DWORD number) {
-  wchar_t subkey[40];
-  wsprintfW(subkey, L"Cards\\%u", number);
-  return OpenDeviceSubkey(subkey);
-}
-
-static SimCard* CachedCard(SimState* s, DWORD number) {
-  for (int i = 0; i < s->cardCount; i++) {
-    if (s->cards[i].number == number) {
-      return &s->cards[i];
-    }
+// The card with that name; null when there is none.
+static SimCard* FindCard(SimDevice& d, const wchar_t* path) {
+  for (int i = 0; i < d.cardCount; i++) {
+    if (SameCardName(path, d.cards[i].name))
+      return &d.cards[i];
   }
   return nullptr;
 }
 
 void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) {
-  DWORD last;
-  DWORD number = FindCard(name, &last);
-  bool added = number == 0;
-  ScopedRegKey card;
-  if (added) {
-    number = last + 1;
-    wchar_t subkey[40];
-    wsprintfW(subkey, L"Cards\\%u", number);
-    card.Reset(CreateDeviceSubkey(subkey));
-  } else {
-    card.Reset(OpenCard(number));
-  }
-  if (!card.IsValid()) {
-    return;
-  }
-  WriteThrough(
-      false,
-      [&] {
-        if (added) {
-          WriteDeviceString(card, L"Name", name);
-        }
-        WriteDeviceQword(card, L"TotalBytes", totalBytes);
-        WriteDeviceQword(card, L"FreeBytes", freeBytes);
-        return added ? 3 : 2;
-      },
-      [&](SimState* s) -> bool {
-        SimCard* cached = CachedCard(s, number);
-        if (!cached) {
-          if (!GrowCards(s)) {
-            return false;  // the next reading reloads
-          }
-          cached = &s->cards[s->cardCount++];  // the highest number: last in order
-          cached->number = number;
-          cached->queryFails = false;
-          lstrcpynW(cached->name, name[0] && lstrlenW(name) < MAX_PATH ? name : defaultCardName,
-                    MAX_PATH);
-        }
-        cached->totalBytes = totalBytes <= largestBytes ? totalBytes : defaultCardTotal;
-        cached->freeBytes = freeBytes <= largestBytes ? freeBytes : defaultCardFree;
-        return true;
-      });
+  WriteDevice([&](SimDevice& d) {
+    SimCard* card = FindCard(d, name);
+    if (!card) {
+      if (d.cardCount >= maxCards)
+        return;  // the device's limit
+      card = &d.cards[d.cardCount];
+      card->number = d.cardCount ? d.cards[d.cardCount - 1].number + 1 : 1;
+      card->queryFails = FALSE;
+      lstrcpynW(card->name, name[0] && lstrlenW(name) < MAX_PATH ? name : defaultCardName,
+                MAX_PATH);
+      d.cardCount++;
+    }
+    card->totalBytes = totalBytes <= largestBytes ? totalBytes : defaultCardTotal;
+    card->freeBytes = freeBytes <= largestBytes ? freeBytes : defaultCardFree;
+  });
 }
 
 bool SimRemoveCard(const wchar_t* name) {
-  DWORD last;
-  DWORD number = FindCard(name, &last);
-  if (!number) {
-    return false;
-  }
   bool removed = false;
-  WriteThrough(
-      false,
-      [&] {
-        wchar_t subkey[40];
-        wsprintfW(subkey, L"Cards\\%u", number);
-        removed = RegDeleteTreeW(DeviceKey(), subkey) == ERROR_SUCCESS;
-        NoteDeviceChanged();
-        return 1;
-      },
-      [&](SimState* s) -> bool {
-        SimCard* cached = CachedCard(s, number);
-        if (cached) {
-          int at = (int)(cached - s->cards);
-          MoveMemory(cached, cached + 1, (s->cardCount - at - 1) * sizeof(SimCard));
-          s->cardCount--;
-        }
-        return true;
-      });
+  WriteDevice([&](SimDevice& d) {
+    SimCard* card = FindCard(d, name);
+    if (!card)
+      return;
+    int at = (int)(card - d.cards);
+    MoveMemory(card, card + 1, (d.cardCount - at - 1) * sizeof(SimCard));
+    d.cardCount--;
+    removed = true;
+  });
   return removed;
 }
 
 void SimRemoveAllCards() {
-  RegDeleteTreeW(DeviceKey(), L"Cards");
-  NoteDeviceChanged();
+  WriteDevice([](SimDevice& d) { d.cardCount = 0; });
 }
 
 void SimSetCardQueryFails(const wchar_t* name, bool fails) {
-  DWORD last;
-  DWORD number = FindCard(name, &last);
-  ScopedRegKey card(number ? OpenCard(number) : nullptr);
-  if (!card.IsValid()) {
-    return;
-  }
-  WriteThrough(
-      false,
-      [&] {
-        WriteDeviceDword(card, L"QueryFails", fails ? 1 : 0);
-        return 1;
-      },
-      [&](SimState* s) -> bool {
-        SimCard* cached = CachedCard(s, number);
-        if (cached) {
-          cached->queryFails = fails;
-        }
-        return true;
-      });
+  WriteDevice([&](SimDevice& d) {
+    SimCard* card = FindCard(d, name);
+    if (card)
+      card->queryFails = fails;
+  });
+}
+
+// --- The shell's values -----------------------------------------------------------------
+
+void SimReloadDevice() {
+  TakeShellValues(SharedDevice(), false);
 }
 
 int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {
-  StateReader s;  // loaded, and so checked
-  IgnoredDeviceValue ignored[8];
-  int count = IgnoredDeviceValues(ignored, 8);
-  for (int i = 0; i < count && i < max && i < 8; i++) {
+  SimIgnored ignored[maxIgnored];
+  int count = 0;
+  ReadDevice([&](const SimDevice& d) {
+    count = d.ignoredCount < maxIgnored ? d.ignoredCount : maxIgnored;
+    CopyMemory(ignored, d.ignored, sizeof(ignored));
+  });
+  for (int i = 0; i < count && i < max; i++) {
     lstrcpynW(names[i], ignored[i].name, 48);
     lstrcpynW(values[i], ignored[i].value, 32);
   }
   return count;
 }
 
-void SimReloadDevice() {
-  WriteThrough(false, [] { return 0L; }, [](SimState*) { return false; });
+static bool KeyDeleted(HKEY key) {
+  DWORD values;
+  return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                          nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED;
+}
+
+static DWORD WINAPI WatchShell(void*) {
+  AutoCloseHandle changed(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  const DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+  for (;;) {
+    ScopedRegKey key;
+    RegCreateKeyExW(HKEY_CURRENT_USER, SIM_DEVICE_KEY, 0, nullptr, 0, KEY_READ, nullptr, key.Out(),
+                    nullptr);
+    // Armed before each look, so that no change made during it is missed. A
+    // deleted key tells no one: it is checked every second, and then reopened.
+    DWORD waited = WAIT_OBJECT_0;
+    while (waited == WAIT_OBJECT_0 && key.IsValid() &&
+           RegNotifyChangeKeyValue(key, TRUE, filter, changed, TRUE) == ERROR_SUCCESS) {
+      TakeShellValues(SharedDevice(), false);
+      while ((waited = WaitForSingleObject(changed, 1000)) == WAIT_TIMEOUT && !KeyDeleted(key)) {
+      }
+    }
+    if (!key.IsValid())
+      Sleep(1000);
+  }
+}
+
+void SimWatchShell() {
+  AutoCloseHandle thread(CreateThread(nullptr, 0, WatchShell, nullptr, 0, nullptr));
 }
 
 // --- Reset --------------------------------------------------------------------------
 
 void SimResetDevice() {
-  HKEY key = DeviceKey();
-  // Empties the key but keeps it, so the handles other processes keep stay good.
-  RegDeleteTreeW(key, nullptr);
-  NoteDeviceChanged();
-  SimSetPower(defaultAcLine, defaultBatteryPercent, defaultBatteryLifeTime,
-              defaultBatteryVoltage);
-  SimSetPowerQueryBytes(soundPowerQueryBytes);
-  SimSetStore(defaultStoreSize, defaultStoreFree);
-  SimSetStoreQueryFails(false);
-  SimSetProgramMemory(defaultMemoryTotal, defaultMemoryAvail);
-  WriteDeviceDword(key, L"ClockFrozen", 1);
-  SimSetTickCount(resetTickCount);
-  WriteDeviceString(key, L"LocalTime", resetLocalTime);
-  WriteDeviceDword(key, L"LocalTimeSetAt", GetTickCount());
-  SimSetWakeupRefusals(0);
+  TakeShellValues(SharedDevice(), true);  // an empty key, the record at its defaults
+  ULONGLONG time = SystemTimeToTicks(resetLocalTime);
+  WriteDevice([&](SimDevice& d) {
+    SetClock(d, resetTickCount, time, GetTickCount());
+    d.numbers[ClockFrozen] = 1;
+  });
 }

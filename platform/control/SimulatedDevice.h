@@ -1,9 +1,9 @@
 // Control of the simulated device, for tests, the Today host and its
-// scenarios. The device's state lives in the registry under
-// HKCU\Software\CeStandIn\SimulatedDevice, so every process of the system
-// (host with item, About program, tests, a shell using `wine reg`) sees the
-// same device. Only code that plays the device's surroundings uses this
-// header; the system itself reads the device through the CE calls.
+// scenarios. The device is one record shared by every process of the session
+// (host with item, About program, tests); a shell sets it with `wine reg`
+// under HKCU\Software\CeStandIn\SimulatedDevice (see the README). Only code
+// that plays the device's surroundings uses this header; the system itself
+// reads the device through the CE calls.
 #pragma once
 
 #include <windows.h>
@@ -47,8 +47,16 @@ void SimSetClockRunning(bool running);
 // Moves the tick count and the local time forward together.
 void SimAdvanceClock(DWORD milliseconds);
 
-// Values the device read as their defaults at its last load because they
-// were not sane: not a number, beyond 64 bits, or outside their range (see
-// the README). Returns how many; copies up to `max` names ("BatteryPercent",
-// "Cards\\2\\TotalBytes") and stored values, each cut to its array.
+// Values under the device key that the device read as their defaults at its
+// last look because they were not sane: not a number, beyond 64 bits, or
+// outside their range (see the README). Returns how many; copies up to `max`
+// names ("BatteryPercent", "Cards\\2\\TotalBytes") and stored values, each cut
+// to its array.
 int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max);
+
+// Makes the device take what a shell wrote into its store (the device key), now.
+void SimReloadDevice();
+// Makes the device take every shell's change to the device key as it happens
+// (within a second when the key itself was deleted), on a thread of its own
+// for the life of the process. The session's long-lived process calls it.
+void SimWatchShell();
