@@ -175,7 +175,8 @@ TEST(EndToEnd, AboutDialogPicturesMatchTheReferences) {
       PostMessageW(d, WM_COMMAND, IDOK, 0);
     }
     DWORD exitCode = 99;
-    if (WaitForSingleObject(about, 20000) != WAIT_OBJECT_0) TerminateProcess(about, 99);
+    if (WaitForSingleObject(about, 20000) != WAIT_OBJECT_0)
+      TerminateProcess(about, 99);
     GetExitCodeProcess(process.hProcess, &exitCode);
     EXPECT_EQ(0u, exitCode);
   }

@@ -58,7 +58,8 @@ std::string ReadBytes(const std::wstring& path) {
                                    nullptr, OPEN_EXISTING, 0, nullptr));
   char buffer[4096];
   DWORD got;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    bytes.append(buffer, got);
   return bytes;
 }
 

@@ -160,10 +160,12 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"card add " + std::wstring(260, L'n') + L" total=1MB free=1MB\n", 1, L"at most 259"},
       {L"card add .. total=1MB free=1MB\n", 1, L"not a card folder name"},
       {L"card add CON total=1MB free=1MB\n", 1, L"not a card folder name"},
-      {L"snapshot \"a\x1B.png\"\n", 1, L"'a\\x1B.png' is not a plain *.png file name (no folders, no control"},
+      {L"snapshot \"a\x1B.png\"\n", 1,
+       L"'a\\x1B.png' is not a plain *.png file name (no folders, no control"},
       {Cards(101), 101, L"at most 100 cards"},
       {L"card fault Y on\n", 1, L"no card named"},
-      {L"card eject Y\n", 1, L"expected card add, card set, card remove, card fault, not 'card eject'"},
+      {L"card eject Y\n", 1,
+       L"expected card add, card set, card remove, card fault, not 'card eject'"},
       {L"store total=5GB free=1GB\n", 1, L"up to 4294967295B"},
       {L"memory total=16777215GB free=1GB\n", 1, L"up to 2048GB"},
       {L"tap 240 10\n", 1, L"x must be a whole number from 0 to 239, not '240'"},
@@ -173,7 +175,8 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"suspend\nsuspend\n", 2, L"already suspended"},
       {L"snapshot a.png\nsnapshot A.png\n", 2, L"written twice"},
       {L"snapshot " + std::wstring(252, L'n') + L".png\n", 1, L"longer than a file name may be"},
-      {L"snapshot " + std::wstring(126, L'\u00E9') + L".png\n", 1, L"256 bytes in UTF-8, at most 255"},
+      {L"snapshot " + std::wstring(126, L'\u00E9') + L".png\n", 1,
+       L"256 bytes in UTF-8, at most 255"},
       {L"snapshot abcde" + Repeat(L"\U0001F600", 62) + L".png\n", 1, L"\U0001F600...' (133 char"},
       {L"snapshot " + std::wstring(251, L'n') + L".png\n", 0, nullptr},
       {L"snapshot a.gif\n", 1, L"plain *.png"},
@@ -182,8 +185,8 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"snapshot a.png of\n", 1, L"of needs a window title"},
       {L"snapshot w.png window\nanimation a.gif\n", 2, L"needs a strip snapshot"},
       {L"snapshot a.png\nanimation a.gif scale=16 delay=1s\n", 0, nullptr},
-      {Repeat(L"snapshot x.png\n", 1) + L"wait 1s\n" +
-           L"animation a.gif scale=17\n", 3, L"scale must be"},
+      {Repeat(L"snapshot x.png\n", 1) + L"wait 1s\n" + L"animation a.gif scale=17\n", 3,
+       L"scale must be"},
       {L"close \"About Quorvane\n", 1, L"not closed"},
       {L"time 2026-02-29 10:00\n", 1, L"from 1980-01-01 00:00 to 2099-12-31 23:59:59"},
       {L"time 1601-01-01 00:00\n", 1, L"from 1980-01-01"},
@@ -255,8 +258,9 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
   WriteTextFile(pipe, "refresh\nsnapshot strip.png\nrefresh\n");
   WriteTextFile(folder + L"\\link.txt", "refresh\nsnapshot broken.png\n");
   WriteTextFile(latin1, "refresh\nwait 2s\ntap 1 1 # caf\xE9\n");
-  WriteTextFile(folder + L"\\half.txt", "battery percent=90\ncard add C total=8MB free=4MB\n"
-                                        "snapshot a.png\nwait 2s\ntap 52 300\n");
+  WriteTextFile(folder + L"\\half.txt",
+                "battery percent=90\ncard add C total=8MB free=4MB\n"
+                "snapshot a.png\nwait 2s\ntap 52 300\n");
   WriteTextFile(file, "");
   WriteTextFile(exact + L"aux.txt", "refresh\nsnapshot a.png\n");
   WriteTextFile(exact + L"NUL.txt", "refresh\nbogus\n");
@@ -268,15 +272,18 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
     DWORD exitCode;
     std::string says;
   } cases[] = {
-      {L"--scenario Z:\\no\\such.txt", 2, "Z:\\no\\such.txt: cannot open the scenario: there is no"},
+      {L"--scenario Z:\\no\\such.txt", 2,
+       "Z:\\no\\such.txt: cannot open the scenario: there is no"},
       {L"--scenario /no/such.txt", 2, "/no/such.txt: cannot open the scenario"},
       {L"--check /dev/null", 2, "/dev/null: cannot open the scenario: it is not a regular file"},
       {L"--check \\\\.\\CONIN$", 2, "CONIN$: cannot open the scenario: it is not a regular file"},
       {L"--check " HOST_FIFO, 2, "strip.png: cannot open the scenario: it is not a regular file"},
-      {L"--check \"" + folder + L"\"", 2, "command-lines: cannot open the scenario: it is a folder"},
+      {L"--check \"" + folder + L"\"", 2,
+       "command-lines: cannot open the scenario: it is a folder"},
       {L"--check \"" + folder + L"\\aux.txt\"", 0, "aux.txt: the scenario is well formed"},
       {L"--check \"" + folder + L"\\NUL.txt\"", 2, "NUL.txt: line 2: unknown command 'bogus'"},
-      {L"--check \"" + folder + L"\\control.txt\"", 2, "x must be a whole number from 0 to 239, not '1\\x00'"},
+      {L"--check \"" + folder + L"\\control.txt\"", 2,
+       "x must be a whole number from 0 to 239, not '1\\x00'"},
       {L"--interval fast", 2, "--interval takes a duration from 1ms to 24h"},
       {L"--close-after 0s", 2, "--close-after must be from 1ms to 24h, not '0s'"},
       {L"--scenario a.txt --scenario b.txt", 2, "--scenario is given twice"},
@@ -292,14 +299,18 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
       {L"--scenario \"" + good + L"\" --out /dev/null", 2, "/dev/null is a pipe or a device, not"},
       {L"--scenario \"" + good + L"\" --out /proc/q/r", 3, "/proc/q/r: nothing may be made there"},
       {L"--scenario \"" + pipe + L"\" --out " + fifoFolder, 3, "a pipe or a device of that name"},
-      {L"--scenario \"" + folder + L"\\link.txt\" --out " + fifoFolder, 3, "broken.png: a broken link of"},
+      {L"--scenario \"" + folder + L"\\link.txt\" --out " + fifoFolder, 3,
+       "broken.png: a broken link of"},
       {L"--demo --check \"" + good + L"\"", 2, "--demo and --check exclude each other"},
       {L"--check", 2, "--check needs a value"},
       {L"--live --out x", 2, "--out is for scenarios"},
-      {L"--close-after 1s --snapshot /no/such/a.png", 2, "/no/such/a.png: its folder does not exist"},
+      {L"--close-after 1s --snapshot /no/such/a.png", 2,
+       "/no/such/a.png: its folder does not exist"},
       {L"--dll /no/item", 2, "--dll /no/item: a library's name needs an extension"},
-      {L"--scenario \"" + good + L"\" --dll /no/item.dll", 3, "/no/item.dll: there is no such file"},
-      {L"--scenario \"" + good + L"\" --dll \"" + tooLong + L".dll\"", 3, "y.dll: the path is too long"},
+      {L"--scenario \"" + good + L"\" --dll /no/item.dll", 3,
+       "/no/item.dll: there is no such file"},
+      {L"--scenario \"" + good + L"\" --dll \"" + tooLong + L".dll\"", 3,
+       "y.dll: the path is too long"},
       {L"--check \"" + good + L"\"", 0, "good.txt: the scenario is well formed"},
   };
   for (const auto& c : cases) {

@@ -104,7 +104,8 @@ TEST_F(Install, InstallUninstallAndReinstall) {
                                 L"\\Program Files\\Tessel-Quarry\\Quorvane\\MiniSite\\home.htm"}) {
       wchar_t path[MAX_PATH];
       EXPECT_EQ(there, DeviceFilePath(file, path, MAX_PATH) &&
-                           GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) << file;
+                           GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+          << file;
     }
   };
   ASSERT_EQ(0u, Device(L"uninstall").exitCode);
@@ -343,7 +344,8 @@ TEST_F(TodayListTest, CustomItemsThatAreEnabledInOrder) {
   for (const auto& row : rows) {
     TearDown();
     SetNumber(L"Quorvane", L"Enabled", row.quorvaneEnabled);
-    if (row.type) AddTestItem(row.type, row.enabled, row.order, row.dll ? row.dll : kBrowser);
+    if (row.type)
+      AddTestItem(row.type, row.enabled, row.order, row.dll ? row.dll : kBrowser);
     if (row.asText) {
       RegSetKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY L"\\TestA", row.asText, REG_SZ,
                       L"1", 4);
