@@ -60,13 +60,14 @@ Outcome Finish(const PROCESS_INFORMATION& process, bool closeDialog = true) {
 // Every start is also noted, so that a failed test ends what it left running
 // (a program left open would hold ctest's output).
 std::vector<HANDLE> started;
-PROCESS_INFORMATION Start(std::wstring line, bool ceStyle = false) {
+PROCESS_INFORMATION Start(std::wstring line, bool ceStyle = false, DWORD flags = 0) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   wchar_t* text = line.empty() ? nullptr : &line[0];
-  EXPECT_TRUE((ceStyle ? CeCreateProcessW : CreateProcessW)(ProgramPath().c_str(), text, nullptr,
-      nullptr, FALSE, 0, nullptr, nullptr, ceStyle ? nullptr : &startup, &process));
+  EXPECT_TRUE((ceStyle ? CeCreateProcessW : CreateProcessW)(
+      ProgramPath().c_str(), text, nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+      ceStyle ? nullptr : &startup, &process));
   HANDLE noted = nullptr;
   DuplicateHandle(GetCurrentProcess(), process.hProcess, GetCurrentProcess(), &noted, 0, FALSE,
                   DUPLICATE_SAME_ACCESS);
@@ -210,13 +211,8 @@ TEST_F(AboutProgram, SecondStartBringsTheOpenDialogToTheFront) {
 // the dialog, the others bring it to the front and end, and all end with 0.
 TEST_F(AboutProgram, EightStartsAtOnceShowOneDialog) {
   PROCESS_INFORMATION starts[8] = {};
-  for (auto& p : starts) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    std::wstring line = quoted;
-    ASSERT_TRUE(CreateProcessW(ProgramPath().c_str(), &line[0], nullptr, nullptr, FALSE,
-                               CREATE_SUSPENDED, nullptr, nullptr, &startup, &p));
-  }
+  for (auto& p : starts)
+    p = Start(quoted, false, CREATE_SUSPENDED);
   for (auto& p : starts) ResumeThread(p.hThread);
   // Settled: every start has either ended or shows a dialog of its own.
   auto count = [&](bool ended) {

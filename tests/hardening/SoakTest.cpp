@@ -2,12 +2,10 @@
 // and the process's GDI handle headroom exactly as they were (the About
 // dialog's run is in tests/about/DialogTest.cpp).
 //
-// The headroom is counted to the single object, so one object leaked per paint
-// or tap shows as a drop of at least the run's count. The default run is sized
-// to pass every paint path (both battery labels, clock and card) hundreds of
-// times and tap each zone 100 times, which catches such a leak, also one that
-// happens only on some of the paths or every few calls, in a few seconds.
-// scripts/soak.sh runs the long counts (100,000 paints, 10,000 taps).
+// The headroom is counted to the single object. The default run passes every
+// paint path (both battery labels, clock and card) hundreds of times and taps
+// each zone 100 times: a leak on some paths or every few calls shows in a few
+// seconds. scripts/soak.sh runs the long counts (100,000 paints, 10,000 taps).
 #include <gtest/gtest.h>
 #include <stdio.h>
 

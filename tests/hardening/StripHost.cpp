@@ -24,9 +24,9 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-bool Strip::RegionEquals(const Strip& other, Slot slot, int top, int bottom) const {
+bool Strip::SlotEquals(const Strip& other, Slot slot) const {
   if (pixels.size() != kStripPixels || other.pixels.size() != kStripPixels) return false;
-  for (int y = top; y < bottom; y++)
+  for (int y = 0; y < kStripHeight; y++)
     for (int x = slot.left; x < slot.right; x++)
       if (pixels[y * kStripWidth + x] != other.pixels[y * kStripWidth + x]) return false;
   return true;

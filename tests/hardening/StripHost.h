@@ -25,11 +25,7 @@ const int kLabelTop = 28, kLabelBottom = 38;
 struct Strip {
   std::vector<DWORD> pixels;
   bool operator==(const Strip& other) const { return pixels == other.pixels; }
-  // Rows [top, bottom) of `slot` alike; the whole height by default.
-  bool RegionEquals(const Strip& other, Slot slot, int top, int bottom) const;
-  bool SlotEquals(const Strip& other, Slot slot) const {
-    return RegionEquals(other, slot, 0, kStripHeight);
-  }
+  bool SlotEquals(const Strip& other, Slot slot) const;  // the slot's columns, every row
   int LabelInk(Slot slot) const;  // label-band pixels that are not background
   int Differences(const Strip& other) const;
 };

@@ -47,14 +47,20 @@ HostResult RunProgram(const std::wstring& program, const std::wstring& arguments
     GetExitCodeProcess(process.hProcess, &result.exitCode);
   else
     TerminateProcess(process.hProcess, 1);
-  AutoCloseHandle in(CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr));
-  char buffer[4096];
-  DWORD got;
-  while (ReadFile(in, buffer, sizeof buffer, &got, nullptr) && got > 0)
-    result.output.append(buffer, got);
+  result.output += ReadBytes(log);
   if (result.exitCode == 0xFFFFFFFF) result.output += "\nthe program did not end within 120 s";
   return result;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::string bytes;
+  AutoCloseHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+  char buffer[4096];
+  DWORD got;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    bytes.append(buffer, got);
+  return bytes;
 }
 
 std::wstring TestSourcePath(const std::wstring& relative) {

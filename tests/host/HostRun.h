@@ -23,8 +23,9 @@ inline HostResult RunHost(const std::wstring& arguments) {
 std::wstring TestSourcePath(const std::wstring& relative);
 // A fresh, empty folder under the working directory.
 std::wstring FreshFolder(const std::wstring& name);
-// Writes UTF-8 text to a file.
+// Writes UTF-8 text to a file; what a file holds.
 void WriteTextFile(const std::wstring& path, const std::string& text);
+std::string ReadBytes(const std::wstring& path);
 // Frame `index` of a GIF as 32-bit pixels, through the platform's decoder;
 // *frames gets the GIF's frame count.
 bool DecodeGifFrame(const std::wstring& path, UINT index, UINT* frames, Picture* picture);

@@ -85,13 +85,6 @@ struct Install : testing::Test {
 };
 
 TEST_F(Install, InstallUninstallAndReinstall) {
-  ASSERT_EQ(0u, Device(L"uninstall").exitCode);
-  std::wstring clean = DeviceState();
-  EXPECT_EQ(0u, Device(L"uninstall").exitCode);
-  EXPECT_EQ(clean, DeviceState());
-
-  HostResult r = Device(L"install");
-  ASSERT_EQ(0u, r.exitCode) << r.output;
   const struct {
     std::wstring key;
     const wchar_t *name, *value;
@@ -102,21 +95,33 @@ TEST_F(Install, InstallUninstallAndReinstall) {
       {kItemKey, L"Enabled", L"1"}, {kItemKey, L"Options", L"1"},
       {kItemKey, L"Order", L"10"}, {kItemKey, L"Flags", L"0"},
   };
-  for (const auto& v : installed) EXPECT_EQ(v.value, ReadText(v.key, v.name)) << v.name;
-  for (const wchar_t* file : {L"\\Windows\\Quorvane.dll",
-                              L"\\Program Files\\Tessel-Quarry\\Quorvane\\AboutDashboard.exe",
-                              L"\\Program Files\\Tessel-Quarry\\Quorvane\\MiniSite\\home.htm"}) {
-    wchar_t path[MAX_PATH];
-    EXPECT_TRUE(DeviceFilePath(file, path, MAX_PATH) &&
-                GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) << file;
-  }
-  std::wstring after = DeviceState();
-  EXPECT_EQ(0u, Device(L"install").exitCode);
-  EXPECT_EQ(after, DeviceState());
+  // Every value and file is there after an install, and none after an uninstall.
+  auto expectInstalled = [&](bool there) {
+    for (const auto& v : installed)
+      EXPECT_EQ(there ? v.value : L"(none)", ReadText(v.key, v.name)) << v.name;
+    for (const wchar_t* file : {L"\\Windows\\Quorvane.dll",
+                                L"\\Program Files\\Tessel-Quarry\\Quorvane\\AboutDashboard.exe",
+                                L"\\Program Files\\Tessel-Quarry\\Quorvane\\MiniSite\\home.htm"}) {
+      wchar_t path[MAX_PATH];
+      EXPECT_EQ(there, DeviceFilePath(file, path, MAX_PATH) &&
+                           GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+          << file;
+    }
+  };
+  ASSERT_EQ(0u, Device(L"uninstall").exitCode);
+  expectInstalled(false);
+  std::wstring clean = DeviceState();
   EXPECT_EQ(0u, Device(L"uninstall").exitCode);
   EXPECT_EQ(clean, DeviceState());
-  EXPECT_EQ(0u, Device(L"install").exitCode);
-  EXPECT_EQ(after, DeviceState());
+
+  HostResult r = Device(L"install");
+  ASSERT_EQ(0u, r.exitCode) << r.output;
+  expectInstalled(true);
+  const std::wstring after = DeviceState();
+  for (const wchar_t* verb : {L"install", L"uninstall", L"install"}) {  // each one idempotent
+    EXPECT_EQ(0u, Device(verb).exitCode);
+    EXPECT_EQ(verb[0] == L'i' ? after : clean, DeviceState()) << verb;
+  }
 
   // A value that was there before comes back; a key holding another
   // program's value stays.
@@ -278,8 +283,8 @@ struct TodayListTest : testing::Test {
     DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\TestA.dll");
   }
   // A loadable device file that is no Today item: the browser stand-in.
-  static void AddTestItem(DWORD type, DWORD enabled, DWORD order,
-                          const wchar_t* dll = L"\\Windows\\iexplore.exe") {
+  static constexpr const wchar_t* kBrowser = L"\\Windows\\iexplore.exe";
+  static void AddTestItem(DWORD type, DWORD enabled, DWORD order, const wchar_t* dll = kBrowser) {
     for (auto v : {std::make_pair(L"Type", type), std::make_pair(L"Enabled", enabled),
                    std::make_pair(L"Order", order)})
       SetNumber(L"TestA", v.first, v.second);
@@ -339,8 +344,8 @@ TEST_F(TodayListTest, CustomItemsThatAreEnabledInOrder) {
   for (const auto& row : rows) {
     TearDown();
     SetNumber(L"Quorvane", L"Enabled", row.quorvaneEnabled);
-    if (row.type && row.dll) AddTestItem(row.type, row.enabled, row.order, row.dll);
-    else if (row.type) AddTestItem(row.type, row.enabled, row.order);
+    if (row.type)
+      AddTestItem(row.type, row.enabled, row.order, row.dll ? row.dll : kBrowser);
     if (row.asText) {
       RegSetKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY L"\\TestA", row.asText, REG_SZ,
                       L"1", 4);
