@@ -5,7 +5,10 @@ set -u
 build="$1"
 eval "$("$build/wine-session" env)"
 key='HKCU\Software\CeStandIn\SimulatedDevice'
-reg() { wine reg "$@" >/dev/null 2>&1 </dev/null || { echo "wine reg $* failed"; exit 1; }; }
+out="$(mktemp)"
+trap 'rm -f "$out"' EXIT
+# What wine said goes with a failure (wine's output is read from a file, not a pipe).
+reg() { wine reg "$@" >"$out" 2>&1 </dev/null || { echo "wine reg $* failed:"; cat "$out"; exit 1; }; }
 
 wine reg delete "$key" /f >/dev/null 2>&1 </dev/null
 reg add "$key" /v ACLineStatus /t REG_DWORD /d 7 /f     # not a line status: 0
