@@ -288,21 +288,25 @@ void DestroyTodayWindow() {
   FreeBackground();
 }
 
-bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize,
-                   const TODAYLISTITEM* listed) {
+// The item library at `dllPath`, or null with the reason in `error`.
+static HMODULE LoadItemLibrary(const wchar_t* dllPath, wchar_t* error, int errorSize) {
   HMODULE module = LoadLibraryW(dllPath);
   if (!module) {
     DWORD why = GetLastError();
     _snwprintf(error, errorSize - 1, L"cannot load the item library %ls%ls (error %lu)", dllPath,
                why == ERROR_BAD_EXE_FORMAT ? L": it is not a library for this host" : L"", why);
     error[errorSize - 1] = 0;
-    return false;
   }
+  return module;
+}
+
+bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize,
+                   const TODAYLISTITEM* listed) {
+  HMODULE module = LoadItemLibrary(dllPath, error, errorSize);
+  if (!module) return false;
   auto options = (PFNCUSTOMOPTIONSDLGPROC)(void*)GetProcAddress(
       module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC));
   TodayShell.itemModule = module;
-  TodayShell.initializeItem = (PFNCUSTOMINITIALIZEITEM)(void*)GetProcAddress(
-      module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM));
   TodayShell.optionsDialogProc = options;
 
   TODAYLISTITEM& item = TodayShell.item;
@@ -337,13 +341,8 @@ bool LoadFurtherTodayItem(const wchar_t* dllPath, const TODAYLISTITEM& listed, w
     return false;
   }
   TodayFurtherItem& f = TodayShell.further[TodayShell.furtherCount];
-  f.module = LoadLibraryW(dllPath);
-  if (!f.module) {
-    _snwprintf(error, errorSize - 1, L"cannot load the item library %ls (error %lu)", dllPath,
-               GetLastError());
-    error[errorSize - 1] = 0;
-    return false;
-  }
+  f.module = LoadItemLibrary(dllPath, error, errorSize);
+  if (!f.module) return false;
   f.item = listed;
   f.item.hinstDLL = f.module;
   f.window = InitializeItem(f.module, dllPath, &f.item, error, errorSize);

@@ -27,7 +27,6 @@ struct TodayFurtherItem {
 struct TodayShellRecord {
   HWND today;                    // the Today window
   HMODULE itemModule;            // the loaded item library
-  PFNCUSTOMINITIALIZEITEM initializeItem;      // ordinal 240
   PFNCUSTOMOPTIONSDLGPROC optionsDialogProc;   // ordinal 241
   TODAYLISTITEM item;            // the shell's record of the item
   HWND itemWindow;
