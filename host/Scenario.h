@@ -93,7 +93,7 @@ struct Scenario {
 };
 
 // One row per command: what starts its line, its usage and what it does.
-// The README's table of commands is these rows (see ReadmeLine), and
+// The table of commands in docs/scenarios.md is these rows (see ReadmeLine), and
 // `TodayHost.exe --help` prints them.
 struct LineReader;
 struct CommandInfo {
@@ -106,7 +106,7 @@ struct CommandInfo {
 const CommandInfo* ScenarioCommands(size_t* count);
 // "| `usage` | effect |", with the usage's '|' escaped for Markdown.
 std::wstring ReadmeLine(const CommandInfo& info);
-// The language's limits, one sentence per line, for --help and the README.
+// The language's limits, one sentence per line, for --help and docs/scenarios.md.
 std::wstring LimitsText();
 
 // Reads a whole script. On the first error returns false with `error` set to

@@ -330,7 +330,7 @@ bool ItemLibraryThere(const Options& o) {
 
 void PrintHelp() {
   std::wstring text = usage;
-  text += L"\nScenario commands (one a line; see README.md, Scenarios):\n";
+  text += L"\nScenario commands (one a line; see docs/scenarios.md):\n";
   size_t count;
   const CommandInfo* commands = ScenarioCommands(&count);
   for (size_t i = 0; i < count; ++i) {

@@ -1,5 +1,5 @@
 // The install manifest: the subset of the device's CabWiz .inf format that
-// DeviceInstall applies (README, Installing). Reading it checks everything
+// DeviceInstall applies (docs/installing.md). Reading it checks everything
 // that can be checked without touching the device.
 #pragma once
 

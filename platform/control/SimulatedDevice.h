@@ -1,7 +1,7 @@
 // Control of the simulated device, for tests, the Today host and its
 // scenarios. The device is one record shared by every process of the session
 // (host with item, About program, tests); a shell sets it with `wine reg`
-// under HKCU\Software\CeStandIn\SimulatedDevice (see the README). Only code
+// under HKCU\Software\CeStandIn\SimulatedDevice (docs/simulated-device.md). Only code
 // that plays the device's surroundings uses this header; the system itself
 // reads the device through the CE calls.
 #pragma once
@@ -49,7 +49,7 @@ void SimAdvanceClock(DWORD milliseconds);
 
 // Values under the device key that the device read as their defaults at its
 // last look because they were not sane: not a number, beyond 64 bits, or
-// outside their range (see the README). Returns how many; copies up to `max`
+// outside their range (docs/simulated-device.md). Returns how many; copies up to `max`
 // names ("BatteryPercent", "Cards\\2\\TotalBytes") and stored values, each cut
 // to its array.
 int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max);

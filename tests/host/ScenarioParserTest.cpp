@@ -224,19 +224,19 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
   }
 }
 
-// The README's table of commands is the reader's table, row for row, and
-// --help prints every usage.
-TEST(ScenarioParser, ReadmeAndHelpShowTheCommandTable) {
-  std::string readme = ReadBytes(TestSourcePath(L"..\\..\\README.md"));
-  ASSERT_FALSE(readme.empty());
+// The scenario page's table of commands is the reader's table, row for row,
+// and --help prints every usage.
+TEST(ScenarioParser, DocsAndHelpShowTheCommandTable) {
+  std::string page = ReadBytes(TestSourcePath(L"..\\..\\docs\\scenarios.md"));
+  ASSERT_FALSE(page.empty());
   HostResult help = RunHost(L"--help");
   EXPECT_EQ(0u, help.exitCode);
   size_t count;
   const CommandInfo* rows = ScenarioCommands(&count);
   for (size_t i = 0; i < count; ++i) {
     std::wstring line = ReadmeLine(rows[i]);
-    EXPECT_NE(std::string::npos, readme.find(std::string(line.begin(), line.end())))
-        << "README lacks: " << std::string(line.begin(), line.end());
+    EXPECT_NE(std::string::npos, page.find(std::string(line.begin(), line.end())))
+        << "docs/scenarios.md lacks: " << std::string(line.begin(), line.end());
     std::wstring usage = rows[i].usage;
     EXPECT_NE(std::string::npos, help.output.find(std::string(usage.begin(), usage.end())));
   }

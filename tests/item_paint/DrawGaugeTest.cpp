@@ -78,7 +78,7 @@ TEST(DrawGauge, NeedleEndPointsAndLimits) {
   EXPECT_TRUE(edge.At(2, 30) == kBlack && edge.At(1, 30) == kWhite);
 }
 
-// Every label the gauges can show at the README's limits (cards 1 to 99999 of up
+// Every label the gauges can show at the documented limits (cards 1 to 99999 of up
 // to 2048GB, memory up to 2048GB beside a store of 4294967295B, a battery
 // time up to 4294967294 s), with one digit at every length of each figure,
 // has ink in the 55-pixel band under its gauge and none in the band's first
