@@ -1,5 +1,5 @@
 // The windows a scenario looks for, and its expectations.
-#include "ScenarioWindows.h"
+#include "Expectations.h"
 
 #include <stdio.h>
 

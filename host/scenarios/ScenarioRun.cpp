@@ -10,7 +10,7 @@
 #include "SimulatedDevice.h"
 #include "TodayShell.h"
 #include "UserPath.h"
-#include "ScenarioWindows.h"
+#include "Expectations.h"
 #include "Words.h"
 
 namespace {
