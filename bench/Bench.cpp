@@ -9,7 +9,9 @@
 
 #include "CeApi.h"
 #include "DashboardContract.h"
+#include "Messages.h"
 #include "SimulatedDevice.h"
+#include "TodayShell.h"
 
 namespace {
 
@@ -17,11 +19,8 @@ const UINT kRedraw = WM_DASHBOARD_REDRAW;
 const UINT kWakeup = WM_DASHBOARD_WAKEUP;
 const UINT kDialId = 109;  // IDB_DIAL of the item's resources
 
-HWND todayWindow;
 HWND itemWindow;
 WNDPROC itemProc;
-TODAYLISTITEM listItem;
-long paints;
 LARGE_INTEGER wakeupHandledAt;
 bool wakeupHandled;
 
@@ -37,9 +36,8 @@ LARGE_INTEGER Now() {
   return t;
 }
 
-// Counts the item's paints and notes when it has handled a wake-up notice.
-LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_PAINT) paints++;
+// Notes when the item has handled a wake-up notice.
+LRESULT CALLBACK WakeupNotingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT result = CallWindowProcW(itemProc, hwnd, msg, wp, lp);
   if (msg == kWakeup) {
     wakeupHandledAt = Now();
@@ -48,50 +46,16 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return result;
 }
 
-// A minimal Today window: plain background, black text.
-LRESULT CALLBACK TodayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == TODAYM_GETCOLOR) return RGB(0, 0, 0);
-  if (msg == TODAYM_DRAWWATERMARK) {
-    const TODAYDRAWWATERMARKINFO* info = reinterpret_cast<TODAYDRAWWATERMARKINFO*>(lp);
-    FillRect(info->hdc, &info->rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    return 0;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-void PumpMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
-
+// The item in the host's Today shell, as TodayHost.exe shows it.
 bool LoadItem(const wchar_t* dllPath) {
-  HINSTANCE dll = LoadLibraryW(dllPath);
-  if (!dll) return false;
-  PFNCUSTOMINITIALIZEITEM init = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
-      reinterpret_cast<void*>(GetProcAddress(dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
-  if (!init) return false;
-
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = TodayProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = TODAY_WINDOW_CLASS;
-  RegisterClassW(&wc);
-  todayWindow = CreateWindowExW(0, wc.lpszClassName, L"Bench", WS_POPUP, 0, 0, 240, 100, nullptr,
-                                nullptr, wc.hInstance, nullptr);
-
-  // Visible, so that a redraw really reaches WM_PAINT.
-  ShowWindow(todayWindow, SW_SHOWNOACTIVATE);
-
-  listItem.fEnabled = TRUE;
-  listItem.hinstDLL = dll;
-  listItem.tlit = tlitCustom;
-  itemWindow = init(&listItem, todayWindow);
+  std::vector<std::wstring> leftOut;
+  if (!CreateTodayWindow(GetModuleHandleW(nullptr), false)) return false;
+  ShowToday();  // visible, so that a redraw really reaches WM_PAINT
+  LoadTodayItems({EntryForLibrary(dllPath, dllPath)}, &leftOut);
+  itemWindow = TodayShell.itemWindow;
   if (!itemWindow) return false;
-  SendMessageW(itemWindow, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&listItem),
-               0);
-  SetWindowPos(itemWindow, nullptr, 0, 0, 240, int(listItem.cyp), SWP_NOZORDER);
   itemProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(itemWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
+      SetWindowLongPtrW(itemWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WakeupNotingProc)));
   PumpMessages();
   return true;
 }
@@ -113,10 +77,7 @@ double MeanMicroseconds(int count, F body) {
   return Seconds(start, Now()) * 1e6 / count;
 }
 
-void Query() {
-  SendMessageW(itemWindow, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&listItem),
-               0);
-}
+void Query() { QueryTodayItems(); }
 
 void Tap(int x) {
   SendMessageW(itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 20));
@@ -125,13 +86,13 @@ void Tap(int x) {
 
 // Paints over one simulated hour of refresh queries every 2 s.
 long IdlePaintsPerHour() {
-  paints = 0;
+  TodayShell.itemPaints = 0;
   for (int i = 0; i < 1800; i++) {
     SimAdvanceClock(2000);
     Query();
     PumpMessages();
   }
-  return paints;
+  return TodayShell.itemPaints;
 }
 
 // Starts a program as the device does (the command line holds the argument
@@ -245,7 +206,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!wakeupHandled) printf("note: the item did not receive the last wake-up notice\n");
 
   // The stand-in's shortcuts against the desktop calls they replace.
-  HINSTANCE dll = listItem.hinstDLL;
+  HINSTANCE dll = TodayShell.items[0].module;
   double ceLoad = MeanMicroseconds(paintCount, [dll] {
     ScopedGdiObj<HBITMAP> dial(CeLoadBitmapW(dll, MAKEINTRESOURCEW(kDialId)));
   });
@@ -270,18 +231,13 @@ int wmain(int argc, wchar_t** argv) {
     });
     Row("keyed dial copy, CeTransparentImage", keyed, "us", blt, "-");
   }
-  // Loading comctl32 registers all its classes: what the wake-up path saves.
+  // Loading comctl32 registers all its classes: what the wake-up path saves
+  // by setting the common controls up only before the first dialog.
   if (!GetModuleHandleW(L"comctl32.dll")) {
     LARGE_INTEGER start = Now();
-    HMODULE comctl = LoadLibraryW(L"comctl32.dll");
-    typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX*);
-    InitProc init = comctl ? reinterpret_cast<InitProc>(reinterpret_cast<void*>(
-                                 GetProcAddress(comctl, "InitCommonControlsEx")))
-                           : nullptr;
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
-    if (init) init(&controls);
-    Row("common controls set up, first time", Seconds(start, Now()) * 1e3, "ms",
-        nothing / starts, "-");
+    LoadLibraryW(L"comctl32.dll");
+    Row("common controls loaded, first time", Seconds(start, Now()) * 1e3, "ms", nothing / starts,
+        "-");
   }
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DemoScenario.h"
+#include "Messages.h"
 #include "Picture.h"
 #include "Scenario.h"
 #include "ScenarioRun.h"
@@ -22,67 +23,13 @@
 
 namespace {
 
-const wchar_t usage[] =
-    L"usage: TodayHost.exe [options]                 the Today screen in a window\n"
-    L"       TodayHost.exe --scenario FILE [options] run a scenario headless\n"
-    L"       TodayHost.exe --demo [options]          run the built-in demo scenario\n"
-    L"       TodayHost.exe --check FILE              check a scenario, run nothing\n"
-    L"       TodayHost.exe --print-demo              print the demo scenario\n"
-    L"       TodayHost.exe --help                    this text and the scenario commands\n"
-    L"options:\n"
-    L"  --live               the live device (the machine's own readings); window only\n"
-    L"  --dll PATH           the Today item (default: the enabled items of the Today list\n"
-    L"                       in the registry, in Order, from the device's file system)\n"
-    L"  --out FOLDER         where a scenario's pictures go (default: current folder)\n"
-    L"  --interval DURATION  refresh query interval, 1ms to 24h (default 2s)\n"
-    L"  --text-color #RRGGBB the Today text colour (default #000000)\n"
-    L"  --close-after DURATION  window only: close by itself after 1ms to 24h\n"
-    L"  --snapshot FILE      window only: a PNG of the strip when it closes by itself\n"
-    L"  --device-wait DURATION  how long to wait while another host uses the simulated\n"
-    L"                       device, 0s to 24h (default 2m)\n"
-    L"  --wait-budget DURATION  a scenario: how long all its waits for other programs\n"
-    L"                       and windows may take together, 1ms to 1h (default 2m)\n"
-    L"Paths are taken exactly as typed (no device names, trailing dots and blanks kept);\n"
-    L"Unix paths (starting with /) are accepted and mapped to drive Z:.\n"
-    L"Exit status: 0 done; 1 an expectation, a picture or a wait failed; 2 a wrong command\n"
-    L"line or script (nothing was run); 3 no display, item or output folder; 4 another host\n"
-    L"kept the simulated device busy past --device-wait.\n";
-
-enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2, ExitSetup = 3, ExitBusy = 4 };
-
-// Prints a message whole: a control character in it is written as \x00.
-void Print(FILE* stream, const std::wstring& message) {
-  std::wstring text;
-  for (size_t line = 0; line <= message.size();) {
-    size_t end = message.find(L'\n', line);
-    if (end == std::wstring::npos) end = message.size();
-    text += Escaped(message.substr(line, end - line)) + (end < message.size() ? L"\n" : L"");
-    line = end + 1;
-  }
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string utf8(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], n, nullptr, nullptr);
-  fputs(utf8.c_str(), stream);
-  fputc('\n', stream);
-  fflush(stream);
-}
-
-std::wstring FileNamePart(const std::wstring& path) {
-  size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 struct Options {
   // Paths the user named: in the \\?\ form (UserPath), and as typed.
   std::wstring scenarioFile, scenarioShown;
-  bool demo = false;
-  bool check = false;
-  bool printDemo = false;
-  bool help = false;
-  bool live = false;
+  bool demo = false, check = false, printDemo = false, help = false, live = false;
+  bool keepPrograms = false, outGiven = false;
   std::wstring dll, dllShown;
-  std::wstring out, outShown = L".";
-  bool outGiven = false;
+  std::wstring out, outShown;
   long long intervalMs = 2000;
   COLORREF textColor = RGB(0, 0, 0);
   long long closeAfterMs = 0;
@@ -91,21 +38,152 @@ struct Options {
   long long waitBudgetMs = 120000;
 };
 
+// One row per option: what it sets, and its line of --help. A row with a
+// `value` takes the next argument: a path, a duration in [low, high] or a colour.
+struct OptionRow {
+  const wchar_t* name;
+  const wchar_t* value;
+  const wchar_t* help;
+  bool Options::*flag = nullptr;
+  std::wstring Options::*path = nullptr;
+  std::wstring Options::*shown = nullptr;
+  long long Options::*ms = nullptr;
+  long long low = 0, high = 0;
+};
+const long long day = 86400000;
+const OptionRow optionRows[] = {
+    {L"--scenario", L"FILE", L"run a scenario headless", nullptr, &Options::scenarioFile,
+     &Options::scenarioShown},
+    {L"--demo", nullptr, L"run the built-in demo scenario", &Options::demo},
+    {L"--check", L"FILE", L"check a scenario, run nothing", &Options::check,
+     &Options::scenarioFile, &Options::scenarioShown},
+    {L"--print-demo", nullptr, L"print the demo scenario", &Options::printDemo},
+    {L"--help", nullptr, L"this text and the scenario commands", &Options::help},
+    {L"--live", nullptr, L"the live device (the machine's own readings); window only",
+     &Options::live},
+    {L"--dll", L"PATH",
+     L"the Today item (default: the enabled items of the Today list in the registry, in "
+     L"Order, from the device's file system)",
+     nullptr, &Options::dll, &Options::dllShown},
+    {L"--out", L"FOLDER", L"where a scenario's pictures go (default: current folder)", nullptr,
+     &Options::out, &Options::outShown},
+    {L"--interval", L"DURATION", L"refresh query interval, 1ms to 24h (default 2s)", nullptr,
+     nullptr, nullptr, &Options::intervalMs, 1, day},
+    {L"--text-color", L"#RRGGBB", L"the Today text colour (default #000000)"},
+    {L"--close-after", L"DURATION", L"window only: close by itself after 1ms to 24h", nullptr,
+     nullptr, nullptr, &Options::closeAfterMs, 1, day},
+    {L"--snapshot", L"FILE", L"window only: a PNG of the strip when it closes by itself",
+     nullptr, &Options::snapshot, &Options::snapshotShown},
+    {L"--device-wait", L"DURATION",
+     L"how long to wait while another host uses the simulated device, 0s to 24h (default 2m)",
+     nullptr, nullptr, nullptr, &Options::deviceWaitMs, 0, day},
+    {L"--wait-budget", L"DURATION",
+     L"a scenario: how long all its waits for other programs and windows may take together, "
+     L"1ms to 1h (default 2m)",
+     nullptr, nullptr, nullptr, &Options::waitBudgetMs, 1, 3600000},
+    {L"--keep-programs", nullptr,
+     L"programs the item started (the About program, wake-up programs) stay when the host "
+     L"ends; otherwise they end with it",
+     &Options::keepPrograms},
+};
+
+const wchar_t closing[] =
+    L"Paths are taken exactly as typed (no device names, trailing dots and blanks kept);\n"
+    L"Unix paths (starting with /) are accepted and mapped to drive Z:.\n"
+    L"Exit status: 0 done; 1 an expectation, a picture or a wait failed; 2 a wrong command\n"
+    L"line or script (nothing was run); 3 no display, item or output folder; 4 another host\n"
+    L"kept the simulated device busy past --device-wait; 129 the console closed; 130\n"
+    L"interrupted (Ctrl-C).\n";
+
+enum ExitCode {
+  ExitOk = 0, ExitFailed = 1, ExitUsage = 2, ExitSetup = 3, ExitBusy = 4, ExitClosed = 129,
+  ExitInterrupted = 130,
+};
+
+std::wstring FileNamePart(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
 std::wstring closingSnapshot, closingSnapshotShown;
+bool closingSnapshotFailed;
 
 // Ends an unattended window run, with a picture of the strip if asked for.
 void CALLBACK CloseByItself(HWND, UINT, UINT_PTR timer, DWORD) {
   KillTimer(nullptr, timer);
-  if (!closingSnapshot.empty()) {
-    Picture picture;
-    std::wstring error;
-    if (!CapturePicture(TodayShell.itemWindow, &picture) ||
-        !WritePng(closingSnapshot.c_str(), picture, &error)) {
-      Print(stderr, L"TodayHost: no picture of the strip in " + closingSnapshotShown + L": " +
-                        error);
-    }
+  Picture picture;
+  std::wstring error = L"the strip cannot be captured";
+  if (!closingSnapshot.empty() && (!CapturePicture(TodayShell.itemWindow, &picture) ||
+                                   !WritePng(closingSnapshot.c_str(), picture, &error))) {
+    Print(stderr, L"TodayHost: cannot write " + closingSnapshotShown + L": " + error);
+    closingSnapshotFailed = true;
   }
   DestroyTodayWindow();
+}
+
+const OptionRow* FindOption(const std::wstring& name) {
+  for (const OptionRow& row : optionRows) {
+    if (name == row.name) return &row;
+  }
+  return nullptr;
+}
+
+// What one option's value sets; false with `error` set.
+bool TakeValue(const OptionRow& row, const std::wstring& value, Options* o, std::wstring* error) {
+  if (row.path && value.empty()) {
+    *error = std::wstring(row.name) + L" needs a path, not ''";
+    return false;
+  }
+  if (row.path) {
+    o->*row.shown = value;
+    o->*row.path = UserPath(value);
+  }
+  if (row.ms) return ParseDurationIn(value, row.low, row.high, row.name, &(o->*row.ms), error);
+  if (row.path || ParseColor(value, &o->textColor)) return true;
+  *error = L"--text-color takes #RRGGBB, not " + Quote(value);
+  return false;
+}
+
+// Checks of one option's path that need no run.
+bool CheckPaths(const Options& o, std::wstring* error) {
+  if (!o.dll.empty() && FileNamePart(o.dll).find(L'.') == std::wstring::npos) {
+    *error = L"--dll " + o.dllShown + L": a library's name needs an extension such as .dll " +
+             L"(the system would load " + FileNamePart(o.dll) + L".dll instead)";
+    return false;
+  }
+  if (o.snapshot.empty()) return true;
+  if (!IsPlainFileNameWith(FileNamePart(o.snapshot), L".png") || !PathFitsLimits(o.snapshot)) {
+    *error = L"--snapshot needs a *.png file in a folder, within the file system's limits, " +
+             std::wstring(L"not ") + Quote(o.snapshotShown);
+    return false;
+  }
+  if (IsNoFile(KindAt(o.snapshot))) {
+    *error = L"--snapshot " + o.snapshotShown + L": " +
+             WhyNotCreated(o.snapshot, ERROR_ALREADY_EXISTS);
+    return false;
+  }
+  PathKind folder = KindAt(o.snapshot.substr(0, o.snapshot.rfind(L'\\')));
+  if (folder != PathKind::Folder && folder != PathKind::Unknown) {
+    *error = L"--snapshot " + o.snapshotShown + L": its folder does not exist";
+    return false;
+  }
+  return true;
+}
+
+// The options that exclude or need each other.
+const wchar_t* Conflict(const Options& o) {
+  bool script = o.demo || !o.scenarioFile.empty();
+  if (o.demo && !o.scenarioFile.empty()) {
+    return o.check ? L"--demo and --check exclude each other"
+                   : L"--demo and --scenario exclude each other";
+  }
+  if (script && (o.closeAfterMs || !o.snapshot.empty())) {
+    return L"--close-after and --snapshot are for the window; scenarios take snapshots";
+  }
+  if (!o.snapshot.empty() && !o.closeAfterMs) return L"--snapshot needs --close-after";
+  if (!script && !o.outShown.empty()) return L"--out is for scenarios; the window takes --snapshot";
+  if (o.live && script) return L"scenarios run on the simulated device; --live is for the window";
+  return nullptr;
 }
 
 bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
@@ -113,115 +191,92 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
   for (int i = 1; i < argc; ++i) {
     std::wstring a = argv[i];
     for (const std::wstring& s : seen) {
-      if (s == a) {
-        *error = a + L" is given twice";
-        return false;
-      }
-      if ((s == L"--check" && a == L"--scenario") || (s == L"--scenario" && a == L"--check")) {
-        *error = L"--check and --scenario cannot go together: --check only reads the script";
+      bool both = (s == L"--check" && a == L"--scenario") || (s == L"--scenario" && a == L"--check");
+      if (s == a || both) {
+        *error = both ? L"--check and --scenario cannot go together: --check only reads the script"
+                      : a + L" is given twice";
         return false;
       }
     }
     seen.push_back(a);
-    bool hasValue = i + 1 < argc;
-    std::wstring value = hasValue ? argv[i + 1] : L"";
-    bool path = a == L"--scenario" || a == L"--check" || a == L"--dll" || a == L"--out" ||
-                a == L"--snapshot";
-    if (path && hasValue && value.empty()) {
-      *error = a + L" needs a path, not ''";
+    const OptionRow* row = FindOption(a);
+    if (!row || (row->value && i + 1 == argc)) {
+      *error = row ? a + L" needs a value"
+               : i + 1 == argc ? L"unknown or incomplete option " + Quote(a)
+                               : L"unknown option " + Quote(a);
       return false;
     }
-    if (a == L"--demo") o->demo = true;
-    else if (a == L"--live") o->live = true;
-    else if (a == L"--print-demo") o->printDemo = true;
-    else if (a == L"--help") o->help = true;
-    else if (!hasValue) {
-      bool known = path || a == L"--interval" || a == L"--close-after" || a == L"--device-wait" ||
-                   a == L"--wait-budget" || a == L"--text-color";
-      *error = known ? a + L" needs a value" : L"unknown or incomplete option " + Quote(a);
-      return false;
-    } else if (++i, a == L"--scenario" || a == L"--check") {
-      o->check = a == L"--check";
-      o->scenarioShown = value;
-      o->scenarioFile = UserPath(value);
-    } else if (a == L"--dll") {
-      o->dllShown = value;
-      o->dll = UserPath(value);
-      if (FileNamePart(o->dll).find(L'.') == std::wstring::npos) {
-        *error = L"--dll " + value + L": a library's name needs an extension such as .dll " +
-                 L"(the system would load " + FileNamePart(o->dll) + L".dll instead)";
-        return false;
-      }
-    } else if (a == L"--out") {
-      o->outShown = value;
-      o->out = UserPath(value);
-      o->outGiven = true;
-    } else if (a == L"--interval") {
-      if (!ParseDurationIn(value, 1, 86400000, L"--interval", &o->intervalMs, error)) return false;
-    } else if (a == L"--close-after") {
-      if (!ParseDurationIn(value, 1, 86400000, L"--close-after", &o->closeAfterMs, error)) {
-        return false;
-      }
-    } else if (a == L"--device-wait") {
-      if (!ParseDurationIn(value, 0, 86400000, L"--device-wait", &o->deviceWaitMs, error)) {
-        return false;
-      }
-    } else if (a == L"--wait-budget") {
-      if (!ParseDurationIn(value, 1, 3600000, L"--wait-budget", &o->waitBudgetMs, error)) {
-        return false;
-      }
-    } else if (a == L"--snapshot") {
-      o->snapshotShown = value;
-      o->snapshot = UserPath(value);
-      std::wstring name = FileNamePart(o->snapshot);
-      if (!IsPlainFileNameWith(name, L".png") || !PathFitsLimits(o->snapshot)) {
-        *error = L"--snapshot needs a *.png file in a folder, within the file system's limits, " +
-                 std::wstring(L"not ") + Quote(value);
-        return false;
-      }
-      if (IsNoFile(KindAt(o->snapshot))) {
-        *error = L"--snapshot " + value + L": " + WhyNotCreated(o->snapshot, ERROR_ALREADY_EXISTS);
-        return false;
-      }
-      PathKind folder = KindAt(o->snapshot.substr(0, o->snapshot.rfind(L'\\')));
-      if (folder != PathKind::Folder && folder != PathKind::Unknown) {
-        *error = L"--snapshot " + value + L": its folder does not exist";
-        return false;
-      }
-    } else if (a == L"--text-color") {
-      if (!ParseColor(value, &o->textColor)) {
-        *error = L"--text-color takes #RRGGBB, not " + Quote(value);
-        return false;
-      }
-    } else {
-      *error = L"unknown option " + Quote(a);
-      return false;
+    if (row->flag) o->*row->flag = true;
+    if (row->value && !TakeValue(*row, argv[++i], o, error)) return false;
+  }
+  if (!CheckPaths(*o, error)) return false;
+  const wchar_t* conflict = Conflict(*o);
+  if (conflict) *error = conflict;
+  o->outGiven = !o->outShown.empty();
+  if (!o->outGiven) o->outShown = L".";
+  if (!o->outGiven) o->out = UserPath(L".");
+  return !conflict;
+}
+
+// `left`, then `text` in words from its end on, wrapped at 90 columns.
+std::wstring Wrapped(std::wstring line, const wchar_t* text) {
+  std::wstring out;
+  size_t indent = line.size();
+  for (const wchar_t* word = text; *word;) {
+    size_t n = wcscspn(word, L" ");
+    if (line.size() > indent && line.size() + 1 + n > 90) {
+      out += line + L"\n";
+      line = std::wstring(indent, L' ');
     }
+    line += (line.size() > indent ? L" " : L"") + std::wstring(word, n);
+    word += n + (word[n] == L' ');
   }
-  if (o->out.empty()) o->out = UserPath(o->outShown);
-  if (o->demo && !o->scenarioFile.empty()) {
-    *error = std::wstring(L"--demo and ") + (o->check ? L"--check" : L"--scenario") +
-             L" exclude each other";
-    return false;
+  return out + line + L"\n";
+}
+
+void PrintHelp() {
+  std::wstring text =
+      L"usage: TodayHost.exe [options]   the Today screen in a window, or a scenario headless\n"
+      L"options:\n";
+  for (const OptionRow& row : optionRows) {
+    std::wstring left = L"  " + std::wstring(row.name) + (row.value ? L" " : L"") +
+                        (row.value ? row.value : L"");
+    text += Wrapped(left + std::wstring(left.size() < 25 ? 25 - left.size() : 1, L' '), row.help);
   }
-  bool script = o->demo || !o->scenarioFile.empty();
-  if (script && (o->closeAfterMs || !o->snapshot.empty())) {
-    *error = L"--close-after and --snapshot are for the window; scenarios take snapshots";
-    return false;
+  text += closing;
+  text += L"\nScenario commands (one a line; see docs/scenarios.md):\n";
+  size_t count;
+  const CommandInfo* commands = ScenarioCommands(&count);
+  for (size_t i = 0; i < count; ++i) {
+    text += L"  " + std::wstring(commands[i].usage) + L"\n      " + commands[i].effect + L"\n";
   }
-  if (!o->snapshot.empty() && !o->closeAfterMs) {
-    *error = L"--snapshot needs --close-after";
-    return false;
+  text += L"Limits: " + LimitsText();
+  Print(stdout, text);
+}
+
+// Ctrl-C or the console closing: a picture being written is finished first
+// (none is left half written), then the host ends at once.
+BOOL WINAPI Interrupted(DWORD event) {
+  StopFileWrites();
+  bool closed = event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT;
+  Print(stderr, std::wstring(L"TodayHost: ") + (closed ? L"the console closed" : L"interrupted") +
+                    L"; stopped (the pictures written so far stay)");
+  TerminateProcess(GetCurrentProcess(), closed ? ExitClosed : ExitInterrupted);
+  return TRUE;
+}
+
+// Every program started from here on (by the item or the wake-up event) is
+// in a job that ends with the host.
+void EndProgramsWithHost() {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);  // closed as the host ends
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (!job || !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                       sizeof limits) ||
+      !AssignProcessToJobObject(job, GetCurrentProcess())) {
+    Print(stderr, L"TodayHost: note: programs the item starts may outlive the host (no job: " +
+                      std::to_wstring(GetLastError()) + L")");
   }
-  if (!script && o->outGiven) {
-    *error = L"--out is for scenarios; the window takes --snapshot";
-    return false;
-  }
-  if (o->live && script) {
-    *error = L"scenarios run on the simulated device; --live is for the window";
-    return false;
-  }
-  return true;
 }
 
 // Only one host at a time drives the simulated device: a second one waits
@@ -294,16 +349,9 @@ int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring
     Print(stderr, L"TodayHost: cannot create the folder " + o.outShown + L": " + why);
     return ExitSetup;
   }
-  // As long as the longest picture's name, no longer (a folder near the
-  // limit takes its pictures), and one per process: two hosts may check the
-  // same folder at once. Picture names end in .png or .gif, the probe in ~.
-  wchar_t hex[16];
-  _snwprintf(hex, 16, L"%08lx", GetCurrentProcessId());
-  hex[15] = 0;
-  std::wstring probe = L"TodayHost-write-check-" + std::wstring(hex);
-  size_t length = std::max(longest, (size_t)5);
-  probe = probe.size() + 1 > length ? probe.substr(probe.size() + 1 - length) : probe;
-  probe = InFolder(o.out, probe + std::wstring(length - 1 - probe.size(), L'x') + L"~");
+  // As long as the longest picture's name, as the pictures' own temporary
+  // names are (a folder near the limit takes its pictures).
+  std::wstring probe = InFolder(o.out, TemporaryName(std::wstring(std::max(longest, (size_t)5), L'x')));
   AutoCloseHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!file.IsValid()) {
@@ -328,18 +376,6 @@ bool ItemLibraryThere(const Options& o) {
   return false;
 }
 
-void PrintHelp() {
-  std::wstring text = usage;
-  text += L"\nScenario commands (one a line; see docs/scenarios.md):\n";
-  size_t count;
-  const CommandInfo* commands = ScenarioCommands(&count);
-  for (size_t i = 0; i < count; ++i) {
-    text += L"  " + std::wstring(commands[i].usage) + L"\n      " + commands[i].effect + L"\n";
-  }
-  text += L"Limits: " + LimitsText();
-  Print(stdout, text);
-}
-
 bool StartShell(const Options& o, bool interactive) {
   TodayShell.intervalMs = (DWORD)o.intervalMs;
   TodayShell.textColor = o.textColor;
@@ -349,35 +385,30 @@ bool StartShell(const Options& o, bool interactive) {
     return false;
   }
   ShowToday();
-  wchar_t error[512];
-  std::vector<TODAYLISTITEM> listed;
-  std::vector<std::wstring> dlls = {o.dll};
-  std::wstring note;
-  if (o.dll.empty() && !ChooseTodayItems(&listed, &dlls, &note)) {
-    Print(stderr, L"TodayHost: " + note);
+  // A Today list's item that does not load is left out, as the device's shell does.
+  std::vector<std::wstring> leftOut;
+  std::vector<TodayListEntry> entries;
+  if (o.dll.empty()) entries = ReadTodayList(&leftOut);
+  else entries.push_back(EntryForLibrary(o.dll, o.dllShown));
+  LoadTodayItems(entries, &leftOut);
+  for (const std::wstring& line : leftOut) {
+    Print(stderr, std::wstring(L"TodayHost: ") + (o.dll.empty() ? L"left out: " : L"") + line);
+  }
+  if (o.dll.empty() && TodayShell.items.empty()) {
+    Print(stderr, entries.empty() ? L"TodayHost: no Today item is enabled (a custom item, Type 4, "
+                                    L"under HKLM\\" TODAY_ITEMS_KEY L"); install one with "
+                                    L"DeviceInstall.exe install, or name one with --dll"
+                                  : L"TodayHost: no item of the Today list loaded");
+  }
+  if (TodayShell.items.empty()) {
     DestroyTodayWindow();
     return false;
-  }
-  if (!note.empty()) Print(stderr, L"TodayHost: " + note);
-  if (!LoadTodayItem(dlls[0].c_str(), error, 512, o.dll.empty() ? &listed[0] : nullptr)) {
-    std::wstring message = error;  // naming the library as typed
-    size_t at = o.dll.empty() ? std::wstring::npos : message.find(dlls[0]);
-    if (at != std::wstring::npos) message.replace(at, dlls[0].size(), o.dllShown);
-    Print(stderr, L"TodayHost: " + message);
-    DestroyTodayWindow();
-    return false;
-  }
-  // The further items stack below the first; one that does not load is left out.
-  for (size_t i = 1; i < listed.size(); ++i) {
-    if (!LoadFurtherTodayItem(dlls[i].c_str(), listed[i], error, 512)) {
-      Print(stderr, std::wstring(L"TodayHost: left out: ") + listed[i].szName + L": " + error);
-    }
   }
   PumpMessages();
   return true;
 }
 
-int RunWindow(const Options& o) {
+int ShowTodayScreen(const Options& o) {
   // Chosen before any CE call, so the item and every program it starts
   // read the same device.
   if (o.live) SelectDevice(DeviceKind::Live);
@@ -400,7 +431,7 @@ int RunWindow(const Options& o) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return ExitOk;
+  return closingSnapshotFailed ? ExitFailed : ExitOk;
 }
 
 int RunScript(const Options& o) {
@@ -440,7 +471,7 @@ int RunScript(const Options& o) {
   settings.outputShown = o.outShown;
   settings.waitBudgetMs = (ULONGLONG)o.waitBudgetMs;
   bool ok = RunScenario(scenario, settings, &error);
-  UnloadTodayItem();
+  UnloadTodayItems();
   DestroyTodayWindow();
   PumpMessages();
   if (!ok) {
@@ -468,6 +499,8 @@ int wmain(int argc, wchar_t** argv) {
     Print(stdout, DemoScenarioText);
     return ExitOk;
   }
+  SetConsoleCtrlHandler(Interrupted, TRUE);
+  if (!options.keepPrograms) EndProgramsWithHost();
   if (options.demo || !options.scenarioFile.empty()) return RunScript(options);
-  return RunWindow(options);
+  return ShowTodayScreen(options);
 }

@@ -4,13 +4,14 @@
 #include <vector>
 
 #include "ScopedWin.h"
-#include "Words.h"
 
 namespace {
 
 const wchar_t longPrefix[] = L"\\\\?\\";
 const size_t longestPath = 32767;   // characters of a \\?\ path
 const size_t longestUnixPath = 4095;  // bytes, under Wine
+const size_t longestName = 255;       // characters, and bytes in UTF-8
+SRWLOCK writing = SRWLOCK_INIT;       // held while a file is written and renamed
 
 bool StartsWith(const std::wstring& text, const wchar_t* start) {
   return text.compare(0, wcslen(start), start) == 0;
@@ -116,6 +117,10 @@ std::wstring InFolder(const std::wstring& full, const std::wstring& name) {
   return full + (full.empty() || full.back() == L'\\' ? L"" : L"\\") + name;
 }
 
+bool FitsNameLimits(const std::wstring& name) {
+  return name.size() <= longestName && Utf8Bytes(name) <= longestName;
+}
+
 bool PathFitsLimits(const std::wstring& full) {
   if (full.size() > longestPath) return false;
   size_t rootBytes = UnixRootBytes(full), unixBytes = rootBytes;  // the root ends in '/'
@@ -213,6 +218,40 @@ void RemoveFolders(const std::vector<std::wstring>& made) {
   // RemoveDirectoryW takes only empty folders: what another program put in stays.
   for (size_t i = made.size(); i > 0; --i) RemoveDirectoryW(made[i - 1].c_str());
 }
+
+std::wstring TemporaryName(const std::wstring& name) {
+  wchar_t tag[16];
+  _snwprintf(tag, 16, L"%08lx~", GetCurrentProcessId());
+  tag[15] = 0;
+  size_t keep = name.size() > wcslen(tag) ? name.size() - wcslen(tag) : 0;
+  if (keep > 0 && IS_HIGH_SURROGATE(name[keep - 1])) --keep;  // not half a pair
+  std::wstring temporary = name.substr(0, keep) + tag;
+  return temporary.substr(temporary.size() > name.size() ? temporary.size() - name.size() : 0);
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::vector<BYTE>& bytes, std::wstring* why) {
+  size_t name = path.find_last_of(L"\\/") + 1;
+  std::wstring temporary = path.substr(0, name) + TemporaryName(path.substr(name));
+  AcquireSRWLockExclusive(&writing);
+  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0, written = 0;
+  if (error) *why = WhyNotCreated(temporary, error);
+  if (!error && (!WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) ||
+                 written != bytes.size())) {
+    error = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
+    *why = Reason(path, error);
+  }
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (!error && !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    error = GetLastError();
+    *why = WhyNotCreated(path, error);
+  }
+  if (error) DeleteFileW(temporary.c_str());
+  ReleaseSRWLockExclusive(&writing);
+  return !error;
+}
+
+void StopFileWrites() { AcquireSRWLockExclusive(&writing); }
 
 HANDLE OpenRegularFile(const std::wstring& full, std::wstring* why) {
   PathKind kind = KindAt(full);

@@ -18,6 +18,10 @@ std::wstring UserPath(const std::wstring& typed);
 // \\?\ form takes a path as written, doubled separators included).
 std::wstring InFolder(const std::wstring& full, const std::wstring& name);
 
+// What a file system takes as one name: at most 255 characters and 255
+// bytes in UTF-8.
+bool FitsNameLimits(const std::wstring& name);
+
 // Whether a full path is within the file system's limits: every part at most
 // 255 characters and 255 bytes in UTF-8, the whole at most 32767 characters
 // and, under Wine, its Unix path at most 4095 bytes.
@@ -43,6 +47,18 @@ std::wstring WhyNotCreated(const std::wstring& full, DWORD error);
 bool MakeFolders(const std::wstring& full, std::vector<std::wstring>* made, std::wstring* why);
 // Removes folders MakeFolders made, the last first, those still empty only.
 void RemoveFolders(const std::vector<std::wstring>& made);
+
+// A name for a file on its way to `name`: no longer than it, with this
+// process's id in it, ending in ~.
+std::wstring TemporaryName(const std::wstring& name);
+// Writes `bytes` to `path` whole: under a temporary name beside it, then
+// renamed into place, so that the name holds the old file or the new one,
+// never part of one. A link standing there is replaced, never written
+// through. On a failure no temporary file stays and `why` says why in words.
+bool WriteWholeFile(const std::wstring& path, const std::vector<BYTE>& bytes, std::wstring* why);
+// Waits for a file write under way to end, and lets no other begin: for a
+// process about to end.
+void StopFileWrites();
 
 // Opens a regular file for reading; a folder, a pipe or a device is refused
 // (and not read: a pipe would wait for a writer), with `why` in words.

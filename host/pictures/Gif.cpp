@@ -180,14 +180,5 @@ bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& fr
   }
   gif.push_back(0x3B);
 
-  AutoCloseHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  if (!file.IsValid()) {
-    *error = WhyNotCreated(path, GetLastError());
-    return false;
-  }
-  DWORD written = 0;
-  bool ok = WriteFile(file, gif.data(), (DWORD)gif.size(), &written, nullptr) &&
-            written == gif.size();
-  if (!ok) *error = L"the disk took only " + std::to_wstring(written) + L" bytes";
-  return ok;
+  return WriteWholeFile(path, gif, error);
 }

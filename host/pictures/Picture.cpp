@@ -100,17 +100,16 @@ Picture MagnifyPicture(const Picture& picture, int scale) {
 bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error) {
   ComScope com;
   Com<IWICImagingFactory> factory;
+  Com<IStream> memory;
   Com<IWICStream> stream;
   Com<IWICBitmapEncoder> encoder;
   Com<IWICBitmapFrameEncode> frame;
   if (!CreateFactory(&factory, error)) return false;
-  HRESULT hr = factory->CreateStream(stream.Out());
-  if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path, GENERIC_WRITE);
-  if (FAILED(hr)) {
-    *error = WhyNotCreated(path, HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : hr);
-    return false;
-  }
-  hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out());
+  // Made in memory, then written whole (WriteWholeFile).
+  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, memory.Out());
+  if (SUCCEEDED(hr)) hr = factory->CreateStream(stream.Out());
+  if (SUCCEEDED(hr)) hr = stream->InitializeFromIStream(memory.Get());
+  if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out());
   if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
   if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(frame.Out(), nullptr);
   if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
@@ -128,8 +127,18 @@ bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error) 
   }
   if (SUCCEEDED(hr)) hr = frame->Commit();
   if (SUCCEEDED(hr)) hr = encoder->Commit();
-  if (FAILED(hr)) *error = HrText(L"writing the PNG", hr);
-  return SUCCEEDED(hr);
+  STATSTG made = {};
+  HGLOBAL block = nullptr;
+  if (SUCCEEDED(hr)) hr = memory->Stat(&made, STATFLAG_NONAME);
+  if (SUCCEEDED(hr)) hr = GetHGlobalFromStream(memory.Get(), &block);
+  if (FAILED(hr)) {
+    *error = HrText(L"making the PNG", hr);
+    return false;
+  }
+  const BYTE* bytes = (const BYTE*)GlobalLock(block);
+  std::vector<BYTE> png(bytes, bytes + made.cbSize.QuadPart);
+  GlobalUnlock(block);
+  return WriteWholeFile(path, png, error);
 }
 
 bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* frameCount,

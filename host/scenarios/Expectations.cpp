@@ -3,17 +3,12 @@
 
 #include <stdio.h>
 
+#include "Messages.h"
 #include "SimulatedDevice.h"
 #include "TodayShell.h"
+#include "Words.h"
 
 namespace {
-
-std::wstring Sentence(const wchar_t* format, long long a, long long b = 0) {
-  wchar_t buffer[256];
-  _snwprintf(buffer, 255, format, a, b);
-  buffer[255] = 0;
-  return buffer;
-}
 
 struct WindowSearch {
   const wchar_t* title;
@@ -60,16 +55,6 @@ int CountWindows(const std::wstring& title, HWND* first) {
   return search.count;
 }
 
-bool WaitUntil(DWORD waitMs, const std::function<bool()>& test) {
-  ULONGLONG start = GetTickCount64();
-  for (;;) {
-    PumpMessages();
-    if (test()) return true;
-    if (GetTickCount64() - start > waitMs) return false;
-    SleepPumping(20);
-  }
-}
-
 HWND WindowFor(const std::wstring& title) {
   if (title.empty()) return TodayShell.today;
   HWND window = nullptr;
@@ -77,7 +62,7 @@ HWND WindowFor(const std::wstring& title) {
   return window;
 }
 
-bool RunExpectation(const Command& c, int wakeupStarted, DWORD waitMs, std::wstring* error) {
+bool CheckExpectation(const Command& c, const RunState& run, std::wstring* error) {
   switch (c.op) {
     case Op::ExpectPaints: {
       long long n = ArgsOf<CountArgs>(c).count;
@@ -106,7 +91,7 @@ bool RunExpectation(const Command& c, int wakeupStarted, DWORD waitMs, std::wstr
         int n = CountWindows(w.title, nullptr);
         return w.count < 0 ? n > 0 : n == w.count;
       };
-      if (WaitUntil(waitMs, matches)) return true;
+      if (WaitUntil(run.waitMs, matches)) return true;
       int n = CountWindows(w.title, nullptr);
       *error = (w.count < 0 ? L"no window \"" + w.title + L"\" appeared within 15 s"
                             : Sentence(L"expected %lld windows, found %lld", w.count, n) +
@@ -121,7 +106,7 @@ bool RunExpectation(const Command& c, int wakeupStarted, DWORD waitMs, std::wstr
         wchar_t text[256];
         return fg && GetWindowTextW(fg, text, 256) > 0 && title == text;
       };
-      if (WaitUntil(waitMs, matches)) return true;
+      if (WaitUntil(run.waitMs, matches)) return true;
       *error = L"the foreground window is not " +
                (title.empty() ? std::wstring(L"the Today window") : L"\"" + title + L"\"") +
                L" after 15 s";
@@ -129,9 +114,9 @@ bool RunExpectation(const Command& c, int wakeupStarted, DWORD waitMs, std::wstr
     }
     case Op::ExpectWakeupStarted: {
       long long n = ArgsOf<CountArgs>(c).count;
-      return Expect(wakeupStarted == n,
+      return Expect(run.wakeupStarted == n,
                     Sentence(L"expected %lld programs started at wake-up, %lld were", n,
-                             wakeupStarted),
+                             run.wakeupStarted),
                     error);
     }
     case Op::ExpectRegistered: {

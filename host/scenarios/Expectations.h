@@ -4,10 +4,9 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
-#include "Scenario.h"
+#include "ScenarioRun.h"
 
 // Real-time limit for what other programs do (a window to appear or close, a
 // program started at wake-up to finish, the options dialog to close). All
@@ -18,8 +17,6 @@ const DWORD otherProgramTimeoutMs = 15000;
 int CountWindows(const std::wstring& title, HWND* first);
 // The Today window for an empty title, else a window with that title.
 HWND WindowFor(const std::wstring& title);
-// Polls, pumping, until `test` holds (true) or `waitMs` passes.
-bool WaitUntil(DWORD waitMs, const std::function<bool()>& test);
 // Checks an expect line; false with `error` set when it does not hold. A
-// line that waits for windows waits up to `waitMs`.
-bool RunExpectation(const Command& c, int wakeupStarted, DWORD waitMs, std::wstring* error);
+// line that waits for windows waits up to the run's `waitMs`.
+bool CheckExpectation(const Command& c, const RunState& run, std::wstring* error);

@@ -13,6 +13,7 @@ bool ParseRefresh(LineReader& r) {
 
 bool ParseTap(LineReader& r) {
   long long x, y;
+  if (r.state->suspended) return r.Fail(L"the device is suspended: a tap needs a resume before it");
   if (!Count(r, 2, 2) || !Number(r, 1, 0, 239, L"x", &x) || !Number(r, 2, 0, 41, L"y", &y)) {
     return false;
   }
@@ -216,7 +217,8 @@ const CommandInfo commands[] = {
      L"the query interval from now on, 1ms to 24h (its cadence restarts)"},
     {L"refresh", Op::Refresh, ParseRefresh, L"refresh", L"one refresh query now"},
     {L"tap", Op::Tap, ParseTap, L"tap X Y",
-     L"a pen tap (button down and up) at item coordinates, X 0-239, Y 0-41"},
+     L"a pen tap (button down and up) at item coordinates, X 0-239, Y 0-41; not while "
+     L"suspended"},
     {L"suspend", Op::Suspend, ParseSuspend, L"suspend", L"suspends the device"},
     {L"resume", Op::Resume, ParseResume, L"resume",
      L"fires the wake-up event and waits (up to 15 s) for the programs it starts"},

@@ -11,46 +11,24 @@
 #include "TodayShell.h"
 #include "UserPath.h"
 #include "Expectations.h"
+#include "Messages.h"
 #include "Words.h"
 
 namespace {
 
-struct RunState {
-  const ScenarioSettings* settings;
-  SYSTEM_POWER_STATUS_EX2 power;  // what the battery lines last set
-  DWORD untilQueryMs;             // device time to the next refresh query
-  bool suspended;
-  int wakeupStarted;
-  DWORD waitMs;                   // the current line's deadline for other programs
-  ULONGLONG waitedMs;             // spent so far waiting for other programs
-  std::vector<Picture> strips;    // 1:1 strip snapshots, for animations
-  // Options dialog driven from its modal loop.
-  const std::vector<int>* presses;
-  size_t pressesDone;
-  HWND optionsDialog;
-  ULONGLONG optionsSince;
-};
-
 const INT_PTR optionsTimedOut = -2;
 
-RunState Run;
-
-std::wstring Sentence(const wchar_t* format, long long a, long long b = 0) {
-  wchar_t buffer[256];
-  _snwprintf(buffer, 255, format, a, b);
-  buffer[255] = 0;
-  return buffer;
-}
+RunState run;
 
 std::wstring PathFor(const std::wstring& name) {
-  return InFolder(Run.settings->outputFolder, name);
+  return InFolder(run.settings->outputFolder, name);
 }
 
 // Writes a picture file by `write`; a failure names the file as the user would.
 template <typename Write>
 bool WritePicture(const std::wstring& name, std::wstring* error, Write write) {
   if (write(PathFor(name).c_str())) return true;
-  *error = L"cannot write " + ShownPicturePath(Run.settings->outputShown, name) + L": " + *error;
+  *error = L"cannot write " + ShownPicturePath(run.settings->outputShown, name) + L": " + *error;
   return false;
 }
 
@@ -58,7 +36,7 @@ bool WritePicture(const std::wstring& name, std::wstring* error, Write write) {
 // suspended. While suspended the local time runs on and the tick count
 // stands still, as on the device.
 void LetTimePass(long long ms) {
-  if (Run.suspended) {
+  if (run.suspended) {
     DWORD tick = CeGetTickCount();
     while (ms > 0) {
       DWORD step = ms > 86400000 ? 86400000 : (DWORD)ms;
@@ -70,16 +48,16 @@ void LetTimePass(long long ms) {
     PumpMessages();
     return;
   }
-  while (ms >= Run.untilQueryMs) {
-    SimAdvanceClock(Run.untilQueryMs);
-    ms -= Run.untilQueryMs;
-    Run.untilQueryMs = TodayShell.intervalMs;
-    QueryTodayItem();
+  while (ms >= run.untilQueryMs) {
+    SimAdvanceClock(run.untilQueryMs);
+    ms -= run.untilQueryMs;
+    run.untilQueryMs = TodayShell.intervalMs;
+    QueryTodayItems();
     PumpMessages();
   }
   if (ms > 0) {
     SimAdvanceClock((DWORD)ms);
-    Run.untilQueryMs -= (DWORD)ms;
+    run.untilQueryMs -= (DWORD)ms;
   }
   InvalidateTodayHeader();
   PumpMessages();
@@ -101,31 +79,31 @@ void CALLBACK PressOptionsButton(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = nullptr;
   EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dialog);
   if (!dialog) return;
-  Run.optionsDialog = dialog;
-  if (GetTickCount64() - Run.optionsSince > Run.waitMs) {
+  run.optionsDialog = dialog;
+  if (GetTickCount64() - run.optionsSince > run.waitMs) {
     EndDialog(dialog, optionsTimedOut);  // a dialog that ignores its buttons
     return;
   }
-  if (!Run.presses || Run.pressesDone >= Run.presses->size()) return;
-  int id = (*Run.presses)[Run.pressesDone++];
+  if (!run.presses || run.pressesDone >= run.presses->size()) return;
+  int id = (*run.presses)[run.pressesDone++];
   // What the caption's OK button (or a Cancel key) sends.
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
-bool RunOptions(const OptionsArgs& c, std::wstring* error) {
+bool PressOptions(const OptionsArgs& c, std::wstring* error) {
   if (!TodayShell.optionsDialogProc) {
     *error = L"the item has no options dialog procedure (ordinal 241)";
     return false;
   }
-  Run.presses = &c.presses;
-  Run.pressesDone = 0;
-  Run.optionsDialog = nullptr;
-  Run.optionsSince = GetTickCount64();
+  run.presses = &c.presses;
+  run.pressesDone = 0;
+  run.optionsDialog = nullptr;
+  run.optionsSince = GetTickCount64();
   UINT_PTR timer = SetTimer(nullptr, 0, 50, PressOptionsButton);
   INT_PTR result = ShowItemOptions();
   KillTimer(nullptr, timer);
-  Run.presses = nullptr;
-  if (result == -1 || !Run.optionsDialog) {
+  run.presses = nullptr;
+  if (result == -1 || !run.optionsDialog) {
     *error = L"the options dialog (template 500) did not open";
     return false;
   }
@@ -133,9 +111,9 @@ bool RunOptions(const OptionsArgs& c, std::wstring* error) {
     *error = L"the options dialog did not close within 15 s";
     return false;
   }
-  if (Run.pressesDone < c.presses.size()) {
+  if (run.pressesDone < c.presses.size()) {
     *error = Sentence(L"the options dialog closed after press %lld of %lld",
-                      (long long)Run.pressesDone, (long long)c.presses.size());
+                      (long long)run.pressesDone, (long long)c.presses.size());
     return false;
   }
   if (c.presses.back() == IDOK && result != 1) {
@@ -157,10 +135,12 @@ bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstrin
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   // Raised while the Today window is still above it: Wine's X driver only
   // ever raises a window, and only when its place in the order changes.
-  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Asynchronous: a window whose program stopped pumping cannot hold the run.
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
   SetWindowPos(TodayShell.today, HWND_BOTTOM, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  SleepPumping(Run.waitMs < 500 ? Run.waitMs : 500);  // it repaints what was uncovered
+  SleepPumping(run.waitMs < 500 ? run.waitMs : 500);  // it repaints what was uncovered
   RECT rc;
   GetWindowRect(window, &rc);
   bool ok = CaptureScreenRect(rc, picture);
@@ -186,7 +166,7 @@ bool TakeSnapshot(const SnapshotArgs& c, std::wstring* error) {
     *error = L"cannot capture the picture (is the item laid out?)";
     return false;
   }
-  if (strip) Run.strips.push_back(picture);
+  if (strip) run.strips.push_back(picture);
   if (c.scale > 1) picture = MagnifyPicture(picture, c.scale);
   return WritePicture(c.file, error, [&](const wchar_t* path) {
     return WritePng(path, picture, error);
@@ -195,8 +175,8 @@ bool TakeSnapshot(const SnapshotArgs& c, std::wstring* error) {
 
 bool WriteAnimation(const AnimationArgs& c, std::wstring* error) {
   std::vector<const Picture*> frames;
-  for (const Picture& p : Run.strips) {
-    if (p.width == Run.strips[0].width && p.height == Run.strips[0].height) frames.push_back(&p);
+  for (const Picture& p : run.strips) {
+    if (p.width == run.strips[0].width && p.height == run.strips[0].height) frames.push_back(&p);
   }
   return WritePicture(c.file, error, [&](const wchar_t* path) {
     return WriteAnimatedGif(path, frames, c.scale, (int)c.delayMs, error);
@@ -210,23 +190,23 @@ bool CloseWindowTitled(const std::wstring& title, std::wstring* error) {
     return false;
   }
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  if (!WaitUntil(Run.waitMs, [&] { return !IsWindow(window) || !IsWindowVisible(window); })) {
+  if (!WaitUntil(run.waitMs, [&] { return !IsWindow(window) || !IsWindowVisible(window); })) {
     *error = L"\"" + title + L"\" did not close on OK";
     return false;
   }
   return true;
 }
 
-bool RunCommand(const Command& c, std::wstring* error) {
+bool Perform(const Command& c, std::wstring* error) {
   switch (c.op) {
     case Op::Battery: {
       const BatteryArgs& b = ArgsOf<BatteryArgs>(c);
-      if (b.setAc) Run.power.ACLineStatus = b.ac;
-      if (b.setPercent) Run.power.BatteryLifePercent = b.percent;
-      if (b.setRemaining) Run.power.BatteryLifeTime = b.remainingSeconds;
-      if (b.setVoltage) Run.power.BatteryVoltage = b.voltage;
-      SimSetPower(Run.power.ACLineStatus, Run.power.BatteryLifePercent,
-                  Run.power.BatteryLifeTime, Run.power.BatteryVoltage);
+      if (b.setAc) run.power.ACLineStatus = b.ac;
+      if (b.setPercent) run.power.BatteryLifePercent = b.percent;
+      if (b.setRemaining) run.power.BatteryLifeTime = b.remainingSeconds;
+      if (b.setVoltage) run.power.BatteryVoltage = b.voltage;
+      SimSetPower(run.power.ACLineStatus, run.power.BatteryLifePercent,
+                  run.power.BatteryLifeTime, run.power.BatteryVoltage);
       return true;
     }
     case Op::BatteryFault: SimSetPowerQueryBytes(ArgsOf<PowerQueryArgs>(c).bytes); return true;
@@ -260,10 +240,10 @@ bool RunCommand(const Command& c, std::wstring* error) {
     case Op::Wait: LetTimePass(ArgsOf<DurationArgs>(c).ms); return true;
     case Op::Interval:
       TodayShell.intervalMs = ArgsOf<DurationArgs>(c).ms;
-      Run.untilQueryMs = TodayShell.intervalMs;
+      run.untilQueryMs = TodayShell.intervalMs;
       return true;
     case Op::Refresh:
-      QueryTodayItem();
+      QueryTodayItems();
       PumpMessages();
       return true;
     case Op::Tap: {
@@ -273,19 +253,19 @@ bool RunCommand(const Command& c, std::wstring* error) {
       PumpMessages();
       return true;
     }
-    case Op::Suspend: Run.suspended = true; return true;
+    case Op::Suspend: run.suspended = true; return true;
     case Op::Resume: {
-      Run.suspended = false;
-      Run.wakeupStarted = FireWakeupAndWait(Run.waitMs);
-      Run.untilQueryMs = TodayShell.intervalMs;
-      if (Run.wakeupStarted >= 0) return true;
+      run.suspended = false;
+      run.wakeupStarted = FireWakeupAndWait(run.waitMs);
+      run.untilQueryMs = TodayShell.intervalMs;
+      if (run.wakeupStarted >= 0) return true;
       *error = L"a program started at wake-up did not finish within 15 s";
       return false;
     }
     case Op::TextColor: TodayShell.textColor = ArgsOf<ColorArgs>(c).color; return true;
     case Op::Snapshot: return TakeSnapshot(ArgsOf<SnapshotArgs>(c), error);
     case Op::Animation: return WriteAnimation(ArgsOf<AnimationArgs>(c), error);
-    case Op::Options: return RunOptions(ArgsOf<OptionsArgs>(c), error);
+    case Op::Options: return PressOptions(ArgsOf<OptionsArgs>(c), error);
     case Op::Close: return CloseWindowTitled(ArgsOf<WindowArgs>(c).title, error);
     case Op::Foreground: {
       const std::wstring& title = ArgsOf<WindowArgs>(c).title;
@@ -296,7 +276,7 @@ bool RunCommand(const Command& c, std::wstring* error) {
       }
       // A program started just before may still be taking the activation it
       // asked for: ask again until this window is in front (up to 15 s).
-      WaitUntil(Run.waitMs, [&] {
+      WaitUntil(run.waitMs, [&] {
         SetForegroundWindow(window);
         PumpMessages();
         return GetForegroundWindow() == window;
@@ -304,7 +284,7 @@ bool RunCommand(const Command& c, std::wstring* error) {
       return true;
     }
     case Op::ResetPaints: TodayShell.itemPaints = 0; return true;
-    default: return RunExpectation(c, Run.wakeupStarted, Run.waitMs, error);
+    default: return CheckExpectation(c, run, error);
   }
 }
 
@@ -321,15 +301,15 @@ bool WaitsForOtherPrograms(const Command& c) {
 // Runs a line within what is left of the run's budget for waiting on other
 // programs: each wait ends after otherProgramTimeoutMs or when the budget
 // is spent, whichever comes first.
-bool RunWithinBudget(const Command& c, std::wstring* error) {
-  if (!WaitsForOtherPrograms(c)) return RunCommand(c, error);
-  ULONGLONG budget = Run.settings->waitBudgetMs;
-  ULONGLONG left = Run.waitedMs < budget ? budget - Run.waitedMs : 0;
-  Run.waitMs = left < otherProgramTimeoutMs ? (DWORD)left : otherProgramTimeoutMs;
+bool PerformWithinBudget(const Command& c, std::wstring* error) {
+  if (!WaitsForOtherPrograms(c)) return Perform(c, error);
+  ULONGLONG budget = run.settings->waitBudgetMs;
+  ULONGLONG left = run.waitedMs < budget ? budget - run.waitedMs : 0;
+  run.waitMs = left < otherProgramTimeoutMs ? (DWORD)left : otherProgramTimeoutMs;
   ULONGLONG start = GetTickCount64();
-  bool ok = left > 0 && RunCommand(c, error);
-  Run.waitedMs += GetTickCount64() - start;
-  if (!ok && Run.waitMs < otherProgramTimeoutMs && Run.waitedMs >= budget) {
+  bool ok = left > 0 && Perform(c, error);
+  run.waitedMs += GetTickCount64() - start;
+  if (!ok && run.waitMs < otherProgramTimeoutMs && run.waitedMs >= budget) {
     *error = L"a run waits at most " + DurationText((long long)budget) +
              L" in all for other programs and windows (--wait-budget); that time ran out here";
   }
@@ -340,15 +320,15 @@ bool RunWithinBudget(const Command& c, std::wstring* error) {
 
 bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings,
                  std::wstring* error) {
-  Run = RunState();
-  Run.settings = &settings;
-  Run.power.ACLineStatus = AC_LINE_OFFLINE;
-  GetSystemPowerStatusEx2(&Run.power, sizeof Run.power, TRUE);
-  Run.untilQueryMs = TodayShell.intervalMs;
+  run = RunState();
+  run.settings = &settings;
+  run.power.ACLineStatus = AC_LINE_OFFLINE;
+  GetSystemPowerStatusEx2(&run.power, sizeof run.power, TRUE);
+  run.untilQueryMs = TodayShell.intervalMs;
   PumpMessages();
   for (const Command& c : scenario.commands) {
     std::wstring message;
-    if (!RunWithinBudget(c, &message)) {
+    if (!PerformWithinBudget(c, &message)) {
       wchar_t prefix[32];
       _snwprintf(prefix, 31, L"line %d: ", c.line);
       prefix[31] = 0;

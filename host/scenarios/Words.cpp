@@ -11,6 +11,12 @@ bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
+// The units of a duration, largest first.
+const struct {
+  const wchar_t* unit;
+  long long factor;
+} units[] = {{L"h", 3600000}, {L"m", 60000}, {L"s", 1000}, {L"ms", 1}};
+
 bool DaysInMonthOk(int year, int month, int day) {
   static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (month < 1 || month > 12 || day < 1) return false;
@@ -81,6 +87,29 @@ std::wstring Escaped(const std::wstring& text) {
   return shown;
 }
 
+std::wstring Sentence(const wchar_t* format, long long a, long long b) {
+  wchar_t buffer[256];
+  _snwprintf(buffer, 255, format, a, b);
+  buffer[255] = 0;
+  return buffer;
+}
+
+void Print(FILE* stream, const std::wstring& message) {
+  std::wstring text;
+  for (size_t line = 0; line <= message.size();) {
+    size_t end = message.find(L'\n', line);
+    if (end == std::wstring::npos) end = message.size();
+    text += Escaped(message.substr(line, end - line)) + (end < message.size() ? L"\n" : L"");
+    line = end + 1;
+  }
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], n, nullptr, nullptr);
+  fputs(utf8.c_str(), stream);
+  fputc('\n', stream);
+  fflush(stream);
+}
+
 std::wstring Quote(const std::wstring& word) {
   const size_t shown = 40;
   if (word.size() <= shown) return L"'" + Escaped(word) + L"'";
@@ -116,12 +145,12 @@ bool ParseSize(const std::wstring& word, ULONGLONG* bytes) {
   static const struct {
     const wchar_t* unit;
     ULONGLONG factor;
-  } units[] = {{L"GB", 1ULL << 30}, {L"MB", 1ULL << 20}, {L"KB", 1ULL << 10}, {L"B", 1}};
+  } sizes[] = {{L"GB", 1ULL << 30}, {L"MB", 1ULL << 20}, {L"KB", 1ULL << 10}, {L"B", 1}};
   size_t digits = 0;
   while (digits < word.size() && IsDigit(word[digits])) ++digits;
   std::wstring unit = word.substr(digits);
   ULONGLONG factor = 0;
-  for (const auto& u : units) {
+  for (const auto& u : sizes) {
     if (unit == u.unit) factor = u.factor;
   }
   ULONGLONG value;
@@ -131,10 +160,6 @@ bool ParseSize(const std::wstring& word, ULONGLONG* bytes) {
 }
 
 bool ParseDuration(const std::wstring& word, long long* milliseconds) {
-  static const struct {
-    const wchar_t* unit;
-    long long factor;
-  } units[] = {{L"h", 3600000}, {L"m", 60000}, {L"s", 1000}, {L"ms", 1}};
   size_t i = 0;
   int lastUnit = -1;
   long long total = 0;
@@ -179,10 +204,6 @@ bool ParseDurationIn(const std::wstring& word, long long lowMs, long long highMs
 
 std::wstring DurationText(long long ms) {
   if (ms == 0) return L"0s";
-  static const struct {
-    const wchar_t* unit;
-    long long factor;
-  } units[] = {{L"h", 3600000}, {L"m", 60000}, {L"s", 1000}, {L"ms", 1}};
   std::wstring text;
   for (const auto& u : units) {
     if (ms >= u.factor) {
@@ -238,12 +259,6 @@ bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTI
 
 bool IsPlainFileName(const std::wstring& name) {
   return IsPlainFileName(name.c_str(), name.size());
-}
-
-bool FitsNameLimits(const std::wstring& name) {
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, name.data(), (int)name.size(), nullptr, 0, nullptr,
-                                  nullptr);
-  return name.size() <= maxNameChars && bytes <= (int)maxNameChars;
 }
 
 bool IsPlainFileNameWith(const std::wstring& name, const wchar_t* extension) {

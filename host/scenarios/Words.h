@@ -3,10 +3,13 @@
 // colours, dates and plain file names.
 #pragma once
 
+#include <stdio.h>
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+#include "UserPath.h"
 
 struct Token {
   std::wstring text;
@@ -24,6 +27,12 @@ std::wstring Quote(const std::wstring& word);
 // Text with its control characters written as codes: \x00 ... \x1F, \x7F ...
 // \x9F.
 std::wstring Escaped(const std::wstring& text);
+
+// A message with up to two numbers: Sentence(L"expected %lld, got %lld", 1, 2).
+std::wstring Sentence(const wchar_t* format, long long a, long long b = 0);
+// Prints a message whole, as UTF-8, with a line end: a control character in
+// it is written as \x00 (line ends stay).
+void Print(FILE* stream, const std::wstring& message);
 
 // Whole numbers of at most `limit`, decimal digits only; ParseInt takes a
 // minus sign only where `low` is negative, and a plus sign nowhere.
@@ -56,9 +65,5 @@ bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTI
 // name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9, LPT0-9) with any
 // extension in any case (DeviceFiles.h).
 bool IsPlainFileName(const std::wstring& name);
-// What a file system takes as one name: at most 255 characters and 255
-// bytes in UTF-8.
-const size_t maxNameChars = 255;
-bool FitsNameLimits(const std::wstring& name);
 // The same, and ending in `extension` (".png").
 bool IsPlainFileNameWith(const std::wstring& name, const wchar_t* extension);

@@ -18,84 +18,77 @@ DWORD ReadNumber(HKEY key, const wchar_t* name) {
   return value;
 }
 
-// An enabled custom item whose library the shell could not load is left out,
-// with the reason in `skipped`: the others still show.
-bool ReadItem(HKEY items, const wchar_t* name, TODAYLISTITEM* item, std::wstring* skipped) {
-  ScopedRegKey key;
-  if (RegOpenKeyExW(items, name, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return false;
-  ZeroMemory(item, sizeof *item);
-  lstrcpynW(item->szName, name, ARRAYSIZE(item->szName));
-  item->tlit = (TODAYLISTITEMTYPE)ReadNumber(key, L"Type");
-  item->fEnabled = ReadNumber(key, L"Enabled") != 0;
-  item->dwOrder = ReadNumber(key, L"Order");
-  item->fOptions = ReadNumber(key, L"Options") != 0;
-  item->grfFlags = ReadNumber(key, L"Flags");
-  DWORD type = 0, bytes = sizeof item->szDLLPath - sizeof(WCHAR);
-  if (RegQueryValueExW(key, L"DLL", nullptr, &type, (BYTE*)item->szDLLPath, &bytes) !=
-          ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ)) {
-    item->szDLLPath[0] = L'\0';
+// Why the shell could not load an enabled custom item's library; empty when
+// it can try.
+std::wstring Unloadable(HKEY key, TodayListEntry* entry) {
+  wchar_t dll[1024] = L"";
+  DWORD bytes = sizeof dll - sizeof(wchar_t);
+  LSTATUS read = RegGetValueW(key, nullptr, L"DLL", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, dll,
+                              &bytes);
+  if (read == ERROR_MORE_DATA || (read == ERROR_SUCCESS && wcslen(dll) >= MAX_PATH)) {
+    return L"its DLL value is longer than a device path may be (259 characters)";
   }
-  if (item->tlit != tlitCustom || !item->fEnabled) return false;
+  if (read != ERROR_SUCCESS || !dll[0]) return L"it has no DLL value";
+  lstrcpynW(entry->item.szDLLPath, dll, MAX_PATH);
   wchar_t path[MAX_PATH];
-  const wchar_t* why = !item->szDLLPath[0] ? L"has no DLL"
-                       : !IsPlainDevicePath(item->szDLLPath) ? L"has a DLL that is not a device path"
-                       : !DeviceFilePath(item->szDLLPath, path, MAX_PATH) ||
-                               GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES
-                           ? L"has a DLL that is not on the device"
-                           : nullptr;
-  if (why) {
-    *skipped += (skipped->empty() ? L"" : L"; ") + std::wstring(name) + L" " + why + L" (" +
-                item->szDLLPath + L")";
+  if (!IsPlainDevicePath(dll)) return L"its DLL " + std::wstring(dll) + L" is not a device path";
+  DWORD attributes = DeviceFilePath(dll, path, MAX_PATH) ? GetFileAttributesW(path)
+                                                         : INVALID_FILE_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return L"its DLL " + std::wstring(dll) + L" is not on the device";
   }
-  return !why;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    return L"its DLL " + std::wstring(dll) + L" is a folder";
+  }
+  entry->dll = entry->shown = path;
+  return L"";
 }
 
 }  // namespace
 
-std::vector<TODAYLISTITEM> ReadTodayList(std::wstring* skipped) {
-  std::vector<TODAYLISTITEM> list;
-  skipped->clear();
+std::vector<TodayListEntry> ReadTodayList(std::vector<std::wstring>* leftOut) {
+  std::vector<TodayListEntry> list;
   ScopedRegKey items;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, 0, KEY_READ, items.Out()) !=
       ERROR_SUCCESS) {
     return list;
   }
   wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD chars = ARRAYSIZE(name);
-    if (RegEnumKeyExW(items, i, name, &chars, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    TODAYLISTITEM item;
-    if (ReadItem(items, name, &item, skipped)) list.push_back(item);
+  for (DWORD i = 0, chars = 256;
+       RegEnumKeyExW(items, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++i, chars = 256) {
+    ScopedRegKey key;
+    if (RegOpenKeyExW(items, name, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) continue;
+    TodayListEntry entry = {};
+    entry.key = L"Items\\" + std::wstring(name);
+    TODAYLISTITEM& item = entry.item;
+    lstrcpynW(item.szName, name, ARRAYSIZE(item.szName));
+    item.tlit = (TODAYLISTITEMTYPE)ReadNumber(key, L"Type");
+    item.fEnabled = ReadNumber(key, L"Enabled") != 0;
+    item.dwOrder = ReadNumber(key, L"Order");
+    item.fOptions = ReadNumber(key, L"Options") != 0;
+    item.grfFlags = ReadNumber(key, L"Flags");
+    if (item.tlit != tlitCustom || !item.fEnabled) continue;
+    std::wstring why = Unloadable(key, &entry);
+    if (why.empty()) list.push_back(entry);
+    else leftOut->push_back(entry.key + L": " + why);
   }
-  std::stable_sort(list.begin(), list.end(), [](const TODAYLISTITEM& a, const TODAYLISTITEM& b) {
-    return a.dwOrder != b.dwOrder ? a.dwOrder < b.dwOrder
-                                  : CompareStringOrdinal(a.szName, -1, b.szName, -1, TRUE) ==
-                                        CSTR_LESS_THAN;
+  std::stable_sort(list.begin(), list.end(), [](const TodayListEntry& a, const TodayListEntry& b) {
+    return a.item.dwOrder != b.item.dwOrder
+               ? a.item.dwOrder < b.item.dwOrder
+               : CompareStringOrdinal(a.key.c_str(), -1, b.key.c_str(), -1, TRUE) ==
+                     CSTR_LESS_THAN;
   });
   return list;
 }
 
-bool ChooseTodayItems(std::vector<TODAYLISTITEM>* items, std::vector<std::wstring>* dllPaths,
-                      std::wstring* note) {
-  std::wstring skipped;
-  *items = ReadTodayList(&skipped);
-  note->clear();
-  if (items->empty()) {
-    *note = L"no Today item is enabled (a custom item, Type 4, under HKLM\\" TODAY_ITEMS_KEY
-            L"); install one with DeviceInstall.exe install, or name one with --dll";
-    if (!skipped.empty()) *note += L"; left out: " + skipped;
-    return false;
-  }
-  if (!skipped.empty()) *note = L"left out: " + skipped;
-  dllPaths->clear();
-  for (const TODAYLISTITEM& item : *items) {
-    wchar_t path[MAX_PATH];
-    DeviceFilePath(item.szDLLPath, path, MAX_PATH);  // fits: the list checked it
-    dllPaths->push_back(path);
-  }
-  return true;
+TodayListEntry EntryForLibrary(const std::wstring& dll, const std::wstring& shown) {
+  TodayListEntry entry = {};
+  lstrcpynW(entry.item.szName, L"Quorvane", 32);
+  lstrcpynW(entry.item.szDLLPath, dll.c_str(), MAX_PATH);
+  entry.item.tlit = tlitCustom;
+  entry.item.fEnabled = TRUE;
+  entry.dll = dll;
+  entry.shown = shown;
+  return entry;
 }

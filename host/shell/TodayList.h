@@ -11,16 +11,21 @@
 
 #define TODAY_ITEMS_KEY L"Software\\Microsoft\\Today\\Items"
 
+// An item to load: the record the shell hands it, and its library.
+struct TodayListEntry {
+  TODAYLISTITEM item;
+  std::wstring key;    // "Items\Quorvane"; empty for a library named on the command line
+  std::wstring dll;    // the library as a desktop path
+  std::wstring shown;  // the library as messages name it
+};
+
 // The custom items (Type 4, tlitCustom) whose Enabled is not 0, by Order
 // (equal orders by name), each as the shell hands it to the item: szName is
 // the key's name, szDLLPath its DLL (a device path), dwOrder, fEnabled,
 // fOptions from Options and grfFlags from Flags. Values that are missing or
 // not REG_DWORD read as 0. An item whose DLL is missing, not a device path or
-// not on the device is left out and named, with why, in `skipped`.
-std::vector<TODAYLISTITEM> ReadTodayList(std::wstring* skipped);
-
-// The items the host shows, in order, with their DLLs as desktop paths in the
-// device's file system. False when none is enabled, with the reason in
-// `note`; otherwise `note` names the items left out, if any.
-bool ChooseTodayItems(std::vector<TODAYLISTITEM>* items, std::vector<std::wstring>* dllPaths,
-                      std::wstring* note);
+// not a file on the device is left out, with a line in `leftOut` naming its
+// key and why.
+std::vector<TodayListEntry> ReadTodayList(std::vector<std::wstring>* leftOut);
+// A library named on the command line, with the record the shell makes for it.
+TodayListEntry EntryForLibrary(const std::wstring& dll, const std::wstring& shown);

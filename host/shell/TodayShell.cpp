@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 
+#include "Messages.h"
 #include "Picture.h"
 #include "CeApi.h"  // the device's local time for the header
 #include "WakeupEvent.h"
@@ -100,55 +101,66 @@ void DrawWatermark(const TODAYDRAWWATERMARKINFO* info) {
   PaintBackground(info->hdc, info->rc.left, info->rc.top, area);
 }
 
-// The further items from `from` on go below the ones above them; a window
-// whose place or height changes is repainted.
-void LayOutFurther(int from, bool repaintFrom) {
-  int y = TODAY_HEADER_HEIGHT + (TodayShell.itemWindow ? (int)TodayShell.item.cyp : 0);
-  for (int i = 0; i < TodayShell.furtherCount; ++i) {
-    TodayFurtherItem& f = TodayShell.further[i];
+LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The items from `from` on go below the ones above them; a window whose
+// place or height changes is repainted, and so is the one at `from`.
+void LayOut(size_t from) {
+  int y = TODAY_HEADER_HEIGHT;
+  for (size_t i = 0; i < TodayShell.items.size(); ++i) {
+    TodayItem& t = TodayShell.items[i];
     if (i >= from) {
       RECT rc;
-      GetWindowRect(f.window, &rc);
+      GetWindowRect(t.window, &rc);
       MapWindowPoints(nullptr, TodayShell.today, (POINT*)&rc, 2);
-      bool moved = rc.top != y || rc.bottom - rc.top != (int)f.item.cyp;
-      SetWindowPos(f.window, nullptr, 0, y, TODAY_WIDTH, (int)f.item.cyp,
+      bool moved = rc.top != y || rc.bottom - rc.top != (int)t.item.cyp;
+      SetWindowPos(t.window, nullptr, 0, y, TODAY_WIDTH, (int)t.item.cyp,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-      if (moved || (repaintFrom && i == from)) InvalidateRect(f.window, nullptr, TRUE);
+      if (moved || i == from) InvalidateRect(t.window, nullptr, TRUE);
     }
-    y += (int)f.item.cyp;
+    y += (int)t.item.cyp;
   }
 }
 
-void LayOutItem() {
-  if (!TodayShell.itemWindow) return;
-  SetWindowPos(TodayShell.itemWindow, nullptr, 0, TODAY_HEADER_HEIGHT, TODAY_WIDTH,
-               (int)TodayShell.item.cyp, SWP_NOZORDER | SWP_NOACTIVATE);
-  InvalidateRect(TodayShell.itemWindow, nullptr, TRUE);
-  ++TodayShell.layouts;
-  LayOutFurther(0, false);
+// The shell's question to one item; TRUE lays it out.
+BOOL Query(size_t index) {
+  TodayItem& t = TodayShell.items[index];
+  BOOL changed = (BOOL)SendMessageW(t.window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&t.item, 0);
+  if (changed) LayOut(index);
+  if (changed && index == 0) ++TodayShell.trueAnswers;
+  return changed;
 }
 
-// The shell's question to a further item; TRUE lays it out.
-void QueryFurtherItem(int index) {
-  TodayFurtherItem& f = TodayShell.further[index];
-  if (SendMessageW(f.window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&f.item, 0)) {
-    LayOutFurther(index, true);
+// Loads one item below the ones loaded, or says why not.
+std::wstring LoadTodayItem(const TodayListEntry& entry) {
+  HMODULE module = LoadLibraryW(entry.dll.c_str());
+  if (!module) {
+    DWORD why = GetLastError();
+    return L"cannot load the item library " + entry.shown +
+           (why == ERROR_BAD_EXE_FORMAT ? L": it is not a library for this host" : L"") +
+           L" (error " + std::to_wstring(why) + L")";
   }
-}
-
-// Ordinal 240 of a loaded library, and the item's window it creates from `item`.
-HWND InitializeItem(HMODULE module, const wchar_t* dllPath, TODAYLISTITEM* item, wchar_t* error,
-                    int errorSize) {
   auto init = (PFNCUSTOMINITIALIZEITEM)(void*)GetProcAddress(
       module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM));
-  HWND window = init ? init(item, TodayShell.today) : nullptr;
-  if (!window) {
-    _snwprintf(error, errorSize - 1,
-               init ? L"the item created no window" : L"%ls has no export ordinal 240", dllPath);
-    error[errorSize - 1] = 0;
+  auto options = (PFNCUSTOMOPTIONSDLGPROC)(void*)GetProcAddress(
+      module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC));
+  TodayItem t = {module, entry.item, nullptr};
+  t.item.hinstDLL = module;
+  if (entry.key.empty()) t.item.fOptions = options != nullptr;  // no list says otherwise
+  t.item.hwndCustom = t.window = init ? init(&t.item, TodayShell.today) : nullptr;
+  if (!t.window) {
+    FreeLibrary(module);
+    return init ? L"the item created no window" : entry.shown + L" has no export ordinal 240";
   }
-  item->hwndCustom = window;
-  return window;
+  if (TodayShell.items.empty()) {
+    TodayShell.itemWindow = t.window;
+    TodayShell.optionsDialogProc = options;
+    TodayShell.itemWindowProc =
+        (WNDPROC)SetWindowLongPtrW(t.window, GWLP_WNDPROC, (LONG_PTR)CountingItemProc);
+  }
+  TodayShell.items.push_back(t);
+  Query(TodayShell.items.size() - 1);  // the shell asks at once; TRUE lays the item out
+  return L"";
 }
 
 LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -174,11 +186,11 @@ void ShowMenu(int x, int y) {
   DestroyMenu(menu);
 }
 
-void RunCommand(int command) {
+void DoMenuCommand(int command) {
   switch (command) {
     case CmdOptions: ShowItemOptions(); break;
     case CmdSuspendResume: SuspendAndResume(); break;
-    case CmdRefresh: QueryTodayItem(); break;
+    case CmdRefresh: QueryTodayItems(); break;
     case CmdExit: DestroyWindow(TodayShell.today); break;
   }
 }
@@ -205,7 +217,7 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     }
     case WM_TIMER:
       if (wParam == refreshTimer) {
-        QueryTodayItem();
+        QueryTodayItems();
         InvalidateTodayHeader();
       }
       return 0;
@@ -223,18 +235,18 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       return 0;
     }
     case WM_COMMAND:
-      RunCommand(LOWORD(wParam));
+      DoMenuCommand(LOWORD(wParam));
       return 0;
     case WM_KEYDOWN:
       if (!TodayShell.interactive) break;
-      if (wParam == 'O') RunCommand(CmdOptions);
-      else if (wParam == 'S') RunCommand(CmdSuspendResume);
-      else if (wParam == 'R') RunCommand(CmdRefresh);
-      else if (wParam == VK_ESCAPE) RunCommand(CmdExit);
+      if (wParam == 'O') DoMenuCommand(CmdOptions);
+      else if (wParam == 'S') DoMenuCommand(CmdSuspendResume);
+      else if (wParam == 'R') DoMenuCommand(CmdRefresh);
+      else if (wParam == VK_ESCAPE) DoMenuCommand(CmdExit);
       return 0;
     case WM_DESTROY:
       KillTimer(window, refreshTimer);
-      UnloadTodayItem();
+      UnloadTodayItems();
       TodayShell.today = nullptr;
       if (TodayShell.interactive) PostQuitMessage(0);
       return 0;
@@ -288,152 +300,43 @@ void DestroyTodayWindow() {
   FreeBackground();
 }
 
-// The item library at `dllPath`, or null with the reason in `error`.
-static HMODULE LoadItemLibrary(const wchar_t* dllPath, wchar_t* error, int errorSize) {
-  HMODULE module = LoadLibraryW(dllPath);
-  if (!module) {
-    DWORD why = GetLastError();
-    _snwprintf(error, errorSize - 1, L"cannot load the item library %ls%ls (error %lu)", dllPath,
-               why == ERROR_BAD_EXE_FORMAT ? L": it is not a library for this host" : L"", why);
-    error[errorSize - 1] = 0;
+void LoadTodayItems(const std::vector<TodayListEntry>& entries, std::vector<std::wstring>* leftOut) {
+  for (const TodayListEntry& entry : entries) {
+    std::wstring why = LoadTodayItem(entry);
+    if (!why.empty()) leftOut->push_back(entry.key.empty() ? why : entry.key + L": " + why);
   }
-  return module;
 }
 
-bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize,
-                   const TODAYLISTITEM* listed) {
-  HMODULE module = LoadItemLibrary(dllPath, error, errorSize);
-  if (!module) return false;
-  auto options = (PFNCUSTOMOPTIONSDLGPROC)(void*)GetProcAddress(
-      module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC));
-  TodayShell.itemModule = module;
-  TodayShell.optionsDialogProc = options;
-
-  TODAYLISTITEM& item = TodayShell.item;
-  ZeroMemory(&item, sizeof item);
-  lstrcpynW(item.szName, L"Quorvane", 32);
-  item.tlit = tlitCustom;
-  item.fEnabled = TRUE;
-  item.fOptions = options != nullptr;
-  lstrcpynW(item.szDLLPath, dllPath, MAX_PATH);
-  if (listed) item = *listed;  // as the registry lists it
-  item.hinstDLL = module;
-
-  HWND window = InitializeItem(module, dllPath, &item, error, errorSize);
-  if (!window) {
-    FreeLibrary(module);
-    TodayShell.itemModule = nullptr;
-    return false;
-  }
-  TodayShell.itemWindow = window;
-  TodayShell.itemWindowProc =
-      (WNDPROC)SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)CountingItemProc);
-  // The shell asks at once; the item's TRUE makes it lay the item out.
-  QueryTodayItem();
-  return true;
-}
-
-bool LoadFurtherTodayItem(const wchar_t* dllPath, const TODAYLISTITEM& listed, wchar_t* error,
-                          int errorSize) {
-  if (TodayShell.furtherCount == TODAY_MAX_FURTHER_ITEMS) {
-    _snwprintf(error, errorSize - 1, L"more than %d items", TODAY_MAX_FURTHER_ITEMS + 1);
-    error[errorSize - 1] = 0;
-    return false;
-  }
-  TodayFurtherItem& f = TodayShell.further[TodayShell.furtherCount];
-  f.module = LoadItemLibrary(dllPath, error, errorSize);
-  if (!f.module) return false;
-  f.item = listed;
-  f.item.hinstDLL = f.module;
-  f.window = InitializeItem(f.module, dllPath, &f.item, error, errorSize);
-  if (!f.window) {
-    FreeLibrary(f.module);
-    return false;
-  }
-  QueryFurtherItem(TodayShell.furtherCount++);
-  return true;
-}
-
-void UnloadTodayItem() {
-  for (; TodayShell.furtherCount > 0; --TodayShell.furtherCount) {
-    TodayFurtherItem& f = TodayShell.further[TodayShell.furtherCount - 1];
-    if (IsWindow(f.window)) {
-      SendMessageW(f.window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&f.item, 0);
-      DestroyWindow(f.window);
+void UnloadTodayItems() {
+  for (; !TodayShell.items.empty(); TodayShell.items.pop_back()) {
+    TodayItem& t = TodayShell.items.back();
+    if (IsWindow(t.window)) {
+      SendMessageW(t.window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&t.item, 0);
+      DestroyWindow(t.window);
     }
-    FreeLibrary(f.module);
-  }
-  if (!TodayShell.itemModule) return;
-  if (TodayShell.itemWindow && IsWindow(TodayShell.itemWindow)) {
-    SendMessageW(TodayShell.itemWindow, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&TodayShell.item, 0);
-    DestroyWindow(TodayShell.itemWindow);
+    FreeLibrary(t.module);
   }
   TodayShell.itemWindow = nullptr;
-  FreeLibrary(TodayShell.itemModule);
-  TodayShell.itemModule = nullptr;
 }
 
-BOOL QueryTodayItem() {
-  if (!TodayShell.itemWindow) return FALSE;
-  ++TodayShell.queries;
-  BOOL changed = (BOOL)SendMessageW(TodayShell.itemWindow, WM_TODAYCUSTOM_QUERYREFRESHCACHE,
-                                    (WPARAM)&TodayShell.item, 0);
-  if (changed) {
-    ++TodayShell.trueAnswers;
-    LayOutItem();
+BOOL QueryTodayItems() {
+  BOOL first = FALSE;
+  for (size_t i = 0; i < TodayShell.items.size(); ++i) {
+    BOOL changed = Query(i);
+    if (i == 0) first = changed;
   }
-  for (int i = 0; i < TodayShell.furtherCount; ++i) QueryFurtherItem(i);
-  return changed;
+  return first;
 }
 
 INT_PTR ShowItemOptions() {
-  if (!TodayShell.itemModule || !TodayShell.optionsDialogProc) return -1;
-  return DialogBoxParamW(TodayShell.itemModule, MAKEINTRESOURCEW(500), TodayShell.today,
+  if (TodayShell.items.empty() || !TodayShell.optionsDialogProc) return -1;
+  return DialogBoxParamW(TodayShell.items[0].module, MAKEINTRESOURCEW(500), TodayShell.today,
                          (DLGPROC)TodayShell.optionsDialogProc, 0);
 }
 
 void InvalidateTodayHeader() {
   RECT band = {0, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
   if (TodayShell.today) InvalidateRect(TodayShell.today, &band, FALSE);
-}
-
-void PumpMessages() {
-  MSG msg;
-  for (int i = 0; i < 100000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD); ++i) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage((int)msg.wParam);
-      return;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-// Real time here (GetTickCount64 is not routed to the device's clock).
-bool WaitPumping(HANDLE handle, DWORD timeoutMs) {
-  ULONGLONG start = GetTickCount64();
-  for (;;) {
-    DWORD passed = (DWORD)(GetTickCount64() - start);
-    // Asked once more at the deadline: a handle already signalled counts.
-    DWORD left = passed < timeoutMs ? timeoutMs - passed : 0;
-    DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
-    if (r == WAIT_OBJECT_0) {
-      PumpMessages();
-      return true;
-    }
-    if (r != WAIT_OBJECT_0 + 1 || left == 0) return false;
-    PumpMessages();
-  }
-}
-
-void SleepPumping(DWORD ms) {
-  ULONGLONG start = GetTickCount64();
-  for (;;) {
-    PumpMessages();
-    DWORD passed = (DWORD)(GetTickCount64() - start);
-    if (passed >= ms) return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - passed, QS_ALLINPUT);
-  }
 }
 
 int FireWakeupAndWait(DWORD timeoutMs) {

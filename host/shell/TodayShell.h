@@ -6,7 +6,11 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "CeTypes.h"
+#include "TodayList.h"
 
 // The Today screen's client area below the navigation bar, and where the item
 // sits in it: below a header band with the date, at x 0. The window's client
@@ -16,32 +20,26 @@
 #define TODAY_HEIGHT 268
 #define TODAY_HEADER_HEIGHT 26
 
-// An item under the first one: shown and queried, not counted.
-struct TodayFurtherItem {
+// A loaded item: its library, the shell's record of it and its window.
+struct TodayItem {
   HMODULE module;
   TODAYLISTITEM item;
   HWND window;
 };
-#define TODAY_MAX_FURTHER_ITEMS 15
 
 struct TodayShellRecord {
-  HWND today;                    // the Today window
-  HMODULE itemModule;            // the loaded item library
-  PFNCUSTOMOPTIONSDLGPROC optionsDialogProc;   // ordinal 241
-  TODAYLISTITEM item;            // the shell's record of the item
+  HWND today;                  // the Today window
+  std::vector<TodayItem> items;  // top to bottom, in Order
+  // The first item's: the one scenarios tap, picture and count.
   HWND itemWindow;
-  WNDPROC itemWindowProc;        // the item's own procedure (we count paints)
-  COLORREF textColor;            // answer to TODAYM_GETCOLOR(TODAYCOLOR_TEXT)
-  DWORD intervalMs;              // refresh query cadence
-  bool interactive;              // a person uses the window (timer, menu, keys)
+  WNDPROC itemWindowProc;      // its own procedure (we count paints)
+  PFNCUSTOMOPTIONSDLGPROC optionsDialogProc;  // ordinal 241
+  COLORREF textColor;          // answer to TODAYM_GETCOLOR(TODAYCOLOR_TEXT)
+  DWORD intervalMs;            // refresh query cadence
+  bool interactive;            // a person uses the window (timer, menu, keys)
 
-  int itemPaints;                // WM_PAINTs that reached the item window
-  int queries;                   // refresh queries sent
-  int trueAnswers;               // ... of which answered TRUE
-  int layouts;                   // times the item was laid out at cyp
-
-  TodayFurtherItem further[TODAY_MAX_FURTHER_ITEMS];  // in Order, below the first
-  int furtherCount;
+  int itemPaints;              // WM_PAINTs that reached the first item's window
+  int trueAnswers;             // TRUE answers of the first item to refresh queries
 };
 
 extern TodayShellRecord TodayShell;
@@ -52,24 +50,21 @@ bool CreateTodayWindow(HINSTANCE instance, bool framed);
 void ShowToday();
 void DestroyTodayWindow();
 
-// Loads the item library, finds ordinals 240 and 241, fills the item record
-// (from `listed`, the Today list's entry, when given), creates the item and
-// sends the first refresh query. `error` gets a sentence.
-bool LoadTodayItem(const wchar_t* dllPath, wchar_t* error, int errorSize,
-                   const TODAYLISTITEM* listed = nullptr);
-// Loads a further item of the Today list the same way, below the ones loaded.
-bool LoadFurtherTodayItem(const wchar_t* dllPath, const TODAYLISTITEM& listed, wchar_t* error,
-                          int errorSize);
-// WM_TODAYCUSTOM_CLEARCACHE, then the windows go and the libraries are freed
-// (the further items first).
-void UnloadTodayItem();
+// Loads the entries' libraries in order, each item below the ones loaded:
+// finds ordinals 240 and 241, creates the item and sends it its first
+// refresh query. An item that does not load is left out, with a line in
+// `leftOut` naming its key (or its library) and why.
+void LoadTodayItems(const std::vector<TodayListEntry>& entries, std::vector<std::wstring>* leftOut);
+// WM_TODAYCUSTOM_CLEARCACHE, then the windows go and the libraries are freed,
+// the last item first.
+void UnloadTodayItems();
 
-// One refresh query of the first item, then of each further one; a TRUE answer
-// lays that item out at its cyp and repaints it, moving the ones below. The
-// result is the first item's answer.
-BOOL QueryTodayItem();
+// One refresh query of each item in turn; a TRUE answer lays that item out at
+// its cyp and repaints it, moving the ones below. The result is the first
+// item's answer.
+BOOL QueryTodayItems();
 
-// Shows the item's options dialog (template 500, procedure 241) modally.
+// Shows the first item's options dialog (template 500, procedure 241) modally.
 INT_PTR ShowItemOptions();
 
 // Repaints the header, whose date follows the device clock.
@@ -77,14 +72,6 @@ void InvalidateTodayHeader();
 
 // The Today background at a point of the Today window's client area.
 COLORREF TodayBackgroundAt(int x, int y);
-
-// Dispatches everything queued for this thread (posted messages, paints, and
-// messages other processes send to the item), returning when nothing is left.
-void PumpMessages();
-// Waits for a process handle while pumping; false on timeout.
-bool WaitPumping(HANDLE handle, DWORD timeoutMs);
-// Lets real time pass while pumping.
-void SleepPumping(DWORD ms);
 
 // Fires the device's wake-up event and waits, pumping, for the programs it
 // started (they talk to the item on this thread). Returns how many started,

@@ -1,6 +1,11 @@
 #include "HostRun.h"
 
+#include <gtest/gtest.h>
+
 #include <mutex>
+
+#include "DeviceFiles.h"
+#include "TodayList.h"
 
 // The output goes to a file, not a pipe: a program the session starts may
 // hold a pipe's write end open, and a reader would wait for ever.
@@ -105,3 +110,23 @@ bool DecodeGifFrame(const std::wstring& path, UINT index, UINT* frames, Picture*
   std::wstring error;
   return ReadPictureFrame(path.c_str(), index, picture, frames, &error);
 }
+
+void RemoveTestItems(bool files) {
+  ScopedRegKey items;
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, 0, KEY_ALL_ACCESS, items.Out());
+  wchar_t name[256];
+  for (DWORD i = 0, chars = 256;
+       RegEnumKeyExW(items, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       chars = 256) {
+    if (wcsncmp(name, L"HostTest.", 9) != 0 || RegDeleteTreeW(items, name) != ERROR_SUCCESS) ++i;
+  }
+  if (files) DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\HostTest.A.dll");
+}
+
+namespace {
+struct LeftoversRemoved : testing::Environment {
+  void SetUp() override { RemoveTestItems(); }
+};
+const testing::Environment* const leftovers =
+    testing::AddGlobalTestEnvironment(new LeftoversRemoved);
+}  // namespace

@@ -172,6 +172,7 @@ TEST(ScenarioParser, RefusesBadScriptsNamingTheLine) {
       {L"tap 10\n", 1, L"wrong number of arguments"},
       {L"store fault on off\n", 1, L"wrong number of arguments (the form is: store fault on|off)"},
       {L"resume\n", 1, L"resume needs a suspend"},
+      {L"suspend\nwait 1s\ntap 1 1\n", 3, L"the device is suspended: a tap needs a resume"},
       {L"suspend\nsuspend\n", 2, L"already suspended"},
       {L"snapshot a.png\nsnapshot A.png\n", 2, L"written twice"},
       {L"snapshot " + std::wstring(252, L'n') + L".png\n", 1, L"longer than a file name may be"},
@@ -365,9 +366,11 @@ TEST(ScenarioParser, HostWritesIntoTheFolderAsNamed) {
   // for an item that does not load is removed.
   r = RunHost(L"--scenario \"" + script + L"\" --out \"" + Deep(folder, 4095 - 6) + L"\"");
   EXPECT_EQ(0u, r.exitCode) << r.output;
-  r = RunHost(L"--scenario \"" + script + L"\" --out \"" + folder + L"\\no-item\" --dll \"" +
-              script + L"\"");
+  r = RunHost(L"--scenario \"" + script + L"\" --out \"" + folder +
+              L"\\no-item\" --dll D:\\Windows\\iexplore.exe");
   EXPECT_EQ(3u, r.exitCode) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find("D:\\Windows\\iexplore.exe has no export ordinal 240"))
+      << r.output;
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((exact + L"\\no-item").c_str()));
 }
 

@@ -1,6 +1,6 @@
 // The product installed as on the device: DeviceInstall.exe applying the
 // staged manifest (Quorvane.inf beside the programs) to the session's device,
-// bad manifests, and the Today list the host builds from the registry.
+// and bad manifests.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 #include "HostRun.h"
 #include "InfManifest.h"
 #include "TodayList.h"
-#include "TodayShell.h"
 
 using testing::HasSubstr;
 
@@ -271,134 +270,6 @@ TEST(InfManifest, BadManifestsNameTheirLine) {
     text.replace(text.find(row.find), strlen(row.find), row.replace);
     EXPECT_FALSE(ParseInfManifest(text, L".", L"m.inf", &m, &error)) << row.replace;
     EXPECT_EQ(0u, error.find(std::wstring(L"m.inf: ") + row.error)) << error.c_str();
-  }
-}
-
-// The Today list: custom items that are enabled, in order. Test items sit
-// beside the installed one and go again.
-struct TodayListTest : testing::Test {
-  void TearDown() override {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (TODAY_ITEMS_KEY L"\\TestA"));
-    SetNumber(L"Quorvane", L"Enabled", 1);
-    DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\TestA.dll");
-  }
-  // A loadable device file that is no Today item: the browser stand-in.
-  static constexpr const wchar_t* kBrowser = L"\\Windows\\iexplore.exe";
-  static void AddTestItem(DWORD type, DWORD enabled, DWORD order, const wchar_t* dll = kBrowser) {
-    for (auto v : {std::make_pair(L"Type", type), std::make_pair(L"Enabled", enabled),
-                   std::make_pair(L"Order", order)})
-      SetNumber(L"TestA", v.first, v.second);
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY L"\\TestA", L"DLL", REG_SZ, dll,
-                    (DWORD)(wcslen(dll) + 1) * 2);
-  }
-  static HostResult Host(const std::wstring& folder) {
-    WriteTextFile(folder + L"\\s.txt", "refresh\nsnapshot strip.png\nsnapshot today.png window\n");
-    return RunHost(L"--scenario \"" + folder + L"\\s.txt\" --out \"" + folder + L"\"");
-  }
-  // Pixels of the Today picture that are not the Today background, in the
-  // band just below the first strip.
-  static int PaintedBelowTheFirst(const std::wstring& folder) {
-    Picture strip, today;
-    std::wstring error;
-    if (!ReadPng((folder + L"\\strip.png").c_str(), &strip, &error) ||
-        !ReadPng((folder + L"\\today.png").c_str(), &today, &error)) {
-      return -1;
-    }
-    int painted = 0, top = TODAY_HEADER_HEIGHT + strip.height;
-    for (int y = top; y < top + strip.height && y < today.height; ++y) {
-      for (int x = 0; x < today.width; ++x) {
-        COLORREF c = TodayBackgroundAt(x, y);
-        painted += (today.At(x, y) & 0xFFFFFF) !=
-                   (DWORD)((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
-      }
-    }
-    return painted;
-  }
-};
-
-TEST_F(TodayListTest, CustomItemsThatAreEnabledInOrder) {
-  const struct {
-    DWORD quorvaneEnabled, type, enabled, order;
-    const wchar_t *asText, *dll;  // a value written as text ("1"), not a DWORD; a DLL
-    const wchar_t* list;
-  } rows[] = {
-      {1, 0, 0, 0, nullptr, nullptr, L"Quorvane"},  // no test item (type 0: none)
-      {0, 0, 0, 0, nullptr, nullptr, L""},
-      {1, 4, 1, 5, nullptr, nullptr, L"TestA,Quorvane"},
-      {1, 4, 1, 20, nullptr, nullptr, L"Quorvane,TestA"},
-      {1, 4, 1, 10, nullptr, nullptr, L"Quorvane,TestA"},  // equal orders by name
-      {1, 4, 1, 9, nullptr, nullptr, L"TestA,Quorvane"},   // numbers, not text
-      {1, 4, 1, 0x80000000, nullptr, nullptr, L"Quorvane,TestA"},  // unsigned
-      {1, 4, 0, 5, nullptr, nullptr, L"Quorvane"},         // disabled
-      {1, 1, 1, 5, nullptr, nullptr, L"Quorvane"},         // not custom
-      {1, 4, 2, 5, nullptr, nullptr, L"TestA,Quorvane"},   // any Enabled but 0
-      {1, 4, 1, 5, L"Enabled", nullptr, L"Quorvane"},      // wrong types read as 0
-      {1, 4, 1, 5, L"Type", nullptr, L"Quorvane"},
-      {1, 4, 1, 20, L"Order", nullptr, L"TestA,Quorvane"},
-      {1, 4, 1, 5, nullptr, L"\\Windows\\Missing.dll", L"Quorvane"},  // left out, named
-      {1, 4, 1, 5, nullptr, L"Z:\\tmp\\x.dll", L"Quorvane"},
-      {1, 4, 1, 5, nullptr, L"iexplore.exe", L"Quorvane"},
-      {1, 4, 1, 5, nullptr, L"\\Windows\\..\\Windows\\iexplore.exe", L"Quorvane"},
-      {1, 4, 1, 5, nullptr, L"", L"Quorvane"},
-  };
-  for (const auto& row : rows) {
-    TearDown();
-    SetNumber(L"Quorvane", L"Enabled", row.quorvaneEnabled);
-    if (row.type)
-      AddTestItem(row.type, row.enabled, row.order, row.dll ? row.dll : kBrowser);
-    if (row.asText) {
-      RegSetKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY L"\\TestA", row.asText, REG_SZ,
-                      L"1", 4);
-    }
-    std::wstring names, skipped;
-    for (const TODAYLISTITEM& item : ReadTodayList(&skipped))
-      names += (names.empty() ? L"" : L",") + std::wstring(item.szName);
-    EXPECT_EQ(row.list, names) << row.order << (row.dll ? row.dll : L"");
-    EXPECT_EQ(row.dll != nullptr, skipped.find(L"TestA has ") == 0) << skipped;
-  }
-  TearDown();
-  std::wstring skipped;
-  std::vector<TODAYLISTITEM> list = ReadTodayList(&skipped);
-  ASSERT_EQ(1u, list.size());
-  EXPECT_EQ(L"\\Windows\\Quorvane.dll|10|1|1|0",
-            std::wstring(list[0].szDLLPath) + L"|" + std::to_wstring(list[0].dwOrder) + L"|" +
-                std::to_wstring(list[0].fOptions) + L"|" + std::to_wstring(list[0].tlit == 4) +
-                L"|" + std::to_wstring(list[0].grfFlags));
-}
-
-TEST_F(TodayListTest, TheHostStacksTheEnabledItemsInOrder) {
-  std::wstring folder = FreshFolder(L"today-list");
-  CreateDirectoryW(folder.c_str(), nullptr);
-  SetNumber(L"Quorvane", L"Enabled", 0);
-  HostResult r = Host(folder);
-  EXPECT_EQ(3u, r.exitCode);
-  EXPECT_THAT(r.output, HasSubstr("no Today item is enabled"));
-  SetNumber(L"Quorvane", L"Enabled", 1);
-  r = Host(folder);
-  EXPECT_EQ(0u, r.exitCode) << r.output;
-  EXPECT_EQ(0, PaintedBelowTheFirst(folder));
-  // The first in order must load; a later one that does not is left out,
-  // as is one whose library is not on the device.
-  AddTestItem(4, 1, 5);
-  r = Host(folder);
-  EXPECT_EQ(3u, r.exitCode);
-  EXPECT_THAT(r.output, HasSubstr("D:\\Windows\\iexplore.exe"));
-  SetNumber(L"TestA", L"Order", 20);
-  r = Host(folder);
-  EXPECT_EQ(0u, r.exitCode) << r.output;
-  EXPECT_THAT(r.output, HasSubstr("left out: TestA: D:\\Windows\\iexplore.exe has no export"));
-  AddTestItem(4, 1, 5, L"\\Windows\\Missing.dll");
-  r = Host(folder);
-  EXPECT_EQ(0u, r.exitCode) << r.output;
-  EXPECT_THAT(r.output, HasSubstr("left out: TestA has a DLL that is not on the device"));
-  // A second strip, before or after the installed one, stacks below the first.
-  ASSERT_TRUE(CopyFileW(DEVICE_ROOT_DRIVE L"\\Windows\\Quorvane.dll",
-                        DEVICE_ROOT_DRIVE L"\\Windows\\TestA.dll", FALSE));
-  for (DWORD order : {5, 20}) {
-    AddTestItem(4, 1, order, L"\\Windows\\TestA.dll");
-    r = Host(folder);
-    EXPECT_EQ(0u, r.exitCode) << r.output;
-    EXPECT_GT(PaintedBelowTheFirst(folder), 500) << order;
   }
 }
 

@@ -1,0 +1,17 @@
+// This thread's message loop in pieces, for code that waits while the item
+// and other programs talk to the windows of this thread.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+// Dispatches everything queued for this thread (posted messages, paints, and
+// messages other processes send to the item), returning when nothing is left.
+void PumpMessages();
+// Waits for a handle while pumping; false on timeout.
+bool WaitPumping(HANDLE handle, DWORD timeoutMs);
+// Lets real time pass while pumping.
+void SleepPumping(DWORD ms);
+// Polls, pumping, until `test` holds (true) or `waitMs` passes.
+bool WaitUntil(DWORD waitMs, const std::function<bool()>& test);

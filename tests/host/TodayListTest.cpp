@@ -1,0 +1,144 @@
+// The Today list the host builds from the registry: custom items that are
+// enabled, in order, stacked top to bottom; one that does not load is left
+// out, named by its key. The test's items are its own (HostTest.*, beside
+// the installed Quorvane); HostRun removes any an earlier run left.
+#include <gtest/gtest.h>
+
+#include "DeviceFiles.h"
+#include "HostRun.h"
+#include "TodayList.h"
+#include "TodayShell.h"
+
+namespace {
+
+const std::wstring kKey = TODAY_ITEMS_KEY L"\\HostTest.A";
+const wchar_t kBrowser[] = L"\\Windows\\iexplore.exe";  // loadable, but no Today item
+
+void SetNumber(const std::wstring& key, const wchar_t* name, DWORD value) {
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, REG_DWORD, &value, 4);
+}
+
+void AddItem(DWORD type, DWORD enabled, DWORD order, const std::wstring& dll,
+             const std::wstring& key = kKey) {
+  SetNumber(key, L"Type", type);
+  SetNumber(key, L"Enabled", enabled);
+  SetNumber(key, L"Order", order);
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DLL", REG_SZ, dll.c_str(),
+                  (DWORD)(dll.size() + 1) * 2);
+}
+
+struct TodayList : testing::Test {
+  void TearDown() override { RemoveTestItems(); }
+};
+
+TEST_F(TodayList, CustomItemsThatAreEnabledInOrder) {
+  const std::wstring longKey = kKey + std::wstring(40, L'n');
+  const struct {
+    DWORD type, enabled, order;
+    const wchar_t* asText;  // a value written as text ("1"), not a DWORD
+    std::wstring dll;
+    const wchar_t* list;
+    std::wstring leftOut;  // what the list says of the test item
+  } rows[] = {
+      {4, 1, 5, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},
+      {4, 1, 20, nullptr, kBrowser, L"Quorvane,HostTest.A", L""},
+      {4, 1, 10, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},  // equal orders by name
+      {4, 1, 9, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},   // numbers, not text
+      {4, 1, 0x80000000, nullptr, kBrowser, L"Quorvane,HostTest.A", L""},  // unsigned
+      {4, 0, 5, nullptr, kBrowser, L"Quorvane", L""},               // disabled
+      {1, 1, 5, nullptr, kBrowser, L"Quorvane", L""},               // not custom
+      {4, 2, 5, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},    // any Enabled but 0
+      {4, 1, 5, L"Enabled", kBrowser, L"Quorvane", L""},            // wrong types read as 0
+      {4, 1, 5, L"Type", kBrowser, L"Quorvane", L""},
+      {4, 1, 20, L"Order", kBrowser, L"HostTest.A,Quorvane", L""},
+      {4, 1, 5, nullptr, L"\\Windows\\Missing.dll", L"Quorvane",
+       L"its DLL \\Windows\\Missing.dll is not on the device"},
+      {4, 1, 5, nullptr, L"Z:\\tmp\\x.dll", L"Quorvane", L"its DLL Z:\\tmp\\x.dll is not a device path"},
+      {4, 1, 5, nullptr, L"iexplore.exe", L"Quorvane", L"is not a device path"},
+      {4, 1, 5, nullptr, L"\\Windows\\..\\Windows\\iexplore.exe", L"Quorvane", L"not a device path"},
+      {4, 1, 5, nullptr, L"", L"Quorvane", L"it has no DLL value"},
+      {4, 1, 5, nullptr, L"\\Windows", L"Quorvane", L"its DLL \\Windows is a folder"},
+      {4, 1, 5, nullptr, L"\\Windows\\" + std::wstring(300, L'x') + L".dll", L"Quorvane",
+       L"its DLL value is longer than a device path may be (259 characters)"},
+  };
+  for (const auto& row : rows) {
+    RemoveTestItems();
+    AddItem(row.type, row.enabled, row.order, row.dll);
+    if (row.asText) RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey.c_str(), row.asText, REG_SZ, L"1", 4);
+    std::vector<std::wstring> leftOut;
+    std::wstring names;
+    for (const TodayListEntry& entry : ReadTodayList(&leftOut))
+      names += (names.empty() ? L"" : L",") + std::wstring(entry.item.szName);
+    EXPECT_EQ(row.list, names) << row.order << row.dll.c_str();
+    std::wstring said = leftOut.empty() ? L"" : leftOut[0];
+    EXPECT_EQ(row.leftOut.empty() ? L"" : L"Items\\HostTest.A: ", said.substr(0, 18)) << said;
+    EXPECT_NE(std::wstring::npos, said.find(row.leftOut)) << said;
+  }
+  // The message names the key whole, past the 31 characters of szName.
+  RemoveTestItems();
+  AddItem(4, 1, 5, L"", longKey);
+  std::vector<std::wstring> leftOut;
+  std::vector<TodayListEntry> list = ReadTodayList(&leftOut);
+  ASSERT_EQ(1u, leftOut.size());
+  EXPECT_EQ(L"Items\\HostTest.A" + std::wstring(40, L'n') + L": it has no DLL value", leftOut[0]);
+  ASSERT_EQ(1u, list.size());
+  const TODAYLISTITEM& q = list[0].item;
+  EXPECT_EQ(L"\\Windows\\Quorvane.dll|10|1|1|0",
+            std::wstring(q.szDLLPath) + L"|" + std::to_wstring(q.dwOrder) + L"|" +
+                std::to_wstring(q.fOptions) + L"|" + std::to_wstring(q.tlit == 4) + L"|" +
+                std::to_wstring(q.grfFlags));
+}
+
+// Pixels of the Today picture that are not the Today background, in the band
+// just below the first strip.
+int PaintedBelowTheFirst(const std::wstring& folder) {
+  Picture strip, today;
+  std::wstring error;
+  if (!ReadPng((folder + L"\\strip.png").c_str(), &strip, &error) ||
+      !ReadPng((folder + L"\\today.png").c_str(), &today, &error)) {
+    return -1;
+  }
+  int painted = 0, top = TODAY_HEADER_HEIGHT + strip.height;
+  for (int y = top; y < top + strip.height && y < today.height; ++y) {
+    for (int x = 0; x < today.width; ++x) {
+      COLORREF c = TodayBackgroundAt(x, y);
+      painted += today.At(x, y) != (DWORD)((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
+    }
+  }
+  return painted;
+}
+
+TEST_F(TodayList, TheHostStacksTheItemsThatLoad) {
+  std::wstring folder = FreshFolder(L"today-list");
+  CreateDirectoryW(folder.c_str(), nullptr);
+  WriteTextFile(folder + L"\\s.txt", "refresh\nsnapshot strip.png\nsnapshot today.png window\n");
+  const std::wstring run = L"--scenario \"" + folder + L"\\s.txt\" --out \"" + folder + L"\"";
+  ASSERT_TRUE(CopyFileW(DEVICE_ROOT_DRIVE L"\\Windows\\Quorvane.dll",
+                        DEVICE_ROOT_DRIVE L"\\Windows\\HostTest.A.dll", FALSE));
+  const struct {
+    DWORD order;
+    const wchar_t* dll;
+    const char* says;  // on the host's output
+    bool below;        // a second strip below the first
+  } rows[] = {
+      {0, nullptr, "", false},
+      {5, kBrowser, "left out: Items\\HostTest.A: D:\\Windows\\iexplore.exe has no export ordinal 240",
+       false},  // the first in order is left out; the next one is first
+      {20, kBrowser, "left out: Items\\HostTest.A: D:\\Windows\\iexplore.exe has no export", false},
+      {5, L"\\Windows\\Missing.dll", "left out: Items\\HostTest.A: its DLL", false},
+      {5, L"\\Windows\\HostTest.A.dll", "", true},
+      {20, L"\\Windows\\HostTest.A.dll", "", true},
+  };
+  for (const auto& row : rows) {
+    RemoveTestItems(false);
+    if (row.dll) AddItem(4, 1, row.order, row.dll);
+    HostResult r = RunHost(run);
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find(row.says)) << r.output;
+    int painted = PaintedBelowTheFirst(folder);
+    EXPECT_EQ(row.below, painted > 500) << painted << " " << r.output;
+    if (!row.below) EXPECT_EQ(0, painted);
+  }
+}
+
+}  // namespace
