@@ -46,7 +46,7 @@ bool ParseCommandLine(const std::vector<Token>& tokens, CheckState* state, Comma
 // Milliseconds since 1601 of a SYSTEMTIME.
 ULONGLONG ClockMs(const SYSTEMTIME& time);
 
-// Helpers of the commands' parsers; each fails with a sentence in the reader.
+// Helpers of the commands' parsers (ScenarioReader.cpp); each fails with a sentence.
 std::wstring Upper(const std::wstring& text);
 bool Count(LineReader& r, size_t low, size_t high);
 bool Number(LineReader& r, size_t i, long long low, long long high, const wchar_t* what,

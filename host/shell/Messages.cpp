@@ -25,7 +25,8 @@ bool WaitPumping(HANDLE handle, DWORD timeoutMs) {
       PumpMessages();
       return true;
     }
-    if (r != WAIT_OBJECT_0 + 1 || left == 0) return false;
+    if (r != WAIT_OBJECT_0 + 1 || left == 0)
+      return false;
     PumpMessages();
   }
 }
@@ -35,7 +36,8 @@ void SleepPumping(DWORD ms) {
   for (;;) {
     PumpMessages();
     DWORD passed = (DWORD)(GetTickCount64() - start);
-    if (passed >= ms) return;
+    if (passed >= ms)
+      return;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - passed, QS_ALLINPUT);
   }
 }
@@ -44,8 +46,10 @@ bool WaitUntil(DWORD waitMs, const std::function<bool()>& test) {
   ULONGLONG start = GetTickCount64();
   for (;;) {
     PumpMessages();
-    if (test()) return true;
-    if (GetTickCount64() - start > waitMs) return false;
+    if (test())
+      return true;
+    if (GetTickCount64() - start > waitMs)
+      return false;
     SleepPumping(20);
   }
 }

@@ -23,17 +23,20 @@ DWORD ReadNumber(HKEY key, const wchar_t* name) {
 std::wstring Unloadable(HKEY key, TodayListEntry* entry) {
   wchar_t dll[1024] = L"";
   DWORD bytes = sizeof dll - sizeof(wchar_t);
-  LSTATUS read = RegGetValueW(key, nullptr, L"DLL", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, dll,
-                              &bytes);
+  LSTATUS read =
+      RegGetValueW(key, nullptr, L"DLL", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                   nullptr, dll, &bytes);
   if (read == ERROR_MORE_DATA || (read == ERROR_SUCCESS && wcslen(dll) >= MAX_PATH)) {
     return L"its DLL value is longer than a device path may be (259 characters)";
   }
-  if (read != ERROR_SUCCESS || !dll[0]) return L"it has no DLL value";
+  if (read != ERROR_SUCCESS || !dll[0])
+    return L"it has no DLL value";
   lstrcpynW(entry->item.szDLLPath, dll, MAX_PATH);
   wchar_t path[MAX_PATH];
-  if (!IsPlainDevicePath(dll)) return L"its DLL " + std::wstring(dll) + L" is not a device path";
-  DWORD attributes = DeviceFilePath(dll, path, MAX_PATH) ? GetFileAttributesW(path)
-                                                         : INVALID_FILE_ATTRIBUTES;
+  if (!IsPlainDevicePath(dll))
+    return L"its DLL " + std::wstring(dll) + L" is not a device path";
+  DWORD attributes =
+      DeviceFilePath(dll, path, MAX_PATH) ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     return L"its DLL " + std::wstring(dll) + L" is not on the device";
   }
@@ -58,7 +61,8 @@ std::vector<TodayListEntry> ReadTodayList(std::vector<std::wstring>* leftOut) {
        RegEnumKeyExW(items, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
        ++i, chars = 256) {
     ScopedRegKey key;
-    if (RegOpenKeyExW(items, name, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) continue;
+    if (RegOpenKeyExW(items, name, 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
+      continue;
     TodayListEntry entry = {};
     entry.key = L"Items\\" + std::wstring(name);
     TODAYLISTITEM& item = entry.item;
@@ -68,16 +72,18 @@ std::vector<TodayListEntry> ReadTodayList(std::vector<std::wstring>* leftOut) {
     item.dwOrder = ReadNumber(key, L"Order");
     item.fOptions = ReadNumber(key, L"Options") != 0;
     item.grfFlags = ReadNumber(key, L"Flags");
-    if (item.tlit != tlitCustom || !item.fEnabled) continue;
+    if (item.tlit != tlitCustom || !item.fEnabled)
+      continue;
     std::wstring why = Unloadable(key, &entry);
-    if (why.empty()) list.push_back(entry);
-    else leftOut->push_back(entry.key + L": " + why);
+    if (why.empty())
+      list.push_back(entry);
+    else
+      leftOut->push_back(entry.key + L": " + why);
   }
   std::stable_sort(list.begin(), list.end(), [](const TodayListEntry& a, const TodayListEntry& b) {
     return a.item.dwOrder != b.item.dwOrder
                ? a.item.dwOrder < b.item.dwOrder
-               : CompareStringOrdinal(a.key.c_str(), -1, b.key.c_str(), -1, TRUE) ==
-                     CSTR_LESS_THAN;
+               : CompareStringOrdinal(a.key.c_str(), -1, b.key.c_str(), -1, TRUE) == CSTR_LESS_THAN;
   });
   return list;
 }

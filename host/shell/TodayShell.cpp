@@ -69,17 +69,10 @@ void PaintBackground(HDC dc, int destX, int destY, const RECT& area) {
 }
 
 void PaintHeader(HDC dc) {
-  static const wchar_t* days[] = {L"Sunday", L"Monday", L"Tuesday", L"Wednesday",
-                                  L"Thursday", L"Friday", L"Saturday"};
-  static const wchar_t* months[] = {L"January", L"February", L"March", L"April",
-                                    L"May", L"June", L"July", L"August",
-                                    L"September", L"October", L"November", L"December"};
   SYSTEMTIME now;
   GetLocalTime(&now);
-  wchar_t text[64];
-  _snwprintf(text, 63, L"%ls, %ls %d, %d", days[now.wDayOfWeek % 7],
-             months[(now.wMonth + 11) % 12], now.wDay, now.wYear);
-  text[63] = 0;
+  wchar_t text[64] = L"";
+  GetDateFormatW(LOCALE_INVARIANT, 0, &now, L"dddd, MMMM d, yyyy", text, 64);
   RECT band = {0, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
   RECT textRect = {6, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
   int oldMode = SetBkMode(dc, TRANSPARENT);

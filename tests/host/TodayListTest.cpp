@@ -42,20 +42,22 @@ TEST_F(TodayList, CustomItemsThatAreEnabledInOrder) {
   } rows[] = {
       {4, 1, 5, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},
       {4, 1, 20, nullptr, kBrowser, L"Quorvane,HostTest.A", L""},
-      {4, 1, 10, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},  // equal orders by name
-      {4, 1, 9, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},   // numbers, not text
+      {4, 1, 10, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},          // equal orders by name
+      {4, 1, 9, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},           // numbers, not text
       {4, 1, 0x80000000, nullptr, kBrowser, L"Quorvane,HostTest.A", L""},  // unsigned
-      {4, 0, 5, nullptr, kBrowser, L"Quorvane", L""},               // disabled
-      {1, 1, 5, nullptr, kBrowser, L"Quorvane", L""},               // not custom
-      {4, 2, 5, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},    // any Enabled but 0
-      {4, 1, 5, L"Enabled", kBrowser, L"Quorvane", L""},            // wrong types read as 0
+      {4, 0, 5, nullptr, kBrowser, L"Quorvane", L""},                      // disabled
+      {1, 1, 5, nullptr, kBrowser, L"Quorvane", L""},                      // not custom
+      {4, 2, 5, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},           // any Enabled but 0
+      {4, 1, 5, L"Enabled", kBrowser, L"Quorvane", L""},                   // wrong types read as 0
       {4, 1, 5, L"Type", kBrowser, L"Quorvane", L""},
       {4, 1, 20, L"Order", kBrowser, L"HostTest.A,Quorvane", L""},
       {4, 1, 5, nullptr, L"\\Windows\\Missing.dll", L"Quorvane",
        L"its DLL \\Windows\\Missing.dll is not on the device"},
-      {4, 1, 5, nullptr, L"Z:\\tmp\\x.dll", L"Quorvane", L"its DLL Z:\\tmp\\x.dll is not a device path"},
+      {4, 1, 5, nullptr, L"Z:\\tmp\\x.dll", L"Quorvane",
+       L"its DLL Z:\\tmp\\x.dll is not a device path"},
       {4, 1, 5, nullptr, L"iexplore.exe", L"Quorvane", L"is not a device path"},
-      {4, 1, 5, nullptr, L"\\Windows\\..\\Windows\\iexplore.exe", L"Quorvane", L"not a device path"},
+      {4, 1, 5, nullptr, L"\\Windows\\..\\Windows\\iexplore.exe", L"Quorvane",
+       L"not a device path"},
       {4, 1, 5, nullptr, L"", L"Quorvane", L"it has no DLL value"},
       {4, 1, 5, nullptr, L"\\Windows", L"Quorvane", L"its DLL \\Windows is a folder"},
       {4, 1, 5, nullptr, L"\\Windows\\" + std::wstring(300, L'x') + L".dll", L"Quorvane",
@@ -64,7 +66,8 @@ TEST_F(TodayList, CustomItemsThatAreEnabledInOrder) {
   for (const auto& row : rows) {
     RemoveTestItems();
     AddItem(row.type, row.enabled, row.order, row.dll);
-    if (row.asText) RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey.c_str(), row.asText, REG_SZ, L"1", 4);
+    if (row.asText)
+      RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey.c_str(), row.asText, REG_SZ, L"1", 4);
     std::vector<std::wstring> leftOut;
     std::wstring names;
     for (const TodayListEntry& entry : ReadTodayList(&leftOut))
@@ -102,7 +105,8 @@ int PaintedBelowTheFirst(const std::wstring& folder) {
   for (int y = top; y < top + strip.height && y < today.height; ++y) {
     for (int x = 0; x < today.width; ++x) {
       COLORREF c = TodayBackgroundAt(x, y);
-      painted += today.At(x, y) != (DWORD)((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
+      painted +=
+          today.At(x, y) != (DWORD)((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
     }
   }
   return painted;
@@ -122,7 +126,8 @@ TEST_F(TodayList, TheHostStacksTheItemsThatLoad) {
     bool below;        // a second strip below the first
   } rows[] = {
       {0, nullptr, "", false},
-      {5, kBrowser, "left out: Items\\HostTest.A: D:\\Windows\\iexplore.exe has no export ordinal 240",
+      {5, kBrowser,
+       "left out: Items\\HostTest.A: D:\\Windows\\iexplore.exe has no export ordinal 240",
        false},  // the first in order is left out; the next one is first
       {20, kBrowser, "left out: Items\\HostTest.A: D:\\Windows\\iexplore.exe has no export", false},
       {5, L"\\Windows\\Missing.dll", "left out: Items\\HostTest.A: its DLL", false},
@@ -131,13 +136,15 @@ TEST_F(TodayList, TheHostStacksTheItemsThatLoad) {
   };
   for (const auto& row : rows) {
     RemoveTestItems(false);
-    if (row.dll) AddItem(4, 1, row.order, row.dll);
+    if (row.dll)
+      AddItem(4, 1, row.order, row.dll);
     HostResult r = RunHost(run);
     EXPECT_EQ(0u, r.exitCode) << r.output;
     EXPECT_NE(std::string::npos, r.output.find(row.says)) << r.output;
     int painted = PaintedBelowTheFirst(folder);
     EXPECT_EQ(row.below, painted > 500) << painted << " " << r.output;
-    if (!row.below) EXPECT_EQ(0, painted);
+    if (!row.below)
+      EXPECT_EQ(0, painted);
   }
 }
 

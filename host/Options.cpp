@@ -1,0 +1,221 @@
+// The host's options, one row each.
+#include "Options.h"
+
+#include <vector>
+
+#include "Scenario.h"
+#include "UserPath.h"
+#include "Words.h"
+
+namespace {
+
+// One row per option: what it sets, and its line of --help. A row with a
+// `value` takes the next argument: a path, a duration in [low, high] or a colour.
+struct OptionRow {
+  const wchar_t* name;
+  const wchar_t* value;
+  const wchar_t* help;
+  bool Options::*flag = nullptr;
+  std::wstring Options::*path = nullptr;
+  std::wstring Options::*shown = nullptr;
+  long long Options::*ms = nullptr;
+  long long low = 0, high = 0;
+};
+const long long day = 86400000;
+const OptionRow optionRows[] = {
+    {L"--scenario", L"FILE", L"run a scenario headless", nullptr, &Options::scenarioFile,
+     &Options::scenarioShown},
+    {L"--demo", nullptr, L"run the built-in demo scenario", &Options::demo},
+    {L"--check", L"FILE", L"check a scenario, run nothing", &Options::check, &Options::scenarioFile,
+     &Options::scenarioShown},
+    {L"--print-demo", nullptr, L"print the demo scenario", &Options::printDemo},
+    {L"--help", nullptr, L"this text and the scenario commands", &Options::help},
+    {L"--live", nullptr, L"the live device (the machine's own readings); window only",
+     &Options::live},
+    {L"--dll", L"PATH",
+     L"the Today item (default: the enabled items of the Today list in the registry, in "
+     L"Order, from the device's file system)",
+     nullptr, &Options::dll, &Options::dllShown},
+    {L"--out", L"FOLDER", L"where a scenario's pictures go (default: current folder)", nullptr,
+     &Options::out, &Options::outShown},
+    {L"--interval", L"DURATION", L"refresh query interval, 1ms to 24h (default 2s)", nullptr,
+     nullptr, nullptr, &Options::intervalMs, 1, day},
+    {L"--text-color", L"#RRGGBB", L"the Today text colour (default #000000)"},
+    {L"--close-after", L"DURATION", L"window only: close by itself after 1ms to 24h", nullptr,
+     nullptr, nullptr, &Options::closeAfterMs, 1, day},
+    {L"--snapshot", L"FILE", L"window only: a PNG of the strip when it closes by itself", nullptr,
+     &Options::snapshot, &Options::snapshotShown},
+    {L"--device-wait", L"DURATION",
+     L"how long to wait while another host uses the simulated device, 0s to 24h (default 2m)",
+     nullptr, nullptr, nullptr, &Options::deviceWaitMs, 0, day},
+    {L"--wait-budget", L"DURATION",
+     L"a scenario: how long all its waits for other programs and windows may take together, "
+     L"1ms to 1h (default 2m)",
+     nullptr, nullptr, nullptr, &Options::waitBudgetMs, 1, 3600000},
+    {L"--keep-programs", nullptr,
+     L"programs the item started (the About program, wake-up programs) stay when the host "
+     L"ends; otherwise they end with it",
+     &Options::keepPrograms},
+};
+
+const wchar_t closing[] =
+    L"Paths are taken exactly as typed (no device names, trailing dots and blanks kept);\n"
+    L"Unix paths (starting with /) are accepted and mapped to drive Z:.\n"
+    L"Exit status: 0 done; 1 an expectation, a picture or a wait failed; 2 a wrong command\n"
+    L"line or script (nothing was run); 3 no display, item or output folder; 4 another host\n"
+    L"kept the simulated device busy past --device-wait; 129 the console closed; 130\n"
+    L"interrupted (Ctrl-C).\n";
+
+std::wstring FileNamePart(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+const OptionRow* FindOption(const std::wstring& name) {
+  for (const OptionRow& row : optionRows) {
+    if (name == row.name)
+      return &row;
+  }
+  return nullptr;
+}
+
+// What one option's value sets; false with `error` set.
+bool TakeValue(const OptionRow& row, const std::wstring& value, Options* o, std::wstring* error) {
+  if (row.path && value.empty()) {
+    *error = std::wstring(row.name) + L" needs a path, not ''";
+    return false;
+  }
+  if (row.path) {
+    o->*row.shown = value;
+    o->*row.path = UserPath(value);
+  }
+  if (row.ms)
+    return ParseDurationIn(value, row.low, row.high, row.name, &(o->*row.ms), error);
+  if (row.path || ParseColor(value, &o->textColor))
+    return true;
+  *error = L"--text-color takes #RRGGBB, not " + Quote(value);
+  return false;
+}
+
+// Checks of one option's path that need no run.
+bool CheckPaths(const Options& o, std::wstring* error) {
+  if (!o.dll.empty() && FileNamePart(o.dll).find(L'.') == std::wstring::npos) {
+    *error = L"--dll " + o.dllShown + L": a library's name needs an extension such as .dll " +
+             L"(the system would load " + FileNamePart(o.dll) + L".dll instead)";
+    return false;
+  }
+  if (o.snapshot.empty())
+    return true;
+  if (!IsPlainFileNameWith(FileNamePart(o.snapshot), L".png") || !PathFitsLimits(o.snapshot)) {
+    *error = L"--snapshot needs a *.png file in a folder, within the file system's limits, " +
+             std::wstring(L"not ") + Quote(o.snapshotShown);
+    return false;
+  }
+  if (IsNoFile(KindAt(o.snapshot))) {
+    *error =
+        L"--snapshot " + o.snapshotShown + L": " + WhyNotCreated(o.snapshot, ERROR_ALREADY_EXISTS);
+    return false;
+  }
+  PathKind folder = KindAt(o.snapshot.substr(0, o.snapshot.rfind(L'\\')));
+  if (folder != PathKind::Folder && folder != PathKind::Unknown) {
+    *error = L"--snapshot " + o.snapshotShown + L": its folder does not exist";
+    return false;
+  }
+  return true;
+}
+
+// The options that exclude or need each other.
+const wchar_t* Conflict(const Options& o) {
+  bool script = o.demo || !o.scenarioFile.empty();
+  if (o.demo && !o.scenarioFile.empty()) {
+    return o.check ? L"--demo and --check exclude each other"
+                   : L"--demo and --scenario exclude each other";
+  }
+  if (script && (o.closeAfterMs || !o.snapshot.empty())) {
+    return L"--close-after and --snapshot are for the window; scenarios take snapshots";
+  }
+  if (!o.snapshot.empty() && !o.closeAfterMs)
+    return L"--snapshot needs --close-after";
+  if (!script && !o.outShown.empty())
+    return L"--out is for scenarios; the window takes --snapshot";
+  if (o.live && script)
+    return L"scenarios run on the simulated device; --live is for the window";
+  return nullptr;
+}
+
+}  // namespace
+
+bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
+  std::vector<std::wstring> seen;
+  for (int i = 1; i < argc; ++i) {
+    std::wstring a = argv[i];
+    for (const std::wstring& s : seen) {
+      bool both =
+          (s == L"--check" && a == L"--scenario") || (s == L"--scenario" && a == L"--check");
+      if (s == a || both) {
+        *error = both ? L"--check and --scenario cannot go together: --check only reads the script"
+                      : a + L" is given twice";
+        return false;
+      }
+    }
+    seen.push_back(a);
+    const OptionRow* row = FindOption(a);
+    if (!row || (row->value && i + 1 == argc)) {
+      *error = row             ? a + L" needs a value"
+               : i + 1 == argc ? L"unknown or incomplete option " + Quote(a)
+                               : L"unknown option " + Quote(a);
+      return false;
+    }
+    if (row->flag)
+      o->*row->flag = true;
+    if (row->value && !TakeValue(*row, argv[++i], o, error))
+      return false;
+  }
+  if (!CheckPaths(*o, error))
+    return false;
+  const wchar_t* conflict = Conflict(*o);
+  if (conflict)
+    *error = conflict;
+  o->outGiven = !o->outShown.empty();
+  if (!o->outGiven)
+    o->outShown = L".";
+  if (!o->outGiven)
+    o->out = UserPath(L".");
+  return !conflict;
+}
+
+// `left`, then `text` in words from its end on, wrapped at 90 columns.
+static std::wstring Wrapped(std::wstring line, const wchar_t* text) {
+  std::wstring out;
+  size_t indent = line.size();
+  for (const wchar_t* word = text; *word;) {
+    size_t n = wcscspn(word, L" ");
+    if (line.size() > indent && line.size() + 1 + n > 90) {
+      out += line + L"\n";
+      line = std::wstring(indent, L' ');
+    }
+    line += (line.size() > indent ? L" " : L"") + std::wstring(word, n);
+    word += n + (word[n] == L' ');
+  }
+  return out + line + L"\n";
+}
+
+void PrintHelp() {
+  std::wstring text =
+      L"usage: TodayHost.exe [options]   the Today screen in a window, or a scenario headless\n"
+      L"options:\n";
+  for (const OptionRow& row : optionRows) {
+    std::wstring left =
+        L"  " + std::wstring(row.name) + (row.value ? L" " : L"") + (row.value ? row.value : L"");
+    text += Wrapped(left + std::wstring(left.size() < 25 ? 25 - left.size() : 1, L' '), row.help);
+  }
+  text += closing;
+  text += L"\nScenario commands (one a line; see docs/scenarios.md):\n";
+  size_t count;
+  const CommandInfo* commands = ScenarioCommands(&count);
+  for (size_t i = 0; i < count; ++i) {
+    text += L"  " + std::wstring(commands[i].usage) + L"\n      " + commands[i].effect + L"\n";
+  }
+  text += L"Limits: " + LimitsText();
+  Print(stdout, text);
+}
