@@ -236,7 +236,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!GetModuleHandleW(L"comctl32.dll")) {
     LARGE_INTEGER start = Now();
     LoadLibraryW(L"comctl32.dll");
-    Row("common controls loaded, first time", Seconds(start, Now()) * 1e3, "ms", nothing / starts,
+    Row("common controls set up, first time", Seconds(start, Now()) * 1e3, "ms", nothing / starts,
         "-");
   }
   return 0;
