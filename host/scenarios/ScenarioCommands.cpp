@@ -192,10 +192,10 @@ const CommandInfo commands[] = {
      L"the power query fills only N bytes (0-55)"},
     {L"battery-fault none", Op::BatteryFault, ParsePowerSound, L"battery-fault none",
      L"a sound power query again"},
-    {L"card add", Op::CardAdd, ParseCardAdd, L"card add NAME total=SIZE free=SIZE",
+    {L"card add", Op::CardAdd, ParseCardAddOrSet, L"card add NAME total=SIZE free=SIZE",
      L"inserts a card: a new folder name of at most 259 characters, " SIZES L"2048GB, "
      L"at most 100 cards"},
-    {L"card set", Op::CardSet, ParseCardSet, L"card set NAME total=SIZE free=SIZE",
+    {L"card set", Op::CardSet, ParseCardAddOrSet, L"card set NAME total=SIZE free=SIZE",
      L"new figures for an inserted card"},
     {L"card remove", Op::CardRemove, ParseCardRemove, L"card remove NAME", L"pulls a card out"},
     {L"card fault", Op::CardFault, ParseCardFault, L"card fault NAME on|off",

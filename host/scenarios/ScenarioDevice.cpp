@@ -105,28 +105,18 @@ static bool CardName(LineReader& r, bool inserted, CardArgs* card) {
   return true;
 }
 
-bool ParseCardAdd(LineReader& r) {
+bool ParseCardAddOrSet(LineReader& r) {
+  bool add = r.c->op == Op::CardAdd;
   CardArgs card;
-  if (!CardName(r, false, &card)) return false;
-  if (r.state->cards.size() >= (size_t)limits::cards) {
+  if (!CardName(r, !add, &card)) return false;
+  if (add && r.state->cards.size() >= (size_t)limits::cards) {
     return r.Fail(L"at most 100 cards may be inserted at once");
   }
   ++r.first;
   if (!TotalFree(r, limits::largestCardBytes, L"2048GB", &card.totalBytes, &card.freeBytes)) {
     return false;
   }
-  r.state->cards.push_back(card.name);
-  r.c->args = card;
-  return true;
-}
-
-bool ParseCardSet(LineReader& r) {
-  CardArgs card;
-  if (!CardName(r, true, &card)) return false;
-  ++r.first;
-  if (!TotalFree(r, limits::largestCardBytes, L"2048GB", &card.totalBytes, &card.freeBytes)) {
-    return false;
-  }
+  if (add) r.state->cards.push_back(card.name);
   r.c->args = card;
   return true;
 }

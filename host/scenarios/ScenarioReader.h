@@ -62,8 +62,7 @@ bool Settings(LineReader& r, size_t from, const std::vector<const wchar_t*>& key
 bool ParseBattery(LineReader& r);
 bool ParsePowerShort(LineReader& r);
 bool ParsePowerSound(LineReader& r);
-bool ParseCardAdd(LineReader& r);
-bool ParseCardSet(LineReader& r);
+bool ParseCardAddOrSet(LineReader& r);
 bool ParseCardRemove(LineReader& r);
 bool ParseCardFault(LineReader& r);
 bool ParseStore(LineReader& r);

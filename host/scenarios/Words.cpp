@@ -215,17 +215,11 @@ std::wstring DurationText(long long ms) {
 }
 
 bool ParseColor(const std::wstring& word, COLORREF* color) {
-  if (word.size() != 7 || word[0] != L'#') return false;
-  unsigned value = 0;
-  for (size_t i = 1; i < 7; ++i) {
-    wchar_t ch = word[i];
-    unsigned digit;
-    if (IsDigit(ch)) digit = ch - L'0';
-    else if (ch >= L'a' && ch <= L'f') digit = ch - L'a' + 10;
-    else if (ch >= L'A' && ch <= L'F') digit = ch - L'A' + 10;
-    else return false;
-    value = value * 16 + digit;
+  if (word.size() != 7 || word[0] != L'#' ||
+      word.find_first_not_of(L"0123456789abcdefABCDEF", 1) != std::wstring::npos) {
+    return false;
   }
+  unsigned long value = wcstoul(word.c_str() + 1, nullptr, 16);
   *color = RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
   return true;
 }

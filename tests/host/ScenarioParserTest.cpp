@@ -372,6 +372,16 @@ TEST(ScenarioParser, HostWritesIntoTheFolderAsNamed) {
   EXPECT_NE(std::string::npos, r.output.find("D:\\Windows\\iexplore.exe has no export ordinal 240"))
       << r.output;
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((exact + L"\\no-item").c_str()));
+  // A link where a picture goes is replaced; the file it leads to stays as it was.
+  std::wstring fifoFolder = HOST_FIFO;
+  fifoFolder.resize(fifoFolder.rfind(L'/'));
+  WriteTextFile(script, "refresh\nsnapshot linked.png\n");
+  r = RunHost(L"--scenario \"" + script + L"\" --out " + fifoFolder);
+  EXPECT_EQ(0u, r.exitCode) << r.output;
+  Picture linked;
+  std::wstring why;
+  EXPECT_TRUE(ReadPng((fifoFolder + L"/linked.png").c_str(), &linked, &why));
+  EXPECT_EQ("notes\n", ReadBytes(fifoFolder + L"/notes.txt"));
 }
 
 }  // namespace
