@@ -112,14 +112,8 @@ bool DecodeGifFrame(const std::wstring& path, UINT index, UINT* frames, Picture*
 }
 
 void RemoveTestItems(bool files) {
-  ScopedRegKey items;
-  RegOpenKeyExW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, 0, KEY_ALL_ACCESS, items.Out());
-  wchar_t name[256];
-  for (DWORD i = 0, chars = 256;
-       RegEnumKeyExW(items, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-       chars = 256) {
-    if (wcsncmp(name, L"HostTest.", 9) != 0 || RegDeleteTreeW(items, name) != ERROR_SUCCESS) ++i;
-  }
+  for (const std::wstring& name : {std::wstring(L"A"), L"A" + std::wstring(40, L'n')})
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (TODAY_ITEMS_KEY L"\\HostTest." + name).c_str());
   if (files) DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\HostTest.A.dll");
 }
 

@@ -26,7 +26,7 @@ std::wstring FreshFolder(const std::wstring& name);
 // Writes UTF-8 text to a file; what a file holds.
 void WriteTextFile(const std::wstring& path, const std::string& text);
 std::string ReadBytes(const std::wstring& path);
-// Removes the Today items the tests add (Items\HostTest.*) and, unless
+// Removes the Today items the tests add (Items\HostTest.A...) and, unless
 // `files` is false, their libraries on the device. Every host test program
 // does so before its first test: a test killed halfway leaves them behind.
 void RemoveTestItems(bool files = true);

@@ -14,15 +14,12 @@ namespace {
 const std::wstring kKey = TODAY_ITEMS_KEY L"\\HostTest.A";
 const wchar_t kBrowser[] = L"\\Windows\\iexplore.exe";  // loadable, but no Today item
 
-void SetNumber(const std::wstring& key, const wchar_t* name, DWORD value) {
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, REG_DWORD, &value, 4);
-}
-
 void AddItem(DWORD type, DWORD enabled, DWORD order, const std::wstring& dll,
              const std::wstring& key = kKey) {
-  SetNumber(key, L"Type", type);
-  SetNumber(key, L"Enabled", enabled);
-  SetNumber(key, L"Order", order);
+  const wchar_t* names[] = {L"Type", L"Enabled", L"Order"};
+  DWORD values[] = {type, enabled, order};
+  for (int i = 0; i < 3; ++i)
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), names[i], REG_DWORD, &values[i], 4);
   RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DLL", REG_SZ, dll.c_str(),
                   (DWORD)(dll.size() + 1) * 2);
 }
