@@ -134,18 +134,11 @@ bool ParseOptions(LineReader& r) {
   return true;
 }
 
-bool ParseTodayOrTitle(LineReader& r) {
+// A window by its title; foreground and expect foreground also take today.
+bool ParseWindow(LineReader& r) {
   WindowArgs a;
-  if (!Count(r, 1, 1) || (!r.Word(r.first, L"today") && !Title(r, r.first, &a.title))) {
-    return false;
-  }
-  r.c->args = a;
-  return true;
-}
-
-bool ParseClose(LineReader& r) {
-  WindowArgs a;
-  if (!Count(r, 1, 1) || !Title(r, 1, &a.title)) return false;
+  bool today = r.c->op != Op::Close && r.Word(r.first, L"today");
+  if (!Count(r, 1, 1) || (!today && !Title(r, r.first, &a.title))) return false;
   r.c->args = a;
   return true;
 }
@@ -157,20 +150,13 @@ bool ParseExpectCount(LineReader& r) {
   return true;
 }
 
+// expect window "TITLE" [N] (-1: at least one), expect no-window "TITLE" (0).
 bool ParseExpectWindow(LineReader& r) {
   WindowCountArgs a;
-  long long n = -1;
-  if (!Count(r, 1, 2) || !Title(r, 2, &a.title)) return false;
+  long long n = r.Word(1, L"no-window") ? 0 : -1;
+  if (!Count(r, 1, n ? 2 : 1) || !Title(r, 2, &a.title)) return false;
   if (r.Arguments() == 2 && !Number(r, 3, 0, 100, L"the window count", &n)) return false;
   a.count = (int)n;
-  r.c->args = a;
-  return true;
-}
-
-bool ParseExpectNoWindow(LineReader& r) {
-  WindowCountArgs a;
-  if (!Count(r, 1, 1) || !Title(r, 2, &a.title)) return false;
-  a.count = 0;
   r.c->args = a;
   return true;
 }
@@ -233,9 +219,9 @@ const CommandInfo commands[] = {
     {L"options", Op::Options, ParseOptions, L"options ok|cancel ... ok",
      L"opens the options dialog and presses up to 10 buttons in turn; it must close on the "
      L"last press (OK) with result 1, within 15 s"},
-    {L"foreground", Op::Foreground, ParseTodayOrTitle, L"foreground today|\"TITLE\"",
+    {L"foreground", Op::Foreground, ParseWindow, L"foreground today|\"TITLE\"",
      L"brings a window to the front"},
-    {L"close", Op::Close, ParseClose, L"close \"TITLE\"",
+    {L"close", Op::Close, ParseWindow, L"close \"TITLE\"",
      L"presses OK in a window and waits (up to 15 s) until it closes"},
     {L"reset-paints", Op::ResetPaints, ParseNothing, L"reset-paints",
      L"sets the count of the item's WM_PAINTs to zero"},
@@ -247,9 +233,9 @@ const CommandInfo commands[] = {
      L"the item's height"},
     {L"expect window", Op::ExpectWindow, ParseExpectWindow, L"expect window \"TITLE\" [N]",
      L"top-level windows with that title: at least one, or N; waits up to 15 s"},
-    {L"expect no-window", Op::ExpectWindow, ParseExpectNoWindow, L"expect no-window \"TITLE\"",
+    {L"expect no-window", Op::ExpectWindow, ParseExpectWindow, L"expect no-window \"TITLE\"",
      L"no top-level window with that title; waits up to 15 s"},
-    {L"expect foreground", Op::ExpectForeground, ParseTodayOrTitle,
+    {L"expect foreground", Op::ExpectForeground, ParseWindow,
      L"expect foreground today|\"TITLE\"", L"the foreground window; waits up to 15 s"},
     {L"expect wakeup-started", Op::ExpectWakeupStarted, ParseExpectCount,
      L"expect wakeup-started N", L"programs started by the last resume"},

@@ -111,8 +111,8 @@ TEST(EndToEnd, StripPicturesMatchTheReferences) {
   ExpectSameBlock(strip, 0, 0, today, 0, TODAY_HEADER_HEIGHT, 240, 42);
   // One frame per strip snapshot, the magnified one included.
   UINT frames = 0;
-  Picture first;
-  DecodeGifFrame(run.folder + L"\\strip.gif", 0, &frames, &first);
+  std::wstring error;
+  ReadPictureFrame((run.folder + L"\\strip.gif").c_str(), 0, &strip, &frames, &error);
   EXPECT_EQ(5u, frames);
 }
 

@@ -105,12 +105,6 @@ void WriteTextFile(const std::wstring& path, const std::string& text) {
   WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
 }
 
-// Frame `index` of a GIF as 32-bit pixels, through the host's own reader.
-bool DecodeGifFrame(const std::wstring& path, UINT index, UINT* frames, Picture* picture) {
-  std::wstring error;
-  return ReadPictureFrame(path.c_str(), index, picture, frames, &error);
-}
-
 void RemoveTestItems(bool files) {
   for (const std::wstring& name : {std::wstring(L"A"), L"A" + std::wstring(40, L'n')})
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (TODAY_ITEMS_KEY L"\\HostTest." + name).c_str());

@@ -31,6 +31,3 @@ std::string ReadBytes(const std::wstring& path);
 // does so before its first test: a test killed halfway leaves them behind.
 void RemoveTestItems(bool files = true);
 
-// Frame `index` of a GIF as 32-bit pixels, through the platform's decoder;
-// *frames gets the GIF's frame count.
-bool DecodeGifFrame(const std::wstring& path, UINT index, UINT* frames, Picture* picture);

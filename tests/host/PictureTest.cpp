@@ -51,7 +51,7 @@ TEST(Pictures, AnimatedGifLoopsWithTheDelayAndKeepsEveryPixel) {
 
   UINT frames = 0;
   Picture second;
-  ASSERT_TRUE(DecodeGifFrame(path, 1, &frames, &second));
+  ASSERT_TRUE(ReadPictureFrame(path.c_str(), 1, &second, &frames, &error));
   EXPECT_EQ(3u, frames);
   int x, y;
   EXPECT_FALSE(FirstDifference(MagnifyPicture(noise, 4), second, &x, &y)) << x << "," << y;
