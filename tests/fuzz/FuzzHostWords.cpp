@@ -1,8 +1,8 @@
 // The host's command line (one argument a line) and the words it shares with
 // the scenario reader: durations, sizes, dates, colours, names.
-#define wmain TodayHostMain
-#include "TodayHost.cpp"
 #include "FuzzDriver.h"
+#include "Options.h"
+#include "Words.h"
 
 static std::string ReadCommandLine(const std::string& input) {
   std::wstring text = FuzzWide(input), error;
