@@ -7,7 +7,6 @@
 #include "Scenario.h"
 #include "Words.h"
 #include "SimulatedDevice.h"
-#include "UserPath.h"
 
 namespace {
 
@@ -327,22 +326,6 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
   WIN32_FIND_DATAW card;
   EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFlashCard(&card));
   SimResetDevice();
-}
-
-// A failed create says why, from the error and what stands there (what
-// stands there: HostWritesIntoTheFolderAsNamed and HostRefusesBadCommandLines).
-TEST(ScenarioParser, WhyNotCreated) {
-  std::wstring folder = UserPath(FreshFolder(L"why"));
-  CreateDirectoryW(folder.c_str(), nullptr);
-  const struct {
-    std::wstring path;
-    DWORD error;
-    const wchar_t* why;
-  } cases[] = {
-      {folder + L"\\a.png", ERROR_ACCESS_DENIED, L"no permission"},
-      {folder + L"\\" + std::wstring(256, L'x'), ERROR_FILE_NOT_FOUND, L"the path is too long"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.why, WhyNotCreated(c.path, c.error));
 }
 
 // Pictures go into the folder exactly as named, trailing dot included; a
