@@ -2,7 +2,6 @@
 // as the Pocket PC shell does, either in a window that a person uses (on the
 // simulated or the live device) or headless through a scenario.
 #include <windows.h>
-#include <shlobj.h>
 #include <stdio.h>
 
 #include <algorithm>
@@ -10,8 +9,8 @@
 #include <vector>
 
 #include "DemoScenario.h"
-#include "Options.h"
 #include "Messages.h"
+#include "Options.h"
 #include "Picture.h"
 #include "Scenario.h"
 #include "ScenarioRun.h"
