@@ -5,11 +5,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Wine with what it recommends (X extensions, its own fonts): the pictures the
-# tests compare depend on them.
+# tests compare depend on them. opensp and w3c-sgml-lib validate the product
+# page as HTML 3.2.
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 googletest wine wine64 fonts-wine fonts-liberation
           fonts-dejavu-core
-          xvfb x11-utils util-linux chromium)
+          xvfb x11-utils util-linux chromium opensp w3c-sgml-lib)
 # The device build: its word size (i686), its ARM compile (clang) and the ARM
 # objects' symbols (llvm-nm). Without what they recommend (clang's is a
 # 270 MB development package the build does not use).
