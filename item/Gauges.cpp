@@ -21,16 +21,21 @@ DWORD Megabytes(ULONGLONG bytes) {
   return static_cast<DWORD>(bytes >> 20);
 }
 
+// Decimal digits of a count.
+int Digits(ULONGLONG n) {
+  int digits = 1;
+  for (; n >= 10; n /= 10) ++digits;
+  return digits;
+}
+
 const wchar_t* const kSizeUnits[] = {L"MB", L"GB", L"TB", L"PB", L"EB"};
 
 // Whole units of `bytes`, rounded down, in the first unit from MB up whose
 // figure has at most `digits` digits.
 unsigned ShortSize(ULONGLONG bytes, int digits, const wchar_t** unit) {
-  ULONGLONG most = 9;
-  for (int i = 1; i < digits; ++i) most = most * 10 + 9;
   ULONGLONG figure = bytes >> 20;
   int u = 0;
-  while (figure > most && u < 4) {
+  while (Digits(figure) > digits && u < 4) {
     figure >>= 10;
     ++u;
   }
@@ -40,21 +45,23 @@ unsigned ShortSize(ULONGLONG bytes, int digits, const wchar_t** unit) {
 
 }  // namespace
 
+// The device's form for every hour count whose label fits the band; days and
+// hours beyond.
 void FormatTimeLabel(wchar_t (&label)[kLabelChars], int hours, int minutes) {
-  if (hours < 1000) FormatLabel(label, L"T %d:%.2d", hours, minutes);
+  if (hours < kHoursThatFit) FormatLabel(label, L"T %d:%.2d", hours, minutes);
   else FormatLabel(label, L"T %dd%dh", hours / 24, hours % 24);
 }
 
-// A label holds six digits in the band's font; with the blank before the
-// unit left out, seven.
+// A label holds six digits with its blanks. Three-digit card numbers and more
+// keep four digits of free space by leaving the blank before the unit out,
+// but only where the label would not fit with it.
 void FormatStorageLabel(wchar_t (&label)[kLabelChars], int card, ULONGLONG freeBytes) {
-  int cardDigits = 1;
-  for (int n = card; n >= 10; n /= 10) ++cardDigits;
-  const bool close = cardDigits >= 3;
-  const int digits = (close ? 7 : 6) - cardDigits;
+  const int cardDigits = Digits(card);
+  const int digits = cardDigits < 3 ? 6 - cardDigits : 7 - cardDigits;
   const wchar_t* unit;
   const unsigned figure = ShortSize(freeBytes, digits < 1 ? 1 : digits, &unit);
-  FormatLabel(label, close ? L"S%d %u%ls" : L"S%d %u %ls", card, figure, unit);
+  const bool blank = cardDigits < 3 || cardDigits + Digits(figure) <= 6;
+  FormatLabel(label, blank ? L"S%d %u %ls" : L"S%d %u%ls", card, figure, unit);
 }
 
 void FormatMemoryLabel(wchar_t (&label)[kLabelChars], ULONGLONG freeBytes) {

@@ -16,13 +16,16 @@ void DrawStorageGauge(HDC hdc, int x, int y);
 void DrawMemoryGauge(HDC hdc, int x, int y);
 
 // The labels' texts, into buffers of kLabelChars. Each keeps the device's
-// form as long as it fits the 55-pixel band under a gauge ("T 999:59",
-// "S9 99999 MB", "M 99999 MB") and a shorter form that stays true beyond:
-// a time of 1000 hours or more in days and hours ("T 41d16h"), a free space
-// in the first of MB, GB, TB, ... whose whole figure has few enough digits
-// ("S1 2048 GB", "M 2052 GB"), and for three-digit card numbers the unit
-// right after the figure ("S100 2048GB"). Figures are rounded down.
+// form as long as it fits the 55-pixel band under a gauge with a free column
+// at each end ("T 999999:59", "S9 99999 MB", "S100 999 MB") and turns to a
+// shorter form that stays true beyond: a time of kHoursThatFit hours or more
+// in days and hours ("T 41666d16h"), a free space in the first of MB, GB, TB,
+// ... whose whole figure has few enough digits ("S1 2048 GB"), and for cards
+// 100 and up the unit right after a figure that would not fit with the blank
+// ("S100 9999MB"). Figures are rounded down. Memory, two 32-bit counts on the
+// device, reaches "M 8191 MB" at most and stays in MB.
 const int kLabelChars = 50;
+const int kHoursThatFit = 1000000;
 void FormatTimeLabel(wchar_t (&label)[kLabelChars], int hours, int minutes);
 void FormatStorageLabel(wchar_t (&label)[kLabelChars], int card, ULONGLONG freeBytes);
 void FormatMemoryLabel(wchar_t (&label)[kLabelChars], ULONGLONG freeBytes);

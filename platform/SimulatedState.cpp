@@ -13,6 +13,7 @@
 // Set once by MapDevice under mapOnce, read without a lock after: the pointer
 // never changes once set.
 static SimDevice* device;
+LONG deviceReadings;
 static INIT_ONCE mapOnce = INIT_ONCE_STATIC_INIT;
 
 // The section lives while a process of the session maps it (the session's

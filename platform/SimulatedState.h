@@ -103,8 +103,10 @@ void WaitWhileOwned(const SimDevice* d, LONG seen, OwnerWait* wait);
 // Copies out what `copy` reads, again until no writer came in between. Card
 // names stay terminated throughout a write (name[MAX_PATH - 1] is always 0),
 // so a copy that is thrown away never runs off its card.
+extern LONG deviceReadings;  // by this process, for SimDeviceReadings
 template <typename Copy>
 void ReadDevice(Copy copy) {
+  InterlockedIncrement(&deviceReadings);
   const SimDevice* d = SharedDevice();
   OwnerWait wait = {};
   for (;;) {

@@ -156,6 +156,10 @@ void SimReloadDevice() {
   TakeShellValues(SharedDevice(), false);
 }
 
+LONG SimDeviceReadings() {
+  return deviceReadings;
+}
+
 int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {
   SimIgnored ignored[maxIgnored];
   int count = 0;

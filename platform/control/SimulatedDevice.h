@@ -53,6 +53,8 @@ void SimAdvanceClock(DWORD milliseconds);
 // names ("BatteryPercent", "Cards\\2\\TotalBytes") and stored values, each cut
 // to its array.
 int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max);
+// How often this process has read the device so far.
+LONG SimDeviceReadings();
 
 // Makes the device take what a shell wrote into its store (the device key), now.
 void SimReloadDevice();

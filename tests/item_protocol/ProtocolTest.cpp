@@ -42,24 +42,64 @@ TEST_F(ItemHost, FirstQueryAnswersTrueLaterOnesPostOneRedrawPerStaleQuery) {
   EXPECT_STREQ(L"DashBoardScreen", title);  // the contract's title, pinned here
 }
 
-TEST_F(ItemHost, ReinitialisingAnswersTrueAgainKeepsModesDisabledMakesNothing) {
-  LayOut();
-  ItemState.batteryShowsTime = ItemState.storageShowsClock = true;
-  HWND second = InitializeCustomItem(&entry, today);
-  EXPECT_NE(nullptr, second);
-  EXPECT_NE(item, second);
-  EXPECT_EQ(TRUE, SendMessageW(second, kQuery, (WPARAM)&entry, 0));
-  EXPECT_TRUE(ItemState.batteryShowsTime);
-  EXPECT_TRUE(ItemState.storageShowsClock);
-  ItemState.batteryShowsTime = ItemState.storageShowsClock = false;
+CREATESTRUCTW made;  // the arguments of the last window created on this thread
+LRESULT CALLBACK NoteCreation(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) made = *reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
-  DestroyWindow(item);
-  DestroyWindow(second);
-  ASSERT_TRUE(UnregisterClassW(ITEM_CLASS_NAME, entry.hinstDLL));
-  entry.fEnabled = FALSE;
-  EXPECT_EQ(nullptr, InitializeCustomItem(&entry, today));
-  WNDCLASSW c;
+// A disabled call changes nothing. An enabled one registers the class again,
+// makes a new window (answered TRUE again), resets what the strip showed and
+// keeps the modes, init mode and the wake-up state.
+TEST_F(ItemHost, InitializingAgainResetsOnlyTheShownReadings) {
+  LayOut();
+  ItemStateRecord& s = ItemState;
+  auto shown = [&] {
+    return std::vector<long long>{s.shownBatteryPercent, s.shownBatteryTimeValid,
+                                  s.shownBatteryHours,   s.shownBatteryMinutes,
+                                  s.shownCardPresent,    (long long)s.shownCardTotalBytes,
+                                  s.shownCardFreeMB,     s.shownMemoryFreeMB};
+  };
+  auto kept = [&] {
+    return std::vector<long long>{s.initMode, s.wakeTick, s.textColor, s.batteryShowsTime,
+                                  s.storageShowsClock, s.wakeupRegistered, s.shownClockTime.wMinute};
+  };
+  s.shownBatteryPercent = s.shownBatteryHours = s.shownBatteryMinutes = s.shownCardPresent = 5;
+  s.shownCardTotalBytes = s.shownCardFreeMB = s.shownMemoryFreeMB = 5;
+  s.initMode = s.shownBatteryTimeValid = s.batteryShowsTime = s.storageShowsClock = true;
+  s.wakeTick = 1234, s.textColor = 0x123456, s.shownClockTime.wMinute = 33;
+  s.frameOrigin = s.batteryOrigin = s.storageOrigin = s.memoryOrigin = {};
+  const std::vector<long long> marked = shown(), modes = kept();
+  ASSERT_TRUE(DestroyWindow(item) && UnregisterClassW(ITEM_CLASS_NAME, entry.hinstDLL));
+  TODAYLISTITEM off = {};
+  off.hinstDLL = reinterpret_cast<HINSTANCE>(0x10000);
+  EXPECT_EQ(nullptr, InitializeCustomItem(&off, today));
+  EXPECT_TRUE(marked == shown() && modes == kept() && !s.firstQuery);
+  EXPECT_EQ(GetModuleHandleW(nullptr), s.hInstance);
+  WNDCLASSW c = {};
   EXPECT_FALSE(GetClassInfoW(entry.hinstDLL, ITEM_CLASS_NAME, &c));
+
+  HHOOK hook = SetWindowsHookExW(WH_CBT, NoteCreation, nullptr, GetCurrentThreadId());
+  HWND second = InitializeCustomItem(&entry, today);
+  UnhookWindowsHookEx(hook);
+  EXPECT_TRUE(std::vector<long long>(8, 0) == shown() && modes == kept() && s.firstQuery);
+  const POINT origins[] = {s.frameOrigin, s.batteryOrigin, s.storageOrigin, s.memoryOrigin};
+  EXPECT_EQ(std::vector<LONG>({2, 2, 35, 3, 105, 3, 175, 3}),
+            std::vector<LONG>((const LONG*)origins, (const LONG*)(origins + 4)));
+  s.initMode = s.batteryShowsTime = s.storageShowsClock = false;
+  ASSERT_TRUE(GetClassInfoW(entry.hinstDLL, ITEM_CLASS_NAME, &c));
+  EXPECT_TRUE(c.style == 3 && c.lpfnWndProc == ItemWndProc && !c.cbClsExtra && !c.cbWndExtra);
+  EXPECT_TRUE(!c.hIcon && !c.hCursor && !c.lpszMenuName);
+  EXPECT_EQ(GetStockObject(LTGRAY_BRUSH), c.hbrBackground);
+  ASSERT_NE(nullptr, second);
+  EXPECT_TRUE(made.dwExStyle == 0 && made.style == (WS_CHILD | WS_VISIBLE) && !made.hMenu);
+  EXPECT_TRUE(made.hwndParent == today && !made.lpCreateParams && made.hInstance == entry.hinstDLL);
+  RECT r;
+  GetWindowRect(second, &r);
+  MapWindowPoints(nullptr, today, (POINT*)&r, 2);
+  EXPECT_EQ(std::vector<LONG>({0, 0, 240, 0}), std::vector<LONG>({r.left, r.top, r.right, r.bottom}));
+  EXPECT_EQ(TRUE, SendMessageW(second, kQuery, (WPARAM)&entry, 0));
+  DestroyWindow(second);
 }
 
 // The built library: both entry points by ordinal, none by name.
@@ -74,4 +114,72 @@ TEST(ItemLibrary, ExportsByOrdinalOnly) {
   TODAYLISTITEM off = {};
   EXPECT_EQ(nullptr, init(&off, nullptr));
   EXPECT_TRUE(FreeLibrary(dll));
+}
+
+// Template 500 as stored in the library, field by field, and as the options
+// dialog shows it: caption, font, client size and the two statics in pixels.
+TEST(ItemLibrary, OptionsDialogTemplateStoredAndShown) {
+  HMODULE dll = LoadLibraryW(L"Quorvane.dll");
+  HRSRC found = FindResourceW(dll, MAKEINTRESOURCEW(500), RT_DIALOG);
+  ASSERT_TRUE(found);
+  const BYTE *base = (const BYTE*)LoadResource(dll, found), *p = base;
+  auto take = [&](int bytes) { DWORD v = 0; memcpy(&v, p, bytes); p += bytes; return v; };
+  auto text = [&] {  // a string, or 0xFFFF and an ordinal written "#n"
+    if (take(2) == 0xFFFF) return L"#" + std::to_wstring(take(2));
+    std::wstring t((const wchar_t*)(p - 2));
+    p += t.size() * 2;
+    return t;
+  };
+  wchar_t line[200];
+  std::wstring stored;
+  auto hex = [&](const wchar_t* name) { swprintf(line, 200, L" %ls %08lX", name, take(4)), stored += line; };
+  auto dec = [&](const wchar_t* before) { stored += before + std::to_wstring((short)take(2)); };
+  auto str = [&](const wchar_t* before) { stored += before + text(); };
+  auto place = [&] { dec(L" "), dec(L","), dec(L" "), dec(L"x"); };
+  dec(L"version "), dec(L"/"), take(4), hex(L"ex"), hex(L"style");  // take(4): the help id
+  const int controls = take(2);
+  place(), str(L" menu '"), str(L"' class '"), str(L"' '"), dec(L"' font "), take(4), str(L" ");
+  for (int i = 0; i < controls; ++i) {
+    p = base + ((p - base + 3) & ~3);
+    stored += L"\n", take(4), hex(L"ex"), hex(L"style"), place();
+    stored += L" id " + std::to_wstring(take(4));
+    str(L" "), str(L" '"), take(2), stored += L"'";
+  }
+  EXPECT_EQ(L"version 1/-1 ex 80000000 style 90C000C0 0,0 140x58 menu '' class '' 'ZEDODA' "
+            L"font 8 Tahoma"
+            L"\n ex 00000000 style 50020000 4,3 124x10 id 444 STATIC 'MyToday - Options'"
+            L"\n ex 00000000 style 50020000 5,18 124x16 id 445 STATIC "
+            L"'Description of the options for your DLL go here.'",
+            stored);
+
+  auto proc = (DLGPROC)(void*)GetProcAddress(dll, MAKEINTRESOURCEA(241));
+  HWND d = CreateDialogIndirectParamW(dll, (LPCDLGTEMPLATEW)base, nullptr, proc, 0);
+  ASSERT_TRUE(d);
+  auto shown = [&](HWND w, RECT units) {  // "text class style", and its offset from `units`
+    RECT r;
+    MapDialogRect(d, &units);
+    GetWindowRect(w, &r);
+    MapWindowPoints(nullptr, d, (POINT*)&r, 2);
+    if (w == d) GetClientRect(d, &r);
+    wchar_t t[80], c[20];
+    GetWindowTextW(w, t, 80), GetClassNameW(w, c, 20);
+    // The desktop clips every popup against its siblings and draws dialogs in 3-D.
+    const DWORD style = GetWindowLongW(w, GWL_STYLE) & ~(w == d ? WS_CLIPSIBLINGS | DS_3DLOOK : 0);
+    swprintf(line, 200, L"%ls %ls %08lX %d,%d %dx%d", t, c, style,
+             r.left - units.left, r.top - units.top, r.right - r.left - units.right + units.left,
+             r.bottom - r.top - units.bottom + units.top);
+    return std::wstring(line);
+  };
+  EXPECT_EQ(L"ZEDODA #32770 90C000C0 0,0 0x0", shown(d, {0, 0, 140, 58}));
+  EXPECT_EQ(L"MyToday - Options Static 50020000 0,0 0x0", shown(GetDlgItem(d, 444), {4, 3, 128, 13}));
+  EXPECT_EQ(L"Description of the options for your DLL go here. Static 50020000 0,0 0x0",
+            shown(GetDlgItem(d, 445), {5, 18, 129, 34}));
+  LOGFONTW font = {};
+  GetObjectW((HFONT)SendMessageW(d, WM_GETFONT, 0, 0), sizeof font, &font);
+  EXPECT_STREQ(L"Tahoma", font.lfFaceName);
+  EXPECT_EQ(-MulDiv(8, GetDeviceCaps(AutoReleaseDC(d), LOGPIXELSY), 72), font.lfHeight);
+  EXPECT_EQ(TRUE, proc(d, WM_INITDIALOG, 0, 0));
+  EXPECT_EQ(6, proc(d, WM_GETTEXTLENGTH, 0, 0));  // DefWindowProcW's answer: the caption's
+  DestroyWindow(d);
+  FreeLibrary(dll);
 }

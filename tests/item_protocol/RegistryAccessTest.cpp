@@ -1,7 +1,10 @@
 // RegistryAccess against the real registry, in a scratch key of this process.
 #include "RegistryAccess.h"
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
+#include <functional>
 #include <string>
 
 TEST(RegistryAccess, GetStringOnAScratchKey) {
@@ -54,4 +57,82 @@ TEST(RegistryAccess, GetStringOnAScratchKey) {
   EXPECT_EQ(RegResult::NoKey, registry.GetString(nullptr, L"sz", &(out = nullptr)));
   EXPECT_EQ(RegResult::Ok, registry.CloseKey(key));
   RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+}
+
+// Every helper at its edges, path-level: the result code, and what the
+// registry holds afterwards (type and size; REG_NONE: no such value). Rows
+// run in order on one scratch key; its subkey "ro" lets its holder read only.
+TEST(RegistryAccess, EveryHelperAtItsEdges) {
+  RegistryAccess r;
+  const std::wstring path = L"Software\\QuorvaneTests\\Edges" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring ro = path + L"\\ro", gone = path + L"\\gone";
+  const HKEY root = HKEY_CURRENT_USER;
+  const wchar_t *p = path.c_str(), *rop = ro.c_str();
+  RegDeleteTreeW(root, p);
+  ASSERT_EQ(RegResult::Ok, r.SetString(root, rop, L"s", L"x"));
+  PSECURITY_DESCRIPTOR readOnly = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KRSD;;;WD)", 1,
+                                                                   &readOnly, nullptr));
+  ScopedRegKey roKey;
+  ASSERT_EQ(0, RegOpenKeyExW(root, rop, 0, WRITE_DAC, roKey.Out()));
+  ASSERT_EQ(0, RegSetKeySecurity(roKey, DACL_SECURITY_INFORMATION, readOnly));
+  LocalFree(readOnly);
+  const BYTE four[] = {1, 2, 3, 4}, eight[8] = {};
+  DWORD dword = 0, size = 0;
+  BYTE* bytes = nullptr;
+  const HKEY badRoot = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x7FFFFFF0));
+  using R = RegResult;
+  const struct {
+    const char* what;
+    std::function<RegResult()> call;
+    RegResult result;
+    const wchar_t* value = nullptr;  // checked afterwards under `path`
+    DWORD type = REG_NONE, size = 0;
+  } rows[] = {
+      {"SetDword", [&] { return r.SetDword(root, p, L"d", 0x1234); }, R::Ok, L"d", REG_DWORD, 4},
+      {"SetString", [&] { return r.SetString(root, p, L"s", L"abc"); }, R::Ok, L"s", REG_SZ, 8},
+      {"SetString empty", [&] { return r.SetString(root, p, L"e", L""); }, R::Ok, L"e", REG_SZ, 2},
+      {"SetBytes", [&] { return r.SetBytes(root, p, L"b", four, 4); }, R::Ok, L"b", REG_BINARY, 4},
+      {"SetBytes 8", [&] { return r.SetBytes(root, p, L"8", eight, 8); }, R::Ok, L"8", REG_BINARY, 8},
+      {"SetDword refused", [&] { return r.SetDword(root, rop, L"d", 1); }, R::DwordWriteFailed},
+      {"SetString refused", [&] { return r.SetString(root, rop, L"d", L"a"); }, R::WriteFailed},
+      {"SetBytes refused", [&] { return r.SetBytes(root, rop, L"d", four, 4); }, R::WriteFailed},
+      {"SetDword bad root", [&] { return r.SetDword(badRoot, p, L"d", 1); }, R::KeyOpenFailed},
+      {"GetDword of 4 binary bytes", [&] { return r.GetDword(root, p, L"b", &dword); }, R::WrongType},
+      {"GetDword of a 2-byte string", [&] { return r.GetDword(root, p, L"e", &dword); }, R::WrongType},
+      {"GetDword of 8 bytes", [&] { return r.GetDword(root, p, L"8", &dword); }, R::ReadFailed},
+      {"GetDword missing", [&] { return r.GetDword(root, p, L"none", &dword); }, R::ReadFailed},
+      {"GetDword", [&] { return r.GetDword(root, p, L"d", &dword); }, R::Ok},
+      {"GetBytes of a string", [&] { return r.GetBytes(root, p, L"s", &bytes, &size); }, R::WrongType},
+      {"GetBytes missing", [&] { return r.GetBytes(root, p, L"none", &bytes, &size); }, R::ReadFailed},
+      {"GetBytes", [&] { return r.GetBytes(root, p, L"b", &bytes, &size); }, R::Ok},
+      {"GetBytes in use", [&] { return r.GetBytes(root, p, L"b", &bytes, &size); }, R::OutputInUse},
+      {"DeleteValue", [&] { return r.DeleteValue(root, p, L"d"); }, R::Ok, L"d", REG_NONE},
+      {"DeleteValue missing", [&] { return r.DeleteValue(root, p, L"d"); }, R::DeleteFailed},
+      {"DeleteValue refused", [&] { return r.DeleteValue(root, rop, L"s"); }, R::DeleteFailed},
+      {"DeleteKey missing", [&] { return r.DeleteKey(root, p, L"gone"); }, R::DeleteFailed},
+      {"GetString in use creates the key",
+       [&] { wchar_t* t = const_cast<wchar_t*>(L"x"); return r.GetString(root, gone.c_str(), L"v", &t); },
+       R::OutputInUse},
+      {"DeleteKey", [&] { return r.DeleteKey(root, p, L"gone"); }, R::Ok},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.result, row.call()) << row.what;
+    if (!row.value) continue;
+    DWORD type = REG_NONE, stored = 0;
+    RegGetValueW(root, p, row.value, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &stored);
+    EXPECT_EQ(row.type, type) << row.what;
+    EXPECT_TRUE(row.type == REG_NONE || row.size == stored) << row.what;
+  }
+  EXPECT_EQ(0x1234u, dword);
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(4u, size);
+  EXPECT_EQ(0, memcmp(bytes, four, 4));
+  free(bytes);
+  EXPECT_FALSE(r.KeyExists(root, gone.c_str()));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegResult::Ok, r.OpenKey(root, p, &key));
+  EXPECT_EQ(RegResult::Ok, r.CloseKey(key));
+  EXPECT_EQ(RegResult::KeyCloseFailed, r.CloseKey(badRoot));
+  RegDeleteTreeW(root, p);
 }

@@ -131,3 +131,28 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
     ItemState.storageShowsClock = ItemState.batteryShowsTime = ItemState.initMode = false;
   }
 }
+
+// In init mode taps act as usual, the repaints show the start-up labels and
+// record nothing, and the refresh decision answers stale without a reading.
+TEST_F(ItemHost, InitModeRecordsAndReadsNothingWhileTapsAct) {
+  LayOut();
+  SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
+  ItemStateRecord& s = ItemState;
+  s.wakeTick = GetTickCount();  // the device's clock stands: init mode lasts
+  s.initMode = true;
+  for (int x : {35, 105, 105}) SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(x, 20));
+  EXPECT_TRUE(s.batteryShowsTime && s.initMode);
+  EXPECT_EQ(1, Slot());  // from no card, the clock, then the first card
+  s.shownBatteryPercent = s.shownBatteryHours = s.shownBatteryMinutes = s.shownCardPresent = 7;
+  s.shownCardTotalBytes = s.shownCardFreeMB = s.shownMemoryFreeMB = s.shownClockTime.wMinute = 7;
+  Repaint();
+  const LONG readings = SimDeviceReadings();
+  EXPECT_TRUE(NeedsRefresh());
+  EXPECT_EQ(readings, SimDeviceReadings());
+  EXPECT_EQ(std::vector<long long>(8, 7),
+            std::vector<long long>({s.shownBatteryPercent, s.shownBatteryHours,
+                                    s.shownBatteryMinutes, s.shownCardPresent,
+                                    (long long)s.shownCardTotalBytes, s.shownCardFreeMB,
+                                    s.shownMemoryFreeMB, s.shownClockTime.wMinute}));
+  s.initMode = s.batteryShowsTime = false;
+}
