@@ -67,6 +67,7 @@ TEST_F(ItemHost, InitializingAgainResetsOnlyTheShownReadings) {
   s.shownBatteryPercent = s.shownBatteryHours = s.shownBatteryMinutes = s.shownCardPresent = 5;
   s.shownCardTotalBytes = s.shownCardFreeMB = s.shownMemoryFreeMB = 5;
   s.initMode = s.shownBatteryTimeValid = s.batteryShowsTime = s.storageShowsClock = true;
+  s.wakeupRegistered = true;
   s.wakeTick = 1234, s.textColor = 0x123456, s.shownClockTime.wMinute = 33;
   s.frameOrigin = s.batteryOrigin = s.storageOrigin = s.memoryOrigin = {};
   const std::vector<long long> marked = shown(), modes = kept();
