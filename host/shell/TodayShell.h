@@ -14,8 +14,8 @@
 
 // The Today screen's client area below the navigation bar, and where the item
 // sits in it: below a header band with the date, at x 0. The window's client
-// area starts at screen x 0, as on the device, because the item maps tap
-// points with ScreenToClient and only x matters to it.
+// area starts at screen x 0, as on the device. The item takes tap points in
+// the client coordinates WM_LBUTTONUP carries, wherever the window sits.
 #define TODAY_WIDTH 240
 #define TODAY_HEIGHT 268
 #define TODAY_HEADER_HEIGHT 26
