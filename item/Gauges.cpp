@@ -24,7 +24,8 @@ DWORD Megabytes(ULONGLONG bytes) {
 // Decimal digits of a count.
 int Digits(ULONGLONG n) {
   int digits = 1;
-  for (; n >= 10; n /= 10) ++digits;
+  for (; n >= 10; n /= 10)
+    ++digits;
   return digits;
 }
 
@@ -48,7 +49,8 @@ unsigned ShortSize(ULONGLONG bytes, int digits, const wchar_t** unit) {
 // The device's form for every hour count whose label fits the band; days and
 // hours beyond.
 void FormatTimeLabel(wchar_t (&label)[kLabelChars], int hours, int minutes) {
-  if (hours < kHoursThatFit) FormatLabel(label, L"T %d:%.2d", hours, minutes);
+  if (hours < kHoursThatFit)
+    FormatLabel(label, L"T %d:%.2d", hours, minutes);
   else FormatLabel(label, L"T %dd%dh", hours / 24, hours % 24);
 }
 

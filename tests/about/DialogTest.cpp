@@ -269,7 +269,8 @@ TEST_F(AboutDialog, OnlyOneDialogAndNoClassWhileOneIsOpen) {
   creditArmed = true;
   EXPECT_TRUE(RunAboutDialog(Module()));
   ASSERT_TRUE(GetClassInfoW(Module(), L"ABOUTDASHBOARD", &wc));
-  EXPECT_TRUE(wc.lpfnWndProc == AboutWindowProc && wc.style == 3 && !wc.cbClsExtra && !wc.cbWndExtra);
+  EXPECT_TRUE(wc.lpfnWndProc == AboutWindowProc && wc.style == 3 && !wc.cbClsExtra &&
+              !wc.cbWndExtra);
   EXPECT_TRUE(wc.hIcon && !wc.hCursor && !wc.lpszMenuName);
   EXPECT_EQ(GetStockObject(WHITE_BRUSH), wc.hbrBackground);
 }
@@ -287,22 +288,23 @@ TEST(WakeupSearch, AWindowWithoutAClassNameEndsItsBranch) {
   WNDCLASSW item = {};
   item.lpfnWndProc = DefWindowProcW, item.hInstance = Module(), item.lpszClassName = L"DashBoard";
   RegisterClassW(&item);
-  HWND top = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, Module(), 0);
-  auto child = [&](const wchar_t* cls, HWND parent) {
-    HWND w = CreateWindowExW(0, cls, L"", WS_CHILD, 0, 0, 1, 1, parent, nullptr, Module(), 0);
-    SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    return w;
+  HWND top =
+      CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, Module(), 0);
+  auto child = [&](const wchar_t* cls, HWND parent) {  // children keep their creation order
+    return CreateWindowExW(0, cls, L"", WS_CHILD, 0, 0, 1, 1, parent, nullptr, Module(), 0);
   };
   HWND p = child(L"Static", top), a = child(L"Static", p), u = child(L"Static", a);
   HWND d1 = child(L"DashBoard", a), d2 = child(L"DashBoard", p);
   // FindItemWindow's own import of GetClassNameW, pointed at the stand-in.
   auto base = reinterpret_cast<BYTE*>(Module());
-  auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
   const IMAGE_DATA_DIRECTORY iat = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
-  readClassName = reinterpret_cast<decltype(readClassName)>(
-      GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetClassNameW"));
-  void **slot = reinterpret_cast<void**>(base + iat.VirtualAddress), **end = slot + iat.Size / sizeof *slot;
-  while (slot < end && *slot != reinterpret_cast<void*>(readClassName)) ++slot;
+  readClassName = &GetClassNameW;  // the address the import holds
+  void **slot = reinterpret_cast<void**>(base + iat.VirtualAddress),
+       **end = slot + iat.Size / sizeof *slot;
+  while (slot < end && *slot != reinterpret_cast<void*>(readClassName))
+    ++slot;
   ASSERT_LT(slot, end) << "no import of GetClassNameW";
   DWORD access;
   VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &access);

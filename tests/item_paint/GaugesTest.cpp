@@ -81,12 +81,18 @@ TEST(Gauges, LabelFormsAtTheEdges) {
     std::wstring label;
     const wchar_t* expected;
   } forms[] = {
-      {time(kHoursThatFit - 1, 59), L"T 999999:59"}, {time(kHoursThatFit, 0), L"T 41666d16h"},
-      {card(9, 99999 * MiB + MiB - 1), L"S9 99999 MB"}, {card(9, 100000 * MiB), L"S9 97 GB"},
-      {card(10, 9999 * MiB), L"S10 9999 MB"}, {card(99, 10000 * MiB), L"S99 9 GB"},
-      {card(100, 999 * MiB), L"S100 999 MB"}, {card(100, 1000 * MiB), L"S100 1000MB"},
-      {card(100, 2048 * GiB), L"S100 2048GB"}, {card(99999, 9 * MiB), L"S99999 9 MB"},
-      {memory(99999 * MiB), L"M 99999 MB"},   {memory(2 * 0xFFFFFFFFull), L"M 8191 MB"},
+      {time(kHoursThatFit - 1, 59), L"T 999999:59"},
+      {time(kHoursThatFit, 0), L"T 41666d16h"},
+      {card(9, 99999 * MiB + MiB - 1), L"S9 99999 MB"},
+      {card(9, 100000 * MiB), L"S9 97 GB"},
+      {card(10, 9999 * MiB), L"S10 9999 MB"},
+      {card(99, 10000 * MiB), L"S99 9 GB"},
+      {card(100, 999 * MiB), L"S100 999 MB"},
+      {card(100, 1000 * MiB), L"S100 1000MB"},
+      {card(100, 2048 * GiB), L"S100 2048GB"},
+      {card(99999, 9 * MiB), L"S99999 9 MB"},
+      {memory(99999 * MiB), L"M 99999 MB"},
+      {memory(2 * 0xFFFFFFFFull), L"M 8191 MB"},
       {memory(~0ULL), L"M 16383 PB"},
   };
   for (const auto& f : forms) EXPECT_EQ(f.expected, f.label);

@@ -64,7 +64,8 @@ TEST(RegistryAccess, GetStringOnAScratchKey) {
 // run in order on one scratch key; its subkey "ro" lets its holder read only.
 TEST(RegistryAccess, EveryHelperAtItsEdges) {
   RegistryAccess r;
-  const std::wstring path = L"Software\\QuorvaneTests\\Edges" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring path =
+      L"Software\\QuorvaneTests\\Edges" + std::to_wstring(GetCurrentProcessId());
   const std::wstring ro = path + L"\\ro", gone = path + L"\\gone";
   const HKEY root = HKEY_CURRENT_USER;
   const wchar_t *p = path.c_str(), *rop = ro.c_str();
@@ -93,18 +94,23 @@ TEST(RegistryAccess, EveryHelperAtItsEdges) {
       {"SetString", [&] { return r.SetString(root, p, L"s", L"abc"); }, R::Ok, L"s", REG_SZ, 8},
       {"SetString empty", [&] { return r.SetString(root, p, L"e", L""); }, R::Ok, L"e", REG_SZ, 2},
       {"SetBytes", [&] { return r.SetBytes(root, p, L"b", four, 4); }, R::Ok, L"b", REG_BINARY, 4},
-      {"SetBytes 8", [&] { return r.SetBytes(root, p, L"8", eight, 8); }, R::Ok, L"8", REG_BINARY, 8},
+      {"SetBytes 8", [&] { return r.SetBytes(root, p, L"8", eight, 8); }, R::Ok, L"8", REG_BINARY,
+       8},
       {"SetDword refused", [&] { return r.SetDword(root, rop, L"d", 1); }, R::DwordWriteFailed},
       {"SetString refused", [&] { return r.SetString(root, rop, L"d", L"a"); }, R::WriteFailed},
       {"SetBytes refused", [&] { return r.SetBytes(root, rop, L"d", four, 4); }, R::WriteFailed},
       {"SetDword bad root", [&] { return r.SetDword(badRoot, p, L"d", 1); }, R::KeyOpenFailed},
-      {"GetDword of 4 binary bytes", [&] { return r.GetDword(root, p, L"b", &dword); }, R::WrongType},
-      {"GetDword of a 2-byte string", [&] { return r.GetDword(root, p, L"e", &dword); }, R::WrongType},
+      {"GetDword of 4 binary bytes", [&] { return r.GetDword(root, p, L"b", &dword); },
+       R::WrongType},
+      {"GetDword of a 2-byte string", [&] { return r.GetDword(root, p, L"e", &dword); },
+       R::WrongType},
       {"GetDword of 8 bytes", [&] { return r.GetDword(root, p, L"8", &dword); }, R::ReadFailed},
       {"GetDword missing", [&] { return r.GetDword(root, p, L"none", &dword); }, R::ReadFailed},
       {"GetDword", [&] { return r.GetDword(root, p, L"d", &dword); }, R::Ok},
-      {"GetBytes of a string", [&] { return r.GetBytes(root, p, L"s", &bytes, &size); }, R::WrongType},
-      {"GetBytes missing", [&] { return r.GetBytes(root, p, L"none", &bytes, &size); }, R::ReadFailed},
+      {"GetBytes of a string", [&] { return r.GetBytes(root, p, L"s", &bytes, &size); },
+       R::WrongType},
+      {"GetBytes missing", [&] { return r.GetBytes(root, p, L"none", &bytes, &size); },
+       R::ReadFailed},
       {"GetBytes", [&] { return r.GetBytes(root, p, L"b", &bytes, &size); }, R::Ok},
       {"GetBytes in use", [&] { return r.GetBytes(root, p, L"b", &bytes, &size); }, R::OutputInUse},
       {"DeleteValue", [&] { return r.DeleteValue(root, p, L"d"); }, R::Ok, L"d", REG_NONE},
@@ -112,15 +118,20 @@ TEST(RegistryAccess, EveryHelperAtItsEdges) {
       {"DeleteValue refused", [&] { return r.DeleteValue(root, rop, L"s"); }, R::DeleteFailed},
       {"DeleteKey missing", [&] { return r.DeleteKey(root, p, L"gone"); }, R::DeleteFailed},
       {"GetString in use creates the key",
-       [&] { wchar_t* t = const_cast<wchar_t*>(L"x"); return r.GetString(root, gone.c_str(), L"v", &t); },
+       [&] {
+         wchar_t* t = const_cast<wchar_t*>(L"x");
+         return r.GetString(root, gone.c_str(), L"v", &t);
+       },
        R::OutputInUse},
       {"DeleteKey", [&] { return r.DeleteKey(root, p, L"gone"); }, R::Ok},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(row.result, row.call()) << row.what;
-    if (!row.value) continue;
+    if (!row.value)
+      continue;
     DWORD type = REG_NONE, stored = 0;
-    RegGetValueW(root, p, row.value, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &stored);
+    if (RegGetValueW(root, p, row.value, RRF_RT_ANY, &type, nullptr, &stored) != ERROR_SUCCESS)
+      type = REG_NONE;  // Wine may set it even then
     EXPECT_EQ(row.type, type) << row.what;
     EXPECT_TRUE(row.type == REG_NONE || row.size == stored) << row.what;
   }
@@ -130,9 +141,6 @@ TEST(RegistryAccess, EveryHelperAtItsEdges) {
   EXPECT_EQ(0, memcmp(bytes, four, 4));
   free(bytes);
   EXPECT_FALSE(r.KeyExists(root, gone.c_str()));
-  HKEY key = nullptr;
-  ASSERT_EQ(RegResult::Ok, r.OpenKey(root, p, &key));
-  EXPECT_EQ(RegResult::Ok, r.CloseKey(key));
   EXPECT_EQ(RegResult::KeyCloseFailed, r.CloseKey(badRoot));
   RegDeleteTreeW(root, p);
 }

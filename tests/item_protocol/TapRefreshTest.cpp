@@ -140,7 +140,8 @@ TEST_F(ItemHost, InitModeRecordsAndReadsNothingWhileTapsAct) {
   ItemStateRecord& s = ItemState;
   s.wakeTick = GetTickCount();  // the device's clock stands: init mode lasts
   s.initMode = true;
-  for (int x : {35, 105, 105}) SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(x, 20));
+  for (int x : {35, 105, 105})
+    SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(x, 20));
   EXPECT_TRUE(s.batteryShowsTime && s.initMode);
   EXPECT_EQ(1, Slot());  // from no card, the clock, then the first card
   s.shownBatteryPercent = s.shownBatteryHours = s.shownBatteryMinutes = s.shownCardPresent = 7;
@@ -149,10 +150,10 @@ TEST_F(ItemHost, InitModeRecordsAndReadsNothingWhileTapsAct) {
   const LONG readings = SimDeviceReadings();
   EXPECT_TRUE(NeedsRefresh());
   EXPECT_EQ(readings, SimDeviceReadings());
-  EXPECT_EQ(std::vector<long long>(8, 7),
-            std::vector<long long>({s.shownBatteryPercent, s.shownBatteryHours,
-                                    s.shownBatteryMinutes, s.shownCardPresent,
-                                    (long long)s.shownCardTotalBytes, s.shownCardFreeMB,
-                                    s.shownMemoryFreeMB, s.shownClockTime.wMinute}));
+  EXPECT_EQ(
+      std::vector<long long>(8, 7),
+      std::vector<long long>({s.shownBatteryPercent, s.shownBatteryHours, s.shownBatteryMinutes,
+                              s.shownCardPresent, (long long)s.shownCardTotalBytes,
+                              s.shownCardFreeMB, s.shownMemoryFreeMB, s.shownClockTime.wMinute}));
   s.initMode = s.batteryShowsTime = false;
 }
