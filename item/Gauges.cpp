@@ -22,7 +22,7 @@ DWORD Megabytes(ULONGLONG bytes) {
 }
 
 // Decimal digits of a count.
-int Digits(ULONGLONG n) {
+int Digits(unsigned n) {
   int digits = 1;
   for (; n >= 10; n /= 10)
     ++digits;
@@ -34,9 +34,11 @@ const wchar_t* const kSizeUnits[] = {L"MB", L"GB", L"TB", L"PB", L"EB"};
 // Whole units of `bytes`, rounded down, in the first unit from MB up whose
 // figure has at most `digits` digits.
 unsigned ShortSize(ULONGLONG bytes, int digits, const wchar_t** unit) {
+  ULONGLONG most = 9;
+  for (int i = 1; i < digits; ++i) most = most * 10 + 9;
   ULONGLONG figure = bytes >> 20;
   int u = 0;
-  while (Digits(figure) > digits && u < 4) {
+  while (figure > most && u < 4) {
     figure >>= 10;
     ++u;
   }
