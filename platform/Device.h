@@ -20,8 +20,9 @@ struct DeviceBackend {
   // (MAX_PATH characters).
   bool (*nextCard)(DWORD* position, wchar_t* name);
   // Leaves the outputs untouched when it fails.
-  BOOL (*diskFreeSpace)(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
-                        PULARGE_INTEGER totalFreeBytes);
+  BOOL (*diskFreeSpace)
+  (LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
+   PULARGE_INTEGER totalFreeBytes);
 };
 
 extern const DeviceBackend SimulatedDeviceBackend;

@@ -31,13 +31,16 @@ static HKEY OpenDeviceKey() {
 // Replaced only by InterlockedCompareExchangePointer, never closed.
 static HKEY deviceKey;
 
+bool KeyDeleted(HKEY key) {
+  DWORD values;
+  return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                          nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED;
+}
+
 HKEY DeviceKey() {
   HKEY key = (HKEY)InterlockedCompareExchangePointer((void* volatile*)&deviceKey, nullptr, nullptr);
-  DWORD values;
-  if (key && RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
-                              nullptr, nullptr, nullptr, nullptr) != ERROR_KEY_DELETED) {
+  if (key && !KeyDeleted(key))
     return key;
-  }
   HKEY fresh = OpenDeviceKey();
   HKEY previous = (HKEY)InterlockedCompareExchangePointer((void* volatile*)&deviceKey, fresh, key);
   if (previous != key) {
@@ -95,9 +98,8 @@ static void ReadStored(HKEY key, const wchar_t* name, Stored* s) {
 }
 
 static bool NumberOf(const Stored& s, ULONGLONG* value) {
-  if (s.result != ERROR_SUCCESS) {
+  if (s.result != ERROR_SUCCESS)
     return false;
-  }
   if (s.type == REG_DWORD && s.size == sizeof(DWORD)) {
     *value = s.data.dword;
     return true;
@@ -257,11 +259,10 @@ bool LookAtDeviceKey(bool reset, SimDevice* v) {
   ScopedRegKey key(OpenDeviceKey());
   if (reset && key.IsValid())
     RegDeleteTreeW(key, nullptr);  // keeps the key itself
-  bool taken = key.IsValid() &&
-               RegQueryValueExW(key, takenValue, nullptr, nullptr, nullptr, nullptr) == 0;
+  bool taken =
+      key.IsValid() && RegQueryValueExW(key, takenValue, nullptr, nullptr, nullptr, nullptr) == 0;
   for (int i = 0; i < numberCount; i++) {
-    v->seen[i] =
-        LookNumber(v, key, simValues[i].name, nullptr, simValues[i].range, &v->numbers[i]);
+    v->seen[i] = LookNumber(v, key, simValues[i].name, nullptr, simValues[i].range, &v->numbers[i]);
   }
   v->cardsSeen = LookCards(v, key);
   if (!taken && key.IsValid())

@@ -15,6 +15,8 @@
 // deletes the key, the next call opens the new one; a replaced handle is never
 // closed, so a thread still using it never uses a closed or reused handle.
 HKEY DeviceKey();
+// Whether a shell deleted the key behind this handle.
+bool KeyDeleted(HKEY key);
 
 // Numbers may be stored as REG_DWORD, REG_QWORD or a REG_SZ holding a
 // decimal or 0x-prefixed hexadecimal number, whichever a shell found easiest.

@@ -30,8 +30,9 @@ static BOOL CALLBACK MapDevice(PINIT_ONCE, void*, void**) {
   LONGLONG* layout = view ? (LONGLONG*)&view->layout : nullptr;
   ULONGLONG found = layout ? InterlockedCompareExchange64(layout, simLayout, 0) : 0;
   if (!view || (found && found != simLayout)) {
-    StopDevice(3, L"the simulated device of this session has another layout (a program of "
-                  L"another build still runs in it): stop the session and start it again");
+    StopDevice(3,
+               L"the simulated device of this session has another layout (a program of "
+               L"another build still runs in it): stop the session and start it again");
   }
   TakeShellValues(view, false);
   __atomic_store_n(&device, view, __ATOMIC_RELEASE);
@@ -176,14 +177,12 @@ static void SimLocalTime(SYSTEMTIME* time) {
 // --- Power --------------------------------------------------------------------
 
 static BYTE BatteryFlagFor(BYTE acLine, BYTE percent) {
-  if (percent == BATTERY_PERCENTAGE_UNKNOWN) {
+  if (percent == BATTERY_PERCENTAGE_UNKNOWN)
     return BATTERY_FLAG_UNKNOWN;
-  }
   BYTE flag =
       percent <= 5 ? BATTERY_FLAG_CRITICAL : (percent < 33 ? BATTERY_FLAG_LOW : BATTERY_FLAG_HIGH);
-  if (acLine == AC_LINE_ONLINE && percent < 100) {
+  if (acLine == AC_LINE_ONLINE && percent < 100)
     flag |= BATTERY_FLAG_CHARGING;
-  }
   return flag;
 }
 
@@ -204,16 +203,13 @@ static DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
   s.BatteryChemistry = BATTERY_CHEMISTRY_LION;
   // Fault: a driver that fills fewer bytes than asked for.
   DWORD bytes = (DWORD)n[PowerQueryBytes];
-  if (bytes > sizeof(s)) {
+  if (bytes > sizeof(s))
     bytes = sizeof(s);
-  }
-  if (bytes > length) {
+  if (bytes > length)
     bytes = length;
-  }
   CopyMemory(status, &s, bytes);
-  if (bytes == 0) {
+  if (bytes == 0)
     SetLastError(ERROR_GEN_FAILURE);
-  }
   return bytes;
 }
 
@@ -266,9 +262,8 @@ static bool SimNextCard(DWORD* position, wchar_t* name) {
 }
 
 bool SameCardName(const wchar_t* path, const wchar_t* name) {
-  if (*path == L'\\' || *path == L'/') {
+  if (*path == L'\\' || *path == L'/')
     path++;
-  }
   int length = lstrlenW(name);
   if (lstrlenW(path) < length ||
       CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, name, length) != CSTR_EQUAL) {
@@ -299,15 +294,12 @@ static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE
     SetLastError(ERROR_NOT_READY);
     return FALSE;
   }
-  if (freeToCaller) {
+  if (freeToCaller)
     freeToCaller->QuadPart = card.freeBytes;
-  }
-  if (totalBytes) {
+  if (totalBytes)
     totalBytes->QuadPart = card.totalBytes;
-  }
-  if (totalFreeBytes) {
+  if (totalFreeBytes)
     totalFreeBytes->QuadPart = card.freeBytes;
-  }
   return TRUE;
 }
 

@@ -38,21 +38,21 @@ enum SimRange { Dword, Percent, LineStatus, Bytes, Date };
 // The device's values, one row each: the name in the device key, what it
 // takes, its default. The record, the key's reader, the setters and the
 // table in docs/simulated-device.md (DeviceReadings.exe --values) come from here.
-#define SIM_VALUES(X)                                                   \
-  X(AcLine, ACLineStatus, LineStatus, AC_LINE_OFFLINE)                  \
-  X(BatteryPercent, BatteryPercent, Percent, 80)                        \
-  X(BatteryLifeTime, BatteryLifeTime, Dword, 7200)                      \
-  X(BatteryVoltage, BatteryVoltage, Dword, 3900)                        \
+#define SIM_VALUES(X)                                                         \
+  X(AcLine, ACLineStatus, LineStatus, AC_LINE_OFFLINE)                        \
+  X(BatteryPercent, BatteryPercent, Percent, 80)                              \
+  X(BatteryLifeTime, BatteryLifeTime, Dword, 7200)                            \
+  X(BatteryVoltage, BatteryVoltage, Dword, 3900)                              \
   X(PowerQueryBytes, PowerQueryBytes, Dword, sizeof(SYSTEM_POWER_STATUS_EX2)) \
-  X(StoreSize, StoreSize, Dword, 16 << 20)                              \
-  X(StoreFree, StoreFree, Dword, 8 << 20)                               \
-  X(StoreQueryFails, StoreQueryFails, Dword, 0)                         \
-  X(MemoryTotal, MemoryTotal, Bytes, 32 << 20)                          \
-  X(MemoryAvail, MemoryAvail, Bytes, 16 << 20)                          \
-  X(ClockFrozen, ClockFrozen, Dword, 0)                                 \
-  X(TickCount, TickCount, Dword, unset)                                 \
-  X(TickSetAt, TickSetAt, Dword, unset)                                 \
-  X(LocalTime, LocalTime, Date, unset)                                  \
+  X(StoreSize, StoreSize, Dword, 16 << 20)                                    \
+  X(StoreFree, StoreFree, Dword, 8 << 20)                                     \
+  X(StoreQueryFails, StoreQueryFails, Dword, 0)                               \
+  X(MemoryTotal, MemoryTotal, Bytes, 32 << 20)                                \
+  X(MemoryAvail, MemoryAvail, Bytes, 16 << 20)                                \
+  X(ClockFrozen, ClockFrozen, Dword, 0)                                       \
+  X(TickCount, TickCount, Dword, unset)                                       \
+  X(TickSetAt, TickSetAt, Dword, unset)                                       \
+  X(LocalTime, LocalTime, Date, unset)                                        \
   X(LocalTimeSetAt, LocalTimeSetAt, Dword, unset)
 
 #define SIM_ID(id, name, range, fallback) id,
@@ -74,12 +74,16 @@ inline bool InRange(SimRange range, ULONGLONG value) {
   FILETIME time = {(DWORD)value, (DWORD)(value >> 32)};
   SYSTEMTIME t;
   switch (range) {
-    case LineStatus: return value <= AC_LINE_BACKUP_POWER || value == AC_LINE_UNKNOWN;
-    case Percent: return value <= 255;
-    case Bytes: return value <= largestBytes;
+    case LineStatus:
+      return value <= AC_LINE_BACKUP_POWER || value == AC_LINE_UNKNOWN;
+    case Percent:
+      return value <= 255;
+    case Bytes:
+      return value <= largestBytes;
     case Date:
       return FileTimeToSystemTime(&time, &t) && t.wYear >= firstYear && t.wYear <= lastYear;
-    default: return value <= 0xFFFFFFFF;
+    default:
+      return value <= 0xFFFFFFFF;
   }
 }
 

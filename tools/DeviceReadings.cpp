@@ -51,7 +51,9 @@ int main(int argc, char** argv) {
     printf("Battery: unknown\n");
   } else {
     printf("Battery: %s, %s, %s\n", level,
-           !sourceKnown ? "power source unknown" : acOnline ? "on mains power" : "on battery",
+           !sourceKnown ? "power source unknown"
+           : acOnline   ? "on mains power"
+                        : "on battery",
            volts);
   }
   int hours = 0, minutes = 0, seconds = 0;

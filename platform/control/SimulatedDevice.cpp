@@ -169,12 +169,6 @@ int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {
   return count;
 }
 
-static bool KeyDeleted(HKEY key) {
-  DWORD values;
-  return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
-                          nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED;
-}
-
 static DWORD WINAPI WatchShell(void*) {
   AutoCloseHandle changed(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   const DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
