@@ -7,14 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 usage="usage: scripts/bench.sh [--quick]   (--quick: without timing the test suite)"
 source scripts/options.sh
-quick=""
-for arg in "$@"; do
-  case "$arg" in
-    -h|--help) echo "$usage"; exit 0 ;;
-    --quick) quick=1 ;;
-    *) usage_error "unknown option '$arg'" ;;
-  esac
-done
+take_flags --quick "$@"
+quick="${flags[*]}"
 work="$(mktemp -d)"
 at_exit rm -rf "$work"
 scripts/setup.sh >/dev/null

@@ -11,14 +11,9 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 usage="usage: scripts/demo.sh [--live | --window]"
 source scripts/options.sh
-mode=""
-for arg in "$@"; do
-  case "$arg" in
-    -h|--help) echo "$usage"; exit 0 ;;
-    --live|--window) [ -z "$mode" ] || usage_error "one of --live and --window"; mode="$arg" ;;
-    *) usage_error "unknown option '$arg'" ;;
-  esac
-done
+take_flags "--live --window" "$@"
+[ ${#flags[@]} -le 1 ] || usage_error "one of --live and --window"
+mode="${flags[*]}"
 # Each step that fails ends the demo with its status, saying which step and why.
 step() {
   local what="$1" status=0

@@ -16,6 +16,20 @@ need_number() {
   [[ "$2" =~ ^[0-9]+$ ]] || usage_error "$1 takes a whole number, not '$2'"
 }
 
+# Options that are flags alone, each one of the words in $1: those given go
+# into `flags`.
+take_flags() {
+  local known="$1" arg
+  shift
+  flags=()
+  for arg in "$@"; do
+    case "$arg" in
+      -h|--help) echo "$usage"; exit 0 ;;
+      *) [[ " $known " == *" $arg "* ]] || usage_error "unknown option '$arg'"; flags+=("$arg") ;;
+    esac
+  done
+}
+
 # The ctest options test.sh and soak.sh pass on, collected in ctest_args.
 ctest_args=()
 take_ctest_options() {
