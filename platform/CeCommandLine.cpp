@@ -11,7 +11,11 @@
 
 const wchar_t* CeCommandArgument(const wchar_t* commandLine) {
   const wchar_t* p = commandLine;
-  if (*p == L'"') {
+  wchar_t self[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  if (n && n < MAX_PATH && _wcsnicmp(p, self, n) == 0 && (!p[n] || p[n] == L' ' || p[n] == L'\t')) {
+    p += n;  // the program's own path unquoted, blanks and all
+  } else if (*p == L'"') {
     ++p;
     while (*p && *p != L'"')
       ++p;

@@ -118,9 +118,13 @@ std::wstring Repeat(const std::wstring& line, int times) {
 // <prefix>/dosdevices/z:), has `bytes` bytes.
 std::wstring Deep(const std::wstring& folder, size_t bytes) {
   wchar_t prefix[MAX_PATH];
-  size_t root = GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH) + 14 - 2;
+  GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
+  auto utf8 = [](const std::wstring& s) {
+    return (size_t)WideCharToMultiByte(CP_UTF8, 0, s.c_str(), -1, nullptr, 0, nullptr, nullptr) - 1;
+  };
+  size_t root = utf8(prefix) + 14 - 2;
   std::wstring deep = folder;
-  for (size_t left; (left = bytes - root - deep.size()) > 0;) {
+  for (size_t left; (left = bytes - root - utf8(deep)) > 0;) {
     deep += L"\\" + std::wstring(left > 201 ? std::min<size_t>(200, left - 3) : left - 1, L'p');
   }
   return deep;
