@@ -281,7 +281,7 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
       {L"--scenario /no/such.txt", 2, "/no/such.txt: cannot open the scenario"},
       {L"--check /dev/null", 2, "/dev/null: cannot open the scenario: it is not a regular file"},
       {L"--check \\\\.\\CONIN$", 2, "CONIN$: cannot open the scenario: it is not a regular file"},
-      {L"--check " HOST_FIFO, 2, "strip.png: cannot open the scenario: it is not a regular file"},
+      {L"--check \"" HOST_FIFO L"\"", 2, "strip.png: cannot open the scenario: it is not a regular file"},
       {L"--check \"" + folder + L"\"", 2,
        "command-lines: cannot open the scenario: it is a folder"},
       {L"--check \"" + folder + L"\\aux.txt\"", 0, "aux.txt: the scenario is well formed"},
