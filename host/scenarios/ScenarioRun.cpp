@@ -318,9 +318,9 @@ bool PerformWithinBudget(const Command& c, std::wstring* error) {
 
 bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings,
                  std::wstring* error) {
-  Run = RunState();
-  Run.settings = &settings;
-  Run.untilQueryMs = TodayShell.intervalMs;
+  run = RunState();
+  run.settings = &settings;
+  run.untilQueryMs = TodayShell.intervalMs;
   PumpMessages();
   for (const Command& c : scenario.commands) {
     std::wstring message;
