@@ -11,31 +11,31 @@
 
 const wchar_t* CeCommandArgument(const wchar_t* commandLine) {
   const wchar_t* p = commandLine;
-  if (*p == L'"') {
+  wchar_t self[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  if (n && n < MAX_PATH && _wcsnicmp(p, self, n) == 0 && (!p[n] || p[n] == L' ' || p[n] == L'\t')) {
+    p += n;  // the program's own path unquoted, blanks and all
+  } else if (*p == L'"') {
     ++p;
-    while (*p && *p != L'"') {
+    while (*p && *p != L'"')
       ++p;
-    }
-    if (*p) {
+    if (*p)
       ++p;
-    }
   } else {
-    while (*p && *p != L' ' && *p != L'\t') {
+    while (*p && *p != L' ' && *p != L'\t')
       ++p;
-    }
   }
   // Exactly one separating blank: anything after it belongs to the argument.
-  if (*p == L' ' || *p == L'\t') {
+  if (*p == L' ' || *p == L'\t')
     ++p;
-  }
   return p;
 }
 
 extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
                                         LPSECURITY_ATTRIBUTES processAttributes,
-                                        LPSECURITY_ATTRIBUTES threadAttributes,
-                                        BOOL inheritHandles, DWORD flags, LPVOID environment,
-                                        LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
+                                        LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                                        DWORD flags, LPVOID environment, LPCWSTR currentDirectory,
+                                        LPSTARTUPINFOW startupInfo,
                                         LPPROCESS_INFORMATION processInfo) {
   STARTUPINFOW defaultStartup = {};
   defaultStartup.cb = sizeof(defaultStartup);
@@ -43,9 +43,8 @@ extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
     startupInfo = &defaultStartup;
   }
   if (!application) {
-    return CreateProcessW(nullptr, commandLine, processAttributes, threadAttributes,
-                          inheritHandles, flags, environment, currentDirectory, startupInfo,
-                          processInfo);
+    return CreateProcessW(nullptr, commandLine, processAttributes, threadAttributes, inheritHandles,
+                          flags, environment, currentDirectory, startupInfo, processInfo);
   }
   wchar_t program[MAX_PATH];
   if (!DeviceFilePath(application, program, MAX_PATH)) {
@@ -61,12 +60,11 @@ extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
-  _snwprintf(desktopLine, chars, commandLine ? L"\"%s\" %s" : L"\"%s\"", program,
-             commandLine);
+  _snwprintf(desktopLine, chars, commandLine ? L"\"%s\" %s" : L"\"%s\"", program, commandLine);
   desktopLine[chars - 1] = L'\0';
-  BOOL ok = CreateProcessW(program, desktopLine, processAttributes, threadAttributes,
-                           inheritHandles, flags, environment, currentDirectory, startupInfo,
-                           processInfo);
+  BOOL ok =
+      CreateProcessW(program, desktopLine, processAttributes, threadAttributes, inheritHandles,
+                     flags, environment, currentDirectory, startupInfo, processInfo);
   DWORD error = GetLastError();
   free(desktopLine);
   SetLastError(error);

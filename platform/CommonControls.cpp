@@ -5,14 +5,13 @@
 // opens no window (the About program on its wake-up path; see the bench).
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
-
-namespace {
+#include "Device.h"
 
 // Set up once per process: a second thread waits in InitOnceExecuteOnce until
 // the first has finished.
-INIT_ONCE setUp = INIT_ONCE_STATIC_INIT;
+static INIT_ONCE setUp = INIT_ONCE_STATIC_INIT;
 
-BOOL CALLBACK SetUpCommonControls(PINIT_ONCE, void*, void**) {
+static BOOL CALLBACK SetUp(PINIT_ONCE, void*, void**) {
   HMODULE comctl = LoadLibraryW(L"comctl32.dll");
   typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX*);
   InitProc init = comctl ? reinterpret_cast<InitProc>(reinterpret_cast<void*>(
@@ -22,11 +21,9 @@ BOOL CALLBACK SetUpCommonControls(PINIT_ONCE, void*, void**) {
   return init && init(&controls);  // failed: the next dialog tries again
 }
 
-void EnsureCommonControls() {
-  InitOnceExecuteOnce(&setUp, SetUpCommonControls, nullptr, nullptr);
+bool EnsureCommonControls() {
+  return InitOnceExecuteOnce(&setUp, SetUp, nullptr, nullptr);
 }
-
-}  // namespace
 
 extern "C" INT_PTR WINAPI CeDialogBoxIndirectParamW(HINSTANCE instance,
                                                     LPCDLGTEMPLATEW dialogTemplate, HWND owner,

@@ -1,5 +1,5 @@
 // Chooses the device of this process: CE_DEVICE=live reads the machine it
-// runs on, anything else (or nothing) the simulated device.
+// runs on, simulated (or nothing) the simulated device.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "Device.h"
 
@@ -12,9 +12,14 @@ static volatile LONG deviceKind = -1;
 bool LiveDeviceChosen() {
   LONG kind = deviceKind;
   if (kind < 0) {
-    wchar_t value[16];
+    wchar_t value[16] = L"";
     DWORD length = GetEnvironmentVariableW(deviceVariable, value, 16);
-    kind = (length > 0 && length < 16 && lstrcmpiW(value, L"live") == 0) ? 1 : 0;
+    kind = length < 16 && lstrcmpiW(value, L"live") == 0 ? 1 : 0;
+    if (length >= 16 || (value[0] && !kind && lstrcmpiW(value, L"simulated") != 0)) {
+      wchar_t why[96];
+      wsprintfW(why, L"CE_DEVICE=%s: the device is live or simulated (empty: simulated)", value);
+      StopDevice(2, why);
+    }
     deviceKind = kind;
   }
   return kind != 0;
@@ -27,4 +32,13 @@ void ChooseLiveDevice(bool live) {
 
 const DeviceBackend& CurrentDevice() {
   return LiveDeviceChosen() ? LiveDeviceBackend : SimulatedDeviceBackend;
+}
+
+void StopDevice(UINT status, const wchar_t* why) {
+  char text[512];
+  int n = WideCharToMultiByte(CP_UTF8, 0, why, -1, text, sizeof(text) - 1, nullptr, nullptr);
+  text[n ? n - 1 : 0] = '\n';
+  DWORD written;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, n ? n : 1, &written, nullptr);
+  ExitProcess(status);
 }

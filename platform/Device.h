@@ -20,8 +20,9 @@ struct DeviceBackend {
   // (MAX_PATH characters).
   bool (*nextCard)(DWORD* position, wchar_t* name);
   // Leaves the outputs untouched when it fails.
-  BOOL (*diskFreeSpace)(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
-                        PULARGE_INTEGER totalFreeBytes);
+  BOOL (*diskFreeSpace)
+  (LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
+   PULARGE_INTEGER totalFreeBytes);
 };
 
 extern const DeviceBackend SimulatedDeviceBackend;
@@ -30,8 +31,17 @@ extern const DeviceBackend LiveDeviceBackend;
 const DeviceBackend& CurrentDevice();
 
 // The device of this process: chosen once from the environment variable
-// CE_DEVICE ("live" reads the machine, anything else the simulated device)
-// and inherited by the programs it starts. ChooseLiveDevice sets CE_DEVICE
-// for this process and its children and switches at once.
+// CE_DEVICE ("live" reads the machine, "simulated", empty or absent the
+// simulated device; anything else stops the process) and inherited by the
+// programs it starts. ChooseLiveDevice sets CE_DEVICE for this process and
+// its children and switches at once.
 bool LiveDeviceChosen();
 void ChooseLiveDevice(bool live);
+
+// Ends the process with `status` and says why on its standard error: the
+// device cannot be what the session expects, and no window may wait for a
+// click that never comes.
+[[noreturn]] void StopDevice(UINT status, const wchar_t* why);
+
+// Sets up the common controls once per process (CommonControls.cpp); true once set up.
+bool EnsureCommonControls();

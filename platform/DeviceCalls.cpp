@@ -10,9 +10,8 @@ DWORD WINAPI CeGetTickCount(void) {
 }
 
 void WINAPI CeGetLocalTime(LPSYSTEMTIME time) {
-  if (time) {
+  if (time)
     CurrentDevice().localTime(time);
-  }
 }
 
 // The device's figures are DWORDs; larger ones read as 0xFFFFFFFF, as the
@@ -22,9 +21,8 @@ static DWORD Saturated(DWORDLONG figure) {
 }
 
 void WINAPI CeGlobalMemoryStatus(LPCE_MEMORYSTATUS status) {
-  if (!status) {
+  if (!status)
     return;
-  }
   MEMORYSTATUSEX figures = {};
   CurrentDevice().memoryStatus(&figures);
   status->dwLength = sizeof(CE_MEMORYSTATUS);

@@ -19,9 +19,8 @@ static SRWLOCK searchLock = SRWLOCK_INIT;
 
 static CardSearch* FindOpenSearch(HANDLE handle) {
   for (CardSearch* s = openSearches; s; s = s->next) {
-    if (s == (CardSearch*)handle) {
+    if (s == (CardSearch*)handle)
       return s;
-    }
   }
   return nullptr;
 }
@@ -64,10 +63,10 @@ BOOL WINAPI FindNextFlashCard(HANDLE handle, LPCE_FIND_DATA findData) {
   AcquireSRWLockExclusive(&searchLock);
   CardSearch* search = FindOpenSearch(handle);
   wchar_t name[MAX_PATH];
-  DWORD error = !search ? ERROR_INVALID_HANDLE
-                : !findData ? ERROR_INVALID_PARAMETER
+  DWORD error = !search                                              ? ERROR_INVALID_HANDLE
+                : !findData                                          ? ERROR_INVALID_PARAMETER
                 : !search->device->nextCard(&search->position, name) ? ERROR_NO_MORE_FILES
-                : 0;
+                                                                     : 0;
   ReleaseSRWLockExclusive(&searchLock);
   if (error) {
     SetLastError(error);
@@ -80,17 +79,14 @@ BOOL WINAPI FindNextFlashCard(HANDLE handle, LPCE_FIND_DATA findData) {
 BOOL WINAPI CeFindClose(HANDLE handle) {
   AcquireSRWLockExclusive(&searchLock);
   CardSearch** link = &openSearches;
-  while (*link && *link != (CardSearch*)handle) {
+  while (*link && *link != (CardSearch*)handle)
     link = &(*link)->next;
-  }
   CardSearch* search = *link;
-  if (search) {
+  if (search)
     *link = search->next;
-  }
   ReleaseSRWLockExclusive(&searchLock);
-  if (!search) {
+  if (!search)
     return FindClose(handle);
-  }
   AutoHeapFree<CardSearch> closed(search);
   return TRUE;
 }

@@ -1,4 +1,4 @@
-// The device key, and how the simulated device takes what a shell writes there.
+// The device key, and how the simulated device reads what a shell writes there.
 //
 // The device looks at the key when a process first maps the record, when the
 // session's keep-alive process sees the key change (SimWatchShell), and when
@@ -10,10 +10,11 @@
 #define CE_PLATFORM_IMPLEMENTATION
 #include "DeviceRegistry.h"
 
-#include "CeApi.h"
-#include "SimulatedState.h"
+#include <errno.h>
+#include <stdlib.h>
 
-static const ULONGLONG anyDword = 0xFFFFFFFF;
+#include "CeApi.h"
+
 static const wchar_t takenValue[] = L"Taken";
 
 // --- The key ------------------------------------------------------------------------
@@ -30,13 +31,16 @@ static HKEY OpenDeviceKey() {
 // Replaced only by InterlockedCompareExchangePointer, never closed.
 static HKEY deviceKey;
 
+bool KeyDeleted(HKEY key) {
+  DWORD values;
+  return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                          nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED;
+}
+
 HKEY DeviceKey() {
   HKEY key = (HKEY)InterlockedCompareExchangePointer((void* volatile*)&deviceKey, nullptr, nullptr);
-  DWORD values;
-  if (key && RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
-                              nullptr, nullptr, nullptr, nullptr) != ERROR_KEY_DELETED) {
+  if (key && !KeyDeleted(key))
     return key;
-  }
   HKEY fresh = OpenDeviceKey();
   HKEY previous = (HKEY)InterlockedCompareExchangePointer((void* volatile*)&deviceKey, fresh, key);
   if (previous != key) {
@@ -46,41 +50,20 @@ HKEY DeviceKey() {
   return fresh;
 }
 
+// A decimal or 0x-prefixed hexadecimal number of up to 64 bits, blanks around it allowed.
 static bool ParseNumber(const wchar_t* text, ULONGLONG* value) {
-  while (*text == L' ') {
+  while (*text == L' ')
     text++;
-  }
-  unsigned base = 10;
-  if (text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) {
-    base = 16;
-    text += 2;
-  }
-  ULONGLONG n = 0;
-  int digits = 0;
-  for (;; text++, digits++) {
-    unsigned d;
-    if (*text >= L'0' && *text <= L'9') {
-      d = *text - L'0';
-    } else if (base == 16 && *text >= L'a' && *text <= L'f') {
-      d = *text - L'a' + 10;
-    } else if (base == 16 && *text >= L'A' && *text <= L'F') {
-      d = *text - L'A' + 10;
-    } else {
-      break;
-    }
-    if (n > (~0ULL - d) / base) {
-      return false;  // more than 64 bits
-    }
-    n = n * base + d;
-  }
-  while (*text == L' ') {
-    text++;
-  }
-  if (digits == 0 || *text != 0) {
-    return false;
-  }
-  *value = n;
-  return true;
+  bool hex = text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');
+  text += hex ? 2 : 0;
+  if (!(hex ? iswxdigit(*text) : iswdigit(*text)))
+    return false;  // no sign, no second prefix
+  wchar_t* end;
+  errno = 0;
+  *value = _wcstoui64(text, &end, hex ? 16 : 10);
+  while (*end == L' ')
+    end++;
+  return errno != ERANGE && *end == 0;
 }
 
 // A stored value as read: the result, its type, its data and a hash of all
@@ -115,9 +98,8 @@ static void ReadStored(HKEY key, const wchar_t* name, Stored* s) {
 }
 
 static bool NumberOf(const Stored& s, ULONGLONG* value) {
-  if (s.result != ERROR_SUCCESS) {
+  if (s.result != ERROR_SUCCESS)
     return false;
-  }
   if (s.type == REG_DWORD && s.size == sizeof(DWORD)) {
     *value = s.data.dword;
     return true;
@@ -140,28 +122,45 @@ void WriteDeviceDword(HKEY key, const wchar_t* name, DWORD value) {
   RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof(value));
 }
 
-// --- A look at the key ----------------------------------------------------------------
+// --- The device's time -----------------------------------------------------------------
 
-// What the key holds, as the device would take it.
-struct Look {
-  SimDevice values;  // numbers, local time, cards, ignored values and hashes (seen)
-  bool taken;
-};
-
-static SimIgnored* NoteIgnored(Look* look, const wchar_t* name) {
-  SimDevice& v = look->values;
-  if (v.ignoredCount >= maxIgnored)
-    return nullptr;
-  SimIgnored* note = &v.ignored[v.ignoredCount++];
-  lstrcpynW(note->name, name, 48);
-  return note;
+ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time) {
+  FILETIME ft;
+  if (time.wYear < firstYear || time.wYear > lastYear || !SystemTimeToFileTime(&time, &ft))
+    return 0;
+  return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
 }
 
-static void NoteIgnored(Look* look, const wchar_t* name, const Stored& s) {
-  SimIgnored* ignored = NoteIgnored(look, name);
-  if (!ignored)
+void TicksToSystemTime(ULONGLONG ticks, SYSTEMTIME* time) {
+  FILETIME ft = {(DWORD)ticks, (DWORD)(ticks >> 32)};
+  FileTimeToSystemTime(&ft, time);
+}
+
+// "YYYY-MM-DD hh:mm:ss" with optional ".mmm"; a 'T' may stand for the space.
+// FILETIME units; 0 when it is not such a time in the device's years.
+static ULONGLONG ParseLocalTime(const wchar_t* text) {
+  static const wchar_t form[] = L"dddd-dd-dd dd:dd:dd.ddd";
+  WORD f[7] = {};
+  int field = 0;
+  for (const wchar_t* p = form; *p && !(p - form == 19 && !*text); p++, text++) {
+    if (*p == L'd' && *text >= L'0' && *text <= L'9')
+      f[field] = (WORD)(f[field] * 10 + (*text - L'0'));
+    else if (*p != L'd' && (*text == *p || (*p == L' ' && *text == L'T')))
+      field++;
+    else
+      return 0;
+  }
+  SYSTEMTIME t = {f[0], f[1], 0, f[2], f[3], f[4], f[5], f[6]};
+  return *text ? 0 : SystemTimeToTicks(t);
+}
+
+// --- A look at the key ----------------------------------------------------------------
+
+static void NoteIgnored(SimDevice* v, const wchar_t* name, const Stored& s) {
+  if (v->ignoredCount >= maxIgnored)
     return;
-  SimIgnored& note = *ignored;
+  SimIgnored& note = v->ignored[v->ignoredCount++];
+  lstrcpynW(note.name, name, 48);
   if (s.result == ERROR_MORE_DATA) {
     lstrcpyW(note.value, L"(too long)");
   } else if (s.type == REG_SZ) {
@@ -173,55 +172,35 @@ static void NoteIgnored(Look* look, const wchar_t* name, const Stored& s) {
   }
 }
 
-// A number up to `high`; absent, `fallback`; anything else reads as `fallback`
-// too and is noted as ignored. Returns the value's hash.
-static DWORD LookNumber(Look* look, HKEY key, const wchar_t* name, const wchar_t* shown,
-                        ULONGLONG high, ULONGLONG fallback, ULONGLONG* value) {
+// A value of `range`: when present and sane it replaces `*value`; anything
+// else present is noted as ignored. Returns the value's hash.
+static DWORD LookNumber(SimDevice* v, HKEY key, const wchar_t* name, const wchar_t* shown,
+                        SimRange range, ULONGLONG* value) {
   Stored s;
   ReadStored(key, name, &s);
-  if (!NumberOf(s, value) || *value > high) {
-    if (s.hash)
-      NoteIgnored(look, shown ? shown : name, s);
-    *value = fallback;
-  }
-  return s.hash;
-}
-
-static const wchar_t* const numberNames[numberCount] = {
-    L"ACLineStatus", L"BatteryPercent", L"BatteryLifeTime", L"BatteryVoltage", L"PowerQueryBytes",
-    L"StoreSize",    L"StoreFree",      L"StoreQueryFails", L"MemoryTotal",    L"MemoryAvail",
-    L"ClockFrozen",  L"TickCount",      L"TickSetAt",       L"LocalTimeSetAt"};
-
-static DWORD LookLocalTime(Look* look, HKEY key) {
-  Stored s;
-  ReadStored(key, L"LocalTime", &s);
-  SYSTEMTIME t;
-  bool sane = s.result == ERROR_SUCCESS && s.type == REG_SZ && ParseLocalTime(s.data.text, &t);
-  look->values.localTime = sane ? SystemTimeToTicks(t) : 0;
-  if (s.hash && !sane)
-    NoteIgnored(look, L"LocalTime", s);
+  ULONGLONG n = 0;
+  bool sane = range == Date ? s.result == ERROR_SUCCESS && s.type == REG_SZ &&
+                                  (n = ParseLocalTime(s.data.text)) != 0
+                            : NumberOf(s, &n) && InRange(range, n);
+  if (sane)
+    *value = n;
+  else if (s.hash)
+    NoteIgnored(v, shown ? shown : name, s);
   return s.hash;
 }
 
 static bool CardNumber(const wchar_t* subkey, DWORD* number) {
-  DWORD n = 0;
-  if (!*subkey) {
+  ULONGLONG n;
+  if (subkey[wcsspn(subkey, L"0123456789")] || !ParseNumber(subkey, &n) || n == 0 ||
+      n > 0xFFFFFFFF) {
     return false;
   }
-  for (; *subkey; subkey++) {
-    if (*subkey < L'0' || *subkey > L'9' || n > 100000000) {
-      return false;
-    }
-    n = n * 10 + (*subkey - L'0');
-  }
-  *number = n;
-  return n > 0;
+  *number = (DWORD)n;
+  return true;
 }
 
-static void LookCard(Look* look, HKEY key, DWORD number, DWORD* hash) {
-  SimDevice& v = look->values;
-  SimCard card = {};
-  card.number = number;
+static void LookCard(SimDevice* v, HKEY key, DWORD number, DWORD* hash) {
+  SimCard card = {number, FALSE, defaultCardTotal, defaultCardFree, {}};
   // The card's folder name: a string of up to MAX_PATH - 1 characters, else the default.
   DWORD type = 0, size = (MAX_PATH - 1) * sizeof(wchar_t);
   LONG named = RegQueryValueExW(key, L"Name", nullptr, &type, (BYTE*)card.name, &size);
@@ -231,34 +210,35 @@ static void LookCard(Look* look, HKEY key, DWORD number, DWORD* hash) {
   *hash = Fnv(Fnv(*hash, &number, 4), card.name, size) ^ (named == ERROR_SUCCESS ? 0 : 1);
   if (!card.name[0])
     lstrcpyW(card.name, defaultCardName);
-  wchar_t shown[48];
-  ULONGLONG fails;
-  const wchar_t* names[3] = {L"TotalBytes", L"FreeBytes", L"QueryFails"};
-  ULONGLONG* values[3] = {&card.totalBytes, &card.freeBytes, &fails};
-  const ULONGLONG highs[3] = {largestBytes, largestBytes, anyDword};
-  const ULONGLONG fallbacks[3] = {defaultCardTotal, defaultCardFree, 0};
-  for (int i = 0; i < 3; i++) {
-    wsprintfW(shown, L"Cards\\%u\\%s", number, names[i]);
-    DWORD valueHash = LookNumber(look, key, names[i], shown, highs[i], fallbacks[i], values[i]);
+  ULONGLONG fails = 0;
+  const struct {
+    const wchar_t* name;
+    SimRange range;
+    ULONGLONG* value;
+  } values[] = {{L"TotalBytes", Bytes, &card.totalBytes},
+                {L"FreeBytes", Bytes, &card.freeBytes},
+                {L"QueryFails", Dword, &fails}};
+  for (const auto& value : values) {
+    wchar_t shown[48];
+    wsprintfW(shown, L"Cards\\%u\\%s", number, value.name);
+    DWORD valueHash = LookNumber(v, key, value.name, shown, value.range, value.value);
     *hash = Fnv(*hash, &valueHash, 4);
   }
   card.queryFails = fails != 0;
   // In ascending number.
-  int at = v.cardCount++;
-  for (; at > 0 && v.cards[at - 1].number > number; at--) {
-    v.cards[at] = v.cards[at - 1];
-  }
-  v.cards[at] = card;
+  int at = v->cardCount++;
+  for (; at > 0 && v->cards[at - 1].number > number; at--)
+    v->cards[at] = v->cards[at - 1];
+  v->cards[at] = card;
 }
 
-static DWORD LookCards(Look* look, HKEY key) {
+static DWORD LookCards(SimDevice* v, HKEY key) {
   ScopedRegKey cards;
   DWORD hash = 2166136261u;
-  if (!key || RegOpenKeyExW(key, L"Cards", 0, KEY_READ, cards.Out()) != ERROR_SUCCESS) {
+  if (!key || RegOpenKeyExW(key, L"Cards", 0, KEY_READ, cards.Out()) != ERROR_SUCCESS)
     return 0;
-  }
   wchar_t subkey[32];
-  for (DWORD i = 0; look->values.cardCount < maxCards; i++) {
+  for (DWORD i = 0; v->cardCount < maxCards; i++) {
     DWORD chars = 32;
     LONG result = RegEnumKeyExW(cards, i, subkey, &chars, nullptr, nullptr, nullptr, nullptr);
     if (result == ERROR_MORE_DATA)
@@ -269,83 +249,23 @@ static DWORD LookCards(Look* look, HKEY key) {
     ScopedRegKey card;
     if (CardNumber(subkey, &number) &&
         RegOpenKeyExW(cards, subkey, 0, KEY_READ, card.Out()) == ERROR_SUCCESS) {
-      LookCard(look, card, number, &hash);
+      LookCard(v, card, number, &hash);
     }
   }
   return hash | 1;
 }
 
-static void LookAtKey(HKEY key, Look* look) {
-  SimDevice& v = look->values;
-  ZeroMemory(&v, sizeof(v));
-  DefaultRecord(&v);
-  look->taken =
-      key && RegQueryValueExW(key, takenValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-  for (int i = 0; i < numberCount; i++) {
-    if (i == LocalTimeSetAt)
-      v.seen[numberCount] = LookLocalTime(look, key);
-    ULONGLONG high = i == BatteryPercent                    ? 255
-                     : i == MemoryTotal || i == MemoryAvail ? largestBytes
-                                                            : anyDword;
-    v.seen[i] = LookNumber(look, key, numberNames[i], nullptr, high, v.numbers[i], &v.numbers[i]);
-    if (i == AcLine && v.numbers[i] > AC_LINE_BACKUP_POWER && v.numbers[i] != AC_LINE_UNKNOWN) {
-      SimIgnored* note = NoteIgnored(look, numberNames[i]);
-      if (note)
-        wsprintfW(note->value, L"%lu", (unsigned long)v.numbers[i]);
-      v.numbers[i] = defaultAcLine;
-    }
-  }
-  v.seen[numberCount + 1] = LookCards(look, key);
-}
-
-// --- Taking the look into the record ---------------------------------------------------
-
-static void TakeLook(SimDevice* d, const Look& look, bool fresh) {
-  const SimDevice& v = look.values;
-  DWORD now = GetTickCount();
-  if (fresh) {
-    DefaultRecord(d);
-    ZeroMemory(d->seen, sizeof(d->seen));
-  }
-  for (int i = 0; i < numberCount; i++) {
-    if (v.seen[i] != d->seen[i])
-      d->numbers[i] = v.numbers[i];
-  }
-  // A clock value taken runs from its stamp in the key, or without one from now.
-  if (v.seen[TickCount] != d->seen[TickCount])
-    d->numbers[TickSetAt] = v.seen[TickSetAt] ? v.numbers[TickSetAt] : now;
-  if (v.seen[numberCount] != d->seen[numberCount]) {
-    d->localTime = v.localTime;
-    d->numbers[LocalTimeSetAt] = v.seen[LocalTimeSetAt] ? v.numbers[LocalTimeSetAt] : now;
-  }
-  if (v.seen[numberCount + 1] != d->seen[numberCount + 1]) {
-    d->cardCount = v.cardCount;
-    CopyMemory(d->cards, v.cards, v.cardCount * sizeof(SimCard));
-  }
-  CopyMemory(d->seen, v.seen, sizeof(d->seen));
-  d->ignoredCount = v.ignoredCount;
-  CopyMemory(d->ignored, v.ignored, sizeof(d->ignored));
-  d->taken = 1;
-}
-
-void TakeShellValues(SimDevice* d, bool reset) {
-  // One look at a time, across the session: an older look taken after a newer
-  // one would undo it. A look reads the registry outside the record's lock.
-  AutoCloseHandle looking(CreateMutexW(nullptr, FALSE, L"Local\\CeStandIn.DeviceLook"));
-  if (looking.IsValid())
-    WaitForSingleObject(looking, INFINITE);  // abandoned: ours now
+bool LookAtDeviceKey(bool reset, SimDevice* v) {
   ScopedRegKey key(OpenDeviceKey());
   if (reset && key.IsValid())
     RegDeleteTreeW(key, nullptr);  // keeps the key itself
-  AutoHeapFree<Look> look((Look*)HeapAlloc(GetProcessHeap(), 0, sizeof(Look)));
-  if (look) {
-    LookAtKey(key, look);
-    if (!look.Get()->taken && key.IsValid())
-      WriteDeviceDword(key, takenValue, 1);
-    bool fresh = reset || !look.Get()->taken || !d->taken;
-    TakeLook(LockDevice(d), *look, fresh);
-    EndDeviceWrite(d);
+  bool taken =
+      key.IsValid() && RegQueryValueExW(key, takenValue, nullptr, nullptr, nullptr, nullptr) == 0;
+  for (int i = 0; i < numberCount; i++) {
+    v->seen[i] = LookNumber(v, key, simValues[i].name, nullptr, simValues[i].range, &v->numbers[i]);
   }
-  if (looking.IsValid())
-    ReleaseMutex(looking);
+  v->cardsSeen = LookCards(v, key);
+  if (!taken && key.IsValid())
+    WriteDeviceDword(key, takenValue, 1);
+  return taken;
 }

@@ -25,9 +25,8 @@ static BOOL LiveStoreInformation(STORE_INFORMATION* info) {
 
 static DWORD LivePowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
   SYSTEM_POWER_STATUS machine;
-  if (!GetSystemPowerStatus(&machine)) {
+  if (!GetSystemPowerStatus(&machine))
     return 0;
-  }
   SYSTEM_POWER_STATUS_EX2 s = {};
   s.ACLineStatus = machine.ACLineStatus;
   s.BatteryFlag = machine.BatteryFlag;
@@ -49,9 +48,8 @@ static DWORD LivePowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
 static bool LiveNextCard(DWORD* position, wchar_t* name) {
   DWORD drives = GetLogicalDrives();
   for (DWORD drive = *position; drive < 26; drive++) {
-    if (!(drives & (1u << drive))) {
+    if (!(drives & (1u << drive)))
       continue;
-    }
     wchar_t root[4] = {(wchar_t)(L'A' + drive), L':', L'\\', 0};
     if (GetDriveTypeW(root) == DRIVE_REMOVABLE) {
       lstrcpyW(name, root);
@@ -68,6 +66,6 @@ static BOOL LiveDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller,
 }
 
 const DeviceBackend LiveDeviceBackend = {
-    LiveTickCount, LiveLocalTime, LiveMemoryStatus,  LiveStoreInformation,
-    LivePowerStatus, LiveNextCard, LiveDiskFreeSpace,
+    LiveTickCount,   LiveLocalTime, LiveMemoryStatus,  LiveStoreInformation,
+    LivePowerStatus, LiveNextCard,  LiveDiskFreeSpace,
 };

@@ -37,9 +37,8 @@ extern "C" HBITMAP WINAPI CeLoadBitmapW(HINSTANCE instance, LPCWSTR name) {
   const DWORD headerBytes = header.biSize + ColourTableBytes(header);
   const DWORD rowBytes = ((header.biWidth * header.biBitCount + 31) / 32) * 4;
   const LONG rows = header.biHeight < 0 ? -header.biHeight : header.biHeight;
-  if (header.biWidth <= 0 || rows == 0 || headerBytes + rowBytes * DWORD(rows) > size) {
+  if (header.biWidth <= 0 || rows == 0 || headerBytes + rowBytes * DWORD(rows) > size)
     return LoadBitmapW(instance, name);
-  }
   const BYTE* bits = reinterpret_cast<const BYTE*>(info) + headerBytes;
   void* pixels = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &pixels, nullptr, 0);

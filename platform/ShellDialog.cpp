@@ -33,8 +33,8 @@ void GiveDoneButton(HWND dialog) {
   LONG_PTR style = GetWindowLongPtrW(dialog, GWL_STYLE);
   SetWindowLongPtrW(dialog, GWL_STYLE, style | WS_SYSMENU);
   if (!GetPropW(dialog, kOriginalProcProperty)) {
-    LONG_PTR original = SetWindowLongPtrW(dialog, GWLP_WNDPROC,
-                                          reinterpret_cast<LONG_PTR>(DoneButtonProc));
+    LONG_PTR original =
+        SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DoneButtonProc));
     SetPropW(dialog, kOriginalProcProperty, reinterpret_cast<HANDLE>(original));
   }
   SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
@@ -44,16 +44,13 @@ void GiveDoneButton(HWND dialog) {
 }  // namespace
 
 extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
-  if (!info || !IsWindow(info->hDlg)) {
+  if (!info || !IsWindow(info->hDlg))
     return FALSE;
-  }
-  if (!(info->dwMask & SHIDIM_FLAGS)) {
+  if (!(info->dwMask & SHIDIM_FLAGS))
     return TRUE;
-  }
   DWORD flags = info->dwFlags;
-  if (flags & SHIDIF_DONEBUTTON) {
+  if (flags & SHIDIF_DONEBUTTON)
     GiveDoneButton(info->hDlg);
-  }
   // Below the navigation bar, the full width; above the menu bar unless the
   // dialog takes the whole screen.
   if (flags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) {

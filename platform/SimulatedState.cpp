@@ -5,6 +5,7 @@
 
 #include "CeApi.h"
 #include "Device.h"
+#include "DeviceRegistry.h"
 
 #define BATTERY_CHEMISTRY_LION 0x04
 
@@ -18,19 +19,24 @@ static INIT_ONCE mapOnce = INIT_ONCE_STATIC_INIT;
 
 // The section lives while a process of the session maps it (the session's
 // keep-alive process does, throughout); a process that finds none makes it
-// and takes the device key's values into it. Without shared memory the
-// process keeps a device of its own.
+// and takes the device key's values into it. A section of another layout (a
+// process of another build still runs in the session) stops the process: a
+// record of its own would silently part from what the session's others see.
 static BOOL CALLBACK MapDevice(PINIT_ONCE, void*, void**) {
   HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       sizeof(SimDevice), L"Local\\CeStandIn.SimulatedDevice");
-  void* view = section ? MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SimDevice))
-                       : nullptr;  // mapped for the life of the process
-  if (!view)
-    view = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SimDevice));
-  if (!view)
-    return FALSE;
-  TakeShellValues((SimDevice*)view, false);
-  __atomic_store_n(&device, (SimDevice*)view, __ATOMIC_RELEASE);
+  SimDevice* view = section ? (SimDevice*)MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0,
+                                                        sizeof(SimDevice))
+                            : nullptr;  // mapped for the life of the process
+  LONGLONG* layout = view ? (LONGLONG*)&view->layout : nullptr;
+  ULONGLONG found = layout ? InterlockedCompareExchange64(layout, simLayout, 0) : 0;
+  if (!view || (found && found != simLayout)) {
+    StopDevice(3,
+               L"the simulated device of this session has another layout (a program of "
+               L"another build still runs in it): stop the session and start it again");
+  }
+  TakeShellValues(view, false);
+  __atomic_store_n(&device, view, __ATOMIC_RELEASE);
   return TRUE;
 }
 
@@ -40,60 +46,96 @@ SimDevice* SharedDevice() {
     InitOnceExecuteOnce(&mapOnce, MapDevice, nullptr, nullptr);
     d = device;
   }
-  if (!d)
-    FatalAppExitW(0, L"The simulated device has no memory.");
   return d;
 }
 
-// A writer that died owning the record would stop every other process: after
-// two seconds on the same odd number, the record is taken back (its last
-// write perhaps half made). Writes take microseconds, so no live writer is
-// ever taken from.
-void WaitWhileOwned(const SimDevice* d, LONG seen, OwnerWait* wait) {
+static bool ProcessEnded(DWORD id) {
+  AutoCloseHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+  return process.IsValid() ? WaitForSingleObject(process, 0) == WAIT_OBJECT_0
+                           : GetLastError() == ERROR_INVALID_PARAMETER;
+}
+
+// A writer whose process ended while it owned the record would stop every
+// other process: once its process has ended (looked at every 100 ms), the
+// record is taken back, its last write perhaps half made. A live writer held
+// up (stopped, in a debugger) is waited for, however long.
+void WaitWhileOwned(SimDevice* d, LONGLONG seen, OwnerWait* wait) {
   DWORD now = GetTickCount();
   if (!(seen & 1) || wait->seen != seen) {
     wait->seen = seen;
     wait->since = now;
-  } else if (now - wait->since > 2000) {
-    InterlockedCompareExchange(&const_cast<SimDevice*>(d)->sequence, seen + 1, seen);
+  } else if (now - wait->since > 100) {
+    wait->since = now;
+    if (ProcessEnded((DWORD)(seen >> 32)))
+      InterlockedCompareExchange64(&d->sequence, (DWORD)seen + 1, seen);
   }
   SwitchToThread();
 }
 
 SimDevice* LockDevice(SimDevice* d) {
   OwnerWait wait = {};
+  LONGLONG owner = (LONGLONG)GetCurrentProcessId() << 32;
   for (;;) {
-    LONG seen = d->sequence;
-    if (!(seen & 1) && InterlockedCompareExchange(&d->sequence, seen + 1, seen) == seen)
+    LONGLONG seen = d->sequence;
+    if (!(seen & 1) &&
+        InterlockedCompareExchange64(&d->sequence, owner | (DWORD)(seen + 1), seen) == seen) {
       return d;
+    }
     WaitWhileOwned(d, seen, &wait);
   }
 }
 
 void EndDeviceWrite(SimDevice* d) {
-  InterlockedIncrement(&d->sequence);
+  __atomic_store_n(&d->sequence, (LONGLONG)(DWORD)(d->sequence + 1), __ATOMIC_RELEASE);
 }
 
-static const ULONGLONG defaults[numberCount] = {defaultAcLine,
-                                                defaultBatteryPercent,
-                                                defaultBatteryLifeTime,
-                                                defaultBatteryVoltage,
-                                                soundPowerQueryBytes,
-                                                defaultStoreSize,
-                                                defaultStoreFree,
-                                                0,
-                                                defaultMemoryTotal,
-                                                defaultMemoryAvail,
-                                                0,
-                                                unset,
-                                                0,
-                                                0};
+// --- The shell's values -------------------------------------------------------------
 
-void DefaultRecord(SimDevice* d) {
-  CopyMemory(d->numbers, defaults, sizeof(defaults));
-  d->localTime = 0;
-  d->cardCount = 0;
-  d->ignoredCount = 0;
+static void TakeLook(SimDevice* d, const SimDevice& v, bool fresh) {
+  DWORD now = GetTickCount();
+  if (fresh) {
+    DefaultRecord(d);
+    ZeroMemory(d->seen, sizeof(d->seen));
+    d->cardsSeen = 0;
+  }
+  for (int i = 0; i < numberCount; i++) {
+    if (v.seen[i] != d->seen[i])
+      d->numbers[i] = v.numbers[i];
+  }
+  // A clock value taken runs from its stamp in the key, or without one from now.
+  if (v.seen[TickCount] != d->seen[TickCount])
+    d->numbers[TickSetAt] = v.numbers[TickSetAt] != unset ? v.numbers[TickSetAt] : now;
+  if (v.seen[LocalTime] != d->seen[LocalTime]) {
+    d->numbers[LocalTimeSetAt] =
+        v.numbers[LocalTimeSetAt] != unset ? v.numbers[LocalTimeSetAt] : now;
+  }
+  if (v.cardsSeen != d->cardsSeen) {
+    d->cardCount = v.cardCount;
+    CopyMemory(d->cards, v.cards, v.cardCount * sizeof(SimCard));
+  }
+  CopyMemory(d->seen, v.seen, sizeof(d->seen));
+  d->cardsSeen = v.cardsSeen;
+  d->ignoredCount = v.ignoredCount;
+  CopyMemory(d->ignored, v.ignored, sizeof(d->ignored));
+  d->taken = 1;
+}
+
+void TakeShellValues(SimDevice* d, bool reset) {
+  // One look at a time, across the session: an older look taken after a newer
+  // one would undo it. A look reads the registry outside the record's lock.
+  AutoCloseHandle looking(CreateMutexW(nullptr, FALSE, L"Local\\CeStandIn.DeviceLook"));
+  if (looking.IsValid())
+    WaitForSingleObject(looking, INFINITE);  // abandoned: ours now
+  AutoHeapFree<SimDevice> look(
+      (SimDevice*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SimDevice)));
+  if (look) {
+    DefaultRecord(look);
+    bool fresh = !LookAtDeviceKey(reset, look) || reset || !d->taken;
+    TakeLook(LockDevice(d), *look, fresh);
+    EndDeviceWrite(d);
+  }
+  if (looking.IsValid())
+    ReleaseMutex(looking);
 }
 
 // --- Clock ------------------------------------------------------------------
@@ -103,78 +145,21 @@ void DefaultRecord(SimDevice* d) {
 // clock reads the machine's own.
 
 DWORD TickOf(const SimDevice& d, DWORD now) {
-  if (d.numbers[TickCount] == unset)
+  const ULONGLONG* n = d.numbers;
+  if (n[TickCount] == unset)
     return now;
-  DWORD since = d.numbers[ClockFrozen] ? 0 : now - (DWORD)d.numbers[TickSetAt];
-  return (DWORD)d.numbers[TickCount] + since;
+  return (DWORD)n[TickCount] + (n[ClockFrozen] ? 0 : now - (DWORD)n[TickSetAt]);
 }
 
 ULONGLONG LocalTimeOf(const SimDevice& d, DWORD now) {
-  if (!d.localTime) {
-    SYSTEMTIME machine;
-    GetLocalTime(&machine);
-    FILETIME ft;
-    SystemTimeToFileTime(&machine, &ft);
-    return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
+  const ULONGLONG* n = d.numbers;
+  if (n[LocalTime] == unset) {
+    FILETIME utc, local;
+    GetSystemTimeAsFileTime(&utc);
+    FileTimeToLocalFileTime(&utc, &local);
+    return ((ULONGLONG)local.dwHighDateTime << 32) | local.dwLowDateTime;
   }
-  DWORD since = d.numbers[ClockFrozen] ? 0 : now - (DWORD)d.numbers[LocalTimeSetAt];
-  return d.localTime + since * fileTimePerMs;
-}
-
-ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time) {
-  FILETIME ft;
-  if (time.wYear < firstYear || time.wYear > lastYear || !SystemTimeToFileTime(&time, &ft)) {
-    return 0;
-  }
-  return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
-}
-
-void TicksToSystemTime(ULONGLONG ticks, SYSTEMTIME* time) {
-  FILETIME ft;
-  ft.dwLowDateTime = (DWORD)ticks;
-  ft.dwHighDateTime = (DWORD)(ticks >> 32);
-  FileTimeToSystemTime(&ft, time);
-}
-
-// Reads `count` decimal digits.
-static bool ReadDigits(const wchar_t*& text, int count, WORD* value) {
-  WORD n = 0;
-  for (int i = 0; i < count; i++, text++) {
-    if (*text < L'0' || *text > L'9') {
-      return false;
-    }
-    n = (WORD)(n * 10 + (*text - L'0'));
-  }
-  *value = n;
-  return true;
-}
-
-static bool Expect(const wchar_t*& text, wchar_t c) {
-  if (*text != c) {
-    return false;
-  }
-  text++;
-  return true;
-}
-
-bool ParseLocalTime(const wchar_t* text, SYSTEMTIME* time) {
-  SYSTEMTIME t = {};
-  if (!ReadDigits(text, 4, &t.wYear) || !Expect(text, L'-') || !ReadDigits(text, 2, &t.wMonth) ||
-      !Expect(text, L'-') || !ReadDigits(text, 2, &t.wDay) ||
-      !(Expect(text, L' ') || Expect(text, L'T')) || !ReadDigits(text, 2, &t.wHour) ||
-      !Expect(text, L':') || !ReadDigits(text, 2, &t.wMinute) || !Expect(text, L':') ||
-      !ReadDigits(text, 2, &t.wSecond)) {
-    return false;
-  }
-  if (*text == L'.' && !(++text, ReadDigits(text, 3, &t.wMilliseconds))) {
-    return false;
-  }
-  ULONGLONG ticks = *text == 0 ? SystemTimeToTicks(t) : 0;
-  if (ticks == 0) {
-    return false;
-  }
-  TicksToSystemTime(ticks, time);  // fills in the day of the week
-  return true;
+  return n[LocalTime] + (n[ClockFrozen] ? 0 : now - (DWORD)n[LocalTimeSetAt]) * fileTimePerMs;
 }
 
 static DWORD SimTickCount() {
@@ -193,14 +178,12 @@ static void SimLocalTime(SYSTEMTIME* time) {
 // --- Power --------------------------------------------------------------------
 
 static BYTE BatteryFlagFor(BYTE acLine, BYTE percent) {
-  if (percent == BATTERY_PERCENTAGE_UNKNOWN) {
+  if (percent == BATTERY_PERCENTAGE_UNKNOWN)
     return BATTERY_FLAG_UNKNOWN;
-  }
   BYTE flag =
       percent <= 5 ? BATTERY_FLAG_CRITICAL : (percent < 33 ? BATTERY_FLAG_LOW : BATTERY_FLAG_HIGH);
-  if (acLine == AC_LINE_ONLINE && percent < 100) {
+  if (acLine == AC_LINE_ONLINE && percent < 100)
     flag |= BATTERY_FLAG_CHARGING;
-  }
   return flag;
 }
 
@@ -221,16 +204,13 @@ static DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
   s.BatteryChemistry = BATTERY_CHEMISTRY_LION;
   // Fault: a driver that fills fewer bytes than asked for.
   DWORD bytes = (DWORD)n[PowerQueryBytes];
-  if (bytes > sizeof(s)) {
+  if (bytes > sizeof(s))
     bytes = sizeof(s);
-  }
-  if (bytes > length) {
+  if (bytes > length)
     bytes = length;
-  }
   CopyMemory(status, &s, bytes);
-  if (bytes == 0) {
+  if (bytes == 0)
     SetLastError(ERROR_GEN_FAILURE);
-  }
   return bytes;
 }
 
@@ -283,9 +263,8 @@ static bool SimNextCard(DWORD* position, wchar_t* name) {
 }
 
 bool SameCardName(const wchar_t* path, const wchar_t* name) {
-  if (*path == L'\\' || *path == L'/') {
+  if (*path == L'\\' || *path == L'/')
     path++;
-  }
   int length = lstrlenW(name);
   if (lstrlenW(path) < length ||
       CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, name, length) != CSTR_EQUAL) {
@@ -316,15 +295,12 @@ static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE
     SetLastError(ERROR_NOT_READY);
     return FALSE;
   }
-  if (freeToCaller) {
+  if (freeToCaller)
     freeToCaller->QuadPart = card.freeBytes;
-  }
-  if (totalBytes) {
+  if (totalBytes)
     totalBytes->QuadPart = card.totalBytes;
-  }
-  if (totalFreeBytes) {
+  if (totalFreeBytes)
     totalFreeBytes->QuadPart = card.freeBytes;
-  }
   return TRUE;
 }
 

@@ -4,9 +4,10 @@
 // the system's code cannot see it.
 //
 // Coherence, in one sentence: a writer owns the record while its sequence
-// number is odd (taken by compare-and-swap from even, given back by the next
-// even number), and a reader copies what it needs and keeps the copy only if
-// the sequence number was even and unchanged around the copy.
+// number is odd (taken by compare-and-swap from even, with the writer's
+// process id beside it, given back by the next even number), and a reader
+// copies what it needs and keeps the copy only if the sequence number was even
+// and unchanged around the copy.
 //
 // Why this and not the registry: the item asks for a dozen readings a paint,
 // 43,200 times a simulated day; every registry call and every wait on a
@@ -21,46 +22,70 @@
 
 #include "CeTypes.h"
 
-// Defaults of the simulated device.
-static const DWORD defaultAcLine = AC_LINE_OFFLINE;
-static const DWORD defaultBatteryPercent = 80;
-static const DWORD defaultBatteryLifeTime = 7200;  // seconds
-static const DWORD defaultBatteryVoltage = 3900;   // millivolts
-static const DWORD soundPowerQueryBytes = sizeof(SYSTEM_POWER_STATUS_EX2);
-static const DWORD defaultStoreSize = 16 << 20;
-static const DWORD defaultStoreFree = 8 << 20;
-static const ULONGLONG defaultMemoryTotal = 32 << 20;
-static const ULONGLONG defaultMemoryAvail = 16 << 20;
-static const ULONGLONG defaultCardTotal = 64 << 20;
-static const ULONGLONG defaultCardFree = 32 << 20;
-static const wchar_t defaultCardName[] = L"Storage Card";
 // What the device holds: sizes up to 2048 GB, times in these years, this many cards.
 static const ULONGLONG largestBytes = 2048ULL << 30;
 static const WORD firstYear = 1980, lastYear = 2099;
 static const int maxCards = 128;
 static const int maxIgnored = 8;
 static const ULONGLONG fileTimePerMs = 10000;
+static const ULONGLONG defaultCardTotal = 64 << 20, defaultCardFree = 32 << 20;
+static const wchar_t defaultCardName[] = L"Storage Card";
+static const ULONGLONG unset = ~0ULL;  // a clock value not set: the machine's
 
-// The device's numbers, indexed by their values' names in the device key
-// (numberNames in DeviceRegistry.cpp, in this order).
-enum SimNumber {
-  AcLine,
-  BatteryPercent,
-  BatteryLifeTime,
-  BatteryVoltage,
-  PowerQueryBytes,
-  StoreSize,
-  StoreFree,
-  StoreQueryFails,
-  MemoryTotal,
-  MemoryAvail,
-  ClockFrozen,
-  TickCount,
-  TickSetAt,
-  LocalTimeSetAt,
-  numberCount
+// Which numbers a value takes, and how a shell stores it.
+enum SimRange { Dword, Percent, LineStatus, Bytes, Date };
+
+// The device's values, one row each: the name in the device key, what it
+// takes, its default. The record, the key's reader, the setters and the
+// table in docs/simulated-device.md (DeviceReadings.exe --values) come from here.
+#define SIM_VALUES(X)                                                         \
+  X(AcLine, ACLineStatus, LineStatus, AC_LINE_OFFLINE)                        \
+  X(BatteryPercent, BatteryPercent, Percent, 80)                              \
+  X(BatteryLifeTime, BatteryLifeTime, Dword, 7200)                            \
+  X(BatteryVoltage, BatteryVoltage, Dword, 3900)                              \
+  X(PowerQueryBytes, PowerQueryBytes, Dword, sizeof(SYSTEM_POWER_STATUS_EX2)) \
+  X(StoreSize, StoreSize, Dword, 16 << 20)                                    \
+  X(StoreFree, StoreFree, Dword, 8 << 20)                                     \
+  X(StoreQueryFails, StoreQueryFails, Dword, 0)                               \
+  X(MemoryTotal, MemoryTotal, Bytes, 32 << 20)                                \
+  X(MemoryAvail, MemoryAvail, Bytes, 16 << 20)                                \
+  X(ClockFrozen, ClockFrozen, Dword, 0)                                       \
+  X(TickCount, TickCount, Dword, unset)                                       \
+  X(TickSetAt, TickSetAt, Dword, unset)                                       \
+  X(LocalTime, LocalTime, Date, unset)                                        \
+  X(LocalTimeSetAt, LocalTimeSetAt, Dword, unset)
+
+#define SIM_ID(id, name, range, fallback) id,
+enum SimNumber { SIM_VALUES(SIM_ID) numberCount };
+#undef SIM_ID
+
+struct SimValue {
+  const wchar_t* name;
+  SimRange range;
+  ULONGLONG fallback;
 };
-static const ULONGLONG unset = ~0ULL;  // TickCount not set: the machine's
+#define SIM_ROW(id, name, range, fallback) {L## #name, range, (ULONGLONG)(fallback)},
+static const SimValue simValues[numberCount] = {SIM_VALUES(SIM_ROW)};
+#undef SIM_ROW
+
+// Whether the device holds `value` for a number of that range (a date in
+// FILETIME units).
+inline bool InRange(SimRange range, ULONGLONG value) {
+  FILETIME time = {(DWORD)value, (DWORD)(value >> 32)};
+  SYSTEMTIME t;
+  switch (range) {
+    case LineStatus:
+      return value <= AC_LINE_BACKUP_POWER || value == AC_LINE_UNKNOWN;
+    case Percent:
+      return value <= 255;
+    case Bytes:
+      return value <= largestBytes;
+    case Date:
+      return FileTimeToSystemTime(&time, &t) && t.wYear >= firstYear && t.wYear <= lastYear;
+    default:
+      return value <= 0xFFFFFFFF;
+  }
+}
 
 struct SimCard {
   DWORD number;  // Cards\<number> when a shell made it; cards go in ascending number
@@ -76,18 +101,24 @@ struct SimIgnored {
 };
 
 struct SimDevice {
-  volatile LONG sequence;  // odd while a writer owns the record
-  DWORD taken;             // 0 until the first process took the shell's values
+  ULONGLONG layout;  // simLayout: set by the process that made the section
+  // The sequence number (low half; odd while a writer owns the record) and
+  // the owning writer's process id (high half; 0 when even).
+  volatile LONGLONG sequence;
+  DWORD taken;  // 0 until the first process took the shell's values
   ULONGLONG numbers[numberCount];
-  ULONGLONG localTime;  // FILETIME units; 0: the machine's
   int cardCount;
   SimCard cards[maxCards];
   // What the device key held at the device's last look, one hash a value
   // (0: absent) and one for all the cards; see TakeShellValues.
-  DWORD seen[numberCount + 2];
+  DWORD seen[numberCount];
+  DWORD cardsSeen;
   int ignoredCount;
   SimIgnored ignored[maxIgnored];
 };
+// Changes whenever the record does: the size, and a version for a change of
+// the same size.
+static const ULONGLONG simLayout = 2ULL << 32 | sizeof(SimDevice);
 
 // The record, mapped on first use; the shell's values are taken then.
 SimDevice* SharedDevice();
@@ -95,10 +126,10 @@ SimDevice* SharedDevice();
 // Yields while another thread owns the record (`seen` is odd); see its
 // definition for a writer that died owning it.
 struct OwnerWait {
-  LONG seen;    // even: not waiting yet
-  DWORD since;  // when `seen` was first seen
+  LONGLONG seen;  // even: not waiting yet
+  DWORD since;    // when `seen` was first seen
 };
-void WaitWhileOwned(const SimDevice* d, LONG seen, OwnerWait* wait);
+void WaitWhileOwned(SimDevice* d, LONGLONG seen, OwnerWait* wait);
 
 // Copies out what `copy` reads, again until no writer came in between. Card
 // names stay terminated throughout a write (name[MAX_PATH - 1] is always 0),
@@ -107,12 +138,12 @@ extern LONG deviceReadings;  // by this process, for SimDeviceReadings
 template <typename Copy>
 void ReadDevice(Copy copy) {
   InterlockedIncrement(&deviceReadings);
-  const SimDevice* d = SharedDevice();
+  SimDevice* d = SharedDevice();
   OwnerWait wait = {};
   for (;;) {
-    LONG before = __atomic_load_n(&d->sequence, __ATOMIC_ACQUIRE);
+    LONGLONG before = __atomic_load_n(&d->sequence, __ATOMIC_ACQUIRE);
     if (!(before & 1)) {
-      copy(*d);
+      copy(*(const SimDevice*)d);
       __atomic_thread_fence(__ATOMIC_ACQUIRE);
       if (__atomic_load_n(&d->sequence, __ATOMIC_RELAXED) == before)
         return;
@@ -134,20 +165,21 @@ void WriteDevice(Change change) {
 }
 
 // Takes into the record what a shell changed in the device key since the
-// device last looked (DeviceRegistry.cpp). `reset` empties the key first and
-// puts the record at its defaults.
+// device last looked (see DeviceRegistry.h). `reset` empties the key first
+// and puts the record at its defaults.
 void TakeShellValues(SimDevice* d, bool reset);
-// Every number at its default, no cards, nothing ignored, the machine's clock.
-void DefaultRecord(SimDevice* d);
+
+// Every number at its default, no cards, nothing ignored.
+inline void DefaultRecord(SimDevice* d) {
+  for (int i = 0; i < numberCount; i++)
+    d->numbers[i] = simValues[i].fallback;
+  d->cardCount = 0;
+  d->ignoredCount = 0;
+}
 
 // The clock, read from the record at the machine's tick `now`.
 DWORD TickOf(const SimDevice& d, DWORD now);
 ULONGLONG LocalTimeOf(const SimDevice& d, DWORD now);
-// FILETIME units; 0 when `time` is not a valid date in firstYear..lastYear.
-ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time);
-void TicksToSystemTime(ULONGLONG ticks, SYSTEMTIME* time);
-// "YYYY-MM-DD hh:mm:ss" with optional ".mmm"; a 'T' may stand for the space.
-bool ParseLocalTime(const wchar_t* text, SYSTEMTIME* time);
 
 // Whether a CE path ("\Storage Card", a trailing backslash allowed) names the card.
 bool SameCardName(const wchar_t* path, const wchar_t* name);

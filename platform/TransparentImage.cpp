@@ -72,9 +72,8 @@ BOOL CopyKeyed(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG
 
 BOOL CopyFromDc(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HDC src, LONG sx, LONG sy,
                 LONG scx, LONG scy, COLORREF key) {
-  if (dcx == scx && dcy == scy && dcx > 0 && dcy > 0) {
+  if (dcx == scx && dcy == scy && dcx > 0 && dcy > 0)
     return CopyKeyed(dst, dx, dy, dcx, dcy, src, sx, sy, key);
-  }
   return TransparentBlt(dst, dx, dy, dcx, dcy, src, sx, sy, scx, scy, key);
 }
 

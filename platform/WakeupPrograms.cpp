@@ -23,12 +23,10 @@ wchar_t* ReadWakeupPrograms() {
     // Room for two terminators whatever the stored value lacks.
     DWORD chars = size / sizeof(wchar_t) + 2;
     list = (wchar_t*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, chars * sizeof(wchar_t));
-    if (!list || size == 0) {
+    if (!list || size == 0)
       return list;
-    }
     DWORD got = size;
-    if (RegQueryValueExW(key, programsValue, nullptr, &type, (BYTE*)list, &got) ==
-        ERROR_SUCCESS) {
+    if (RegQueryValueExW(key, programsValue, nullptr, &type, (BYTE*)list, &got) == ERROR_SUCCESS) {
       return list;
     }
     // The value grew in between: try again with its new size.
@@ -46,22 +44,18 @@ static bool SameProgram(const wchar_t* a, const wchar_t* b) {
 // and not yet there).
 static bool WritePrograms(const wchar_t* list, const wchar_t* remove, const wchar_t* add) {
   DWORD chars = 2;
-  for (const wchar_t* p = list; *p; p += lstrlenW(p) + 1) {
+  for (const wchar_t* p = list; *p; p += lstrlenW(p) + 1)
     chars += lstrlenW(p) + 1;
-  }
-  if (add) {
+  if (add)
     chars += lstrlenW(add) + 1;
-  }
   AutoHeapFree<wchar_t> out(
       (wchar_t*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, chars * sizeof(wchar_t)));
-  if (!out) {
+  if (!out)
     return false;
-  }
   wchar_t* end = out;
   for (const wchar_t* p = list; *p; p += lstrlenW(p) + 1) {
-    if (remove && SameProgram(p, remove)) {
+    if (remove && SameProgram(p, remove))
       continue;
-    }
     if (add && SameProgram(p, add)) {
       add = nullptr;  // already registered: keep its place
     }
@@ -83,14 +77,12 @@ static bool WritePrograms(const wchar_t* list, const wchar_t* remove, const wcha
 
 // Fault of the simulated device: takes one pending refusal if there is one.
 static bool TakeRefusal() {
-  if (LiveDeviceChosen()) {
+  if (LiveDeviceChosen())
     return false;
-  }
   HKEY key = DeviceKey();
   ULONGLONG refusals = ReadDeviceNumberOr(key, wakeupRefusalsValue, 0);
-  if (refusals == 0) {
+  if (refusals == 0)
     return false;
-  }
   WriteDeviceDword(key, wakeupRefusalsValue, (DWORD)(refusals - 1));
   return true;
 }
@@ -108,9 +100,11 @@ BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
   }
   // The list and the refusals are read and written back whole: one process at a time.
   AutoCloseHandle turn(CreateMutexW(nullptr, FALSE, L"Local\\CeStandIn.WakeupPrograms"));
-  if (turn.IsValid()) WaitForSingleObject(turn, INFINITE);  // abandoned: ours now
+  if (turn.IsValid())
+    WaitForSingleObject(turn, INFINITE);  // abandoned: ours now
   BOOL ok = RegisterProgram(appName, event);
-  if (turn.IsValid()) ReleaseMutex(turn);
+  if (turn.IsValid())
+    ReleaseMutex(turn);
   return ok;
 }
 
@@ -126,8 +120,7 @@ static BOOL RegisterProgram(WCHAR* appName, LONG event) {
   }
   bool ok = event == NOTIFICATION_EVENT_NONE ? WritePrograms(list, appName, nullptr)
                                              : WritePrograms(list, nullptr, appName);
-  if (!ok) {
+  if (!ok)
     SetLastError(ERROR_GEN_FAILURE);
-  }
   return ok;
 }

@@ -5,9 +5,8 @@
 
 extern "C" HWND WINAPI CeFindWindowW(LPCWSTR className, LPCWSTR windowName) {
   // CE names the dialog class "Dialog"; the desktop's is "#32770".
-  if (className && !IS_INTRESOURCE(className) && wcscmp(className, L"Dialog") == 0) {
+  if (className && !IS_INTRESOURCE(className) && wcscmp(className, L"Dialog") == 0)
     className = L"#32770";
-  }
   return FindWindowW(className, windowName);
 }
 
@@ -18,8 +17,7 @@ extern "C" BOOL WINAPI CeSetForegroundWindow(HWND window) {
   // activating it leaves no foreground window at all.
   ULONG_PTR value = reinterpret_cast<ULONG_PTR>(window);
   HWND plain = reinterpret_cast<HWND>(value & ~static_cast<ULONG_PTR>(1));
-  if ((value & 1) && IsWindow(plain)) {
+  if ((value & 1) && IsWindow(plain))
     window = plain;
-  }
   return SetForegroundWindow(window);
 }

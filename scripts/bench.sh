@@ -5,12 +5,19 @@
 #   scripts/bench.sh --quick    without timing the test suite
 set -euo pipefail
 cd "$(dirname "$0")/.."
+usage="usage: scripts/bench.sh [--quick]   (--quick: without timing the test suite)"
+source scripts/options.sh
+take_flags --quick "$@"
+quick="${flags[*]}"
+work="$(mktemp -d)"
+at_exit rm -rf "$work"
 scripts/setup.sh >/dev/null
 cmake --build build --target Bench DoNothing FindWindowOnly TodayHost >/dev/null
 
 echo "Quorvane benchmarks on $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo
 build/wine-session start
+at_exit build/wine-session stop
 bench="$(build/wine-run build/bin/Bench.exe | tr -d '\r')"
 echo "$bench"
 measured_us() {  # the measured figure of Bench.exe's row named $1, in microseconds
@@ -22,7 +29,6 @@ paint_us=$(measured_us "paint (WM_DASHBOARD_REDRAW), clock")
 
 # The host's own pace: scenarios timed whole (start-up included), each
 # against a baseline scenario run the same way.
-work="$(mktemp -d)"
 host_seconds() {  # seconds TodayHost.exe takes for the script in $1
   local start end
   start=$(date +%s.%N)
@@ -62,22 +68,18 @@ row "50 x 100 cards in and out, against 50" \
 frames=$(host_seconds "$work/frames.txt")
 withgif=$(host_seconds "$work/frames-gif.txt")
 row "GIF of 200 frames at scale=4, alone" "$(minus "$withgif" "$frames")" "$frames" "<= 5 s"
-rm -rf "$work"
 build/wine-session stop
 
 stripped_kib() {
-  local tmp
-  tmp="$(mktemp)"
-  x86_64-w64-mingw32-strip -o "$tmp" "$1"
-  echo "$(( ($(stat -c %s "$tmp") + 1023) / 1024 ))"
-  rm -f "$tmp"
+  x86_64-w64-mingw32-strip -o "$work/stripped" "$1"
+  echo "$(( ($(stat -c %s "$work/stripped") + 1023) / 1024 ))"
 }
 printf '| %-38s | %12s KiB | %16s | %8s | %-12s |\n' "size of Quorvane.dll, stripped" \
   "$(stripped_kib build/bin/Quorvane.dll)" "-" "-" "<= 64 KiB"
 printf '| %-38s | %12s KiB | %16s | %8s | %-12s |\n' "size of AboutDashboard.exe, stripped" \
   "$(stripped_kib build/bin/AboutDashboard.exe)" "-" "-" "<= 64 KiB"
 
-if [ "${1:-}" != "--quick" ]; then
+if [ -z "$quick" ]; then
   start=$(date +%s.%N)
   ctest --preset default >/dev/null 2>&1 || echo "note: some tests failed during the timing run"
   build/wine-session stop

@@ -4,9 +4,10 @@
 # minutes under Wine. `ctest` runs the same tests with short counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+usage="usage: scripts/soak.sh [-R REGEX] [-E REGEX] [-j N] [-V]   (passed to ctest -L soak)"
+source scripts/options.sh
+take_ctest_options "$@"
 scripts/setup.sh
 export QUORVANE_SOAK_PAINTS=100000 QUORVANE_SOAK_TAPS=10000 QUORVANE_SOAK_DIALOGS=1000
-status=0
-ctest --preset default -L soak --output-on-failure "$@" || status=$?
-build/wine-session stop
-exit $status
+at_exit build/wine-session stop
+ctest --preset default -L soak --output-on-failure "${ctest_args[@]}"

@@ -2,9 +2,13 @@
 # Builds everything and runs every test under Wine (one session for the run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+usage="usage: scripts/test.sh [-R REGEX] [-E REGEX] [-L LABEL] [-LE LABEL] [-j N] [-V]
+                       [--output-on-failure]   (passed to each ctest run)"
+source scripts/options.sh
+take_ctest_options "$@"
 scripts/setup.sh
 status=0
-ctest --preset default "$@" || status=$?
+ctest --preset default "${ctest_args[@]}" || status=$?
 # ctest's fixture stops the session; make sure of it even when ctest was cut short.
 build/wine-session stop
 
@@ -12,7 +16,7 @@ build/wine-session stop
 # and heap checks, then every fuzz target briefly (fixed seed, 6 x 7 s).
 cmake --preset checked >/dev/null
 cmake --build --preset checked
-ctest --preset checked "$@" || status=$?
+ctest --preset checked "${ctest_args[@]}" || status=$?
 build-checked/wine-session stop
 scripts/fuzz.sh 7 --seed 1 || status=1
 
@@ -21,5 +25,5 @@ scripts/fuzz.sh 7 --seed 1 || status=1
 # Built and inspected, never run.
 cmake --preset device >/dev/null
 cmake --build --preset device
-ctest --preset device || status=$?
+ctest --preset device "${ctest_args[@]}" || status=$?
 exit $status

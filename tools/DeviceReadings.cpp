@@ -1,6 +1,9 @@
 // Prints what the strip would show: the device's readings as DeviceStatus
-// delivers them, from the device chosen by CE_DEVICE (simulated by default).
+// delivers them, from the device chosen by CE_DEVICE (simulated by default);
+// what the device does not know reads as unknown. With --values, the table of
+// the simulated device's values instead, as docs/simulated-device.md shows it.
 #include <stdio.h>
+#include <string.h>
 
 #include "CeApi.h"
 #include "DeviceStatus.h"
@@ -16,9 +19,20 @@ static unsigned long long Megabytes(ULONGLONG bytes) {
   return bytes >> 20;
 }
 
-int main() {
+int main(int argc, char** argv) {
+  wchar_t row[96];
+  if (argc == 2 && strcmp(argv[1], "--values") == 0) {
+    for (int i = 0; SimValueRow(i, row); i++)
+      PrintWide(row), fputs("\n", stdout);
+    return 0;
+  }
+  if (argc > 1) {
+    fputs("usage: DeviceReadings.exe [--values]\n", stderr);
+    return 2;
+  }
   DeviceStatus status;
-  printf("Device: %s\n", CurrentDeviceKind() == DeviceKind::Live ? "live" : "simulated");
+  bool live = CurrentDeviceKind() == DeviceKind::Live;
+  printf("Device: %s\n", live ? "live" : "simulated");
 
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -26,12 +40,21 @@ int main() {
          now.wDay, now.wHour, now.wMinute, now.wSecond, (unsigned long)GetTickCount());
 
   bool acOnline = false;
-  int percent = 0, voltage = 0;
-  if (status.PowerStatus(&acOnline, &percent, &voltage)) {
-    printf("Battery: %d%%, %s, %d mV\n", percent, acOnline ? "on mains power" : "on battery",
-           voltage);
+  int percent = 0, voltage = -1;  // still -1: no power status at all
+  bool sourceKnown = status.PowerStatus(&acOnline, &percent, &voltage);
+  char level[16] = "unknown", volts[24] = "voltage unknown";
+  if (percent != BATTERY_PERCENTAGE_UNKNOWN)
+    sprintf(level, "%d%%", percent);
+  if (!live)  // the desktop reports no voltage
+    sprintf(volts, "%d mV", voltage);
+  if (voltage < 0) {
+    printf("Battery: unknown\n");
   } else {
-    printf("Battery: power status unknown (percent %d)\n", percent);
+    printf("Battery: %s, %s, %s\n", level,
+           !sourceKnown ? "power source unknown"
+           : acOnline   ? "on mains power"
+                        : "on battery",
+           volts);
   }
   int hours = 0, minutes = 0, seconds = 0;
   if (status.BatteryTime(&hours, &minutes, &seconds)) {
@@ -59,7 +82,7 @@ int main() {
   }
   // Values the simulated device could not take, read as their defaults.
   wchar_t names[8][48], values[8][32];
-  int count = CurrentDeviceKind() == DeviceKind::Simulated ? SimIgnoredValues(names, values, 8) : 0;
+  int count = live ? 0 : SimIgnoredValues(names, values, 8);
   for (int i = 0; i < count && i < 8; i++) {
     printf("Ignored: ");
     PrintWide(names[i]);

@@ -4,12 +4,10 @@
 
 #include "ScenarioReader.h"
 #include "ScopedWin.h"
+#include "SimulatedDevice.h"
 #include "UserPath.h"
 
 namespace {
-
-// The clock SimResetDevice sets: 2004-03-15 10:08:30.
-const SYSTEMTIME resetTime = {2004, 3, 1, 15, 10, 8, 30, 0};
 
 // The first line that is not UTF-8 text.
 int FirstBadUtf8Line(const std::string& bytes) {
@@ -52,7 +50,7 @@ bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* e
   Scenario result;
   CheckState state;
   state.intervalMs = state.untilQueryMs = intervalMs;
-  state.clockMs = ClockMs(resetTime);
+  state.clockMs = ClockMs(simResetTime);
   size_t start = 0;
   int lineNumber = 0;
   scenario->commands.clear();

@@ -201,12 +201,10 @@ bool Perform(const Command& c, std::wstring* error) {
   switch (c.op) {
     case Op::Battery: {
       const BatteryArgs& b = ArgsOf<BatteryArgs>(c);
-      if (b.setAc) run.power.ACLineStatus = b.ac;
-      if (b.setPercent) run.power.BatteryLifePercent = b.percent;
-      if (b.setRemaining) run.power.BatteryLifeTime = b.remainingSeconds;
-      if (b.setVoltage) run.power.BatteryVoltage = b.voltage;
-      SimSetPower(run.power.ACLineStatus, run.power.BatteryLifePercent,
-                  run.power.BatteryLifeTime, run.power.BatteryVoltage);
+      if (b.setAc) SimSet({{L"ACLineStatus", b.ac}});
+      if (b.setPercent) SimSet({{L"BatteryPercent", b.percent}});
+      if (b.setRemaining) SimSet({{L"BatteryLifeTime", b.remainingSeconds}});
+      if (b.setVoltage) SimSet({{L"BatteryVoltage", b.voltage}});
       return true;
     }
     case Op::BatteryFault: SimSetPowerQueryBytes(ArgsOf<PowerQueryArgs>(c).bytes); return true;
@@ -222,7 +220,7 @@ bool Perform(const Command& c, std::wstring* error) {
       return true;
     case Op::Store: {
       const MemoryArgs& m = ArgsOf<MemoryArgs>(c);
-      SimSetStore((DWORD)m.totalBytes, (DWORD)m.freeBytes);
+      SimSetStore(m.totalBytes, m.freeBytes);
       return true;
     }
     case Op::StoreFault: SimSetStoreQueryFails(ArgsOf<FaultArgs>(c).fails); return true;
@@ -322,8 +320,6 @@ bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings,
                  std::wstring* error) {
   run = RunState();
   run.settings = &settings;
-  run.power.ACLineStatus = AC_LINE_OFFLINE;
-  GetSystemPowerStatusEx2(&run.power, sizeof run.power, TRUE);
   run.untilQueryMs = TodayShell.intervalMs;
   PumpMessages();
   for (const Command& c : scenario.commands) {

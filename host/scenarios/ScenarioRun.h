@@ -18,7 +18,6 @@ struct ScenarioSettings {
 // A run's state, the run's own (ScenarioRun.cpp); the expectations read it.
 struct RunState {
   const ScenarioSettings* settings;
-  SYSTEM_POWER_STATUS_EX2 power;  // what the battery lines last set
   DWORD untilQueryMs;             // device time to the next refresh query
   bool suspended;
   int wakeupStarted;              // programs the last resume started

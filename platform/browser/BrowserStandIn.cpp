@@ -59,15 +59,13 @@ void RecordRequest(const wchar_t* argument) {
 // Wine's winebrowser passes addresses and files to the desktop's browser.
 void OpenOnDesktop(const wchar_t* argument) {
   wchar_t target[MAX_PATH];
-  if (!DeviceFilePath(argument, target, MAX_PATH)) {
+  if (!DeviceFilePath(argument, target, MAX_PATH))
     return;
-  }
   wchar_t commandLine[MAX_PATH + 32];
   _snwprintf(commandLine, MAX_PATH + 32, L"winebrowser.exe \"%s\"", target);
   commandLine[MAX_PATH + 31] = L'\0';
-  if (!StartProgram(nullptr, commandLine)) {
+  if (!StartProgram(nullptr, commandLine))
     ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
-  }
 }
 
 }  // namespace

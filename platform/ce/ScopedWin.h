@@ -10,11 +10,13 @@
 #include <windows.h>
 #include <stdlib.h>
 
-// Shared by the types below: owns a handle H, released by Traits::Close.
-template <typename H, typename Traits>
+// Owns a handle H, released by `Release` (a function that takes it) when it
+// goes out of scope. Null, and INVALID_HANDLE_VALUE that some kernel calls
+// return, count as empty.
+template <typename H, auto Release>
 class ScopedHandle {
 public:
-  constexpr ScopedHandle() : handle_(Traits::Empty()) {}
+  constexpr ScopedHandle() : handle_(nullptr) {}
   constexpr explicit ScopedHandle(H handle) : handle_(handle) {}
   ~ScopedHandle() { Close(); }
   ScopedHandle(const ScopedHandle&) = delete;
@@ -23,7 +25,7 @@ public:
 
   H Get() const { return handle_; }
   operator H() const { return handle_; }
-  bool IsValid() const { return Traits::IsValid(handle_); }
+  bool IsValid() const { return handle_ && handle_ != (H)INVALID_HANDLE_VALUE; }
   // Releases what is held now and takes `handle` instead.
   void Reset(H handle) {
     Close();
@@ -32,7 +34,7 @@ public:
   // Gives the handle up without releasing it.
   H Detach() {
     H handle = handle_;
-    handle_ = Traits::Empty();
+    handle_ = nullptr;
     return handle;
   }
   // For calls that return the handle through a pointer; releases what is held first.
@@ -43,44 +45,30 @@ public:
 
 private:
   void Close() {
-    if (Traits::IsValid(handle_)) Traits::Close(handle_);
-    handle_ = Traits::Empty();
+    if (IsValid()) Release(handle_);
+    handle_ = nullptr;
   }
   H handle_;
 };
 
-struct KernelHandleTraits {
-  static constexpr HANDLE Empty() { return nullptr; }
-  static bool IsValid(HANDLE h) { return h && h != INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { CloseHandle(h); }
-};
-struct DeleteDcTraits {
-  static constexpr HDC Empty() { return nullptr; }
-  static bool IsValid(HDC dc) { return dc != nullptr; }
-  static void Close(HDC dc) { DeleteDC(dc); }
-};
-template <typename T>
-struct GdiObjTraits {
-  static constexpr T Empty() { return nullptr; }
-  static bool IsValid(T obj) { return obj != nullptr; }
-  static void Close(T obj) { DeleteObject(obj); }
-};
-struct RegKeyTraits {
-  static constexpr HKEY Empty() { return nullptr; }
-  static bool IsValid(HKEY key) { return key != nullptr; }
-  static void Close(HKEY key) { RegCloseKey(key); }
-};
+inline void FreeHeapBlock(void* block) {
+  HeapFree(GetProcessHeap(), 0, block);
+}
 
 // A kernel handle (process, thread, event, mapping, file): CloseHandle.
-// Null and INVALID_HANDLE_VALUE both count as empty.
-typedef ScopedHandle<HANDLE, KernelHandleTraits> AutoCloseHandle;
+typedef ScopedHandle<HANDLE, CloseHandle> AutoCloseHandle;
 // A memory DC from CreateCompatibleDC / CreateDC: DeleteDC.
-typedef ScopedHandle<HDC, DeleteDcTraits> AutoDeleteDC;
+typedef ScopedHandle<HDC, DeleteDC> AutoDeleteDC;
 // A pen, brush, bitmap, font or region: DeleteObject.
 template <typename T>
-using ScopedGdiObj = ScopedHandle<T, GdiObjTraits<T>>;
+using ScopedGdiObj = ScopedHandle<T, DeleteObject>;
 // An open registry key: RegCloseKey.
-typedef ScopedHandle<HKEY, RegKeyTraits> ScopedRegKey;
+typedef ScopedHandle<HKEY, RegCloseKey> ScopedRegKey;
+// A block from the process heap (HeapFree), or from malloc (free).
+template <typename T>
+using AutoHeapFree = ScopedHandle<T*, FreeHeapBlock>;
+template <typename T>
+using AutoFree = ScopedHandle<T*, free>;
 
 // A window's DC from GetDC: ReleaseDC.
 class AutoReleaseDC {
@@ -138,40 +126,6 @@ public:
 
 private:
   T* ptr_;
-};
-
-// A block from the process heap: HeapFree.
-template <typename T>
-class AutoHeapFree {
-public:
-  explicit AutoHeapFree(T* block) : block_(block) {}
-  ~AutoHeapFree() {
-    if (block_) HeapFree(GetProcessHeap(), 0, block_);
-  }
-  AutoHeapFree(const AutoHeapFree&) = delete;
-  AutoHeapFree& operator=(const AutoHeapFree&) = delete;
-  T* Get() const { return block_; }
-  operator T*() const { return block_; }
-
-private:
-  T* block_;
-};
-
-// A block from malloc: free.
-template <typename T>
-class AutoFree {
-public:
-  explicit AutoFree(T* block = nullptr) : block_(block) {}
-  ~AutoFree() { free(block_); }
-  AutoFree(const AutoFree&) = delete;
-  AutoFree& operator=(const AutoFree&) = delete;
-  T* Get() const { return block_; }
-  operator T*() const { return block_; }
-  // For calls that hand out a block through a T**; the pointer must be empty.
-  T** Out() { return &block_; }
-
-private:
-  T* block_;
 };
 
 // The one way to start a program that nobody waits for: both of its handles

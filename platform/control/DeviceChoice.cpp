@@ -10,3 +10,7 @@ DeviceKind CurrentDeviceKind() {
 void SelectDevice(DeviceKind kind) {
   ChooseLiveDevice(kind == DeviceKind::Live);
 }
+
+bool SetUpCommonControls() {
+  return EnsureCommonControls();
+}

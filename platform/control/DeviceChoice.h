@@ -9,3 +9,8 @@ DeviceKind CurrentDeviceKind();
 // Sets CE_DEVICE for this process and its children. Only the host calls this,
 // before any CE call has been made.
 void SelectDevice(DeviceKind kind);
+
+// The common controls (the list view among them), as the device's shell sets
+// them up before any program runs; the stand-in does it before the first
+// dialog. True once they are.
+bool SetUpCommonControls();

@@ -1,6 +1,6 @@
 // Control of the simulated device: its setters, faults and reset. Each setter
-// is one write of the shared record (SimulatedState.h) and nothing else; values
-// the device cannot hold read as their defaults, as from a shell.
+// is one write of the shared record (SimulatedState.h) and nothing else; a
+// value the device cannot hold is refused, and nothing is written.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "SimulatedDevice.h"
 
@@ -9,8 +9,49 @@
 #include "SimulatedState.h"
 
 // The reset clock: frozen, ten minutes after boot, on a Monday morning.
-static const DWORD resetTickCount = 600000;
-static const SYSTEMTIME resetLocalTime = {2004, 3, 1, 15, 10, 8, 30, 0};
+const DWORD simResetTick = 600000;
+const SYSTEMTIME simResetTime = {2004, 3, 1, 15, 10, 8, 30, 0};
+
+// --- Values by name -----------------------------------------------------------------
+
+static int ValueNamed(const wchar_t* name) {
+  for (int i = 0; i < numberCount; i++) {
+    if (lstrcmpiW(name, simValues[i].name) == 0)
+      return i;
+  }
+  return -1;
+}
+
+bool SimSet(std::initializer_list<SimValueSet> values) {
+  for (const SimValueSet& v : values) {
+    int i = ValueNamed(v.name);
+    if (i < 0 || !InRange(simValues[i].range, v.value))
+      return false;
+  }
+  WriteDevice([&](SimDevice& d) {
+    for (const SimValueSet& v : values) {
+      int i = ValueNamed(v.name);
+      d.numbers[i] = v.value;
+      if (i == TickCount || i == LocalTime)
+        d.numbers[i == TickCount ? TickSetAt : LocalTimeSetAt] = GetTickCount();
+    }
+  });
+  return true;
+}
+
+bool SimValueRow(int i, wchar_t (&row)[96]) {
+  if (i < 0 || i >= numberCount)
+    return false;
+  static const wchar_t* const types[] = {L"DWORD", L"DWORD", L"DWORD", L"QWORD", L"SZ"};
+  static const wchar_t* const takes[] = {L"0\u20134294967295", L"0\u2013255", L"0, 1, 2, 255",
+                                         L"0\u20132048 GiB", L"1980\u20132099"};
+  const SimValue& v = simValues[i];
+  wchar_t fallback[24] = L"\u2014";
+  if (v.fallback != unset)
+    wsprintfW(fallback, L"%I64u", v.fallback);
+  wsprintfW(row, L"| `%s` | %s | %s | %s |", v.name, types[v.range], fallback, takes[v.range]);
+  return true;
+}
 
 // --- Clock ------------------------------------------------------------------
 
@@ -18,23 +59,13 @@ static const SYSTEMTIME resetLocalTime = {2004, 3, 1, 15, 10, 8, 30, 0};
 static void SetClock(SimDevice& d, DWORD tick, ULONGLONG time, DWORD now) {
   d.numbers[TickCount] = tick;
   d.numbers[TickSetAt] = now;
-  d.localTime = time;
+  d.numbers[LocalTime] = time;
   d.numbers[LocalTimeSetAt] = now;
 }
 
-void SimSetTickCount(DWORD tick) {
-  WriteDevice([&](SimDevice& d) {
-    d.numbers[TickCount] = tick;
-    d.numbers[TickSetAt] = GetTickCount();
-  });
-}
-
-void SimSetLocalTime(const SYSTEMTIME& time) {
-  ULONGLONG ticks = SystemTimeToTicks(time);  // out of the device's years: the machine's
-  WriteDevice([&](SimDevice& d) {
-    d.localTime = ticks;
-    d.numbers[LocalTimeSetAt] = GetTickCount();
-  });
+bool SimSetLocalTime(const SYSTEMTIME& time) {
+  ULONGLONG ticks = SystemTimeToTicks(time);
+  return ticks && SimSet({{L"LocalTime", ticks}});
 }
 
 void SimSetClockRunning(bool running) {
@@ -58,43 +89,6 @@ void SimAdvanceClock(DWORD milliseconds) {
   });
 }
 
-// --- Power, object store and program memory ---------------------------------------
-
-void SimSetPower(BYTE acLineStatus, BYTE batteryPercent, DWORD lifeTimeSeconds,
-                 DWORD voltageMillivolts) {
-  bool known = acLineStatus <= AC_LINE_BACKUP_POWER || acLineStatus == AC_LINE_UNKNOWN;
-  WriteDevice([&](SimDevice& d) {
-    d.numbers[AcLine] = known ? acLineStatus : defaultAcLine;
-    d.numbers[BatteryPercent] = batteryPercent;
-    d.numbers[BatteryLifeTime] = lifeTimeSeconds;
-    d.numbers[BatteryVoltage] = voltageMillivolts;
-  });
-}
-
-static void SetNumbers(SimNumber first, ULONGLONG a, ULONGLONG b) {
-  WriteDevice([&](SimDevice& d) {
-    d.numbers[first] = a;
-    d.numbers[first + 1] = b;
-  });
-}
-
-void SimSetPowerQueryBytes(DWORD bytes) {
-  WriteDevice([&](SimDevice& d) { d.numbers[PowerQueryBytes] = bytes; });
-}
-
-void SimSetStore(DWORD storeSize, DWORD freeSize) {
-  SetNumbers(StoreSize, storeSize, freeSize);
-}
-
-void SimSetStoreQueryFails(bool fails) {
-  WriteDevice([&](SimDevice& d) { d.numbers[StoreQueryFails] = fails; });
-}
-
-void SimSetProgramMemory(ULONGLONG totalPhys, ULONGLONG availPhys) {
-  SetNumbers(MemoryTotal, totalPhys <= largestBytes ? totalPhys : defaultMemoryTotal,
-             availPhys <= largestBytes ? availPhys : defaultMemoryAvail);
-}
-
 // --- Storage cards ----------------------------------------------------------------
 
 // The card with that name; null when there is none.
@@ -106,22 +100,25 @@ static SimCard* FindCard(SimDevice& d, const wchar_t* path) {
   return nullptr;
 }
 
-void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) {
+bool SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) {
+  if (!name[0] || lstrlenW(name) >= MAX_PATH || totalBytes > largestBytes ||
+      freeBytes > largestBytes) {
+    return false;
+  }
+  bool added = false;
   WriteDevice([&](SimDevice& d) {
     SimCard* card = FindCard(d, name);
-    if (!card) {
-      if (d.cardCount >= maxCards)
-        return;  // the device's limit
+    if (!card && d.cardCount < maxCards) {
       card = &d.cards[d.cardCount];
       card->number = d.cardCount ? d.cards[d.cardCount - 1].number + 1 : 1;
       card->queryFails = FALSE;
-      lstrcpynW(card->name, name[0] && lstrlenW(name) < MAX_PATH ? name : defaultCardName,
-                MAX_PATH);
+      lstrcpynW(card->name, name, MAX_PATH);
       d.cardCount++;
     }
-    card->totalBytes = totalBytes <= largestBytes ? totalBytes : defaultCardTotal;
-    card->freeBytes = freeBytes <= largestBytes ? freeBytes : defaultCardFree;
+    if ((added = card != nullptr))
+      card->totalBytes = totalBytes, card->freeBytes = freeBytes;
   });
+  return added;
 }
 
 bool SimRemoveCard(const wchar_t* name) {
@@ -142,12 +139,14 @@ void SimRemoveAllCards() {
   WriteDevice([](SimDevice& d) { d.cardCount = 0; });
 }
 
-void SimSetCardQueryFails(const wchar_t* name, bool fails) {
+bool SimSetCardQueryFails(const wchar_t* name, bool fails) {
+  bool found = false;
   WriteDevice([&](SimDevice& d) {
     SimCard* card = FindCard(d, name);
-    if (card)
+    if ((found = card != nullptr))
       card->queryFails = fails;
   });
+  return found;
 }
 
 // --- The shell's values -----------------------------------------------------------------
@@ -172,12 +171,6 @@ int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {
     lstrcpynW(values[i], ignored[i].value, 32);
   }
   return count;
-}
-
-static bool KeyDeleted(HKEY key) {
-  DWORD values;
-  return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
-                          nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED;
 }
 
 static DWORD WINAPI WatchShell(void*) {
@@ -209,9 +202,9 @@ void SimWatchShell() {
 
 void SimResetDevice() {
   TakeShellValues(SharedDevice(), true);  // an empty key, the record at its defaults
-  ULONGLONG time = SystemTimeToTicks(resetLocalTime);
+  ULONGLONG time = SystemTimeToTicks(simResetTime);
   WriteDevice([&](SimDevice& d) {
-    SetClock(d, resetTickCount, time, GetTickCount());
+    SetClock(d, simResetTick, time, GetTickCount());
     d.numbers[ClockFrozen] = 1;
   });
 }

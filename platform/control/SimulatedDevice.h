@@ -8,41 +8,70 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+
 // The device choice and the wake-up event come with the device's control.
 #include "DeviceChoice.h"
 #include "WakeupEvent.h"
 
 // Puts the simulated device into its documented default state: no cards, no
-// faults, no wake-up registrations, clock frozen at the default time.
+// faults, no wake-up registrations, the clock frozen at simResetTick and
+// simResetTime.
 void SimResetDevice();
-// Makes this process's next reading load the device anew, so that values a
-// shell wrote into the key just now (any type, length or content) are seen.
-void SimReloadDevice();
+extern const DWORD simResetTick;
+extern const SYSTEMTIME simResetTime;
 
-// Power.
-void SimSetPower(BYTE acLineStatus, BYTE batteryPercent, DWORD lifeTimeSeconds,
-                 DWORD voltageMillivolts);
-// Fault: the power query fills only this many bytes (56 = a sound query).
-void SimSetPowerQueryBytes(DWORD bytes);
+// Sets device values by their names in the device key, in one write: all of
+// them, or none (false) when a name is unknown or a value is one the device
+// does not hold (docs/simulated-device.md lists both). Setting TickCount or
+// LocalTime starts it from now.
+struct SimValueSet {
+  const wchar_t* name;
+  ULONGLONG value;
+};
+bool SimSet(std::initializer_list<SimValueSet> values);
+// Row `i` of that list ("| `Name` | TYPE | default | takes |"); false past the last.
+bool SimValueRow(int i, wchar_t (&row)[96]);
+
+// Power. Fault: the power query fills only this many bytes (56 = a sound query).
+inline bool SimSetPower(BYTE acLineStatus, BYTE percent, DWORD lifeSeconds, DWORD millivolts) {
+  return SimSet({{L"ACLineStatus", acLineStatus},
+                 {L"BatteryPercent", percent},
+                 {L"BatteryLifeTime", lifeSeconds},
+                 {L"BatteryVoltage", millivolts}});
+}
+inline bool SimSetPowerQueryBytes(DWORD bytes) {
+  return SimSet({{L"PowerQueryBytes", bytes}});
+}
+
+// Object store (32-bit on CE) and program memory. Fault: GetStoreInformation fails.
+inline bool SimSetStore(ULONGLONG storeSize, ULONGLONG freeSize) {
+  return SimSet({{L"StoreSize", storeSize}, {L"StoreFree", freeSize}});
+}
+inline bool SimSetStoreQueryFails(bool fails) {
+  return SimSet({{L"StoreQueryFails", fails}});
+}
+inline bool SimSetProgramMemory(ULONGLONG totalPhys, ULONGLONG availPhys) {
+  return SimSet({{L"MemoryTotal", totalPhys}, {L"MemoryAvail", availPhys}});
+}
 
 // Storage cards, kept in enumeration order. Names are folder names such as
-// "Storage Card"; adding an existing name replaces its figures in place.
-void SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes);
+// "Storage Card"; adding an existing name replaces its figures in place. False
+// for an empty name or one of MAX_PATH characters, bytes past 2048 GB, a
+// device full of cards (128), or no such card.
+bool SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes);
 bool SimRemoveCard(const wchar_t* name);
 void SimRemoveAllCards();
 // Fault: the disk-space query for that card fails.
-void SimSetCardQueryFails(const wchar_t* name, bool fails);
-
-// Object store (32-bit on CE) and program memory.
-void SimSetStore(DWORD storeSize, DWORD freeSize);
-// Fault: GetStoreInformation fails.
-void SimSetStoreQueryFails(bool fails);
-void SimSetProgramMemory(ULONGLONG totalPhys, ULONGLONG availPhys);
+bool SimSetCardQueryFails(const wchar_t* name, bool fails);
 
 // Clock. A frozen clock reads exactly what was set until set or advanced
-// again; a running one runs on from the value set, at real speed.
-void SimSetTickCount(DWORD tick);
-void SimSetLocalTime(const SYSTEMTIME& time);
+// again; a running one runs on from the value set, at real speed. A local
+// time outside 1980-2099 is refused.
+inline bool SimSetTickCount(DWORD tick) {
+  return SimSet({{L"TickCount", tick}});
+}
+bool SimSetLocalTime(const SYSTEMTIME& time);
 void SimSetClockRunning(bool running);
 // Moves the tick count and the local time forward together.
 void SimAdvanceClock(DWORD milliseconds);

@@ -10,9 +10,8 @@ int SimWakeupRegistrations(wchar_t (*paths)[MAX_PATH], int max) {
   AutoHeapFree<wchar_t> list(ReadWakeupPrograms());
   int count = 0;
   for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1, count++) {
-    if (paths && count < max) {
+    if (paths && count < max)
       lstrcpynW(paths[count], p, MAX_PATH);
-    }
   }
   return count;
 }

@@ -9,12 +9,6 @@
 
 namespace {
 
-std::wstring BesideTest(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return std::wstring(path, wcsrchr(path, L'\\') + 1) + name;
-}
-
 BYTE BatteryPercentRead() {
   SYSTEM_POWER_STATUS_EX2 s = {};
   GetSystemPowerStatusEx2(&s, sizeof(s), FALSE);
@@ -40,12 +34,22 @@ bool FiringPassesOverAMissingProgram() {
   return n == 1 && SimWakeupRegistrations(nullptr, 0) == 2;
 }
 
+bool RefusesWhatItCannotHold() {  // and writes nothing of a refused set
+  for (int i = 1; i <= 128; i++)
+    SimAddCard(std::to_wstring(i).c_str(), 1, 1);
+  return !SimAddCard(L"129", 1, 1) && !SimSet({{L"BatteryPercent", 40}, {L"ACLineStatus", 7}}) &&
+         !SimSet({{L"BatteryPercent", 256}}) && !SimSet({{L"NoSuchValue", 1}}) &&
+         !SimSetProgramMemory(1, 2049ULL << 30) && !SimAddCard(L"", 1, 1) &&
+         BatteryPercentRead() == 80 && SimSet({{L"batterypercent", 255}});
+}
+
 TEST(SharedDevice, RunningProgramsFollowTheDevice) {
   const struct {
     const char* what;
     bool (*happens)();
   } rows[] = {{"a running program sees a shell's change", ShellChangeIsSeen},
-              {"wake-up firing passes over a missing program", FiringPassesOverAMissingProgram}};
+              {"wake-up firing passes over a missing program", FiringPassesOverAMissingProgram},
+              {"the control refuses what the device cannot hold", RefusesWhatItCannotHold}};
   for (const auto& row : rows) {
     SimResetDevice();
     EXPECT_TRUE(row.happens()) << row.what;

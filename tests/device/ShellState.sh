@@ -38,7 +38,9 @@ Storage card 1: Storage Card, 5120 MB free of 8192 MB
 Storage card 2: SD Card, size unknown
 Ignored: ACLineStatus = 7 (not a number in its range; read as the default)
 Ignored: PowerQueryBytes = 99999999999999999999999 (not a number in its range; read as the default)"
-actual="$(CE_DEVICE= "$build/wine-run" "$build/bin/DeviceReadings.exe" | tr -d '\r')"
+# Whatever the caller's TMPDIR, or none, wine-run reaches the session's own wineserver.
+actual="$(CE_DEVICE= TMPDIR=/nonexistent "$build/wine-run" "$build/bin/DeviceReadings.exe" |
+  tr -d '\r')"
 status=0
 if [ "$actual" != "$expected" ]; then
   echo "DeviceReadings read:"; echo "$actual"; echo "expected:"; echo "$expected"
@@ -69,12 +71,25 @@ Ignored: MemoryAvail = 99999999999999999999999 (not a number in its range; read 
 Ignored: LocalTime = 1601-01-01 00:00:00 (not a number in its range; read as the default)
 Ignored: Cards\\1\\TotalBytes = 1125899906842624 (not a number in its range; read as the default)"
 # The clock falls back to the machine's, whose time varies.
-actual="$(CE_DEVICE= "$build/wine-run" "$build/bin/DeviceReadings.exe" | tr -d '\r' |
+actual="$(env -u TMPDIR CE_DEVICE= "$build/wine-run" "$build/bin/DeviceReadings.exe" | tr -d '\r' |
   grep -v '^Local time: ')"
 if [ "$actual" != "$expected" ]; then
   echo "DeviceReadings read:"; echo "$actual"; echo "expected:"; echo "$expected"
   status=1
 fi
+
+# The docs' table of values is the device's own, row for row.
+while read -r row; do
+  grep -qF -- "$row" "$(dirname "$0")/../../docs/simulated-device.md" ||
+    { echo "docs/simulated-device.md lacks: $row"; status=1; }
+done < <("$build/wine-run" "$build/bin/DeviceReadings.exe" --values | tr -d '\r')
+
+# A device the environment names wrongly is refused; what the live one does
+# not know reads as unknown.
+said="$(CE_DEVICE=liv "$build/wine-run" "$build/bin/DeviceReadings.exe" 2>&1)"
+[ $? = 2 ] && [[ "$said" == *"live or simulated"* ]] || { echo "CE_DEVICE=liv: $said"; status=1; }
+said="$(CE_DEVICE=live "$build/wine-run" "$build/bin/DeviceReadings.exe" | grep '^Battery')"
+[[ "$said" != *255%* ]] || { echo "CE_DEVICE=live: $said"; status=1; }
 
 # Leave the device as every other test expects to find it: empty, defaults.
 wine reg delete "$key" /f >/dev/null 2>&1 </dev/null

@@ -36,7 +36,7 @@ HostResult RunProgram(const std::wstring& program, const std::wstring& arguments
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = startup.hStdError = out;
-    std::wstring commandLine = program + L" " + arguments;
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                              CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
     if (started) {

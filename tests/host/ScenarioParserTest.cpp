@@ -118,9 +118,13 @@ std::wstring Repeat(const std::wstring& line, int times) {
 // <prefix>/dosdevices/z:), has `bytes` bytes.
 std::wstring Deep(const std::wstring& folder, size_t bytes) {
   wchar_t prefix[MAX_PATH];
-  size_t root = GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH) + 14 - 2;
+  GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
+  auto utf8 = [](const std::wstring& s) {
+    return WideCharToMultiByte(CP_UTF8, 0, s.c_str(), -1, nullptr, 0, nullptr, nullptr) - 1u;
+  };
+  size_t root = utf8(prefix) + 14 - 2;
   std::wstring deep = folder;
-  for (size_t left; (left = bytes - root - deep.size()) > 0;) {
+  for (size_t left; (left = bytes - root - utf8(deep)) > 0;) {
     deep += L"\\" + std::wstring(left > 201 ? std::min<size_t>(200, left - 3) : left - 1, L'p');
   }
   return deep;
@@ -277,7 +281,7 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
       {L"--scenario /no/such.txt", 2, "/no/such.txt: cannot open the scenario"},
       {L"--check /dev/null", 2, "/dev/null: cannot open the scenario: it is not a regular file"},
       {L"--check \\\\.\\CONIN$", 2, "CONIN$: cannot open the scenario: it is not a regular file"},
-      {L"--check " HOST_FIFO, 2, "strip.png: cannot open the scenario: it is not a regular file"},
+      {L"--check \"" HOST_FIFO L"\"", 2, "strip.png: cannot open the scenario: it is not a"},
       {L"--check \"" + folder + L"\"", 2,
        "command-lines: cannot open the scenario: it is a folder"},
       {L"--check \"" + folder + L"\\aux.txt\"", 0, "aux.txt: the scenario is well formed"},
@@ -298,8 +302,9 @@ TEST(ScenarioParser, HostRefusesBadCommandLines) {
       {L"--check \"" + good + L"\" --out \"" + Deep(folder, 4089) + L"\"", 0, "well formed"},
       {L"--scenario \"" + good + L"\" --out /dev/null", 2, "/dev/null is a pipe or a device, not"},
       {L"--scenario \"" + good + L"\" --out /proc/q/r", 3, "/proc/q/r: nothing may be made there"},
-      {L"--scenario \"" + pipe + L"\" --out " + fifoFolder, 3, "a pipe or a device of that name"},
-      {L"--scenario \"" + folder + L"\\link.txt\" --out " + fifoFolder, 3,
+      {L"--scenario \"" + pipe + L"\" --out \"" + fifoFolder + L"\"", 3,
+       "a pipe or a device of that name"},
+      {L"--scenario \"" + folder + L"\\link.txt\" --out \"" + fifoFolder + L"\"", 3,
        "broken.png: a broken link of"},
       {L"--demo --check \"" + good + L"\"", 2, "--demo and --check exclude each other"},
       {L"--check", 2, "--check needs a value"},
@@ -359,7 +364,7 @@ TEST(ScenarioParser, HostWritesIntoTheFolderAsNamed) {
   std::wstring fifoFolder = HOST_FIFO;
   fifoFolder.resize(fifoFolder.rfind(L'/'));
   WriteTextFile(script, "refresh\nsnapshot linked.png\n");
-  r = RunHost(L"--scenario \"" + script + L"\" --out " + fifoFolder);
+  r = RunHost(L"--scenario \"" + script + L"\" --out \"" + fifoFolder + L"\"");
   EXPECT_EQ(0u, r.exitCode) << r.output;
   Picture linked;
   std::wstring why;

@@ -26,7 +26,7 @@ for _ in $(seq 1 600); do [ -f "$work/opened" ] && break; sleep 0.05; done
 [ -f "$work/opened" ] || fail "the desktop's browser was not started within 30 s"
 url="$(cat "$work/opened")"
 echo "the desktop's browser opened: $url"
-file="$(printf '%s' "${url#file://}" | sed 's/%20/ /g')"
+file="$(printf '%b' "${url//%/\\x}")" file="${file#file://}"
 installed="$build/wine/device/Program Files/Tessel-Quarry/Quorvane/MiniSite/home.htm"
 [ "${url#file://}" != "$url" ] && cmp -s "$file" "$installed" || \
   fail "that is not the installed page $installed"

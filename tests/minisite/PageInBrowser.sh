@@ -9,7 +9,7 @@
 #
 #   PageInBrowser.sh SITE_FOLDER [--screenshot OUT.png]
 set -u
-fail() { echo "PageInBrowser: FAIL: $*"; exit 1; }
+fail() { echo "PageInBrowser: FAIL: $*" >&2; exit 1; }
 
 site="${1:-}"
 [ $# -eq 1 ] || { [ $# -eq 3 ] && [ "$2" = --screenshot ]; } || \
@@ -19,13 +19,17 @@ command -v chromium >/dev/null || fail "chromium is not installed (scripts/setup
 
 work="$(mktemp -d /tmp/minisite-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-# The page's address: its absolute path, each character outside
-# [A-Za-z0-9/._-] as %XX (blanks, "#", "%").
+trap 'exit 130' INT
+trap 'exit 143' TERM
+# The page's address: its absolute path, each byte of its UTF-8 form outside
+# [A-Za-z0-9/._-] as %XX (blanks, "#", "%", "Ü" as %C3%9C).
 path="$(realpath "$site/home.htm")" url="file://"
-for ((i = 0; i < ${#path}; i++)); do
-  c="${path:i:1}"
-  case "$c" in [A-Za-z0-9/._-]) url+="$c" ;; *) url+="$(printf '%%%02X' "'$c")" ;; esac
-done
+while read -r byte; do
+  case "$byte" in
+    2[dfe]|3[0-9]|4[1-9a-f]|5[0-9a]|5f|6[1-9a-f]|7[0-9a]) url+="$(printf "\\x$byte")" ;;
+    *) url+="%${byte^^}" ;;
+  esac
+done < <(printf '%s' "$path" | od -An -v -tx1 | tr -s ' ' '\n' | grep .)
 sed "s|@PAGE@|$url|" > "$work/check.htm" <<'PAGE'
 <!DOCTYPE html><html><body style="margin:0">
 <iframe id="f" src="@PAGE@" width="240" height="320" style="border:0"></iframe>
