@@ -5,6 +5,7 @@
 // opens no window (the About program on its wake-up path; see the bench).
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
+#include "checked/FaultInjection.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ void EnsureCommonControls() {
 extern "C" INT_PTR WINAPI CeDialogBoxIndirectParamW(HINSTANCE instance,
                                                     LPCDLGTEMPLATEW dialogTemplate, HWND owner,
                                                     DLGPROC procedure, LPARAM initParam) {
+  if (CE_FAILS(DialogBoxIndirectParamW)) return -1;
   EnsureCommonControls();
   return DialogBoxIndirectParamW(instance, dialogTemplate, owner, procedure, initParam);
 }
