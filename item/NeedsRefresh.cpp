@@ -17,8 +17,8 @@ bool NeedsRefresh() {
   GetLocalTime(&now);
   const int percent = ShownCharge();
   ULONGLONG memoryFree = 0, memoryTotal = 0;
-  const DWORD memoryMB = ShownMegabytes(ItemState.status.Memory(&memoryFree, &memoryTotal),
-                                        memoryFree);
+  const bool memoryRead = ItemState.status.Memory(&memoryFree, &memoryTotal);
+  const DWORD memoryMB = ShownMegabytes(memoryRead, memoryFree);
   ULONGLONG cardTotal = 0, cardFree = 0;
   const BOOL found = ItemState.status.CardSpace(&cardTotal, &cardFree);
 

@@ -68,7 +68,10 @@ extern "C" void __real_free(void* block);
 
 // The block's pages, fenced: one page more reserved but never committed.
 char* FencedBase(size_t pages) {
-  if (InterlockedIncrement(&fencedLive) > kFenced) return nullptr;
+  if (InterlockedIncrement(&fencedLive) > kFenced) {
+    InterlockedDecrement(&fencedLive);
+    return nullptr;
+  }
   char* base = (char*)VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
   if (base && VirtualAlloc(base, pages * kPage, MEM_COMMIT, PAGE_READWRITE)) return base;
   if (base) VirtualFree(base, 0, MEM_RELEASE);

@@ -11,9 +11,10 @@ TEST(GuardedHeap, BlocksBeyondTheSystemsMappingsFreedBlocksDecommittedNullBlocks
 
   char* big = static_cast<char*>(malloc(1 << 20));
   big[0] = 1;
+  const uintptr_t freed = reinterpret_cast<uintptr_t>(big);
   free(big);
   MEMORY_BASIC_INFORMATION info = {};
-  ASSERT_NE(0u, VirtualQuery(big, &info, sizeof info));
+  ASSERT_NE(0u, VirtualQuery(reinterpret_cast<void*>(freed), &info, sizeof info));
   EXPECT_EQ(DWORD(MEM_RESERVE), info.State) << "quarantined: still reserved, nothing committed";
 
   EXPECT_EQ(nullptr, HeapReAlloc(GetProcessHeap(), 0, nullptr, 16));
