@@ -140,8 +140,11 @@ void FillCardList(HWND dialog) {
   do {
     FormatRow(row, L"%s", status.CardName());
     SetRowText(list, LVM_INSERTITEMW, index, 0, row);
-    // Whole mebibytes of the full 64-bit count: a 5 GiB card shows 5120 MB.
-    FormatRow(row, L"%I64u MB", status.CardFreeBytes() >> 20);
+    // Whole mebibytes of the full 64-bit count: a 5 GiB card shows 5120 MB;
+    // a card that cannot be read shows no figure rather than 0 MB.
+    ULONGLONG total = 0, free = 0;
+    if (status.CardSpace(&total, &free)) FormatRow(row, L"%I64u MB", free >> 20);
+    else FormatRow(row, L"N/A");
     SetRowText(list, LVM_SETITEMW, index, 1, row);
     ++index;
   } while (status.FindNextCard());  // false: the walk has closed itself

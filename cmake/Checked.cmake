@@ -9,6 +9,8 @@ add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:${checked_flags}>")
 # MinGW-w64's string.h and stdio.h check the sizes they can see (memcpy,
 # strcpy, sprintf, ...); its wchar.h has no such checks.
 add_compile_definitions(_FORTIFY_SOURCE=2)
+# The failable device calls can be failed on purpose (platform/checked/FaultInjection.h).
+add_compile_definitions(QUORVANE_CHECKED)
 
 add_library(guarded_heap STATIC ${CMAKE_SOURCE_DIR}/platform/checked/GuardedHeap.cpp
             ${CMAKE_SOURCE_DIR}/platform/checked/CrashReport.cpp)

@@ -35,16 +35,17 @@ void ClockFace::SetTime(int h, int m, int s) {
   second = s;
 }
 
-void ClockFace::Draw(HDC hdc, int cx, int cy, int radius, COLORREF colour) {
+bool ClockFace::Draw(HDC hdc, int cx, int cy, int radius, COLORREF colour) {
   ComputeHandAngles();
   // The previous pen goes back before the created one is deleted.
   ScopedGdiObj<HPEN> pen(CreatePen(PS_SOLID, 1, colour));
   ScopedSelectObject selected(hdc, pen);
-  DrawTickMarks(hdc, cx, cy, radius + kMarkDistance);
+  if (!pen.IsValid() || !selected.Done()) return false;  // not in the DC's own pen
+  bool drawn = DrawTickMarks(hdc, cx, cy, radius + kMarkDistance);
   const int shortening = static_cast<int>(
       static_cast<double>(static_cast<float>(radius)) * kOneThird);
-  DrawHand(hdc, cx, cy, radius - shortening, hourAngle);
-  DrawHand(hdc, cx, cy, radius, minuteAngle);
+  drawn = DrawHand(hdc, cx, cy, radius - shortening, hourAngle) && drawn;
+  return DrawHand(hdc, cx, cy, radius, minuteAngle) && drawn;
 }
 
 void ClockFace::ComputeHandAngles() {
@@ -56,25 +57,27 @@ void ClockFace::ComputeHandAngles() {
   hourAngle = (static_cast<double>(h) * kOneTwelfth) * kFullTurn + m * kHourStep;
 }
 
-void ClockFace::DrawTickMarks(HDC hdc, int cx, int cy, int r) {
+bool ClockFace::DrawTickMarks(HDC hdc, int cx, int cy, int r) {
   // The angle is accumulated by addition: twelve steps reach the full turn
   // exactly, so exactly twelve marks are drawn.
   double angle = 0.0;
   int i = 0;
+  bool drawn = true;
   do {
     const POINT p = PointAt(cx, cy, r, angle);
     // The end point is not painted: the quarter-hour marks are two pixels,
     // (px - 1, py) and (px, py); the others one.
     POINT mark[2] = {{i % 3 == 0 ? p.x - 1 : p.x, p.y}, {p.x + 1, p.y}};
-    Polyline(hdc, mark, 2);
+    drawn = Polyline(hdc, mark, 2) && drawn;
     angle = angle + kHourStep;
     i = i + 1;
   } while (!(angle >= kFullTurn));
+  return drawn;
 }
 
-void ClockFace::DrawHand(HDC hdc, int cx, int cy, int length, double angle) {
+bool ClockFace::DrawHand(HDC hdc, int cx, int cy, int length, double angle) {
   POINT hand[2] = {{cx, cy}, PointAt(cx, cy, length, angle)};
-  Polyline(hdc, hand, 2);
+  return Polyline(hdc, hand, 2) != FALSE;
 }
 
 POINT ClockFace::PointAt(int cx, int cy, int r, double angle) {
@@ -100,11 +103,11 @@ POINT ClockFace::PointAt(int cx, int cy, int r, double angle) {
   return p;
 }
 
-void DrawClockGauge(HDC hdc, int x, int y) {
+bool DrawClockGauge(HDC hdc, int x, int y) {
   ClockFace clock;
   SYSTEMTIME now;
   GetLocalTime(&now);
   ItemState.shownClockTime = now;  // recorded before anything is drawn
   clock.SetTime(now.wHour, now.wMinute, now.wSecond);
-  clock.Draw(hdc, x + kCentreOffset, y + kCentreOffset, kClockRadius, ItemState.textColor);
+  return clock.Draw(hdc, x + kCentreOffset, y + kCentreOffset, kClockRadius, ItemState.textColor);
 }

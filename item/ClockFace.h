@@ -12,13 +12,14 @@ public:
   // Stores the time unchecked; the hour is reduced modulo 12 when drawn.
   void SetTime(int hour, int minute, int second);
   // Computes the hand angles, then draws marks, hour hand and minute hand
-  // around (cx, cy) with a one-pixel solid pen of `colour`.
-  void Draw(HDC hdc, int cx, int cy, int radius, COLORREF colour);
+  // around (cx, cy) with a one-pixel solid pen of `colour`. False when a part
+  // could not be drawn; without its pen nothing is.
+  bool Draw(HDC hdc, int cx, int cy, int radius, COLORREF colour);
 
   // Angles in radians from 12 o'clock, clockwise.
   void ComputeHandAngles();
-  void DrawTickMarks(HDC hdc, int cx, int cy, int r);
-  void DrawHand(HDC hdc, int cx, int cy, int length, double angle);
+  bool DrawTickMarks(HDC hdc, int cx, int cy, int r);
+  bool DrawHand(HDC hdc, int cx, int cy, int length, double angle);
   // The pixel at distance r from (cx, cy) in the direction `angle`.
   static POINT PointAt(int cx, int cy, int r, double angle);
 
@@ -31,5 +32,5 @@ public:
 
 // Draws the clock of the current local time for the slot whose top-left
 // corner is (x, y), in ItemState.textColor, and records the time shown in
-// ItemState.shownClockTime.
-void DrawClockGauge(HDC hdc, int x, int y);
+// ItemState.shownClockTime. False when a part could not be drawn.
+bool DrawClockGauge(HDC hdc, int x, int y);

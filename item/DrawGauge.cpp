@@ -29,41 +29,40 @@ struct LoadedBitmap {
   bool Load(HDC compatible, UINT id) {
     bitmap.Reset(LoadBitmapW(ItemState.hInstance, MAKEINTRESOURCEW(id & 0xFFFF)));
     dc.Reset(CreateCompatibleDC(compatible));
-    SelectObject(dc, bitmap);
-    return bitmap.IsValid() && dc.IsValid() && GetObjectW(bitmap, sizeof info, &info) != 0;
+    return bitmap.IsValid() && dc.IsValid() && SelectObject(dc, bitmap) &&
+           GetObjectW(bitmap, sizeof info, &info) != 0;
   }
 };
 
 }  // namespace
 
-void DrawGauge(HDC hdc, int x, int y, UINT iconBitmapId, float percent, const wchar_t* label) {
+bool DrawGauge(HDC hdc, int x, int y, UINT iconBitmapId, float percent, const wchar_t* label) {
   // The icon is declared first so that it goes last: released are the dial's
   // DC, the dial bitmap, the icon's DC, then the icon bitmap. The dial is
   // still loaded first.
   LoadedBitmap icon, dial;
   const bool dialOk = dial.Load(hdc, IDB_DIAL);
   const bool iconOk = icon.Load(hdc, iconBitmapId);
-  if (dialOk && iconOk) {  // without its bitmaps the gauge has no size: skip it
-    const LONG W = dial.info.bmWidth, H = dial.info.bmHeight;
-    const LONG w = icon.info.bmWidth, h = icon.info.bmHeight;
-    const int pivotX = x + W / 2;
-    const int pivotY = y + H - 1;
+  if (!dialOk || !iconOk) return false;  // without its bitmaps the gauge has no size: skip it
+  const LONG W = dial.info.bmWidth, H = dial.info.bmHeight;
+  const LONG w = icon.info.bmWidth, h = icon.info.bmHeight;
+  const int pivotX = x + W / 2;
+  const int pivotY = y + H - 1;
 
-    TransparentImage(hdc, x, y, W, H, dial.dc, 0, 0, W, H, kGaugeKey);
-    TransparentImage(hdc, pivotX - w / 2, y + H / 2 - h / 2, w, h, icon.dc, 0, 0, w, h,
-                     kGaugeKey);
+  bool drawn = TransparentImage(hdc, x, y, W, H, dial.dc, 0, 0, W, H, kGaugeKey);
+  drawn = TransparentImage(hdc, pivotX - w / 2, y + H / 2 - h / 2, w, h, icon.dc, 0, 0, w, h,
+                           kGaugeKey) && drawn;
 
-    // The only single-precision step: the angle is rounded to float once.
-    const double exact = static_cast<double>(percent) * kPercentScale * kNeedleSweep + kNeedleStart;
-    const double angle = static_cast<double>(static_cast<float>(exact));
-    DrawNeedle(hdc, pivotX, pivotY, kNeedleLength, angle);
+  // The only single-precision step: the angle is rounded to float once.
+  const double exact = static_cast<double>(percent) * kPercentScale * kNeedleSweep + kNeedleStart;
+  const double angle = static_cast<double>(static_cast<float>(exact));
+  if (percent == percent) drawn = DrawNeedle(hdc, pivotX, pivotY, kNeedleLength, angle) && drawn;
 
-    RECT band = {x - 10, y + H + 5, x + W + 10, y + H + 15};
-    DrawTextW(hdc, label, -1, &band, kLabelFormat);
-  }
+  RECT band = {x - 10, y + H + 5, x + W + 10, y + H + 15};
+  return (!label[0] || DrawTextW(hdc, label, -1, &band, kLabelFormat) != 0) && drawn;
 }
 
-void DrawNeedle(HDC hdc, int pivotX, int pivotY, int length, double angle) {
+bool DrawNeedle(HDC hdc, int pivotX, int pivotY, int length, double angle) {
   const double L = length;
   int dx = 0, dy = 0;
   // Each offset is truncated toward zero on its own, before it is added.
@@ -77,5 +76,5 @@ void DrawNeedle(HDC hdc, int pivotX, int pivotY, int length, double angle) {
   }
   POINT line[2] = {{pivotX, pivotY}, {pivotX + dx, pivotY + dy}};
   // Deliberate: an end point on the DC's left or top edge draws no needle, as on the device.
-  if (line[1].x != 0 && line[1].y != 0) Polyline(hdc, line, 2);
+  return line[1].x == 0 || line[1].y == 0 || Polyline(hdc, line, 2);
 }

@@ -80,16 +80,27 @@ float SharePercent(ULONGLONG part, ULONGLONG total) {
   return static_cast<float>(static_cast<double>(share) * 100.0);
 }
 
-void DrawBatteryGauge(HDC hdc, int x, int y) {
-  if (ItemState.initMode) {
-    DrawGauge(hdc, x, y, IDB_BATTERY_ICON, 0.0f, L"B Init");
-    return;
-  }
+int ShownCharge() {
   bool acOnline = false;
-  int percent = 0, voltage = 0;
-  ItemState.status.PowerStatus(&acOnline, &percent, &voltage);  // percent 0 on failure
+  int percent = 0, voltage = kNoReading;
+  // The voltage is written exactly when the power driver answered.
+  ItemState.status.PowerStatus(&acOnline, &percent, &voltage);
+  if (voltage == kNoReading) return kNoReading;
   // Deliberate: over 100 (255: not available) reads as full, as on the device.
-  if (percent > 100) percent = 100;
+  return percent > 100 ? 100 : percent;
+}
+
+DWORD ShownMegabytes(bool read, ULONGLONG freeBytes) {
+  return read ? Megabytes(freeBytes) : DWORD(kNoReading);
+}
+
+// A reading that failed shows "N/A" and no needle: neither an empty battery
+// nor a last value that may no longer hold.
+static const float kNoNeedle = __builtin_nanf("");
+
+bool DrawBatteryGauge(HDC hdc, int x, int y) {
+  if (ItemState.initMode) return DrawGauge(hdc, x, y, IDB_BATTERY_ICON, 0.0f, L"B Init");
+  const int percent = ShownCharge();
   ItemState.shownBatteryPercent = percent;
 
   int seconds = 0;
@@ -99,48 +110,45 @@ void DrawBatteryGauge(HDC hdc, int x, int y) {
 
   wchar_t label[kLabelChars];
   if (!ItemState.batteryShowsTime) {
-    FormatLabel(label, L"B %d%%", percent);
+    if (percent == kNoReading) FormatLabel(label, L"B N/A");
+    else FormatLabel(label, L"B %d%%", percent);
   } else if (valid) {
     FormatTimeLabel(label, ItemState.shownBatteryHours, ItemState.shownBatteryMinutes);
   } else {
     FormatLabel(label, L"T N/A");
   }
-  DrawGauge(hdc, x, y, IDB_BATTERY_ICON, static_cast<float>(percent), label);
+  const float needle = percent == kNoReading ? kNoNeedle : static_cast<float>(percent);
+  return DrawGauge(hdc, x, y, IDB_BATTERY_ICON, needle, label);
 }
 
-void DrawStorageGauge(HDC hdc, int x, int y) {
-  if (ItemState.initMode) {
-    DrawGauge(hdc, x, y, IDB_STORAGE_ICON, 0.0f, L"S Init");
-    return;
-  }
-  const ULONGLONG total = ItemState.status.CardTotalBytes(&ItemState.shownCardPresent);
+bool DrawStorageGauge(HDC hdc, int x, int y) {
+  if (ItemState.initMode) return DrawGauge(hdc, x, y, IDB_STORAGE_ICON, 0.0f, L"S Init");
+  // One reading of the card: its size and free space belong together.
+  ULONGLONG total = 0, free = 0;
+  ItemState.shownCardPresent = ItemState.status.CardSpace(&total, &free);
   if (!ItemState.shownCardPresent) {
     ItemState.shownCardTotalBytes = 0;
     ItemState.shownCardFreeMB = 0;
-    DrawClockGauge(hdc, x, y);
-    return;
+    return DrawClockGauge(hdc, x, y);
   }
   ItemState.shownCardTotalBytes = total;
-  const ULONGLONG free = ItemState.status.CardFreeBytes();
-  const DWORD freeMB = Megabytes(free);
-  ItemState.shownCardFreeMB = freeMB;
+  ItemState.shownCardFreeMB = Megabytes(free);
 
   wchar_t label[kLabelChars];
   FormatStorageLabel(label, ItemState.status.CardIndex(), free);
-  DrawGauge(hdc, x, y, IDB_STORAGE_ICON, SharePercent(free, total), label);
+  return DrawGauge(hdc, x, y, IDB_STORAGE_ICON, SharePercent(free, total), label);
 }
 
-void DrawMemoryGauge(HDC hdc, int x, int y) {
-  if (ItemState.initMode) {
-    DrawGauge(hdc, x, y, IDB_MEMORY_ICON, 0.0f, L"M Init");
-    return;
-  }
-  const ULONGLONG free = ItemState.status.MemoryFreeBytes();
-  const ULONGLONG total = ItemState.status.MemoryTotalBytes();
-  const DWORD freeMB = Megabytes(free);
-  ItemState.shownMemoryFreeMB = freeMB;
+bool DrawMemoryGauge(HDC hdc, int x, int y) {
+  if (ItemState.initMode) return DrawGauge(hdc, x, y, IDB_MEMORY_ICON, 0.0f, L"M Init");
+  // One reading of both figures, so that free is never above total.
+  ULONGLONG free = 0, total = 0;
+  const bool read = ItemState.status.Memory(&free, &total);
+  ItemState.shownMemoryFreeMB = ShownMegabytes(read, free);
 
   wchar_t label[kLabelChars];
-  FormatMemoryLabel(label, free);
-  DrawGauge(hdc, x, y, IDB_MEMORY_ICON, SharePercent(free, total), label);
+  if (read) FormatMemoryLabel(label, free);
+  else FormatLabel(label, L"M N/A");
+  return DrawGauge(hdc, x, y, IDB_MEMORY_ICON, read ? SharePercent(free, total) : kNoNeedle,
+                   label);
 }

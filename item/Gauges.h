@@ -6,14 +6,24 @@
 
 #include "CeApi.h"
 
+// Each is false when a part of the gauge could not be drawn.
 // Charge percentage ("B 85%") or, when ItemState.batteryShowsTime is set,
-// remaining time ("T 2:05", "T N/A"); the needle shows the charge.
-void DrawBatteryGauge(HDC hdc, int x, int y);
+// remaining time ("T 2:05", "T N/A"); the needle shows the charge. When the
+// power status cannot be read, "B N/A" without a needle.
+bool DrawBatteryGauge(HDC hdc, int x, int y);
 // Free space of the selected card ("S1 16 MB"); the clock instead when no
 // card is selected or the card cannot be read.
-void DrawStorageGauge(HDC hdc, int x, int y);
-// Free memory, object store and program memory together ("M 12 MB").
-void DrawMemoryGauge(HDC hdc, int x, int y);
+bool DrawStorageGauge(HDC hdc, int x, int y);
+// Free memory, object store and program memory together ("M 12 MB"); "M N/A"
+// without a needle when either cannot be read.
+bool DrawMemoryGauge(HDC hdc, int x, int y);
+
+// The readings as the gauges show and record them, for the refresh decision:
+// the charge clamped to 100, or kNoReading when the power status cannot be
+// read; free megabytes, or kNoReading when the memory cannot be read.
+const int kNoReading = -1;
+int ShownCharge();
+DWORD ShownMegabytes(bool read, ULONGLONG freeBytes);
 
 // The labels' texts, into buffers of kLabelChars. Each keeps the device's
 // form as long as it fits the 55-pixel band under a gauge with a free column

@@ -22,6 +22,7 @@ struct ItemStateRecord {
   bool batteryShowsTime;     // battery label shows remaining time, not percent
   bool storageShowsClock;    // storage slot shows the analog clock
   bool wakeupRegistered;     // the About program runs at every wake-up
+  bool paintIncomplete;      // the last paint left a part out (or none happened): repaint
 
   // What the last paint showed; the refresh decision compares against these.
   int shownBatteryPercent;

@@ -6,11 +6,13 @@
 #include "PaintItem.h"
 
 // Invalidates the whole window without erasing and paints it before returning.
+// A repaint that could not be asked for is owed to the next refresh query.
 static void RepaintNow(HWND window) {
   RECT client;
-  GetClientRect(window, &client);
-  InvalidateRect(window, &client, FALSE);
-  UpdateWindow(window);
+  const bool measured = GetClientRect(window, &client) != FALSE;
+  if (!InvalidateRect(window, measured ? &client : nullptr, FALSE))
+    ItemState.paintIncomplete = true;
+  if (!UpdateWindow(window)) ItemState.paintIncomplete = true;
 }
 
 // The device has just woken up: show the start-up labels for a while. The
@@ -24,7 +26,8 @@ static void StartInitMode(HWND window) {
 
 // Answers the host's refresh query. Only the first query after initialisation
 // reports a change (that makes the host lay the item out); afterwards the item
-// repaints itself through a posted redraw when a shown reading went stale.
+// repaints itself through a posted redraw when a shown reading went stale, and
+// reports a change again only while its last paint is incomplete.
 static LRESULT AnswerRefreshQuery(HWND window, TODAYLISTITEM* item) {
   item->cyp = kItemHeight;
   if (ItemState.firstQuery) {
@@ -33,7 +36,7 @@ static LRESULT AnswerRefreshQuery(HWND window, TODAYLISTITEM* item) {
   }
   if (NeedsRefresh())
     PostMessageW(window, WM_DASHBOARD_REDRAW, 0, 0);
-  return FALSE;
+  return ItemState.paintIncomplete ? TRUE : FALSE;
 }
 
 LRESULT CALLBACK ItemWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,5 +1,6 @@
 #include "NeedsRefresh.h"
 
+#include "Gauges.h"
 #include "ItemState.h"
 #include "ItemTap.h"
 
@@ -8,17 +9,18 @@ bool NeedsRefresh() {
     RegisterWakeupLaunch();  // whatever it achieves, go on
   if (ItemState.initMode)
     return true;  // the start-up labels repaint until init mode ends
+  if (ItemState.paintIncomplete)
+    return true;  // a part was left out: draw it all again
 
   // Readings, also taken while the storage slot shows the clock.
   SYSTEMTIME now = {};
   GetLocalTime(&now);
-  bool acOnline = false;
-  int percent = 0;
-  int voltage = 0;
-  ItemState.status.PowerStatus(&acOnline, &percent, &voltage);
-  ULONGLONG memoryMB = ItemState.status.MemoryFreeBytes() >> 20;
-  BOOL found = FALSE;
-  ULONGLONG cardTotal = ItemState.status.CardTotalBytes(&found);
+  const int percent = ShownCharge();
+  ULONGLONG memoryFree = 0, memoryTotal = 0;
+  const bool memoryRead = ItemState.status.Memory(&memoryFree, &memoryTotal);
+  const DWORD memoryMB = ShownMegabytes(memoryRead, memoryFree);
+  ULONGLONG cardTotal = 0, cardFree = 0;
+  const BOOL found = ItemState.status.CardSpace(&cardTotal, &cardFree);
 
   // Storage slot: the clock's minute, or the selected card's figures.
   bool minuteTurned = now.wMinute != ItemState.shownClockTime.wMinute;
@@ -31,7 +33,7 @@ bool NeedsRefresh() {
     if (minuteTurned)  // no card is read, so the slot shows the clock
       return true;
   } else {
-    if ((ItemState.status.CardFreeBytes() >> 20) != ItemState.shownCardFreeMB)
+    if ((cardFree >> 20) != ItemState.shownCardFreeMB)
       return true;
     if (cardTotal != ItemState.shownCardTotalBytes)
       return true;
@@ -40,8 +42,6 @@ bool NeedsRefresh() {
   if (memoryMB != ItemState.shownMemoryFreeMB)
     return true;
 
-  if (percent > 100)
-    percent = 100;  // as the battery gauge shows it (255: not available)
   if (percent != ItemState.shownBatteryPercent)
     return true;
 

@@ -5,6 +5,7 @@
 // "\x" against the current drive, so both directions are translated here.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
+#include "checked/FaultInjection.h"
 #include "CeCommandLine.h"
 
 #include <stdlib.h>
@@ -37,6 +38,7 @@ extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
                                         DWORD flags, LPVOID environment, LPCWSTR currentDirectory,
                                         LPSTARTUPINFOW startupInfo,
                                         LPPROCESS_INFORMATION processInfo) {
+  if (CE_FAILS(CreateProcessW)) return FALSE;
   STARTUPINFOW defaultStartup = {};
   defaultStartup.cb = sizeof(defaultStartup);
   if (!startupInfo) {  // CE takes none; the desktop requires one

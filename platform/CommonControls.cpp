@@ -6,6 +6,7 @@
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
 #include "Device.h"
+#include "checked/FaultInjection.h"
 
 // Set up once per process: a second thread waits in InitOnceExecuteOnce until
 // the first has finished.
@@ -28,6 +29,7 @@ bool EnsureCommonControls() {
 extern "C" INT_PTR WINAPI CeDialogBoxIndirectParamW(HINSTANCE instance,
                                                     LPCDLGTEMPLATEW dialogTemplate, HWND owner,
                                                     DLGPROC procedure, LPARAM initParam) {
+  if (CE_FAILS(DialogBoxIndirectParamW)) return -1;
   EnsureCommonControls();
   return DialogBoxIndirectParamW(instance, dialogTemplate, owner, procedure, initParam);
 }

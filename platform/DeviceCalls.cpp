@@ -3,6 +3,7 @@
 // wake-up registration in WakeupEvent.cpp.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
+#include "checked/FaultInjection.h"
 #include "Device.h"
 
 DWORD WINAPI CeGetTickCount(void) {
@@ -21,7 +22,7 @@ static DWORD Saturated(DWORDLONG figure) {
 }
 
 void WINAPI CeGlobalMemoryStatus(LPCE_MEMORYSTATUS status) {
-  if (!status)
+  if (!status || CE_FAILS(GlobalMemoryStatus))  // no result: the record stays as it was
     return;
   MEMORYSTATUSEX figures = {};
   CurrentDevice().memoryStatus(&figures);
@@ -37,6 +38,7 @@ void WINAPI CeGlobalMemoryStatus(LPCE_MEMORYSTATUS status) {
 
 BOOL WINAPI CeGetDiskFreeSpaceExW(LPCWSTR path, PULARGE_INTEGER freeToCaller,
                                   PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes) {
+  if (CE_FAILS(GetDiskFreeSpaceExW)) return FALSE;
   if (!path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -45,6 +47,7 @@ BOOL WINAPI CeGetDiskFreeSpaceExW(LPCWSTR path, PULARGE_INTEGER freeToCaller,
 }
 
 DWORD WINAPI GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD length, BOOL) {
+  if (CE_FAILS(GetSystemPowerStatusEx2)) return 0;
   // Every reading is fresh, so the request for an update needs no work here.
   if (!status || length == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -54,6 +57,7 @@ DWORD WINAPI GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD leng
 }
 
 BOOL WINAPI GetStoreInformation(LPSTORE_INFORMATION info) {
+  if (CE_FAILS(GetStoreInformation)) return FALSE;
   if (!info) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

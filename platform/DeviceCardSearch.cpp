@@ -3,6 +3,7 @@
 // recognises these and hands every other handle to the real FindClose.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
+#include "checked/FaultInjection.h"
 #include "Device.h"
 
 struct CardSearch {
@@ -33,6 +34,7 @@ static void FillCardData(LPCE_FIND_DATA findData, const wchar_t* name) {
 }
 
 HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData) {
+  if (CE_FAILS(FindFirstFlashCard)) return INVALID_HANDLE_VALUE;
   if (!findData) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
@@ -60,6 +62,7 @@ HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData) {
 }
 
 BOOL WINAPI FindNextFlashCard(HANDLE handle, LPCE_FIND_DATA findData) {
+  if (CE_FAILS(FindNextFlashCard)) return FALSE;
   AcquireSRWLockExclusive(&searchLock);
   CardSearch* search = FindOpenSearch(handle);
   wchar_t name[MAX_PATH];

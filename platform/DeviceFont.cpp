@@ -8,6 +8,7 @@
 // band under a gauge, and its letters stay inside the band's 10 rows. The session draws it without antialiasing (fonts.conf).
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
+#include "checked/FaultInjection.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ HFONT DeviceFont() {
 }  // namespace
 
 extern "C" HDC WINAPI CeCreateCompatibleDC(HDC dc) {
+  if (CE_FAILS(CreateCompatibleDC)) return nullptr;
   HDC created = CreateCompatibleDC(dc);
   HFONT font = created ? DeviceFont() : nullptr;
   if (font) SelectObject(created, font);

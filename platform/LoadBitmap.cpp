@@ -8,6 +8,7 @@
 // real LoadBitmapW.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
+#include "checked/FaultInjection.h"
 
 #include <string.h>
 
@@ -23,6 +24,7 @@ DWORD ColourTableBytes(const BITMAPINFOHEADER& header) {
 }  // namespace
 
 extern "C" HBITMAP WINAPI CeLoadBitmapW(HINSTANCE instance, LPCWSTR name) {
+  if (CE_FAILS(LoadBitmapW)) return nullptr;
   HRSRC found = instance ? FindResourceW(instance, name, MAKEINTRESOURCEW(2) /* RT_BITMAP */)
                          : nullptr;
   HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;

@@ -3,6 +3,7 @@
 // dialogs with a menu bar, the menu bar in its bottom 26.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
+#include "checked/FaultInjection.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ void GiveDoneButton(HWND dialog) {
 }  // namespace
 
 extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
-  if (!info || !IsWindow(info->hDlg))
+  if (CE_FAILS(SHInitDialog) || !info || !IsWindow(info->hDlg))
     return FALSE;
   if (!(info->dwMask & SHIDIM_FLAGS))
     return TRUE;

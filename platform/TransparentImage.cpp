@@ -8,6 +8,7 @@
 // bitmap as the source; that form is served through a temporary DC.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
+#include "checked/FaultInjection.h"
 
 namespace {
 
@@ -82,6 +83,7 @@ BOOL CopyFromDc(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HDC src, LONG sx,
 extern "C" BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy,
                                           HANDLE src, LONG sx, LONG sy, LONG scx, LONG scy,
                                           COLORREF transparent) {
+  if (CE_FAILS(TransparentImage)) return FALSE;
   if (GetObjectType(src) == OBJ_BITMAP) {
     // The caller's bitmap goes back out of the DC before the DC is deleted.
     AutoDeleteDC srcDc(CreateCompatibleDC(dst));

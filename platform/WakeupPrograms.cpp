@@ -5,6 +5,7 @@
 #include "WakeupPrograms.h"
 
 #include "CeApi.h"
+#include "checked/FaultInjection.h"
 #include "Device.h"
 #include "DeviceRegistry.h"
 
@@ -90,6 +91,7 @@ static bool TakeRefusal() {
 static BOOL RegisterProgram(WCHAR* appName, LONG event);
 
 BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
+  if (CE_FAILS(CeRunAppAtEvent)) return FALSE;
   if (!appName || !appName[0] || lstrlenW(appName) >= MAX_PATH) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -91,6 +91,27 @@ ULONGLONG DeviceStatus::MemoryTotalBytes() {
   return (ULONGLONG)store.dwStoreSize + memory.dwTotalPhys;
 }
 
+BOOL DeviceStatus::CardSpace(ULONGLONG* totalBytes, ULONGLONG* freeBytes) {
+  ULARGE_INTEGER toCaller = {}, total = {}, totalFree = {};
+  BOOL found = findHandle != INVALID_HANDLE_VALUE &&
+               GetDiskFreeSpaceExW(findData.cFileName, &toCaller, &total, &totalFree);
+  *totalBytes = found ? total.QuadPart : 0;
+  *freeBytes = found ? totalFree.QuadPart : 0;
+  return found;
+}
+
+bool DeviceStatus::Memory(ULONGLONG* freeBytes, ULONGLONG* totalBytes) {
+  STORE_INFORMATION store = {};
+  MEMORYSTATUS memory = {};
+  memory.dwLength = sizeof(memory);
+  GlobalMemoryStatus(&memory);  // no result: a record left empty was not filled
+  const bool read = GetStoreInformation(&store) && memory.dwTotalPhys != 0;
+  *totalBytes = read ? (ULONGLONG)store.dwStoreSize + memory.dwTotalPhys : 0;
+  const ULONGLONG free = (ULONGLONG)store.dwFreeSize + memory.dwAvailPhys;
+  *freeBytes = read ? (free < *totalBytes ? free : *totalBytes) : 0;
+  return read;
+}
+
 // Deliberate: on a short answer the voltage is left as it was; callers keep their last one.
 // With the AC line unknown the percentage and voltage are still delivered, but
 // the result is false.

@@ -24,6 +24,11 @@ public:
   ULONGLONG CardFreeBytes();
   ULONGLONG MemoryFreeBytes();
   ULONGLONG MemoryTotalBytes();
+  // One reading of the selected card, or of memory (object store and program
+  // memory together, free never above total): false when it cannot be read,
+  // the outputs then 0.
+  BOOL CardSpace(ULONGLONG* totalBytes, ULONGLONG* freeBytes);
+  bool Memory(ULONGLONG* freeBytes, ULONGLONG* totalBytes);
 
   bool PowerStatus(bool* acOnline, int* percent, int* voltage);
   bool BatteryTime(int* hours, int* minutes, int* seconds);

@@ -95,6 +95,8 @@ public:
   }
   ScopedSelectObject(const ScopedSelectObject&) = delete;
   ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+  // False when the object could not be selected.
+  bool Done() const { return previous_ && previous_ != HGDI_ERROR; }
 
 private:
   HDC dc_;

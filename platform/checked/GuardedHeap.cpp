@@ -3,15 +3,18 @@
 // (HeapAlloc, HeapReAlloc, HeapFree, HeapSize) here, in every program and DLL
 // of that build only (cmake/Checked.cmake).
 //
-// Each block gets pages of its own and ends where they end: the page after
-// it is never committed, so a read or write past the block faults at once.
-// The few bytes between the block's size and its 16-byte aligned end are
-// guard bytes, checked when the block is freed. New blocks not asked to be
-// zeroed are filled with junk. A freed block is made inaccessible and kept in
-// quarantine for the next few thousand frees, so a use after free faults; a
-// double free faults on the block's own header. Every fault either stops at
-// the faulting instruction or traps with a line on stderr: the program ends
-// at once with an exception, which is what the tests see.
+// While fewer than kFenced blocks live, each block gets pages of its own and
+// ends where they end: the page after it is never committed, so a read or
+// write past the block faults at once. Beyond that (the system allows a
+// process some 65,000 mappings) blocks come from the C runtime's heap with a
+// guard zone after them. Before every block lie 16 guard bytes, after it the
+// bytes up to its 16-byte aligned end (and 16 more when it is not fenced);
+// all are checked when the block is freed. New blocks not asked to be zeroed
+// are filled with junk. A freed fenced block is decommitted, its reservation
+// kept, and held in quarantine for the next few thousand frees, so a use after
+// free faults; a double free faults on the block's own header. Every fault
+// either stops at the faulting instruction or traps with a line on stderr:
+// the program ends at once with an exception, which is what the tests see.
 #include <windows.h>
 
 #include <stdint.h>
@@ -25,14 +28,20 @@ const uint64_t kLiveMagic = 0x64656472617567ULL;  // "guarded"
 const uint32_t kFromMalloc = 1, kFromHeap = 2;
 const unsigned char kGuardByte = 0xAB, kJunkByte = 0xBE;
 
-struct BlockHeader {  // just before the block, on its first page
+struct BlockHeader {  // just before the front guard, on the block's first page
   uint64_t magic;
   size_t size;
   char* base;
-  uint32_t pages;
+  uint32_t pages;  // 0: from the C runtime's heap, not fenced
   uint32_t family;
 };
 static_assert(sizeof(BlockHeader) % kAlign == 0, "blocks stay 16-byte aligned");
+const size_t kFront = kAlign;  // guard bytes between the header and the block
+
+// Live fenced blocks, with those in quarantine well under the system's limit
+// of mappings (each takes two: the committed pages and the fence).
+const long kFenced = 12000;
+volatile long fencedLive;
 
 const int kQuarantine = 4096;
 struct Quarantine {
@@ -49,52 +58,83 @@ SRWLOCK quarantineLock = SRWLOCK_INIT;
 }
 
 size_t Rounded(size_t size) { return size ? (size + kAlign - 1) & ~(kAlign - 1) : kAlign; }
+// Guard bytes after a block.
+size_t Tail(const BlockHeader* header) {
+  return Rounded(header->size) - header->size + (header->pages ? 0 : kAlign);
+}
+
+extern "C" void* __real_malloc(size_t size);
+extern "C" void __real_free(void* block);
+
+// The block's pages, fenced: one page more reserved but never committed.
+char* FencedBase(size_t pages) {
+  if (InterlockedIncrement(&fencedLive) > kFenced) {
+    InterlockedDecrement(&fencedLive);
+    return nullptr;
+  }
+  char* base = (char*)VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
+  if (base && VirtualAlloc(base, pages * kPage, MEM_COMMIT, PAGE_READWRITE)) return base;
+  if (base) VirtualFree(base, 0, MEM_RELEASE);
+  InterlockedDecrement(&fencedLive);
+  return nullptr;
+}
 
 void* NewBlock(size_t size, uint32_t family, bool zeroed) {
   if (size > (SIZE_MAX >> 2)) return nullptr;
   size_t rounded = Rounded(size);
-  size_t pages = (rounded + sizeof(BlockHeader) + kPage - 1) / kPage;
-  // One more page reserved but never committed: the fence after the block.
-  char* base = (char*)VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
-  if (!base) return nullptr;
-  if (!VirtualAlloc(base, pages * kPage, MEM_COMMIT, PAGE_READWRITE)) {
-    VirtualFree(base, 0, MEM_RELEASE);
-    return nullptr;
-  }
+  size_t pages = (rounded + sizeof(BlockHeader) + kFront + kPage - 1) / kPage;
+  char* base = FencedBase(pages);
   char* block = base + pages * kPage - rounded;
-  BlockHeader* header = (BlockHeader*)block - 1;
+  if (!base) {
+    pages = 0;
+    base = (char*)__real_malloc(sizeof(BlockHeader) + kFront + rounded + kAlign);
+    if (!base) return nullptr;
+    block = base + sizeof(BlockHeader) + kFront;
+  }
+  BlockHeader* header = (BlockHeader*)(block - kFront) - 1;
   *header = {kLiveMagic, size, base, (uint32_t)pages, family};
   if (!zeroed) memset(block, kJunkByte, size);
-  memset(block + size, kGuardByte, rounded - size);
+  else memset(block, 0, size);
+  memset(block - kFront, kGuardByte, kFront);
+  memset(block + size, kGuardByte, Tail(header));
   return block;
 }
 
 BlockHeader* HeaderOf(void* block) {
-  BlockHeader* header = (BlockHeader*)block - 1;
+  BlockHeader* header = (BlockHeader*)((char*)block - kFront) - 1;
   return header->magic == kLiveMagic ? header : nullptr;
 }
 
-void CheckGuard(const BlockHeader* header, const void* block) {
-  const unsigned char* guard = (const unsigned char*)block + header->size;
-  for (size_t i = 0; i < Rounded(header->size) - header->size; i++) {
-    if (guard[i] != kGuardByte) HeapFault("written past its end", block, header->size);
-  }
+void CheckGuards(const BlockHeader* header, const void* block) {
+  const unsigned char* front = (const unsigned char*)block - kFront;
+  for (size_t i = 0; i < kFront; i++)
+    if (front[i] != kGuardByte) HeapFault("written before its start", block, header->size);
+  const unsigned char* tail = (const unsigned char*)block + header->size;
+  for (size_t i = 0; i < Tail(header); i++)
+    if (tail[i] != kGuardByte) HeapFault("written past its end", block, header->size);
 }
 
 void FreeBlock(BlockHeader* header, void* block, uint32_t family) {
   if (header->family != family) HeapFault("freed by the other allocator", block, header->size);
-  CheckGuard(header, block);
+  CheckGuards(header, block);
   char* base = header->base;
   size_t pages = header->pages;
   header->magic = 0;
-  DWORD old = 0;
-  VirtualProtect(base, pages * kPage, PAGE_NOACCESS, &old);
+  if (!pages) {
+    __real_free(base);
+    return;
+  }
+  // Gone from memory, still reserved: any touch faults, nothing stays committed.
+  VirtualFree(base, pages * kPage, MEM_DECOMMIT);
   AcquireSRWLockExclusive(&quarantineLock);
   char* oldest = quarantine.bases[quarantine.next];
   quarantine.bases[quarantine.next] = base;
   quarantine.next = (quarantine.next + 1) % kQuarantine;
   ReleaseSRWLockExclusive(&quarantineLock);
-  if (oldest) VirtualFree(oldest, 0, MEM_RELEASE);
+  if (oldest) {
+    VirtualFree(oldest, 0, MEM_RELEASE);
+    InterlockedDecrement(&fencedLive);
+  }
 }
 
 // A new block with the old one's bytes; the old one is freed.
@@ -110,10 +150,7 @@ void* MovedBlock(BlockHeader* header, void* block, size_t size, uint32_t family,
 
 extern "C" {
 
-void* __real_malloc(size_t size);
-void* __real_calloc(size_t count, size_t size);
 void* __real_realloc(void* block, size_t size);
-void __real_free(void* block);
 
 void* __wrap_malloc(size_t size) { return NewBlock(size, kFromMalloc, false); }
 
@@ -150,7 +187,9 @@ static LPVOID WINAPI GuardedHeapAlloc(HANDLE, DWORD flags, SIZE_T size) {
   return NewBlock(size, kFromHeap, (flags & HEAP_ZERO_MEMORY) != 0);
 }
 
+// A null block fails as with the system's heap: no block, no size.
 static LPVOID WINAPI GuardedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size) {
+  if (!block) return nullptr;
   BlockHeader* header = HeaderOf(block);
   if (!header) return __real___imp_HeapReAlloc(heap, flags, block, size);
   if (flags & HEAP_REALLOC_IN_PLACE_ONLY) return nullptr;
@@ -169,6 +208,7 @@ static BOOL WINAPI GuardedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
 }
 
 static SIZE_T WINAPI GuardedHeapSize(HANDLE heap, DWORD flags, LPCVOID block) {
+  if (!block) return (SIZE_T)-1;
   BlockHeader* header = HeaderOf(const_cast<LPVOID>(block));
   return header ? header->size : __real___imp_HeapSize(heap, flags, block);
 }
