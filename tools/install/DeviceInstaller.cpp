@@ -1,38 +1,19 @@
-// Install and uninstall as a list of changes, each with its undo. A run makes
-// its changes one by one; when one fails the undos run backwards, and when
-// all succeed the run commits (replaced files' old copies are deleted). A file
-// is never deleted or overwritten in place: it is first renamed to a backup
-// beside it, so the undo can always rename it back.
+// Install and uninstall as a plan of changes. The plan is written whole
+// before the first change; each change can be undone whatever part of it was
+// done, so a run cut off anywhere before its commit is rolled back by the
+// next one. The commit is one write of the record (or its removal); what is
+// left after it (backups, empty folders and keys) is removed by whichever run
+// gets there. A file is never written in place: it goes in under PATH.~new
+// and is renamed over, and a file it replaces or removes first steps aside to
+// PATH.~old.
 #include "DeviceInstaller.h"
 
-#include <vector>
+#include <algorithm>
 
 #include "DeviceFiles.h"
-#include "ScopedWin.h"
+#include "InstallRecord.h"
 
 namespace {
-
-struct SavedValue {
-  std::wstring key, name;  // "HKLM\Software\...", value name
-  bool existed;
-  DWORD type;
-  std::vector<BYTE> data;
-};
-
-// What an install added: removed again by the uninstall, in reverse order.
-struct Record {
-  std::vector<std::wstring> folders, files, keys;  // device paths; "HKLM\..." keys
-  std::vector<SavedValue> values;                  // each value set, as it was before
-};
-
-enum class UndoKind { RemoveFolder, DeleteFile, RestoreFile, DeleteKey, MakeKey,
-                      RestoreValue };
-
-struct Undo {
-  UndoKind kind;
-  std::wstring path, backup;  // desktop paths, or a "HKLM\..." key
-  SavedValue value;
-};
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
@@ -40,7 +21,8 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
 
 bool Contains(const std::vector<std::wstring>& list, const std::wstring& item) {
   for (const std::wstring& s : list) {
-    if (SameText(s, item)) return true;
+    if (SameText(s, item))
+      return true;
   }
   return false;
 }
@@ -52,449 +34,455 @@ std::wstring DesktopPath(const std::wstring& devicePath) {
 
 bool Exists(const std::wstring& path, bool* folder = nullptr) {
   DWORD attributes = GetFileAttributesW(path.c_str());
-  if (folder) *folder = attributes != INVALID_FILE_ATTRIBUTES &&
-                        (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (folder)
+    *folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
   return attributes != INVALID_FILE_ATTRIBUTES;
 }
 
-// "HKLM\Software\X" -> root and "Software\X".
-HKEY SplitKey(const std::wstring& key, std::wstring* path) {
-  size_t slash = key.find(L'\\');
-  *path = slash == std::wstring::npos ? L"" : key.substr(slash + 1);
-  return RegistryRoot(key.substr(0, slash));
+std::wstring ErrorText(DWORD error) {
+  if (!error)
+    return L"";
+  wchar_t text[200] = L"";
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                 text, 200, nullptr);
+  std::wstring s = text;
+  while (!s.empty() && (iswspace(s.back()) || s.back() == L'.'))
+    s.pop_back();
+  return L" (error " + std::to_wstring(error) + (s.empty() ? L")" : L": " + s + L")");
 }
 
-bool KeyExists(const std::wstring& key) {
-  std::wstring path;
-  HKEY root = SplitKey(key, &path);
-  ScopedRegKey k;
-  return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, k.Out()) == ERROR_SUCCESS;
-}
-
-bool KeyIsEmpty(const std::wstring& key) {
-  std::wstring path;
-  HKEY root = SplitKey(key, &path);
-  ScopedRegKey k;
-  DWORD subkeys = 1, values = 1;
-  return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, k.Out()) == ERROR_SUCCESS &&
-         RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                          nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-         subkeys == 0 && values == 0;
-}
-
-bool MakeKey(const std::wstring& key) {
-  std::wstring path;
-  HKEY root = SplitKey(key, &path);
-  ScopedRegKey k;
-  return RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.Out(),
-                         nullptr) == ERROR_SUCCESS;
-}
-
-bool DeleteKey(const std::wstring& key) {
-  std::wstring path;
-  HKEY root = SplitKey(key, &path);
-  return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS;
-}
-
-SavedValue ReadValue(const std::wstring& key, const std::wstring& name) {
-  SavedValue v = {key, name, false, REG_NONE, {}};
-  std::wstring path;
-  HKEY root = SplitKey(key, &path);
-  ScopedRegKey k;
-  DWORD bytes = 0;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, k.Out()) != ERROR_SUCCESS ||
-      RegQueryValueExW(k, name.c_str(), nullptr, &v.type, nullptr, &bytes) != ERROR_SUCCESS) {
-    return v;
+// Each level of a device folder or a registry key below its root.
+std::vector<std::wstring> Levels(const std::wstring& path, size_t from) {
+  std::vector<std::wstring> levels;
+  for (size_t slash = from; slash != std::wstring::npos;) {
+    slash = path.find(L'\\', slash + 1);
+    levels.push_back(path.substr(0, slash));
   }
-  v.data.resize(bytes);
-  v.existed = RegQueryValueExW(k, name.c_str(), nullptr, &v.type, v.data.data(), &bytes) ==
-              ERROR_SUCCESS;
-  v.data.resize(bytes);
-  return v;
+  return levels;
 }
 
-// Puts a value as `v` describes it: set to its data, or removed.
-bool WriteValue(const SavedValue& v) {
-  std::wstring path;
-  HKEY root = SplitKey(v.key, &path);
-  ScopedRegKey k;
-  LONG r = RegOpenKeyExW(root, path.c_str(), 0, KEY_WRITE, k.Out());
-  if (r != ERROR_SUCCESS) return !v.existed && r == ERROR_FILE_NOT_FOUND;
-  if (!v.existed) {
-    r = RegDeleteValueW(k, v.name.c_str());
-    return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
-  }
-  return RegSetValueExW(k, v.name.c_str(), 0, v.type, v.data.data(), (DWORD)v.data.size()) ==
-         ERROR_SUCCESS;
-}
+enum class Found { None, Damaged, Whole };
 
-// --- The record ------------------------------------------------------------
-
-std::wstring RecordKey(const InfManifest& manifest) {
-  return L"HKCU\\" INSTALLED_RECORDS_KEY L"\\" + manifest.appName;
-}
-
-void WriteList(HKEY key, const wchar_t* name, const std::vector<std::wstring>& list) {
-  std::wstring multi;
-  for (const std::wstring& s : list) multi += s + L'\0';
-  multi += L'\0';
-  RegSetValueExW(key, name, 0, REG_MULTI_SZ, (const BYTE*)multi.data(),
-                 (DWORD)(multi.size() * sizeof(wchar_t)));
-}
-
-// A record's text: a string value that ends in its one NUL.
-bool ReadText(const std::wstring& key, const wchar_t* name, std::wstring* text) {
-  SavedValue v = ReadValue(key, name);
-  size_t chars = v.data.size() / sizeof(wchar_t);
-  const wchar_t* data = (const wchar_t*)v.data.data();
-  if (!v.existed || v.type != REG_SZ || v.data.size() % sizeof(wchar_t) || chars == 0 ||
-      data[chars - 1] != L'\0') {
-    return false;
-  }
-  text->assign(data, chars - 1);
-  return text->find(L'\0') == std::wstring::npos;
-}
-
-// A list of the record, each entry checked by `valid`.
-bool ReadList(const std::wstring& key, const wchar_t* name, bool (*valid)(const std::wstring&),
-              std::vector<std::wstring>* list) {
-  SavedValue v = ReadValue(key, name);
-  std::wstring text((const wchar_t*)v.data.data(), v.data.size() / sizeof(wchar_t));
-  if (!v.existed || v.type != REG_MULTI_SZ || v.data.size() % sizeof(wchar_t)) return false;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find(L'\0', start);
-    if (end == std::wstring::npos) end = text.size();
-    if (end > start) list->push_back(text.substr(start, end - start));
-    if (end > start && !valid(list->back())) return false;
-    start = end + 1;
-  }
-  return true;
-}
-
-bool IsRecordedPath(const std::wstring& path) {
-  return path.size() > 1 && IsPlainDevicePath(path.c_str()) && path.back() != L'\\';
-}
-
-bool IsRecordedKey(const std::wstring& key) {
-  std::wstring path;
-  return SplitKey(key, &path) && !path.empty();
-}
-
-enum class RecordState { Missing, Damaged, Loaded };
-
-// The record as the install left it; anything else in it is damage, which
-// no uninstall acts on: its paths and keys would name someone else's things.
-RecordState LoadRecord(const std::wstring& key, Record* record) {
-  if (!KeyExists(key)) return RecordState::Missing;
-  if (!ReadList(key, L"Folders", IsRecordedPath, &record->folders) ||
-      !ReadList(key, L"Files", IsRecordedPath, &record->files) ||
-      !ReadList(key, L"Keys", IsRecordedKey, &record->keys)) {
-    return RecordState::Damaged;
-  }
-  for (int n = 1;; ++n) {
-    std::wstring valueKey = key + L"\\Values\\" + std::to_wstring(n);
-    if (!KeyExists(valueKey)) break;
-    SavedValue v = ReadValue(valueKey, L"Previous");
-    if (!ReadText(valueKey, L"Key", &v.key) || !IsRecordedKey(v.key) ||
-        !ReadText(valueKey, L"Name", &v.name)) {
-      return RecordState::Damaged;
-    }
-    record->values.push_back(v);
-  }
-  return RecordState::Loaded;
-}
-
-bool RecordDamaged(const std::wstring& key, RecordState state, std::wstring* report) {
-  if (state == RecordState::Damaged) {
-    *report = L"the install record " + key +
-              L" is damaged; nothing was changed (remove the product's files and the record "
-              L"by hand)";
-  }
-  return state == RecordState::Damaged;
-}
-
-bool SaveRecord(const std::wstring& key, const Record& record) {
-  std::wstring path;
-  HKEY root = SplitKey(key, &path);
-  RegDeleteTreeW(root, path.c_str());
-  ScopedRegKey k;
-  if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.Out(), nullptr) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  WriteList(k, L"Folders", record.folders);
-  WriteList(k, L"Files", record.files);
-  WriteList(k, L"Keys", record.keys);
-  for (size_t i = 0; i < record.values.size(); ++i) {
-    const SavedValue& v = record.values[i];
-    ScopedRegKey entry;
-    std::wstring name = L"Values\\" + std::to_wstring(i + 1);
-    if (RegCreateKeyExW(k, name.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, entry.Out(),
-                        nullptr) != ERROR_SUCCESS ||
-        RegSetValueExW(entry, L"Key", 0, REG_SZ, (const BYTE*)v.key.c_str(),
-                       (DWORD)((v.key.size() + 1) * 2)) != ERROR_SUCCESS ||
-        RegSetValueExW(entry, L"Name", 0, REG_SZ, (const BYTE*)v.name.c_str(),
-                       (DWORD)((v.name.size() + 1) * 2)) != ERROR_SUCCESS ||
-        (v.existed && RegSetValueExW(entry, L"Previous", 0, v.type, v.data.data(),
-                                     (DWORD)v.data.size()) != ERROR_SUCCESS)) {
-      return false;
-    }
-  }
-  return true;
-}
-
-void DropRecord(const std::wstring& key) {
-  std::wstring path;
-  HKEY root = SplitKey(key, &path);
-  RegDeleteTreeW(root, path.c_str());
-  // The records' own parent keys go when the last record does.
-  for (std::wstring parent = key; (parent = parent.substr(0, parent.rfind(L'\\'))) !=
-                                  L"HKCU\\Software";) {
-    if (!KeyIsEmpty(parent) || !DeleteKey(parent)) break;
-  }
-}
-
-// --- One run: changes with their undos -----------------------------------
-
-class Run {
+class Transaction {
 public:
-  explicit Run(std::wstring* report) : report_(report) {}
+  Transaction(const InfManifest& manifest, const StepCheck& check, std::wstring* report)
+      : manifest_(manifest),
+        check_(check),
+        report_(report),
+        recordKey_(L"HKCU\\" INSTALLED_RECORDS_KEY L"\\" + manifest.appName) {}
 
-  bool MakeFolders(const std::wstring& deviceFolder, Record* record);
-  bool PlaceFile(const InfFile& file);
-  bool RemoveFile(const std::wstring& devicePath);
-  bool MakeKeys(const std::wstring& key, Record* record);
-  bool SetValue(const SavedValue& value);
-  void RemoveKeyIfEmpty(const std::wstring& key);
-
-  InstallResult Fail(const std::wstring& what);
-  InstallResult Commit(const std::wstring& what);
+  InstallResult Install();
+  InstallResult Uninstall();
 
 private:
-  bool Failed(const std::wstring& what) {
-    *report_ = what;
+  InstallResult Refuse(const std::wstring& what) {
+    *report_ += what;
+    return InstallResult::Refused;
+  }
+  bool Failed(const std::wstring& what, DWORD error) {
+    failure_ = what + ErrorText(error);
     return false;
   }
-  void UndoAll();
-  bool MoveAside(const std::wstring& devicePath, const wchar_t* doing);
+  bool Step() {
+    go_ = check_ ? check_(step_++) : Go::On;
+    return go_ == Go::On || (go_ == Go::RollBack && committed_);
+  }
+  Found LoadRecord(Record* record);
+  bool Ready();
+  bool Recover();
+  bool Do(const Change& change);
+  bool RollBack(const Plan& plan);
+  bool Finish(const Plan& plan, std::wstring* leftovers);
+  void DropEmptyRecordKey();
+  InstallResult Apply(const Plan& plan, const std::wstring* record, const std::wstring& done);
+  InstallResult LeaveOff(const Plan& plan);
 
+  const InfManifest& manifest_;
+  StepCheck check_;
   std::wstring* report_;
-  std::vector<Undo> undos_;
+  std::wstring recordKey_, failure_;
+  int step_ = 0;
+  Go go_ = Go::On;
+  bool committed_ = false;
 };
 
-bool Run::MakeFolders(const std::wstring& deviceFolder, Record* record) {
-  for (size_t slash = 1; slash != std::wstring::npos;) {
-    slash = deviceFolder.find(L'\\', slash + 1);
-    std::wstring device = deviceFolder.substr(0, slash), path = DesktopPath(device);
-    bool folder;
-    if (Exists(path, &folder)) {
-      if (!folder) return Failed(device + L" is a file, not a folder");
-      continue;
+Found Transaction::LoadRecord(Record* record) {
+  std::wstring text;
+  if (!ReadTextValue(recordKey_, L"Record", &text))
+    return Found::None;
+  return ParseRecord(text, record) ? Found::Whole : Found::Damaged;
+}
+
+bool Transaction::Do(const Change& c) {
+  std::wstring path = DesktopPath(c.path), temp = path + L".~new", backup = path + L".~old";
+  switch (c.kind) {
+    case ChangeKind::MakeFolder:
+      if (!CreateDirectoryW(path.c_str(), nullptr)) {
+        return Failed(L"cannot make the folder " + c.path, GetLastError());
+      }
+      break;
+    case ChangeKind::MakeKey:
+      if (!MakeKey(c.path))
+        return Failed(L"cannot create the registry key " + c.path, 0);
+      break;
+    case ChangeKind::SetValue:
+      if (!WriteValue(c.after))
+        return Failed(L"cannot write " + c.path + L" " + c.after.name, 0);
+      break;
+    case ChangeKind::PlaceFile:
+      if (!CopyFileW(c.source.c_str(), temp.c_str(), TRUE) ||
+          !SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+        return Failed(L"cannot copy " + c.source + L" to " + c.path, GetLastError());
+      }
+      if (!Step())
+        return false;
+      if (c.replaces && !MoveFileExW(path.c_str(), backup.c_str(), 0)) {
+        return Failed(L"cannot replace " + c.path, GetLastError());
+      }
+      if (c.replaces && !Step())
+        return false;
+      if (!MoveFileExW(temp.c_str(), path.c_str(), 0)) {
+        return Failed(L"cannot put " + c.path + L" in place", GetLastError());
+      }
+      break;
+    case ChangeKind::RemoveFile:
+      if (!MoveFileExW(path.c_str(), backup.c_str(), 0)) {
+        return Failed(L"cannot remove " + c.path, GetLastError());
+      }
+      break;
+  }
+  return Step();
+}
+
+// Undoes every change of the plan, whatever part of it was done. Folders and
+// keys another program has put something in since are left.
+bool Transaction::RollBack(const Plan& plan) {
+  bool whole = true;
+  for (size_t i = plan.changes.size(); i-- > 0;) {
+    const Change& c = plan.changes[i];
+    std::wstring path = DesktopPath(c.path), temp = path + L".~new", backup = path + L".~old";
+    if (c.kind == ChangeKind::MakeFolder)
+      RemoveDirectoryW(path.c_str());
+    if (c.kind == ChangeKind::MakeKey)
+      DeleteKeyIfEmpty(c.path);
+    if (c.kind == ChangeKind::SetValue)
+      whole = WriteValue(c.before) && whole;
+    if (c.kind == ChangeKind::PlaceFile)
+      DeleteFileW(temp.c_str());
+    if (c.kind == ChangeKind::PlaceFile && !c.replaces && Exists(path)) {
+      whole = DeleteFileW(path.c_str()) && whole;
     }
-    if (!CreateDirectoryW(path.c_str(), nullptr)) {
-      return Failed(L"cannot make the folder " + device + L" (error " +
-                    std::to_wstring(GetLastError()) + L")");
-    }
-    undos_.push_back({UndoKind::RemoveFolder, path, L"", {}});
-    if (!Contains(record->folders, device)) record->folders.push_back(device);
-  }
-  return true;
-}
-
-// Renames a file to a backup beside it; the undo renames it back. A read-only
-// file is refused: the commit could not delete its backup.
-bool Run::MoveAside(const std::wstring& devicePath, const wchar_t* doing) {
-  std::wstring path = DesktopPath(devicePath), backup = path + L".~undo";
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    return Failed(std::wstring(L"cannot ") + doing + L" " + devicePath + L": it is read-only");
-  }
-  DeleteFileW(backup.c_str());
-  if (!MoveFileExW(path.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    return Failed(std::wstring(L"cannot ") + doing + L" " + devicePath + L" (error " +
-                  std::to_wstring(GetLastError()) + L"); is it in use?");
-  }
-  undos_.push_back({UndoKind::RestoreFile, path, backup, {}});
-  return true;
-}
-
-bool Run::PlaceFile(const InfFile& file) {
-  std::wstring path = DesktopPath(file.target);
-  if (Exists(path) && !MoveAside(file.target, L"replace")) return false;
-  if (!CopyFileW(file.source.c_str(), path.c_str(), TRUE)) {
-    return Failed(L"cannot copy " + file.source + L" to " + file.target + L" (error " +
-                  std::to_wstring(GetLastError()) + L")");
-  }
-  undos_.push_back({UndoKind::DeleteFile, path, L"", {}});
-  return true;
-}
-
-bool Run::RemoveFile(const std::wstring& devicePath) {
-  return !Exists(DesktopPath(devicePath)) || MoveAside(devicePath, L"remove");
-}
-
-bool Run::MakeKeys(const std::wstring& key, Record* record) {
-  for (size_t slash = key.find(L'\\'); slash != std::wstring::npos;) {
-    slash = key.find(L'\\', slash + 1);
-    std::wstring level = key.substr(0, slash);
-    if (KeyExists(level)) continue;
-    if (!MakeKey(level)) return Failed(L"cannot create the registry key " + level);
-    undos_.push_back({UndoKind::DeleteKey, level, L"", {}});
-    if (record && !Contains(record->keys, level)) record->keys.push_back(level);
-  }
-  return true;
-}
-
-bool Run::SetValue(const SavedValue& value) {
-  SavedValue before = ReadValue(value.key, value.name);
-  if (!WriteValue(value)) return Failed(L"cannot write " + value.key + L" " + value.name);
-  undos_.push_back({UndoKind::RestoreValue, L"", L"", before});
-  return true;
-}
-
-void Run::RemoveKeyIfEmpty(const std::wstring& key) {
-  if (KeyIsEmpty(key) && DeleteKey(key)) undos_.push_back({UndoKind::MakeKey, key, L"", {}});
-}
-
-void Run::UndoAll() {
-  for (size_t i = undos_.size(); i-- > 0;) {
-    const Undo& u = undos_[i];
-    switch (u.kind) {
-      case UndoKind::RemoveFolder: RemoveDirectoryW(u.path.c_str()); break;
-      case UndoKind::DeleteFile: DeleteFileW(u.path.c_str()); break;
-      case UndoKind::RestoreFile:
-        DeleteFileW(u.path.c_str());
-        MoveFileExW(u.backup.c_str(), u.path.c_str(), MOVEFILE_REPLACE_EXISTING);
-        break;
-      case UndoKind::DeleteKey: DeleteKey(u.path); break;
-      case UndoKind::MakeKey: MakeKey(u.path); break;
-      case UndoKind::RestoreValue: WriteValue(u.value); break;
+    // A file replaced or removed comes back from its backup.
+    if ((c.kind == ChangeKind::RemoveFile || c.replaces) && Exists(backup)) {
+      whole = MoveFileExW(backup.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) && whole;
     }
   }
-  undos_.clear();
+  return whole;
 }
 
-InstallResult Run::Fail(const std::wstring& what) {
-  UndoAll();
-  *report_ = what + L"; everything it had changed is put back";
-  return InstallResult::RolledBack;
-}
-
-InstallResult Run::Commit(const std::wstring& what) {
-  for (const Undo& u : undos_) {
-    if (u.kind == UndoKind::RestoreFile) DeleteFileW(u.backup.c_str());
+// Past the commit: the backups go, then the folders and keys listed as
+// going when empty. `leftovers` names the backups that cannot go now.
+bool Transaction::Finish(const Plan& plan, std::wstring* leftovers) {
+  for (const Change& c : plan.changes) {
+    std::wstring backup = DesktopPath(c.path) + L".~old";
+    if ((c.kind == ChangeKind::RemoveFile || c.replaces) && Exists(backup)) {
+      SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (!DeleteFileW(backup.c_str()))
+        *leftovers += (leftovers->empty() ? L"" : L", ") + c.path + L".~old";
+      else if (!Step())
+        return false;
+    }
   }
-  undos_.clear();
-  *report_ = what;
+  for (const std::wstring& folder : plan.emptyFolders)
+    RemoveDirectoryW(DesktopPath(folder).c_str());
+  for (const std::wstring& key : plan.emptyKeys)
+    DeleteKeyIfEmpty(key);
+  return leftovers->empty();
+}
+
+// The record's key and its parents go when they hold nothing.
+void Transaction::DropEmptyRecordKey() {
+  for (std::wstring key = recordKey_; key != L"HKCU\\Software" && DeleteKeyIfEmpty(key);) {
+    key = key.substr(0, key.rfind(L'\\'));
+  }
+}
+
+// A run that was cut off: rolled back before its commit, finished after it.
+bool Transaction::Recover() {
+  std::wstring text;
+  Plan plan;
+  Record record;
+  if (!ReadTextValue(recordKey_, L"Plan", &text))
+    return Step();
+  if (!ParsePlan(text, &plan)) {
+    *report_ += L"the plan of an interrupted run (" + recordKey_ +
+                L" Plan) is damaged; nothing was changed (put the device right by hand and "
+                L"remove the plan)";
+    return false;
+  }
+  Found found = LoadRecord(&record);
+  bool committed = plan.verb == L"install" ? found == Found::Whole && record.run == plan.run
+                                           : found == Found::None;
+  std::wstring what = L"an interrupted " + plan.verb + L" of " + manifest_.appName, leftovers;
+  StepCheck check = check_;  // its steps are not the new run's
+  check_ = nullptr;
+  bool done = committed ? Finish(plan, &leftovers) : RollBack(plan);
+  check_ = check;
+  if (!done) {
+    *report_ += what +
+                (committed ? L" left " + leftovers + L", which is still in use"
+                           : L" cannot be rolled back yet (a file in use?)") +
+                L"; nothing else was changed: close what uses it and run again";
+    return false;
+  }
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, recordKey_.substr(5).c_str(), L"Plan");
+  DropEmptyRecordKey();
+  *report_ += what + (committed ? L" was finished\n" : L" was rolled back\n");
+  return Step();
+}
+
+bool Transaction::Ready() {
+  bool folder;
+  if (!Exists(DesktopPath(L"\\"), &folder) || !folder) {
+    *report_ =
+        L"the device's file system "
+        L"(" DEVICE_ROOT_DRIVE L") is not there: start the session with build/wine-session start";
+    return false;
+  }
+  return Recover();
+}
+
+InstallResult Transaction::Apply(const Plan& plan, const std::wstring* record,
+                                 const std::wstring& done) {
+  std::wstring text = PlanText(plan), path;
+  HKEY root = SplitKey(recordKey_, &path);
+  if (!MakeKey(recordKey_) || RegSetKeyValueW(root, path.c_str(), L"Plan", REG_SZ, text.c_str(),
+                                              (DWORD)(text.size() + 1) * 2) != ERROR_SUCCESS) {
+    DropEmptyRecordKey();
+    return Refuse(L"cannot write the plan to " + recordKey_ + L"; nothing was changed");
+  }
+  if (!Step())
+    return LeaveOff(plan);
+  for (const Change& c : plan.changes) {
+    if (!Do(c))
+      return LeaveOff(plan);
+  }
+  // The point of no return: after it, the next run finishes this one.
+  LONG r = record ? RegSetKeyValueW(root, path.c_str(), L"Record", REG_SZ, record->c_str(),
+                                    (DWORD)(record->size() + 1) * 2)
+                  : RegDeleteKeyValueW(root, path.c_str(), L"Record");
+  if (r != ERROR_SUCCESS) {
+    failure_ = L"cannot write the install record " + recordKey_ + ErrorText(r);
+    return LeaveOff(plan);
+  }
+  committed_ = true;
+  std::wstring leftovers;
+  if (!Step() || (!Finish(plan, &leftovers) && go_ == Go::Stop))
+    return LeaveOff(plan);
+  if (!leftovers.empty()) {
+    *report_ += done + L"; " + leftovers + L" is in use: the next run removes it";
+    return InstallResult::Done;
+  }
+  RegDeleteKeyValueW(root, path.c_str(), L"Plan");
+  DropEmptyRecordKey();
+  *report_ += done;
   return InstallResult::Done;
 }
 
-bool DeviceRootReady(std::wstring* report) {
-  bool folder;
-  if (Exists(DesktopPath(L"\\"), &folder) && folder) return true;
-  *report = L"the device's file system (" DEVICE_ROOT_DRIVE
-            L") is not there: start the session with build/wine-session start";
-  return false;
+InstallResult Transaction::LeaveOff(const Plan& plan) {
+  if (go_ == Go::Stop) {
+    *report_ += L"stopped after step " + std::to_wstring(step_ - 1);
+    return InstallResult::Stopped;
+  }
+  std::wstring why = go_ == Go::RollBack ? L"interrupted" : failure_, path;
+  if (!RollBack(plan)) {
+    *report_ += why +
+                L"; what it changed cannot all be put back now (a file in use?): the next "
+                L"run puts it back";
+    return InstallResult::RolledBack;
+  }
+  HKEY root = SplitKey(recordKey_, &path);
+  RegDeleteKeyValueW(root, path.c_str(), L"Plan");
+  DropEmptyRecordKey();
+  *report_ += why + L"; everything it had changed is put back";
+  return InstallResult::RolledBack;
+}
+
+std::wstring NewRunId() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return std::to_wstring(((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime) + L"." +
+         std::to_wstring(GetCurrentProcessId());
+}
+
+std::wstring Damaged(const std::wstring& key) {
+  return L"the install record " + key +
+         L" is damaged; nothing was changed (remove the product's "
+         L"files and the record by hand)";
+}
+
+InstallResult Transaction::Install() {
+  if (!Ready())
+    return go_ == Go::Stop ? InstallResult::Stopped : InstallResult::Refused;
+  Record old;
+  Found found = LoadRecord(&old);
+  if (found == Found::Damaged)
+    return Refuse(Damaged(recordKey_));
+  Plan plan = {L"install", NewRunId(), {}, {}, {}};
+  Record record = old;
+  record.run = plan.run;
+  std::vector<std::wstring> planned;  // folders and keys the plan makes
+  for (const InfFile& f : manifest_.files) {
+    std::wstring line = manifest_.shown + L": line " + std::to_wstring(f.line) + L": ";
+    std::wstring path = DesktopPath(f.target), hash = ContentHash(f.source);
+    WIN32_FIND_DATAW data;
+    bool folder, listed = FindClose(FindFirstFileW(f.source.c_str(), &data));
+    if (!Exists(f.source, &folder) || folder || hash.empty()) {
+      return Refuse(line + L"the source " + f.source +
+                    (folder             ? L" is a folder, not a file"
+                     : !listed          ? L" is missing"
+                     : Exists(f.source) ? L" cannot be read"
+                                        : L" is not a regular file") +
+                    L"; nothing was changed");
+    }
+    bool there = Exists(path, &folder), ours = false;
+    for (InstalledFile& i : record.files) {
+      if (SameText(i.path, f.target))
+        ours = true, i.hash = hash;
+    }
+    if (there && (folder || !ours)) {
+      return Refuse(line + f.target +
+                    (folder
+                         ? L" is a folder on the device"
+                         : L" is already on the device and is not " + manifest_.appName + L"'s") +
+                    L"; nothing was changed");
+    }
+    for (const wchar_t* left : {L".~new", L".~old"}) {
+      if (Exists(path + left))
+        return Refuse(line + f.target + left + L" is in the way (remove it); nothing was changed");
+    }
+    for (const std::wstring& level : Levels(f.target.substr(0, f.target.rfind(L'\\')), 0)) {
+      if (level.empty() || Exists(DesktopPath(level), &folder) || Contains(planned, level)) {
+        if (!level.empty() && !Contains(planned, level) && !folder) {
+          return Refuse(line + level + L" is a file, not a folder; nothing was changed");
+        }
+        continue;
+      }
+      planned.push_back(level);
+      plan.changes.push_back({ChangeKind::MakeFolder, level, L"", false, {}, {}});
+      if (!Contains(record.folders, level))
+        record.folders.push_back(level);
+    }
+    plan.changes.push_back({ChangeKind::PlaceFile, f.target, f.source, there, {}, {}});
+    if (!ours)
+      record.files.push_back({f.target, hash});
+  }
+  for (const InfValue& v : manifest_.values) {
+    SavedValue before = ReadValue(v.key, v.name), after = {v.key, v.name, true, v.type, {}};
+    if (v.keepExisting && before.existed)
+      continue;
+    for (const std::wstring& level : Levels(v.key, v.key.find(L'\\'))) {
+      if (KeyExists(level) || Contains(planned, level))
+        continue;
+      planned.push_back(level);
+      plan.changes.push_back({ChangeKind::MakeKey, level, L"", false, {}, {}});
+      if (!Contains(record.keys, level))
+        record.keys.push_back(level);
+    }
+    const BYTE* data = v.type == REG_DWORD ? (const BYTE*)&v.number : (const BYTE*)v.text.c_str();
+    after.data.assign(data, data + (v.type == REG_DWORD ? 4 : (v.text.size() + 1) * 2));
+    plan.changes.push_back({ChangeKind::SetValue, v.key, L"", false, before, after});
+    bool known = false;
+    for (const SavedValue& s : record.values) {
+      known = known || (SameText(s.key, v.key) && SameText(s.name, v.name));
+    }
+    if (!known)
+      record.values.push_back(before);
+  }
+  std::wstring text = RecordText(record);
+  return Apply(plan, &text,
+               L"installed " + manifest_.appName + (found == Found::Whole ? L" again: " : L": ") +
+                   std::to_wstring(manifest_.files.size()) + L" files, " +
+                   std::to_wstring(manifest_.values.size()) + L" registry values");
+}
+
+InstallResult Transaction::Uninstall() {
+  if (!Ready())
+    return go_ == Go::Stop ? InstallResult::Stopped : InstallResult::Refused;
+  Record record;
+  Found found = LoadRecord(&record);
+  if (found == Found::Damaged)
+    return Refuse(Damaged(recordKey_));
+  if (found == Found::None) {
+    // Files of the manifest without a record are not known to be ours.
+    for (const InfFile& f : manifest_.files) {
+      if (Exists(DesktopPath(f.target))) {
+        return Refuse(L"there is no install record of " + manifest_.appName + L", yet " + f.target +
+                      L" is on the device; nothing was removed (remove it by hand)");
+      }
+    }
+    *report_ += manifest_.appName + L" is not installed; nothing to do";
+    return InstallResult::Done;
+  }
+  Plan plan = {L"uninstall", NewRunId(), {}, {}, {}};
+  std::wstring kept;
+  for (const InstalledFile& f : record.files) {
+    std::wstring path = DesktopPath(f.path);
+    bool folder;
+    if (!Exists(path, &folder))
+      continue;
+    std::wstring hash = folder ? L"" : ContentHash(path);
+    if (!folder && hash.empty()) {
+      return Refuse(L"cannot read " + f.path + ErrorText(GetLastError()) +
+                    L"; nothing was changed");
+    }
+    if (folder || hash != f.hash) {
+      kept += L"; kept " + f.path + (folder ? L", now a folder" : L", changed since the install");
+      continue;
+    }
+    if (Exists(path + L".~old")) {
+      return Refuse(f.path + L".~old is in the way (remove it); nothing was changed");
+    }
+    plan.changes.push_back({ChangeKind::RemoveFile, f.path, L"", false, {}, {}});
+  }
+  for (size_t i = record.values.size(); i-- > 0;) {
+    const SavedValue& v = record.values[i];
+    SavedValue now = ReadValue(v.key, v.name);
+    if (!KeyExists(v.key) ||
+        (now.existed == v.existed && now.data == v.data && now.type == v.type)) {
+      continue;
+    }
+    plan.changes.push_back({ChangeKind::SetValue, v.key, L"", false, now, v});
+  }
+  plan.emptyFolders.assign(record.folders.rbegin(), record.folders.rend());
+  plan.emptyKeys.assign(record.keys.rbegin(), record.keys.rend());
+  // The product's own keys go too when they are empty, also when the item
+  // made them after the install (it creates its key to read it).
+  for (const InfValue& v : manifest_.values) {
+    std::wstring own = v.key.substr(0, v.key.find(L'\\')) + L"\\Software\\" + manifest_.provider;
+    for (std::wstring key = v.key; SameText(key.substr(0, own.size()), own) &&
+                                   (key.size() == own.size() || key[own.size()] == L'\\');
+         key = key.substr(0, key.rfind(L'\\'))) {
+      if (!Contains(plan.emptyKeys, key))
+        plan.emptyKeys.push_back(key);
+    }
+  }
+  std::stable_sort(plan.emptyKeys.begin(), plan.emptyKeys.end(),
+                   [](const std::wstring& a, const std::wstring& b) {
+                     return std::count(a.begin(), a.end(), L'\\') >
+                            std::count(b.begin(), b.end(), L'\\');
+                   });
+  return Apply(plan, nullptr, L"uninstalled " + manifest_.appName + kept);
 }
 
 }  // namespace
 
-InstallResult InstallManifest(const InfManifest& manifest, std::wstring* report) {
-  if (!DeviceRootReady(report)) return InstallResult::Refused;
-  std::wstring recordKey = RecordKey(manifest);
-  Record old, record;
-  RecordState state = LoadRecord(recordKey, &old);
-  if (RecordDamaged(recordKey, state, report)) return InstallResult::Refused;
-  bool installed = state == RecordState::Loaded;
-  record = old;
-  // Checks that change nothing: every source is there, and no file of someone
-  // else's would be overwritten.
-  for (const InfFile& f : manifest.files) {
-    bool folder;
-    if (!Exists(f.source, &folder) || folder) {
-      *report = L"line " + std::to_wstring(f.line) + L": the source file " + f.source +
-                L" is missing; nothing was changed";
-      return InstallResult::Refused;
-    }
-    if (Exists(DesktopPath(f.target)) && !Contains(old.files, f.target)) {
-      *report = L"line " + std::to_wstring(f.line) + L": " + f.target +
-                L" is already on the device and is not " + manifest.appName +
-                L"'s; nothing was changed";
-      return InstallResult::Refused;
-    }
-  }
-  Run run(report);
-  for (const InfValue& v : manifest.values) {
-    SavedValue value = {v.key, v.name, true, v.type, {}};
-    if (v.type == REG_DWORD) {
-      value.data.assign((const BYTE*)&v.number, (const BYTE*)&v.number + sizeof(DWORD));
-    } else {
-      value.data.assign((const BYTE*)v.text.c_str(),
-                        (const BYTE*)(v.text.c_str() + v.text.size() + 1));
-    }
-    SavedValue before = ReadValue(v.key, v.name);
-    if (v.keepExisting && before.existed) continue;
-    bool known = false;
-    for (const SavedValue& s : record.values) known = known || (SameText(s.key, v.key) &&
-                                                               SameText(s.name, v.name));
-    if (!run.MakeKeys(v.key, &record) || !run.SetValue(value)) return run.Fail(*report);
-    if (!known) record.values.push_back(before);
-  }
-  for (const InfFile& f : manifest.files) {
-    if (!run.MakeFolders(f.target.substr(0, f.target.rfind(L'\\')), &record) ||
-        !run.PlaceFile(f)) {
-      return run.Fail(*report);
-    }
-    if (!Contains(record.files, f.target)) record.files.push_back(f.target);
-  }
-  // The record is written last: a run that fails before it leaves the old one.
-  if (!run.MakeKeys(recordKey.substr(0, recordKey.rfind(L'\\')), nullptr) ||
-      !SaveRecord(recordKey, record)) {
-    if (installed) SaveRecord(recordKey, old);
-    else DropRecord(recordKey);
-    return run.Fail(L"cannot write the install record " + recordKey);
-  }
-  return run.Commit((installed ? L"installed " + manifest.appName + L" again: "
-                               : L"installed " + manifest.appName + L": ") +
-                    std::to_wstring(manifest.files.size()) + L" files, " +
-                    std::to_wstring(manifest.values.size()) + L" registry values");
+InstallResult InstallManifest(const InfManifest& manifest, const StepCheck& check,
+                              std::wstring* report) {
+  return Transaction(manifest, check, report).Install();
 }
 
-InstallResult UninstallManifest(const InfManifest& manifest, std::wstring* report) {
-  if (!DeviceRootReady(report)) return InstallResult::Refused;
-  std::wstring recordKey = RecordKey(manifest);
-  Record record;
-  RecordState state = LoadRecord(recordKey, &record);
-  if (RecordDamaged(recordKey, state, report)) return InstallResult::Refused;
-  if (state == RecordState::Missing) {
-    // Files of the manifest without a record are not known to be ours.
-    for (const InfFile& f : manifest.files) {
-      if (Exists(DesktopPath(f.target))) {
-        *report = L"there is no install record of " + manifest.appName + L", yet " + f.target +
-                  L" is on the device; nothing was removed (remove it by hand)";
-        return InstallResult::Refused;
-      }
-    }
-    *report = manifest.appName + L" is not installed; nothing to do";
-    return InstallResult::Done;
-  }
-  Run run(report);
-  for (const std::wstring& file : record.files) {
-    if (!run.RemoveFile(file)) return run.Fail(*report);
-  }
-  for (size_t i = record.values.size(); i-- > 0;) {
-    if (KeyExists(record.values[i].key) && !run.SetValue(record.values[i])) {
-      return run.Fail(*report);
-    }
-  }
-  // Keys and folders it made go when they are empty; anything another
-  // program put in them since keeps them.
-  for (size_t i = record.keys.size(); i-- > 0;) run.RemoveKeyIfEmpty(record.keys[i]);
-  DropRecord(recordKey);
-  run.Commit(L"uninstalled " + manifest.appName);
-  // After the commit has deleted the removed files' backups.
-  for (size_t i = record.folders.size(); i-- > 0;) {
-    RemoveDirectoryW(DesktopPath(record.folders[i]).c_str());
-  }
-  return InstallResult::Done;
+InstallResult UninstallManifest(const InfManifest& manifest, const StepCheck& check,
+                                std::wstring* report) {
+  return Transaction(manifest, check, report).Uninstall();
 }

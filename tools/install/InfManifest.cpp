@@ -9,6 +9,7 @@
 #include <wctype.h>
 
 #include "DeviceFiles.h"
+#include "InfText.h"
 
 namespace {
 
@@ -41,68 +42,6 @@ const struct {
 
 const DWORD addRegString = 0x00000000, addRegNumber = 0x00010001, addRegKeep = 0x00000002;
 
-std::wstring Lower(std::wstring s) {
-  for (wchar_t& c : s) c = (wchar_t)towlower(c);
-  return s;
-}
-
-std::wstring Trim(const std::wstring& s) {
-  size_t first = s.find_first_not_of(L" \t");
-  if (first == std::wstring::npos) return L"";
-  return s.substr(first, s.find_last_not_of(L" \t") - first + 1);
-}
-
-// Where `c` first occurs outside quotes, or npos.
-size_t FindUnquoted(const std::wstring& s, wchar_t c) {
-  bool quoted = false;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == L'"') quoted = !quoted;
-    else if (s[i] == c && !quoted) return i;
-  }
-  return std::wstring::npos;
-}
-
-// One field: trimmed, its quotes removed ("" inside quotes is one quote).
-bool Unquote(const std::wstring& raw, std::wstring* field) {
-  std::wstring s = Trim(raw);
-  field->clear();
-  bool quoted = false;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != L'"') field->push_back(s[i]);
-    else if (quoted && i + 1 < s.size() && s[i + 1] == L'"') field->push_back(s[i++]);
-    else quoted = !quoted;
-  }
-  return !quoted;
-}
-
-bool SplitFields(const std::wstring& s, std::vector<std::wstring>* fields) {
-  fields->clear();
-  size_t start = 0;
-  for (;;) {
-    size_t comma = FindUnquoted(s.substr(start), L',');
-    std::wstring field;
-    if (!Unquote(s.substr(start, comma), &field)) return false;
-    fields->push_back(field);
-    if (comma == std::wstring::npos) return true;
-    start += comma + 1;
-  }
-}
-
-bool ParseNumber(const std::wstring& s, DWORD* value) {
-  bool hex = s.size() > 2 && s[0] == L'0' && (s[1] == L'x' || s[1] == L'X');
-  if (s.empty() || s.size() > 10) return false;
-  unsigned long long v = 0;
-  for (size_t i = hex ? 2 : 0; i < s.size(); ++i) {
-    int digit = iswdigit(s[i]) ? s[i] - L'0'
-                : hex && iswxdigit(s[i]) ? towlower(s[i]) - L'a' + 10 : -1;
-    if (digit < 0) return false;
-    v = v * (hex ? 16 : 10) + digit;
-  }
-  if (v > 0xFFFFFFFFull) return false;
-  *value = (DWORD)v;
-  return true;
-}
-
 bool IsFileName(const std::wstring& name) {
   return IsPlainFileName(name.c_str(), name.size());
 }
@@ -125,7 +64,7 @@ private:
   bool Require(const wchar_t* name, const Section** section);
   bool KeyValue(const Line& line, std::wstring* key, std::wstring* value);
   bool Fields(const Line& line, std::vector<std::wstring>* fields);
-  bool Expand(const std::wstring& text, int line, std::wstring* out, int depth = 0);
+  bool Expand(const std::wstring& text, int line, std::wstring* out);
   bool ReadVersion(InfManifest* manifest);
   bool ReadStrings();
   bool ReadDisks();
@@ -138,8 +77,13 @@ private:
   std::wstring shown_, folder_;
   std::wstring* error_;
   std::vector<Section> sections_;
-  int lastLine_ = 0;
-  std::vector<std::pair<std::wstring, std::wstring>> strings_;  // lower-case name, value
+  int lastLine_ = 0, nesting_ = 0;
+  struct String {
+    std::wstring name, value;  // lower-case name; value as written, then expanded
+    int line;
+    bool expanded, expanding;
+  };
+  std::vector<String> strings_;
   std::vector<std::pair<std::wstring, std::wstring>> disks_;    // id, folder
   std::vector<std::pair<std::wstring, std::wstring>> sources_;  // lower-case file, disk folder
 };
@@ -152,11 +96,13 @@ bool Reader::SplitLines(const std::string& utf8) {
   int number = 0;
   while (start <= utf8.size()) {
     size_t end = utf8.find('\n', start);
-    if (end == std::string::npos) end = utf8.size();
+    if (end == std::string::npos)
+      end = utf8.size();
     std::string bytes = utf8.substr(start, end - start);
     start = end + 1;
     ++number;
-    if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
+    if (!bytes.empty() && bytes.back() == '\r')
+      bytes.pop_back();
     std::wstring text(bytes.size(), L'\0');
     int n = bytes.empty() ? 0
                           : MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
@@ -169,7 +115,8 @@ bool Reader::SplitLines(const std::string& utf8) {
     }
     text.resize(n);
     text = Trim(text.substr(0, FindUnquoted(text, L';')));
-    if (text.empty()) continue;
+    if (text.empty())
+      continue;
     lastLine_ = number;
     if (text[0] == L'[') {
       if (text.back() != L']' || text.size() < 3) {
@@ -192,14 +139,16 @@ bool Reader::SplitLines(const std::string& utf8) {
 
 const Section* Reader::Find(const wchar_t* name) const {
   for (const Section& s : sections_) {
-    if (Lower(s.name) == Lower(name)) return &s;
+    if (Lower(s.name) == Lower(name))
+      return &s;
   }
   return nullptr;
 }
 
 bool Reader::Require(const wchar_t* name, const Section** section) {
   *section = Find(name);
-  if (!*section) return Fail(lastLine_, std::wstring(L"no [") + name + L"] section");
+  if (!*section)
+    return Fail(lastLine_, std::wstring(L"no [") + name + L"] section");
   return true;
 }
 
@@ -210,12 +159,13 @@ bool Reader::NoKeyTwice(const wchar_t* name) {
   std::wstring key, value;
   std::vector<std::pair<std::wstring, int>> seen;
   for (size_t i = 0; section && i < section->lines.size(); ++i) {
-    if (!KeyValue(section->lines[i], &key, &value)) return false;
+    if (!KeyValue(section->lines[i], &key, &value))
+      return false;
     for (const auto& s : seen) {
       if (s.first == Lower(key)) {
         return Fail(section->lines[i].number, key + L" appears twice in [" + section->name +
-                                                  L"] (first at line " +
-                                                  std::to_wstring(s.second) + L")");
+                                                  L"] (first at line " + std::to_wstring(s.second) +
+                                                  L")");
       }
     }
     seen.push_back({Lower(key), section->lines[i].number});
@@ -225,8 +175,7 @@ bool Reader::NoKeyTwice(const wchar_t* name) {
 
 bool Reader::KeyValue(const Line& line, std::wstring* key, std::wstring* value) {
   size_t equals = FindUnquoted(line.text, L'=');
-  if (equals == std::wstring::npos || !Unquote(line.text.substr(0, equals), key) ||
-      key->empty()) {
+  if (equals == std::wstring::npos || !Unquote(line.text.substr(0, equals), key) || key->empty()) {
     return Fail(line.number, L"expected KEY = VALUE, not '" + line.text + L"'");
   }
   *value = Trim(line.text.substr(equals + 1));
@@ -234,12 +183,15 @@ bool Reader::KeyValue(const Line& line, std::wstring* key, std::wstring* value) 
 }
 
 bool Reader::Fields(const Line& line, std::vector<std::wstring>* fields) {
-  if (!SplitFields(line.text, fields)) return Fail(line.number, L"a quote is not closed");
+  if (!SplitFields(line.text, fields))
+    return Fail(line.number, L"a quote is not closed");
   return true;
 }
 
-bool Reader::Expand(const std::wstring& text, int line, std::wstring* out, int depth) {
-  if (depth > 8) return Fail(line, L"the strings refer to each other in a circle");
+// Each string is expanded once, so that strings naming each other many times
+// over cost no more than their text; a string met again while it is being
+// expanded is a circle.
+bool Reader::Expand(const std::wstring& text, int line, std::wstring* out) {
   out->clear();
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] != L'%') {
@@ -247,21 +199,39 @@ bool Reader::Expand(const std::wstring& text, int line, std::wstring* out, int d
       continue;
     }
     size_t end = text.find(L'%', i + 1);
-    if (end == std::wstring::npos) return Fail(line, L"a %STRING% is not closed");
-    std::wstring name = Lower(text.substr(i + 1, end - i - 1)), value;
+    if (end == std::wstring::npos)
+      return Fail(line, L"a %STRING% is not closed");
+    std::wstring name = Lower(text.substr(i + 1, end - i - 1)), value = L"%";
     bool found = name.empty();  // "%%" is a percent sign
-    if (found) value = L"%";
     for (const auto& f : ceFolders) {
-      if (!found && name == f.name) found = true, value = f.folder;
+      if (!found && name == f.name)
+        found = true, value = f.folder;
     }
-    for (const auto& s : strings_) {
-      if (!found && name == s.first) {
-        if (!Expand(s.second, line, &value, depth + 1)) return false;
-        found = true;
+    for (String& s : strings_) {
+      if (found || name != s.name)
+        continue;
+      if (s.expanding)
+        return Fail(line, L"the string %" + s.name + L"% refers back to itself");
+      if (!s.expanded) {
+        if (++nesting_ > kMaxNesting) {
+          return Fail(line, L"strings nest more than " + std::to_wstring(kMaxNesting) + L" deep");
+        }
+        s.expanding = true;
+        std::wstring expanded;
+        if (!Expand(s.value, s.line, &expanded))
+          return false;
+        s.value = expanded, s.expanded = true, s.expanding = false;
+        --nesting_;
       }
+      found = true, value = s.value;
     }
-    if (!found) return Fail(line, L"unknown string %" + text.substr(i + 1, end - i - 1) + L"%");
+    if (!found)
+      return Fail(line, L"unknown string %" + text.substr(i + 1, end - i - 1) + L"%");
     *out += value;
+    if (out->size() > kMaxExpanded) {
+      return Fail(
+          line, L"a string expands to more than " + std::to_wstring(kMaxExpanded) + L" characters");
+    }
     i = end;
   }
   return true;
@@ -269,14 +239,19 @@ bool Reader::Expand(const std::wstring& text, int line, std::wstring* out, int d
 
 bool Reader::ReadVersion(InfManifest* manifest) {
   const Section* version;
-  if (!Require(L"Version", &version) || !NoKeyTwice(L"Version")) return false;
+  if (!Require(L"Version", &version) || !NoKeyTwice(L"Version"))
+    return false;
   std::wstring signature, ceSignature, provider, key, value;
   for (const Line& line : version->lines) {
-    if (!KeyValue(line, &key, &value) || !Unquote(value, &value)) return false;
+    if (!KeyValue(line, &key, &value) || !Unquote(value, &value))
+      return false;
     key = Lower(key);
-    if (key == L"signature") signature = Lower(value);
-    else if (key == L"cesignature") ceSignature = value;
-    else if (key == L"provider") provider = value;
+    if (key == L"signature")
+      signature = Lower(value);
+    else if (key == L"cesignature")
+      ceSignature = value;
+    else if (key == L"provider")
+      provider = value;
   }
   if (signature != L"$windows nt$" && signature != L"$chicago$" && signature != L"$windows 95$") {
     return Fail(version->line, L"[Version] needs Signature = \"$Windows NT$\"");
@@ -284,30 +259,35 @@ bool Reader::ReadVersion(InfManifest* manifest) {
   if (Lower(ceSignature) != L"$windows ce$") {
     return Fail(version->line, L"[Version] needs CESignature = \"$Windows CE$\"");
   }
-  if (provider.empty()) return Fail(version->line, L"[Version] needs a Provider");
-  manifest->appName = provider;
+  if (provider.empty())
+    return Fail(version->line, L"[Version] needs a Provider");
+  manifest->appName = manifest->provider = provider;
   return true;
 }
 
 bool Reader::ReadStrings() {
   const Section* ce;
-  if (!Require(L"CEStrings", &ce)) return false;
+  if (!Require(L"CEStrings", &ce))
+    return false;
   for (const wchar_t* name : {L"CEStrings", L"Strings"}) {
     const Section* section = Find(name);
     for (size_t i = 0; section && i < section->lines.size(); ++i) {
       std::wstring key, value;
-      if (!KeyValue(section->lines[i], &key, &value)) return false;
-      if (!Unquote(value, &value)) return Fail(section->lines[i].number, L"a quote is not closed");
-      for (const auto& s : strings_) {
-        if (s.first == Lower(key)) {
+      if (!KeyValue(section->lines[i], &key, &value))
+        return false;
+      if (!Unquote(value, &value))
+        return Fail(section->lines[i].number, L"a quote is not closed");
+      for (const String& s : strings_) {
+        if (s.name == Lower(key)) {
           return Fail(section->lines[i].number, L"the string " + key + L" is defined twice");
         }
       }
-      strings_.push_back({Lower(key), value});
+      strings_.push_back({Lower(key), value, section->lines[i].number, false, false});
     }
   }
-  for (const auto& s : strings_) {
-    if (s.first == L"appname" && !s.second.empty()) return true;
+  for (const String& s : strings_) {
+    if (s.name == L"appname" && !s.value.empty())
+      return true;
   }
   return Fail(ce->line, L"[CEStrings] needs an AppName");
 }
@@ -321,7 +301,8 @@ bool Reader::ReadDisks() {
   std::vector<std::wstring> fields;
   std::wstring key, value;
   for (const Line& line : names->lines) {
-    if (!KeyValue(line, &key, &value) || !Fields({line.number, value}, &fields)) return false;
+    if (!KeyValue(line, &key, &value) || !Fields({line.number, value}, &fields))
+      return false;
     if (fields.size() < 4 || fields[3].empty()) {
       return Fail(line.number, L"a source disk is written ID = ,\"NAME\",,FOLDER");
     }
@@ -330,17 +311,22 @@ bool Reader::ReadDisks() {
     std::wstring joined = absolute ? folder : folder_ + L"\\" + folder;
     wchar_t full[MAX_PATH];
     DWORD n = GetFullPathNameW(joined.c_str(), MAX_PATH, full, nullptr);
-    if (n == 0 || n >= MAX_PATH) return Fail(line.number, L"the folder " + folder + L" is too long");
+    if (n == 0 || n >= MAX_PATH)
+      return Fail(line.number, L"the folder " + folder + L" is too long");
     disks_.push_back({key, full});
   }
   for (const Line& line : files->lines) {
-    if (!KeyValue(line, &key, &value)) return false;
-    if (!IsFileName(key)) return Fail(line.number, L"'" + key + L"' is not a file name");
+    if (!KeyValue(line, &key, &value))
+      return false;
+    if (!IsFileName(key))
+      return Fail(line.number, L"'" + key + L"' is not a file name");
     const std::wstring* folder = nullptr;
     for (const auto& d : disks_) {
-      if (d.first == value) folder = &d.second;
+      if (d.first == value)
+        folder = &d.second;
     }
-    if (!folder) return Fail(line.number, L"no source disk " + value + L" in [SourceDisksNames]");
+    if (!folder)
+      return Fail(line.number, L"no source disk " + value + L" in [SourceDisksNames]");
     sources_.push_back({Lower(key), *folder + L"\\" + key});
   }
   return true;
@@ -349,10 +335,12 @@ bool Reader::ReadDisks() {
 bool Reader::ReadSectionList(const Line& line, const std::wstring& value,
                              std::vector<const Section*>* list) {
   std::vector<std::wstring> names;
-  if (!Fields({line.number, value}, &names)) return false;
+  if (!Fields({line.number, value}, &names))
+    return false;
   for (const std::wstring& name : names) {
     const Section* section = Find(name.c_str());
-    if (!section) return Fail(line.number, L"no section [" + name + L"]");
+    if (!section)
+      return Fail(line.number, L"no section [" + name + L"]");
     list->push_back(section);
   }
   return true;
@@ -361,17 +349,20 @@ bool Reader::ReadSectionList(const Line& line, const std::wstring& value,
 bool Reader::ReadInstall(InfManifest* manifest) {
   const Section *install, *destinations;
   if (!Require(L"DefaultInstall", &install) || !Require(L"DestinationDirs", &destinations) ||
-      !NoKeyTwice(L"DestinationDirs")) {
+      !NoKeyTwice(L"DestinationDirs") || !NoKeyTwice(L"DefaultInstall")) {
     return false;
   }
   std::vector<const Section*> copies, registry;
   std::wstring key, value;
   for (const Line& line : install->lines) {
-    if (!KeyValue(line, &key, &value)) return false;
+    if (!KeyValue(line, &key, &value))
+      return false;
     if (Lower(key) == L"copyfiles") {
-      if (!ReadSectionList(line, value, &copies)) return false;
+      if (!ReadSectionList(line, value, &copies))
+        return false;
     } else if (Lower(key) == L"addreg") {
-      if (!ReadSectionList(line, value, &registry)) return false;
+      if (!ReadSectionList(line, value, &registry))
+        return false;
     } else {
       return Fail(line.number, key + L" is not applied here (only CopyFiles and AddReg are)");
     }
@@ -380,10 +371,12 @@ bool Reader::ReadInstall(InfManifest* manifest) {
     return Fail(install->line, L"[DefaultInstall] installs nothing");
   }
   for (const Section* copy : copies) {
-    if (!ReadCopySection(*copy, manifest)) return false;
+    if (!ReadCopySection(*copy, manifest))
+      return false;
   }
   for (const Section* reg : registry) {
-    if (!ReadRegistrySection(*reg, manifest)) return false;
+    if (!ReadRegistrySection(*reg, manifest))
+      return false;
   }
   return true;
 }
@@ -393,47 +386,57 @@ bool Reader::ReadCopySection(const Section& section, InfManifest* manifest) {
   std::wstring folder, key, value;
   int folderLine = 0;
   for (const Line& line : destinations->lines) {
-    if (!KeyValue(line, &key, &value)) return false;
+    if (!KeyValue(line, &key, &value))
+      return false;
     bool exact = Lower(key) == Lower(section.name);
     if (exact || (folderLine == 0 && Lower(key) == L"defaultdestdir")) {
       std::vector<std::wstring> fields;
-      if (!Fields({line.number, value}, &fields)) return false;
+      if (!Fields({line.number, value}, &fields))
+        return false;
       if (fields.size() != 2 || fields[0] != L"0") {
         return Fail(line.number, L"a destination is written SECTION = 0, FOLDER");
       }
-      if (!Expand(fields[1], line.number, &folder)) return false;
+      if (!Expand(fields[1], line.number, &folder))
+        return false;
       if (!IsPlainDevicePath(folder.c_str())) {
         return Fail(line.number, L"the destination " + folder + L" is not a device folder");
       }
       folderLine = line.number;
-      if (exact) break;
+      if (exact)
+        break;
     }
   }
   if (!folderLine) {
     return Fail(section.line, L"no destination for [" + section.name + L"] in [DestinationDirs]");
   }
-  if (folder.back() == L'\\') folder.pop_back();
+  if (folder.back() == L'\\')
+    folder.pop_back();
   for (const Line& line : section.lines) {
     std::vector<std::wstring> fields;
-    if (!Fields(line, &fields)) return false;
+    if (!Fields(line, &fields))
+      return false;
     DWORD flags = 0;
     if (fields.size() > 4 || (fields.size() == 4 && !ParseNumber(fields[3], &flags))) {
       return Fail(line.number, L"a file is written TARGET[,SOURCE[,,FLAGS]]");
     }
     std::wstring target = fields[0];
     std::wstring source = fields.size() > 1 && !fields[1].empty() ? fields[1] : target;
-    if (!IsFileName(target)) return Fail(line.number, L"'" + target + L"' is not a file name");
+    if (!IsFileName(target))
+      return Fail(line.number, L"'" + target + L"' is not a file name");
     const std::wstring* from = nullptr;
     for (const auto& s : sources_) {
-      if (s.first == Lower(source)) from = &s.second;
+      if (s.first == Lower(source))
+        from = &s.second;
     }
-    if (!from) return Fail(line.number, source + L" is not in [SourceDisksFiles]");
+    if (!from)
+      return Fail(line.number, source + L" is not in [SourceDisksFiles]");
     std::wstring to = folder + L"\\" + target;
-    if (!IsPlainDevicePath(to.c_str())) return Fail(line.number, to + L" is too long");
+    if (!IsPlainDevicePath(to.c_str()))
+      return Fail(line.number, to + L" is too long");
     for (const InfFile& f : manifest->files) {
       if (Lower(f.target) == Lower(to)) {
-        return Fail(line.number, to + L" is copied twice (first at line " +
-                                     std::to_wstring(f.line) + L")");
+        return Fail(line.number,
+                    to + L" is copied twice (first at line " + std::to_wstring(f.line) + L")");
       }
     }
     manifest->files.push_back({*from, to, line.number});
@@ -444,11 +447,12 @@ bool Reader::ReadCopySection(const Section& section, InfManifest* manifest) {
 bool Reader::ReadRegistrySection(const Section& section, InfManifest* manifest) {
   for (const Line& line : section.lines) {
     std::vector<std::wstring> fields;
-    if (!Fields(line, &fields)) return false;
+    if (!Fields(line, &fields))
+      return false;
     DWORD flags = 0;
-    if (fields.size() > 3 && (!ParseNumber(fields[3], &flags) ||
-                              ((flags & ~addRegKeep) != addRegString &&
-                               (flags & ~addRegKeep) != addRegNumber))) {
+    if (fields.size() > 3 &&
+        (!ParseNumber(fields[3], &flags) ||
+         ((flags & ~addRegKeep) != addRegString && (flags & ~addRegKeep) != addRegNumber))) {
       return Fail(line.number, L"the flags " + fields[3] +
                                    L" are not applied here (0x00000000 a string, 0x00010001 a "
                                    L"number, either with 0x00000002 to keep an existing value)");
@@ -459,7 +463,8 @@ bool Reader::ReadRegistrySection(const Section& section, InfManifest* manifest) 
     InfValue v = {};
     v.line = line.number;
     v.root = RegistryRoot(fields[0]);
-    if (!v.root) return Fail(line.number, L"the root " + fields[0] + L" is not HKLM or HKCU");
+    if (!v.root)
+      return Fail(line.number, L"the root " + fields[0] + L" is not HKLM or HKCU");
     if (!Expand(fields[1], line.number, &v.path) || !Expand(fields[2], line.number, &v.name)) {
       return false;
     }
@@ -473,7 +478,8 @@ bool Reader::ReadRegistrySection(const Section& section, InfManifest* manifest) 
     if (v.type == REG_DWORD && !ParseNumber(fields[4], &v.number)) {
       return Fail(line.number, L"'" + fields[4] + L"' is not a number from 0 to 4294967295");
     }
-    if (v.type == REG_SZ && !Expand(fields[4], line.number, &v.text)) return false;
+    if (v.type == REG_SZ && !Expand(fields[4], line.number, &v.text))
+      return false;
     for (const InfValue& other : manifest->values) {
       if (other.root == v.root && Lower(other.path) == Lower(v.path) &&
           Lower(other.name) == Lower(v.name)) {
@@ -488,14 +494,26 @@ bool Reader::ReadRegistrySection(const Section& section, InfManifest* manifest) 
 
 bool Reader::Parse(const std::string& utf8, InfManifest* manifest) {
   *manifest = InfManifest();
-  if (!SplitLines(utf8) || !ReadVersion(manifest) || !ReadStrings() || !ReadDisks()) return false;
+  manifest->shown = shown_;
+  if (!SplitLines(utf8))
+    return false;
+  if (sections_.empty()) {
+    *error_ = shown_ + L": the manifest is empty";
+    return false;
+  }
+  if (!ReadVersion(manifest) || !ReadStrings() || !ReadDisks())
+    return false;
   std::wstring appName;
-  Expand(L"%AppName%", 0, &appName);
+  int appLine = 0;
+  for (const String& s : strings_)
+    appLine = s.name == L"appname" ? s.line : appLine;
+  if (!Expand(L"%AppName%", appLine, &appName))
+    return false;
   manifest->appName += L" " + appName;
   // The install's name is a registry key's name under the records.
   if (!IsFileName(manifest->appName)) {
-    return Fail(Find(L"CEStrings")->line, L"'" + manifest->appName +
-                                              L"' (Provider AppName) is not a plain name");
+    return Fail(Find(L"CEStrings")->line,
+                L"'" + manifest->appName + L"' (Provider AppName) is not a plain name");
   }
   return ReadInstall(manifest);
 }
@@ -509,18 +527,20 @@ HKEY RegistryRoot(const std::wstring& name) {
   return n == L"hklm" ? HKEY_LOCAL_MACHINE : n == L"hkcu" ? HKEY_CURRENT_USER : nullptr;
 }
 
-bool ParseInfManifest(const std::string& utf8, const std::wstring& folder,
-                      const std::wstring& shown, InfManifest* manifest, std::wstring* error) {
-  return Reader(shown, folder, error).Parse(utf8, manifest);
+InstallResult ParseInfManifest(const std::string& utf8, const std::wstring& folder,
+                               const std::wstring& shown, InfManifest* manifest,
+                               std::wstring* error) {
+  return Reader(shown, folder, error).Parse(utf8, manifest) ? InstallResult::Done
+                                                            : InstallResult::Refused;
 }
 
-bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfManifest* manifest,
-                     std::wstring* error) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+InstallResult ReadInfManifest(const std::wstring& path, const std::wstring& shown,
+                              InfManifest* manifest, std::wstring* error) {
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *error = shown + L": cannot read the manifest (error " + std::to_wstring(GetLastError()) + L")";
-    return false;
+    return InstallResult::Refused;
   }
   LARGE_INTEGER size = {};
   std::string text;
@@ -528,13 +548,13 @@ bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfMan
   if (ok) {
     text.resize((size_t)size.QuadPart);
     DWORD got = 0;
-    ok = text.empty() || (ReadFile(file, &text[0], (DWORD)text.size(), &got, nullptr) &&
-                          got == text.size());
+    ok = text.empty() ||
+         (ReadFile(file, &text[0], (DWORD)text.size(), &got, nullptr) && got == text.size());
   }
   CloseHandle(file);
   if (!ok) {
     *error = shown + L": cannot read the manifest (at most 1 MB)";
-    return false;
+    return InstallResult::Refused;
   }
   std::wstring folder = path;
   size_t slash = folder.find_last_of(L"\\/");
