@@ -194,8 +194,9 @@ TEST_F(Install, EveryStepCutOffIsHealedByTheNextRun) {
   ASSERT_EQ(InstallResult::Done, run(false, -1));
   DumpKey(HKEY_LOCAL_MACHINE, L"Software", &after);  // nothing else in HKLM\Software moved
   size_t differs =
-      std::mismatch(software.begin(), software.end(), after.begin()).first - software.begin();
-  EXPECT_EQ(software.size(), after.size()) << "differs at " << after.substr(differs, 200).c_str();
+      std::mismatch(software.begin(), software.end(), after.begin(), after.end()).first -
+      software.begin();
+  EXPECT_TRUE(software == after) << "differs at " << after.substr(differs, 200).c_str();
 }
 
 TEST_F(Install, AFileInUseOrAnEditedRecordChangesNothing) {
