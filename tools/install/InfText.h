@@ -1,4 +1,4 @@
-// The text of an .inf line: trimming, quoted fields, numbers.
+// The text of an .inf file: its sections of lines, and the fields of a line.
 #pragma once
 
 #include <windows.h>
@@ -17,3 +17,23 @@ bool Unquote(const std::wstring& raw, std::wstring* field);
 bool SplitFields(const std::wstring& s, std::vector<std::wstring>* fields);
 // A decimal or 0x hexadecimal number that fits in 32 bits.
 bool ParseNumber(const std::wstring& s, DWORD* value);
+
+struct Line {
+  int number;  // in the file, from 1
+  std::wstring text;
+};
+
+struct Section {
+  std::wstring name;
+  int line;
+  std::vector<Line> lines;  // without comments and blank lines
+};
+
+// UTF-8 text (with or without a byte order mark; UTF-16 and ANSI text are
+// refused by their line) as sections. On failure `line` and `what` say why;
+// `lastLine` gets the last line that holds anything.
+bool SplitSections(const std::string& utf8, std::vector<Section>* sections, int* line,
+                   std::wstring* what, int* lastLine);
+const Section* FindSection(const std::vector<Section>& sections, const wchar_t* name);
+// A manifest file's bytes (at most 1 MB).
+bool ReadManifestBytes(const std::wstring& path, std::string* text, std::wstring* error);
