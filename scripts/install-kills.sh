@@ -35,7 +35,7 @@ for verb in install uninstall; do
     else run install; want=$installed; next=install; fi
     (cd "$bin" && exec wine DeviceInstall.exe $verb </dev/null >>"$export_dir/log" 2>&1) &
     pid=$!
-    sleep "$(printf 0.%03d $((40 + RANDOM % 100)))"
+    sleep "$(printf 0.%03d $((RANDOM % 600)))"
     kill -9 $pid 2>/dev/null && killed=$((killed + 1))
     wait $pid 2>/dev/null
     if run $next && [ "$(state)" = "$want" ]; then

@@ -220,6 +220,20 @@ TEST_F(Install, AFileInUseOrAnEditedRecordChangesNothing) {
     EXPECT_THAT(r.output, HasSubstr(row.says));
     EXPECT_EQ(installed, DeviceState());
   }
+  {  // Installed again while the item's DLL is loaded: its old copy cannot go
+     // yet, is named, and goes with the next run.
+    HMODULE item = LoadLibraryW(DEVICE_ROOT_DRIVE L"\\Windows\\Quorvane.dll");
+    ASSERT_TRUE(item);
+    HostResult r = Device(L"install");
+    FreeLibrary(item);
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_THAT(r.output,
+                HasSubstr("\\Windows\\Quorvane.dll.~old is in use: the next run removes"));
+    r = Device(L"install");
+    EXPECT_THAT(r.output,
+                HasSubstr("an interrupted install of Tessel-Quarry Quorvane was finished"));
+    EXPECT_EQ(installed, DeviceState());
+  }
   // A record not as an install wrote it is trusted by neither command.
   std::wstring text, path;
   ASSERT_TRUE(ReadTextValue(kRecord, L"Record", &text));

@@ -24,21 +24,14 @@ std::wstring NewRunId() {
          std::to_wstring(GetCurrentProcessId());
 }
 
-std::wstring Damaged(const std::wstring& key) {
-  return L"the install record " + key +
-         L" is damaged; nothing was changed (remove the product's "
-         L"files and the record by hand)";
-}
-
 }  // namespace
 
 InstallResult Transaction::Install() {
-  if (!Ready())
-    return go_ == Go::Stop ? InstallResult::Stopped : InstallResult::Refused;
   Record old;
-  Found found = LoadRecord(&old);
-  if (found == Found::Damaged)
-    return Refuse(Damaged(recordKey_));
+  Found found;
+  InstallResult begun = Begin(&old, &found);
+  if (begun != InstallResult::Done)
+    return begun;
   Plan plan = {L"install", NewRunId(), {}, {}, {}};
   Record record = old;
   record.run = plan.run;
@@ -118,12 +111,11 @@ InstallResult Transaction::Install() {
 }
 
 InstallResult Transaction::Uninstall() {
-  if (!Ready())
-    return go_ == Go::Stop ? InstallResult::Stopped : InstallResult::Refused;
   Record record;
-  Found found = LoadRecord(&record);
-  if (found == Found::Damaged)
-    return Refuse(Damaged(recordKey_));
+  Found found;
+  InstallResult begun = Begin(&record, &found);
+  if (begun != InstallResult::Done)
+    return begun;
   if (found == Found::None) {
     // Files of the manifest without a record are not known to be ours.
     for (const InfFile& f : manifest_.files) {

@@ -175,15 +175,23 @@ bool Transaction::Recover() {
   return Step();
 }
 
-bool Transaction::Ready() {
+// Deals with a run that was cut off, then loads the record: Done when this
+// run may go on.
+InstallResult Transaction::Begin(Record* record, Found* found) {
   bool folder;
   if (!Exists(DesktopPath(L"\\"), &folder) || !folder) {
-    *report_ =
+    return Refuse(
         L"the device's file system "
-        L"(" DEVICE_ROOT_DRIVE L") is not there: start the session with build/wine-session start";
-    return false;
+        L"(" DEVICE_ROOT_DRIVE L") is not there: start the session with build/wine-session start");
   }
-  return Recover();
+  if (!Recover())
+    return go_ == Go::Stop ? InstallResult::Stopped : InstallResult::Refused;
+  *found = LoadRecord(record);
+  if (*found != Found::Damaged)
+    return InstallResult::Done;
+  return Refuse(L"the install record " + recordKey_ +
+                L" is damaged; nothing was changed (remove the product's files and the record "
+                L"by hand)");
 }
 
 InstallResult Transaction::Apply(const Plan& plan, const std::wstring* record,

@@ -49,7 +49,7 @@ private:
     return go_ == Go::On || (go_ == Go::RollBack && committed_);
   }
   Found LoadRecord(Record* record);
-  bool Ready();
+  InstallResult Begin(Record* record, Found* found);
   bool Recover();
   bool Do(const Change& change);
   bool RollBack(const Plan& plan);
