@@ -33,9 +33,12 @@ for verb in install uninstall; do
   for ((i = 1; i <= n; ++i)); do
     if [ $verb = install ]; then run uninstall; want=$clean; next=uninstall
     else run install; want=$installed; next=install; fi
-    (cd "$bin" && exec wine DeviceInstall.exe $verb </dev/null >>"$export_dir/log" 2>&1) &
+    # Each step of the killed run takes 15 ms more, so that most kills land
+    # inside it rather than in Wine's start-up.
+    (cd "$bin" && DEVICEINSTALL_STEP_PAUSE_MS=15 exec wine DeviceInstall.exe $verb \
+      </dev/null >>"$export_dir/log" 2>&1) &
     pid=$!
-    sleep "$(printf 0.%03d $((RANDOM % 600)))"
+    sleep "$(printf 0.%03d $((RANDOM % 1000)))"
     kill -9 $pid 2>/dev/null && killed=$((killed + 1))
     wait $pid 2>/dev/null
     if run $next && [ "$(state)" = "$want" ]; then

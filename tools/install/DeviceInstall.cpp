@@ -75,8 +75,13 @@ InstallResult RunUnderLock(const std::wstring& verb, const InfManifest& manifest
   }
   // Ours, also when abandoned: the run that held it was cut off, and this
   // one deals with what it left.
-  auto check = [](int) {
-    return WaitForSingleObject(interrupted, 0) == WAIT_OBJECT_0 ? Go::RollBack : Go::On;
+  // DEVICEINSTALL_STEP_PAUSE_MS (for scripts/install-kills.sh) widens the
+  // steps so that a kill at a random moment lands inside the run.
+  wchar_t pause[16] = L"";
+  GetEnvironmentVariableW(L"DEVICEINSTALL_STEP_PAUSE_MS", pause, 16);
+  DWORD ms = wcstoul(pause, nullptr, 10);
+  auto check = [ms](int) {
+    return WaitForSingleObject(interrupted, ms) == WAIT_OBJECT_0 ? Go::RollBack : Go::On;
   };
   InstallResult result = verb == L"install" ? InstallManifest(manifest, check, report)
                                             : UninstallManifest(manifest, check, report);

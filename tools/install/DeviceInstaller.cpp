@@ -26,12 +26,16 @@ std::wstring NewRunId() {
 
 }  // namespace
 
-InstallResult Transaction::Install() {
-  Record old;
+InstallResult Transaction::Perform(bool install) {
+  Record record;
   Found found;
-  InstallResult begun = Begin(&old, &found);
+  InstallResult begun = Begin(&record, &found);
   if (begun != InstallResult::Done)
     return begun;
+  return install ? Install(record, found) : Uninstall(record, found);
+}
+
+InstallResult Transaction::Install(const Record& old, Found found) {
   Plan plan = {L"install", NewRunId(), {}, {}, {}};
   Record record = old;
   record.run = plan.run;
@@ -110,12 +114,7 @@ InstallResult Transaction::Install() {
                    std::to_wstring(manifest_.values.size()) + L" registry values");
 }
 
-InstallResult Transaction::Uninstall() {
-  Record record;
-  Found found;
-  InstallResult begun = Begin(&record, &found);
-  if (begun != InstallResult::Done)
-    return begun;
+InstallResult Transaction::Uninstall(const Record& record, Found found) {
   if (found == Found::None) {
     // Files of the manifest without a record are not known to be ours.
     for (const InfFile& f : manifest_.files) {
@@ -180,10 +179,10 @@ InstallResult Transaction::Uninstall() {
 
 InstallResult InstallManifest(const InfManifest& manifest, const StepCheck& check,
                               std::wstring* report) {
-  return Transaction(manifest, check, report).Install();
+  return Transaction(manifest, check, report).Perform(true);
 }
 
 InstallResult UninstallManifest(const InfManifest& manifest, const StepCheck& check,
                                 std::wstring* report) {
-  return Transaction(manifest, check, report).Uninstall();
+  return Transaction(manifest, check, report).Perform(false);
 }

@@ -31,11 +31,13 @@ public:
         report_(report),
         recordKey_(L"HKCU\\" INSTALLED_RECORDS_KEY L"\\" + manifest.appName) {}
 
-  // The plans, made in DeviceInstaller.cpp.
-  InstallResult Install();
-  InstallResult Uninstall();
+  // An install or an uninstall, once a run cut off before is dealt with.
+  InstallResult Perform(bool install);
 
 private:
+  // The plans, made in DeviceInstaller.cpp.
+  InstallResult Install(const Record& old, Found found);
+  InstallResult Uninstall(const Record& record, Found found);
   InstallResult Refuse(const std::wstring& what) {
     *report_ += what;
     return InstallResult::Refused;
