@@ -4,11 +4,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DashboardContract.h"
 #include "DeviceFiles.h"
 #include "DeviceInstaller.h"
 #include "HostRun.h"
 #include "InfManifest.h"
+#include "InstallRecord.h"
 #include "TodayList.h"
 
 using testing::HasSubstr;
@@ -27,16 +30,20 @@ void ListFiles(const std::wstring& folder, std::wstring* out) {
   HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &f);
   for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &f)) {
     std::wstring path = folder + L"\\" + f.cFileName;
-    if (f.cFileName[0] == L'.') continue;
+    if (f.cFileName[0] == L'.')
+      continue;
     *out += path + L"\n";
-    if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ListFiles(path, out);
+    if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      ListFiles(path, out);
   }
-  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  if (find != INVALID_HANDLE_VALUE)
+    FindClose(find);
 }
 
 void DumpKey(HKEY root, const std::wstring& path, std::wstring* out) {
   ScopedRegKey key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
+    return;
   *out += L"[" + path + L"]\n";
   wchar_t name[256];
   BYTE data[1024];
@@ -44,7 +51,10 @@ void DumpKey(HKEY root, const std::wstring& path, std::wstring* out) {
        RegEnumValueW(key, i, name, &chars, nullptr, &type, data, &bytes) == ERROR_SUCCESS;
        ++i, chars = 256, bytes = sizeof data) {
     *out += std::wstring(name) + L"=" + std::to_wstring(type) + L":";
-    for (DWORD b = 0; b < bytes; ++b) *out += L"0123456789ABCDEF"[data[b] >> 4];
+    for (DWORD b = 0; b < bytes; ++b) {
+      *out += L"0123456789ABCDEF"[data[b] >> 4];
+      *out += L"0123456789ABCDEF"[data[b] & 15];
+    }
     *out += L"\n";
   }
   for (DWORD i = 0, chars = 256;
@@ -54,13 +64,18 @@ void DumpKey(HKEY root, const std::wstring& path, std::wstring* out) {
   }
 }
 
-// The device's files and the registry an install touches, as text.
+const std::wstring kRecord = L"HKCU\\" INSTALLED_RECORDS_KEY L"\\Tessel-Quarry Quorvane";
+
+// The device's files, the keys an install writes, and whether a record and a
+// plan are kept. (All of HKLM\Software takes seconds to read: it is compared
+// around the crash points.)
 std::wstring DeviceState() {
-  std::wstring state;
+  std::wstring state, text;
   ListFiles(DEVICE_ROOT_DRIVE, &state);
   DumpKey(HKEY_LOCAL_MACHINE, L"Software\\Tessel-Quarry", &state);
   DumpKey(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Today", &state);
-  DumpKey(HKEY_CURRENT_USER, L"Software\\CeStandIn\\Installed", &state);
+  for (const wchar_t* value : {L"Record", L"Plan"})
+    state += value + std::to_wstring(ReadTextValue(kRecord, value, &text));
   return state;
 }
 
@@ -90,9 +105,12 @@ TEST_F(Install, InstallUninstallAndReinstall) {
   } installed[] = {
       {ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE,
        L"\\Program Files\\Tessel-Quarry\\Quorvane\\AboutDashboard.exe"},
-      {kItemKey, L"DLL", L"\\Windows\\Quorvane.dll"}, {kItemKey, L"Type", L"4"},
-      {kItemKey, L"Enabled", L"1"}, {kItemKey, L"Options", L"1"},
-      {kItemKey, L"Order", L"10"}, {kItemKey, L"Flags", L"0"},
+      {kItemKey, L"DLL", L"\\Windows\\Quorvane.dll"},
+      {kItemKey, L"Type", L"4"},
+      {kItemKey, L"Enabled", L"1"},
+      {kItemKey, L"Options", L"1"},
+      {kItemKey, L"Order", L"10"},
+      {kItemKey, L"Flags", L"0"},
   };
   // Every value and file is there after an install, and none after an uninstall.
   auto expectInstalled = [&](bool there) {
@@ -139,91 +157,190 @@ TEST_F(Install, InstallUninstallAndReinstall) {
   EXPECT_EQ(clean, DeviceState());
 }
 
-TEST_F(Install, AFailureHalfwayPutsEverythingBack) {
-  ASSERT_EQ(0u, Device(L"uninstall").exitCode);
-  std::wstring before = DeviceState();
-  {  // The last source file cannot be read: the install fails on its last copy.
-    AutoCloseHandle held(CreateFileW(L"MiniSite\\init.gif", GENERIC_READ, 0, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held.IsValid());
-    HostResult r = Device(L"install");
-    EXPECT_EQ(1u, r.exitCode);
-    EXPECT_THAT(r.output, HasSubstr("put back"));
-    EXPECT_EQ(before, DeviceState());
+// Stopped after each of its steps, as a kill would, an install or uninstall
+// leaves the device fully installed or as it was once the next run is done.
+TEST_F(Install, EveryStepCutOffIsHealedByTheNextRun) {
+  InfManifest m;
+  std::wstring report;
+  ASSERT_EQ(InstallResult::Done, ReadInfManifest(L"Quorvane.inf", L"Quorvane.inf", &m, &report));
+  auto run = [&](bool install, int stop, Go how = Go::Stop) {
+    report.clear();
+    StepCheck check = [=](int step) { return step == stop ? how : Go::On; };
+    return install ? InstallManifest(m, check, &report) : UninstallManifest(m, check, &report);
+  };
+  ASSERT_EQ(InstallResult::Done, run(false, -1)) << report.c_str();
+  std::wstring software, after;
+  DumpKey(HKEY_LOCAL_MACHINE, L"Software", &software);
+  const std::wstring before = DeviceState();
+  ASSERT_EQ(InstallResult::Done, run(true, -1));
+  const std::wstring installed = DeviceState();
+  for (bool install : {true, false}) {
+    for (int step = 1;; ++step) {
+      ASSERT_EQ(InstallResult::Done, run(!install, -1)) << report.c_str();
+      if (run(install, step) == InstallResult::Done)
+        break;
+      ASSERT_EQ(InstallResult::Stopped, run(install, 0)) << report.c_str();  // the next run's heal
+      std::wstring now = DeviceState();
+      EXPECT_TRUE(now == before || now == installed) << install << " stopped at " << step;
+      EXPECT_NE(std::wstring::npos, report.find(L"an interrupted ")) << report.c_str();
+    }
+    EXPECT_EQ(install ? installed : before, DeviceState());
+    // Interrupted (Ctrl-C) before its commit: rolled back, and said.
+    ASSERT_EQ(InstallResult::Done, run(!install, -1));
+    ASSERT_EQ(InstallResult::RolledBack, run(install, 3, Go::RollBack));
+    EXPECT_EQ(L"interrupted; everything it had changed is put back", report);
+    EXPECT_EQ(install ? before : installed, DeviceState());
   }
-  ASSERT_EQ(0u, Device(L"install").exitCode);
-  std::wstring installed = DeviceState();
-  // An installed file in use, or made read-only: reinstall and uninstall both
-  // leave all as it was (no backup left beside it).
-  std::wstring gif = kSite + L"\\init.gif";
-  for (bool readOnly : {false, true}) {
-    AutoCloseHandle held(readOnly ? INVALID_HANDLE_VALUE
-                                  : CreateFileW(gif.c_str(), GENERIC_READ, 0, nullptr,
-                                                OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(readOnly ? SetFileAttributesW(gif.c_str(), FILE_ATTRIBUTE_READONLY)
-                         : held.IsValid());
-    std::wstring state = DeviceState();
-    EXPECT_EQ(1u, Device(L"install").exitCode) << readOnly;
-    EXPECT_EQ(state, DeviceState());
-    HostResult r = Device(L"uninstall");
-    EXPECT_EQ(1u, r.exitCode);
-    EXPECT_THAT(r.output, HasSubstr(readOnly ? "init.gif: it is read-only" : "is it in use?"));
-    EXPECT_EQ(state, DeviceState());
-    SetFileAttributesW(gif.c_str(), FILE_ATTRIBUTE_NORMAL);
-  }
-  EXPECT_EQ(installed, DeviceState());
+  ASSERT_EQ(InstallResult::Done, run(false, -1));
+  DumpKey(HKEY_LOCAL_MACHINE, L"Software", &after);  // nothing else in HKLM\Software moved
+  size_t differs =
+      std::mismatch(software.begin(), software.end(), after.begin(), after.end()).first -
+      software.begin();
+  EXPECT_TRUE(software == after) << "differs at " << after.substr(differs, 200).c_str();
 }
 
-TEST_F(Install, RefusesToReplaceAnotherProductsFileOrToReadABadManifest) {
-  ASSERT_EQ(0u, Device(L"uninstall").exitCode);
-  std::wstring dll = DEVICE_ROOT_DRIVE L"\\Windows\\Quorvane.dll";
-  WriteTextFile(dll, "not ours");
-  std::wstring before = DeviceState();
-  HostResult r = Device(L"install");
-  EXPECT_EQ(2u, r.exitCode);
-  EXPECT_THAT(r.output, HasSubstr("Quorvane.inf: line 36: \\Windows\\Quorvane.dll is already"));
-  r = Device(L"uninstall");  // without a record, it is not known to be ours either
-  EXPECT_EQ(2u, r.exitCode);
-  EXPECT_THAT(r.output, HasSubstr("no install record of Tessel-Quarry Quorvane, yet \\Windows"));
-  EXPECT_EQ(before, DeviceState());
-  DeleteFileW(dll.c_str());
-  // A damaged record: nothing is removed, and nothing installed over it.
-  const std::wstring record = INSTALLED_RECORDS_KEY L"\\Tessel-Quarry Quorvane";
+TEST_F(Install, AFileInUseOrAnEditedRecordChangesNothing) {
   ASSERT_EQ(0u, Device(L"install").exitCode);
-  wchar_t files[2048];
-  DWORD bytes = sizeof files;
-  ASSERT_EQ(0, RegGetValueW(HKEY_CURRENT_USER, record.c_str(), L"Files", RRF_RT_REG_MULTI_SZ,
-                            nullptr, files, &bytes));
-  RegSetKeyValueW(HKEY_CURRENT_USER, record.c_str(), L"Files", REG_SZ, L"\\", 4);
-  before = DeviceState();
-  for (const wchar_t* verb : {L"uninstall", L"install"}) {
-    r = Device(verb);
-    EXPECT_EQ(2u, r.exitCode);
-    EXPECT_THAT(r.output, HasSubstr("Quorvane is damaged; nothing was changed"));
-    EXPECT_EQ(before, DeviceState());
+  const std::wstring installed = DeviceState(), gif = kSite + L"\\init.gif";
+  const struct {
+    const wchar_t *held, *verb;  // a file held open, shared with no one
+    DWORD exitCode;
+    const char* says;
+  } inUse[] = {
+      {L"MiniSite\\init.gif", L"install", 2, "init.gif cannot be read; nothing was changed"},
+      {gif.c_str(), L"install", 1, "everything it had changed is put back"},
+      {gif.c_str(), L"uninstall", 2, "cannot read \\Program Files\\Tessel-Quarry\\Quorvane\\Mini"},
+  };
+  for (const auto& row : inUse) {
+    AutoCloseHandle held(
+        CreateFileW(row.held, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.IsValid());
+    HostResult r = Device(row.verb);
+    EXPECT_EQ(row.exitCode, r.exitCode) << r.output;
+    EXPECT_THAT(r.output, HasSubstr(row.says));
+    EXPECT_EQ(installed, DeviceState());
   }
-  RegSetKeyValueW(HKEY_CURRENT_USER, record.c_str(), L"Files", REG_MULTI_SZ, files, bytes);
-  WriteTextFile(L"bad.inf", "[Version]\nSignature=\"$Windows NT$\"\n");
-  r = Device(L"install bad.inf");
-  EXPECT_EQ(2u, r.exitCode);
-  EXPECT_THAT(r.output, HasSubstr("bad.inf: line 1: [Version] needs CESignature"));
+  {  // Installed again while the item's DLL is loaded: its old copy cannot go
+     // yet, is named, and goes with the next run.
+    HMODULE item = LoadLibraryW(DEVICE_ROOT_DRIVE L"\\Windows\\Quorvane.dll");
+    ASSERT_TRUE(item);
+    HostResult r = Device(L"install");
+    FreeLibrary(item);
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_THAT(r.output,
+                HasSubstr("\\Windows\\Quorvane.dll.~old is in use: the next run removes"));
+    r = Device(L"install");
+    EXPECT_THAT(r.output,
+                HasSubstr("an interrupted install of Tessel-Quarry Quorvane was finished"));
+    EXPECT_EQ(installed, DeviceState());
+  }
+  // A record not as an install wrote it is trusted by neither command.
+  std::wstring text, path;
+  ASSERT_TRUE(ReadTextValue(kRecord, L"Record", &text));
+  const struct {
+    const wchar_t *find, *replace;
+  } edits[] = {
+      {L"\\Windows\\Quorvane.dll", L"\\Windows\\iexplore.exe"},
+      {L"value\tHKLM\\Software\\Microsoft", L"x"},
+      {L"check\t", L"check\t0"},
+  };
+  HKEY root = SplitKey(kRecord, &path);
+  for (const auto& edit : edits) {
+    std::wstring edited = text;
+    edited.replace(edited.find(edit.find), wcslen(edit.find), edit.replace);
+    RegSetKeyValueW(root, path.c_str(), L"Record", REG_SZ, edited.c_str(),
+                    (DWORD)edited.size() * 2 + 2);
+    std::wstring state = DeviceState();
+    for (const wchar_t* verb : {L"uninstall", L"install"}) {
+      HostResult r = Device(verb);
+      EXPECT_EQ(2u, r.exitCode);
+      EXPECT_THAT(r.output, HasSubstr("Quorvane is damaged; nothing was changed"));
+      EXPECT_EQ(state, DeviceState());
+    }
+  }
+  // Whole but naming another file: that file is not what the install made, and stays.
+  Record record;
+  ASSERT_TRUE(ParseRecord(text, &record));
+  record.files[0].path = L"\\Windows\\iexplore.exe";
+  text = RecordText(record);
+  RegSetKeyValueW(root, path.c_str(), L"Record", REG_SZ, text.c_str(), (DWORD)text.size() * 2 + 2);
+  std::wstring home = kSite + L"\\home.htm";  // and a folder where a file was
+  ASSERT_TRUE(DeleteFileW(home.c_str()) && CreateDirectoryW(home.c_str(), nullptr));
+  HostResult r = Device(L"uninstall");
+  EXPECT_EQ(0u, r.exitCode);
+  EXPECT_THAT(
+      r.output,
+      HasSubstr("kept \\Windows\\iexplore.exe, changed since the install; kept "
+                "\\Program Files\\Tessel-Quarry\\Quorvane\\MiniSite\\home.htm, now a folder"));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+            GetFileAttributesW(DEVICE_ROOT_DRIVE L"\\Windows\\iexplore.exe"));
+  RemoveDirectoryW(home.c_str());
+  // Quorvane.dll is now on the device without a record: not known to be ours.
+  std::wstring state = DeviceState();
+  for (const auto& v :
+       {std::make_pair(L"install", "line 36: \\Windows\\Quorvane.dll is already on"),
+        std::make_pair(L"uninstall", "no install record of Tessel-Quarry Quorvane, yet")}) {
+    r = Device(v.first);
+    EXPECT_EQ(2u, r.exitCode);
+    EXPECT_THAT(r.output, HasSubstr(v.second));
+  }
+  EXPECT_EQ(state, DeviceState());
+  DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\Quorvane.dll");
+}
+
+TEST_F(Install, ReadOnlyFilesAndRunsAtOnce) {
+  ASSERT_EQ(0u, Device(L"uninstall").exitCode);
+  const std::wstring clean = DeviceState(), gif = kSite + L"\\init.gif";
+  // A read-only source is installed as an ordinary file, which a reinstall
+  // and an uninstall replace and remove.
+  ASSERT_TRUE(SetFileAttributesW(L"MiniSite\\init.gif", FILE_ATTRIBUTE_READONLY));
+  HostResult r = Device(L"install");
+  SetFileAttributesW(L"MiniSite\\init.gif", FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(0u, r.exitCode) << r.output;
+  EXPECT_EQ(0u, GetFileAttributesW(gif.c_str()) & FILE_ATTRIBUTE_READONLY);
+  const std::wstring installed = DeviceState();
+  for (const wchar_t* verb : {L"install", L"uninstall"}) {
+    SetFileAttributesW(gif.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(0u, Device(verb).exitCode) << verb;
+  }
+  EXPECT_EQ(clean, DeviceState());
+  // Four runs at once: each waits for the one before, none sees a half-done one.
+  std::vector<AutoCloseHandle> runs;
+  for (int i = 0; i < 4; ++i) {
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    wchar_t line[] = L"DeviceInstall.exe install";
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    runs.emplace_back(pi.hProcess);
+  }
+  for (AutoCloseHandle& run : runs) {
+    DWORD code = 1;
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(run, 120000));
+    EXPECT_TRUE(GetExitCodeProcess(run, &code) && code == 0);
+  }
+  EXPECT_EQ(installed, DeviceState());
 }
 
 TEST(InfManifest, BadManifestsNameTheirLine) {
   const std::string good =
       "[Version]\nSignature=\"$Windows NT$\"\nProvider=\"P\"\nCESignature=\"$Windows CE$\"\n"
-      "[CEStrings]\nAppName=\"A\"\nInstallDir=%CE1%\\%AppName%\n"             // 5-7
+      "[CEStrings]\nAppName=\"A\"\nInstallDir=%CE1%\\%AppName%\n"                     // 5-7
       "[SourceDisksNames]\n1=,\"Programs\",,.\n[SourceDisksFiles]\nQuorvane.dll=1\n"  // 8-11
-      "[DefaultInstall]\nCopyFiles=Files\nAddReg=Reg\n"                       // 12-14
-      "[DestinationDirs]\nFiles=0,%InstallDir%\n[Files]\nQuorvane.dll,,,0\n"  // 15-18
+      "[DefaultInstall]\nCopyFiles=Files\nAddReg=Reg\n"                               // 12-14
+      "[DestinationDirs]\nFiles=0,%InstallDir%\n[Files]\nQuorvane.dll,,,0\n"          // 15-18
       "[Reg]\nHKLM,Software\\P\\A,Path,0x00000000,\"%InstallDir%\\Quorvane.dll, a;b\" ; c\n"
       "HKLM,Software\\P\\A,Count,0x00010001,4\n";  // 19-21
   InfManifest m;
   std::wstring error;
   std::string crlf = "\xEF\xBB\xBF";  // the same with a byte order mark and CRLF lines
-  for (char c : good) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (char c : good)
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   for (const std::string& text : {good, crlf}) {
-    ASSERT_TRUE(ParseInfManifest(text, L".", L"m.inf", &m, &error)) << error.c_str();
+    ASSERT_EQ(InstallResult::Done, ParseInfManifest(text, L".", L"m.inf", &m, &error))
+        << error.c_str();
     ASSERT_EQ(1u, m.files.size());
     EXPECT_EQ(L"\\Program Files\\A\\Quorvane.dll", m.files[0].target);
     EXPECT_EQ(L"P A|\\Program Files\\A\\Quorvane.dll, a;b|4",
@@ -242,7 +359,8 @@ TEST(InfManifest, BadManifestsNameTheirLine) {
       {"AppName=\"A\"", "AppName=\"A\"\nappname=\"B\"", L"line 7: the string appname is defined"},
       {"[CEStrings]", "[CEStrings", L"line 5: a section name is written [NAME]"},
       {"AppName=\"A\"", "AppName=\"A", L"line 6: a quote is not closed"},
-      {"InstallDir=%CE1%\\%AppName%", "InstallDir=%InstallDir%", L"line 16: the strings refer"},
+      {"InstallDir=%CE1%\\%AppName%", "InstallDir=%InstallDir%",
+       L"line 7: the string %installdir% refers back"},
       {"Quorvane.dll=1", "Quorvane.dll=2", L"line 11: no source disk 2"},
       {"Quorvane.dll=1", "..\\Quorvane.dll=1", L"line 11: '..\\Quorvane.dll' is not a file name"},
       {"Quorvane.dll=1", "Quorvane.dll=1\nquorvane.dll=1", L"line 12: quorvane.dll appears twice"},
@@ -250,9 +368,11 @@ TEST(InfManifest, BadManifestsNameTheirLine) {
       {"AddReg=Reg", "CEShortcuts=S", L"line 14: CEShortcuts is not applied here"},
       {"[DefaultInstall]\nCopyFiles=Files\nAddReg=Reg\n", "", L"line 18: no [DefaultInstall]"},
       {"Files=0,%InstallDir%", "Files=0,Program Files", L"line 16: the destination Program"},
-      {"Files=0,%InstallDir%", "Files=0,%CE2%\\..\\..\\x", L"line 16: the destination \\Windows\\.."},
+      {"Files=0,%InstallDir%", "Files=0,%CE2%\\..\\..\\x",
+       L"line 16: the destination \\Windows\\.."},
       {"Files=0,%InstallDir%", "Files=0,\\\\?\\C:\\x", L"line 16: the destination \\\\?\\C:"},
-      {"Files=0,%InstallDir%", "Files=0,\\Windows\\c:x", L"line 16: the destination \\Windows\\c:x"},
+      {"Files=0,%InstallDir%", "Files=0,\\Windows\\c:x",
+       L"line 16: the destination \\Windows\\c:x"},
       {"Files=0,%InstallDir%", "Other=0,\\A", L"line 17: no destination for [Files]"},
       {"Quorvane.dll,,,0", "Other.dll,,,0", L"line 18: Other.dll is not in [SourceDisksFiles]"},
       {"Quorvane.dll,,,0", "Quorvane.dll\nquorvane.DLL", L"line 19: \\Program Files\\A\\quorvane"},
@@ -264,13 +384,44 @@ TEST(InfManifest, BadManifestsNameTheirLine) {
       {"0x00010001,4", "0x00010001,4294967296", L"line 21: '4294967296' is not a number"},
       {"[Version]", "x=1\n[Version]", L"line 1: text before the first [section]"},
       {"[Reg]", "[Files]", L"line 19: [Files] appears twice (first at line 17)"},
+      {"AppName=\"A\"", "AppName=%Nope%", L"line 6: unknown string %Nope%"},
+      {"AddReg=Reg", "CopyFiles=Files", L"line 14: CopyFiles appears twice"},
+      {"InstallDir=%CE1%\\%AppName%",
+       "InstallDir=%S1%\nS1=%S2%\nS2=%S3%\nS3=%S4%\nS4=%S5%\nS5=%S6%\n"
+       "S6=%S7%\nS7=%S8%\nS8=%S9%\nS9=\\x",
+       L"line 14: strings nest more than 8 deep"},
+      {"InstallDir=%CE1%\\%AppName%", "InstallDir=%S1%\nS1=%InstallDir%",
+       L"line 8: the string %installdir% refers back"},
   };
   for (const auto& row : bad) {
     std::string text = good;
     text.replace(text.find(row.find), strlen(row.find), row.replace);
-    EXPECT_FALSE(ParseInfManifest(text, L".", L"m.inf", &m, &error)) << row.replace;
+    EXPECT_EQ(InstallResult::Refused, ParseInfManifest(text, L".", L"m.inf", &m, &error))
+        << row.replace;
     EXPECT_EQ(0u, error.find(std::wstring(L"m.inf: ") + row.error)) << error.c_str();
   }
+  // Strings that name each other over and over are expanded once each:
+  // seven naming the next twenty times cost no more than their text, and
+  // what they come to is bounded.
+  for (const char* last : {"", "x"}) {
+    std::string bomb = "InstallDir=%CE1%%S0%\n";
+    for (int i = 0; i < 6; ++i) {
+      bomb += "S" + std::to_string(i) + "=";
+      for (int n = 0; n < 20; ++n)
+        bomb += "%S" + std::to_string(i + 1) + "%";
+      bomb += "\n";
+    }
+    std::string text = good;
+    text.replace(text.find("InstallDir="), strlen("InstallDir=%CE1%\\%AppName%\n"),
+                 bomb + "S6=" + last + "\n");
+    std::wstring error;
+    EXPECT_EQ(*last ? InstallResult::Refused : InstallResult::Done,
+              ParseInfManifest(text, L".", L"m.inf", &m, &error));
+    EXPECT_EQ(*last != 0,
+              error.find(L"expands to more than 1024 characters") != std::wstring::npos);
+  }
+  EXPECT_EQ(InstallResult::Refused, ParseInfManifest("", L".", L"m.inf", &m, &error));
+  EXPECT_EQ(L"m.inf: the manifest is empty", error);
 }
 
 }  // namespace

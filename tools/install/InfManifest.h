@@ -27,20 +27,36 @@ struct InfValue {
 };
 
 struct InfManifest {
-  std::wstring appName;  // "<Provider> <AppName>", the device's name for the install
+  std::wstring shown;     // the manifest as the user named it, for messages
+  std::wstring provider;  // [Version] Provider
+  std::wstring appName;   // "<Provider> <AppName>", the device's name for the install
   std::vector<InfFile> files;
   std::vector<InfValue> values;
 };
 
+// What a run of the installer comes to; the exit status is its number.
+enum class InstallResult {
+  Done = 0,
+  RolledBack = 1,  // a change failed or the run was interrupted: what it changed is put back
+  Refused = 2,     // a check before any change failed: nothing changed
+  Stopped = 3,     // left off where a kill would (the tests' crash points)
+};
+
+// Strings expand to at most this many characters, nesting this deep; a
+// manifest past either is refused.
+const size_t kMaxExpanded = 1024;
+const int kMaxNesting = 8;
+
 // Reads the manifest at `path` (UTF-8, with or without a byte order mark;
 // UTF-16 and ANSI text are refused by their line);
 // sources are found relative to its folder. `error` gets
-// "<shown>: line N: what is wrong".
-bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfManifest* manifest,
-                     std::wstring* error);
+// "<shown>: line N: what is wrong" with Refused.
+InstallResult ReadInfManifest(const std::wstring& path, const std::wstring& shown,
+                              InfManifest* manifest, std::wstring* error);
 // The same for text already read; `folder` is where relative sources start.
-bool ParseInfManifest(const std::string& utf8, const std::wstring& folder,
-                      const std::wstring& shown, InfManifest* manifest, std::wstring* error);
+InstallResult ParseInfManifest(const std::string& utf8, const std::wstring& folder,
+                               const std::wstring& shown, InfManifest* manifest,
+                               std::wstring* error);
 
 // "HKLM", "HKCU" as the manifest writes them; null for anything else.
 HKEY RegistryRoot(const std::wstring& name);

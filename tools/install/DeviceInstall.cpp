@@ -1,0 +1,113 @@
+// DeviceInstall.exe: applies the install manifest to the device, as the
+// device's installer applies a cabinet built from it.
+//   DeviceInstall.exe install [MANIFEST]     (default: Quorvane.inf beside it)
+//   DeviceInstall.exe uninstall [MANIFEST]
+// Exit status: 0 done; 1 a change failed, or the run was interrupted (Ctrl-C,
+// the console closed), and what it changed was put back; 2 a wrong command
+// line or manifest, or a check before any change failed: nothing changed.
+// One run at a time: a second waits up to a minute for the first.
+#include <windows.h>
+#include <stdio.h>
+
+#include <string>
+
+#include "DeviceInstaller.h"
+#include "ScopedWin.h"
+
+namespace {
+
+HANDLE interrupted;  // set on Ctrl-C or a console close
+HANDLE finished;     // set when the run has put the device right
+
+void Print(FILE* stream, const std::wstring& text) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1)
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], n, nullptr, nullptr);
+  for (size_t start = 0, end; start < utf8.size(); start = end + 1) {
+    end = utf8.find('\n', start);
+    if (end == std::string::npos)
+      end = utf8.size();
+    fprintf(stream, "DeviceInstall: %s\n", utf8.substr(start, end - start).c_str());
+  }
+  fflush(stream);
+}
+
+// The process ends when this returns from a console close: the run rolls
+// back first.
+BOOL WINAPI OnConsoleEvent(DWORD) {
+  SetEvent(interrupted);
+  WaitForSingleObject(finished, INFINITE);
+  return TRUE;
+}
+
+// Unix paths reach the Windows calls through drive Z:, Wine's view of "/".
+std::wstring WindowsPath(std::wstring p) {
+  if (!p.empty() && p[0] == L'/')
+    p = L"Z:" + p;
+  for (wchar_t& c : p) {
+    if (c == L'/')
+      c = L'\\';
+  }
+  return p;
+}
+
+std::wstring DefaultManifest() {
+  wchar_t exe[MAX_PATH];
+  std::wstring path(exe, GetModuleFileNameW(nullptr, exe, MAX_PATH));
+  return path.substr(0, path.find_last_of(L'\\') + 1) + L"Quorvane.inf";
+}
+
+InstallResult RunUnderLock(const std::wstring& verb, const InfManifest& manifest,
+                           std::wstring* report) {
+  AutoCloseHandle lock(CreateMutexW(nullptr, FALSE, L"CeStandIn.DeviceInstall"));
+  HANDLE waits[] = {lock, interrupted};
+  DWORD waited = WaitForMultipleObjects(2, waits, FALSE, 0);
+  if (waited == WAIT_TIMEOUT) {
+    Print(stderr, L"another run is under way: waiting for it (at most a minute)");
+    waited = WaitForMultipleObjects(2, waits, FALSE, 60000);
+  }
+  if (waited == WAIT_TIMEOUT || waited == WAIT_OBJECT_0 + 1) {
+    *report = waited == WAIT_TIMEOUT
+                  ? L"another run held the device for a minute; nothing was changed"
+                  : L"interrupted before any change; nothing was changed";
+    return InstallResult::Refused;
+  }
+  // Ours, also when abandoned: the run that held it was cut off, and this
+  // one deals with what it left.
+  // DEVICEINSTALL_STEP_PAUSE_MS (for scripts/install-kills.sh) widens the
+  // steps so that a kill at a random moment lands inside the run.
+  wchar_t pause[16] = L"";
+  GetEnvironmentVariableW(L"DEVICEINSTALL_STEP_PAUSE_MS", pause, 16);
+  DWORD ms = wcstoul(pause, nullptr, 10);
+  auto check = [ms](int) {
+    return WaitForSingleObject(interrupted, ms) == WAIT_OBJECT_0 ? Go::RollBack : Go::On;
+  };
+  InstallResult result = verb == L"install" ? InstallManifest(manifest, check, report)
+                                            : UninstallManifest(manifest, check, report);
+  ReleaseMutex(lock);
+  return result;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  interrupted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  std::wstring verb = argc > 1 ? argv[1] : L"";
+  InfManifest manifest;
+  std::wstring report = L"usage: DeviceInstall.exe install|uninstall [MANIFEST.inf]";
+  InstallResult result = InstallResult::Refused;
+  if (argc <= 3 && (verb == L"install" || verb == L"uninstall")) {
+    result = ReadInfManifest(argc > 2 ? WindowsPath(argv[2]) : DefaultManifest(),
+                             argc > 2 ? argv[2] : L"Quorvane.inf", &manifest, &report);
+    if (result == InstallResult::Done)
+      result = RunUnderLock(verb, manifest, &(report = L""));
+    else
+      report += L"; nothing was changed";
+  }
+  SetEvent(finished);
+  Print(result == InstallResult::Done ? stdout : stderr, report);
+  return (int)result;
+}
