@@ -27,7 +27,7 @@ const unsigned char kGuardByte = 0xAB, kJunkByte = 0xBE;
 
 struct BlockHeader {  // just before the block, on its first page
   uint64_t magic;
-  size_t size;
+  uint64_t size;  // 64 bits at either word size: 32 bytes in all
   char* base;
   uint32_t pages;
   uint32_t family;
@@ -140,11 +140,16 @@ void* __wrap_realloc(void* block, size_t size) {
 }
 
 // The kernel's calls are reached through their import pointers: the wrapped
-// pointers point here, the real ones at the system.
-extern decltype(&HeapAlloc) __real___imp_HeapAlloc;
-extern decltype(&HeapReAlloc) __real___imp_HeapReAlloc;
-extern decltype(&HeapFree) __real___imp_HeapFree;
-extern decltype(&HeapSize) __real___imp_HeapSize;
+// pointers point here, the real ones at the system. At 32 bits the pointers'
+// names carry the symbol prefix and the stdcall decoration.
+#ifdef _WIN64
+#define IMPORT_POINTER(wrap, name, bytes) wrap "__imp_" #name
+#else
+#define IMPORT_POINTER(wrap, name, bytes) "_" wrap "_imp__" #name "@" #bytes
+#endif
+extern decltype(&HeapReAlloc) realHeapReAlloc asm(IMPORT_POINTER("__real_", HeapReAlloc, 16));
+extern decltype(&HeapFree) realHeapFree asm(IMPORT_POINTER("__real_", HeapFree, 12));
+extern decltype(&HeapSize) realHeapSize asm(IMPORT_POINTER("__real_", HeapSize, 12));
 
 static LPVOID WINAPI GuardedHeapAlloc(HANDLE, DWORD flags, SIZE_T size) {
   return NewBlock(size, kFromHeap, (flags & HEAP_ZERO_MEMORY) != 0);
@@ -152,7 +157,7 @@ static LPVOID WINAPI GuardedHeapAlloc(HANDLE, DWORD flags, SIZE_T size) {
 
 static LPVOID WINAPI GuardedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size) {
   BlockHeader* header = HeaderOf(block);
-  if (!header) return __real___imp_HeapReAlloc(heap, flags, block, size);
+  if (!header) return realHeapReAlloc(heap, flags, block, size);
   if (flags & HEAP_REALLOC_IN_PLACE_ONLY) return nullptr;
   size_t before = header->size;
   char* moved = (char*)MovedBlock(header, block, size, kFromHeap, false);
@@ -163,19 +168,21 @@ static LPVOID WINAPI GuardedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, 
 static BOOL WINAPI GuardedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
   if (!block) return TRUE;
   BlockHeader* header = HeaderOf(block);
-  if (!header) return __real___imp_HeapFree(heap, flags, block);
+  if (!header) return realHeapFree(heap, flags, block);
   FreeBlock(header, block, kFromHeap);
   return TRUE;
 }
 
 static SIZE_T WINAPI GuardedHeapSize(HANDLE heap, DWORD flags, LPCVOID block) {
   BlockHeader* header = HeaderOf(const_cast<LPVOID>(block));
-  return header ? header->size : __real___imp_HeapSize(heap, flags, block);
+  return header ? header->size : realHeapSize(heap, flags, block);
 }
 
-decltype(&HeapAlloc) __wrap___imp_HeapAlloc = GuardedHeapAlloc;
-decltype(&HeapReAlloc) __wrap___imp_HeapReAlloc = GuardedHeapReAlloc;
-decltype(&HeapFree) __wrap___imp_HeapFree = GuardedHeapFree;
-decltype(&HeapSize) __wrap___imp_HeapSize = GuardedHeapSize;
+decltype(&HeapAlloc) wrappedHeapAlloc asm(IMPORT_POINTER("__wrap_", HeapAlloc, 12)) =
+    GuardedHeapAlloc;
+decltype(&HeapReAlloc) wrappedHeapReAlloc asm(IMPORT_POINTER("__wrap_", HeapReAlloc, 16)) =
+    GuardedHeapReAlloc;
+decltype(&HeapFree) wrappedHeapFree asm(IMPORT_POINTER("__wrap_", HeapFree, 12)) = GuardedHeapFree;
+decltype(&HeapSize) wrappedHeapSize asm(IMPORT_POINTER("__wrap_", HeapSize, 12)) = GuardedHeapSize;
 
 }  // extern "C"
