@@ -35,11 +35,8 @@ struct BlockHeader {  // just before the block, on its first page
 static_assert(sizeof(BlockHeader) % kAlign == 0, "blocks stay 16-byte aligned");
 
 const int kQuarantine = 4096;
-struct Quarantine {
-  char* bases[kQuarantine];
-  int next;
-};
-Quarantine quarantine;  // zero-initialised: usable before any constructor runs
+char* quarantine[kQuarantine];  // zero, as is the next slot: usable before any constructor runs
+int quarantineNext;
 SRWLOCK quarantineLock = SRWLOCK_INIT;
 
 [[noreturn]] void HeapFault(const char* what, const void* block, size_t size) {
@@ -90,9 +87,9 @@ void FreeBlock(BlockHeader* header, void* block, uint32_t family) {
   DWORD old = 0;
   VirtualProtect(base, pages * kPage, PAGE_NOACCESS, &old);
   AcquireSRWLockExclusive(&quarantineLock);
-  char* oldest = quarantine.bases[quarantine.next];
-  quarantine.bases[quarantine.next] = base;
-  quarantine.next = (quarantine.next + 1) % kQuarantine;
+  char* oldest = quarantine[quarantineNext];
+  quarantine[quarantineNext] = base;
+  quarantineNext = (quarantineNext + 1) % kQuarantine;
   ReleaseSRWLockExclusive(&quarantineLock);
   if (oldest) VirtualFree(oldest, 0, MEM_RELEASE);
 }
@@ -110,8 +107,6 @@ void* MovedBlock(BlockHeader* header, void* block, size_t size, uint32_t family,
 
 extern "C" {
 
-void* __real_malloc(size_t size);
-void* __real_calloc(size_t count, size_t size);
 void* __real_realloc(void* block, size_t size);
 void __real_free(void* block);
 
@@ -139,17 +134,16 @@ void* __wrap_realloc(void* block, size_t size) {
   return MovedBlock(header, block, size, kFromMalloc, false);
 }
 
-// The kernel's calls are reached through their import pointers: the wrapped
-// pointers point here, the real ones at the system. At 32 bits the pointers'
-// names carry the symbol prefix and the stdcall decoration.
+// The kernel's calls go through their import pointers (at 32 bits named with the symbol prefix
+// and the stdcall decoration): the wrapped ones point here, the real ones at the system.
 #ifdef _WIN64
-#define IMPORT_POINTER(wrap, name, bytes) wrap "__imp_" #name
+#define IMP(wrap, name, bytes) wrap "__imp_" #name
 #else
-#define IMPORT_POINTER(wrap, name, bytes) "_" wrap "_imp__" #name "@" #bytes
+#define IMP(wrap, name, bytes) "_" wrap "_imp__" #name "@" #bytes
 #endif
-extern decltype(&HeapReAlloc) realHeapReAlloc asm(IMPORT_POINTER("__real_", HeapReAlloc, 16));
-extern decltype(&HeapFree) realHeapFree asm(IMPORT_POINTER("__real_", HeapFree, 12));
-extern decltype(&HeapSize) realHeapSize asm(IMPORT_POINTER("__real_", HeapSize, 12));
+extern decltype(&HeapReAlloc) realHeapReAlloc asm(IMP("__real_", HeapReAlloc, 16));
+extern decltype(&HeapFree) realHeapFree asm(IMP("__real_", HeapFree, 12));
+extern decltype(&HeapSize) realHeapSize asm(IMP("__real_", HeapSize, 12));
 
 static LPVOID WINAPI GuardedHeapAlloc(HANDLE, DWORD flags, SIZE_T size) {
   return NewBlock(size, kFromHeap, (flags & HEAP_ZERO_MEMORY) != 0);
@@ -178,11 +172,9 @@ static SIZE_T WINAPI GuardedHeapSize(HANDLE heap, DWORD flags, LPCVOID block) {
   return header ? header->size : realHeapSize(heap, flags, block);
 }
 
-decltype(&HeapAlloc) wrappedHeapAlloc asm(IMPORT_POINTER("__wrap_", HeapAlloc, 12)) =
-    GuardedHeapAlloc;
-decltype(&HeapReAlloc) wrappedHeapReAlloc asm(IMPORT_POINTER("__wrap_", HeapReAlloc, 16)) =
-    GuardedHeapReAlloc;
-decltype(&HeapFree) wrappedHeapFree asm(IMPORT_POINTER("__wrap_", HeapFree, 12)) = GuardedHeapFree;
-decltype(&HeapSize) wrappedHeapSize asm(IMPORT_POINTER("__wrap_", HeapSize, 12)) = GuardedHeapSize;
+decltype(&HeapAlloc) wrappedHeapAlloc asm(IMP("__wrap_", HeapAlloc, 12)) = GuardedHeapAlloc;
+decltype(&HeapReAlloc) wrappedHeapReAlloc asm(IMP("__wrap_", HeapReAlloc, 16)) = GuardedHeapReAlloc;
+decltype(&HeapFree) wrappedHeapFree asm(IMP("__wrap_", HeapFree, 12)) = GuardedHeapFree;
+decltype(&HeapSize) wrappedHeapSize asm(IMP("__wrap_", HeapSize, 12)) = GuardedHeapSize;
 
 }  // extern "C"
