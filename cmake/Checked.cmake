@@ -14,10 +14,18 @@ add_compile_definitions(QUORVANE_CHECKED)
 
 add_library(guarded_heap STATIC ${CMAKE_SOURCE_DIR}/platform/checked/GuardedHeap.cpp
             ${CMAKE_SOURCE_DIR}/platform/checked/CrashReport.cpp)
-set(wrapped malloc calloc realloc free __imp_HeapAlloc __imp_HeapReAlloc __imp_HeapFree
-    __imp_HeapSize)
+# The heap calls are reached through their import pointers. At 32 bits their
+# names carry the stdcall decoration, and C names take a leading underscore.
+set(c_prefix "")
+set(wrapped __imp_HeapAlloc __imp_HeapReAlloc __imp_HeapFree __imp_HeapSize)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(c_prefix _)
+  set(wrapped _imp__HeapAlloc@12 _imp__HeapReAlloc@16 _imp__HeapFree@12 _imp__HeapSize@12)
+endif()
+list(APPEND wrapped malloc calloc realloc free)
 list(TRANSFORM wrapped PREPEND "-Wl,--wrap=")
 # Asked for up front, so the allocator is linked in before the libraries that
 # call it (libstdc++'s operator new among them), and the crash report with it.
-add_link_options(${wrapped} -Wl,--undefined=__wrap_malloc -Wl,--undefined=quorvaneCrashReport)
+add_link_options(${wrapped} -Wl,--undefined=${c_prefix}__wrap_malloc
+                 -Wl,--undefined=${c_prefix}quorvaneCrashReport)
 link_libraries(guarded_heap ssp)

@@ -1,6 +1,6 @@
 # Cross-compiles for 32-bit Windows with MinGW-w64 (posix thread flavour): the
-# device's word size. The results are built and inspected, never run (the
-# machines here run no 32-bit programs). SSE2 arithmetic, so that doubles
+# device's word size. The results run under a 32-bit Wine where the kernel can
+# run 32-bit programs (scripts/setup-wine32.sh). SSE2 arithmetic, so that doubles
 # round as IEEE doubles do on the device and not in x87's 80-bit registers; no
 # unwind tables, which nothing uses without exceptions.
 set(CMAKE_SYSTEM_PROCESSOR i686)

@@ -12,10 +12,11 @@ PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           fonts-dejavu-core
           xvfb x11-utils util-linux chromium opensp w3c-sgml-lib)
 # The device build: its word size (i686), its ARM compile (clang) and the ARM
-# objects' symbols (llvm-nm). Without what they recommend (clang's is a
-# 270 MB development package the build does not use).
+# objects' symbols (llvm-nm), and the 32-bit loader that scripts/setup-wine32.sh
+# tries. Without what they recommend (clang's is a 270 MB development package
+# the build does not use).
 DEVICE_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-                 clang llvm)
+                 clang llvm libc6-i386)
 missing() {
   for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"

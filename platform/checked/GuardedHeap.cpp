@@ -30,7 +30,7 @@ const unsigned char kGuardByte = 0xAB, kJunkByte = 0xBE;
 
 struct BlockHeader {  // just before the front guard, on the block's first page
   uint64_t magic;
-  size_t size;
+  uint64_t size;  // 64 bits at either word size: 32 bytes in all
   char* base;
   uint32_t pages;  // 0: from the C runtime's heap, not fenced
   uint32_t family;
@@ -44,11 +44,8 @@ const long kFenced = 12000;
 volatile long fencedLive;
 
 const int kQuarantine = 4096;
-struct Quarantine {
-  char* bases[kQuarantine];
-  int next;
-};
-Quarantine quarantine;  // zero-initialised: usable before any constructor runs
+char* quarantine[kQuarantine];  // zero, as is the next slot: usable before any constructor runs
+int quarantineNext;
 SRWLOCK quarantineLock = SRWLOCK_INIT;
 
 [[noreturn]] void HeapFault(const char* what, const void* block, size_t size) {
@@ -127,9 +124,9 @@ void FreeBlock(BlockHeader* header, void* block, uint32_t family) {
   // Gone from memory, still reserved: any touch faults, nothing stays committed.
   VirtualFree(base, pages * kPage, MEM_DECOMMIT);
   AcquireSRWLockExclusive(&quarantineLock);
-  char* oldest = quarantine.bases[quarantine.next];
-  quarantine.bases[quarantine.next] = base;
-  quarantine.next = (quarantine.next + 1) % kQuarantine;
+  char* oldest = quarantine[quarantineNext];
+  quarantine[quarantineNext] = base;
+  quarantineNext = (quarantineNext + 1) % kQuarantine;
   ReleaseSRWLockExclusive(&quarantineLock);
   if (oldest) {
     VirtualFree(oldest, 0, MEM_RELEASE);
@@ -176,12 +173,16 @@ void* __wrap_realloc(void* block, size_t size) {
   return MovedBlock(header, block, size, kFromMalloc, false);
 }
 
-// The kernel's calls are reached through their import pointers: the wrapped
-// pointers point here, the real ones at the system.
-extern decltype(&HeapAlloc) __real___imp_HeapAlloc;
-extern decltype(&HeapReAlloc) __real___imp_HeapReAlloc;
-extern decltype(&HeapFree) __real___imp_HeapFree;
-extern decltype(&HeapSize) __real___imp_HeapSize;
+// The kernel's calls go through their import pointers (at 32 bits named with the symbol prefix
+// and the stdcall decoration): the wrapped ones point here, the real ones at the system.
+#ifdef _WIN64
+#define IMP(wrap, name, bytes) wrap "__imp_" #name
+#else
+#define IMP(wrap, name, bytes) "_" wrap "_imp__" #name "@" #bytes
+#endif
+extern decltype(&HeapReAlloc) realHeapReAlloc asm(IMP("__real_", HeapReAlloc, 16));
+extern decltype(&HeapFree) realHeapFree asm(IMP("__real_", HeapFree, 12));
+extern decltype(&HeapSize) realHeapSize asm(IMP("__real_", HeapSize, 12));
 
 static LPVOID WINAPI GuardedHeapAlloc(HANDLE, DWORD flags, SIZE_T size) {
   return NewBlock(size, kFromHeap, (flags & HEAP_ZERO_MEMORY) != 0);
@@ -191,7 +192,7 @@ static LPVOID WINAPI GuardedHeapAlloc(HANDLE, DWORD flags, SIZE_T size) {
 static LPVOID WINAPI GuardedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size) {
   if (!block) return nullptr;
   BlockHeader* header = HeaderOf(block);
-  if (!header) return __real___imp_HeapReAlloc(heap, flags, block, size);
+  if (!header) return realHeapReAlloc(heap, flags, block, size);
   if (flags & HEAP_REALLOC_IN_PLACE_ONLY) return nullptr;
   size_t before = header->size;
   char* moved = (char*)MovedBlock(header, block, size, kFromHeap, false);
@@ -202,7 +203,7 @@ static LPVOID WINAPI GuardedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, 
 static BOOL WINAPI GuardedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
   if (!block) return TRUE;
   BlockHeader* header = HeaderOf(block);
-  if (!header) return __real___imp_HeapFree(heap, flags, block);
+  if (!header) return realHeapFree(heap, flags, block);
   FreeBlock(header, block, kFromHeap);
   return TRUE;
 }
@@ -210,12 +211,12 @@ static BOOL WINAPI GuardedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
 static SIZE_T WINAPI GuardedHeapSize(HANDLE heap, DWORD flags, LPCVOID block) {
   if (!block) return (SIZE_T)-1;
   BlockHeader* header = HeaderOf(const_cast<LPVOID>(block));
-  return header ? header->size : __real___imp_HeapSize(heap, flags, block);
+  return header ? header->size : realHeapSize(heap, flags, block);
 }
 
-decltype(&HeapAlloc) __wrap___imp_HeapAlloc = GuardedHeapAlloc;
-decltype(&HeapReAlloc) __wrap___imp_HeapReAlloc = GuardedHeapReAlloc;
-decltype(&HeapFree) __wrap___imp_HeapFree = GuardedHeapFree;
-decltype(&HeapSize) __wrap___imp_HeapSize = GuardedHeapSize;
+decltype(&HeapAlloc) wrappedHeapAlloc asm(IMP("__wrap_", HeapAlloc, 12)) = GuardedHeapAlloc;
+decltype(&HeapReAlloc) wrappedHeapReAlloc asm(IMP("__wrap_", HeapReAlloc, 16)) = GuardedHeapReAlloc;
+decltype(&HeapFree) wrappedHeapFree asm(IMP("__wrap_", HeapFree, 12)) = GuardedHeapFree;
+decltype(&HeapSize) wrappedHeapSize asm(IMP("__wrap_", HeapSize, 12)) = GuardedHeapSize;
 
 }  // extern "C"
