@@ -11,3 +11,8 @@ scripts/setup.sh
 export QUORVANE_SOAK_PAINTS=100000 QUORVANE_SOAK_TAPS=10000 QUORVANE_SOAK_DIALOGS=1000
 at_exit build/wine-session stop
 ctest --preset default -L soak --output-on-failure "${ctest_args[@]}"
+# Every use of every failable call failed once: the checked build can fail them.
+cmake --preset checked >/dev/null
+cmake --build --preset checked
+at_exit build-checked/wine-session stop
+QUORVANE_FAULT_EVERY=1 ctest --preset checked -R hardening_faults_every --output-on-failure
