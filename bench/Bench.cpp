@@ -77,8 +77,6 @@ double MeanMicroseconds(int count, F body) {
   return Seconds(start, Now()) * 1e6 / count;
 }
 
-void Query() { QueryTodayItems(); }
-
 void Tap(int x) {
   SendMessageW(itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 20));
   SendMessageW(itemWindow, WM_LBUTTONUP, 0, MAKELPARAM(x, 20));
@@ -89,7 +87,7 @@ long IdlePaintsPerHour() {
   TodayShell.itemPaints = 0;
   for (int i = 0; i < 1800; i++) {
     SimAdvanceClock(2000);
-    Query();
+    QueryTodayItems();
     PumpMessages();
   }
   return TodayShell.itemPaints;
@@ -157,7 +155,7 @@ int wmain(int argc, wchar_t** argv) {
 
   PumpMessages();
   double query = MeanMicroseconds(paintCount, [] {
-    Query();
+    QueryTodayItems();
     PumpMessages();
   });
   Row("refresh query, nothing changed", query, "us", baseline, "-");
@@ -186,16 +184,13 @@ int wmain(int argc, wchar_t** argv) {
   };
   for (int i = 0; i < starts; i++) {
     wakeupHandled = false;
-    wake += StartAndWait(aboutPath, APP_RUN_AFTER_WAKEUP, [](HANDLE process, LARGE_INTEGER* end) {
+    // A program that ends without a notice is counted to its end.
+    wake += StartAndWait(aboutPath, APP_RUN_AFTER_WAKEUP, [&](HANDLE process, LARGE_INTEGER* end) {
       if (wakeupHandled) {
         *end = wakeupHandledAt;
         return true;
       }
-      if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
-        *end = Now();  // ended without a notice: counted to its end
-        return true;
-      }
-      return false;
+      return untilExit(process, end);
     });
     nothing += StartAndWait(nothingPath, APP_RUN_AFTER_WAKEUP, untilExit);
     findOnly += StartAndWait(findPath, APP_RUN_AFTER_WAKEUP, untilExit);

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "DemoScenario.h"
 #include "Messages.h"
 #include "Options.h"
 #include "Picture.h"
@@ -25,6 +24,17 @@ namespace {
 
 std::wstring closingSnapshot, closingSnapshotShown;
 bool closingSnapshotFailed;
+
+// The built-in demo scenario (scenarios/demo.txt, this program's resource 1).
+std::wstring DemoScenarioText() {
+  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), RT_RCDATA);
+  HGLOBAL data = found ? LoadResource(nullptr, found) : nullptr;
+  const char* bytes = data ? (const char*)LockResource(data) : "";
+  int size = data ? (int)SizeofResource(nullptr, found) : 0;
+  std::wstring text(MultiByteToWideChar(CP_UTF8, 0, bytes, size, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes, size, &text[0], (int)text.size());
+  return text;
+}
 
 // Ends an unattended window run, with a picture of the strip if asked for.
 void CALLBACK CloseByItself(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -223,7 +233,7 @@ int RunScript(const Options& o) {
   Scenario scenario;
   std::wstring error;
   std::wstring where = o.demo ? L"demo scenario" : o.scenarioShown;
-  bool parsed = o.demo ? ParseScenario(DemoScenarioText, &scenario, &error, o.intervalMs)
+  bool parsed = o.demo ? ParseScenario(DemoScenarioText(), &scenario, &error, o.intervalMs)
                        : LoadScenarioFile(o.scenarioFile.c_str(), o.scenarioShown, &scenario,
                                           &error, o.intervalMs);
   if (!parsed) {
@@ -281,7 +291,7 @@ int wmain(int argc, wchar_t** argv) {
     return ExitOk;
   }
   if (options.printDemo) {
-    Print(stdout, DemoScenarioText);
+    Print(stdout, DemoScenarioText());
     return ExitOk;
   }
   SetConsoleCtrlHandler(Interrupted, TRUE);

@@ -44,37 +44,31 @@ void ChoosePalette(const std::vector<const Picture*>& frames, std::vector<DWORD>
   }
 }
 
-// Bits into GIF data sub-blocks of up to 255 bytes.
+// Codes of varying widths, packed from the lowest bit up.
 class CodeWriter {
 public:
-  explicit CodeWriter(std::vector<BYTE>* out) : out(out) {}
   void Put(unsigned code, int bits) {
     buffer |= (unsigned long long)code << used;
-    used += bits;
-    while (used >= 8) {
-      Byte((BYTE)buffer);
+    for (used += bits; used >= 8; used -= 8) {
+      packed.push_back((BYTE)buffer);
       buffer >>= 8;
-      used -= 8;
     }
   }
-  void Finish() {
-    if (used > 0) Byte((BYTE)buffer);
-    if (!block.empty()) Flush();
+  // The codes as GIF data sub-blocks of up to 255 bytes, and the block that ends them.
+  void Finish(std::vector<BYTE>* out) {
+    if (used > 0) {
+      packed.push_back((BYTE)buffer);
+    }
+    for (size_t at = 0; at < packed.size(); at += 255) {
+      size_t n = std::min<size_t>(255, packed.size() - at);
+      out->push_back((BYTE)n);
+      out->insert(out->end(), packed.begin() + at, packed.begin() + at + n);
+    }
     out->push_back(0);
   }
 
 private:
-  void Byte(BYTE b) {
-    block.push_back(b);
-    if (block.size() == 255) Flush();
-  }
-  void Flush() {
-    out->push_back((BYTE)block.size());
-    out->insert(out->end(), block.begin(), block.end());
-    block.clear();
-  }
-  std::vector<BYTE>* out;
-  std::vector<BYTE> block;
+  std::vector<BYTE> packed;
   unsigned long long buffer = 0;
   int used = 0;
 };
@@ -85,7 +79,7 @@ void CompressIndices(const std::vector<BYTE>& indices, int minCodeSize, std::vec
   const unsigned clear = 1u << minCodeSize, end = clear + 1, colours = clear;
   std::vector<unsigned short> next(4096 * colours);
   out->push_back((BYTE)minCodeSize);
-  CodeWriter writer(out);
+  CodeWriter writer;
   unsigned nextCode = end + 1;
   int bits = minCodeSize + 1;
   writer.Put(clear, bits);
@@ -111,7 +105,7 @@ void CompressIndices(const std::vector<BYTE>& indices, int minCodeSize, std::vec
   }
   writer.Put(current, bits);
   writer.Put(end, bits);
-  writer.Finish();
+  writer.Finish(out);
 }
 
 void Put16(std::vector<BYTE>* out, unsigned v) {

@@ -101,16 +101,15 @@ bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error) 
   ComScope com;
   Com<IWICImagingFactory> factory;
   Com<IStream> memory;
-  Com<IWICStream> stream;
   Com<IWICBitmapEncoder> encoder;
   Com<IWICBitmapFrameEncode> frame;
   if (!CreateFactory(&factory, error)) return false;
   // Made in memory, then written whole (WriteWholeFile).
   HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, memory.Out());
-  if (SUCCEEDED(hr)) hr = factory->CreateStream(stream.Out());
-  if (SUCCEEDED(hr)) hr = stream->InitializeFromIStream(memory.Get());
   if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out());
-  if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
+  if (SUCCEEDED(hr)) {
+    hr = encoder->Initialize(memory.Get(), WICBitmapEncoderNoCache);
+  }
   if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(frame.Out(), nullptr);
   if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
   if (SUCCEEDED(hr)) hr = frame->SetSize(picture.width, picture.height);

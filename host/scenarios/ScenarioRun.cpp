@@ -1,8 +1,6 @@
 // Scenario lines turned into device changes, item messages, pictures and checks.
 #include "ScenarioRun.h"
 
-#include <stdio.h>
-
 #include <vector>
 
 #include "CeApi.h"
@@ -20,14 +18,13 @@ const INT_PTR optionsTimedOut = -2;
 
 RunState run;
 
-std::wstring PathFor(const std::wstring& name) {
-  return InFolder(run.settings->outputFolder, name);
-}
-
-// Writes a picture file by `write`; a failure names the file as the user would.
+// A picture written to `name` in the output folder by `write`; a failure
+// names the file as the user would.
 template <typename Write>
 bool WritePicture(const std::wstring& name, std::wstring* error, Write write) {
-  if (write(PathFor(name).c_str())) return true;
+  if (write(InFolder(run.settings->outputFolder, name).c_str())) {
+    return true;
+  }
   *error = L"cannot write " + ShownPicturePath(run.settings->outputShown, name) + L": " + *error;
   return false;
 }
@@ -154,15 +151,10 @@ bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstrin
 bool TakeSnapshot(const SnapshotArgs& c, std::wstring* error) {
   PumpMessages();
   Picture picture;
+  bool strip = c.of == PictureOf::Strip;
   if (c.of == PictureOf::OtherWindow) {
     if (!CaptureOtherWindow(c.title, &picture, error)) return false;
-    if (c.scale > 1) picture = MagnifyPicture(picture, c.scale);
-    return WritePicture(c.file, error, [&](const wchar_t* path) {
-      return WritePng(path, picture, error);
-    });
-  }
-  bool strip = c.of == PictureOf::Strip;
-  if (!CapturePicture(strip ? TodayShell.itemWindow : TodayShell.today, &picture)) {
+  } else if (!CapturePicture(strip ? TodayShell.itemWindow : TodayShell.today, &picture)) {
     *error = L"cannot capture the picture (is the item laid out?)";
     return false;
   }
@@ -325,10 +317,7 @@ bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings,
   for (const Command& c : scenario.commands) {
     std::wstring message;
     if (!PerformWithinBudget(c, &message)) {
-      wchar_t prefix[32];
-      _snwprintf(prefix, 31, L"line %d: ", c.line);
-      prefix[31] = 0;
-      *error = prefix + message;
+      *error = L"line " + std::to_wstring(c.line) + L": " + message;
       return false;
     }
   }

@@ -239,13 +239,7 @@ bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTI
       hour > 23 || minute > 59 || second > 59) {
     return false;
   }
-  SYSTEMTIME t = {};
-  t.wYear = (WORD)year;
-  t.wMonth = (WORD)month;
-  t.wDay = (WORD)day;
-  t.wHour = (WORD)hour;
-  t.wMinute = (WORD)minute;
-  t.wSecond = (WORD)second;
+  SYSTEMTIME t = {(WORD)year, (WORD)month, 0, (WORD)day, (WORD)hour, (WORD)minute, (WORD)second, 0};
   // A round trip through FILETIME fills in the day of the week.
   FILETIME ft;
   return SystemTimeToFileTime(&t, &ft) && FileTimeToSystemTime(&ft, time);

@@ -14,23 +14,6 @@ void PumpMessages() {
   }
 }
 
-bool WaitPumping(HANDLE handle, DWORD timeoutMs) {
-  ULONGLONG start = GetTickCount64();
-  for (;;) {
-    DWORD passed = (DWORD)(GetTickCount64() - start);
-    // Asked once more at the deadline: a handle already signalled counts.
-    DWORD left = passed < timeoutMs ? timeoutMs - passed : 0;
-    DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
-    if (r == WAIT_OBJECT_0) {
-      PumpMessages();
-      return true;
-    }
-    if (r != WAIT_OBJECT_0 + 1 || left == 0)
-      return false;
-    PumpMessages();
-  }
-}
-
 void SleepPumping(DWORD ms) {
   ULONGLONG start = GetTickCount64();
   for (;;) {

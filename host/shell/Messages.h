@@ -9,8 +9,6 @@
 // Dispatches everything queued for this thread (posted messages, paints, and
 // messages other processes send to the item), returning when nothing is left.
 void PumpMessages();
-// Waits for a handle while pumping; false on timeout.
-bool WaitPumping(HANDLE handle, DWORD timeoutMs);
 // Lets real time pass while pumping.
 void SleepPumping(DWORD ms);
 // Polls, pumping, until `test` holds (true) or `waitMs` passes.

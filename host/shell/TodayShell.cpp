@@ -3,6 +3,8 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+
 #include "Messages.h"
 #include "Picture.h"
 #include "CeApi.h"  // the device's local time for the header
@@ -25,47 +27,21 @@ const COLORREF headerColor = RGB(0x1E, 0x46, 0x8C);
 
 BYTE Blend(BYTE a, BYTE b, int num, int den) { return (BYTE)(a + (b - a) * num / den); }
 
-// The whole background, made once: a DIB section in a memory DC. Members go
-// in reverse: the DC (the bitmap still selected), then the bitmap.
-struct BackgroundCache {
-  ScopedGdiObj<HBITMAP> bitmap;
-  AutoDeleteDC dc;
-};
-BackgroundCache background;
-
-bool MakeBackground() {
-  if (background.dc.IsValid()) return true;
-  BITMAPINFO bi = TopDown32BitInfo(TODAY_WIDTH, TODAY_HEIGHT);
-  void* bits = nullptr;
-  background.bitmap.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!background.bitmap.IsValid()) return false;
-  background.dc.Reset(CreateCompatibleDC(nullptr));
-  if (!background.dc.IsValid()) {
-    background.bitmap.Reset(nullptr);
-    return false;
-  }
-  DWORD* pixels = (DWORD*)bits;
-  for (int y = 0; y < TODAY_HEIGHT; ++y) {
-    for (int x = 0; x < TODAY_WIDTH; ++x) {
-      COLORREF c = TodayBackgroundAt(x, y);
-      pixels[y * TODAY_WIDTH + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-    }
-  }
-  SelectObject(background.dc, background.bitmap);
-  return true;
-}
-
-void FreeBackground() {
-  background.dc.Reset(nullptr);
-  background.bitmap.Reset(nullptr);
-}
-
 // Paints the background of a rectangle of the Today window's client area
 // into `dc` at (destX, destY), one exact pixel per point.
 void PaintBackground(HDC dc, int destX, int destY, const RECT& area) {
   int w = area.right - area.left, h = area.bottom - area.top;
-  if (w <= 0 || h <= 0 || !MakeBackground()) return;
-  BitBlt(dc, destX, destY, w, h, background.dc, area.left, area.top, SRCCOPY);
+  if (w <= 0 || h <= 0) {
+    return;
+  }
+  std::vector<DWORD> pixels((size_t)w * h);
+  for (int y = 0; y < h; ++y) {
+    COLORREF c = TodayBackgroundAt(area.left, area.top + y);
+    DWORD px = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+    std::fill_n(pixels.begin() + (size_t)y * w, w, px);
+  }
+  BITMAPINFO bi = TopDown32BitInfo(w, h);
+  SetDIBitsToDevice(dc, destX, destY, w, h, 0, 0, 0, h, pixels.data(), &bi, DIB_RGB_COLORS);
 }
 
 void PaintHeader(HDC dc) {
@@ -289,8 +265,9 @@ void ShowToday() {
 }
 
 void DestroyTodayWindow() {
-  if (TodayShell.today) DestroyWindow(TodayShell.today);
-  FreeBackground();
+  if (TodayShell.today) {
+    DestroyWindow(TodayShell.today);
+  }
 }
 
 void LoadTodayItems(const std::vector<TodayListEntry>& entries, std::vector<std::wstring>* leftOut) {
@@ -336,14 +313,12 @@ int FireWakeupAndWait(DWORD timeoutMs) {
   HANDLE processes[16];
   int started = FireWakeupEvent(processes, 16);
   int kept = started < 16 ? started : 16;
-  bool allEnded = true;
-  ULONGLONG start = GetTickCount64();  // one deadline for all of them
+  // One deadline for all of them.
+  bool allEnded = WaitUntil(timeoutMs, [&] {
+    return kept == 0 || WaitForMultipleObjects(kept, processes, TRUE, 0) == WAIT_OBJECT_0;
+  });
   for (int i = 0; i < kept; ++i) {
-    AutoCloseHandle process(processes[i]);
-    ULONGLONG passed = GetTickCount64() - start;
-    if (!WaitPumping(process, passed < timeoutMs ? timeoutMs - (DWORD)passed : 0)) {
-      allEnded = false;
-    }
+    CloseHandle(processes[i]);
   }
   PumpMessages();
   return allEnded ? started : -1;
