@@ -166,13 +166,10 @@ PathKind KindAt(const std::wstring& full) {
 }
 
 std::wstring KindWords(PathKind kind) {
-  switch (kind) {
-    case PathKind::File: return L"a file";
-    case PathKind::Folder: return L"a folder";
-    case PathKind::PipeOrDevice: return L"a pipe or a device";
-    case PathKind::BrokenLink: return L"a broken link";
-    default: return L"";
-  }
+  // In the order of PathKind.
+  const wchar_t* words[] = {L"", L"a file", L"a folder", L"a pipe or a device", L"a broken link",
+                            L""};
+  return words[(int)kind];
 }
 
 bool IsNoFile(PathKind kind) {

@@ -190,19 +190,13 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         InvalidateTodayHeader();
       }
       return 0;
-    case WM_CONTEXTMENU:
+    case WM_CONTEXTMENU:  // DefWindowProcW sends it for a right click
       if (TodayShell.interactive) {
         int x = (short)LOWORD(lParam), y = (short)HIWORD(lParam);
         if (x == -1 && y == -1) x = y = 40;
         ShowMenu(x, y);
       }
       return 0;
-    case WM_RBUTTONUP: {
-      POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
-      ClientToScreen(window, &pt);
-      SendMessageW(window, WM_CONTEXTMENU, (WPARAM)window, MAKELPARAM(pt.x, pt.y));
-      return 0;
-    }
     case WM_COMMAND:
       DoMenuCommand(LOWORD(wParam));
       return 0;
