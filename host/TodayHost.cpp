@@ -22,7 +22,7 @@
 
 namespace {
 
-std::wstring closingSnapshot, closingSnapshotShown;
+const Options* closing;  // the window's options, when it closes by itself
 bool closingSnapshotFailed;
 
 // The built-in demo scenario (scenarios/demo.txt, this program's resource 1).
@@ -41,9 +41,9 @@ void CALLBACK CloseByItself(HWND, UINT, UINT_PTR timer, DWORD) {
   KillTimer(nullptr, timer);
   Picture picture;
   std::wstring error = L"the strip cannot be captured";
-  if (!closingSnapshot.empty() && (!CapturePicture(TodayShell.itemWindow, &picture) ||
-                                   !WritePng(closingSnapshot.c_str(), picture, &error))) {
-    Print(stderr, L"TodayHost: cannot write " + closingSnapshotShown + L": " + error);
+  if (!closing->snapshot.empty() && (!CapturePicture(TodayShell.itemWindow, &picture) ||
+                                     !WritePng(closing->snapshot.c_str(), picture, &error))) {
+    Print(stderr, L"TodayHost: cannot write " + closing->snapshotShown + L": " + error);
     closingSnapshotFailed = true;
   }
   DestroyTodayWindow();
@@ -135,9 +135,7 @@ int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring
                         WhyNotCreated(path, ERROR_ALREADY_EXISTS));
       return ExitSetup;
     }
-    longest = std::max(longest, (size_t)WideCharToMultiByte(CP_UTF8, 0, name->data(),
-                                                            (int)name->size(), nullptr, 0,
-                                                            nullptr, nullptr));
+    longest = std::max(longest, Utf8Bytes(*name));
   }
   std::wstring why;
   if (!MakeFolders(o.out, made, &why)) {
@@ -217,8 +215,7 @@ int ShowTodayScreen(const Options& o) {
                     L" device. Tap the strip; right-click for options, suspend and resume; "
                     L"Esc closes.");
   if (o.closeAfterMs) {
-    closingSnapshot = o.snapshot;
-    closingSnapshotShown = o.snapshotShown;
+    closing = &o;
     SetTimer(nullptr, 0, (UINT)o.closeAfterMs, CloseByItself);
   }
   MSG msg;

@@ -17,11 +17,6 @@ bool StartsWith(const std::wstring& text, const wchar_t* start) {
   return text.compare(0, wcslen(start), start) == 0;
 }
 
-size_t Utf8Bytes(const std::wstring& text) {
-  return WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0, nullptr,
-                             nullptr);
-}
-
 // "\\?\Z:\" or "\\?\UNC\server\share\": what precedes the first part.
 size_t RootLength(const std::wstring& full) {
   size_t at = wcslen(longPrefix);
@@ -111,6 +106,11 @@ std::wstring UserPath(const std::wstring& typed) {
   if (folder.empty()) return std::wstring(longPrefix) + p;
   if (!p.empty() && p[0] == L'\\') return UserPath(folder.substr(0, 2) + p);  // from the root
   return UserPath(folder + L"\\" + (p.size() >= 2 && p[1] == L':' ? p.substr(2) : p));
+}
+
+size_t Utf8Bytes(const std::wstring& text) {
+  return WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0, nullptr,
+                             nullptr);
 }
 
 std::wstring InFolder(const std::wstring& full, const std::wstring& name) {

@@ -18,6 +18,9 @@ std::wstring UserPath(const std::wstring& typed);
 // \\?\ form takes a path as written, doubled separators included).
 std::wstring InFolder(const std::wstring& full, const std::wstring& name);
 
+// Bytes of the text in UTF-8.
+size_t Utf8Bytes(const std::wstring& text);
+
 // What a file system takes as one name: at most 255 characters and 255
 // bytes in UTF-8.
 bool FitsNameLimits(const std::wstring& name);

@@ -50,10 +50,9 @@ bool PictureName(LineReader& r, const wchar_t* extension, std::wstring* file) {
   if (r.Arguments() == 0) return r.Fail(r.t[0].text + L" needs a file name");
   *file = r.t[1].text;
   if (!FitsNameLimits(*file)) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, file->data(), (int)file->size(), nullptr, 0,
-                                    nullptr, nullptr);
     return r.Fail(Quote(*file) + L" is longer than a file name may be: " +
-                  std::to_wstring(bytes) + L" bytes in UTF-8, at most 255 (and 255 characters)");
+                  std::to_wstring(Utf8Bytes(*file)) +
+                  L" bytes in UTF-8, at most 255 (and 255 characters)");
   }
   if (!IsPlainFileNameWith(*file, extension)) {
     return r.Fail(Quote(*file) + L" is not a plain *" + extension + L" file name (no folders, " +
