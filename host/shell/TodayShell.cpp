@@ -92,12 +92,12 @@ void LayOut(size_t from) {
 }
 
 // The shell's question to one item; TRUE lays it out.
-BOOL Query(size_t index) {
+void Query(size_t index) {
   TodayItem& t = TodayShell.items[index];
-  BOOL changed = (BOOL)SendMessageW(t.window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&t.item, 0);
-  if (changed) LayOut(index);
-  if (changed && index == 0) ++TodayShell.trueAnswers;
-  return changed;
+  if (SendMessageW(t.window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&t.item, 0)) {
+    LayOut(index);
+    TodayShell.trueAnswers += index == 0;
+  }
 }
 
 // Loads one item below the ones loaded, or says why not.
@@ -283,13 +283,10 @@ void UnloadTodayItems() {
   TodayShell.itemWindow = nullptr;
 }
 
-BOOL QueryTodayItems() {
-  BOOL first = FALSE;
+void QueryTodayItems() {
   for (size_t i = 0; i < TodayShell.items.size(); ++i) {
-    BOOL changed = Query(i);
-    if (i == 0) first = changed;
+    Query(i);
   }
-  return first;
 }
 
 INT_PTR ShowItemOptions() {

@@ -60,9 +60,8 @@ void LoadTodayItems(const std::vector<TodayListEntry>& entries, std::vector<std:
 void UnloadTodayItems();
 
 // One refresh query of each item in turn; a TRUE answer lays that item out at
-// its cyp and repaints it, moving the ones below. The result is the first
-// item's answer.
-BOOL QueryTodayItems();
+// its cyp and repaints it, moving the ones below.
+void QueryTodayItems();
 
 // Shows the first item's options dialog (template 500, procedure 241) modally.
 INT_PTR ShowItemOptions();
