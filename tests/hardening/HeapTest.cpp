@@ -6,8 +6,10 @@
 
 TEST(GuardedHeap, BlocksBeyondTheSystemsMappingsFreedBlocksDecommittedNullBlocksFail) {
   std::vector<void*> blocks(40000);
-  for (void*& block : blocks) ASSERT_NE(nullptr, block = malloc(24)) << blocks.size();
-  for (void* block : blocks) free(block);
+  for (void*& block : blocks)
+    ASSERT_NE(nullptr, block = malloc(24)) << blocks.size();
+  for (void* block : blocks)
+    free(block);
 
   char* big = static_cast<char*>(malloc(1 << 20));
   big[0] = 1;

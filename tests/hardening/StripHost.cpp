@@ -1,5 +1,6 @@
 #include "StripHost.h"
 
+#include "SimulatedDevice.h"
 #include "TodayStandIn.h"
 
 namespace hardening {
@@ -8,9 +9,11 @@ namespace {
 
 const size_t kStripPixels = kStripWidth * kStripHeight;
 
-// The stub shell's watermark: one plain colour.
+// The stub shell's answers: black text on a plain pale background.
+const COLORREF kBackground = RGB(224, 232, 240);
+
 void FillBackground(const TODAYDRAWWATERMARKINFO& info) {
-  FillRect(info.hdc, &info.rc, ScopedGdiObj<HBRUSH>(CreateSolidBrush(kTodayBackground)));
+  FillRect(info.hdc, &info.rc, ScopedGdiObj<HBRUSH>(CreateSolidBrush(kBackground)));
 }
 
 // The item's own window procedure, and the paints it was asked for.
@@ -18,48 +21,52 @@ WNDPROC itemProc;
 long paintCount;
 
 LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_PAINT) paintCount++;
+  if (msg == WM_PAINT)
+    paintCount++;
   return CallWindowProcW(itemProc, hwnd, msg, wp, lp);
 }
 
 }  // namespace
 
-bool Strip::SlotEquals(const Strip& other, Slot slot) const {
-  if (pixels.size() != kStripPixels || other.pixels.size() != kStripPixels) return false;
+int Strip::Differences(const Strip& other, Slot slot) const {
+  int n = 0;
   for (int y = 0; y < kStripHeight; y++)
     for (int x = slot.left; x < slot.right; x++)
-      if (pixels[y * kStripWidth + x] != other.pixels[y * kStripWidth + x]) return false;
-  return true;
+      n += pixels[y * kStripWidth + x] != other.pixels[y * kStripWidth + x];
+  return n;
 }
 
 int Strip::LabelInk(Slot slot) const {
-  const DWORD background = DWORD(GetRValue(kTodayBackground)) << 16 |
-                           DWORD(GetGValue(kTodayBackground)) << 8 | GetBValue(kTodayBackground);
   int ink = 0;
-  for (int y = kLabelTop; y < kLabelBottom && pixels.size() == kStripPixels; y++)
-    for (int x = slot.left; x < slot.right; x++) ink += pixels[y * kStripWidth + x] != background;
+  for (int y = kLabelTop; y < kLabelBottom; y++)
+    for (int x = slot.left; x < slot.right; x++)
+      ink += pixels[y * kStripWidth + x] != 0xE0E8F0;  // kBackground as 0x00RRGGBB
   return ink;
 }
 
-int Strip::Differences(const Strip& other) const {
-  int n = 0;
-  for (size_t i = 0; i < pixels.size() && i < other.pixels.size(); i++)
-    n += pixels[i] != other.pixels[i];
-  return n;
+void SeedDevice(bool card) {
+  SimResetDevice();
+  SimSetPower(AC_LINE_OFFLINE, 80, 7380, 3900);
+  SimSetStore(16u << 20, 8u << 20);
+  SimSetProgramMemory(32ull << 20, 12ull << 20);
+  if (card)
+    SimAddCard(L"Storage Card", 64ull << 20, 16ull << 20);
 }
 
 bool StripHost::Load() {
   Unload();
   error = "the library stayed loaded after FreeLibrary";
-  if (GetModuleHandleW(L"Quorvane.dll")) return false;
+  if (GetModuleHandleW(L"Quorvane.dll"))
+    return false;
   dll = LoadLibraryW(BesideTest(L"Quorvane.dll").c_str());
   auto init = dll ? reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(reinterpret_cast<void*>(
                         GetProcAddress(dll, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))))
                   : nullptr;
   error = "no ordinal 240 in Quorvane.dll";
-  if (!init) return false;
+  if (!init)
+    return false;
 
-  today = CreateTodayStandIn({kTodayText, RGB(255, 0, 255), FillBackground, nullptr},
+  today = CreateTodayStandIn({RGB(0, 0, 0), RGB(255, 0, 255), FillBackground, nullptr},
                              TODAY_WINDOW_CLASS, WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, 0, 0,
                              kStripWidth, 60);
   listItem = {};
@@ -69,7 +76,8 @@ bool StripHost::Load() {
   item = init(&listItem, today);
   DWORD cyp = 0;
   error = "no item window, or the first refresh query did not answer TRUE";
-  if (!item || Query(&cyp) != TRUE) return false;
+  if (!item || Query(&cyp) != TRUE)
+    return false;
   error = "";
   SetWindowPos(item, nullptr, 0, 0, kStripWidth, int(cyp), SWP_NOZORDER | SWP_NOACTIVATE);
   itemProc = reinterpret_cast<WNDPROC>(
@@ -80,8 +88,10 @@ bool StripHost::Load() {
 }
 
 void StripHost::Unload() {
-  if (item && IsWindow(item)) DestroyWindow(item);
-  if (today) DestroyWindow(today);
+  if (item && IsWindow(item))
+    DestroyWindow(item);
+  if (today)
+    DestroyWindow(today);
   item = today = nullptr;
   PumpMessages();
   if (dll) {
@@ -95,7 +105,8 @@ LRESULT StripHost::Query(DWORD* cyp) {
   listItem.cyp = 0;
   LRESULT answer =
       SendMessageW(item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&listItem), 0);
-  if (cyp) *cyp = listItem.cyp;
+  if (cyp)
+    *cyp = listItem.cyp;
   return answer;
 }
 
@@ -111,6 +122,8 @@ Strip StripHost::Capture() const {
   return strip;
 }
 
-long StripHost::Paints() const { return paintCount; }
+long StripHost::Paints() const {
+  return paintCount;
+}
 
 }  // namespace hardening

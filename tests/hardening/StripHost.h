@@ -12,23 +12,24 @@
 namespace hardening {
 
 const int kStripWidth = 240, kStripHeight = 42;
-// The stub shell's answers: black text on a plain pale background.
-const COLORREF kTodayText = RGB(0, 0, 0);
-const COLORREF kTodayBackground = RGB(224, 232, 240);
 
 // Columns of each slot (dial and label band), right exclusive; label rows.
-struct Slot { int left, right; };
+struct Slot {
+  int left, right;
+};
 const Slot kBatterySlot = {25, 80}, kStorageSlot = {95, 150}, kMemorySlot = {165, 220};
+const Slot kWholeStrip = {0, kStripWidth};
 const int kLabelTop = 28, kLabelBottom = 38;
 
 // A copy of the whole strip, 0x00RRGGBB per pixel, rows top to bottom.
 struct Strip {
   std::vector<DWORD> pixels;
-  bool operator==(const Strip& other) const { return pixels == other.pixels; }
-  bool SlotEquals(const Strip& other, Slot slot) const;  // the slot's columns, every row
+  int Differences(const Strip& other, Slot slot = kWholeStrip) const;  // in the slot's columns
   int LabelInk(Slot slot) const;  // label-band pixels that are not background
-  int Differences(const Strip& other) const;
 };
+
+// A fresh device on battery at 80 %, its clock frozen; with a card if asked.
+void SeedDevice(bool card);
 
 class StripHost {
 public:
