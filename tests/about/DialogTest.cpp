@@ -127,10 +127,7 @@ TEST_F(AboutDialog, PlacedBelowTheNavigationBar) {
 }
 
 TEST_F(AboutDialog, OkInEitherFormEndsWithOneAndCancelKeepsItOpen) {
-  EXPECT_EQ(1, RunModal([](HWND d) {
-              SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(GetDlgItem(d, IDOK)));
-            }));
+  // Any notification code (a click: the soak below, the host's pictures).
   EXPECT_EQ(1, RunModal([](HWND d) { SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, 0x1234), 0); }));
   // The desktop's caption close box stands in for the caption's OK button.
   EXPECT_EQ(1, RunModal([](HWND d) { SendMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }));
@@ -193,26 +190,15 @@ TEST_F(AboutDialog, OnlyTheWebAddressIsBlue) {
   }
 }
 
+// (The headings, and the list without cards, are in the host's pictures.)
 TEST_F(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
-  HWND list = GetDlgItem(Open(), IDC_CARD_LIST);  // no cards: headings only
-  EXPECT_EQ(0, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < 3; ++i) {  // two columns, 105 wide
-    wchar_t text[50] = L"";
-    LVCOLUMNW column = {};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = text;
-    column.cchTextMax = 50;
-    SendMessageW(list, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    EXPECT_EQ(i == 0 ? L"Storage Card|105" : i == 1 ? L"Free Space|105" : L"|0",
-              text + (L"|" + std::to_wstring(column.cx)));
-  }
   std::wstring longName(150, L'n');
   longName[98] = L'x';
   SimAddCard(L"Storage Card", 64u << 20, 1048575);
   SimAddCard(L"Storage Card2", 128u << 20, 1048576);
   SimAddCard(L"CF Card", 8ull << 30, 5ull << 30);
   SimAddCard(longName.c_str(), 1ull << 30, 300u << 20);
-  list = GetDlgItem(Open(), IDC_CARD_LIST);
+  HWND list = GetDlgItem(Open(), IDC_CARD_LIST);
   ASSERT_EQ(4, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   EXPECT_EQ(L"Storage Card|0 MB", Cell(list, 0, 0) + L"|" + Cell(list, 0, 1));
   EXPECT_EQ(L"Storage Card2|1 MB", Cell(list, 1, 0) + L"|" + Cell(list, 1, 1));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 // This test starts the program the desktop's way (and the device's way by
@@ -103,10 +104,12 @@ class AboutProgram : public ::testing::Test {
     if (!parent) created.insert(created.begin(), w);  // destroyed with its children
     return w;
   }
-  static bool IsLaterSibling(HWND window, HWND later) {
-    for (HWND w = GetWindow(window, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
-      if (w == later) return true;
-    return false;
+  // A wake-up start's exit code, whether it showed a dialog, and the notices.
+  using Run = std::tuple<DWORD, bool, std::vector<HWND>>;
+  Run WakeUp() {
+    notices.clear();
+    Outcome run = Finish(Start(quoted + L" " APP_RUN_AFTER_WAKEUP));
+    return {run.exitCode, run.sawDialog, notices};
   }
   std::wstring quoted = L"\"" + ProgramPath() + L"\"";
   std::vector<HWND> created;
@@ -124,29 +127,16 @@ TEST_F(AboutProgram, FirstDashBoardInPreOrderGetsTheOnlyNotice) {
   Make(ITEM_CLASS_NAME L"X", today);
   HWND second = Make(ITEM_CLASS_NAME, today);
   Make(ITEM_CLASS_NAME);  // in front of the Today window: never searched
-  ASSERT_EQ(branch, GetWindow(today, GW_CHILD));
-  ASSERT_TRUE(IsLaterSibling(today, later));
-  Outcome run = Finish(Start(quoted + L" " APP_RUN_AFTER_WAKEUP));
-  EXPECT_EQ(0u, run.exitCode);
-  EXPECT_FALSE(run.sawDialog);
-  EXPECT_EQ(notices, std::vector<HWND>{first});
-
+  EXPECT_EQ(Run(0, false, {first}), WakeUp());
   // Nothing in the Today window's subtree: its later siblings are next.
   DestroyWindow(first);
   DestroyWindow(second);
-  notices.clear();
-  EXPECT_EQ(0u, Finish(Start(quoted + L" " APP_RUN_AFTER_WAKEUP)).exitCode);
-  EXPECT_EQ(notices, std::vector<HWND>{laterItem});
+  EXPECT_EQ(Run(0, false, {laterItem}), WakeUp());
   // No item after the Today window, then no Today window: a quiet end.
   DestroyWindow(later);
-  for (int round = 0; round < 2; ++round) {
-    notices.clear();
-    run = Finish(Start(quoted + L" " APP_RUN_AFTER_WAKEUP));
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_FALSE(run.sawDialog);
-    EXPECT_EQ(std::vector<HWND>{}, notices);
-    DestroyWindow(today);
-  }
+  EXPECT_EQ(Run(0, false, {}), WakeUp());
+  DestroyWindow(today);
+  EXPECT_EQ(Run(0, false, {}), WakeUp());
 }
 
 TEST_F(AboutProgram, OnlyTheExactCommandLineTakesTheWakeupPath) {
@@ -199,9 +189,7 @@ TEST_F(AboutProgram, SecondStartBringsTheOpenDialogToTheFront) {
   EXPECT_EQ(nullptr, FindWindowExW(nullptr, dialog, L"#32770", L"About Quorvane"));
 
   // A wake-up start meanwhile still notifies the item and leaves the dialog be.
-  Outcome wake = Finish(Start(quoted + L" " APP_RUN_AFTER_WAKEUP), false);
-  EXPECT_EQ(0u, wake.exitCode);
-  EXPECT_EQ(notices, std::vector<HWND>{item});
+  EXPECT_EQ(Run(0, false, {item}), WakeUp());
   EXPECT_TRUE(IsWindowVisible(dialog));
 
   EXPECT_EQ(0u, Finish(first).exitCode);

@@ -15,11 +15,6 @@
 
 namespace {
 
-struct ScenarioRun {
-  std::wstring folder;
-  HostResult result;
-};
-
 ScenarioRun RunScenarioFile(const wchar_t* name) {
   ScenarioRun run;
   run.folder = FreshFolder(name);
@@ -92,17 +87,10 @@ TEST(EndToEnd, StripPicturesMatchTheReferences) {
     ExpectLikeReference(run, (name + L".png").c_str(), (L"strip-" + name + L".png").c_str());
   ExpectLikeReference(run, L"today.png", L"today-window.png");
 
+  // Magnified: every pixel a 3 x 3 block, nothing else. (The references pin
+  // the strip in the Today window, over the background gradient.)
   Picture strip = Load(run.folder + L"\\readings.png");
-  ASSERT_EQ(240, strip.width);
-  ASSERT_EQ(42, strip.height);
-  // Magnified: every pixel a 3 x 3 block, nothing else.
   EXPECT_TRUE(Same(MagnifyPicture(strip, 3), Load(run.folder + L"\\readings-x3.png")));
-  // The whole Today window holds the same strip at the item's place (the
-  // references pin the background gradient behind it).
-  Picture today = Load(run.folder + L"\\today.png");
-  ASSERT_EQ(TODAY_WIDTH, today.width);
-  ASSERT_EQ(TODAY_HEIGHT, today.height);
-  ExpectSameBlock(strip, 0, 0, today, 0, TODAY_HEADER_HEIGHT, 240, 42);
   // One frame per strip snapshot, the magnified one included.
   UINT frames = 0;
   std::wstring error;
@@ -213,9 +201,7 @@ TEST(EndToEnd, AHungWindowDoesNotHoldTheRun) {
     DestroyWindow(w);
   });
   WaitForSingleObject(shown, INFINITE);
-  std::wstring folder = FreshFolder(L"hung");
-  WriteTextFile(folder + L".txt", "snapshot h.png of \"HostTest Hung\"\n");
-  HostResult r = RunHost(L"--scenario \"" + folder + L".txt\" --out \"" + folder + L"\"");
+  HostResult r = RunScript(L"hung", "snapshot h.png of \"HostTest Hung\"\n").result;
   SetEvent(release);
   hung.join();
   EXPECT_EQ(0u, r.exitCode) << r.output;
@@ -228,7 +214,7 @@ TEST(EndToEnd, LiveWindowShowsTheStrip) {
   std::wstring picture = FreshFolder(L"live") + L".png";
   HostResult r = RunHost(L"--live --close-after 1500ms --snapshot \"" + picture + L"\"");
   ASSERT_EQ(0u, r.exitCode) << r.output;
-  EXPECT_NE(std::string::npos, r.output.find("live device")) << r.output;
+  EXPECT_SAYS(r, "live device");
   Picture live = Load(picture);
   Picture reference = Load(TestSourcePath(L"reference\\strip-readings.png"));
   ASSERT_EQ(240, live.width);
@@ -238,14 +224,10 @@ TEST(EndToEnd, LiveWindowShowsTheStrip) {
 
 // The checks themselves can fail, and say where.
 TEST(EndToEnd, UnmetExpectationFailsNamingTheLine) {
-  std::wstring folder = FreshFolder(L"unmet");
-  std::wstring script = folder + L".txt";
-  WriteTextFile(script, "wait 2s\n\nexpect paints 7\nsnapshot never.png\n");
-  HostResult r = RunHost(L"--scenario \"" + script + L"\" --out \"" + folder + L"\"");
-  EXPECT_EQ(1u, r.exitCode) << r.output;
-  EXPECT_NE(std::string::npos, r.output.find("line 3: expected 7 item paints, counted"))
-      << r.output;
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\never.png").c_str()));
+  ScenarioRun run = RunScript(L"unmet", "wait 2s\n\nexpect paints 7\nsnapshot never.png\n");
+  EXPECT_EQ(1u, run.result.exitCode) << run.result.output;
+  EXPECT_SAYS(run.result, "line 3: expected 7 item paints, counted");
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((run.folder + L"\\never.png").c_str()));
 }
 
 // All of a run's waits for other programs share --wait-budget: the line that
@@ -262,12 +244,10 @@ TEST(EndToEnd, WaitsForOtherProgramsShareTheRunsBudget) {
       {"refresh\noptions ok\n", L"1ms", "line 2: a run waits at most 1ms in all"},
   };
   for (const auto& c : cases) {
-    std::wstring script = FreshFolder(std::wstring(L"budget-") + c.budget) + L".txt";
-    WriteTextFile(script, c.script);
-    HostResult r = RunHost(L"--wait-budget " + std::wstring(c.budget) + L" --scenario \"" + script +
-                           L"\"");
+    HostResult r =
+        RunScript(L"budget", c.script, L"--wait-budget " + std::wstring(c.budget)).result;
     EXPECT_EQ(1u, r.exitCode) << r.output;
-    EXPECT_NE(std::string::npos, r.output.find(c.says)) << r.output;
+    EXPECT_SAYS(r, c.says);
   }
 }
 
@@ -275,49 +255,38 @@ TEST(EndToEnd, WaitsForOtherProgramsShareTheRunsBudget) {
 // set, as in a run alone (the second host waits its turn; the waiting itself
 // is checked below, with the turn held by the test).
 TEST(EndToEnd, TwoHostsStartedTogetherEachSeeTheirOwnDevice) {
-  std::wstring folder = FreshFolder(L"together");
-  CreateDirectoryW(folder.c_str(), nullptr);
-  auto arguments = [&](const wchar_t* name, const wchar_t* out) {
-    return L"--scenario \"" + folder + L"\\" + name + L".txt\" --out \"" + folder + out + L"\"";
+  auto script = [](int percent) {
+    return "battery percent=" + std::to_string(percent) + "\nwait 2h\nsnapshot p.png\n";
   };
-  WriteTextFile(folder + L"\\p10.txt", "battery percent=10\nwait 2h\nsnapshot p10.png\n");
-  WriteTextFile(folder + L"\\p90.txt", "battery percent=90\nwait 2h\nsnapshot p90.png\n");
-  HostResult a, b;
-  std::thread first([&] { a = RunHost(arguments(L"p10", L"")); });
-  std::thread second([&] { b = RunHost(arguments(L"p90", L"")); });
+  ScenarioRun a, b;
+  std::thread first([&] { a = RunScript(L"p10", script(10)); });
+  std::thread second([&] { b = RunScript(L"p90", script(90)); });
   first.join();
   second.join();
-  EXPECT_EQ(0u, a.exitCode) << a.output;
-  EXPECT_EQ(0u, b.exitCode) << b.output;
-  HostResult alone = RunHost(arguments(L"p10", L"\\alone"));
-  ASSERT_EQ(0u, alone.exitCode) << alone.output;
-  Picture p10 = Load(folder + L"\\p10.png"), p90 = Load(folder + L"\\p90.png");
-  EXPECT_TRUE(Same(p10, Load(folder + L"\\alone\\p10.png")));
-  EXPECT_FALSE(Same(p10, p90));
+  ScenarioRun alone = RunScript(L"p10-alone", script(10));
+  for (const ScenarioRun* run : {&a, &b, &alone})
+    ASSERT_EQ(0u, run->result.exitCode) << run->result.output;
+  Picture p10 = Load(a.folder + L"\\p.png");
+  EXPECT_TRUE(Same(p10, Load(alone.folder + L"\\p.png")));
+  EXPECT_FALSE(Same(p10, Load(b.folder + L"\\p.png")));
 }
 
 // A host that cannot have the device within --device-wait gives up clearly.
 TEST(EndToEnd, HostGivesUpWhenTheDeviceStaysBusy) {
   AutoCloseHandle turn(CreateMutexW(nullptr, TRUE, L"Local\\CeStandIn.SimulatedDeviceTurn"));
   ASSERT_TRUE(turn.IsValid());
-  std::wstring script = FreshFolder(L"busy") + L".txt";
-  WriteTextFile(script, "refresh\n");
-  HostResult r = RunHost(L"--device-wait 1s --scenario \"" + script + L"\"");
+  HostResult r = RunScript(L"busy", "refresh\n", L"--device-wait 1s").result;
   ReleaseMutex(turn);
   EXPECT_EQ(4u, r.exitCode) << r.output;
-  EXPECT_NE(std::string::npos, r.output.find("another TodayHost is using the simulated device; "
-                                             "waiting up to 1s")) << r.output;
-  EXPECT_NE(std::string::npos, r.output.find("still in use by another TodayHost after 1s"))
-      << r.output;
+  EXPECT_SAYS(r, "another TodayHost is using the simulated device; waiting up to 1s");
+  EXPECT_SAYS(r, "still in use by another TodayHost after 1s");
 }
 
 // The most cards a script may insert are all there after it, in order.
 TEST(EndToEnd, HundredCardsAreInserted) {
   std::string text;
   for (int i = 1; i <= 100; ++i) text += "card add C" + std::to_string(i) + " total=1MB free=1MB\n";
-  std::wstring script = FreshFolder(L"cards") + L".txt";
-  WriteTextFile(script, text);
-  HostResult r = RunHost(L"--scenario \"" + script + L"\"");
+  HostResult r = RunScript(L"cards", text).result;
   ASSERT_EQ(0u, r.exitCode) << r.output;
   WIN32_FIND_DATAW card;
   int count = 0;

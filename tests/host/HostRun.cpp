@@ -105,6 +105,16 @@ void WriteTextFile(const std::wstring& path, const std::string& text) {
   WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
 }
 
+ScenarioRun RunScript(const std::wstring& name, const std::string& text,
+                      const std::wstring& options) {
+  ScenarioRun run = {FreshFolder(name), {}};
+  WriteTextFile(run.folder + L".txt", text);
+  std::wstring out =
+      options.find(L"--out") == std::wstring::npos ? L" --out \"" + run.folder + L"\"" : L"";
+  run.result = RunHost(L"--scenario \"" + run.folder + L".txt\"" + out + L" " + options);
+  return run;
+}
+
 void RemoveTestItems(bool files) {
   for (const std::wstring& name : {std::wstring(L"A"), L"A" + std::wstring(40, L'n')})
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (TODAY_ITEMS_KEY L"\\HostTest." + name).c_str());

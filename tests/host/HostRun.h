@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <gmock/gmock.h>
+
 #include <string>
 
 #include "Picture.h"
@@ -18,6 +20,19 @@ HostResult RunProgram(const std::wstring& program, const std::wstring& arguments
 inline HostResult RunHost(const std::wstring& arguments) {
   return RunProgram(L"TodayHost.exe", arguments);
 }
+
+// A scenario's run: the folder its pictures go to, and what the host said.
+struct ScenarioRun {
+  std::wstring folder;
+  HostResult result;
+};
+// Writes `text` as <FreshFolder(name)>.txt and runs it with `options` after
+// it; without an --out among them the pictures go into that folder.
+ScenarioRun RunScript(const std::wstring& name, const std::string& text,
+                      const std::wstring& options = L"");
+
+// The host's output holds `text`.
+#define EXPECT_SAYS(result, text) EXPECT_THAT((result).output, testing::HasSubstr(text))
 
 // Folder of the test's scenarios and reference pictures in the source tree.
 std::wstring TestSourcePath(const std::wstring& relative);

