@@ -304,7 +304,8 @@ TEST_F(Install, ReadOnlyFilesAndRunsAtOnce) {
     PROCESS_INFORMATION pi;
     wchar_t line[] = L"DeviceInstall.exe install";
     ASSERT_TRUE(
-        CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        << "error " << GetLastError();
     CloseHandle(pi.hThread);
     runs.emplace_back(pi.hProcess);
   }
