@@ -56,7 +56,8 @@ bool DrawGauge(HDC hdc, int x, int y, UINT iconBitmapId, float percent, const wc
   // The only single-precision step: the angle is rounded to float once.
   const double exact = static_cast<double>(percent) * kPercentScale * kNeedleSweep + kNeedleStart;
   const double angle = static_cast<double>(static_cast<float>(exact));
-  if (percent == percent) drawn = DrawNeedle(hdc, pivotX, pivotY, kNeedleLength, angle) && drawn;
+  if (!__builtin_isnan(percent))  // no reading: no needle
+    drawn = DrawNeedle(hdc, pivotX, pivotY, kNeedleLength, angle) && drawn;
 
   RECT band = {x - 10, y + H + 5, x + W + 10, y + H + 15};
   return (!label[0] || DrawTextW(hdc, label, -1, &band, kLabelFormat) != 0) && drawn;
