@@ -171,6 +171,12 @@ protected:
     for (const Use& use : runs) {
       std::string fault = use.module + ":" + use.call + ":" + std::to_string(use.n);
       Outcome run = Play(fault);
+      if (run.failedStep < 0 && !run.strips.empty()) {
+        // The About program's timing passed that use by: the run had no
+        // fault at all. Once more, with its cost to the headroom not counted.
+        headroom = GdiHeadroom();
+        run = Play(fault);
+      }
       EXPECT_TRUE(run.error.empty() || run.strips.empty()) << fault << ": " << run.error;
       EXPECT_TRUE(run.failedStep >= 0 || run.strips.empty()) << fault << ": the use was not made";
       // Beyond what every load of the library costs the stand-in (its font).
