@@ -20,7 +20,7 @@ const int kRowChars = 100;
 // Starts the browser with one argument; whatever becomes of it is the
 // browser's business, so the result is not examined.
 void OpenInBrowser(const wchar_t* argument) {
-  wchar_t commandLine[MAX_PATH];  // CreateProcessW may write to it
+  wchar_t commandLine[MAX_PATH];                 // CreateProcessW may write to it
   wcsncpy(commandLine, argument, MAX_PATH - 1);  // the device's coredll has no lstrcpynW
   commandLine[MAX_PATH - 1] = L'\0';
   StartProgram(kBrowser, commandLine);
@@ -143,8 +143,10 @@ void FillCardList(HWND dialog) {
     // Whole mebibytes of the full 64-bit count: a 5 GiB card shows 5120 MB;
     // a card that cannot be read shows no figure rather than 0 MB.
     ULONGLONG total = 0, free = 0;
-    if (status.CardSpace(&total, &free)) FormatRow(row, L"%I64u MB", free >> 20);
-    else FormatRow(row, L"N/A");
+    if (status.CardSpace(&total, &free))
+      FormatRow(row, L"%I64u MB", free >> 20);
+    else
+      FormatRow(row, L"N/A");
     SetRowText(list, LVM_SETITEMW, index, 1, row);
     ++index;
   } while (status.FindNextCard());  // false: the walk has closed itself
@@ -156,9 +158,13 @@ void ColorLinkText(HDC dc, HWND control, HWND dialog) {
   }
 }
 
-void OpenVendorSite() { OpenInBrowser(kVendorAddress); }
+void OpenVendorSite() {
+  OpenInBrowser(kVendorAddress);
+}
 
-void OpenProductInfo() { OpenInBrowser(kProductPage); }
+void OpenProductInfo() {
+  OpenInBrowser(kProductPage);
+}
 
 void RevealCredit(HWND dialog) {
   HWND notice = GetDlgItem(dialog, IDC_NOTICE);

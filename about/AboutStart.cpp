@@ -21,7 +21,8 @@ const DWORD kGiveUpAfterMs = 30000;
 // owns, hence the low bit) to the front.
 bool BringOpenDialogToFront() {
   HWND existing = FindWindowW(L"Dialog", L"About Quorvane");
-  if (!existing) return false;
+  if (!existing)
+    return false;
   SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<ULONG_PTR>(existing) | 1));
   return true;
 }
@@ -32,7 +33,8 @@ bool BringOpenDialogToFront() {
 bool TakeDialogMutex(HANDLE mutex) {
   for (DWORD waited = 0;; waited += kLookEveryMs) {
     DWORD result = WaitForSingleObject(mutex, waited ? kLookEveryMs : 0);
-    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) return true;
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
+      return true;
     if (result != WAIT_TIMEOUT || BringOpenDialogToFront() || waited >= kGiveUpAfterMs) {
       return false;
     }
@@ -46,10 +48,12 @@ bool RunAboutDialog(HINSTANCE instance) {
   wchar_t className[100];
   LoadStringW(appInstance, IDS_ABOUT_CLASS, className, 100);
 
-  if (BringOpenDialogToFront()) return false;
+  if (BringOpenDialogToFront())
+    return false;
   // Without a mutex (none could be made) the dialog still shows.
   AutoCloseHandle mutex(CreateMutexW(nullptr, FALSE, kDialogMutex));
-  if (mutex.IsValid() && !TakeDialogMutex(mutex)) return false;
+  if (mutex.IsValid() && !TakeDialogMutex(mutex))
+    return false;
 
   RegisterAboutClass(instance, className);
   creditArmed = false;
@@ -61,7 +65,8 @@ bool RunAboutDialog(HINSTANCE instance) {
     DialogBoxIndirectParamW(appInstance, static_cast<LPCDLGTEMPLATEW>(loaded), nullptr,
                             AboutDialogProc, 0);
   }
-  if (mutex.IsValid()) ReleaseMutex(mutex);
+  if (mutex.IsValid())
+    ReleaseMutex(mutex);
   return true;
 }
 

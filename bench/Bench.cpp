@@ -49,11 +49,13 @@ LRESULT CALLBACK WakeupNotingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 // The item in the host's Today shell, as TodayHost.exe shows it.
 bool LoadItem(const wchar_t* dllPath) {
   std::vector<std::wstring> leftOut;
-  if (!CreateTodayWindow(GetModuleHandleW(nullptr), false)) return false;
+  if (!CreateTodayWindow(GetModuleHandleW(nullptr), false))
+    return false;
   ShowToday();  // visible, so that a redraw really reaches WM_PAINT
   LoadTodayItems({EntryForLibrary(dllPath, dllPath)}, &leftOut);
   itemWindow = TodayShell.itemWindow;
-  if (!itemWindow) return false;
+  if (!itemWindow)
+    return false;
   itemProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(itemWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WakeupNotingProc)));
   PumpMessages();
@@ -71,9 +73,11 @@ void BaselinePaint() {
 
 template <typename F>
 double MeanMicroseconds(int count, F body) {
-  for (int i = 0; i < count / 10; i++) body();  // warm-up
+  for (int i = 0; i < count / 10; i++)
+    body();  // warm-up
   LARGE_INTEGER start = Now();
-  for (int i = 0; i < count; i++) body();
+  for (int i = 0; i < count; i++)
+    body();
   return Seconds(start, Now()) * 1e6 / count;
 }
 
@@ -148,9 +152,7 @@ int wmain(int argc, wchar_t** argv) {
          "------------------", "----------", "--------------");
 
   double baseline = MeanMicroseconds(paintCount, BaselinePaint);
-  double paint = MeanMicroseconds(paintCount, [] {
-    SendMessageW(itemWindow, kRedraw, 0, 0);
-  });
+  double paint = MeanMicroseconds(paintCount, [] { SendMessageW(itemWindow, kRedraw, 0, 0); });
   Row("paint (WM_DASHBOARD_REDRAW), clock", paint, "us", baseline, "<= 8x");
 
   PumpMessages();
@@ -170,15 +172,14 @@ int wmain(int argc, wchar_t** argv) {
   PumpMessages();
   long cardPaints = IdlePaintsPerHour();
   Row("idle paints/hour, card shown", cardPaints, "", 1800, "0");
-  double cardPaint = MeanMicroseconds(paintCount, [] {
-    SendMessageW(itemWindow, kRedraw, 0, 0);
-  });
+  double cardPaint = MeanMicroseconds(paintCount, [] { SendMessageW(itemWindow, kRedraw, 0, 0); });
   Row("paint (WM_DASHBOARD_REDRAW), card", cardPaint, "us", baseline, "<= 8x");
 
   const int starts = 20;
   double wake = 0, nothing = 0, findOnly = 0;
   auto untilExit = [](HANDLE process, LARGE_INTEGER* end) {
-    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) return false;
+    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0)
+      return false;
     *end = Now();
     return true;
   };
@@ -198,7 +199,8 @@ int wmain(int argc, wchar_t** argv) {
   }
   Row("wake-up notice latency", wake / starts, "ms", nothing / starts, "<= 1.3x");
   Row("  against a FindWindowW-only program", wake / starts, "ms", findOnly / starts, "-");
-  if (!wakeupHandled) printf("note: the item did not receive the last wake-up notice\n");
+  if (!wakeupHandled)
+    printf("note: the item did not receive the last wake-up notice\n");
 
   // The stand-in's shortcuts against the desktop calls they replace.
   HINSTANCE dll = TodayShell.items[0].module;
@@ -231,8 +233,8 @@ int wmain(int argc, wchar_t** argv) {
   if (!GetModuleHandleW(L"comctl32.dll")) {
     LARGE_INTEGER start = Now();
     SetUpCommonControls();
-    Row("common controls set up, first time", Seconds(start, Now()) * 1e3, "ms",
-        nothing / starts, "-");
+    Row("common controls set up, first time", Seconds(start, Now()) * 1e3, "ms", nothing / starts,
+        "-");
   }
   return 0;
 }

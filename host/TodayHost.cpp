@@ -66,8 +66,8 @@ void EndProgramsWithHost() {
   HANDLE job = CreateJobObjectW(nullptr, nullptr);  // closed as the host ends
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-  if (!job || !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
-                                       sizeof limits) ||
+  if (!job ||
+      !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
       !AssignProcessToJobObject(job, GetCurrentProcess())) {
     Print(stderr, L"TodayHost: note: programs the item starts may outlive the host (no job: " +
                       std::to_wstring(GetLastError()) + L")");
@@ -79,14 +79,16 @@ void EndProgramsWithHost() {
 // process's until it ends.
 bool TakeDeviceTurn(long long waitMs) {
   HANDLE turn = CreateMutexW(nullptr, FALSE, L"Local\\CeStandIn.SimulatedDeviceTurn");
-  if (!turn) return true;  // no such mutex to share: nothing to wait for
+  if (!turn)
+    return true;  // no such mutex to share: nothing to wait for
   DWORD r = WaitForSingleObject(turn, 0);
   if (r == WAIT_TIMEOUT) {
     Print(stderr, L"TodayHost: another TodayHost is using the simulated device; waiting up to " +
                       DurationText(waitMs) + L" for it to finish");
     r = WaitForSingleObject(turn, (DWORD)waitMs);
   }
-  if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) return true;
+  if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED)
+    return true;
   Print(stderr, L"TodayHost: the simulated device was still in use by another TodayHost after " +
                     DurationText(waitMs) + L"; giving up (--device-wait sets how long to wait)");
   return false;
@@ -97,8 +99,8 @@ bool TakeDeviceTurn(long long waitMs) {
 int CheckOutputLimits(const Options& o, const Scenario& scenario, const std::wstring& where) {
   PathKind kind = KindAt(o.out);
   if (kind == PathKind::File || kind == PathKind::PipeOrDevice) {
-    Print(stderr, L"TodayHost: --out " + o.outShown + L" is " + KindWords(kind) +
-                      L", not a folder");
+    Print(stderr,
+          L"TodayHost: --out " + o.outShown + L" is " + KindWords(kind) + L", not a folder");
     return ExitUsage;
   }
   if (!PathFitsLimits(o.out)) {
@@ -127,7 +129,8 @@ int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring
   size_t longest = 0;
   for (const Command& c : scenario.commands) {
     const std::wstring* name = PictureFile(c);
-    if (!name) continue;
+    if (!name)
+      continue;
     std::wstring path = InFolder(o.out, *name);
     if (IsNoFile(KindAt(path))) {
       Print(stderr, L"TodayHost: " + where + L": line " + std::to_wstring(c.line) +
@@ -144,7 +147,8 @@ int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring
   }
   // As long as the longest picture's name, as the pictures' own temporary
   // names are (a folder near the limit takes its pictures).
-  std::wstring probe = InFolder(o.out, TemporaryName(std::wstring(std::max(longest, (size_t)5), L'x')));
+  std::wstring probe =
+      InFolder(o.out, TemporaryName(std::wstring(std::max(longest, (size_t)5), L'x')));
   AutoCloseHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!file.IsValid()) {
@@ -159,9 +163,11 @@ int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring
 // The item library that --dll names is a file there, before anything is made
 // or taken (the Today list's libraries are checked as the list is read).
 bool ItemLibraryThere(const Options& o) {
-  if (o.dll.empty()) return true;
+  if (o.dll.empty())
+    return true;
   PathKind kind = KindAt(o.dll);
-  if (kind == PathKind::File || kind == PathKind::Unknown) return true;
+  if (kind == PathKind::File || kind == PathKind::Unknown)
+    return true;
   std::wstring why = kind != PathKind::Nothing ? L"it is " + KindWords(kind)
                      : PathFitsLimits(o.dll)   ? L"there is no such file"
                                                : L"the path is too long";
@@ -181,8 +187,10 @@ bool StartShell(const Options& o, bool interactive) {
   // A Today list's item that does not load is left out, as the device's shell does.
   std::vector<std::wstring> leftOut;
   std::vector<TodayListEntry> entries;
-  if (o.dll.empty()) entries = ReadTodayList(&leftOut);
-  else entries.push_back(EntryForLibrary(o.dll, o.dllShown));
+  if (o.dll.empty())
+    entries = ReadTodayList(&leftOut);
+  else
+    entries.push_back(EntryForLibrary(o.dll, o.dllShown));
   LoadTodayItems(entries, &leftOut);
   for (const std::wstring& line : leftOut) {
     Print(stderr, std::wstring(L"TodayHost: ") + (o.dll.empty() ? L"left out: " : L"") + line);
@@ -204,12 +212,17 @@ bool StartShell(const Options& o, bool interactive) {
 int ShowTodayScreen(const Options& o) {
   // Chosen before any CE call, so the item and every program it starts
   // read the same device.
-  if (o.live) SelectDevice(DeviceKind::Live);
+  if (o.live)
+    SelectDevice(DeviceKind::Live);
   bool simulated = CurrentDeviceKind() == DeviceKind::Simulated;
-  if (!ItemLibraryThere(o)) return ExitSetup;
-  if (simulated && !TakeDeviceTurn(o.deviceWaitMs)) return ExitBusy;
-  if (simulated) SimSetClockRunning(true);
-  if (!StartShell(o, true)) return ExitSetup;
+  if (!ItemLibraryThere(o))
+    return ExitSetup;
+  if (simulated && !TakeDeviceTurn(o.deviceWaitMs))
+    return ExitBusy;
+  if (simulated)
+    SimSetClockRunning(true);
+  if (!StartShell(o, true))
+    return ExitSetup;
   Print(stdout, std::wstring(L"TodayHost: the Today screen on the ") +
                     (simulated ? L"simulated" : L"live") +
                     L" device. Tap the strip; right-click for options, suspend and resume; "
@@ -239,15 +252,18 @@ int RunScript(const Options& o) {
   }
   // With --check, the limits that depend on --out are checked when it is given.
   int fits = o.check && !o.outGiven ? ExitOk : CheckOutputLimits(o, scenario, where);
-  if (fits != ExitOk) return fits;
+  if (fits != ExitOk)
+    return fits;
   if (o.check) {
     Print(stdout, L"TodayHost: " + where + L": the scenario is well formed");
     return ExitOk;
   }
-  if (!ItemLibraryThere(o)) return ExitSetup;
+  if (!ItemLibraryThere(o))
+    return ExitSetup;
   std::vector<std::wstring> made;
   int prepared = PrepareOutput(o, scenario, where, &made);
-  if (prepared != ExitOk) return prepared;
+  if (prepared != ExitOk)
+    return prepared;
   SelectDevice(DeviceKind::Simulated);
   if (!TakeDeviceTurn(o.deviceWaitMs)) {
     RemoveFolders(made);
@@ -270,7 +286,8 @@ int RunScript(const Options& o) {
     Print(stderr, L"TodayHost: " + where + L": " + error);
     return ExitFailed;
   }
-  if (CountScenarioPictures(scenario) > 0) Print(stdout, L"TodayHost: pictures in " + o.outShown);
+  if (CountScenarioPictures(scenario) > 0)
+    Print(stdout, L"TodayHost: pictures in " + o.outShown);
   return ExitOk;
 }
 
@@ -292,7 +309,9 @@ int wmain(int argc, wchar_t** argv) {
     return ExitOk;
   }
   SetConsoleCtrlHandler(Interrupted, TRUE);
-  if (!options.keepPrograms) EndProgramsWithHost();
-  if (options.demo || !options.scenarioFile.empty()) return RunScript(options);
+  if (!options.keepPrograms)
+    EndProgramsWithHost();
+  if (options.demo || !options.scenarioFile.empty())
+    return RunScript(options);
   return ShowTodayScreen(options);
 }

@@ -21,7 +21,7 @@ const double kOneThird = 0.3333333333333333;
 
 const int kCentreOffset = 17;  // from the slot's top-left corner, right and down
 const int kClockRadius = 12;
-const int kMarkDistance = 5;   // marks lie this far outside the radius
+const int kMarkDistance = 5;  // marks lie this far outside the radius
 
 }  // namespace
 
@@ -40,10 +40,11 @@ bool ClockFace::Draw(HDC hdc, int cx, int cy, int radius, COLORREF colour) {
   // The previous pen goes back before the created one is deleted.
   ScopedGdiObj<HPEN> pen(CreatePen(PS_SOLID, 1, colour));
   ScopedSelectObject selected(hdc, pen);
-  if (!pen.IsValid() || !selected.Done()) return false;  // not in the DC's own pen
+  if (!pen.IsValid() || !selected.Done())
+    return false;  // not in the DC's own pen
   bool drawn = DrawTickMarks(hdc, cx, cy, radius + kMarkDistance);
-  const int shortening = static_cast<int>(
-      static_cast<double>(static_cast<float>(radius)) * kOneThird);
+  const int shortening =
+      static_cast<int>(static_cast<double>(static_cast<float>(radius)) * kOneThird);
   drawn = DrawHand(hdc, cx, cy, radius - shortening, hourAngle) && drawn;
   return DrawHand(hdc, cx, cy, radius, minuteAngle) && drawn;
 }

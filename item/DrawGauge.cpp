@@ -43,7 +43,8 @@ bool DrawGauge(HDC hdc, int x, int y, UINT iconBitmapId, float percent, const wc
   LoadedBitmap icon, dial;
   const bool dialOk = dial.Load(hdc, IDB_DIAL);
   const bool iconOk = icon.Load(hdc, iconBitmapId);
-  if (!dialOk || !iconOk) return false;  // without its bitmaps the gauge has no size: skip it
+  if (!dialOk || !iconOk)
+    return false;  // without its bitmaps the gauge has no size: skip it
   const LONG W = dial.info.bmWidth, H = dial.info.bmHeight;
   const LONG w = icon.info.bmWidth, h = icon.info.bmHeight;
   const int pivotX = x + W / 2;
@@ -51,7 +52,8 @@ bool DrawGauge(HDC hdc, int x, int y, UINT iconBitmapId, float percent, const wc
 
   bool drawn = TransparentImage(hdc, x, y, W, H, dial.dc, 0, 0, W, H, kGaugeKey);
   drawn = TransparentImage(hdc, pivotX - w / 2, y + H / 2 - h / 2, w, h, icon.dc, 0, 0, w, h,
-                           kGaugeKey) && drawn;
+                           kGaugeKey) &&
+          drawn;
 
   // The only single-precision step: the angle is rounded to float once.
   const double exact = static_cast<double>(percent) * kPercentScale * kNeedleSweep + kNeedleStart;

@@ -35,7 +35,8 @@ const wchar_t* const kSizeUnits[] = {L"MB", L"GB", L"TB", L"PB", L"EB"};
 // figure has at most `digits` digits.
 unsigned ShortSize(ULONGLONG bytes, int digits, const wchar_t** unit) {
   ULONGLONG most = 9;
-  for (int i = 1; i < digits; ++i) most = most * 10 + 9;
+  for (int i = 1; i < digits; ++i)
+    most = most * 10 + 9;
   ULONGLONG figure = bytes >> 20;
   int u = 0;
   while (figure > most && u < 4) {
@@ -53,7 +54,8 @@ unsigned ShortSize(ULONGLONG bytes, int digits, const wchar_t** unit) {
 void FormatTimeLabel(wchar_t (&label)[kLabelChars], int hours, int minutes) {
   if (hours < kHoursThatFit)
     FormatLabel(label, L"T %d:%.2d", hours, minutes);
-  else FormatLabel(label, L"T %dd%dh", hours / 24, hours % 24);
+  else
+    FormatLabel(label, L"T %dd%dh", hours / 24, hours % 24);
 }
 
 // A label holds six digits with its blanks. Three-digit card numbers and more
@@ -75,7 +77,8 @@ void FormatMemoryLabel(wchar_t (&label)[kLabelChars], ULONGLONG freeBytes) {
 }
 
 float SharePercent(ULONGLONG part, ULONGLONG total) {
-  if (total == 0) return 0.0f;  // no share of nothing: the needle rests at 0
+  if (total == 0)
+    return 0.0f;  // no share of nothing: the needle rests at 0
   const float share = static_cast<float>(part) / static_cast<float>(total);
   return static_cast<float>(static_cast<double>(share) * 100.0);
 }
@@ -85,7 +88,8 @@ int ShownCharge() {
   int percent = 0, voltage = kNoReading;
   // The voltage is written exactly when the power driver answered.
   ItemState.status.PowerStatus(&acOnline, &percent, &voltage);
-  if (voltage == kNoReading) return kNoReading;
+  if (voltage == kNoReading)
+    return kNoReading;
   // Deliberate: over 100 (255: not available) reads as full, as on the device.
   return percent > 100 ? 100 : percent;
 }
@@ -99,7 +103,8 @@ DWORD ShownMegabytes(bool read, ULONGLONG freeBytes) {
 static const float kNoNeedle = __builtin_nanf("");
 
 bool DrawBatteryGauge(HDC hdc, int x, int y) {
-  if (ItemState.initMode) return DrawGauge(hdc, x, y, IDB_BATTERY_ICON, 0.0f, L"B Init");
+  if (ItemState.initMode)
+    return DrawGauge(hdc, x, y, IDB_BATTERY_ICON, 0.0f, L"B Init");
   const int percent = ShownCharge();
   ItemState.shownBatteryPercent = percent;
 
@@ -110,8 +115,10 @@ bool DrawBatteryGauge(HDC hdc, int x, int y) {
 
   wchar_t label[kLabelChars];
   if (!ItemState.batteryShowsTime) {
-    if (percent == kNoReading) FormatLabel(label, L"B N/A");
-    else FormatLabel(label, L"B %d%%", percent);
+    if (percent == kNoReading)
+      FormatLabel(label, L"B N/A");
+    else
+      FormatLabel(label, L"B %d%%", percent);
   } else if (valid) {
     FormatTimeLabel(label, ItemState.shownBatteryHours, ItemState.shownBatteryMinutes);
   } else {
@@ -122,7 +129,8 @@ bool DrawBatteryGauge(HDC hdc, int x, int y) {
 }
 
 bool DrawStorageGauge(HDC hdc, int x, int y) {
-  if (ItemState.initMode) return DrawGauge(hdc, x, y, IDB_STORAGE_ICON, 0.0f, L"S Init");
+  if (ItemState.initMode)
+    return DrawGauge(hdc, x, y, IDB_STORAGE_ICON, 0.0f, L"S Init");
   // One reading of the card: its size and free space belong together.
   ULONGLONG total = 0, free = 0;
   ItemState.shownCardPresent = ItemState.status.CardSpace(&total, &free);
@@ -140,15 +148,17 @@ bool DrawStorageGauge(HDC hdc, int x, int y) {
 }
 
 bool DrawMemoryGauge(HDC hdc, int x, int y) {
-  if (ItemState.initMode) return DrawGauge(hdc, x, y, IDB_MEMORY_ICON, 0.0f, L"M Init");
+  if (ItemState.initMode)
+    return DrawGauge(hdc, x, y, IDB_MEMORY_ICON, 0.0f, L"M Init");
   // One reading of both figures, so that free is never above total.
   ULONGLONG free = 0, total = 0;
   const bool read = ItemState.status.Memory(&free, &total);
   ItemState.shownMemoryFreeMB = ShownMegabytes(read, free);
 
   wchar_t label[kLabelChars];
-  if (read) FormatMemoryLabel(label, free);
-  else FormatLabel(label, L"M N/A");
-  return DrawGauge(hdc, x, y, IDB_MEMORY_ICON, read ? SharePercent(free, total) : kNoNeedle,
-                   label);
+  if (read)
+    FormatMemoryLabel(label, free);
+  else
+    FormatLabel(label, L"M N/A");
+  return DrawGauge(hdc, x, y, IDB_MEMORY_ICON, read ? SharePercent(free, total) : kNoNeedle, label);
 }

@@ -32,8 +32,8 @@ void OnItemTap(HWND /*window*/, int x, int /*y*/) {
 void LaunchAboutProgram() {
   RegistryAccess registry;
   AutoFree<wchar_t> path;
-  RegResult result = registry.GetString(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY,
-                                        ABOUT_LOCATION_VALUE, path.Out());
+  RegResult result =
+      registry.GetString(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE, path.Out());
   if (result == RegResult::Ok && path) {
     // Path only, no command line: the program shows its About dialog.
     StartProgram(path, nullptr);
@@ -43,8 +43,8 @@ void LaunchAboutProgram() {
 void RegisterWakeupLaunch() {
   RegistryAccess registry;
   AutoFree<wchar_t> path;
-  RegResult result = registry.GetString(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY,
-                                        ABOUT_LOCATION_VALUE, path.Out());
+  RegResult result =
+      registry.GetString(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE, path.Out());
   if (result == RegResult::Ok) {
     // Drop every earlier registration so exactly one stays, however often
     // the item registers (once per load of the library).

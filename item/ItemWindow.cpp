@@ -12,7 +12,8 @@ static void RepaintNow(HWND window) {
   const bool measured = GetClientRect(window, &client) != FALSE;
   if (!InvalidateRect(window, measured ? &client : nullptr, FALSE))
     ItemState.paintIncomplete = true;
-  if (!UpdateWindow(window)) ItemState.paintIncomplete = true;
+  if (!UpdateWindow(window))
+    ItemState.paintIncomplete = true;
 }
 
 // The device has just woken up: show the start-up labels for a while. The

@@ -29,20 +29,20 @@ bool DrawFrame(HDC hdc, int x, int y) {
 // false when a part could not be drawn (the others still are).
 static bool DrawStrip(HWND window, HDC memDc, const RECT& client) {
   // Deliberate: the colour is asked of the item's own window (answer 0) first; hosts rely on it.
-  ItemState.textColor = static_cast<COLORREF>(
-      SendMessageW(window, TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0));
+  ItemState.textColor =
+      static_cast<COLORREF>(SendMessageW(window, TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0));
   SetTextColor(memDc, ItemState.textColor);
 
   TODAYDRAWWATERMARKINFO watermark;
   watermark.hdc = memDc;
-  if (!GetClientRect(window, &watermark.rc)) watermark.rc = client;  // read a moment ago
+  if (!GetClientRect(window, &watermark.rc))
+    watermark.rc = client;  // read a moment ago
   watermark.hwnd = window;
-  SendMessageW(GetParent(window), TODAYM_DRAWWATERMARK, 0,
-               reinterpret_cast<LPARAM>(&watermark));
+  SendMessageW(GetParent(window), TODAYM_DRAWWATERMARK, 0, reinterpret_cast<LPARAM>(&watermark));
 
   SetBkMode(memDc, TRANSPARENT);
-  ItemState.textColor = static_cast<COLORREF>(
-      SendMessageW(GetParent(window), TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0));
+  ItemState.textColor =
+      static_cast<COLORREF>(SendMessageW(GetParent(window), TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0));
   SetTextColor(memDc, ItemState.textColor);
 
   const POINT& storage = ItemState.storageOrigin;
@@ -78,7 +78,8 @@ static bool DrawAndCopy(HWND window, PAINTSTRUCT* ps, bool* began) {
   // region is validated all the same, or the window would be sent paints
   // without end.
   *began = BeginPaint(window, ps) != nullptr;
-  if (!*began) ValidateRect(window, nullptr);
+  if (!*began)
+    ValidateRect(window, nullptr);
   const bool copied =
       surface && BitBlt(windowDc, 0, 0, client.right, client.bottom, memDc, 0, 0, SRCCOPY);
   return drawn && copied;
@@ -92,5 +93,6 @@ void PaintItem(HWND window) {
   PAINTSTRUCT ps;
   bool began = false;
   ItemState.paintIncomplete = !DrawAndCopy(window, &ps, &began);
-  if (began) EndPaint(window, &ps);  // after every release
+  if (began)
+    EndPaint(window, &ps);  // after every release
 }

@@ -84,8 +84,8 @@ RegResult RegistryAccess::DeleteKey(HKEY root, const wchar_t* subkey, const wcha
 RegResult RegistryAccess::SetDword(HKEY key, const wchar_t* name, DWORD value) {
   if (!key)
     return RegResult::NoKey;
-  LONG rc = RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                           sizeof(value));
+  LONG rc =
+      RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
   return rc == ERROR_SUCCESS ? RegResult::Ok : RegResult::DwordWriteFailed;
 }
 

@@ -18,7 +18,7 @@ enum class RegResult : int {
   KeyCloseFailed = 8,
   OutOfMemory = 9,
   DeleteFailed = 10,
-  OutputInUse = 11,      // the output pointer already holds a buffer
+  OutputInUse = 11,  // the output pointer already holds a buffer
 };
 
 class RegistryAccess {

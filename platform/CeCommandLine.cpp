@@ -38,7 +38,8 @@ extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
                                         DWORD flags, LPVOID environment, LPCWSTR currentDirectory,
                                         LPSTARTUPINFOW startupInfo,
                                         LPPROCESS_INFORMATION processInfo) {
-  if (CE_FAILS(CreateProcessW)) return FALSE;
+  if (CE_FAILS(CreateProcessW))
+    return FALSE;
   STARTUPINFOW defaultStartup = {};
   defaultStartup.cb = sizeof(defaultStartup);
   if (!startupInfo) {  // CE takes none; the desktop requires one

@@ -29,7 +29,8 @@ bool EnsureCommonControls() {
 extern "C" INT_PTR WINAPI CeDialogBoxIndirectParamW(HINSTANCE instance,
                                                     LPCDLGTEMPLATEW dialogTemplate, HWND owner,
                                                     DLGPROC procedure, LPARAM initParam) {
-  if (CE_FAILS(DialogBoxIndirectParamW)) return -1;
+  if (CE_FAILS(DialogBoxIndirectParamW))
+    return -1;
   EnsureCommonControls();
   return DialogBoxIndirectParamW(instance, dialogTemplate, owner, procedure, initParam);
 }

@@ -20,7 +20,7 @@ struct DeviceBackend {
   // (MAX_PATH characters).
   bool (*nextCard)(DWORD* position, wchar_t* name);
   // Leaves the outputs untouched when it fails.
-  BOOL (*diskFreeSpace)
+  BOOL(*diskFreeSpace)
   (LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
    PULARGE_INTEGER totalFreeBytes);
 };

@@ -38,7 +38,8 @@ void WINAPI CeGlobalMemoryStatus(LPCE_MEMORYSTATUS status) {
 
 BOOL WINAPI CeGetDiskFreeSpaceExW(LPCWSTR path, PULARGE_INTEGER freeToCaller,
                                   PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes) {
-  if (CE_FAILS(GetDiskFreeSpaceExW)) return FALSE;
+  if (CE_FAILS(GetDiskFreeSpaceExW))
+    return FALSE;
   if (!path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -47,7 +48,8 @@ BOOL WINAPI CeGetDiskFreeSpaceExW(LPCWSTR path, PULARGE_INTEGER freeToCaller,
 }
 
 DWORD WINAPI GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD length, BOOL) {
-  if (CE_FAILS(GetSystemPowerStatusEx2)) return 0;
+  if (CE_FAILS(GetSystemPowerStatusEx2))
+    return 0;
   // Every reading is fresh, so the request for an update needs no work here.
   if (!status || length == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -57,7 +59,8 @@ DWORD WINAPI GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD leng
 }
 
 BOOL WINAPI GetStoreInformation(LPSTORE_INFORMATION info) {
-  if (CE_FAILS(GetStoreInformation)) return FALSE;
+  if (CE_FAILS(GetStoreInformation))
+    return FALSE;
   if (!info) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -34,7 +34,8 @@ static void FillCardData(LPCE_FIND_DATA findData, const wchar_t* name) {
 }
 
 HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData) {
-  if (CE_FAILS(FindFirstFlashCard)) return INVALID_HANDLE_VALUE;
+  if (CE_FAILS(FindFirstFlashCard))
+    return INVALID_HANDLE_VALUE;
   if (!findData) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
@@ -62,7 +63,8 @@ HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData) {
 }
 
 BOOL WINAPI FindNextFlashCard(HANDLE handle, LPCE_FIND_DATA findData) {
-  if (CE_FAILS(FindNextFlashCard)) return FALSE;
+  if (CE_FAILS(FindNextFlashCard))
+    return FALSE;
   AcquireSRWLockExclusive(&searchLock);
   CardSearch* search = FindOpenSearch(handle);
   wchar_t name[MAX_PATH];

@@ -10,8 +10,8 @@ bool IsDevicePath(const wchar_t* path) {
 }
 
 bool DeviceFilePath(const wchar_t* path, wchar_t* desktopPath, size_t chars) {
-  int written = _snwprintf(desktopPath, chars, IsDevicePath(path) ? DEVICE_ROOT_DRIVE L"%ls" : L"%ls",
-                           path);
+  int written =
+      _snwprintf(desktopPath, chars, IsDevicePath(path) ? DEVICE_ROOT_DRIVE L"%ls" : L"%ls", path);
   if (written < 0 || static_cast<size_t>(written) >= chars) {
     if (chars)
       desktopPath[0] = L'\0';

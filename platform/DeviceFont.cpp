@@ -5,7 +5,8 @@
 // Liberation Sans Narrow Bold with a 10-pixel em: digits 5 pixels wide, the
 // device's widest labels ("S9 99999 MB", 50 pixels of ink) and the item's
 // widest ("S100 9999MB", 53) keep a free column at both ends of the 55-pixel
-// band under a gauge, and its letters stay inside the band's 10 rows. The session draws it without antialiasing (fonts.conf).
+// band under a gauge, and its letters stay inside the band's 10 rows. The session draws it without
+// antialiasing (fonts.conf).
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
 #include "checked/FaultInjection.h"
@@ -19,7 +20,8 @@ HFONT deviceFont;
 HFONT DeviceFont() {
   HFONT font = static_cast<HFONT>(InterlockedCompareExchangePointer(
       reinterpret_cast<void* volatile*>(&deviceFont), nullptr, nullptr));
-  if (font) return font;
+  if (font)
+    return font;
   LOGFONTW face = {};
   face.lfHeight = -10;  // the em, in pixels
   face.lfWeight = FW_BOLD;
@@ -41,9 +43,11 @@ HFONT DeviceFont() {
 }  // namespace
 
 extern "C" HDC WINAPI CeCreateCompatibleDC(HDC dc) {
-  if (CE_FAILS(CreateCompatibleDC)) return nullptr;
+  if (CE_FAILS(CreateCompatibleDC))
+    return nullptr;
   HDC created = CreateCompatibleDC(dc);
   HFONT font = created ? DeviceFont() : nullptr;
-  if (font) SelectObject(created, font);
+  if (font)
+    SelectObject(created, font);
   return created;
 }

@@ -16,7 +16,8 @@ namespace {
 
 // Size of the colour table that follows a BITMAPINFOHEADER in a resource.
 DWORD ColourTableBytes(const BITMAPINFOHEADER& header) {
-  if (header.biBitCount > 8) return 0;
+  if (header.biBitCount > 8)
+    return 0;
   DWORD colours = header.biClrUsed ? header.biClrUsed : (1u << header.biBitCount);
   return colours * sizeof(RGBQUAD);
 }
@@ -24,9 +25,10 @@ DWORD ColourTableBytes(const BITMAPINFOHEADER& header) {
 }  // namespace
 
 extern "C" HBITMAP WINAPI CeLoadBitmapW(HINSTANCE instance, LPCWSTR name) {
-  if (CE_FAILS(LoadBitmapW)) return nullptr;
-  HRSRC found = instance ? FindResourceW(instance, name, MAKEINTRESOURCEW(2) /* RT_BITMAP */)
-                         : nullptr;
+  if (CE_FAILS(LoadBitmapW))
+    return nullptr;
+  HRSRC found =
+      instance ? FindResourceW(instance, name, MAKEINTRESOURCEW(2) /* RT_BITMAP */) : nullptr;
   HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
   const BITMAPINFO* info = loaded ? static_cast<const BITMAPINFO*>(LockResource(loaded)) : nullptr;
   DWORD size = found ? SizeofResource(instance, found) : 0;
@@ -44,6 +46,7 @@ extern "C" HBITMAP WINAPI CeLoadBitmapW(HINSTANCE instance, LPCWSTR name) {
   const BYTE* bits = reinterpret_cast<const BYTE*>(info) + headerBytes;
   void* pixels = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-  if (bitmap && pixels) memcpy(pixels, bits, rowBytes * DWORD(rows));
+  if (bitmap && pixels)
+    memcpy(pixels, bits, rowBytes * DWORD(rows));
   return bitmap;
 }

@@ -25,14 +25,17 @@ struct MaskSurface {
   LONG width = 0, height = 0;
 
   HDC Fit(LONG w, LONG h) {
-    if (dc.IsValid() && w <= width && h <= height) return dc;
+    if (dc.IsValid() && w <= width && h <= height)
+      return dc;
     if (!dc.IsValid()) {
       dc.Reset(CreateCompatibleDC(nullptr));
-      if (!dc.IsValid()) return nullptr;
+      if (!dc.IsValid())
+        return nullptr;
     }
     LONG newWidth = w > width ? w : width, newHeight = h > height ? h : height;
     HBITMAP grown = CreateBitmap(newWidth, newHeight, 1, 1, nullptr);
-    if (!grown) return nullptr;
+    if (!grown)
+      return nullptr;
     SelectObject(dc, grown);
     bitmap.Reset(grown);  // the smaller one, no longer selected, goes
     width = newWidth;
@@ -46,14 +49,14 @@ MaskSurface keptSurface;
 // never given up, so only that thread ever touches the surface.
 volatile LONG keptSurfaceThread;
 
-BOOL CopyKeyed(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG sy,
-               COLORREF key) {
+BOOL CopyKeyed(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG sy, COLORREF key) {
   LONG self = (LONG)GetCurrentThreadId();
   LONG owner = InterlockedCompareExchange(&keptSurfaceThread, self, 0);
   MaskSurface oneCall;
   MaskSurface& surface = owner == 0 || owner == self ? keptSurface : oneCall;
   HDC maskDc = surface.Fit(w, h);
-  if (!maskDc) return TransparentBlt(dst, dx, dy, w, h, src, sx, sy, w, h, key);
+  if (!maskDc)
+    return TransparentBlt(dst, dx, dy, w, h, src, sx, sy, w, h, key);
 
   // Colour to one bit: pixels of the source's background colour become 1.
   COLORREF oldSrcBk = SetBkColor(src, key);
@@ -71,8 +74,8 @@ BOOL CopyKeyed(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG
   return ok;
 }
 
-BOOL CopyFromDc(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HDC src, LONG sx, LONG sy,
-                LONG scx, LONG scy, COLORREF key) {
+BOOL CopyFromDc(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HDC src, LONG sx, LONG sy, LONG scx,
+                LONG scy, COLORREF key) {
   if (dcx == scx && dcy == scy && dcx > 0 && dcy > 0)
     return CopyKeyed(dst, dx, dy, dcx, dcy, src, sx, sy, key);
   return TransparentBlt(dst, dx, dy, dcx, dcy, src, sx, sy, scx, scy, key);
@@ -80,10 +83,11 @@ BOOL CopyFromDc(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HDC src, LONG sx,
 
 }  // namespace
 
-extern "C" BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy,
-                                          HANDLE src, LONG sx, LONG sy, LONG scx, LONG scy,
+extern "C" BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HANDLE src,
+                                          LONG sx, LONG sy, LONG scx, LONG scy,
                                           COLORREF transparent) {
-  if (CE_FAILS(TransparentImage)) return FALSE;
+  if (CE_FAILS(TransparentImage))
+    return FALSE;
   if (GetObjectType(src) == OBJ_BITMAP) {
     // The caller's bitmap goes back out of the DC before the DC is deleted.
     AutoDeleteDC srcDc(CreateCompatibleDC(dst));

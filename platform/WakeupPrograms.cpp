@@ -91,7 +91,8 @@ static bool TakeRefusal() {
 static BOOL RegisterProgram(WCHAR* appName, LONG event);
 
 BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
-  if (CE_FAILS(CeRunAppAtEvent)) return FALSE;
+  if (CE_FAILS(CeRunAppAtEvent))
+    return FALSE;
   if (!appName || !appName[0] || lstrlenW(appName) >= MAX_PATH) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -16,16 +16,20 @@ void ChoosePalette(const std::vector<const Picture*>& frames, std::vector<DWORD>
                    std::unordered_map<DWORD, BYTE>* index) {
   std::unordered_map<DWORD, size_t> counts;
   for (const Picture* p : frames) {
-    for (DWORD px : p->pixels) ++counts[px & 0xFFFFFF];
+    for (DWORD px : p->pixels)
+      ++counts[px & 0xFFFFFF];
   }
   std::vector<std::pair<size_t, DWORD>> byCount;  // (count, colour)
-  for (const auto& c : counts) byCount.push_back({c.second, c.first});
+  for (const auto& c : counts)
+    byCount.push_back({c.second, c.first});
   std::sort(byCount.begin(), byCount.end(), [](const auto& a, const auto& b) {
     return a.first != b.first ? a.first > b.first : a.second < b.second;
   });
-  if (byCount.size() > 256) byCount.resize(256);
+  if (byCount.size() > 256)
+    byCount.resize(256);
   palette->clear();
-  for (const auto& c : byCount) palette->push_back(c.second);
+  for (const auto& c : byCount)
+    palette->push_back(c.second);
   std::sort(palette->begin(), palette->end());
   for (const auto& c : counts) {
     DWORD p = c.first;
@@ -94,7 +98,8 @@ void CompressIndices(const std::vector<BYTE>& indices, int minCodeSize, std::vec
     writer.Put(current, bits);
     unsigned added = nextCode++;
     child = (unsigned short)added;
-    if (added >= (1u << bits)) ++bits;
+    if (added >= (1u << bits))
+      ++bits;
     if (added == 4095) {  // the table is full: start anew
       writer.Put(clear, bits);
       std::fill(next.begin(), next.end(), 0);
@@ -131,7 +136,8 @@ bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& fr
   std::unordered_map<DWORD, BYTE> index;
   ChoosePalette(frames, &palette, &index);
   int bits = 1;
-  while ((1u << bits) < palette.size()) ++bits;
+  while ((1u << bits) < palette.size())
+    ++bits;
 
   std::vector<BYTE> gif = {'G', 'I', 'F', '8', '9', 'a'};
   Put16(&gif, bigW);
@@ -145,8 +151,8 @@ bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& fr
     gif.push_back((BYTE)(c >> 8));
     gif.push_back((BYTE)c);
   }
-  const BYTE loop[] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0',
-                       0x03, 0x01, 0x00, 0x00, 0x00};
+  const BYTE loop[] = {0x21, 0xFF, 0x0B, 'N', 'E',  'T',  'S',  'C',  'A', 'P',
+                       'E',  '2',  '.',  '0', 0x03, 0x01, 0x00, 0x00, 0x00};
   gif.insert(gif.end(), loop, loop + sizeof loop);
   int centis = (delayMs + 5) / 10;
   std::vector<BYTE> small((size_t)w * h), big((size_t)bigW * bigH);
@@ -155,11 +161,13 @@ bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& fr
       *error = L"an animation's frames must all have one size";
       return false;
     }
-    for (size_t i = 0; i < small.size(); ++i) small[i] = index[p->pixels[i] & 0xFFFFFF];
+    for (size_t i = 0; i < small.size(); ++i)
+      small[i] = index[p->pixels[i] & 0xFFFFFF];
     for (int y = 0; y < bigH; ++y) {
       const BYTE* from = &small[(size_t)(y / scale) * w];
       BYTE* to = &big[(size_t)y * bigW];
-      for (int x = 0; x < bigW; ++x) to[x] = from[x / scale];
+      for (int x = 0; x < bigW; ++x)
+        to[x] = from[x / scale];
     }
     const BYTE control[] = {0x21, 0xF9, 0x04, 0x00, (BYTE)(centis & 0xFF), (BYTE)(centis >> 8),
                             0x00, 0x00};

@@ -17,7 +17,8 @@ class ComScope {
 public:
   ComScope() : ok(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
   ~ComScope() {
-    if (ok) CoUninitialize();
+    if (ok)
+      CoUninitialize();
   }
 
 private:
@@ -34,7 +35,8 @@ std::wstring HrText(const wchar_t* what, HRESULT hr) {
 bool CreateFactory(Com<IWICImagingFactory>* factory, std::wstring* error) {
   HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IWICImagingFactory, factory->OutVoid());
-  if (FAILED(hr)) *error = HrText(L"creating the imaging factory", hr);
+  if (FAILED(hr))
+    *error = HrText(L"creating the imaging factory", hr);
   return SUCCEEDED(hr);
 }
 
@@ -46,17 +48,20 @@ static bool CopyScreenPixels(HDC source, int x, int y, int w, int h, Picture* pi
   void* bits = nullptr;
   ScopedGdiObj<HBITMAP> dib(CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   AutoDeleteDC memDc(CreateCompatibleDC(source));
-  if (!dib.IsValid() || !memDc.IsValid()) return false;
+  if (!dib.IsValid() || !memDc.IsValid())
+    return false;
   {
     ScopedSelectObject selected(memDc, dib);
-    if (!BitBlt(memDc, 0, 0, w, h, source, x, y, SRCCOPY)) return false;
+    if (!BitBlt(memDc, 0, 0, w, h, source, x, y, SRCCOPY))
+      return false;
     GdiFlush();
   }
   picture->width = w;
   picture->height = h;
   const DWORD* p = (const DWORD*)bits;
   picture->pixels.assign(p, p + (size_t)w * h);
-  for (DWORD& px : picture->pixels) px &= 0xFFFFFF;
+  for (DWORD& px : picture->pixels)
+    px &= 0xFFFFFF;
   return true;
 }
 
@@ -72,14 +77,16 @@ BITMAPINFO TopDown32BitInfo(int width, int height) {
 
 bool CapturePicture(HWND window, Picture* picture) {
   RECT rc;
-  if (!GetClientRect(window, &rc) || rc.right <= 0 || rc.bottom <= 0) return false;
+  if (!GetClientRect(window, &rc) || rc.right <= 0 || rc.bottom <= 0)
+    return false;
   AutoReleaseDC windowDc(window);
   return windowDc && CopyScreenPixels(windowDc, 0, 0, rc.right, rc.bottom, picture);
 }
 
 bool CaptureScreenRect(const RECT& rect, Picture* picture) {
   int w = rect.right - rect.left, h = rect.bottom - rect.top;
-  if (w <= 0 || h <= 0) return false;
+  if (w <= 0 || h <= 0)
+    return false;
   AutoReleaseDC screen(nullptr);
   return screen && CopyScreenPixels(screen, rect.left, rect.top, w, h, picture);
 }
@@ -103,18 +110,24 @@ bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error) 
   Com<IStream> memory;
   Com<IWICBitmapEncoder> encoder;
   Com<IWICBitmapFrameEncode> frame;
-  if (!CreateFactory(&factory, error)) return false;
+  if (!CreateFactory(&factory, error))
+    return false;
   // Made in memory, then written whole (WriteWholeFile).
   HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, memory.Out());
-  if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out());
+  if (SUCCEEDED(hr))
+    hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out());
   if (SUCCEEDED(hr)) {
     hr = encoder->Initialize(memory.Get(), WICBitmapEncoderNoCache);
   }
-  if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(frame.Out(), nullptr);
-  if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
-  if (SUCCEEDED(hr)) hr = frame->SetSize(picture.width, picture.height);
+  if (SUCCEEDED(hr))
+    hr = encoder->CreateNewFrame(frame.Out(), nullptr);
+  if (SUCCEEDED(hr))
+    hr = frame->Initialize(nullptr);
+  if (SUCCEEDED(hr))
+    hr = frame->SetSize(picture.width, picture.height);
   WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
-  if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&format);
+  if (SUCCEEDED(hr))
+    hr = frame->SetPixelFormat(&format);
   if (SUCCEEDED(hr) && !IsEqualGUID(format, GUID_WICPixelFormat32bppBGR)) {
     *error = L"the PNG encoder does not take 32bppBGR pixels";
     return false;
@@ -124,12 +137,16 @@ bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error) 
     hr = frame->WritePixels(picture.height, stride, stride * picture.height,
                             (BYTE*)picture.pixels.data());
   }
-  if (SUCCEEDED(hr)) hr = frame->Commit();
-  if (SUCCEEDED(hr)) hr = encoder->Commit();
+  if (SUCCEEDED(hr))
+    hr = frame->Commit();
+  if (SUCCEEDED(hr))
+    hr = encoder->Commit();
   STATSTG made = {};
   HGLOBAL block = nullptr;
-  if (SUCCEEDED(hr)) hr = memory->Stat(&made, STATFLAG_NONAME);
-  if (SUCCEEDED(hr)) hr = GetHGlobalFromStream(memory.Get(), &block);
+  if (SUCCEEDED(hr))
+    hr = memory->Stat(&made, STATFLAG_NONAME);
+  if (SUCCEEDED(hr))
+    hr = GetHGlobalFromStream(memory.Get(), &block);
   if (FAILED(hr)) {
     *error = HrText(L"making the PNG", hr);
     return false;
@@ -147,7 +164,8 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
   Com<IWICBitmapDecoder> decoder;
   Com<IWICBitmapFrameDecode> frame;
   Com<IWICFormatConverter> converter;
-  if (!CreateFactory(&factory, error)) return false;
+  if (!CreateFactory(&factory, error))
+    return false;
   HRESULT hr = factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
                                                   WICDecodeMetadataCacheOnDemand, decoder.Out());
   if (FAILED(hr)) {
@@ -156,10 +174,14 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
   }
   UINT w = 0, h = 0, frames = 0;
   hr = decoder->GetFrameCount(&frames);
-  if (SUCCEEDED(hr) && frameCount) *frameCount = frames;
-  if (SUCCEEDED(hr)) hr = decoder->GetFrame(index, frame.Out());
-  if (SUCCEEDED(hr)) hr = frame->GetSize(&w, &h);
-  if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(converter.Out());
+  if (SUCCEEDED(hr) && frameCount)
+    *frameCount = frames;
+  if (SUCCEEDED(hr))
+    hr = decoder->GetFrame(index, frame.Out());
+  if (SUCCEEDED(hr))
+    hr = frame->GetSize(&w, &h);
+  if (SUCCEEDED(hr))
+    hr = factory->CreateFormatConverter(converter.Out());
   if (SUCCEEDED(hr)) {
     hr = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
                                nullptr, 0.0, WICBitmapPaletteTypeCustom);
@@ -169,9 +191,11 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
     picture->height = h;
     picture->pixels.assign((size_t)w * h, 0);
     hr = converter->CopyPixels(nullptr, w * 4, w * h * 4, (BYTE*)picture->pixels.data());
-    for (DWORD& px : picture->pixels) px &= 0xFFFFFF;
+    for (DWORD& px : picture->pixels)
+      px &= 0xFFFFFF;
   }
-  if (FAILED(hr)) *error = HrText(L"decoding the picture", hr);
+  if (FAILED(hr))
+    *error = HrText(L"decoding the picture", hr);
   return SUCCEEDED(hr);
 }
 

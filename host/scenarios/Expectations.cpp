@@ -21,7 +21,8 @@ BOOL CALLBACK CountTitled(HWND window, LPARAM lParam) {
   wchar_t title[256];
   if (IsWindowVisible(window) && GetWindowTextW(window, title, 256) > 0 &&
       wcscmp(title, search->title) == 0) {
-    if (!search->first) search->first = window;
+    if (!search->first)
+      search->first = window;
     ++search->count;
   }
   return TRUE;
@@ -32,8 +33,7 @@ bool Registered(const std::wstring& ending) {
   int n = SimWakeupRegistrations(paths, 8);
   for (int i = 0; i < n && i < 8; ++i) {
     size_t len = wcslen(paths[i]);
-    if (len >= ending.size() &&
-        _wcsicmp(paths[i] + len - ending.size(), ending.c_str()) == 0) {
+    if (len >= ending.size() && _wcsicmp(paths[i] + len - ending.size(), ending.c_str()) == 0) {
       return true;
     }
   }
@@ -41,7 +41,8 @@ bool Registered(const std::wstring& ending) {
 }
 
 bool Expect(bool ok, const std::wstring& failure, std::wstring* error) {
-  if (!ok) *error = failure;
+  if (!ok)
+    *error = failure;
   return ok;
 }
 
@@ -51,12 +52,14 @@ bool Expect(bool ok, const std::wstring& failure, std::wstring* error) {
 int CountWindows(const std::wstring& title, HWND* first) {
   WindowSearch search = {title.c_str(), 0, nullptr};
   EnumWindows(CountTitled, (LPARAM)&search);
-  if (first) *first = search.first;
+  if (first)
+    *first = search.first;
   return search.count;
 }
 
 HWND WindowFor(const std::wstring& title) {
-  if (title.empty()) return TodayShell.today;
+  if (title.empty())
+    return TodayShell.today;
   HWND window = nullptr;
   CountWindows(title, &window);
   return window;
@@ -96,7 +99,8 @@ bool CheckExpectation(const Command& c, const RunState& run, std::wstring* error
         int n = CountWindows(w.title, nullptr);
         return w.count < 0 ? n > 0 : n == w.count;
       };
-      if (WaitUntil(run.waitMs, matches)) return true;
+      if (WaitUntil(run.waitMs, matches))
+        return true;
       int n = CountWindows(w.title, nullptr);
       *error = (w.count < 0 ? L"no window \"" + w.title + L"\" appeared within 15 s"
                             : Sentence(L"expected %lld windows, found %lld", w.count, n) +
@@ -107,11 +111,13 @@ bool CheckExpectation(const Command& c, const RunState& run, std::wstring* error
       const std::wstring& title = ArgsOf<WindowArgs>(c).title;
       auto matches = [&] {
         HWND fg = GetForegroundWindow();
-        if (title.empty()) return fg == TodayShell.today;
+        if (title.empty())
+          return fg == TodayShell.today;
         wchar_t text[256];
         return fg && GetWindowTextW(fg, text, 256) > 0 && title == text;
       };
-      if (WaitUntil(run.waitMs, matches)) return true;
+      if (WaitUntil(run.waitMs, matches))
+        return true;
       *error = L"the foreground window is not " +
                (title.empty() ? std::wstring(L"the Today window") : L"\"" + title + L"\"") +
                L" after 15 s";
@@ -122,7 +128,7 @@ bool CheckExpectation(const Command& c, const RunState& run, std::wstring* error
       return Expect(Registered(name), L"no wake-up registration ends with \"" + name + L"\"",
                     error);
     }
-    default: return true;
+    default:
+      return true;
   }
 }
-

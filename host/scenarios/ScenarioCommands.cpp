@@ -4,7 +4,9 @@
 
 namespace {
 
-bool ParseNothing(LineReader& r) { return Count(r, 0, 0); }
+bool ParseNothing(LineReader& r) {
+  return Count(r, 0, 0);
+}
 
 bool ParseRefresh(LineReader& r) {
   ++r.state->queries;
@@ -13,7 +15,8 @@ bool ParseRefresh(LineReader& r) {
 
 bool ParseTap(LineReader& r) {
   long long x, y;
-  if (r.state->suspended) return r.Fail(L"the device is suspended: a tap needs a resume before it");
+  if (r.state->suspended)
+    return r.Fail(L"the device is suspended: a tap needs a resume before it");
   if (!Count(r, 2, 2) || !Number(r, 1, 0, 239, L"x", &x) || !Number(r, 2, 0, 41, L"y", &y)) {
     return false;
   }
@@ -22,15 +25,19 @@ bool ParseTap(LineReader& r) {
 }
 
 bool ParseSuspend(LineReader& r) {
-  if (!Count(r, 0, 0)) return false;
-  if (r.state->suspended) return r.Fail(L"the device is already suspended");
+  if (!Count(r, 0, 0))
+    return false;
+  if (r.state->suspended)
+    return r.Fail(L"the device is already suspended");
   r.state->suspended = true;
   return true;
 }
 
 bool ParseResume(LineReader& r) {
-  if (!Count(r, 0, 0)) return false;
-  if (!r.state->suspended) return r.Fail(L"resume needs a suspend before it");
+  if (!Count(r, 0, 0))
+    return false;
+  if (!r.state->suspended)
+    return r.Fail(L"resume needs a suspend before it");
   r.state->suspended = false;
   r.state->untilQueryMs = r.state->intervalMs;
   return true;
@@ -38,7 +45,8 @@ bool ParseResume(LineReader& r) {
 
 bool ParseTextColor(LineReader& r) {
   ColorArgs a;
-  if (!Count(r, 1, 1)) return false;
+  if (!Count(r, 1, 1))
+    return false;
   if (!ParseColor(r.t[1].text, &a.color)) {
     return r.Fail(L"expected a colour as #RRGGBB, not " + Quote(r.t[1].text));
   }
@@ -47,7 +55,8 @@ bool ParseTextColor(LineReader& r) {
 }
 
 bool PictureName(LineReader& r, const wchar_t* extension, std::wstring* file) {
-  if (r.Arguments() == 0) return r.Fail(r.t[0].text + L" needs a file name");
+  if (r.Arguments() == 0)
+    return r.Fail(r.t[0].text + L" needs a file name");
   *file = r.t[1].text;
   if (!FitsNameLimits(*file)) {
     return r.Fail(Quote(*file) + L" is longer than a file name may be: " +
@@ -76,22 +85,26 @@ bool Scale(LineReader& r, const std::wstring& value, int* scale) {
 
 bool ParseSnapshot(LineReader& r) {
   SnapshotArgs a;
-  if (!PictureName(r, L".png", &a.file)) return false;
+  if (!PictureName(r, L".png", &a.file))
+    return false;
   size_t i = 2;
   if (r.Word(i, L"window")) {
     a.of = PictureOf::TodayWindow;
     ++i;
   } else if (r.Word(i, L"of")) {
     a.of = PictureOf::OtherWindow;
-    if (i + 1 == r.t.size()) return r.Fail(L"of needs a window title in quotes");
-    if (!Title(r, i + 1, &a.title)) return false;
+    if (i + 1 == r.t.size())
+      return r.Fail(L"of needs a window title in quotes");
+    if (!Title(r, i + 1, &a.title))
+      return false;
     i += 2;
   }
   std::vector<std::wstring> v;
   if (!Settings(r, i, {L"scale"}, &v) || (!v[0].empty() && !Scale(r, v[0], &a.scale))) {
     return false;
   }
-  if (a.of == PictureOf::Strip) ++r.state->stripSnapshots;
+  if (a.of == PictureOf::Strip)
+    ++r.state->stripSnapshots;
   r.c->args = a;
   return true;
 }
@@ -103,13 +116,16 @@ bool ParseAnimation(LineReader& r) {
   if (!PictureName(r, L".gif", &a.file) || !Settings(r, 2, {L"scale", L"delay"}, &v)) {
     return false;
   }
-  if (!v[0].empty() && !Scale(r, v[0], &a.scale)) return false;
+  if (!v[0].empty() && !Scale(r, v[0], &a.scale))
+    return false;
   if (!v[1].empty()) {
-    if (!ParseDurationIn(v[1], 10, 655350, L"delay", &ms, r.error)) return false;
+    if (!ParseDurationIn(v[1], 10, 655350, L"delay", &ms, r.error))
+      return false;
     a.delayMs = (DWORD)ms;
   }
   ULONGLONG frames = r.state->stripSnapshots;
-  if (frames == 0) return r.Fail(L"an animation needs a strip snapshot before it");
+  if (frames == 0)
+    return r.Fail(L"an animation needs a strip snapshot before it");
   if (frames * a.scale * a.scale * 240 * 42 > limits::animationPixels) {
     return r.Fail(L"an animation holds at most 67108864 pixels: " + std::to_wstring(frames) +
                   L" frames at scale=" + std::to_wstring(a.scale) + L" are more");
@@ -124,11 +140,15 @@ bool ParseOptions(LineReader& r) {
     return r.Fail(L"options presses 1 to 10 buttons, the last ok: for example options cancel ok");
   }
   for (size_t i = 1; i < r.t.size(); ++i) {
-    if (r.Word(i, L"ok")) a.presses.push_back(IDOK);
-    else if (r.Word(i, L"cancel")) a.presses.push_back(IDCANCEL);
-    else return r.Fail(L"options presses ok or cancel, not " + Quote(r.t[i].text));
+    if (r.Word(i, L"ok"))
+      a.presses.push_back(IDOK);
+    else if (r.Word(i, L"cancel"))
+      a.presses.push_back(IDCANCEL);
+    else
+      return r.Fail(L"options presses ok or cancel, not " + Quote(r.t[i].text));
   }
-  if (a.presses.back() != IDOK) return r.Fail(L"options must end with ok, which closes the dialog");
+  if (a.presses.back() != IDOK)
+    return r.Fail(L"options must end with ok, which closes the dialog");
   r.c->args = a;
   return true;
 }
@@ -137,14 +157,16 @@ bool ParseOptions(LineReader& r) {
 bool ParseWindow(LineReader& r) {
   WindowArgs a;
   bool today = r.c->op != Op::Close && r.Word(r.first, L"today");
-  if (!Count(r, 1, 1) || (!today && !Title(r, r.first, &a.title))) return false;
+  if (!Count(r, 1, 1) || (!today && !Title(r, r.first, &a.title)))
+    return false;
   r.c->args = a;
   return true;
 }
 
 bool ParseExpectCount(LineReader& r) {
   long long n;
-  if (!Count(r, 1, 1) || !Number(r, 2, 0, 1000000, r.t[1].text.c_str(), &n)) return false;
+  if (!Count(r, 1, 1) || !Number(r, 2, 0, 1000000, r.t[1].text.c_str(), &n))
+    return false;
   r.c->args = CountArgs{n};
   return true;
 }
@@ -153,16 +175,20 @@ bool ParseExpectCount(LineReader& r) {
 bool ParseExpectWindow(LineReader& r) {
   WindowCountArgs a;
   long long n = r.Word(1, L"no-window") ? 0 : -1;
-  if (!Count(r, 1, n ? 2 : 1) || !Title(r, 2, &a.title)) return false;
-  if (r.Arguments() == 2 && !Number(r, 3, 0, 100, L"the window count", &n)) return false;
+  if (!Count(r, 1, n ? 2 : 1) || !Title(r, 2, &a.title))
+    return false;
+  if (r.Arguments() == 2 && !Number(r, 3, 0, 100, L"the window count", &n))
+    return false;
   a.count = (int)n;
   r.c->args = a;
   return true;
 }
 
 bool ParseExpectRegistered(LineReader& r) {
-  if (!Count(r, 1, 1)) return false;
-  if (!IsPlainFileName(r.t[2].text)) return r.Fail(Quote(r.t[2].text) + L" is not a file name");
+  if (!Count(r, 1, 1))
+    return false;
+  if (!IsPlainFileName(r.t[2].text))
+    return r.Fail(Quote(r.t[2].text) + L" is not a file name");
   r.c->args = RegisteredArgs{r.t[2].text};
   return true;
 }
@@ -234,8 +260,8 @@ const CommandInfo commands[] = {
      L"top-level windows with that title: at least one, or N; waits up to 15 s"},
     {L"expect no-window", Op::ExpectWindow, ParseExpectWindow, L"expect no-window \"TITLE\"",
      L"no top-level window with that title; waits up to 15 s"},
-    {L"expect foreground", Op::ExpectForeground, ParseWindow,
-     L"expect foreground today|\"TITLE\"", L"the foreground window; waits up to 15 s"},
+    {L"expect foreground", Op::ExpectForeground, ParseWindow, L"expect foreground today|\"TITLE\"",
+     L"the foreground window; waits up to 15 s"},
     {L"expect wakeup-started", Op::ExpectWakeupStarted, ParseExpectCount,
      L"expect wakeup-started N", L"programs started by the last resume"},
     {L"expect registered", Op::ExpectRegistered, ParseExpectRegistered,
@@ -253,7 +279,8 @@ const CommandInfo* FindRow(const std::vector<Token>& t) {
     }
   }
   for (const CommandInfo& row : commands) {
-    if (t[0].text == row.name) return &row;
+    if (t[0].text == row.name)
+      return &row;
   }
   return nullptr;
 }

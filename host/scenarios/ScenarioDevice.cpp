@@ -5,13 +5,14 @@
 
 static bool HasCard(const CheckState& s, const std::wstring& name) {
   for (const auto& n : s.cards) {
-    if (Upper(n) == Upper(name)) return true;
+    if (Upper(n) == Upper(name))
+      return true;
   }
   return false;
 }
 
 static bool Size(LineReader& r, const wchar_t* key, const std::wstring& word, ULONGLONG largest,
-          const wchar_t* largestText, ULONGLONG* bytes) {
+                 const wchar_t* largestText, ULONGLONG* bytes) {
   if (!ParseSize(word, bytes) || *bytes > largest) {
     return r.Fail(std::wstring(key) + L"= takes a size with its unit (B, KB, MB or GB) up to " +
                   largestText + L", such as 4096B, 512KB, 64MB, 2GB, not " + Quote(word));
@@ -19,16 +20,19 @@ static bool Size(LineReader& r, const wchar_t* key, const std::wstring& word, UL
   return true;
 }
 
-static bool TotalFree(LineReader& r, ULONGLONG largest, const wchar_t* largestText, ULONGLONG* total,
-               ULONGLONG* free) {
+static bool TotalFree(LineReader& r, ULONGLONG largest, const wchar_t* largestText,
+                      ULONGLONG* total, ULONGLONG* free) {
   std::vector<std::wstring> v;
-  if (!Settings(r, r.first, {L"total", L"free"}, &v)) return false;
-  if (v[0].empty() || v[1].empty()) return r.Fail(L"both total=SIZE and free=SIZE are needed");
+  if (!Settings(r, r.first, {L"total", L"free"}, &v))
+    return false;
+  if (v[0].empty() || v[1].empty())
+    return r.Fail(L"both total=SIZE and free=SIZE are needed");
   if (!Size(r, L"total", v[0], largest, largestText, total) ||
       !Size(r, L"free", v[1], largest, largestText, free)) {
     return false;
   }
-  if (*free > *total) return r.Fail(L"free is larger than total");
+  if (*free > *total)
+    return r.Fail(L"free is larger than total");
   return true;
 }
 
@@ -38,26 +42,36 @@ bool ParseBattery(LineReader& r) {
   if (r.Arguments() == 0) {
     return r.Fail(L"battery needs at least one of ac=, percent=, remaining=, voltage=");
   }
-  if (!Settings(r, 1, {L"ac", L"percent", L"remaining", L"voltage"}, &v)) return false;
+  if (!Settings(r, 1, {L"ac", L"percent", L"remaining", L"voltage"}, &v))
+    return false;
   if ((b.setAc = !v[0].empty())) {
-    if (v[0] == L"off") b.ac = AC_LINE_OFFLINE;
-    else if (v[0] == L"on") b.ac = AC_LINE_ONLINE;
-    else if (v[0] == L"backup") b.ac = AC_LINE_BACKUP_POWER;
-    else if (v[0] == L"unknown") b.ac = AC_LINE_UNKNOWN;
-    else return r.Fail(L"ac must be on, off, backup or unknown, not " + Quote(v[0]));
+    if (v[0] == L"off")
+      b.ac = AC_LINE_OFFLINE;
+    else if (v[0] == L"on")
+      b.ac = AC_LINE_ONLINE;
+    else if (v[0] == L"backup")
+      b.ac = AC_LINE_BACKUP_POWER;
+    else if (v[0] == L"unknown")
+      b.ac = AC_LINE_UNKNOWN;
+    else
+      return r.Fail(L"ac must be on, off, backup or unknown, not " + Quote(v[0]));
   }
   long long n;
   if ((b.setPercent = !v[1].empty())) {
-    if (v[1] == L"unknown") b.percent = BATTERY_PERCENTAGE_UNKNOWN;
-    else if (ParseInt(v[1], 0, 255, &n)) b.percent = (BYTE)n;
-    else return r.Fail(L"percent must be 0 to 255 or unknown, not " + Quote(v[1]));
+    if (v[1] == L"unknown")
+      b.percent = BATTERY_PERCENTAGE_UNKNOWN;
+    else if (ParseInt(v[1], 0, 255, &n))
+      b.percent = (BYTE)n;
+    else
+      return r.Fail(L"percent must be 0 to 255 or unknown, not " + Quote(v[1]));
   }
   if ((b.setRemaining = !v[2].empty())) {
     if (v[2] == L"unknown") {
       b.remainingSeconds = BATTERY_LIFE_UNKNOWN;
     } else if (ParseDurationIn(v[2], 0, (BATTERY_LIFE_UNKNOWN - 1LL) * 1000, L"remaining", &n,
                                r.error)) {
-      if (n % 1000 != 0) return r.Fail(L"remaining must be whole seconds, not " + Quote(v[2]));
+      if (n % 1000 != 0)
+        return r.Fail(L"remaining must be whole seconds, not " + Quote(v[2]));
       b.remainingSeconds = (DWORD)(n / 1000);
     } else {
       return false;
@@ -88,7 +102,8 @@ bool ParsePowerSound(LineReader& r) {
 }
 
 static bool CardName(LineReader& r, bool inserted, CardArgs* card) {
-  if (r.Arguments() == 0) return r.Fail(r.t[0].text + L" " + r.t[1].text + L" needs a card name");
+  if (r.Arguments() == 0)
+    return r.Fail(r.t[0].text + L" " + r.t[1].text + L" needs a card name");
   card->name = r.t[2].text;
   if (card->name.size() > (size_t)limits::cardNameChars) {
     return r.Fail(L"a card name has at most 259 characters, not " +
@@ -100,15 +115,18 @@ static bool CardName(LineReader& r, bool inserted, CardArgs* card) {
                   L"such as CON)");
   }
   bool there = HasCard(*r.state, card->name);
-  if (inserted && !there) return r.Fail(L"no card named " + Quote(card->name) + L" is inserted");
-  if (!inserted && there) return r.Fail(L"a card named " + Quote(card->name) + L" is inserted");
+  if (inserted && !there)
+    return r.Fail(L"no card named " + Quote(card->name) + L" is inserted");
+  if (!inserted && there)
+    return r.Fail(L"a card named " + Quote(card->name) + L" is inserted");
   return true;
 }
 
 bool ParseCardAddOrSet(LineReader& r) {
   bool add = r.c->op == Op::CardAdd;
   CardArgs card;
-  if (!CardName(r, !add, &card)) return false;
+  if (!CardName(r, !add, &card))
+    return false;
   if (add && r.state->cards.size() >= (size_t)limits::cards) {
     return r.Fail(L"at most 100 cards may be inserted at once");
   }
@@ -116,14 +134,16 @@ bool ParseCardAddOrSet(LineReader& r) {
   if (!TotalFree(r, limits::largestCardBytes, L"2048GB", &card.totalBytes, &card.freeBytes)) {
     return false;
   }
-  if (add) r.state->cards.push_back(card.name);
+  if (add)
+    r.state->cards.push_back(card.name);
   r.c->args = card;
   return true;
 }
 
 bool ParseCardRemove(LineReader& r) {
   CardArgs card;
-  if (!CardName(r, true, &card) || !Count(r, 1, 1)) return false;
+  if (!CardName(r, true, &card) || !Count(r, 1, 1))
+    return false;
   for (size_t i = 0; i < r.state->cards.size(); ++i) {
     if (Upper(r.state->cards[i]) == Upper(card.name)) {
       r.state->cards.erase(r.state->cards.begin() + i);
@@ -136,14 +156,16 @@ bool ParseCardRemove(LineReader& r) {
 
 bool ParseCardFault(LineReader& r) {
   CardArgs card;
-  if (!CardName(r, true, &card) || !Count(r, 2, 2) || !OnOff(r, 3, &card.fails)) return false;
+  if (!CardName(r, true, &card) || !Count(r, 2, 2) || !OnOff(r, 3, &card.fails))
+    return false;
   r.c->args = card;
   return true;
 }
 
 bool ParseStore(LineReader& r) {
   MemoryArgs m;
-  if (!TotalFree(r, 0xFFFFFFFFULL, L"4294967295B", &m.totalBytes, &m.freeBytes)) return false;
+  if (!TotalFree(r, 0xFFFFFFFFULL, L"4294967295B", &m.totalBytes, &m.freeBytes))
+    return false;
   r.c->args = m;
   return true;
 }
@@ -159,17 +181,21 @@ bool ParseMemory(LineReader& r) {
 
 bool ParseFault(LineReader& r) {
   FaultArgs f;
-  if (!Count(r, 1, 1) || !OnOff(r, r.first, &f.fails)) return false;
+  if (!Count(r, 1, 1) || !OnOff(r, r.first, &f.fails))
+    return false;
   r.c->args = f;
   return true;
 }
 
 bool ParseTime(LineReader& r) {
   TimeArgs a;
-  if (!Count(r, 2, 2)) return false;
+  if (!Count(r, 2, 2))
+    return false;
   if (!ParseDateTime(r.t[1].text, r.t[2].text, &a.time)) {
-    return r.Fail(L"expected a date and time from 1980-01-01 00:00 to 2099-12-31 23:59:59, "
-                  L"such as 2026-12-06 09:41:20, not " + Quote(r.t[1].text + L" " + r.t[2].text));
+    return r.Fail(
+        L"expected a date and time from 1980-01-01 00:00 to 2099-12-31 23:59:59, "
+        L"such as 2026-12-06 09:41:20, not " +
+        Quote(r.t[1].text + L" " + r.t[2].text));
   }
   r.state->clockMs = ClockMs(a.time);
   r.c->args = a;
@@ -178,7 +204,8 @@ bool ParseTime(LineReader& r) {
 
 bool ParseTick(LineReader& r) {
   long long n;
-  if (!Count(r, 1, 1) || !Number(r, 1, 0, 0xFFFFFFFFLL, L"the tick count", &n)) return false;
+  if (!Count(r, 1, 1) || !Number(r, 1, 0, 0xFFFFFFFFLL, L"the tick count", &n))
+    return false;
   r.c->args = TickArgs{(DWORD)n};
   return true;
 }
@@ -224,4 +251,3 @@ bool ParseInterval(LineReader& r) {
   r.c->args = DurationArgs{(DWORD)ms};
   return true;
 }
-

@@ -19,7 +19,7 @@ struct CheckState {
   long long intervalMs = 2000;
   long long untilQueryMs = 2000;  // device time to the next refresh query
   long long queries = 0;
-  ULONGLONG clockMs = 0;          // device local time, milliseconds since 1601
+  ULONGLONG clockMs = 0;  // device local time, milliseconds since 1601
 };
 
 struct LineReader {

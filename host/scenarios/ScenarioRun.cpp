@@ -75,13 +75,15 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM lParam) {
 void CALLBACK PressOptionsButton(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = nullptr;
   EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dialog);
-  if (!dialog) return;
+  if (!dialog)
+    return;
   run.optionsDialog = dialog;
   if (GetTickCount64() - run.optionsSince > run.waitMs) {
     EndDialog(dialog, optionsTimedOut);  // a dialog that ignores its buttons
     return;
   }
-  if (!run.presses || run.pressesDone >= run.presses->size()) return;
+  if (!run.presses || run.pressesDone >= run.presses->size())
+    return;
   int id = (*run.presses)[run.pressesDone++];
   // What the caption's OK button (or a Cancel key) sends.
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
@@ -135,8 +137,7 @@ bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstrin
   // Asynchronous: a window whose program stopped pumping cannot hold the run.
   SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
-  SetWindowPos(TodayShell.today, HWND_BOTTOM, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(TodayShell.today, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SleepPumping(run.waitMs < 500 ? run.waitMs : 500);  // it repaints what was uncovered
   RECT rc;
   GetWindowRect(window, &rc);
@@ -144,7 +145,8 @@ bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstrin
   SetWindowPos(TodayShell.today, HWND_TOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   PumpMessages();
-  if (!ok) *error = L"cannot read \"" + title + L"\" from the screen";
+  if (!ok)
+    *error = L"cannot read \"" + title + L"\" from the screen";
   return ok;
 }
 
@@ -153,22 +155,25 @@ bool TakeSnapshot(const SnapshotArgs& c, std::wstring* error) {
   Picture picture;
   bool strip = c.of == PictureOf::Strip;
   if (c.of == PictureOf::OtherWindow) {
-    if (!CaptureOtherWindow(c.title, &picture, error)) return false;
+    if (!CaptureOtherWindow(c.title, &picture, error))
+      return false;
   } else if (!CapturePicture(strip ? TodayShell.itemWindow : TodayShell.today, &picture)) {
     *error = L"cannot capture the picture (is the item laid out?)";
     return false;
   }
-  if (strip) run.strips.push_back(picture);
-  if (c.scale > 1) picture = MagnifyPicture(picture, c.scale);
-  return WritePicture(c.file, error, [&](const wchar_t* path) {
-    return WritePng(path, picture, error);
-  });
+  if (strip)
+    run.strips.push_back(picture);
+  if (c.scale > 1)
+    picture = MagnifyPicture(picture, c.scale);
+  return WritePicture(c.file, error,
+                      [&](const wchar_t* path) { return WritePng(path, picture, error); });
 }
 
 bool WriteAnimation(const AnimationArgs& c, std::wstring* error) {
   std::vector<const Picture*> frames;
   for (const Picture& p : run.strips) {
-    if (p.width == run.strips[0].width && p.height == run.strips[0].height) frames.push_back(&p);
+    if (p.width == run.strips[0].width && p.height == run.strips[0].height)
+      frames.push_back(&p);
   }
   return WritePicture(c.file, error, [&](const wchar_t* path) {
     return WriteAnimatedGif(path, frames, c.scale, (int)c.delayMs, error);
@@ -193,20 +198,28 @@ bool Perform(const Command& c, std::wstring* error) {
   switch (c.op) {
     case Op::Battery: {
       const BatteryArgs& b = ArgsOf<BatteryArgs>(c);
-      if (b.setAc) SimSet({{L"ACLineStatus", b.ac}});
-      if (b.setPercent) SimSet({{L"BatteryPercent", b.percent}});
-      if (b.setRemaining) SimSet({{L"BatteryLifeTime", b.remainingSeconds}});
-      if (b.setVoltage) SimSet({{L"BatteryVoltage", b.voltage}});
+      if (b.setAc)
+        SimSet({{L"ACLineStatus", b.ac}});
+      if (b.setPercent)
+        SimSet({{L"BatteryPercent", b.percent}});
+      if (b.setRemaining)
+        SimSet({{L"BatteryLifeTime", b.remainingSeconds}});
+      if (b.setVoltage)
+        SimSet({{L"BatteryVoltage", b.voltage}});
       return true;
     }
-    case Op::BatteryFault: SimSetPowerQueryBytes(ArgsOf<PowerQueryArgs>(c).bytes); return true;
+    case Op::BatteryFault:
+      SimSetPowerQueryBytes(ArgsOf<PowerQueryArgs>(c).bytes);
+      return true;
     case Op::CardAdd:
     case Op::CardSet: {
       const CardArgs& card = ArgsOf<CardArgs>(c);
       SimAddCard(card.name.c_str(), card.totalBytes, card.freeBytes);
       return true;
     }
-    case Op::CardRemove: SimRemoveCard(ArgsOf<CardArgs>(c).name.c_str()); return true;
+    case Op::CardRemove:
+      SimRemoveCard(ArgsOf<CardArgs>(c).name.c_str());
+      return true;
     case Op::CardFault:
       SimSetCardQueryFails(ArgsOf<CardArgs>(c).name.c_str(), ArgsOf<CardArgs>(c).fails);
       return true;
@@ -215,7 +228,9 @@ bool Perform(const Command& c, std::wstring* error) {
       SimSetStore(m.totalBytes, m.freeBytes);
       return true;
     }
-    case Op::StoreFault: SimSetStoreQueryFails(ArgsOf<FaultArgs>(c).fails); return true;
+    case Op::StoreFault:
+      SimSetStoreQueryFails(ArgsOf<FaultArgs>(c).fails);
+      return true;
     case Op::Memory: {
       const MemoryArgs& m = ArgsOf<MemoryArgs>(c);
       SimSetProgramMemory(m.totalBytes, m.freeBytes);
@@ -226,8 +241,12 @@ bool Perform(const Command& c, std::wstring* error) {
       InvalidateTodayHeader();
       PumpMessages();
       return true;
-    case Op::Tick: SimSetTickCount(ArgsOf<TickArgs>(c).tick); return true;
-    case Op::Wait: LetTimePass(ArgsOf<DurationArgs>(c).ms); return true;
+    case Op::Tick:
+      SimSetTickCount(ArgsOf<TickArgs>(c).tick);
+      return true;
+    case Op::Wait:
+      LetTimePass(ArgsOf<DurationArgs>(c).ms);
+      return true;
     case Op::Interval:
       TodayShell.intervalMs = ArgsOf<DurationArgs>(c).ms;
       run.untilQueryMs = TodayShell.intervalMs;
@@ -243,20 +262,29 @@ bool Perform(const Command& c, std::wstring* error) {
       PumpMessages();
       return true;
     }
-    case Op::Suspend: run.suspended = true; return true;
+    case Op::Suspend:
+      run.suspended = true;
+      return true;
     case Op::Resume: {
       run.suspended = false;
       run.wakeupStarted = FireWakeupAndWait(run.waitMs);
       run.untilQueryMs = TodayShell.intervalMs;
-      if (run.wakeupStarted >= 0) return true;
+      if (run.wakeupStarted >= 0)
+        return true;
       *error = L"a program started at wake-up did not finish within 15 s";
       return false;
     }
-    case Op::TextColor: TodayShell.textColor = ArgsOf<ColorArgs>(c).color; return true;
-    case Op::Snapshot: return TakeSnapshot(ArgsOf<SnapshotArgs>(c), error);
-    case Op::Animation: return WriteAnimation(ArgsOf<AnimationArgs>(c), error);
-    case Op::Options: return PressOptions(ArgsOf<OptionsArgs>(c), error);
-    case Op::Close: return CloseWindowTitled(ArgsOf<WindowArgs>(c).title, error);
+    case Op::TextColor:
+      TodayShell.textColor = ArgsOf<ColorArgs>(c).color;
+      return true;
+    case Op::Snapshot:
+      return TakeSnapshot(ArgsOf<SnapshotArgs>(c), error);
+    case Op::Animation:
+      return WriteAnimation(ArgsOf<AnimationArgs>(c), error);
+    case Op::Options:
+      return PressOptions(ArgsOf<OptionsArgs>(c), error);
+    case Op::Close:
+      return CloseWindowTitled(ArgsOf<WindowArgs>(c).title, error);
     case Op::Foreground: {
       const std::wstring& title = ArgsOf<WindowArgs>(c).title;
       HWND window = WindowFor(title);
@@ -273,18 +301,28 @@ bool Perform(const Command& c, std::wstring* error) {
       });
       return true;
     }
-    case Op::ResetPaints: TodayShell.itemPaints = 0; return true;
-    default: return CheckExpectation(c, run, error);
+    case Op::ResetPaints:
+      TodayShell.itemPaints = 0;
+      return true;
+    default:
+      return CheckExpectation(c, run, error);
   }
 }
 
 // Lines that wait for another program or window, and so spend the budget.
 bool WaitsForOtherPrograms(const Command& c) {
   switch (c.op) {
-    case Op::Resume: case Op::Options: case Op::Close: case Op::Foreground:
-    case Op::ExpectWindow: case Op::ExpectForeground: return true;
-    case Op::Snapshot: return ArgsOf<SnapshotArgs>(c).of == PictureOf::OtherWindow;
-    default: return false;
+    case Op::Resume:
+    case Op::Options:
+    case Op::Close:
+    case Op::Foreground:
+    case Op::ExpectWindow:
+    case Op::ExpectForeground:
+      return true;
+    case Op::Snapshot:
+      return ArgsOf<SnapshotArgs>(c).of == PictureOf::OtherWindow;
+    default:
+      return false;
   }
 }
 
@@ -292,7 +330,8 @@ bool WaitsForOtherPrograms(const Command& c) {
 // programs: each wait ends after otherProgramTimeoutMs or when the budget
 // is spent, whichever comes first.
 bool PerformWithinBudget(const Command& c, std::wstring* error) {
-  if (!WaitsForOtherPrograms(c)) return Perform(c, error);
+  if (!WaitsForOtherPrograms(c))
+    return Perform(c, error);
   ULONGLONG budget = run.settings->waitBudgetMs;
   ULONGLONG left = run.waitedMs < budget ? budget - run.waitedMs : 0;
   run.waitMs = left < otherProgramTimeoutMs ? (DWORD)left : otherProgramTimeoutMs;
@@ -308,8 +347,7 @@ bool PerformWithinBudget(const Command& c, std::wstring* error) {
 
 }  // namespace
 
-bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings,
-                 std::wstring* error) {
+bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings, std::wstring* error) {
   run = RunState();
   run.settings = &settings;
   run.untilQueryMs = TodayShell.intervalMs;
@@ -326,14 +364,17 @@ bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings,
 }
 
 const std::wstring* PictureFile(const Command& c) {
-  if (c.op == Op::Snapshot) return &ArgsOf<SnapshotArgs>(c).file;
-  if (c.op == Op::Animation) return &ArgsOf<AnimationArgs>(c).file;
+  if (c.op == Op::Snapshot)
+    return &ArgsOf<SnapshotArgs>(c).file;
+  if (c.op == Op::Animation)
+    return &ArgsOf<AnimationArgs>(c).file;
   return nullptr;
 }
 
 int CountScenarioPictures(const Scenario& scenario) {
   int n = 0;
-  for (const Command& c : scenario.commands) n += PictureFile(c) != nullptr;
+  for (const Command& c : scenario.commands)
+    n += PictureFile(c) != nullptr;
   return n;
 }
 

@@ -18,12 +18,12 @@ struct ScenarioSettings {
 // A run's state, the run's own (ScenarioRun.cpp); the expectations read it.
 struct RunState {
   const ScenarioSettings* settings;
-  DWORD untilQueryMs;             // device time to the next refresh query
+  DWORD untilQueryMs;  // device time to the next refresh query
   bool suspended;
-  int wakeupStarted;              // programs the last resume started
-  DWORD waitMs;                   // the current line's deadline for other programs
-  ULONGLONG waitedMs;             // spent so far waiting for other programs
-  std::vector<Picture> strips;    // 1:1 strip snapshots, for animations
+  int wakeupStarted;            // programs the last resume started
+  DWORD waitMs;                 // the current line's deadline for other programs
+  ULONGLONG waitedMs;           // spent so far waiting for other programs
+  std::vector<Picture> strips;  // 1:1 strip snapshots, for animations
   // Options dialog driven from its modal loop.
   const std::vector<int>* presses;
   size_t pressesDone;
@@ -35,8 +35,7 @@ struct RunState {
 // expectation not met, a picture not written, a wait past its deadline or
 // past the run's budget) with `error` naming the line.
 // Needs the Today window and the item loaded on the simulated device.
-bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings,
-                 std::wstring* error);
+bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings, std::wstring* error);
 
 // The file a snapshot or animation line writes; null for other lines.
 const std::wstring* PictureFile(const Command& command);

@@ -7,9 +7,13 @@
 
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool IsBlank(wchar_t c) {
+  return c == L' ' || c == L'\t';
+}
 
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool IsDigit(wchar_t c) {
+  return c >= L'0' && c <= L'9';
+}
 
 // The units of a duration, largest first.
 const struct {
@@ -19,18 +23,22 @@ const struct {
 
 bool DaysInMonthOk(int year, int month, int day) {
   static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12 || day < 1) return false;
+  if (month < 1 || month > 12 || day < 1)
+    return false;
   int limit = days[month - 1];
-  if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0)) limit = 29;
+  if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0))
+    limit = 29;
   return day <= limit;
 }
 
 // Exactly `count` digits from `at`.
 bool Digits(const std::wstring& text, size_t at, size_t count, int* value) {
-  if (at + count > text.size()) return false;
+  if (at + count > text.size())
+    return false;
   int v = 0;
   for (size_t i = at; i < at + count; ++i) {
-    if (!IsDigit(text[i])) return false;
+    if (!IsDigit(text[i]))
+      return false;
     v = v * 10 + (text[i] - L'0');
   }
   *value = v;
@@ -42,7 +50,8 @@ bool Digits(const std::wstring& text, size_t at, size_t count, int* value) {
 bool Tokenize(const std::wstring& text, std::vector<Token>* tokens, std::wstring* error) {
   // A line may end in CR (CR LF files); a CR elsewhere is a control character.
   size_t size = text.size();
-  while (size > 0 && text[size - 1] == L'\r') --size;
+  while (size > 0 && text[size - 1] == L'\r')
+    --size;
   const std::wstring line = text.substr(0, size);
   size_t i = 0;
   while (i < line.size()) {
@@ -50,7 +59,8 @@ bool Tokenize(const std::wstring& text, std::vector<Token>* tokens, std::wstring
       ++i;
       continue;
     }
-    if (line[i] == L'#' && (i + 1 == line.size() || IsBlank(line[i + 1]))) break;
+    if (line[i] == L'#' && (i + 1 == line.size() || IsBlank(line[i + 1])))
+      break;
     if (line[i] == L'"') {
       size_t end = line.find(L'"', i + 1);
       if (end == std::wstring::npos) {
@@ -66,7 +76,8 @@ bool Tokenize(const std::wstring& text, std::vector<Token>* tokens, std::wstring
       continue;
     }
     size_t end = i;
-    while (end < line.size() && !IsBlank(line[end])) ++end;
+    while (end < line.size() && !IsBlank(line[end]))
+      ++end;
     tokens->push_back({line.substr(i, end - i), false});
     i = end;
   }
@@ -98,13 +109,15 @@ void Print(FILE* stream, const std::wstring& message) {
   std::wstring text;
   for (size_t line = 0; line <= message.size();) {
     size_t end = message.find(L'\n', line);
-    if (end == std::wstring::npos) end = message.size();
+    if (end == std::wstring::npos)
+      end = message.size();
     text += Escaped(message.substr(line, end - line)) + (end < message.size() ? L"\n" : L"");
     line = end + 1;
   }
   int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
   std::string utf8(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], n, nullptr, nullptr);
+  if (n > 1)
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], n, nullptr, nullptr);
   fputs(utf8.c_str(), stream);
   fputc('\n', stream);
   fflush(stream);
@@ -112,19 +125,23 @@ void Print(FILE* stream, const std::wstring& message) {
 
 std::wstring Quote(const std::wstring& word) {
   const size_t shown = 40;
-  if (word.size() <= shown) return L"'" + Escaped(word) + L"'";
+  if (word.size() <= shown)
+    return L"'" + Escaped(word) + L"'";
   bool pair = IS_HIGH_SURROGATE(word[shown - 1]);  // cut before a pair, not inside it
-  return L"'" + Escaped(word.substr(0, shown - pair)) + L"...' (" +
-         std::to_wstring(word.size()) + L" characters)";
+  return L"'" + Escaped(word.substr(0, shown - pair)) + L"...' (" + std::to_wstring(word.size()) +
+         L" characters)";
 }
 
 bool ParseUnsigned(const std::wstring& word, ULONGLONG limit, ULONGLONG* value) {
-  if (word.empty()) return false;
+  if (word.empty())
+    return false;
   ULONGLONG v = 0;
   for (wchar_t c : word) {
-    if (!IsDigit(c)) return false;
+    if (!IsDigit(c))
+      return false;
     ULONGLONG digit = c - L'0';
-    if (v > (limit - digit) / 10) return false;
+    if (v > (limit - digit) / 10)
+      return false;
     v = v * 10 + digit;
   }
   *value = v;
@@ -134,9 +151,11 @@ bool ParseUnsigned(const std::wstring& word, ULONGLONG limit, ULONGLONG* value) 
 bool ParseInt(const std::wstring& word, long long low, long long high, long long* value) {
   bool negative = low < 0 && !word.empty() && word[0] == L'-';  // only where a sign means something
   ULONGLONG magnitude;
-  if (!ParseUnsigned(negative ? word.substr(1) : word, 1ULL << 62, &magnitude)) return false;
+  if (!ParseUnsigned(negative ? word.substr(1) : word, 1ULL << 62, &magnitude))
+    return false;
   long long v = negative ? -(long long)magnitude : (long long)magnitude;
-  if (v < low || v > high) return false;
+  if (v < low || v > high)
+    return false;
   *value = v;
   return true;
 }
@@ -147,14 +166,17 @@ bool ParseSize(const std::wstring& word, ULONGLONG* bytes) {
     ULONGLONG factor;
   } sizes[] = {{L"GB", 1ULL << 30}, {L"MB", 1ULL << 20}, {L"KB", 1ULL << 10}, {L"B", 1}};
   size_t digits = 0;
-  while (digits < word.size() && IsDigit(word[digits])) ++digits;
+  while (digits < word.size() && IsDigit(word[digits]))
+    ++digits;
   std::wstring unit = word.substr(digits);
   ULONGLONG factor = 0;
   for (const auto& u : sizes) {
-    if (unit == u.unit) factor = u.factor;
+    if (unit == u.unit)
+      factor = u.factor;
   }
   ULONGLONG value;
-  if (factor == 0 || !ParseUnsigned(word.substr(0, digits), ~0ULL / factor, &value)) return false;
+  if (factor == 0 || !ParseUnsigned(word.substr(0, digits), ~0ULL / factor, &value))
+    return false;
   *bytes = value * factor;
   return true;
 }
@@ -163,24 +185,30 @@ bool ParseDuration(const std::wstring& word, long long* milliseconds) {
   size_t i = 0;
   int lastUnit = -1;
   long long total = 0;
-  if (word.empty()) return false;
+  if (word.empty())
+    return false;
   while (i < word.size()) {
     size_t start = i;
-    while (i < word.size() && IsDigit(word[i])) ++i;
+    while (i < word.size() && IsDigit(word[i]))
+      ++i;
     ULONGLONG value;
     if (!ParseUnsigned(word.substr(start, i - start), (ULONGLONG)maxDurationMs, &value)) {
       return false;
     }
     size_t unitStart = i;
-    while (i < word.size() && !IsDigit(word[i])) ++i;
+    while (i < word.size() && !IsDigit(word[i]))
+      ++i;
     std::wstring unit = word.substr(unitStart, i - unitStart);
     int found = -1;
     for (int u = 0; u < 4; ++u) {
-      if (unit == units[u].unit) found = u;
+      if (unit == units[u].unit)
+        found = u;
     }
-    if (found <= lastUnit) return false;
+    if (found <= lastUnit)
+      return false;
     lastUnit = found;
-    if ((long long)value > (maxDurationMs - total) / units[found].factor) return false;
+    if ((long long)value > (maxDurationMs - total) / units[found].factor)
+      return false;
     total += (long long)value * units[found].factor;
   }
   *milliseconds = total;
@@ -203,7 +231,8 @@ bool ParseDurationIn(const std::wstring& word, long long lowMs, long long highMs
 }
 
 std::wstring DurationText(long long ms) {
-  if (ms == 0) return L"0s";
+  if (ms == 0)
+    return L"0s";
   std::wstring text;
   for (const auto& u : units) {
     if (ms >= u.factor) {
@@ -230,8 +259,8 @@ bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTI
       !Digits(date, 5, 2, &month) || !Digits(date, 8, 2, &day)) {
     return false;
   }
-  if ((clock.size() != 5 && clock.size() != 8) || clock[2] != L':' ||
-      !Digits(clock, 0, 2, &hour) || !Digits(clock, 3, 2, &minute) ||
+  if ((clock.size() != 5 && clock.size() != 8) || clock[2] != L':' || !Digits(clock, 0, 2, &hour) ||
+      !Digits(clock, 3, 2, &minute) ||
       (clock.size() == 8 && (clock[5] != L':' || !Digits(clock, 6, 2, &second)))) {
     return false;
   }

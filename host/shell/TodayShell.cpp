@@ -25,7 +25,9 @@ const COLORREF gradientTop = RGB(0xB4, 0xCC, 0xEE);
 const COLORREF gradientBottom = RGB(0xFF, 0xFF, 0xFF);
 const COLORREF headerColor = RGB(0x1E, 0x46, 0x8C);
 
-BYTE Blend(BYTE a, BYTE b, int num, int den) { return (BYTE)(a + (b - a) * num / den); }
+BYTE Blend(BYTE a, BYTE b, int num, int den) {
+  return (BYTE)(a + (b - a) * num / den);
+}
 
 // Paints the background of a rectangle of the Today window's client area
 // into `dc` at (destX, destY), one exact pixel per point.
@@ -62,9 +64,11 @@ void PaintHeader(HDC dc) {
 // Paints the Today background for the item: the rectangle is in the item's
 // client coordinates, so it is shifted by the item's place in the Today window.
 void DrawWatermark(const TODAYDRAWWATERMARKINFO* info) {
-  if (!info || !info->hdc) return;
+  if (!info || !info->hdc)
+    return;
   POINT origin = {0, 0};
-  if (info->hwnd) MapWindowPoints(info->hwnd, TodayShell.today, &origin, 1);
+  if (info->hwnd)
+    MapWindowPoints(info->hwnd, TodayShell.today, &origin, 1);
   RECT area = info->rc;
   OffsetRect(&area, origin.x, origin.y);
   PaintBackground(info->hdc, info->rc.left, info->rc.top, area);
@@ -85,7 +89,8 @@ void LayOut(size_t from) {
       bool moved = rc.top != y || rc.bottom - rc.top != (int)t.item.cyp;
       SetWindowPos(t.window, nullptr, 0, y, TODAY_WIDTH, (int)t.item.cyp,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-      if (moved || i == from) InvalidateRect(t.window, nullptr, TRUE);
+      if (moved || i == from)
+        InvalidateRect(t.window, nullptr, TRUE);
     }
     y += (int)t.item.cyp;
   }
@@ -115,7 +120,8 @@ std::wstring LoadTodayItem(const TodayListEntry& entry) {
       module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC));
   TodayItem t = {module, entry.item, nullptr};
   t.item.hinstDLL = module;
-  if (entry.key.empty()) t.item.fOptions = options != nullptr;  // no list says otherwise
+  if (entry.key.empty())
+    t.item.fOptions = options != nullptr;  // no list says otherwise
   t.item.hwndCustom = t.window = init ? init(&t.item, TodayShell.today) : nullptr;
   if (!t.window) {
     FreeLibrary(module);
@@ -133,14 +139,16 @@ std::wstring LoadTodayItem(const TodayListEntry& entry) {
 }
 
 LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_PAINT) ++TodayShell.itemPaints;
+  if (message == WM_PAINT)
+    ++TodayShell.itemPaints;
   return CallWindowProcW(TodayShell.itemWindowProc, window, message, wParam, lParam);
 }
 
 void SuspendAndResume() {
   KillTimer(TodayShell.today, refreshTimer);
   int started = FireWakeupAndWait(30000);
-  if (started < 0) fprintf(stderr, "TodayHost: a wake-up program did not finish in 30 s\n");
+  if (started < 0)
+    fprintf(stderr, "TodayHost: a wake-up program did not finish in 30 s\n");
   SetTimer(TodayShell.today, refreshTimer, TodayShell.intervalMs, nullptr);
 }
 
@@ -157,19 +165,30 @@ void ShowMenu(int x, int y) {
 
 void DoMenuCommand(int command) {
   switch (command) {
-    case CmdOptions: ShowItemOptions(); break;
-    case CmdSuspendResume: SuspendAndResume(); break;
-    case CmdRefresh: QueryTodayItems(); break;
-    case CmdExit: DestroyWindow(TodayShell.today); break;
+    case CmdOptions:
+      ShowItemOptions();
+      break;
+    case CmdSuspendResume:
+      SuspendAndResume();
+      break;
+    case CmdRefresh:
+      QueryTodayItems();
+      break;
+    case CmdExit:
+      DestroyWindow(TodayShell.today);
+      break;
   }
 }
 
 LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case TODAYM_GETCOLOR:
-      if (wParam == TODAYCOLOR_TEXT) return TodayShell.textColor;
-      if (wParam == TODAYCOLOR_HIGHLIGHT) return RGB(0x1E, 0x46, 0x8C);
-      if (wParam == TODAYCOLOR_HIGHLIGHTEDTEXT) return RGB(255, 255, 255);
+      if (wParam == TODAYCOLOR_TEXT)
+        return TodayShell.textColor;
+      if (wParam == TODAYCOLOR_HIGHLIGHT)
+        return RGB(0x1E, 0x46, 0x8C);
+      if (wParam == TODAYCOLOR_HIGHLIGHTEDTEXT)
+        return RGB(255, 255, 255);
       return 0;
     case TODAYM_DRAWWATERMARK:
       DrawWatermark((const TODAYDRAWWATERMARKINFO*)lParam);
@@ -193,7 +212,8 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CONTEXTMENU:  // DefWindowProcW sends it for a right click
       if (TodayShell.interactive) {
         int x = (short)LOWORD(lParam), y = (short)HIWORD(lParam);
-        if (x == -1 && y == -1) x = y = 40;
+        if (x == -1 && y == -1)
+          x = y = 40;
         ShowMenu(x, y);
       }
       return 0;
@@ -201,17 +221,23 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       DoMenuCommand(LOWORD(wParam));
       return 0;
     case WM_KEYDOWN:
-      if (!TodayShell.interactive) break;
-      if (wParam == 'O') DoMenuCommand(CmdOptions);
-      else if (wParam == 'S') DoMenuCommand(CmdSuspendResume);
-      else if (wParam == 'R') DoMenuCommand(CmdRefresh);
-      else if (wParam == VK_ESCAPE) DoMenuCommand(CmdExit);
+      if (!TodayShell.interactive)
+        break;
+      if (wParam == 'O')
+        DoMenuCommand(CmdOptions);
+      else if (wParam == 'S')
+        DoMenuCommand(CmdSuspendResume);
+      else if (wParam == 'R')
+        DoMenuCommand(CmdRefresh);
+      else if (wParam == VK_ESCAPE)
+        DoMenuCommand(CmdExit);
       return 0;
     case WM_DESTROY:
       KillTimer(window, refreshTimer);
       UnloadTodayItems();
       TodayShell.today = nullptr;
-      if (TodayShell.interactive) PostQuitMessage(0);
+      if (TodayShell.interactive)
+        PostQuitMessage(0);
       return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -221,9 +247,11 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 COLORREF TodayBackgroundAt(int x, int y) {
   (void)x;
-  if (y < TODAY_HEADER_HEIGHT) return headerColor;
+  if (y < TODAY_HEADER_HEIGHT)
+    return headerColor;
   int num = y - TODAY_HEADER_HEIGHT, den = TODAY_HEIGHT - TODAY_HEADER_HEIGHT - 1;
-  if (num > den) num = den;
+  if (num > den)
+    num = den;
   return RGB(Blend(GetRValue(gradientTop), GetRValue(gradientBottom), num, den),
              Blend(GetGValue(gradientTop), GetGValue(gradientBottom), num, den),
              Blend(GetBValue(gradientTop), GetBValue(gradientBottom), num, den));
@@ -239,14 +267,16 @@ bool CreateTodayWindow(HINSTANCE instance, bool framed) {
 
   DWORD style = WS_POPUP | WS_CLIPCHILDREN;
   DWORD exStyle = 0;
-  if (framed) style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  else exStyle |= WS_EX_TOPMOST;  // nothing may cover the pictures taken of it
+  if (framed)
+    style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  else
+    exStyle |= WS_EX_TOPMOST;  // nothing may cover the pictures taken of it
   // The client area goes to screen x 0 (see TodayShell.h).
   RECT rc = {0, 0, TODAY_WIDTH, TODAY_HEIGHT};
   AdjustWindowRectEx(&rc, style, FALSE, exStyle);
-  TodayShell.today = CreateWindowExW(exStyle, todayClass, L"Today", style, rc.left, 0,
-                                     rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr,
-                                     instance, nullptr);
+  TodayShell.today =
+      CreateWindowExW(exStyle, todayClass, L"Today", style, rc.left, 0, rc.right - rc.left,
+                      rc.bottom - rc.top, nullptr, nullptr, instance, nullptr);
   return TodayShell.today != nullptr;
 }
 
@@ -264,10 +294,12 @@ void DestroyTodayWindow() {
   }
 }
 
-void LoadTodayItems(const std::vector<TodayListEntry>& entries, std::vector<std::wstring>* leftOut) {
+void LoadTodayItems(const std::vector<TodayListEntry>& entries,
+                    std::vector<std::wstring>* leftOut) {
   for (const TodayListEntry& entry : entries) {
     std::wstring why = LoadTodayItem(entry);
-    if (!why.empty()) leftOut->push_back(entry.key.empty() ? why : entry.key + L": " + why);
+    if (!why.empty())
+      leftOut->push_back(entry.key.empty() ? why : entry.key + L": " + why);
   }
 }
 
@@ -290,14 +322,16 @@ void QueryTodayItems() {
 }
 
 INT_PTR ShowItemOptions() {
-  if (TodayShell.items.empty() || !TodayShell.optionsDialogProc) return -1;
+  if (TodayShell.items.empty() || !TodayShell.optionsDialogProc)
+    return -1;
   return DialogBoxParamW(TodayShell.items[0].module, MAKEINTRESOURCEW(500), TodayShell.today,
                          (DLGPROC)TodayShell.optionsDialogProc, 0);
 }
 
 void InvalidateTodayHeader() {
   RECT band = {0, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
-  if (TodayShell.today) InvalidateRect(TodayShell.today, &band, FALSE);
+  if (TodayShell.today)
+    InvalidateRect(TodayShell.today, &band, FALSE);
 }
 
 int FireWakeupAndWait(DWORD timeoutMs) {

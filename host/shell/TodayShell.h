@@ -28,18 +28,18 @@ struct TodayItem {
 };
 
 struct TodayShellRecord {
-  HWND today;                  // the Today window
+  HWND today;                    // the Today window
   std::vector<TodayItem> items;  // top to bottom, in Order
   // The first item's: the one scenarios tap, picture and count.
   HWND itemWindow;
-  WNDPROC itemWindowProc;      // its own procedure (we count paints)
+  WNDPROC itemWindowProc;                     // its own procedure (we count paints)
   PFNCUSTOMOPTIONSDLGPROC optionsDialogProc;  // ordinal 241
-  COLORREF textColor;          // answer to TODAYM_GETCOLOR(TODAYCOLOR_TEXT)
-  DWORD intervalMs;            // refresh query cadence
-  bool interactive;            // a person uses the window (timer, menu, keys)
+  COLORREF textColor;                         // answer to TODAYM_GETCOLOR(TODAYCOLOR_TEXT)
+  DWORD intervalMs;                           // refresh query cadence
+  bool interactive;                           // a person uses the window (timer, menu, keys)
 
-  int itemPaints;              // WM_PAINTs that reached the first item's window
-  int trueAnswers;             // TRUE answers of the first item to refresh queries
+  int itemPaints;   // WM_PAINTs that reached the first item's window
+  int trueAnswers;  // TRUE answers of the first item to refresh queries
 };
 
 extern TodayShellRecord TodayShell;

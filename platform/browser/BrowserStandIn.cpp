@@ -19,8 +19,8 @@ const wchar_t kRequestsValue[] = L"Requests";
 
 void RecordRequest(const wchar_t* argument) {
   ScopedRegKey key;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kBrowserKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                      nullptr, key.Out(), nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kBrowserKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                      key.Out(), nullptr) != ERROR_SUCCESS) {
     return;
   }
   DWORD type = 0;

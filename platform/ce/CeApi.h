@@ -112,41 +112,41 @@ HBITMAP WINAPI CeLoadBitmapW(HINSTANCE instance, LPCWSTR name);
 // A memory DC whose default font is the device's label font.
 HDC WINAPI CeCreateCompatibleDC(HDC dc);
 
-BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HANDLE src,
-                               LONG sx, LONG sy, LONG scx, LONG scy, COLORREF transparent);
+BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HANDLE src, LONG sx,
+                               LONG sy, LONG scx, LONG scy, COLORREF transparent);
 
 // The failable calls the desktop has as they are: result type, name, the
 // parameters, the arguments, what a failure returns. Each stand-in
 // (checked/FailableCalls.cpp) can fail on purpose, or makes the real call.
-#define CE_FAILABLE_STANDINS(X)                                                                  \
-  X(HDC, GetDC, (HWND w), (w), nullptr)                                                          \
-  X(HBITMAP, CreateCompatibleBitmap, (HDC dc, int cx, int cy), (dc, cx, cy), nullptr)            \
-  X(HGDIOBJ, SelectObject, (HDC dc, HGDIOBJ object), (dc, object), nullptr)                      \
-  X(BOOL, BitBlt, (HDC dst, int x, int y, int cx, int cy, HDC src, int sx, int sy, DWORD rop),   \
-    (dst, x, y, cx, cy, src, sx, sy, rop), FALSE)                                                \
-  X(int, GetObjectW, (HANDLE object, int size, LPVOID buffer), (object, size, buffer), 0)        \
-  X(HPEN, CreatePen, (int style, int width, COLORREF colour), (style, width, colour), nullptr)   \
-  X(BOOL, Polyline, (HDC dc, const POINT* points, int n), (dc, points, n), FALSE)                \
-  X(int, DrawTextW, (HDC dc, LPCWSTR text, int n, LPRECT rc, UINT format),                       \
-    (dc, text, n, rc, format), 0)                                                                \
-  X(BOOL, GetClientRect, (HWND w, LPRECT rc), (w, rc), FALSE)                                    \
-  X(BOOL, InvalidateRect, (HWND w, const RECT* rc, BOOL erase), (w, rc, erase), FALSE)           \
-  X(BOOL, UpdateWindow, (HWND w), (w), FALSE)                                                    \
-  X(HDC, BeginPaint, (HWND w, LPPAINTSTRUCT paint), (w, paint), nullptr)                         \
-  X(BOOL, PostMessageW, (HWND w, UINT m, WPARAM wp, LPARAM lp), (w, m, wp, lp), FALSE)           \
-  X(ATOM, RegisterClassW, (const WNDCLASSW* c), (c), 0)                                          \
-  X(HWND, CreateWindowExW,                                                                       \
-    (DWORD ex, LPCWSTR c, LPCWSTR t, DWORD s, int x, int y, int cx, int cy, HWND parent,         \
-     HMENU menu, HINSTANCE instance, LPVOID param),                                              \
-    (ex, c, t, s, x, y, cx, cy, parent, menu, instance, param), nullptr)                         \
-  X(HWND, GetDlgItem, (HWND dialog, int id), (dialog, id), nullptr)                              \
-  X(LONG, RegCreateKeyExW,                                                                       \
-    (HKEY root, LPCWSTR sub, DWORD r, LPWSTR c, DWORD o, REGSAM a, LPSECURITY_ATTRIBUTES sa,     \
-     PHKEY key, LPDWORD disposition),                                                            \
-    (root, sub, r, c, o, a, sa, key, disposition), ERROR_NOT_ENOUGH_MEMORY)                      \
-  X(LONG, RegQueryValueExW, (HKEY k, LPCWSTR n, LPDWORD r, LPDWORD t, LPBYTE d, LPDWORD size),   \
-    (k, n, r, t, d, size), ERROR_NOT_ENOUGH_MEMORY)                                              \
-  X(LONG, RegSetValueExW, (HKEY k, LPCWSTR n, DWORD r, DWORD t, const BYTE* d, DWORD size),      \
+#define CE_FAILABLE_STANDINS(X)                                                                \
+  X(HDC, GetDC, (HWND w), (w), nullptr)                                                        \
+  X(HBITMAP, CreateCompatibleBitmap, (HDC dc, int cx, int cy), (dc, cx, cy), nullptr)          \
+  X(HGDIOBJ, SelectObject, (HDC dc, HGDIOBJ object), (dc, object), nullptr)                    \
+  X(BOOL, BitBlt, (HDC dst, int x, int y, int cx, int cy, HDC src, int sx, int sy, DWORD rop), \
+    (dst, x, y, cx, cy, src, sx, sy, rop), FALSE)                                              \
+  X(int, GetObjectW, (HANDLE object, int size, LPVOID buffer), (object, size, buffer), 0)      \
+  X(HPEN, CreatePen, (int style, int width, COLORREF colour), (style, width, colour), nullptr) \
+  X(BOOL, Polyline, (HDC dc, const POINT* points, int n), (dc, points, n), FALSE)              \
+  X(int, DrawTextW, (HDC dc, LPCWSTR text, int n, LPRECT rc, UINT format),                     \
+    (dc, text, n, rc, format), 0)                                                              \
+  X(BOOL, GetClientRect, (HWND w, LPRECT rc), (w, rc), FALSE)                                  \
+  X(BOOL, InvalidateRect, (HWND w, const RECT* rc, BOOL erase), (w, rc, erase), FALSE)         \
+  X(BOOL, UpdateWindow, (HWND w), (w), FALSE)                                                  \
+  X(HDC, BeginPaint, (HWND w, LPPAINTSTRUCT paint), (w, paint), nullptr)                       \
+  X(BOOL, PostMessageW, (HWND w, UINT m, WPARAM wp, LPARAM lp), (w, m, wp, lp), FALSE)         \
+  X(ATOM, RegisterClassW, (const WNDCLASSW* c), (c), 0)                                        \
+  X(HWND, CreateWindowExW,                                                                     \
+    (DWORD ex, LPCWSTR c, LPCWSTR t, DWORD s, int x, int y, int cx, int cy, HWND parent,       \
+     HMENU menu, HINSTANCE instance, LPVOID param),                                            \
+    (ex, c, t, s, x, y, cx, cy, parent, menu, instance, param), nullptr)                       \
+  X(HWND, GetDlgItem, (HWND dialog, int id), (dialog, id), nullptr)                            \
+  X(LONG, RegCreateKeyExW,                                                                     \
+    (HKEY root, LPCWSTR sub, DWORD r, LPWSTR c, DWORD o, REGSAM a, LPSECURITY_ATTRIBUTES sa,   \
+     PHKEY key, LPDWORD disposition),                                                          \
+    (root, sub, r, c, o, a, sa, key, disposition), ERROR_NOT_ENOUGH_MEMORY)                    \
+  X(LONG, RegQueryValueExW, (HKEY k, LPCWSTR n, LPDWORD r, LPDWORD t, LPBYTE d, LPDWORD size), \
+    (k, n, r, t, d, size), ERROR_NOT_ENOUGH_MEMORY)                                            \
+  X(LONG, RegSetValueExW, (HKEY k, LPCWSTR n, DWORD r, DWORD t, const BYTE* d, DWORD size),    \
     (k, n, r, t, d, size), ERROR_NOT_ENOUGH_MEMORY)
 #define CE_DECLARE_STANDIN(type, name, params, args, failed) type WINAPI Ce##name params;
 CE_FAILABLE_STANDINS(CE_DECLARE_STANDIN)

@@ -45,7 +45,8 @@ public:
 
 private:
   void Close() {
-    if (IsValid()) Release(handle_);
+    if (IsValid())
+      Release(handle_);
     handle_ = nullptr;
   }
   H handle_;
@@ -75,7 +76,8 @@ class AutoReleaseDC {
 public:
   explicit AutoReleaseDC(HWND window) : window_(window), dc_(GetDC(window)) {}
   ~AutoReleaseDC() {
-    if (dc_) ReleaseDC(window_, dc_);
+    if (dc_)
+      ReleaseDC(window_, dc_);
   }
   AutoReleaseDC(const AutoReleaseDC&) = delete;
   AutoReleaseDC& operator=(const AutoReleaseDC&) = delete;
@@ -91,7 +93,8 @@ class ScopedSelectObject {
 public:
   ScopedSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
   ~ScopedSelectObject() {
-    if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+    if (previous_ && previous_ != HGDI_ERROR)
+      SelectObject(dc_, previous_);
   }
   ScopedSelectObject(const ScopedSelectObject&) = delete;
   ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
@@ -109,7 +112,8 @@ class ScopedComPtr {
 public:
   ScopedComPtr() : ptr_(nullptr) {}
   ~ScopedComPtr() {
-    if (ptr_) ptr_->Release();
+    if (ptr_)
+      ptr_->Release();
   }
   ScopedComPtr(const ScopedComPtr&) = delete;
   ScopedComPtr& operator=(const ScopedComPtr&) = delete;
@@ -119,7 +123,8 @@ public:
   explicit operator bool() const { return ptr_ != nullptr; }
   // For calls that return the pointer through a T**; releases what is held first.
   T** Out() {
-    if (ptr_) ptr_->Release();
+    if (ptr_)
+      ptr_->Release();
     ptr_ = nullptr;
     return &ptr_;
   }

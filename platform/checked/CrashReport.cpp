@@ -11,10 +11,11 @@ static LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
   wchar_t program[MAX_PATH] = L"?", module[MAX_PATH] = L"?";
   HMODULE where = nullptr;
   GetModuleFileNameW(nullptr, program, MAX_PATH);
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     (LPCWSTR)record->ExceptionAddress, &where);
-  if (where) GetModuleFileNameW(where, module, MAX_PATH);
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      (LPCWSTR)record->ExceptionAddress, &where);
+  if (where)
+    GetModuleFileNameW(where, module, MAX_PATH);
   fprintf(stderr, "crash: %ls: exception 0x%08lx at %ls+0x%llx\n", program, record->ExceptionCode,
           module, (unsigned long long)((char*)record->ExceptionAddress - (char*)where));
   fflush(stderr);

@@ -7,9 +7,13 @@
 extern "C" {
 
 #define CE_DEFINE_STANDIN(type, name, params, args, failed) \
-  type WINAPI Ce##name params { return CE_FAILS(name) ? failed : name args; }
+  type WINAPI Ce##name params {                             \
+    return CE_FAILS(name) ? failed : name args;             \
+  }
 CE_FAILABLE_STANDINS(CE_DEFINE_STANDIN)
 
-void* CeMalloc(size_t size) { return CE_FAILS(malloc) ? nullptr : malloc(size); }
+void* CeMalloc(size_t size) {
+  return CE_FAILS(malloc) ? nullptr : malloc(size);
+}
 
 }  // extern "C"

@@ -32,7 +32,8 @@ Plan plan;  // zero at load: every reload of a library starts counting afresh
 // Closes the log when the module goes.
 struct LogCloser {
   ~LogCloser() {
-    if (plan.log) CloseHandle(plan.log);
+    if (plan.log)
+      CloseHandle(plan.log);
   }
 } logCloser;
 
@@ -40,9 +41,9 @@ void ReadPlan() {
   plan.read = true;
   plan.call = -1;
   HMODULE self = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&plan), &self);
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&plan), &self);
   plan.base = reinterpret_cast<char*>(self);
   wchar_t path[MAX_PATH] = L"";
   GetModuleFileNameW(self, path, MAX_PATH);
@@ -58,13 +59,15 @@ void ReadPlan() {
     *call++ = 0;
     *use++ = 0;
     for (int i = 0; i < kFailableCalls; i++)
-      if (_wcsicmp(module, plan.module) == 0 && wcscmp(call, kCallNames[i]) == 0) plan.call = i;
+      if (_wcsicmp(module, plan.module) == 0 && wcscmp(call, kCallNames[i]) == 0)
+        plan.call = i;
     plan.from = wcstol(use, &use, 10);
     plan.onward = *use == L'+';
   }
   wchar_t logged[160] = L"";
   GetEnvironmentVariableW(L"QUORVANE_FAULT_LOGGED", logged, 160);
-  if (wcsstr(logged, plan.module) && GetEnvironmentVariableW(L"QUORVANE_FAULT_LOG", path, MAX_PATH)) {
+  if (wcsstr(logged, plan.module) &&
+      GetEnvironmentVariableW(L"QUORVANE_FAULT_LOG", path, MAX_PATH)) {
     HANDLE log = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     plan.log = log == INVALID_HANDLE_VALUE ? nullptr : log;
@@ -75,14 +78,15 @@ void ReadPlan() {
 
 bool FaultDue(FailableCall call, const void* site) {
   DWORD error = GetLastError();
-  if (!plan.read) ReadPlan();
+  if (!plan.read)
+    ReadPlan();
   long use = ++plan.uses[call];
   bool fails = call == plan.call && (use == plan.from || (plan.onward && use > plan.from));
   if (plan.log) {
     char line[200];
-    int length = snprintf(line, sizeof line, "%ls %ls %ld %llx%s\n", plan.module,
-                          kCallNames[call], use,
-                          (unsigned long long)((const char*)site - plan.base), fails ? " failed" : "");
+    int length =
+        snprintf(line, sizeof line, "%ls %ls %ld %llx%s\n", plan.module, kCallNames[call], use,
+                 (unsigned long long)((const char*)site - plan.base), fails ? " failed" : "");
     DWORD written = 0;
     WriteFile(plan.log, line, DWORD(length), &written, nullptr);
   }

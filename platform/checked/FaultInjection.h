@@ -13,20 +13,22 @@
 // ERROR_NOT_ENOUGH_MEMORY as the last error; the real call is not made.
 #pragma once
 
-#define CE_FAILABLE_CALLS(X)                                                                     \
-  X(GetDC) X(CreateCompatibleDC) X(CreateCompatibleBitmap) X(SelectObject) X(BitBlt)             \
-  X(TransparentImage) X(LoadBitmapW) X(GetObjectW) X(CreatePen) X(Polyline) X(DrawTextW)         \
-  X(GetClientRect) X(InvalidateRect) X(UpdateWindow) X(BeginPaint) X(PostMessageW)               \
-  X(RegisterClassW) X(CreateWindowExW) X(GetDlgItem) X(DialogBoxIndirectParamW) X(SHInitDialog)  \
-  X(GetSystemPowerStatusEx2) X(GlobalMemoryStatus) X(GetStoreInformation)                        \
-  X(GetDiskFreeSpaceExW) X(FindFirstFlashCard) X(FindNextFlashCard) X(CeRunAppAtEvent)           \
-  X(RegCreateKeyExW) X(RegQueryValueExW) X(RegSetValueExW) X(CreateProcessW) X(malloc)
+#define CE_FAILABLE_CALLS(X)                                                                    \
+  X(GetDC)                                                                                      \
+  X(CreateCompatibleDC) X(CreateCompatibleBitmap) X(SelectObject) X(BitBlt) X(TransparentImage) \
+      X(LoadBitmapW) X(GetObjectW) X(CreatePen) X(Polyline) X(DrawTextW) X(GetClientRect)       \
+          X(InvalidateRect) X(UpdateWindow) X(BeginPaint) X(PostMessageW) X(RegisterClassW)     \
+              X(CreateWindowExW) X(GetDlgItem) X(DialogBoxIndirectParamW) X(SHInitDialog)       \
+                  X(GetSystemPowerStatusEx2) X(GlobalMemoryStatus) X(GetStoreInformation)       \
+                      X(GetDiskFreeSpaceExW) X(FindFirstFlashCard) X(FindNextFlashCard)         \
+                          X(CeRunAppAtEvent) X(RegCreateKeyExW) X(RegQueryValueExW)             \
+                              X(RegSetValueExW) X(CreateProcessW) X(malloc)
 
 enum FailableCall {
 #define CE_FAILABLE_ID(name) kFailable_##name,
   CE_FAILABLE_CALLS(CE_FAILABLE_ID)
 #undef CE_FAILABLE_ID
-  kFailableCalls
+      kFailableCalls
 };
 
 #ifdef QUORVANE_CHECKED

@@ -54,7 +54,9 @@ SRWLOCK quarantineLock = SRWLOCK_INIT;
   __builtin_trap();
 }
 
-size_t Rounded(size_t size) { return size ? (size + kAlign - 1) & ~(kAlign - 1) : kAlign; }
+size_t Rounded(size_t size) {
+  return size ? (size + kAlign - 1) & ~(kAlign - 1) : kAlign;
+}
 // Guard bytes after a block.
 size_t Tail(const BlockHeader* header) {
   return Rounded(header->size) - header->size + (header->pages ? 0 : kAlign);
@@ -70,14 +72,17 @@ char* FencedBase(size_t pages) {
     return nullptr;
   }
   char* base = (char*)VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
-  if (base && VirtualAlloc(base, pages * kPage, MEM_COMMIT, PAGE_READWRITE)) return base;
-  if (base) VirtualFree(base, 0, MEM_RELEASE);
+  if (base && VirtualAlloc(base, pages * kPage, MEM_COMMIT, PAGE_READWRITE))
+    return base;
+  if (base)
+    VirtualFree(base, 0, MEM_RELEASE);
   InterlockedDecrement(&fencedLive);
   return nullptr;
 }
 
 void* NewBlock(size_t size, uint32_t family, bool zeroed) {
-  if (size > (SIZE_MAX >> 2)) return nullptr;
+  if (size > (SIZE_MAX >> 2))
+    return nullptr;
   size_t rounded = Rounded(size);
   size_t pages = (rounded + sizeof(BlockHeader) + kFront + kPage - 1) / kPage;
   char* base = FencedBase(pages);
@@ -85,13 +90,16 @@ void* NewBlock(size_t size, uint32_t family, bool zeroed) {
   if (!base) {
     pages = 0;
     base = (char*)__real_malloc(sizeof(BlockHeader) + kFront + rounded + kAlign);
-    if (!base) return nullptr;
+    if (!base)
+      return nullptr;
     block = base + sizeof(BlockHeader) + kFront;
   }
   BlockHeader* header = (BlockHeader*)(block - kFront) - 1;
   *header = {kLiveMagic, size, base, (uint32_t)pages, family};
-  if (!zeroed) memset(block, kJunkByte, size);
-  else memset(block, 0, size);
+  if (!zeroed)
+    memset(block, kJunkByte, size);
+  else
+    memset(block, 0, size);
   memset(block - kFront, kGuardByte, kFront);
   memset(block + size, kGuardByte, Tail(header));
   return block;
@@ -105,14 +113,17 @@ BlockHeader* HeaderOf(void* block) {
 void CheckGuards(const BlockHeader* header, const void* block) {
   const unsigned char* front = (const unsigned char*)block - kFront;
   for (size_t i = 0; i < kFront; i++)
-    if (front[i] != kGuardByte) HeapFault("written before its start", block, header->size);
+    if (front[i] != kGuardByte)
+      HeapFault("written before its start", block, header->size);
   const unsigned char* tail = (const unsigned char*)block + header->size;
   for (size_t i = 0; i < Tail(header); i++)
-    if (tail[i] != kGuardByte) HeapFault("written past its end", block, header->size);
+    if (tail[i] != kGuardByte)
+      HeapFault("written past its end", block, header->size);
 }
 
 void FreeBlock(BlockHeader* header, void* block, uint32_t family) {
-  if (header->family != family) HeapFault("freed by the other allocator", block, header->size);
+  if (header->family != family)
+    HeapFault("freed by the other allocator", block, header->size);
   CheckGuards(header, block);
   char* base = header->base;
   size_t pages = header->pages;
@@ -137,7 +148,8 @@ void FreeBlock(BlockHeader* header, void* block, uint32_t family) {
 // A new block with the old one's bytes; the old one is freed.
 void* MovedBlock(BlockHeader* header, void* block, size_t size, uint32_t family, bool zeroed) {
   void* moved = NewBlock(size, family, zeroed);
-  if (!moved) return nullptr;
+  if (!moved)
+    return nullptr;
   memcpy(moved, block, header->size < size ? header->size : size);
   FreeBlock(header, block, family);
   return moved;
@@ -149,23 +161,31 @@ extern "C" {
 
 void* __real_realloc(void* block, size_t size);
 
-void* __wrap_malloc(size_t size) { return NewBlock(size, kFromMalloc, false); }
+void* __wrap_malloc(size_t size) {
+  return NewBlock(size, kFromMalloc, false);
+}
 
 void* __wrap_calloc(size_t count, size_t size) {
-  if (size && count > SIZE_MAX / size) return nullptr;
+  if (size && count > SIZE_MAX / size)
+    return nullptr;
   return NewBlock(count * size, kFromMalloc, true);
 }
 
 void __wrap_free(void* block) {
-  if (!block) return;
-  if (BlockHeader* header = HeaderOf(block)) FreeBlock(header, block, kFromMalloc);
-  else __real_free(block);  // from the C runtime's own code
+  if (!block)
+    return;
+  if (BlockHeader* header = HeaderOf(block))
+    FreeBlock(header, block, kFromMalloc);
+  else
+    __real_free(block);  // from the C runtime's own code
 }
 
 void* __wrap_realloc(void* block, size_t size) {
-  if (!block) return __wrap_malloc(size);
+  if (!block)
+    return __wrap_malloc(size);
   BlockHeader* header = HeaderOf(block);
-  if (!header) return __real_realloc(block, size);
+  if (!header)
+    return __real_realloc(block, size);
   if (!size) {
     FreeBlock(header, block, kFromMalloc);
     return nullptr;
@@ -190,26 +210,33 @@ static LPVOID WINAPI GuardedHeapAlloc(HANDLE, DWORD flags, SIZE_T size) {
 
 // A null block fails as with the system's heap: no block, no size.
 static LPVOID WINAPI GuardedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size) {
-  if (!block) return nullptr;
+  if (!block)
+    return nullptr;
   BlockHeader* header = HeaderOf(block);
-  if (!header) return realHeapReAlloc(heap, flags, block, size);
-  if (flags & HEAP_REALLOC_IN_PLACE_ONLY) return nullptr;
+  if (!header)
+    return realHeapReAlloc(heap, flags, block, size);
+  if (flags & HEAP_REALLOC_IN_PLACE_ONLY)
+    return nullptr;
   size_t before = header->size;
   char* moved = (char*)MovedBlock(header, block, size, kFromHeap, false);
-  if (moved && (flags & HEAP_ZERO_MEMORY) && size > before) memset(moved + before, 0, size - before);
+  if (moved && (flags & HEAP_ZERO_MEMORY) && size > before)
+    memset(moved + before, 0, size - before);
   return moved;
 }
 
 static BOOL WINAPI GuardedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
-  if (!block) return TRUE;
+  if (!block)
+    return TRUE;
   BlockHeader* header = HeaderOf(block);
-  if (!header) return realHeapFree(heap, flags, block);
+  if (!header)
+    return realHeapFree(heap, flags, block);
   FreeBlock(header, block, kFromHeap);
   return TRUE;
 }
 
 static SIZE_T WINAPI GuardedHeapSize(HANDLE heap, DWORD flags, LPCVOID block) {
-  if (!block) return (SIZE_T)-1;
+  if (!block)
+    return (SIZE_T)-1;
   BlockHeader* header = HeaderOf(const_cast<LPVOID>(block));
   return header ? header->size : realHeapSize(heap, flags, block);
 }

@@ -15,7 +15,9 @@
 
 namespace {
 
-HINSTANCE Module() { return GetModuleHandleW(nullptr); }
+HINSTANCE Module() {
+  return GetModuleHandleW(nullptr);
+}
 
 LPCDLGTEMPLATEW Template() {
   HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(IDD_ABOUT), RT_DIALOG);
@@ -29,11 +31,14 @@ ULONGLONG actionDeadline;
 void CALLBACK ActWhenShown(HWND, UINT, UINT_PTR id, DWORD) {
   HWND d = FindWindowW(L"Dialog", L"About Quorvane");
   bool shown = d && IsWindowVisible(d);
-  if (!shown && GetTickCount64() < actionDeadline) return;
+  if (!shown && GetTickCount64() < actionDeadline)
+    return;
   KillTimer(nullptr, id);
-  if (shown) return pendingAction(d);
+  if (shown)
+    return pendingAction(d);
   ADD_FAILURE() << "the About dialog was not visible within 20 s";
-  if (d) EndDialog(d, 98);
+  if (d)
+    EndDialog(d, 98);
 }
 void Schedule(std::function<void(HWND)> action) {
   pendingAction = action;
@@ -57,7 +62,8 @@ INT_PTR RunModal(std::function<void(HWND)> action) {
   });
   creditArmed = false;
   INT_PTR result = DialogBoxIndirectParamW(Module(), Template(), nullptr, AboutDialogProc, 0);
-  if (endTimer) KillTimer(nullptr, endTimer);
+  if (endTimer)
+    KillTimer(nullptr, endTimer);
   return result;
 }
 
@@ -65,7 +71,9 @@ void Tap(HWND dialog, int id) {
   SendDlgItemMessageW(dialog, id, WM_LBUTTONDOWN, MK_LBUTTON, 0);
   SendDlgItemMessageW(dialog, id, WM_LBUTTONUP, 0, 0);
 }
-bool Shown(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)); }
+bool Shown(HWND dialog, int id) {
+  return IsWindowVisible(GetDlgItem(dialog, id));
+}
 std::wstring Text(HWND dialog, int id) {
   wchar_t text[100] = L"";
   GetDlgItemTextW(dialog, id, text, 100);
@@ -88,12 +96,13 @@ std::vector<std::wstring> BrowserRequests() {
   std::vector<std::wstring> lines;
   if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\Browser", L"Requests",
                    RRF_RT_REG_MULTI_SZ, nullptr, data, &bytes) == ERROR_SUCCESS)
-    for (const wchar_t* p = data; *p; p += wcslen(p) + 1) lines.push_back(p);
+    for (const wchar_t* p = data; *p; p += wcslen(p) + 1)
+      lines.push_back(p);
   return lines;
 }
 
 class AboutDialog : public ::testing::Test {
- protected:
+protected:
   static void SetUpTestSuite() {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
@@ -102,7 +111,8 @@ class AboutDialog : public ::testing::Test {
   void SetUp() override { SimRemoveAllCards(); }
   void TearDown() override {
     SimRemoveAllCards();
-    for (HWND w : windows) DestroyWindow(w);
+    for (HWND w : windows)
+      DestroyWindow(w);
   }
   // A modeless, shown instance for reading back its controls.
   HWND Open(DLGPROC procedure = AboutDialogProc) {
@@ -147,7 +157,9 @@ TEST_F(AboutDialog, CodedCommandsAreNotHandledOthersAre) {
 }
 
 // Which logo shows: the plain one, or the credit.
-std::pair<bool, bool> Logos(HWND d) { return {Shown(d, IDC_LOGO), Shown(d, IDC_LOGO_ALT)}; }
+std::pair<bool, bool> Logos(HWND d) {
+  return {Shown(d, IDC_LOGO), Shown(d, IDC_LOGO_ALT)};
+}
 const std::pair<bool, bool> kPlain = {true, false}, kCredit = {false, true};
 
 TEST_F(AboutDialog, NoticeThenLogoRevealsTheCreditLogoThenNoticeDoesNot) {
@@ -202,7 +214,7 @@ TEST_F(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
   ASSERT_EQ(4, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   EXPECT_EQ(L"Storage Card|0 MB", Cell(list, 0, 0) + L"|" + Cell(list, 0, 1));
   EXPECT_EQ(L"Storage Card2|1 MB", Cell(list, 1, 0) + L"|" + Cell(list, 1, 1));
-  EXPECT_EQ(L"5120 MB", Cell(list, 2, 1));  // the full 64-bit count
+  EXPECT_EQ(L"5120 MB", Cell(list, 2, 1));              // the full 64-bit count
   EXPECT_EQ(longName.substr(0, 99), Cell(list, 3, 0));  // cut to the row buffer
   EXPECT_EQ(L"300 MB", Cell(list, 3, 1));
 }
@@ -221,12 +233,15 @@ TEST_F(AboutDialog, LinkAndProductButtonStartTheBrowser) {
   EXPECT_TRUE(IsWindowVisible(d));  // the page and AboutLocation on the device: install_tests
 }
 
-INT_PTR CALLBACK IgnoreEverything(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+INT_PTR CALLBACK IgnoreEverything(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
+}
 
 HWND firstDialog;
 void CALLBACK EndAllButFirstDialog(HWND, UINT, UINT_PTR, DWORD) {
   for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", L"About Quorvane"));)
-    if (w != firstDialog) EndDialog(w, 0);
+    if (w != firstDialog)
+      EndDialog(w, 0);
 }
 
 TEST_F(AboutDialog, OnlyOneDialogAndNoClassWhileOneIsOpen) {
@@ -313,7 +328,8 @@ bool RunAndClose(std::vector<DWORD>* pixels) {
   copyInto = pixels;
   Schedule([](HWND d) {
     RedrawWindow(d, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    if (copyInto) *copyInto = CopyClientArea(d);
+    if (copyInto)
+      *copyInto = CopyClientArea(d);
     SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   });
   return RunAboutDialog(Module());
@@ -330,7 +346,8 @@ TEST_F(AboutDialog, SoakOpenedAndClosedLeavesPicturesAndGdiHeadroomAsTheyWere) {
   int headroom = GdiHeadroom();
   ULONGLONG start = GetTickCount64();
   long ran = 0;
-  for (long i = 0; i < openings; i++) ran += RunAndClose(i == openings - 1 ? &last : nullptr);
+  for (long i = 0; i < openings; i++)
+    ran += RunAndClose(i == openings - 1 ? &last : nullptr);
   printf("soak: %ld About dialogs opened and closed in %.1f s\n", openings,
          double(GetTickCount64() - start) / 1000.0);
   PumpMessages();

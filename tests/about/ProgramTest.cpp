@@ -19,16 +19,20 @@ const UINT kWakeup = WM_DASHBOARD_WAKEUP;
 std::vector<HWND> notices;  // windows that received the wake-up notice, in order
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kWakeup && wParam == 0 && lParam == 0) notices.push_back(window);
+  if (message == kWakeup && wParam == 0 && lParam == 0)
+    notices.push_back(window);
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-std::wstring ProgramPath() { return BesideTest(L"AboutDashboard.exe"); }
+std::wstring ProgramPath() {
+  return BesideTest(L"AboutDashboard.exe");
+}
 
 HWND FindAboutDialog(DWORD processId) {
   for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", L"About Quorvane"));) {
     DWORD owner = 0;
-    if (GetWindowThreadProcessId(w, &owner) && (!processId || owner == processId)) return w;
+    if (GetWindowThreadProcessId(w, &owner) && (!processId || owner == processId))
+      return w;
   }
   return nullptr;
 }
@@ -36,7 +40,10 @@ HWND FindAboutDialog(DWORD processId) {
 // Pumps this thread's messages (the program's notice is a synchronous send)
 // until the process ends; a dialog it shows is noted and closed with OK.
 // Returns the exit code, or 999 when it had to be ended.
-struct Outcome { DWORD exitCode = 999; bool sawDialog = false; };
+struct Outcome {
+  DWORD exitCode = 999;
+  bool sawDialog = false;
+};
 Outcome Finish(const PROCESS_INFORMATION& process, bool closeDialog = true) {
   Outcome run;
   for (DWORD start = GetTickCount(); GetTickCount() - start < 30000;) {
@@ -47,11 +54,14 @@ Outcome Finish(const PROCESS_INFORMATION& process, bool closeDialog = true) {
     PumpMessages();
     if (HWND dialog = FindAboutDialog(process.dwProcessId)) {
       run.sawDialog = true;
-      if (closeDialog) PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-      else return run;
+      if (closeDialog)
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+      else
+        return run;
     }
   }
-  if (run.exitCode == 999) TerminateProcess(process.hProcess, 999);
+  if (run.exitCode == 999)
+    TerminateProcess(process.hProcess, 999);
   AutoCloseHandle thread(process.hThread), ended(process.hProcess);
   return run;
 }
@@ -77,11 +87,11 @@ PROCESS_INFORMATION Start(std::wstring line, bool ceStyle = false, DWORD flags =
 }
 
 class AboutProgram : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     // Class names are case-blind atoms, so decoys differ by more than case.
-    for (const wchar_t* name : {TODAY_WINDOW_CLASS, ITEM_CLASS_NAME, ITEM_CLASS_NAME L"X",
-                                L"Plain"}) {
+    for (const wchar_t* name :
+         {TODAY_WINDOW_CLASS, ITEM_CLASS_NAME, ITEM_CLASS_NAME L"X", L"Plain"}) {
       WNDCLASSW wc = {};
       wc.lpfnWndProc = RecordingProc;
       wc.hInstance = GetModuleHandleW(nullptr);
@@ -91,7 +101,8 @@ class AboutProgram : public ::testing::Test {
     notices.clear();
   }
   void TearDown() override {
-    for (HWND w : created) DestroyWindow(w);
+    for (HWND w : created)
+      DestroyWindow(w);
     for (HANDLE process : started) {
       AutoCloseHandle owned(process);
       TerminateProcess(owned, 1);  // no effect once it has ended
@@ -99,9 +110,10 @@ class AboutProgram : public ::testing::Test {
     started.clear();
   }
   HWND Make(const wchar_t* className, HWND parent = nullptr) {
-    HWND w = CreateWindowExW(0, className, L"", parent ? WS_CHILD : WS_POPUP, 0, 0, 10, 10,
-                             parent, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (!parent) created.insert(created.begin(), w);  // destroyed with its children
+    HWND w = CreateWindowExW(0, className, L"", parent ? WS_CHILD : WS_POPUP, 0, 0, 10, 10, parent,
+                             nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!parent)
+      created.insert(created.begin(), w);  // destroyed with its children
     return w;
   }
   // A wake-up start's exit code, whether it showed a dialog, and the notices.
@@ -141,10 +153,13 @@ TEST_F(AboutProgram, FirstDashBoardInPreOrderGetsTheOnlyNotice) {
 
 TEST_F(AboutProgram, OnlyTheExactCommandLineTakesTheWakeupPath) {
   HWND item = Make(ITEM_CLASS_NAME, Make(TODAY_WINDOW_CLASS));
-  struct Case { std::wstring line; bool ceStyle, wakes; } cases[] = {
+  struct Case {
+    std::wstring line;
+    bool ceStyle, wakes;
+  } cases[] = {
       {quoted + L" " APP_RUN_AFTER_WAKEUP, false, true},
       {ProgramPath() + L" " APP_RUN_AFTER_WAKEUP, false, true},  // unquoted program name
-      {APP_RUN_AFTER_WAKEUP, true, true},                     // started as the device does
+      {APP_RUN_AFTER_WAKEUP, true, true},                        // started as the device does
       {quoted + L" apprunafterwakeup", false, false},
       {quoted + L"  " APP_RUN_AFTER_WAKEUP, false, false},  // a leading blank
       {quoted + L" " APP_RUN_AFTER_WAKEUP L" now", false, false},
@@ -157,8 +172,11 @@ TEST_F(AboutProgram, OnlyTheExactCommandLineTakesTheWakeupPath) {
       {quoted + L" " + std::wstring(32766 - quoted.size() - 1, L'w'), false, false},  // longest
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "command line [" << std::string(c.line.begin(),
-        c.line.begin() + std::min<size_t>(c.line.size(), 80)) << "] ce=" << c.ceStyle);
+    SCOPED_TRACE(testing::Message()
+                 << "command line ["
+                 << std::string(c.line.begin(),
+                                c.line.begin() + std::min<size_t>(c.line.size(), 80))
+                 << "] ce=" << c.ceStyle);
     notices.clear();
     Outcome run = Finish(Start(c.line, c.ceStyle));
     EXPECT_EQ(0u, run.exitCode);
@@ -201,7 +219,8 @@ TEST_F(AboutProgram, EightStartsAtOnceShowOneDialog) {
   PROCESS_INFORMATION starts[8] = {};
   for (auto& p : starts)
     p = Start(quoted, false, CREATE_SUSPENDED);
-  for (auto& p : starts) ResumeThread(p.hThread);
+  for (auto& p : starts)
+    ResumeThread(p.hThread);
   // Settled: every start has either ended or shows a dialog of its own.
   auto count = [&](bool ended) {
     int n = 0;
@@ -213,7 +232,8 @@ TEST_F(AboutProgram, EightStartsAtOnceShowOneDialog) {
   EXPECT_TRUE(WaitFor([&] { return count(true) + count(false) == 8; }, 30000))
       << count(true) << " ended, " << count(false) << " show a dialog";
   EXPECT_EQ(1, count(false));
-  for (auto& p : starts) EXPECT_EQ(0u, Finish(p).exitCode);
+  for (auto& p : starts)
+    EXPECT_EQ(0u, Finish(p).exitCode);
 }
 
 }  // namespace

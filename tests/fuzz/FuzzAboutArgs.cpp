@@ -10,17 +10,23 @@ static std::string ReadAboutLine(const std::string& input) {
   std::wstring line = FuzzWide(input);
   const wchar_t* argument = CeCommandArgument(line.c_str());
   // The argument is the end of the line, never outside it.
-  if (argument < line.c_str() || argument > line.c_str() + line.size()) __builtin_trap();
+  if (argument < line.c_str() || argument > line.c_str() + line.size())
+    __builtin_trap();
   std::string outcome = wcscmp(argument, APP_RUN_AFTER_WAKEUP) == 0 ? "wake-up" : "dialog";
   std::wstring path(line.size() + 4, L'x');
   for (size_t chars : {(size_t)0, (size_t)1, line.size() / 2, line.size(), line.size() + 3}) {
     bool fits = DeviceFilePath(line.c_str(), &path[0], chars);
-    if (chars && (!fits ? path[0] != 0 : wcslen(path.c_str()) >= chars)) __builtin_trap();
+    if (chars && (!fits ? path[0] != 0 : wcslen(path.c_str()) >= chars))
+      __builtin_trap();
     outcome += fits ? " fits" : " cut";
   }
-  if (IsPlainDevicePath(line.c_str())) outcome += " plain";
-  if (IsPlainFileName(line.c_str(), line.size())) outcome += " name";
+  if (IsPlainDevicePath(line.c_str()))
+    outcome += " plain";
+  if (IsPlainFileName(line.c_str(), line.size()))
+    outcome += " name";
   return outcome;
 }
 
-int main(int argc, char** argv) { return FuzzMain(argc, argv, "about_args", ReadAboutLine); }
+int main(int argc, char** argv) {
+  return FuzzMain(argc, argv, "about_args", ReadAboutLine);
+}

@@ -6,19 +6,21 @@
 
 static const wchar_t* const kValues[] = {
     L"ACLineStatus", L"BatteryPercent", L"BatteryLifeTime", L"BatteryVoltage", L"PowerQueryBytes",
-    L"StoreSize", L"StoreFree", L"StoreQueryFails", L"MemoryTotal", L"MemoryAvail",
-    L"ClockFrozen", L"TickCount", L"TickSetAt", L"LocalTime", L"LocalTimeSetAt"};
+    L"StoreSize",    L"StoreFree",      L"StoreQueryFails", L"MemoryTotal",    L"MemoryAvail",
+    L"ClockFrozen",  L"TickCount",      L"TickSetAt",       L"LocalTime",      L"LocalTimeSetAt"};
 static const wchar_t* const kCardValues[] = {L"Name", L"TotalBytes", L"FreeBytes", L"QueryFails"};
 static const DWORD kTypes[] = {REG_DWORD, REG_QWORD, REG_SZ, REG_BINARY, REG_MULTI_SZ, 99};
 
 // Absent, or of any type with a number or up to 40 bytes from the input.
 static void WriteValue(HKEY key, const wchar_t* name, FuzzBytes& in) {
   unsigned choice = (unsigned)in.Take(1);
-  if (choice % 8 == 0) return;
+  if (choice % 8 == 0)
+    return;
   DWORD type = kTypes[(choice >> 3) % 6];
   unsigned long long n = choice & 0x80 ? in.Take(8) : 0;
   std::string bytes((const char*)&n, n ? (type == REG_QWORD ? 8 : 4) : 0);
-  for (size_t k = n ? 0 : in.Take(1) % 41; k--;) bytes += (char)in.Take(1);
+  for (size_t k = n ? 0 : in.Take(1) % 41; k--;)
+    bytes += (char)in.Take(1);
   DWORD size = (DWORD)bytes.size();
   bytes.append(2, '\0');  // a string value of odd size is read one character past its end
   RegSetValueExW(key, name, 0, type, (const BYTE*)bytes.data(), size);
@@ -29,14 +31,16 @@ static std::string ReadDevice(const std::string& input) {
   HKEY device = nullptr;
   RegCreateKeyW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\SimulatedDevice", &device);
   RegDeleteTreeW(device, nullptr);
-  for (const wchar_t* name : kValues) WriteValue(device, name, in);
+  for (const wchar_t* name : kValues)
+    WriteValue(device, name, in);
   for (size_t cards = in.Take(1) % 4; cards--;) {
     wchar_t subkey[40];
     unsigned long long n = in.Take(1) & 1 ? in.Take(1) % 5 : in.Take(8);
     swprintf(subkey, 40, in.Take(1) & 1 ? L"Cards\\%llu" : L"Cards\\0%llx", n);
     HKEY key = nullptr;
     RegCreateKeyW(device, subkey, &key);
-    for (const wchar_t* name : kCardValues) WriteValue(key, name, in);
+    for (const wchar_t* name : kCardValues)
+      WriteValue(key, name, in);
     RegCloseKey(key);
   }
   RegCloseKey(device);
@@ -58,7 +62,8 @@ static std::string ReadDevice(const std::string& input) {
   for (bool more = search != INVALID_HANDLE_VALUE; more && cardsFound < 100;
        more = FindNextFlashCard(search, &card), cardsFound++)
     CeGetDiskFreeSpaceExW(card.cFileName, &free, &total, &totalFree);
-  if (search != INVALID_HANDLE_VALUE) CeFindClose(search);
+  if (search != INVALID_HANDLE_VALUE)
+    CeFindClose(search);
   // Readings out of the device's ranges (free above total is a value a shell may set).
   if (std::max(memory.dwTotalPhys, memory.dwAvailPhys) > (2048ULL << 30) || time.wMonth - 1u > 11 ||
       time.wYear - 1980u > 119)

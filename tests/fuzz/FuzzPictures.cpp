@@ -13,12 +13,14 @@ static std::string WritePictures(const std::string& input) {
   std::vector<const Picture*> shown;
   for (Picture& p : frames) {
     p.width = width, p.height = height, shown.push_back(&p);
-    for (int i = 0; i < width * height; i++) p.pixels.push_back((DWORD)in.Take(3));
+    for (int i = 0; i < width * height; i++)
+      p.pixels.push_back((DWORD)in.Take(3));
   }
   std::wstring png = L"fuzz.png", gif = L"fuzz.gif", error;  // in the current folder
   Picture back;
   UINT count = 0;
-  if (!WritePng(png.c_str(), frames[0], &error)) return "png refused: " + FuzzOutcome(error);
+  if (!WritePng(png.c_str(), frames[0], &error))
+    return "png refused: " + FuzzOutcome(error);
   if (!ReadPng(png.c_str(), &back, &error) || FirstDifference(back, frames[0], &x, &y))
     __builtin_trap();  // written but not read back the same
   if (!WriteAnimatedGif(gif.c_str(), shown, scale, 100, &error))

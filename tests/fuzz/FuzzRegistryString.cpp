@@ -15,7 +15,8 @@ static std::string ReadValue(const std::string& input) {
   LONG stored = RegSetValueExW(key, L"Value", 0, type, (const BYTE*)(data + '\0' + '\0').c_str(),
                                (DWORD)data.size());
   RegCloseKey(key);
-  if (stored != ERROR_SUCCESS) return "not stored";
+  if (stored != ERROR_SUCCESS)
+    return "not stored";
   RegistryAccess registry;
   wchar_t* text = nullptr;
   BYTE* bytes = nullptr;
@@ -34,4 +35,6 @@ static std::string ReadValue(const std::string& input) {
          std::to_string((int)asBytes) + " " + std::to_string((int)asDword);
 }
 
-int main(int argc, char** argv) { return FuzzMain(argc, argv, "registry_string", ReadValue); }
+int main(int argc, char** argv) {
+  return FuzzMain(argc, argv, "registry_string", ReadValue);
+}

@@ -5,8 +5,11 @@
 static std::string ReadScript(const std::string& input) {
   Scenario scenario;
   std::wstring error;
-  if (!ParseScenario(FuzzWide(input), &scenario, &error)) return FuzzOutcome(error);
+  if (!ParseScenario(FuzzWide(input), &scenario, &error))
+    return FuzzOutcome(error);
   return scenario.commands.empty() ? "empty" : "commands";
 }
 
-int main(int argc, char** argv) { return FuzzMain(argc, argv, "scenario", ReadScript); }
+int main(int argc, char** argv) {
+  return FuzzMain(argc, argv, "scenario", ReadScript);
+}

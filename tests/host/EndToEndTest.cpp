@@ -42,8 +42,7 @@ std::string Hex(DWORD pixel) {
 }
 
 // The picture equals its reference exactly.
-void ExpectLikeReference(const ScenarioRun& run, const wchar_t* picture,
-                         const wchar_t* reference) {
+void ExpectLikeReference(const ScenarioRun& run, const wchar_t* picture, const wchar_t* reference) {
   std::wstring made = run.folder + L"\\" + picture;
   std::wstring kept = TestSourcePath(std::wstring(L"reference\\") + reference);
   if (Updating()) {
@@ -58,8 +57,8 @@ void ExpectLikeReference(const ScenarioRun& run, const wchar_t* picture,
       ADD_FAILURE() << name << ": " << a.width << "x" << a.height << " instead of " << b.width
                     << "x" << b.height;
     } else {
-      ADD_FAILURE() << name << ": first difference at (" << x << "," << y << "): "
-                    << Hex(a.At(x, y)) << " instead of " << Hex(b.At(x, y));
+      ADD_FAILURE() << name << ": first difference at (" << x << "," << y
+                    << "): " << Hex(a.At(x, y)) << " instead of " << Hex(b.At(x, y));
     }
   }
 }
@@ -107,14 +106,17 @@ void ExpectDialogLikeReference(HWND dialog, const std::wstring& folder,
   Picture expected, shot, last;
   std::wstring error;
   const bool updating = Updating();
-  if (!updating) ReadPng(TestSourcePath(L"reference\\" + reference).c_str(), &expected, &error);
+  if (!updating)
+    ReadPng(TestSourcePath(L"reference\\" + reference).c_str(), &expected, &error);
   SetForegroundWindow(dialog);
   RECT rc;
   GetWindowRect(dialog, &rc);
   int steady = 0;
   for (ULONGLONG end = GetTickCount64() + 15000; GetTickCount64() < end; Sleep(100)) {
-    if (!CaptureScreenRect(rc, &shot)) continue;
-    if (updating ? (steady = Same(shot, last) ? steady + 1 : 0) == 2 : Same(shot, expected)) break;
+    if (!CaptureScreenRect(rc, &shot))
+      continue;
+    if (updating ? (steady = Same(shot, last) ? steady + 1 : 0) == 2 : Same(shot, expected))
+      break;
     last = shot;
   }
   ASSERT_TRUE(WritePng((folder + L"\\" + reference).c_str(), shot, &error));
@@ -143,8 +145,8 @@ TEST(EndToEnd, AboutDialogPicturesMatchTheReferences) {
     AutoCloseHandle thread(process.hThread), about(process.hProcess);
     HWND d = nullptr;
     EXPECT_EQ("", WaitWhileRunning(process.hProcess, "AboutDashboard.exe", [&] {
-      return (d = FindWindowW(L"#32770", L"About Quorvane")) && IsWindowVisible(d);
-    }));
+                return (d = FindWindowW(L"#32770", L"About Quorvane")) && IsWindowVisible(d);
+              }));
     const std::wstring with = cards ? L"-two-cards.png" : L"-no-cards.png";
     if (d) {
       ExpectDialogLikeReference(d, folder, L"about-initial" + with);
@@ -194,8 +196,8 @@ TEST(EndToEnd, AHungWindowDoesNotHoldTheRun) {
   AutoCloseHandle shown(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   std::thread hung([&] {
-    HWND w = CreateWindowExW(0, L"STATIC", L"HostTest Hung", WS_POPUP | WS_VISIBLE, 300, 0, 100,
-                             50, nullptr, nullptr, nullptr, nullptr);
+    HWND w = CreateWindowExW(0, L"STATIC", L"HostTest Hung", WS_POPUP | WS_VISIBLE, 300, 0, 100, 50,
+                             nullptr, nullptr, nullptr, nullptr);
     SetEvent(shown);
     WaitForSingleObject(release, INFINITE);
     DestroyWindow(w);
@@ -285,7 +287,8 @@ TEST(EndToEnd, HostGivesUpWhenTheDeviceStaysBusy) {
 // The most cards a script may insert are all there after it, in order.
 TEST(EndToEnd, HundredCardsAreInserted) {
   std::string text;
-  for (int i = 1; i <= 100; ++i) text += "card add C" + std::to_string(i) + " total=1MB free=1MB\n";
+  for (int i = 1; i <= 100; ++i)
+    text += "card add C" + std::to_string(i) + " total=1MB free=1MB\n";
   HostResult r = RunScript(L"cards", text).result;
   ASSERT_EQ(0u, r.exitCode) << r.output;
   WIN32_FIND_DATAW card;
@@ -294,7 +297,8 @@ TEST(EndToEnd, HundredCardsAreInserted) {
   for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFlashCard(search, &card)) {
     EXPECT_EQ(L"C" + std::to_wstring(++count), std::wstring(card.cFileName));
   }
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  if (search != INVALID_HANDLE_VALUE)
+    FindClose(search);
   EXPECT_EQ(100, count);
 }
 

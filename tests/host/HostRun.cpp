@@ -13,7 +13,8 @@ HostResult RunProgram(const std::wstring& program, const std::wstring& arguments
   HostResult result;
   static LONG runs;  // hosts may be started from two threads at once
   std::wstring log = FreshFolder(L"host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                 std::to_wstring(InterlockedIncrement(&runs))) + L".log";
+                                 std::to_wstring(InterlockedIncrement(&runs))) +
+                     L".log";
   // One start at a time: a start must not inherit, or lose mid-way, the
   // inheritable handle another thread is just opening or closing.
   static std::mutex starting;
@@ -28,9 +29,8 @@ HostResult RunProgram(const std::wstring& program, const std::wstring& arguments
   {
     std::lock_guard<std::mutex> lock(starting);
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    AutoCloseHandle out(CreateFileW(log.c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS, 0,
-                                    nullptr));
+    AutoCloseHandle out(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    &sa, CREATE_ALWAYS, 0, nullptr));
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -46,14 +46,16 @@ HostResult RunProgram(const std::wstring& program, const std::wstring& arguments
     if (!started)
       result.output = "the program did not start: error " + std::to_string(GetLastError());
   }  // the host has its own handle to the file
-  if (!started) return result;
+  if (!started)
+    return result;
   AutoCloseHandle thread(process.hThread), host(process.hProcess);
   if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
     GetExitCodeProcess(process.hProcess, &result.exitCode);
   else
     TerminateProcess(process.hProcess, 1);
   result.output += ReadBytes(log);
-  if (result.exitCode == 0xFFFFFFFF) result.output += "\nthe program did not end within 120 s";
+  if (result.exitCode == 0xFFFFFFFF)
+    result.output += "\nthe program did not end within 120 s";
   return result;
 }
 
@@ -79,12 +81,16 @@ static void RemoveTree(const std::wstring& path) {
   HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
   for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
     std::wstring name = found.cFileName, inside = path + L"\\" + name;
-    if (name == L"." || name == L"..") continue;
+    if (name == L"." || name == L"..")
+      continue;
     DWORD kind = found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
-    if (kind == FILE_ATTRIBUTE_DIRECTORY) RemoveTree(inside);  // links are not followed
-    else if (!DeleteFileW(inside.c_str())) RemoveDirectoryW(inside.c_str());
+    if (kind == FILE_ATTRIBUTE_DIRECTORY)
+      RemoveTree(inside);  // links are not followed
+    else if (!DeleteFileW(inside.c_str()))
+      RemoveDirectoryW(inside.c_str());
   }
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  if (search != INVALID_HANDLE_VALUE)
+    FindClose(search);
   RemoveDirectoryW(path.c_str());
 }
 
@@ -118,7 +124,8 @@ ScenarioRun RunScript(const std::wstring& name, const std::string& text,
 void RemoveTestItems(bool files) {
   for (const std::wstring& name : {std::wstring(L"A"), L"A" + std::wstring(40, L'n')})
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (TODAY_ITEMS_KEY L"\\HostTest." + name).c_str());
-  if (files) DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\HostTest.A.dll");
+  if (files)
+    DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\HostTest.A.dll");
 }
 
 namespace {

@@ -45,4 +45,3 @@ std::string ReadBytes(const std::wstring& path);
 // `files` is false, their libraries on the device. Every host test program
 // does so before its first test: a test killed halfway leaves them behind.
 void RemoveTestItems(bool files = true);
-

@@ -12,13 +12,15 @@ Picture Filled(int w, int h, DWORD (*colour)(int x, int y)) {
   p.width = w;
   p.height = h;
   for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) p.pixels.push_back(colour(x, y));
+    for (int x = 0; x < w; ++x)
+      p.pixels.push_back(colour(x, y));
   }
   return p;
 }
 
 TEST(Pictures, PngKeepsEveryPixel) {
-  Picture p = Filled(37, 5, [](int x, int y) -> DWORD { return (x * 7919u + y * 104729u) & 0xFFFFFF; });
+  Picture p =
+      Filled(37, 5, [](int x, int y) -> DWORD { return (x * 7919u + y * 104729u) & 0xFFFFFF; });
   std::wstring path = FreshFolder(L"png") + L".png";
   std::wstring error;
   ASSERT_TRUE(WritePng(path.c_str(), p, &error));

@@ -89,14 +89,20 @@ TEST(ScenarioParser, Words) {
     const wchar_t* name;
     bool plain;
   } names[] = {
-      {L"a.png", true},     {L"con.txt.png", false}, {L"COM1.png", false}, {L"lpt9.PNG", false},
-      {L"NUL .png", false}, {L"aux", false},         {L"COM10.png", true}, {L"CONSOLE.png", true},
-      {L"a.png.", false},   {L"a.png ", false},      {L"..", false},       {L".", false},
-      {L"a\\b.png", false}, {L"a/b.png", false},     {L"c:a.png", false},  {L"a\tb.png", false},
-      {L"CONIN$.png", false}, {L"conout$.x.png", false}, {L"LPT0.png", false}, {L"com\u00B9.png", false},
+      {L"a.png", true},       {L"con.txt.png", false},
+      {L"COM1.png", false},   {L"lpt9.PNG", false},
+      {L"NUL .png", false},   {L"aux", false},
+      {L"COM10.png", true},   {L"CONSOLE.png", true},
+      {L"a.png.", false},     {L"a.png ", false},
+      {L"..", false},         {L".", false},
+      {L"a\\b.png", false},   {L"a/b.png", false},
+      {L"c:a.png", false},    {L"a\tb.png", false},
+      {L"CONIN$.png", false}, {L"conout$.x.png", false},
+      {L"LPT0.png", false},   {L"com\u00B9.png", false},
       {L"CONIN.png", true},
   };
-  for (const auto& n : names) EXPECT_EQ(n.plain, IsPlainFileName(n.name)) << n.name;
+  for (const auto& n : names)
+    EXPECT_EQ(n.plain, IsPlainFileName(n.name)) << n.name;
   EXPECT_EQ(L"'" + std::wstring(40, L'x') + L"...' (1000000 characters)",
             Quote(std::wstring(1000000, L'x')));
 }
@@ -109,7 +115,8 @@ struct BadScript {
 
 std::wstring Repeat(const std::wstring& line, int times) {
   std::wstring text;
-  for (int i = 0; i < times; ++i) text += line;
+  for (int i = 0; i < times; ++i)
+    text += line;
   return text;
 }
 

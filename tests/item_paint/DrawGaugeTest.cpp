@@ -17,16 +17,23 @@ COLORREF MapColour(char c) {
 
 // Letter (x, y) of a map, skipping its '#' comment lines.
 char MapAt(const char* map, int x, int y) {
-  while (*map == '\n' || *map == '#') map = *map == '#' ? strchr(map, '\n') : map + 1;
-  while (y-- > 0) map = strchr(map, '\n') + 1;
+  while (*map == '\n' || *map == '#')
+    map = *map == '#' ? strchr(map, '\n') : map + 1;
+  while (y-- > 0)
+    map = strchr(map, '\n') + 1;
   return map[x];
 }
 
 TEST(ItemBitmaps, FourBitBitmapsHoldExactlyTheirMaps) {
-  const struct { UINT id; const char* map; int w, h; } bitmaps[] = {
-      {IDB_DIAL, kDialMap, 35, 20}, {IDB_BATTERY_ICON, kBatteryIconMap, 16, 8},
-      {IDB_MEMORY_ICON, kMemoryIconMap, 16, 8}, {IDB_STORAGE_ICON, kStorageIconMap, 16, 8},
-      {IDB_FRAME_LOGO, kFrameLogoMap, 16, 16}};
+  const struct {
+    UINT id;
+    const char* map;
+    int w, h;
+  } bitmaps[] = {{IDB_DIAL, kDialMap, 35, 20},
+                 {IDB_BATTERY_ICON, kBatteryIconMap, 16, 8},
+                 {IDB_MEMORY_ICON, kMemoryIconMap, 16, 8},
+                 {IDB_STORAGE_ICON, kStorageIconMap, 16, 8},
+                 {IDB_FRAME_LOGO, kFrameLogoMap, 16, 16}};
   for (const auto& b : bitmaps) {
     ScopedGdiObj<HGDIOBJ> bmp(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(b.id),
                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
@@ -96,13 +103,17 @@ TEST(DrawGauge, EveryLabelFitsItsBand) {
     for (ULONGLONG same = d, length = 1; length <= 7; same = same * 10 + d, ++length) {
       for (ULONGLONG bytes : {same << 20, same << 30, cardLimit}) {
         for (int card : {d, d * 11, d * 111, d * 1111, d * 11111, 100}) {  // every length
-          if (card >= 1 && bytes <= cardLimit) FormatStorageLabel(label, card, bytes), add();
+          if (card >= 1 && bytes <= cardLimit)
+            FormatStorageLabel(label, card, bytes), add();
         }
-        if (bytes <= memoryLimit) FormatMemoryLabel(label, bytes), add();
+        if (bytes <= memoryLimit)
+          FormatMemoryLabel(label, bytes), add();
       }
       int minutes = d * 11 < 59 ? d * 11 : 59, hours = d * 11 < 23 ? d * 11 : 23;
-      if (same <= 1193046) FormatTimeLabel(label, (int)same, minutes), add();
-      if (same <= 49710) FormatTimeLabel(label, (int)same * 24 + hours, minutes), add();
+      if (same <= 1193046)
+        FormatTimeLabel(label, (int)same, minutes), add();
+      if (same <= 49710)
+        FormatTimeLabel(label, (int)same * 24 + hours, minutes), add();
     }
   }
   FormatMemoryLabel(label, memoryLimit), add();
@@ -115,7 +126,8 @@ TEST(DrawGauge, EveryLabelFitsItsBand) {
     int ink = 0, edge = 0;
     for (int y = 30; y < 40; ++y)
       for (int x = 10; x < 65; ++x)
-        if (c.At(x, y) != bare.At(x, y)) ++ink, edge += x == 10 || x == 64;
+        if (c.At(x, y) != bare.At(x, y))
+          ++ink, edge += x == 10 || x == 64;
     EXPECT_GT(ink, 0) << testing::PrintToString(text);
     const bool fits = text != beyond[0] && text != beyond[1];
     EXPECT_EQ(fits, edge == 0) << testing::PrintToString(text) << (fits ? " touches" : " fits in");

@@ -55,8 +55,9 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
     Canvas drawn(240, 42, kWhite), expected(240, 42, kWhite);
     SetBkMode(drawn.dc, TRANSPARENT);
     SetBkMode(expected.dc, TRANSPARENT);
-    (step.icon == battery ? DrawBatteryGauge
-     : step.icon == storage ? DrawStorageGauge : DrawMemoryGauge)(drawn.dc, 35, 3);
+    (step.icon == battery   ? DrawBatteryGauge
+     : step.icon == storage ? DrawStorageGauge
+                            : DrawMemoryGauge)(drawn.dc, 35, 3);
     DrawGauge(expected.dc, 35, 3, step.icon, step.percent, step.label);
     EXPECT_TRUE(drawn == expected) << testing::PrintToString(step.label) << " at " << step.percent;
   }
@@ -74,7 +75,9 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
 TEST(Gauges, LabelFormsAtTheEdges) {
   wchar_t label[kLabelChars];
   auto time = [&](int h, int m) { return FormatTimeLabel(label, h, m), std::wstring(label); };
-  auto card = [&](int n, ULONGLONG b) { return FormatStorageLabel(label, n, b), std::wstring(label); };
+  auto card = [&](int n, ULONGLONG b) {
+    return FormatStorageLabel(label, n, b), std::wstring(label);
+  };
   auto memory = [&](ULONGLONG b) { return FormatMemoryLabel(label, b), std::wstring(label); };
   const struct {
     std::wstring label;
@@ -94,7 +97,8 @@ TEST(Gauges, LabelFormsAtTheEdges) {
       {memory(2 * 0xFFFFFFFFull), L"M 8191 MB"},
       {memory(~0ULL), L"M 16383 PB"},
   };
-  for (const auto& f : forms) EXPECT_EQ(f.expected, f.label);
+  for (const auto& f : forms)
+    EXPECT_EQ(f.expected, f.label);
 }
 
 // Whole shares and a total of 0: LabelsAndNeedlesFromTheReadings.

@@ -23,29 +23,36 @@ inline std::vector<UINT> seen;
 inline WNDPROC itemProc;
 
 inline LRESULT CALLBACK ItemRecorder(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  if (m == WM_PAINT || m == WM_LBUTTONUP || m >= WM_USER) seen.push_back(m);
+  if (m == WM_PAINT || m == WM_LBUTTONUP || m >= WM_USER)
+    seen.push_back(m);
   return CallWindowProcW(itemProc, w, m, wp, lp);
 }
 
 // Sets AboutLocation (text null: removes it) and puts the key's values back.
 struct AboutLocation : AboutLocationGuard {
   AboutLocation(DWORD type, const wchar_t* text) {
-    if (text) WriteAboutLocation(type, text, (lstrlenW(text) + 1) * 2);
-    else DeleteAboutLocation();
+    if (text)
+      WriteAboutLocation(type, text, (lstrlenW(text) + 1) * 2);
+    else
+      DeleteAboutLocation();
   }
 };
 
 // The stand-in About program, built beside the tests.
-inline std::wstring ProbePath() { return BesideTest(L"item_about_probe.exe"); }
+inline std::wstring ProbePath() {
+  return BesideTest(L"item_about_probe.exe");
+}
 
 class ItemHost : public testing::Test {
 protected:
   void SetUp() override {
     SimResetDevice();
-    while (ItemState.status.FindNextCard()) {}  // no card selected, as after load
+    while (ItemState.status.FindNextCard()) {
+    }  // no card selected, as after load
     ItemState.wakeupRegistered = true;
     const TodayAnswers navy = {RGB(0, 0, 128), RGB(0, 0, 128), nullptr, [](UINT m) {
-                                 if (m >= WM_USER) seen.push_back(kHost | m);
+                                 if (m >= WM_USER)
+                                   seen.push_back(kHost | m);
                                }};
     today = CreateTodayStandIn(navy, L"TodayStandIn", 0, 100, 60, 300, 100);
     entry.fEnabled = TRUE;
@@ -62,7 +69,8 @@ protected:
   int PostedRedraws() {  // takes them out of the queue
     MSG msg;
     int count = 0;
-    while (PeekMessageW(&msg, item, WM_DASHBOARD_REDRAW, WM_DASHBOARD_REDRAW, PM_REMOVE)) ++count;
+    while (PeekMessageW(&msg, item, WM_DASHBOARD_REDRAW, WM_DASHBOARD_REDRAW, PM_REMOVE))
+      ++count;
     return count;
   }
   void LayOut() {  // the host's part after the first answer

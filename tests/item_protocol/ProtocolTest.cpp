@@ -6,7 +6,10 @@ using Seq = std::vector<UINT>;
 
 TEST_F(ItemHost, FirstQueryAnswersTrueLaterOnesPostOneRedrawPerStaleQuery) {
   using Answer = std::pair<LRESULT, int>;  // the answer, and the redraws it posted
-  auto ask = [&] { LRESULT answer = Query(); return Answer(answer, PostedRedraws()); };
+  auto ask = [&] {
+    LRESULT answer = Query();
+    return Answer(answer, PostedRedraws());
+  };
   EXPECT_EQ(Answer(TRUE, 0), ask());
   EXPECT_EQ(42u, entry.cyp);
   EXPECT_EQ(Seq({kQuery}), seen);  // the shell lays the item out; nothing is read
@@ -35,7 +38,7 @@ TEST_F(ItemHost, FirstQueryAnswersTrueLaterOnesPostOneRedrawPerStaleQuery) {
   EXPECT_EQ(0, SendMessageW(item, WM_DESTROY, 0, 0) +
                    SendMessageW(item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0));
   wchar_t title[32] = L"";
-  GetWindowTextW(item, title, 32);  // served by DefWindowProcW
+  GetWindowTextW(item, title, 32);          // served by DefWindowProcW
   EXPECT_STREQ(L"DashBoardScreen", title);  // the contract's title, pinned here
 }
 

@@ -21,7 +21,7 @@ TEST(RegistryAccess, GetStringOnAScratchKey) {
   RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
   EXPECT_FALSE(registry.KeyExists(HKEY_CURRENT_USER, path.c_str()));
   EXPECT_FALSE(registry.KeyExists(HKEY_CURRENT_USER, path.c_str()));  // asking does not create it
-  EXPECT_EQ(RegResult::ReadFailed, read(path, L"v", &text));              // reading does
+  EXPECT_EQ(RegResult::ReadFailed, read(path, L"v", &text));          // reading does
   EXPECT_TRUE(registry.KeyExists(HKEY_CURRENT_USER, path.c_str()));
   EXPECT_EQ(L"<none>", text);
 

@@ -4,7 +4,9 @@
 #include "NeedsRefresh.h"
 
 // The storage slot: -1 for the clock, else the card's number.
-static int Slot() { return ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex(); }
+static int Slot() {
+  return ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex();
+}
 
 // The host sits at screen x 100: taps must act on client x. The storage taps
 // walk the two cards from load: clock, card 1, card 2, clock.
@@ -21,9 +23,12 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
     AboutLocation bad(type, text);
     SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(0, 10));
   }
-  const struct { int x; char does; } taps[] = {  // About, Battery, Storage, nothing
-      {34, 'A'}, {35, 'B'}, {69, 'B'}, {70, 'A'}, {104, 'A'}, {105, 'S'}, {139, 'S'},
-      {140, 'A'}, {175, '-'}, {209, '-'}, {210, 'A'}, {-1, 'A'}};
+  const struct {
+    int x;
+    char does;
+  } taps[] = {// About, Battery, Storage, nothing
+              {34, 'A'},  {35, 'B'},  {69, 'B'},  {70, 'A'},  {104, 'A'}, {105, 'S'},
+              {139, 'S'}, {140, 'A'}, {175, '-'}, {209, '-'}, {210, 'A'}, {-1, 'A'}};
   std::vector<int> slots;
   for (auto tap : taps) {
     for (int y : {0, 41}) {
@@ -34,7 +39,8 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
       EXPECT_EQ(std::vector<UINT>({WM_LBUTTONUP, REPAINT}), seen) << tap.x;
       EXPECT_EQ(tap.does == 'B', ItemState.batteryShowsTime != battery) << tap.x;
       EXPECT_EQ(tap.does == 'S', Slot() != slot) << tap.x;
-      if (tap.does == 'S') slots.push_back(Slot());
+      if (tap.does == 'S')
+        slots.push_back(Slot());
       if (tap.does == 'A') {
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started, 30000)) << tap.x;
       }
@@ -81,12 +87,13 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
   auto card = [](ULONGLONG total, ULONGLONG free) {
     return [=] {
       SimAddCard(L"Storage Card", total, free);
-      if (!ItemState.status.CardIndex()) ItemState.status.FindFirstCard();
+      if (!ItemState.status.CardIndex())
+        ItemState.status.FindFirstCard();
     };
   };
   auto advance = [](DWORD ms) { return [=] { SimAdvanceClock(ms); }; };
   auto tap = [&](int x) { SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(x, 20)); };
-  auto clock = [&] { tap(105); };  // no card: the storage slot steps to the clock
+  auto clock = [&] { tap(105); };     // no card: the storage slot steps to the clock
   auto timeAt = [&](DWORD seconds) {  // the battery's time label
     return [&, seconds] {
       SimSetPower(0, 80, seconds, 3900);
@@ -125,7 +132,8 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
     c.after();
     EXPECT_EQ(c.stale, NeedsRefresh()) << c.name;
     SimResetDevice();
-    while (ItemState.status.FindNextCard()) {}
+    while (ItemState.status.FindNextCard()) {
+    }
     ItemState.storageShowsClock = ItemState.batteryShowsTime = ItemState.initMode = false;
   }
 }

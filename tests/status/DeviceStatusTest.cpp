@@ -76,7 +76,11 @@ TEST(DeviceStatus, PowerAndBatteryTimeReadings) {
       {AC_LINE_OFFLINE, 50, 0, 56, {true, false, 50, 3900}, {true, 0, 0, 0}},
       {AC_LINE_BACKUP_POWER, 50, 59, 56, {true, false, 50, 3900}, {true, 0, 0, 59}},
       {AC_LINE_OFFLINE, 50, BATTERY_LIFE_UNKNOWN, 56, {true, false, 50, 3900}, {false, 7, 8, 9}},
-      {AC_LINE_OFFLINE, BATTERY_PERCENTAGE_UNKNOWN, 60, 56, {true, false, 255, 3900},
+      {AC_LINE_OFFLINE,
+       BATTERY_PERCENTAGE_UNKNOWN,
+       60,
+       56,
+       {true, false, 255, 3900},
        {true, 0, 1, 0}},
       // Unknown AC: false, but percentage and voltage are still delivered.
       {AC_LINE_UNKNOWN, 42, 3725, 56, {false, false, 42, 3900}, {false, 7, 8, 9}},
@@ -89,12 +93,12 @@ TEST(DeviceStatus, PowerAndBatteryTimeReadings) {
     SimSetPowerQueryBytes(c.bytes);
     DeviceStatus status;
     Power power(false, true, -1, -1);
-    std::get<0>(power) = status.PowerStatus(&std::get<1>(power), &std::get<2>(power),
-                                            &std::get<3>(power));
+    std::get<0>(power) =
+        status.PowerStatus(&std::get<1>(power), &std::get<2>(power), &std::get<3>(power));
     EXPECT_EQ(c.power, power);
     Time time(false, 7, 8, 9);
-    std::get<0>(time) = status.BatteryTime(&std::get<1>(time), &std::get<2>(time),
-                                           &std::get<3>(time));
+    std::get<0>(time) =
+        status.BatteryTime(&std::get<1>(time), &std::get<2>(time), &std::get<3>(time));
     EXPECT_EQ(c.time, time);
   }
 }

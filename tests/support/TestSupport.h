@@ -28,8 +28,10 @@ template <typename Condition>
 bool WaitFor(Condition condition, DWORD ms = 20000) {
   for (ULONGLONG end = GetTickCount64() + ms;; Sleep(10)) {
     PumpMessages();
-    if (condition()) return true;
-    if (GetTickCount64() > end) return false;
+    if (condition())
+      return true;
+    if (GetTickCount64() > end)
+      return false;
   }
 }
 
@@ -54,7 +56,8 @@ inline int GdiHeadroom() {
   pens.reserve(70000);
   while (pens.size() < 70000) {
     HPEN pen = CreatePen(PS_SOLID, 1, RGB(pens.size() & 255, 0, 0));
-    if (!pen) break;
+    if (!pen)
+      break;
     pens.emplace_back(pen);
   }
   return int(pens.size());
@@ -97,7 +100,8 @@ inline std::vector<DWORD> CopyClientArea(HWND window) {
   BitBlt(copy.dc, 0, 0, rc.right, rc.bottom, AutoReleaseDC(window), 0, 0, SRCCOPY);
   GdiFlush();
   std::vector<DWORD> pixels(copy.bits, copy.bits + rc.right * rc.bottom);
-  for (DWORD& p : pixels) p &= 0x00FFFFFF;
+  for (DWORD& p : pixels)
+    p &= 0x00FFFFFF;
   return pixels;
 }
 
@@ -106,7 +110,8 @@ inline std::wstring BesideTest(const wchar_t* name) {
   wchar_t path[MAX_PATH];
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   wchar_t* slash = wcsrchr(path, L'\\');
-  if (slash) slash[1] = 0;
+  if (slash)
+    slash[1] = 0;
   return std::wstring(path) + name;
 }
 

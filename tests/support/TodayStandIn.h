@@ -14,9 +14,12 @@ struct TodayAnswers {
 inline TodayAnswers todayAnswers;
 
 inline LRESULT CALLBACK TodayStandInProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  if (todayAnswers.record) todayAnswers.record(m);
-  if (m == TODAYM_GETCOLOR) return wp == TODAYCOLOR_TEXT ? todayAnswers.text : todayAnswers.other;
-  if (m != TODAYM_DRAWWATERMARK) return DefWindowProcW(w, m, wp, lp);
+  if (todayAnswers.record)
+    todayAnswers.record(m);
+  if (m == TODAYM_GETCOLOR)
+    return wp == TODAYCOLOR_TEXT ? todayAnswers.text : todayAnswers.other;
+  if (m != TODAYM_DRAWWATERMARK)
+    return DefWindowProcW(w, m, wp, lp);
   if (todayAnswers.watermark)
     todayAnswers.watermark(*reinterpret_cast<TODAYDRAWWATERMARKINFO*>(lp));
   return 0;

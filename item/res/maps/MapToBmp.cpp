@@ -17,24 +17,32 @@
 namespace {
 
 // The standard 16-colour palette as (r, g, b).
-const uint8_t kPalette[16][3] = {
-    {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
-    {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
-    {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
-    {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+const uint8_t kPalette[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                 {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
+                                 {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                 {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
 
 // Letters used by the maps and their palette entries.
 int PaletteIndex(char letter) {
   switch (letter) {
-    case 'k': return 0;   // black
-    case 'd': return 1;   // maroon
-    case 'o': return 3;   // olive
-    case 'e': return 8;   // grey
-    case 'r': return 9;   // red
-    case 'g': return 10;  // green
-    case 'y': return 11;  // yellow
-    case 'w': return 15;  // white
-    default: return -1;
+    case 'k':
+      return 0;  // black
+    case 'd':
+      return 1;  // maroon
+    case 'o':
+      return 3;  // olive
+    case 'e':
+      return 8;  // grey
+    case 'r':
+      return 9;  // red
+    case 'g':
+      return 10;  // green
+    case 'y':
+      return 11;  // yellow
+    case 'w':
+      return 15;  // white
+    default:
+      return -1;
   }
 }
 
@@ -64,8 +72,10 @@ int main(int argc, char** argv) {
   char line[512];
   while (std::fgets(line, sizeof line, in)) {
     std::string row(line);
-    while (!row.empty() && (row.back() == '\n' || row.back() == '\r')) row.pop_back();
-    if (row.empty() || row[0] == '#') continue;
+    while (!row.empty() && (row.back() == '\n' || row.back() == '\r'))
+      row.pop_back();
+    if (row.empty() || row[0] == '#')
+      continue;
     rows.push_back(row);
   }
   std::fclose(in);
@@ -101,14 +111,14 @@ int main(int argc, char** argv) {
   Put32(out, 40);
   Put32(out, width);
   Put32(out, height);
-  Put16(out, 1);   // planes
-  Put16(out, 4);   // bits per pixel
-  Put32(out, 0);   // BI_RGB
+  Put16(out, 1);  // planes
+  Put16(out, 4);  // bits per pixel
+  Put32(out, 0);  // BI_RGB
   Put32(out, imageSize);
   Put32(out, 2835);  // 72 dpi
   Put32(out, 2835);
-  Put32(out, 16);  // colours used
-  Put32(out, 16);  // colours important
+  Put32(out, 16);                   // colours used
+  Put32(out, 16);                   // colours important
   for (const auto& c : kPalette) {  // RGBQUAD: blue, green, red, reserved
     out.push_back(c[2]);
     out.push_back(c[1]);
@@ -127,7 +137,8 @@ int main(int argc, char** argv) {
   FILE* file = std::fopen(argv[2], "wb");
   if (!file || std::fwrite(out.data(), 1, out.size(), file) != out.size()) {
     std::fprintf(stderr, "maptobmp: cannot write %s\n", argv[2]);
-    if (file) std::fclose(file);
+    if (file)
+      std::fclose(file);
     return 1;
   }
   std::fclose(file);
