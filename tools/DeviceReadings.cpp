@@ -5,25 +5,23 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
 #include "CeApi.h"
 #include "DeviceStatus.h"
 #include "SimulatedDevice.h"
 
-static void PrintWide(const wchar_t* text) {
-  char utf8[MAX_PATH * 3];
+static std::string Utf8(const wchar_t* text) {
+  char utf8[MAX_PATH * 3] = "";
   WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), nullptr, nullptr);
-  fputs(utf8, stdout);
-}
-
-static unsigned long long Megabytes(ULONGLONG bytes) {
-  return bytes >> 20;
+  return utf8;
 }
 
 int main(int argc, char** argv) {
   wchar_t row[96];
   if (argc == 2 && strcmp(argv[1], "--values") == 0) {
     for (int i = 0; SimValueRow(i, row); i++)
-      PrintWide(row), fputs("\n", stdout);
+      printf("%s\n", Utf8(row).c_str());
     return 0;
   }
   if (argc > 1) {
@@ -47,48 +45,37 @@ int main(int argc, char** argv) {
     sprintf(level, "%d%%", percent);
   if (!live)  // the desktop reports no voltage
     sprintf(volts, "%d mV", voltage);
-  if (voltage < 0) {
+  if (voltage < 0)
     printf("Battery: unknown\n");
-  } else {
+  else
     printf("Battery: %s, %s, %s\n", level,
            !sourceKnown ? "power source unknown"
            : acOnline   ? "on mains power"
                         : "on battery",
            volts);
-  }
   int hours = 0, minutes = 0, seconds = 0;
-  if (status.BatteryTime(&hours, &minutes, &seconds)) {
+  if (status.BatteryTime(&hours, &minutes, &seconds))
     printf("Battery time left: %d:%02d:%02d\n", hours, minutes, seconds);
-  } else {
+  else
     printf("Battery time left: unknown\n");
-  }
-
   printf("Memory: %llu MB free of %llu MB (object store and program memory)\n",
-         Megabytes(status.MemoryFreeBytes()), Megabytes(status.MemoryTotalBytes()));
+         status.MemoryFreeBytes() >> 20, status.MemoryTotalBytes() >> 20);
 
-  if (!status.FindFirstCard()) {
+  if (!status.FindFirstCard())
     printf("Storage cards: none\n");
-  }
   for (bool more = status.CardIndex() > 0; more; more = status.FindNextCard()) {
-    printf("Storage card %d: ", status.CardIndex());
-    PrintWide(status.CardName());
+    printf("Storage card %d: %s", status.CardIndex(), Utf8(status.CardName()).c_str());
     BOOL found = FALSE;
     ULONGLONG total = status.CardTotalBytes(&found);
-    if (found) {
-      printf(", %llu MB free of %llu MB\n", Megabytes(status.CardFreeBytes()), Megabytes(total));
-    } else {
+    if (found)
+      printf(", %llu MB free of %llu MB\n", status.CardFreeBytes() >> 20, total >> 20);
+    else
       printf(", size unknown\n");
-    }
   }
   // Values the simulated device could not take, read as their defaults.
   wchar_t names[8][48], values[8][32];
-  int count = live ? 0 : SimIgnoredValues(names, values, 8);
-  for (int i = 0; i < count && i < 8; i++) {
-    printf("Ignored: ");
-    PrintWide(names[i]);
-    printf(" = ");
-    PrintWide(values[i]);
-    printf(" (not a number in its range; read as the default)\n");
-  }
+  for (int i = 0, count = live ? 0 : SimIgnoredValues(names, values, 8); i < count && i < 8; i++)
+    printf("Ignored: %s = %s (not a number in its range; read as the default)\n",
+           Utf8(names[i]).c_str(), Utf8(values[i]).c_str());
   return 0;
 }

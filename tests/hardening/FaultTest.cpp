@@ -9,8 +9,8 @@
 #include <set>
 
 #include "AboutLocationGuard.h"
-#include "SimulatedDevice.h"
 #include "StripHost.h"
+#include "WakeupEvent.h"
 
 #include <tlhelp32.h>
 
@@ -18,11 +18,14 @@ namespace {
 
 using namespace hardening;
 
-// One use of a failable call, as the fault log names it.
+// One use of a failable call, as a line of the fault log names it.
 struct Use {
   std::string module, call, site;
   long n;
   bool failed;
+  std::string Fault(const char* lasting = "") const {
+    return module + ":" + call + ":" + std::to_string(n) + lasting;
+  }
 };
 
 std::vector<Use> ReadLog() {
@@ -40,13 +43,6 @@ std::vector<Use> ReadLog() {
   return uses;
 }
 
-// At most `most` messages: a paint that never validates would loop for ever.
-void Pump(int most = 500) {
-  MSG msg;
-  while (most-- > 0 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-    DispatchMessageW(&msg);
-}
-
 // Waits for `process` (closed then) to end; "" when it ended with exit code 0.
 std::string Ended(HANDLE process) {
   AutoCloseHandle owned(process);
@@ -57,20 +53,23 @@ std::string Ended(HANDLE process) {
   return code ? "ended with exit code " + std::to_string(code) : "";
 }
 
+HANDLE FindAbout() {
+  AutoCloseHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {sizeof entry};
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    if (_wcsicmp(entry.szExeFile, L"AboutDashboard.exe") == 0)
+      return OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                         entry.th32ProcessID);
+  return nullptr;
+}
+
 // A tap outside the gauges (tapped again when no About program started): the
 // program shows its dialog, closed here with OK, or ends by itself.
 std::string LaunchAbout(StripHost& host) {
   HANDLE about = nullptr;
   for (int tap = 0; tap < 2 && !about; tap++) {
     host.Tap(10);
-    AutoCloseHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !about;
-         more = Process32NextW(snapshot, &entry))
-      if (_wcsicmp(entry.szExeFile, L"AboutDashboard.exe") == 0)
-        about = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                            entry.th32ProcessID);
+    about = FindAbout();
   }
   if (!about)
     return "two taps started no About program";
@@ -95,7 +94,7 @@ const struct Step {
   const char* name;
   std::string (*run)(StripHost& host);
 } kSequence[] = {
-    {"first paint", [](StripHost& h) { return std::string(h.Load() ? "" : h.error); }},
+    {"first paint", [](StripHost& h) { return h.Load() ? std::string() : h.error; }},
     {"unchanged queries", [](StripHost& h) { return h.Query(), std::string(); }},
     {"a minute passes", [](StripHost&) { return SimAdvanceClock(60000), std::string(); }},
     {"gauge taps",
@@ -110,10 +109,10 @@ const struct Step {
     {"About launch", LaunchAbout},
     {"suspend and resume", SuspendAndResume},
 };
-const int kSteps = sizeof kSequence / sizeof kSequence[0];
+const size_t kSteps = sizeof kSequence / sizeof kSequence[0];
 
 struct Outcome {
-  std::vector<Strip> strips;    // after each step (faulted: after one more query)
+  std::vector<Strip> strips;    // after each step (faulted: after the queries that follow)
   std::vector<size_t> logEnds;  // log lines written by the end of each step
   std::string error;
   int failedStep = -1;
@@ -128,20 +127,19 @@ Outcome Play(const std::string& fault, int queries = 1) {
   SeedDevice(true);  // the clock frozen: every run sees the same times
   StripHost host;
   Outcome out;
-  for (int i = 0; i < kSteps && out.failedStep < 0 && out.error.empty(); i++) {
+  for (size_t i = 0; i < kSteps && out.failedStep < 0 && out.error.empty(); i++) {
     std::string error = kSequence[i].run(host);
     if (!error.empty())
       out.error = std::string(kSequence[i].name) + ": " + error;
     if (!host.Item())
       break;  // not created: the shell shows nothing for it
     host.Query();
-    Pump();
+    PumpMessages();
     std::vector<Use> log = ReadLog();
     out.logEnds.push_back(log.size());
     for (const Use& use : log)
-      if (use.failed)
-        out.failedStep = i;
-    for (int q = 0; q < queries && out.failedStep >= 0; q++, Pump())
+      out.failedStep = use.failed ? int(i) : out.failedStep;
+    for (int q = 0; q < queries && out.failedStep >= 0; q++, PumpMessages())
       host.Query();
     out.strips.push_back(host.Capture());
   }
@@ -166,30 +164,29 @@ protected:
 
   // Fails each use of `runs` once.
   static void FailEach(const std::vector<Use>& runs) {
-    ASSERT_EQ(size_t(kSteps), baseline.strips.size()) << baseline.error;
+    ASSERT_EQ(kSteps, baseline.strips.size()) << baseline.error;
     int notCreated = 0;
     for (const Use& use : runs) {
-      std::string fault = use.module + ":" + use.call + ":" + std::to_string(use.n);
-      Outcome run = Play(fault);
+      Outcome run = Play(use.Fault());
       if (run.failedStep < 0 && !run.strips.empty()) {
         // The About program's timing passed that use by: the run had no
         // fault at all. Once more, with its cost to the headroom not counted.
         headroom = GdiHeadroom();
-        run = Play(fault);
+        run = Play(use.Fault());
       }
-      EXPECT_TRUE(run.error.empty() || run.strips.empty()) << fault << ": " << run.error;
-      EXPECT_TRUE(run.failedStep >= 0 || run.strips.empty()) << fault << ": the use was not made";
+      const bool created = !run.strips.empty();
+      EXPECT_TRUE(run.error.empty() || !created) << use.Fault() << ": " << run.error;
+      EXPECT_TRUE(run.failedStep >= 0 || !created) << use.Fault() << ": the use was not made";
       // Beyond what every load of the library costs the stand-in (its font).
       const int before = headroom;
       headroom = GdiHeadroom();
-      EXPECT_LE(before - headroom, run.strips.empty() ? 0 : loadCost) << fault << ": GDI leak";
+      EXPECT_LE(before - headroom, created ? loadCost : 0) << use.Fault() << ": GDI leak";
+      notCreated += !created;
       // A failed card search reads as no card: the tap steps to the clock.
-      bool tapLost =
-          use.call.find("FlashCard") != std::string::npos && use.module == "Quorvane.dll";
-      notCreated += run.strips.empty();
-      if (!run.strips.empty() && run.failedStep >= 0 && !tapLost) {
+      if (created && run.failedStep >= 0 &&
+          !(use.call.find("FlashCard") != std::string::npos && use.module == "Quorvane.dll")) {
         EXPECT_EQ(0, run.strips.back().Differences(baseline.strips[run.failedStep]))
-            << fault << " (" << kSequence[run.failedStep].name << "): after the next query";
+            << use.Fault() << " (" << kSequence[run.failedStep].name << "): after the next query";
       }
     }
     printf("faults: %zu runs of the %zu uses in the sequence, %d with no item; %ld paints\n",
@@ -222,11 +219,10 @@ TEST_F(Faults, EveryUseFailedOnce) {
 TEST_F(Faults, LastingFailuresPaintABoundedNumberOfTimes) {
   std::set<std::string> calls;
   for (size_t i = baseline.logEnds[0]; i < uses.size(); i++) {
-    const Use& use = uses[i];
-    if (use.module != "Quorvane.dll" || !calls.insert(use.call).second)
+    if (uses[i].module != "Quorvane.dll" || !calls.insert(uses[i].call).second)
       continue;
-    Outcome run = Play(use.module + ":" + use.call + ":" + std::to_string(use.n) + "+", 5);
-    EXPECT_LE(run.paints, 3 * (run.failedStep + 6)) << use.call << " failing from use " << use.n;
+    Outcome run = Play(uses[i].Fault("+"), 5);
+    EXPECT_LE(run.paints, 3 * (run.failedStep + 6)) << uses[i].Fault("+");
   }
   EXPECT_GT(calls.size(), 20u);
 }

@@ -1,13 +1,9 @@
 // Long runs in one process: many paints and taps must leave the strip's pixels
-// and the process's GDI handle headroom exactly as they were (the About
-// dialog's run is in tests/about/DialogTest.cpp).
-//
-// The headroom is counted to the single object. The default run passes every
-// paint path (both battery labels, clock and card) hundreds of times and taps
-// each zone 100 times: a leak on some paths or every few calls shows in a few
-// seconds. scripts/soak.sh runs the long counts (100,000 paints, 10,000 taps).
+// and the process's GDI handle headroom, counted to the single object, exactly
+// as they were (the About dialog's run is in tests/about/DialogTest.cpp). The
+// default run passes every paint path hundreds of times and taps each zone 100
+// times; scripts/soak.sh runs the long counts (100,000 paints, 10,000 taps).
 #include <gtest/gtest.h>
-#include <stdio.h>
 
 #include "StripHost.h"
 
@@ -36,7 +32,6 @@ TEST(Soak, PaintsAndTapsLeaveTheStripAndTheGdiHeadroomAsTheyWere) {
   Strip reference = host.PaintAndCapture();
   ASSERT_GT(reference.LabelInk(kBatterySlot), 0) << "the item painted no label";
   int headroom = GdiHeadroom();
-  ASSERT_GT(headroom, 1000);
 
   long paintsPerTap = taps && paints >= taps ? paints / taps : 1;
   ULONGLONG start = GetTickCount64();
@@ -53,7 +48,7 @@ TEST(Soak, PaintsAndTapsLeaveTheStripAndTheGdiHeadroomAsTheyWere) {
   }
   double seconds = double(GetTickCount64() - start) / 1000.0;
   printf("soak: %ld paints and %ld taps in %.1f s (%.0f us per paint or tap)\n", paints, taps,
-         seconds, paints + taps ? seconds * 1e6 / double(paints + taps) : 0.0);
+         seconds, seconds * 1e6 / double(paints + taps));
   PumpMessages();
 
   EXPECT_EQ(0, host.PaintAndCapture().Differences(reference)) << "pixels differ";

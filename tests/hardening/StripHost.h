@@ -1,65 +1,118 @@
-// A stand-in Today shell for the hardening tests: loads the built
-// Quorvane.dll, creates its item under a stub Today window at
-// screen (0, 0), and drives it only through its ordinal and its messages.
+// The built Quorvane.dll hosted as TodayHost.exe hosts it (the host's Today
+// shell with one item, listed by its library), driven only through messages.
 #pragma once
 
 #include <vector>
 
 #include "CeApi.h"
 #include "DashboardContract.h"
+#include "SimulatedDevice.h"
 #include "TestSupport.h"
+#include "TodayShell.h"
 
 namespace hardening {
 
 const int kStripWidth = 240, kStripHeight = 42;
 
-// Columns of each slot (dial and label band), right exclusive; label rows.
+// Columns of each slot (dial and label band), right exclusive.
 struct Slot {
   int left, right;
 };
 const Slot kBatterySlot = {25, 80}, kStorageSlot = {95, 150}, kMemorySlot = {165, 220};
-const Slot kWholeStrip = {0, kStripWidth};
-const int kLabelTop = 28, kLabelBottom = 38;
 
 // A copy of the whole strip, 0x00RRGGBB per pixel, rows top to bottom.
 struct Strip {
   std::vector<DWORD> pixels;
-  int Differences(const Strip& other, Slot slot = kWholeStrip) const;  // in the slot's columns
-  int LabelInk(Slot slot) const;  // label-band pixels that are not background
+  int Differences(const Strip& other, Slot slot = {0, kStripWidth}) const {
+    int n = 0;
+    for (int y = 0; y < kStripHeight; y++)
+      for (int x = slot.left; x < slot.right; x++)
+        n += pixels[y * kStripWidth + x] != other.pixels[y * kStripWidth + x];
+    return n;
+  }
+  // Pixels of the label band (rows 28 to 37) that are not the Today background.
+  int LabelInk(Slot slot) const {
+    int ink = 0;
+    for (int y = 28; y < 38; y++) {
+      COLORREF c = TodayBackgroundAt(0, TODAY_HEADER_HEIGHT + y);
+      for (int x = slot.left; x < slot.right; x++)
+        ink += pixels[y * kStripWidth + x] != RGB(GetBValue(c), GetGValue(c), GetRValue(c));
+    }
+    return ink;
+  }
 };
 
 // A fresh device on battery at 80 %, its clock frozen; with a card if asked.
-void SeedDevice(bool card);
+inline void SeedDevice(bool card) {
+  SimResetDevice();
+  SimSetPower(AC_LINE_OFFLINE, 80, 7380, 3900);
+  SimSetStore(16u << 20, 8u << 20);
+  SimSetProgramMemory(32ull << 20, 12ull << 20);
+  if (card)
+    SimAddCard(L"Storage Card", 64ull << 20, 16ull << 20);
+}
 
-class StripHost {
-public:
+struct StripHost {
   ~StripHost() { Unload(); }
-  // Loads the library afresh (its state record zero) and creates the item;
-  // answers the first refresh query and lays the item out at the height asked
-  // for, as the shell does. On failure `error` says why.
-  bool Load();
-  // Destroys the windows and unloads the library: the next Load starts from a
-  // freshly loaded item (its state record zero again).
-  void Unload();
+  // Loads the library afresh (its state record zero) in a new Today window,
+  // which sends the first refresh query and lays the item out; else `error`.
+  bool Load() {
+    Unload();
+    error = "the library stayed loaded after FreeLibrary";
+    if (GetModuleHandleW(L"Quorvane.dll"))
+      return false;
+    error = "no Today window";
+    if (!CreateTodayWindow(GetModuleHandleW(nullptr), false))
+      return false;
+    ShowToday();
+    std::vector<std::wstring> leftOut;
+    std::wstring dll = BesideTest(L"Quorvane.dll");
+    TodayShell.trueAnswers = 0;
+    LoadTodayItems({EntryForLibrary(dll, dll)}, &leftOut);
+    error = "the first refresh query did not answer TRUE";
+    for (const std::wstring& why : leftOut)
+      error.assign(why.begin(), why.end());  // ASCII but for the path
+    PumpMessages();
+    paintsAtLoad = TodayShell.itemPaints;
+    if (!Item() || !TodayShell.trueAnswers)
+      return false;
+    error.clear();
+    return true;
+  }
+  // The shell's part: clears the item's cache, destroys it, frees the library.
+  void Unload() {
+    DestroyTodayWindow();
+    PumpMessages();
+  }
 
-  HWND Item() const { return item; }
+  HWND Item() const { return TodayShell.itemWindow; }
   // A refresh query with a fresh cyp of 0; the item's cyp goes to *cyp.
-  LRESULT Query(DWORD* cyp = nullptr);
-  void Paint() { SendMessageW(item, WM_DASHBOARD_REDRAW, 0, 0); }
-  void Tap(int x, int y = 20);
-  Strip Capture() const;
+  LRESULT Query(DWORD* cyp = nullptr) {
+    TODAYLISTITEM record = TodayShell.items[0].item;
+    record.cyp = 0;
+    LRESULT answer = SendMessageW(Item(), WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0);
+    if (cyp)
+      *cyp = record.cyp;
+    return answer;
+  }
+  void Paint() { SendMessageW(Item(), WM_DASHBOARD_REDRAW, 0, 0); }
+  void Tap(int x, int y = 20) {
+    SendMessageW(Item(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(Item(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  }
+  Strip Capture() const {
+    Strip strip = {CopyClientArea(Item())};
+    strip.pixels.resize(kStripWidth * kStripHeight);
+    return strip;
+  }
   Strip PaintAndCapture() {
     Paint();
     return Capture();
   }
-  long Paints() const;  // WM_PAINT messages the item received since Load
+  long Paints() const { return TodayShell.itemPaints - paintsAtLoad; }  // since Load
 
-  TODAYLISTITEM listItem = {};
-  const char* error = "";
-
-private:
-  HMODULE dll = nullptr;
-  HWND today = nullptr, item = nullptr;
+  std::string error;
+  int paintsAtLoad = 0;
 };
 
 }  // namespace hardening

@@ -13,10 +13,11 @@
 #include <string>
 #include <vector>
 
-// Dispatches every message waiting for this thread.
+// Dispatches the messages waiting for this thread, at most 1,000: a paint
+// that never validates would loop for ever.
 inline void PumpMessages() {
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  for (int most = 1000; most-- > 0 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
@@ -109,10 +110,7 @@ inline std::vector<DWORD> CopyClientArea(HWND window) {
 inline std::wstring BesideTest(const wchar_t* name) {
   wchar_t path[MAX_PATH];
   GetModuleFileNameW(nullptr, path, MAX_PATH);
-  wchar_t* slash = wcsrchr(path, L'\\');
-  if (slash)
-    slash[1] = 0;
-  return std::wstring(path) + name;
+  return std::wstring(path, wcsrchr(path, L'\\') + 1) + name;
 }
 
 // The positive number in environment variable `name`, else `fallback`.

@@ -7,7 +7,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -29,9 +32,8 @@ size_t Below(size_t n) {
 // the command that replays it) and ends the program.
 void SaveAndExit(const char* kind) {
   fprintf(stderr, "%s: FAULT (%s) on a %zu-byte input\n", target, kind, current.size());
-  std::string path = out + "\\" + target + "-" + kind;
-  if (FILE* f = out.empty() ? nullptr : fopen(path.c_str(), "wb"))
-    fwrite(current.data(), 1, current.size(), f), fclose(f);
+  if (!out.empty())
+    std::ofstream(out + "\\" + target + "-" + kind, std::ios::binary) << current;
   fflush(stderr);
   TerminateProcess(GetCurrentProcess(), 1);
 }
@@ -52,9 +54,8 @@ volatile ULONGLONG serial;  // counts the inputs run
 ULONGLONG ThreadMs() {
   FILETIME created, ended, kernel, user;
   GetThreadTimes(mainThread, &created, &ended, &kernel, &user);
-  ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
-  ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
-  return (k.QuadPart + u.QuadPart) / 10000;
+  auto ticks = [](FILETIME t) { return ULONGLONG(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
+  return (ticks(kernel) + ticks(user)) / 10000;
 }
 DWORD WINAPI Watchdog(void*) {
   for (ULONGLONG seen = ~0ULL, cpuAt = 0, clockAt = 0;; Sleep(50)) {
@@ -67,14 +68,9 @@ DWORD WINAPI Watchdog(void*) {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::string data;
-  char buffer[4096];
-  if (FILE* f = fopen(path.c_str(), "rb")) {
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;)
-      data.append(buffer, n);
-    fclose(f);
-  }
-  return data;
+  std::ostringstream data;
+  data << std::ifstream(path, std::ios::binary).rdbuf();
+  return data.str();
 }
 
 const char* const kNumbers[] = {
@@ -180,13 +176,10 @@ int FuzzMain(int argc, char** argv, const char* name, FuzzRun run) {
   CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
 
   std::vector<std::string> seeds;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((corpus + "\\*").c_str(), &found);
-  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      seeds.push_back(ReadFile(corpus + "\\" + found.cFileName));
-  if (search != INVALID_HANDLE_VALUE)
-    FindClose(search);
+  std::error_code error;
+  for (const auto& file : std::filesystem::directory_iterator(corpus, error))
+    if (file.is_regular_file(error))
+      seeds.push_back(ReadFile(file.path().string()));
   if (seeds.empty())
     seeds.push_back(std::string());
 

@@ -19,5 +19,4 @@ struct FuzzBytes {
   const std::string& data;
   size_t at = 0;
   unsigned long long Take(size_t bytes);
-  std::string Rest() { return at < data.size() ? data.substr(at) : std::string(); }
 };
