@@ -4,19 +4,15 @@
 #define CE_PLATFORM_IMPLEMENTATION  // the desktop's calls, for the baselines
 #include <stdio.h>
 
-#include "CeApi.h"
-#include "DashboardContract.h"
 #include "DeviceChoice.h"
-#include "Messages.h"
-#include "SimulatedDevice.h"
-#include "TodayShell.h"
+#include "StripHost.h"  // the item hosted as the hardening tests host it
 
 namespace {
 
 const wchar_t* const kDial = MAKEINTRESOURCEW(109);  // IDB_DIAL of the item's resources
 
 int calls = 2000;  // of each call measured, after a tenth as many to warm up
-HWND item;
+hardening::StripHost host;
 WNDPROC itemProc;
 double noticeHandledAt;  // 0 until the item has handled a wake-up notice
 
@@ -34,31 +30,13 @@ LRESULT CALLBACK NoticeNotingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return result;
 }
 
-// The item in the host's Today shell, as TodayHost.exe shows it.
-bool LoadItem(const std::wstring& dll) {
-  std::vector<std::wstring> leftOut;
-  if (!CreateTodayWindow(GetModuleHandleW(nullptr), false))
-    return false;
-  ShowToday();  // visible, so that a redraw really reaches WM_PAINT
-  LoadTodayItems({EntryForLibrary(dll, dll)}, &leftOut);
-  item = TodayShell.itemWindow;
-  if (item)
-    itemProc = (WNDPROC)SetWindowLongPtrW(item, GWLP_WNDPROC, (LONG_PTR)NoticeNotingProc);
-  PumpMessages();
-  return item != nullptr;
-}
-
 // The bare cost of any double-buffered paint of the strip.
 void BaselinePaint() {
-  AutoReleaseDC dc(item);
+  AutoReleaseDC dc(host.Item());
   ScopedGdiObj<HBITMAP> bmp(CreateCompatibleBitmap(dc, 240, 42));
   AutoDeleteDC mem(CreateCompatibleDC(dc));
   ScopedSelectObject selected(mem, bmp);
   BitBlt(dc, 0, 0, 240, 42, mem, 0, 0, SRCCOPY);
-}
-
-void Redraw() {
-  SendMessageW(item, WM_DASHBOARD_REDRAW, 0, 0);
 }
 
 template <typename F>
@@ -114,26 +92,23 @@ void Row(const char* what, double value, const char* unit, double baseline, cons
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  const std::wstring dir(exe, wcsrchr(exe, L'\\') + 1);
   calls = argc > 1 ? _wtoi(argv[1]) : calls;
 
-  SimResetDevice();
-  SimSetPower(AC_LINE_OFFLINE, 80, 7200, 3900);
-  SimSetProgramMemory(32ull << 20, 12ull << 20);
-  SimSetStore(16u << 20, 8u << 20);
-  if (!LoadItem(dir + L"Quorvane.dll")) {
-    fprintf(stderr, "bench: cannot load %lsQuorvane.dll\n", dir.c_str());
+  hardening::SeedDevice(false);
+  if (!host.Load()) {
+    fprintf(stderr, "bench: cannot load %ls: %s\n", BesideTest(L"Quorvane.dll").c_str(),
+            host.error.c_str());
     return 1;
   }
+  itemProc = (WNDPROC)SetWindowLongPtrW(host.Item(), GWLP_WNDPROC, (LONG_PTR)NoticeNotingProc);
   printf("| %-38s | %16s | %16s | %8s | %-12s |\n", "figure", "measured", "baseline", "ratio",
          "target");
   printf("|%s|%s|%s|%s|%s|\n", "----------------------------------------", "------------------",
          "------------------", "----------", "--------------");
 
   const double baseline = MeanMicroseconds(BaselinePaint);
-  Row("paint (WM_DASHBOARD_REDRAW), clock", MeanMicroseconds(Redraw), "us", baseline, "<= 8x");
+  Row("paint (WM_DASHBOARD_REDRAW), clock", MeanMicroseconds([] { host.Paint(); }), "us", baseline,
+      "<= 8x");
   PumpMessages();
   double query = MeanMicroseconds([] {
     QueryTodayItems();
@@ -143,23 +118,22 @@ int wmain(int argc, wchar_t** argv) {
   // The storage slot shows the clock at load (no card is selected).
   Row("idle paints/hour, clock shown", IdlePaintsPerHour(), "", 1800, "60");
   SimAddCard(L"Storage Card", 64ull << 20, 16ull << 20);
-  for (int tap = 0; tap < 2; tap++) {  // the first tap after load goes to the clock, then card 1
-    SendMessageW(item, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 20));
-    SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(120, 20));
-  }
+  host.Tap(120);  // the first tap after load goes to the clock...
+  host.Tap(120);  // ...the second to card 1
   PumpMessages();
   Row("idle paints/hour, card shown", IdlePaintsPerHour(), "", 1800, "0");
-  Row("paint (WM_DASHBOARD_REDRAW), card", MeanMicroseconds(Redraw), "us", baseline, "<= 8x");
+  Row("paint (WM_DASHBOARD_REDRAW), card", MeanMicroseconds([] { host.Paint(); }), "us", baseline,
+      "<= 8x");
 
-  const int starts = 20;
+  const int starts = argc > 2 ? _wtoi(argv[2]) : 20;
   double wake = 0, nothing = 0, findOnly = 0;
   bool noticed = false;
   for (int i = 0; i < starts; i++) {
     // A program that ends without a notice is counted to its end.
-    wake += StartMs(dir + L"AboutDashboard.exe", true);
+    wake += StartMs(BesideTest(L"AboutDashboard.exe"), true);
     noticed = noticeHandledAt != 0;
-    nothing += StartMs(dir + L"DoNothing.exe", false);
-    findOnly += StartMs(dir + L"FindWindowOnly.exe", false);
+    nothing += StartMs(BesideTest(L"DoNothing.exe"), false);
+    findOnly += StartMs(BesideTest(L"FindWindowOnly.exe"), false);
     PumpMessages();
   }
   Row("wake-up notice latency", wake / starts, "ms", nothing / starts, "<= 1.3x");
@@ -173,7 +147,7 @@ int wmain(int argc, wchar_t** argv) {
   double desktopLoad = MeanMicroseconds([dll] { ScopedGdiObj<HBITMAP>(LoadBitmapW(dll, kDial)); });
   Row("dial bitmap load, CeLoadBitmapW", ceLoad, "us", desktopLoad, "-");
   {
-    AutoReleaseDC screen(item);
+    AutoReleaseDC screen(host.Item());
     AutoDeleteDC dst(CreateCompatibleDC(screen)), src(CreateCompatibleDC(screen));
     ScopedGdiObj<HBITMAP> target(CreateCompatibleBitmap(screen, 240, 42));
     ScopedGdiObj<HBITMAP> dial(CeLoadBitmapW(dll, kDial));

@@ -40,19 +40,18 @@ int main(int argc, char** argv) {
   bool acOnline = false;
   int percent = 0, voltage = -1;  // still -1: no power status at all
   bool sourceKnown = status.PowerStatus(&acOnline, &percent, &voltage);
-  char level[16] = "unknown", volts[24] = "voltage unknown";
-  if (percent != BATTERY_PERCENTAGE_UNKNOWN)
-    sprintf(level, "%d%%", percent);
-  if (!live)  // the desktop reports no voltage
-    sprintf(volts, "%d mV", voltage);
+  std::string level =
+      percent != BATTERY_PERCENTAGE_UNKNOWN ? std::to_string(percent) + "%" : "unknown";
+  std::string volts =
+      live ? "voltage unknown" : std::to_string(voltage) + " mV";  // the desktop has none
   if (voltage < 0)
     printf("Battery: unknown\n");
   else
-    printf("Battery: %s, %s, %s\n", level,
+    printf("Battery: %s, %s, %s\n", level.c_str(),
            !sourceKnown ? "power source unknown"
            : acOnline   ? "on mains power"
                         : "on battery",
-           volts);
+           volts.c_str());
   int hours = 0, minutes = 0, seconds = 0;
   if (status.BatteryTime(&hours, &minutes, &seconds))
     printf("Battery time left: %d:%02d:%02d\n", hours, minutes, seconds);

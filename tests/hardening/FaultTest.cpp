@@ -55,7 +55,8 @@ std::string Ended(HANDLE process) {
 
 HANDLE FindAbout() {
   AutoCloseHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32W entry = {sizeof entry};
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
   for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
     if (_wcsicmp(entry.szExeFile, L"AboutDashboard.exe") == 0)
       return OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
