@@ -1,7 +1,7 @@
 // A stand-in Today window, the item's parent: it answers TODAYM_GETCOLOR with
-// `text` for TODAYCOLOR_TEXT and `other` for the rest, has `watermark` paint
-// the background asked for (none: nothing is painted), and first hands every
-// message to `record` (when set).
+// `text` for TODAYCOLOR_TEXT and `other` for the rest, has `watermark` (when
+// set) paint the background asked for, and first hands every message to
+// `record` (when set).
 #pragma once
 
 #include "CeApi.h"
@@ -18,11 +18,9 @@ inline LRESULT CALLBACK TodayStandInProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     todayAnswers.record(m);
   if (m == TODAYM_GETCOLOR)
     return wp == TODAYCOLOR_TEXT ? todayAnswers.text : todayAnswers.other;
-  if (m != TODAYM_DRAWWATERMARK)
-    return DefWindowProcW(w, m, wp, lp);
-  if (todayAnswers.watermark)
+  if (m == TODAYM_DRAWWATERMARK && todayAnswers.watermark)
     todayAnswers.watermark(*reinterpret_cast<TODAYDRAWWATERMARKINFO*>(lp));
-  return 0;
+  return m == TODAYM_DRAWWATERMARK ? 0 : DefWindowProcW(w, m, wp, lp);
 }
 
 // A visible top-level window of class `className` (registered on first use)

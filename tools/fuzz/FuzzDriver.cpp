@@ -18,7 +18,7 @@ namespace {
 const char* target;
 std::string out, current;      // folder for saved inputs ("" when replaying); the input
 volatile ULONGLONG startedAt;  // of the input being run, 0 between inputs
-ULONGLONG hangMs = 1000, seed, state;
+ULONGLONG hangMs = 1000, state;
 
 unsigned long long Random() {  // xorshift64*
   state ^= state >> 12, state ^= state << 25, state ^= state >> 27;
@@ -166,10 +166,10 @@ int FuzzMain(int argc, char** argv, const char* name, FuzzRun run) {
   }
   if (argc != 6)
     return fprintf(stderr, "usage: see scripts/fuzz.sh\n"), 2;
-  std::string corpus = argv[1];
   out = argv[2];
   double seconds = atof(argv[3]);
-  seed = strtoull(argv[4], nullptr, 10), hangMs = strtoull(argv[5], nullptr, 10);
+  unsigned long long seed = strtoull(argv[4], nullptr, 10);
+  hangMs = strtoull(argv[5], nullptr, 10);
   state = seed * 0x9E3779B97F4A7C15ULL | 1;
   DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread, 0,
                   FALSE, DUPLICATE_SAME_ACCESS);
@@ -177,7 +177,7 @@ int FuzzMain(int argc, char** argv, const char* name, FuzzRun run) {
 
   std::vector<std::string> seeds;
   std::error_code error;
-  for (const auto& file : std::filesystem::directory_iterator(corpus, error))
+  for (const auto& file : std::filesystem::directory_iterator(argv[1], error))
     if (file.is_regular_file(error))
       seeds.push_back(ReadFile(file.path().string()));
   if (seeds.empty())
