@@ -33,16 +33,12 @@ TEST(Soak, PaintsAndTapsLeaveTheStripAndTheGdiHeadroomAsTheyWere) {
   ASSERT_GT(reference.LabelInk(kBatterySlot), 0) << "the item painted no label";
   int headroom = GdiHeadroom();
 
-  long paintsPerTap = taps && paints >= taps ? paints / taps : 1;
   ULONGLONG start = GetTickCount64();
-  for (long i = 0, tapped = 0; i < paints || tapped < taps; i++) {
+  for (long i = 0; i < paints || i < taps; i++) {
     if (i < paints)
       host.Paint();
-    if (tapped < taps && (i % paintsPerTap == 0 || i >= paints)) {
-      const Slot& zone = kTapZones[tapped % 3];
-      host.Tap(zone.left + int(tapped * 7 % 35), int(tapped % kStripHeight));
-      tapped++;
-    }
+    if (i < taps)  // at a different point of the zone each time
+      host.Tap(kTapZones[i % 3].left + int(i * 7 % 35), int(i % kStripHeight));
     if (i % 1024 == 0)
       PumpMessages();
   }
