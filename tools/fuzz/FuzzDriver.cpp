@@ -44,9 +44,6 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
   SaveAndExit(kind);
   return EXCEPTION_EXECUTE_HANDLER;
 }
-void OnAbort(int) {
-  SaveAndExit("abort");
-}
 // A hang is an input that used more than hangMs of its thread's processor
 // time (so a loaded machine is no hang), or sat 30 times as long by the clock.
 HANDLE mainThread;
@@ -159,7 +156,7 @@ unsigned long long FuzzBytes::Take(size_t bytes) {
 int FuzzMain(int argc, char** argv, const char* name, FuzzRun run) {
   target = name;
   SetUnhandledExceptionFilter(OnCrash);
-  signal(SIGABRT, OnAbort);
+  signal(SIGABRT, [](int) { SaveAndExit("abort"); });
   if (argc == 3 && std::string(argv[1]) == "--replay") {
     printf("%s: %s\n", target, RunOne(run, ReadFile(argv[2])).c_str());
     return 0;
