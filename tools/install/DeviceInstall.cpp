@@ -7,30 +7,24 @@
 // line or manifest, or a check before any change failed: nothing changed.
 // One run at a time: a second waits up to a minute for the first.
 #include <windows.h>
-#include <stdio.h>
 
+#include <algorithm>
 #include <string>
 
 #include "DeviceInstaller.h"
 #include "ScopedWin.h"
+#include "Words.h"
 
 namespace {
 
 HANDLE interrupted;  // set on Ctrl-C or a console close
 HANDLE finished;     // set when the run has put the device right
 
-void Print(FILE* stream, const std::wstring& text) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string utf8(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1)
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], n, nullptr, nullptr);
-  for (size_t start = 0, end; start < utf8.size(); start = end + 1) {
-    end = utf8.find('\n', start);
-    if (end == std::string::npos)
-      end = utf8.size();
-    fprintf(stream, "DeviceInstall: %s\n", utf8.substr(start, end - start).c_str());
-  }
-  fflush(stream);
+// Each line of the report, after the program's name.
+void Say(FILE* stream, std::wstring report) {
+  for (size_t at = 0; (at = report.find(L'\n', at)) != std::wstring::npos; at += 2)
+    report.replace(at, 1, L"\nDeviceInstall: ");
+  Print(stream, L"DeviceInstall: " + report);
 }
 
 // The process ends when this returns from a console close: the run rolls
@@ -45,10 +39,7 @@ BOOL WINAPI OnConsoleEvent(DWORD) {
 std::wstring WindowsPath(std::wstring p) {
   if (!p.empty() && p[0] == L'/')
     p = L"Z:" + p;
-  for (wchar_t& c : p) {
-    if (c == L'/')
-      c = L'\\';
-  }
+  std::replace(p.begin(), p.end(), L'/', L'\\');
   return p;
 }
 
@@ -58,13 +49,12 @@ std::wstring DefaultManifest() {
   return path.substr(0, path.find_last_of(L'\\') + 1) + L"Quorvane.inf";
 }
 
-InstallResult RunUnderLock(const std::wstring& verb, const InfManifest& manifest,
-                           std::wstring* report) {
+InstallResult RunUnderLock(bool install, const InfManifest& manifest, std::wstring* report) {
   AutoCloseHandle lock(CreateMutexW(nullptr, FALSE, L"CeStandIn.DeviceInstall"));
   HANDLE waits[] = {lock, interrupted};
   DWORD waited = WaitForMultipleObjects(2, waits, FALSE, 0);
   if (waited == WAIT_TIMEOUT) {
-    Print(stderr, L"another run is under way: waiting for it (at most a minute)");
+    Say(stderr, L"another run is under way: waiting for it (at most a minute)");
     waited = WaitForMultipleObjects(2, waits, FALSE, 60000);
   }
   if (waited == WAIT_TIMEOUT || waited == WAIT_OBJECT_0 + 1) {
@@ -83,8 +73,7 @@ InstallResult RunUnderLock(const std::wstring& verb, const InfManifest& manifest
   auto check = [ms](int) {
     return WaitForSingleObject(interrupted, ms) == WAIT_OBJECT_0 ? Go::RollBack : Go::On;
   };
-  InstallResult result = verb == L"install" ? InstallManifest(manifest, check, report)
-                                            : UninstallManifest(manifest, check, report);
+  InstallResult result = ApplyManifest(install, manifest, check, report);
   ReleaseMutex(lock);
   return result;
 }
@@ -100,14 +89,13 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring report = L"usage: DeviceInstall.exe install|uninstall [MANIFEST.inf]";
   InstallResult result = InstallResult::Refused;
   if (argc <= 3 && (verb == L"install" || verb == L"uninstall")) {
-    result = ReadInfManifest(argc > 2 ? WindowsPath(argv[2]) : DefaultManifest(),
-                             argc > 2 ? argv[2] : L"Quorvane.inf", &manifest, &report);
-    if (result == InstallResult::Done)
-      result = RunUnderLock(verb, manifest, &(report = L""));
+    if (ReadInfManifest(argc > 2 ? WindowsPath(argv[2]) : DefaultManifest(),
+                        argc > 2 ? argv[2] : L"Quorvane.inf", &manifest, &report))
+      result = RunUnderLock(verb == L"install", manifest, &(report = L""));
     else
       report += L"; nothing was changed";
   }
   SetEvent(finished);
-  Print(result == InstallResult::Done ? stdout : stderr, report);
+  Say(result == InstallResult::Done ? stdout : stderr, report);
   return (int)result;
 }

@@ -1,13 +1,50 @@
-// The plans of install and uninstall: what each run changes, checked
-// before anything is (Transaction.h carries them out).
+// One run of the installer as a transaction. The plan is written whole
+// before the first change; each change can be undone whatever part of it was
+// done, so a run cut off anywhere before its commit is rolled back by the
+// next one. The commit is one write of the record (or its removal); what is
+// left after it (backups, empty folders and keys) is removed by whichever run
+// gets there. A file is never written in place: it goes in under PATH.~new
+// and is renamed over, and a file it replaces or removes first steps aside to
+// PATH.~old.
 #include "DeviceInstaller.h"
 
 #include <algorithm>
 
-#include "Transaction.h"
+#include "DeviceFiles.h"
+#include "InstallRecord.h"
 
 namespace {
 
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+std::wstring DesktopPath(const std::wstring& devicePath) {
+  wchar_t path[MAX_PATH];
+  return DeviceFilePath(devicePath.c_str(), path, MAX_PATH) ? path : L"";
+}
+
+bool Exists(const std::wstring& path, bool* folder = nullptr) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (folder)
+    *folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  return attributes != INVALID_FILE_ATTRIBUTES;
+}
+
+// " (error N: what the system says)", or nothing for 0.
+std::wstring ErrorText(DWORD error) {
+  if (!error)
+    return L"";
+  wchar_t text[200] = L"";
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                 text, 200, nullptr);
+  std::wstring s = text;
+  while (!s.empty() && (iswspace(s.back()) || s.back() == L'.'))
+    s.pop_back();
+  return L" (error " + std::to_wstring(error) + (s.empty() ? L")" : L": " + s + L")");
+}
+
+// The path's parents from `from` on, and the path: "\a", "\a\b", ...
 std::vector<std::wstring> Levels(const std::wstring& path, size_t from) {
   std::vector<std::wstring> levels;
   for (size_t slash = from; slash != std::wstring::npos;) {
@@ -17,172 +54,395 @@ std::vector<std::wstring> Levels(const std::wstring& path, size_t from) {
   return levels;
 }
 
-std::wstring NewRunId() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  return std::to_wstring(((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime) + L"." +
-         std::to_wstring(GetCurrentProcessId());
+Change* Find(Plan& plan, ChangeKind kind, const std::wstring& path,
+             const std::wstring& name = L"") {
+  for (Change& c : plan.changes) {
+    if (c.kind == kind && SameText(c.path, path) && SameText(c.before.name, name))
+      return &c;
+  }
+  return nullptr;
 }
+
+bool SteppedAside(const Change& c) {  // a file this change moves to PATH.~old
+  return c.kind == ChangeKind::RemoveFile || (c.kind == ChangeKind::PlaceFile && c.replaces);
+}
+
+enum class Found { None, Damaged, Whole };
+
+struct Transaction {
+  const InfManifest& manifest;
+  StepCheck check;
+  std::wstring* report;
+  std::wstring recordKey = L"HKCU\\" INSTALLED_RECORDS_KEY L"\\" + manifest.appName;
+  std::wstring failure = L"";
+  int step = 0;
+  Go go = Go::On;
+  bool committed = false;
+
+  InstallResult Refuse(const std::wstring& what) {
+    *report += what;
+    return InstallResult::Refused;
+  }
+
+  bool Failed(const std::wstring& what, DWORD error) {
+    failure = what + ErrorText(error);
+    return false;
+  }
+
+  bool Step() {
+    go = check ? check(step++) : Go::On;
+    return go == Go::On || (go == Go::RollBack && committed);
+  }
+
+  // Sets the value `name` beside the record, or removes it (`text` null).
+  LONG Store(const wchar_t* name, const std::wstring* text) {
+    std::wstring path;
+    HKEY root = SplitKey(recordKey, &path);
+    return text ? RegSetKeyValueW(root, path.c_str(), name, REG_SZ, text->c_str(),
+                                  (DWORD)(text->size() + 1) * 2)
+                : RegDeleteKeyValueW(root, path.c_str(), name);
+  }
+
+  // The plan goes, and the record's key and its parents when they hold nothing.
+  void DropPlan() {
+    Store(L"Plan", nullptr);
+    for (std::wstring key = recordKey; key != L"HKCU\\Software" && DeleteKeyIfEmpty(key);)
+      key = key.substr(0, key.rfind(L'\\'));
+  }
+
+  Found LoadRecord(Plan* record) {
+    std::wstring text;
+    if (!ReadTextValue(recordKey, L"Record", &text))
+      return Found::None;
+    return ParsePlan(text, record) && record->verb.empty() ? Found::Whole : Found::Damaged;
+  }
+
+  bool Do(const Change& c) {
+    std::wstring path = DesktopPath(c.path), temp = path + L".~new", backup = path + L".~old";
+    if (c.kind == ChangeKind::MakeFolder && !CreateDirectoryW(path.c_str(), nullptr))
+      return Failed(L"cannot make the folder " + c.path, GetLastError());
+    if (c.kind == ChangeKind::MakeKey && !MakeKey(c.path))
+      return Failed(L"cannot create the registry key " + c.path, 0);
+    if (c.kind == ChangeKind::SetValue && !WriteValue(c.after))
+      return Failed(L"cannot write " + c.path + L" " + c.after.name, 0);
+    if (c.kind == ChangeKind::RemoveFile && !MoveFileExW(path.c_str(), backup.c_str(), 0))
+      return Failed(L"cannot remove " + c.path, GetLastError());
+    if (c.kind == ChangeKind::DropFolder || c.kind == ChangeKind::DropKey)
+      return true;  // past the commit
+    if (c.kind != ChangeKind::PlaceFile)
+      return Step();
+    if (!CopyFileW(c.text.c_str(), temp.c_str(), TRUE) ||
+        !SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+      return Failed(L"cannot copy " + c.text + L" to " + c.path, GetLastError());
+    }
+    if (!Step())
+      return false;
+    if (c.replaces && !MoveFileExW(path.c_str(), backup.c_str(), 0))
+      return Failed(L"cannot replace " + c.path, GetLastError());
+    if (c.replaces && !Step())
+      return false;
+    if (!MoveFileExW(temp.c_str(), path.c_str(), 0))
+      return Failed(L"cannot put " + c.path + L" in place", GetLastError());
+    return Step();
+  }
+
+  // Undoes every change of the plan, whatever part of it was done. Folders
+  // and keys another program has put something in since are left.
+  bool RollBack(const Plan& plan) {
+    bool whole = true;
+    for (size_t i = plan.changes.size(); i-- > 0;) {
+      const Change& c = plan.changes[i];
+      std::wstring path = DesktopPath(c.path), backup = path + L".~old";
+      if (c.kind == ChangeKind::MakeFolder)
+        RemoveDirectoryW(path.c_str());
+      if (c.kind == ChangeKind::MakeKey)
+        DeleteKeyIfEmpty(c.path);
+      if (c.kind == ChangeKind::SetValue)
+        whole = WriteValue(c.before) && whole;
+      if (c.kind == ChangeKind::PlaceFile)
+        DeleteFileW((path + L".~new").c_str());
+      if (c.kind == ChangeKind::PlaceFile && !c.replaces && Exists(path))
+        whole = DeleteFileW(path.c_str()) && whole;
+      // A file replaced or removed comes back from its backup.
+      if (SteppedAside(c) && Exists(backup))
+        whole = MoveFileExW(backup.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) && whole;
+    }
+    return whole;
+  }
+
+  // Past the commit: the backups go, then the folders and keys that go when
+  // empty. `leftovers` names the backups that cannot go now.
+  bool Finish(const Plan& plan, std::wstring* leftovers) {
+    for (const Change& c : plan.changes) {
+      std::wstring backup = DesktopPath(c.path) + L".~old";
+      if (SteppedAside(c) && Exists(backup)) {
+        SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!DeleteFileW(backup.c_str()))
+          *leftovers += (leftovers->empty() ? L"" : L", ") + c.path + L".~old";
+        else if (!Step())
+          return false;
+      }
+    }
+    for (const Change& c : plan.changes) {
+      if (c.kind == ChangeKind::DropFolder)
+        RemoveDirectoryW(DesktopPath(c.path).c_str());
+      if (c.kind == ChangeKind::DropKey)
+        DeleteKeyIfEmpty(c.path);
+    }
+    return leftovers->empty();
+  }
+
+  // A run that was cut off: rolled back before its commit, finished after it.
+  bool Recover() {
+    std::wstring text, leftovers;
+    Plan plan, record;
+    if (!ReadTextValue(recordKey, L"Plan", &text))
+      return Step();
+    if (!ParsePlan(text, &plan) || plan.verb.empty()) {
+      *report += L"the plan of an interrupted run (" + recordKey +
+                 L" Plan) is damaged; nothing was changed (put the device right by hand and "
+                 L"remove the plan)";
+      return false;
+    }
+    Found found = LoadRecord(&record);
+    bool finish = plan.verb == L"install" ? found == Found::Whole && record.run == plan.run
+                                          : found == Found::None;
+    std::wstring what = L"an interrupted " + plan.verb + L" of " + manifest.appName;
+    StepCheck ours = check;  // its steps are not this run's
+    check = nullptr;
+    bool done = finish ? Finish(plan, &leftovers) : RollBack(plan);
+    check = ours;
+    if (!done) {
+      *report += what +
+                 (finish ? L" left " + leftovers + L", which is still in use"
+                         : L" cannot be rolled back yet (a file in use?)") +
+                 L"; nothing else was changed: close what uses it and run again";
+      return false;
+    }
+    DropPlan();
+    *report += what + (finish ? L" was finished\n" : L" was rolled back\n");
+    return Step();
+  }
+
+  // Deals with a run that was cut off, then loads the record: Done when this
+  // run may go on.
+  InstallResult Begin(Plan* record, Found* found) {
+    bool folder;
+    if (!Exists(DesktopPath(L"\\"), &folder) || !folder) {
+      return Refuse(
+          L"the device's file system "
+          L"(" DEVICE_ROOT_DRIVE L") is not there: start the session with build/wine-session "
+                                 L"start");
+    }
+    if (!Recover())
+      return go == Go::Stop ? InstallResult::Stopped : InstallResult::Refused;
+    *found = LoadRecord(record);
+    if (*found != Found::Damaged)
+      return InstallResult::Done;
+    return Refuse(L"the install record " + recordKey +
+                  L" is damaged; nothing was changed (remove the product's files and the record "
+                  L"by hand)");
+  }
+
+  // Carries the plan out and commits `record` (none: removes it).
+  InstallResult Apply(const Plan& plan, const Plan* record, const std::wstring& done) {
+    std::wstring text = PlanText(plan), leftovers;
+    if (!MakeKey(recordKey) || Store(L"Plan", &text) != ERROR_SUCCESS) {
+      DropPlan();
+      return Refuse(L"cannot write the plan to " + recordKey + L"; nothing was changed");
+    }
+    if (!Step())
+      return LeaveOff(plan);
+    for (const Change& c : plan.changes) {
+      if (!Do(c))
+        return LeaveOff(plan);
+    }
+    // The point of no return: after it, the next run finishes this one.
+    text = record ? PlanText(*record) : L"";
+    LONG r = Store(L"Record", record ? &text : nullptr);
+    if (r != ERROR_SUCCESS) {
+      failure = L"cannot write the install record " + recordKey + ErrorText(r);
+      return LeaveOff(plan);
+    }
+    committed = true;
+    if (!Step() || (!Finish(plan, &leftovers) && go == Go::Stop))
+      return LeaveOff(plan);
+    if (!leftovers.empty()) {
+      *report += done + L"; " + leftovers + L" is in use: the next run removes it";
+      return InstallResult::Done;
+    }
+    DropPlan();
+    *report += done;
+    return InstallResult::Done;
+  }
+
+  InstallResult LeaveOff(const Plan& plan) {
+    if (go == Go::Stop) {
+      *report += L"stopped after step " + std::to_wstring(step - 1);
+      return InstallResult::Stopped;
+    }
+    std::wstring why = go == Go::RollBack ? L"interrupted" : failure;
+    if (!RollBack(plan)) {
+      *report += why +
+                 L"; what it changed cannot all be put back now (a file in use?): the next "
+                 L"run puts it back";
+      return InstallResult::RolledBack;
+    }
+    DropPlan();
+    *report += why + L"; everything it had changed is put back";
+    return InstallResult::RolledBack;
+  }
+
+  std::wstring NewRunId() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return std::to_wstring(((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime) + L"." +
+           std::to_wstring(GetCurrentProcessId());
+  }
+
+  InstallResult Install(Plan record, Found found) {
+    Plan plan = {L"install", NewRunId(), {}};
+    record.run = plan.run;
+    for (const InfFile& f : manifest.files) {
+      std::wstring line = manifest.shown + L": line " + std::to_wstring(f.line) + L": ";
+      std::wstring path = DesktopPath(f.target), hash = ContentHash(f.source);
+      WIN32_FIND_DATAW data;
+      bool folder, listed = FindClose(FindFirstFileW(f.source.c_str(), &data));
+      if (!Exists(f.source, &folder) || folder || hash.empty()) {
+        return Refuse(line + L"the source " + f.source +
+                      (folder             ? L" is a folder, not a file"
+                       : !listed          ? L" is missing"
+                       : Exists(f.source) ? L" cannot be read"
+                                          : L" is not a regular file") +
+                      L"; nothing was changed");
+      }
+      Change* recorded = Find(record, ChangeKind::PlaceFile, f.target);
+      bool there = Exists(path, &folder), ours = recorded;
+      if (recorded)
+        recorded->text = hash;
+      if (there && (folder || !ours)) {
+        return Refuse(line + f.target +
+                      (folder
+                           ? L" is a folder on the device"
+                           : L" is already on the device and is not " + manifest.appName + L"'s") +
+                      L"; nothing was changed");
+      }
+      for (const wchar_t* left : {L".~new", L".~old"}) {
+        if (Exists(path + left))
+          return Refuse(line + f.target + left +
+                        L" is in the way (remove it); nothing was changed");
+      }
+      for (const std::wstring& level : Levels(f.target.substr(0, f.target.rfind(L'\\')), 0)) {
+        bool planned = Find(plan, ChangeKind::MakeFolder, level);
+        if (level.empty() || planned || Exists(DesktopPath(level), &folder)) {
+          if (!level.empty() && !planned && !folder)
+            return Refuse(line + level + L" is a file, not a folder; nothing was changed");
+          continue;
+        }
+        plan.changes.push_back({ChangeKind::MakeFolder, level});
+        if (!Find(record, ChangeKind::MakeFolder, level))
+          record.changes.push_back({ChangeKind::MakeFolder, level});
+      }
+      plan.changes.push_back({ChangeKind::PlaceFile, f.target, f.source, there});
+      if (!ours)
+        record.changes.push_back({ChangeKind::PlaceFile, f.target, hash});
+    }
+    for (const InfValue& v : manifest.values) {
+      SavedValue before = ReadValue(v.key, v.name), after = {v.key, v.name, true, v.type, {}};
+      if (v.keepExisting && before.existed)
+        continue;
+      for (const std::wstring& level : Levels(v.key, v.key.find(L'\\'))) {
+        if (KeyExists(level) || Find(plan, ChangeKind::MakeKey, level))
+          continue;
+        plan.changes.push_back({ChangeKind::MakeKey, level});
+        if (!Find(record, ChangeKind::MakeKey, level))
+          record.changes.push_back({ChangeKind::MakeKey, level});
+      }
+      const BYTE* data = v.type == REG_DWORD ? (const BYTE*)&v.number : (const BYTE*)v.text.c_str();
+      after.data.assign(data, data + (v.type == REG_DWORD ? 4 : (v.text.size() + 1) * 2));
+      plan.changes.push_back({ChangeKind::SetValue, v.key, L"", false, before, after});
+      if (!Find(record, ChangeKind::SetValue, v.key, v.name))
+        record.changes.push_back({ChangeKind::SetValue, v.key, L"", false, before});
+    }
+    return Apply(plan, &record,
+                 L"installed " + manifest.appName + (found == Found::Whole ? L" again: " : L": ") +
+                     std::to_wstring(manifest.files.size()) + L" files, " +
+                     std::to_wstring(manifest.values.size()) + L" registry values");
+  }
+
+  InstallResult Uninstall(const Plan& record, Found found) {
+    if (found == Found::None) {
+      // Files of the manifest without a record are not known to be ours.
+      for (const InfFile& f : manifest.files) {
+        if (Exists(DesktopPath(f.target))) {
+          return Refuse(L"there is no install record of " + manifest.appName + L", yet " +
+                        f.target + L" is on the device; nothing was removed (remove it by hand)");
+        }
+      }
+      *report += manifest.appName + L" is not installed; nothing to do";
+      return InstallResult::Done;
+    }
+    Plan plan = {L"uninstall", NewRunId(), {}};
+    std::wstring kept;
+    std::vector<std::wstring> keys;  // removed when empty, the deepest first
+    for (const Change& f : record.changes) {
+      std::wstring path = DesktopPath(f.path);
+      bool folder;
+      if (f.kind != ChangeKind::PlaceFile || !Exists(path, &folder))
+        continue;
+      std::wstring hash = folder ? L"" : ContentHash(path);
+      if (!folder && hash.empty())
+        return Refuse(L"cannot read " + f.path + ErrorText(GetLastError()) +
+                      L"; nothing was changed");
+      if (folder || hash != f.text) {
+        kept += L"; kept " + f.path + (folder ? L", now a folder" : L", changed since the install");
+        continue;
+      }
+      if (Exists(path + L".~old"))
+        return Refuse(f.path + L".~old is in the way (remove it); nothing was changed");
+      plan.changes.push_back({ChangeKind::RemoveFile, f.path});
+    }
+    for (size_t i = record.changes.size(); i-- > 0;) {
+      const Change& c = record.changes[i];
+      if (c.kind == ChangeKind::MakeFolder)
+        plan.changes.push_back({ChangeKind::DropFolder, c.path});
+      if (c.kind == ChangeKind::MakeKey)
+        keys.push_back(c.path);
+      if (c.kind != ChangeKind::SetValue || !KeyExists(c.path))
+        continue;
+      SavedValue now = ReadValue(c.path, c.before.name);
+      if (now.existed != c.before.existed || now.data != c.before.data || now.type != c.before.type)
+        plan.changes.push_back({ChangeKind::SetValue, c.path, L"", false, now, c.before});
+    }
+    // The product's own keys go too when they are empty, also when the item
+    // made them after the install (it creates its key to read it).
+    for (const InfValue& v : manifest.values) {
+      std::wstring own = v.key.substr(0, v.key.find(L'\\')) + L"\\Software\\" + manifest.provider;
+      for (std::wstring key = v.key; SameText(key.substr(0, own.size()), own) &&
+                                     (key.size() == own.size() || key[own.size()] == L'\\');
+           key = key.substr(0, key.rfind(L'\\'))) {
+        if (std::none_of(keys.begin(), keys.end(), [&](auto& k) { return SameText(k, key); }))
+          keys.push_back(key);
+      }
+    }
+    std::stable_sort(keys.begin(), keys.end(), [](const std::wstring& a, const std::wstring& b) {
+      return std::count(a.begin(), a.end(), L'\\') > std::count(b.begin(), b.end(), L'\\');
+    });
+    for (const std::wstring& key : keys)
+      plan.changes.push_back({ChangeKind::DropKey, key});
+    return Apply(plan, nullptr, L"uninstalled " + manifest.appName + kept);
+  }
+};
 
 }  // namespace
 
-InstallResult Transaction::Perform(bool install) {
-  Record record;
+InstallResult ApplyManifest(bool install, const InfManifest& manifest, const StepCheck& check,
+                            std::wstring* report) {
+  Transaction run{manifest, check, report};
+  Plan record;
   Found found;
-  InstallResult begun = Begin(&record, &found);
+  InstallResult begun = run.Begin(&record, &found);
   if (begun != InstallResult::Done)
     return begun;
-  return install ? Install(record, found) : Uninstall(record, found);
-}
-
-InstallResult Transaction::Install(const Record& old, Found found) {
-  Plan plan = {L"install", NewRunId(), {}, {}, {}};
-  Record record = old;
-  record.run = plan.run;
-  std::vector<std::wstring> planned;  // folders and keys the plan makes
-  for (const InfFile& f : manifest_.files) {
-    std::wstring line = manifest_.shown + L": line " + std::to_wstring(f.line) + L": ";
-    std::wstring path = DesktopPath(f.target), hash = ContentHash(f.source);
-    WIN32_FIND_DATAW data;
-    bool folder, listed = FindClose(FindFirstFileW(f.source.c_str(), &data));
-    if (!Exists(f.source, &folder) || folder || hash.empty()) {
-      return Refuse(line + L"the source " + f.source +
-                    (folder             ? L" is a folder, not a file"
-                     : !listed          ? L" is missing"
-                     : Exists(f.source) ? L" cannot be read"
-                                        : L" is not a regular file") +
-                    L"; nothing was changed");
-    }
-    bool there = Exists(path, &folder), ours = false;
-    for (InstalledFile& i : record.files) {
-      if (SameText(i.path, f.target))
-        ours = true, i.hash = hash;
-    }
-    if (there && (folder || !ours)) {
-      return Refuse(line + f.target +
-                    (folder
-                         ? L" is a folder on the device"
-                         : L" is already on the device and is not " + manifest_.appName + L"'s") +
-                    L"; nothing was changed");
-    }
-    for (const wchar_t* left : {L".~new", L".~old"}) {
-      if (Exists(path + left))
-        return Refuse(line + f.target + left + L" is in the way (remove it); nothing was changed");
-    }
-    for (const std::wstring& level : Levels(f.target.substr(0, f.target.rfind(L'\\')), 0)) {
-      if (level.empty() || Exists(DesktopPath(level), &folder) || Contains(planned, level)) {
-        if (!level.empty() && !Contains(planned, level) && !folder) {
-          return Refuse(line + level + L" is a file, not a folder; nothing was changed");
-        }
-        continue;
-      }
-      planned.push_back(level);
-      plan.changes.push_back({ChangeKind::MakeFolder, level, L"", false, {}, {}});
-      if (!Contains(record.folders, level))
-        record.folders.push_back(level);
-    }
-    plan.changes.push_back({ChangeKind::PlaceFile, f.target, f.source, there, {}, {}});
-    if (!ours)
-      record.files.push_back({f.target, hash});
-  }
-  for (const InfValue& v : manifest_.values) {
-    SavedValue before = ReadValue(v.key, v.name), after = {v.key, v.name, true, v.type, {}};
-    if (v.keepExisting && before.existed)
-      continue;
-    for (const std::wstring& level : Levels(v.key, v.key.find(L'\\'))) {
-      if (KeyExists(level) || Contains(planned, level))
-        continue;
-      planned.push_back(level);
-      plan.changes.push_back({ChangeKind::MakeKey, level, L"", false, {}, {}});
-      if (!Contains(record.keys, level))
-        record.keys.push_back(level);
-    }
-    const BYTE* data = v.type == REG_DWORD ? (const BYTE*)&v.number : (const BYTE*)v.text.c_str();
-    after.data.assign(data, data + (v.type == REG_DWORD ? 4 : (v.text.size() + 1) * 2));
-    plan.changes.push_back({ChangeKind::SetValue, v.key, L"", false, before, after});
-    bool known = false;
-    for (const SavedValue& s : record.values) {
-      known = known || (SameText(s.key, v.key) && SameText(s.name, v.name));
-    }
-    if (!known)
-      record.values.push_back(before);
-  }
-  std::wstring text = RecordText(record);
-  return Apply(plan, &text,
-               L"installed " + manifest_.appName + (found == Found::Whole ? L" again: " : L": ") +
-                   std::to_wstring(manifest_.files.size()) + L" files, " +
-                   std::to_wstring(manifest_.values.size()) + L" registry values");
-}
-
-InstallResult Transaction::Uninstall(const Record& record, Found found) {
-  if (found == Found::None) {
-    // Files of the manifest without a record are not known to be ours.
-    for (const InfFile& f : manifest_.files) {
-      if (Exists(DesktopPath(f.target))) {
-        return Refuse(L"there is no install record of " + manifest_.appName + L", yet " + f.target +
-                      L" is on the device; nothing was removed (remove it by hand)");
-      }
-    }
-    *report_ += manifest_.appName + L" is not installed; nothing to do";
-    return InstallResult::Done;
-  }
-  Plan plan = {L"uninstall", NewRunId(), {}, {}, {}};
-  std::wstring kept;
-  for (const InstalledFile& f : record.files) {
-    std::wstring path = DesktopPath(f.path);
-    bool folder;
-    if (!Exists(path, &folder))
-      continue;
-    std::wstring hash = folder ? L"" : ContentHash(path);
-    if (!folder && hash.empty()) {
-      return Refuse(L"cannot read " + f.path + ErrorText(GetLastError()) +
-                    L"; nothing was changed");
-    }
-    if (folder || hash != f.hash) {
-      kept += L"; kept " + f.path + (folder ? L", now a folder" : L", changed since the install");
-      continue;
-    }
-    if (Exists(path + L".~old")) {
-      return Refuse(f.path + L".~old is in the way (remove it); nothing was changed");
-    }
-    plan.changes.push_back({ChangeKind::RemoveFile, f.path, L"", false, {}, {}});
-  }
-  for (size_t i = record.values.size(); i-- > 0;) {
-    const SavedValue& v = record.values[i];
-    SavedValue now = ReadValue(v.key, v.name);
-    if (!KeyExists(v.key) ||
-        (now.existed == v.existed && now.data == v.data && now.type == v.type)) {
-      continue;
-    }
-    plan.changes.push_back({ChangeKind::SetValue, v.key, L"", false, now, v});
-  }
-  plan.emptyFolders.assign(record.folders.rbegin(), record.folders.rend());
-  plan.emptyKeys.assign(record.keys.rbegin(), record.keys.rend());
-  // The product's own keys go too when they are empty, also when the item
-  // made them after the install (it creates its key to read it).
-  for (const InfValue& v : manifest_.values) {
-    std::wstring own = v.key.substr(0, v.key.find(L'\\')) + L"\\Software\\" + manifest_.provider;
-    for (std::wstring key = v.key; SameText(key.substr(0, own.size()), own) &&
-                                   (key.size() == own.size() || key[own.size()] == L'\\');
-         key = key.substr(0, key.rfind(L'\\'))) {
-      if (!Contains(plan.emptyKeys, key))
-        plan.emptyKeys.push_back(key);
-    }
-  }
-  std::stable_sort(plan.emptyKeys.begin(), plan.emptyKeys.end(),
-                   [](const std::wstring& a, const std::wstring& b) {
-                     return std::count(a.begin(), a.end(), L'\\') >
-                            std::count(b.begin(), b.end(), L'\\');
-                   });
-  return Apply(plan, nullptr, L"uninstalled " + manifest_.appName + kept);
-}
-
-InstallResult InstallManifest(const InfManifest& manifest, const StepCheck& check,
-                              std::wstring* report) {
-  return Transaction(manifest, check, report).Perform(true);
-}
-
-InstallResult UninstallManifest(const InfManifest& manifest, const StepCheck& check,
-                                std::wstring* report) {
-  return Transaction(manifest, check, report).Perform(false);
+  return install ? run.Install(record, found) : run.Uninstall(record, found);
 }

@@ -11,14 +11,21 @@
 
 #include "InfManifest.h"
 
+// What a run comes to; DeviceInstall.exe exits with its number.
+enum class InstallResult {
+  Done = 0,
+  RolledBack = 1,  // a change failed or the run was interrupted: what it changed is put back
+  Refused = 2,     // a check before any change failed: nothing changed
+  Stopped = 3,     // left off where a kill would (the tests' crash points)
+};
+
 // Asked after each step that changed the device (step 0: after a run that
 // was cut off has been dealt with). `Stop` leaves off there as a kill would
 // (the tests' crash points); `RollBack` puts back what the run changed.
 enum class Go { On, RollBack, Stop };
 typedef std::function<Go(int step)> StepCheck;
 
-// `report` gets lines for the user: what was done, or what went wrong.
-InstallResult InstallManifest(const InfManifest& manifest, const StepCheck& check,
-                              std::wstring* report);
-InstallResult UninstallManifest(const InfManifest& manifest, const StepCheck& check,
-                                std::wstring* report);
+// An install, or else an uninstall. `report` gets lines for the user: what
+// was done, or what went wrong.
+InstallResult ApplyManifest(bool install, const InfManifest& manifest, const StepCheck& check,
+                            std::wstring* report);

@@ -9,215 +9,482 @@
 #include <wctype.h>
 
 #include "DeviceFiles.h"
-#include "InfText.h"
-
-#include "InfReader.h"
+#include "ScopedWin.h"
 
 namespace {
 
 // The device's standard folders, as CabWiz names them.
 const struct {
-  const wchar_t* name;
-  const wchar_t* folder;
-} ceFolders[] = {
-    {L"ce1", L"\\Program Files"},
-    {L"ce2", L"\\Windows"},
-    {L"ce4", L"\\Windows\\StartUp"},
-    {L"ce5", L"\\My Documents"},
-    {L"ce8", L"\\Program Files\\Games"},
-    {L"ce11", L"\\Windows\\Start Menu\\Programs"},
-    {L"ce14", L"\\Windows\\Start Menu\\Programs\\Games"},
-    {L"ce15", L"\\Windows\\Fonts"},
-    {L"ce17", L"\\Windows\\Start Menu"},
+  const wchar_t *name, *folder;
+} ceFolders[] = {{L"ce1", L"\\Program Files"},
+                 {L"ce2", L"\\Windows"},
+                 {L"ce4", L"\\Windows\\StartUp"},
+                 {L"ce5", L"\\My Documents"},
+                 {L"ce8", L"\\Program Files\\Games"},
+                 {L"ce11", L"\\Windows\\Start Menu\\Programs"},
+                 {L"ce14", L"\\Windows\\Start Menu\\Programs\\Games"},
+                 {L"ce15", L"\\Windows\\Fonts"},
+                 {L"ce17", L"\\Windows\\Start Menu"}};
+
+const DWORD addRegString = 0x00000000, addRegNumber = 0x00010001, addRegKeep = 0x00000002;
+
+typedef std::vector<std::wstring> Fields;
+
+struct Line {
+  int number;  // in the file, from 1
+  std::wstring text;
 };
 
-}  // namespace
+struct Section {
+  std::wstring name;
+  int line;
+  std::vector<Line> lines;  // without comments and blank lines
+};
+
+// A KEY = VALUE line, the value as written; strings also note their expansion.
+struct Entry {
+  std::wstring key, value;
+  int line;
+  bool expanding = false, expanded = false;
+};
+
+std::wstring Trim(const std::wstring& s) {
+  size_t first = s.find_first_not_of(L" \t");
+  if (first == std::wstring::npos)
+    return L"";
+  return s.substr(first, s.find_last_not_of(L" \t") - first + 1);
+}
+
+// Where `c` first occurs outside quotes, or npos.
+size_t FindUnquoted(const std::wstring& s, wchar_t c, size_t from = 0) {
+  bool quoted = false;
+  for (size_t i = from; i < s.size(); ++i) {
+    if (s[i] == L'"')
+      quoted = !quoted;
+    else if (s[i] == c && !quoted)
+      return i;
+  }
+  return std::wstring::npos;
+}
+
+// One field: trimmed, its quotes removed ("" inside quotes is one quote);
+// false when a quote is not closed.
+bool Unquote(const std::wstring& raw, std::wstring* field) {
+  std::wstring s = Trim(raw);
+  field->clear();
+  bool quoted = false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != L'"')
+      field->push_back(s[i]);
+    else if (quoted && i + 1 < s.size() && s[i + 1] == L'"')
+      field->push_back(s[i++]);
+    else
+      quoted = !quoted;
+  }
+  return !quoted;
+}
+
+// A decimal or 0x hexadecimal number that fits in 32 bits.
+bool ParseNumber(const std::wstring& s, DWORD* value) {
+  bool hex = s.size() > 2 && s[0] == L'0' && towlower(s[1]) == L'x';
+  size_t other = s.find_first_not_of(hex ? L"0123456789abcdefABCDEF" : L"0123456789", hex ? 2 : 0);
+  unsigned long long v = wcstoull(s.c_str(), nullptr, hex ? 16 : 10);
+  *value = (DWORD)v;
+  return !s.empty() && s.size() <= 10 && other == std::wstring::npos && v <= 0xFFFFFFFFull;
+}
 
 bool IsFileName(const std::wstring& name) {
   return IsPlainFileName(name.c_str(), name.size());
 }
 
-bool InfReader::SplitLines(const std::string& utf8) {
-  int line = 0;
-  std::wstring what;
-  return SplitSections(utf8, &sections_, &line, &what, &lastLine_) || Fail(line, what);
-}
+struct Reader {
+  std::wstring shown, folder;
+  std::wstring* error;
+  std::vector<Section> sections = {};
+  int lastLine = 0, nesting = 0;
+  std::vector<Entry> strings = {};       // lower-case names; values expanded once used
+  std::vector<Entry> destinations = {};  // [DestinationDirs]
+  std::vector<Entry> sources = {};       // lower-case file names, desktop paths
 
-const Section* InfReader::Find(const wchar_t* name) const {
-  return FindSection(sections_, name);
-}
-
-bool InfReader::Require(const wchar_t* name, const Section** section) {
-  *section = Find(name);
-  if (!*section)
-    return Fail(lastLine_, std::wstring(L"no [") + name + L"] section");
-  return true;
-}
-
-// Keys name one thing each: a second line with the same key is refused
-// rather than one of the two silently winning.
-bool InfReader::NoKeyTwice(const wchar_t* name) {
-  const Section* section = Find(name);
-  std::wstring key, value;
-  std::vector<std::pair<std::wstring, int>> seen;
-  for (size_t i = 0; section && i < section->lines.size(); ++i) {
-    if (!KeyValue(section->lines[i], &key, &value))
-      return false;
-    for (const auto& s : seen) {
-      if (s.first == Lower(key)) {
-        return Fail(section->lines[i].number, key + L" appears twice in [" + section->name +
-                                                  L"] (first at line " + std::to_wstring(s.second) +
-                                                  L")");
-      }
-    }
-    seen.push_back({Lower(key), section->lines[i].number});
+  bool Fail(int line, const std::wstring& what) {
+    *error = shown + L": line " + std::to_wstring(line) + L": " + what;
+    return false;
   }
-  return true;
-}
 
-bool InfReader::KeyValue(const Line& line, std::wstring* key, std::wstring* value) {
-  size_t equals = FindUnquoted(line.text, L'=');
-  if (equals == std::wstring::npos || !Unquote(line.text.substr(0, equals), key) || key->empty()) {
-    return Fail(line.number, L"expected KEY = VALUE, not '" + line.text + L"'");
-  }
-  *value = Trim(line.text.substr(equals + 1));
-  return true;
-}
-
-bool InfReader::Fields(const Line& line, std::vector<std::wstring>* fields) {
-  if (!SplitFields(line.text, fields))
-    return Fail(line.number, L"a quote is not closed");
-  return true;
-}
-
-// Each string is expanded once, so that strings naming each other many times
-// over cost no more than their text; a string met again while it is being
-// expanded is a circle.
-bool InfReader::Expand(const std::wstring& text, int line, std::wstring* out) {
-  out->clear();
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != L'%') {
-      out->push_back(text[i]);
-      continue;
-    }
-    size_t end = text.find(L'%', i + 1);
-    if (end == std::wstring::npos)
-      return Fail(line, L"a %STRING% is not closed");
-    std::wstring name = Lower(text.substr(i + 1, end - i - 1)), value = L"%";
-    bool found = name.empty();  // "%%" is a percent sign
-    for (const auto& f : ceFolders) {
-      if (!found && name == f.name)
-        found = true, value = f.folder;
-    }
-    for (String& s : strings_) {
-      if (found || name != s.name)
+  // UTF-8 text (with or without a byte order mark) as sections; UTF-16 and
+  // ANSI text are refused by their line.
+  bool Split(const std::string& utf8) {
+    size_t start = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    if (utf8.compare(0, 2, "\xFF\xFE") == 0 || utf8.compare(0, 2, "\xFE\xFF") == 0)
+      return Fail(1, L"UTF-16 text; the manifest is read as UTF-8 (or ASCII): save it so");
+    for (int number = 1; start <= utf8.size(); ++number) {
+      size_t end = std::min(utf8.find('\n', start), utf8.size());
+      std::string bytes = utf8.substr(start, end - start - (end > start && utf8[end - 1] == '\r'));
+      start = end + 1;
+      std::wstring text(bytes.size(), L'\0');
+      text.resize(bytes.empty()
+                      ? 0
+                      : MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                            (int)bytes.size(), &text[0], (int)text.size()));
+      if (bytes.find('\0') != std::string::npos)
+        return Fail(number, L"a NUL byte (UTF-16 text?); the manifest is read as UTF-8 (or ASCII)");
+      if (text.empty() && !bytes.empty())
+        return Fail(number, L"not UTF-8 text (an ANSI character?); save the manifest as UTF-8");
+      text = Trim(text.substr(0, FindUnquoted(text, L';')));
+      if (text.empty())
         continue;
-      if (s.expanding)
-        return Fail(line, L"the string %" + s.name + L"% refers back to itself");
-      if (!s.expanded) {
-        if (++nesting_ > kMaxNesting) {
-          return Fail(line, L"strings nest more than " + std::to_wstring(kMaxNesting) + L" deep");
-        }
-        s.expanding = true;
-        std::wstring expanded;
-        if (!Expand(s.value, s.line, &expanded))
-          return false;
-        s.value = expanded, s.expanded = true, s.expanding = false;
-        --nesting_;
+      lastLine = number;
+      if (text[0] != L'[' && sections.empty())
+        return Fail(number, L"text before the first [section]");
+      if (text[0] != L'[') {
+        sections.back().lines.push_back({number, text});
+        continue;
       }
-      found = true, value = s.value;
+      if (text.back() != L']' || text.size() < 3)
+        return Fail(number, L"a section name is written [NAME]");
+      std::wstring name = Trim(text.substr(1, text.size() - 2));
+      if (const Section* seen = Find(name)) {
+        return Fail(number, L"[" + name + L"] appears twice (first at line " +
+                                std::to_wstring(seen->line) + L")");
+      }
+      sections.push_back({name, number, {}});
     }
-    if (!found)
-      return Fail(line, L"unknown string %" + text.substr(i + 1, end - i - 1) + L"%");
-    *out += value;
-    if (out->size() > kMaxExpanded) {
-      return Fail(
-          line, L"a string expands to more than " + std::to_wstring(kMaxExpanded) + L" characters");
+    return true;
+  }
+
+  const Section* Find(const std::wstring& name) const {
+    for (const Section& s : sections) {
+      if (Lower(s.name) == Lower(name))
+        return &s;
     }
-    i = end;
+    return nullptr;
   }
-  return true;
-}
 
-bool InfReader::ReadVersion(InfManifest* manifest) {
-  const Section* version;
-  if (!Require(L"Version", &version) || !NoKeyTwice(L"Version"))
-    return false;
-  std::wstring signature, ceSignature, provider, key, value;
-  for (const Line& line : version->lines) {
-    if (!KeyValue(line, &key, &value) || !Unquote(value, &value))
-      return false;
-    key = Lower(key);
-    if (key == L"signature")
-      signature = Lower(value);
-    else if (key == L"cesignature")
-      ceSignature = value;
-    else if (key == L"provider")
-      provider = value;
-  }
-  if (signature != L"$windows nt$" && signature != L"$chicago$" && signature != L"$windows 95$") {
-    return Fail(version->line, L"[Version] needs Signature = \"$Windows NT$\"");
-  }
-  if (Lower(ceSignature) != L"$windows ce$") {
-    return Fail(version->line, L"[Version] needs CESignature = \"$Windows CE$\"");
-  }
-  if (provider.empty())
-    return Fail(version->line, L"[Version] needs a Provider");
-  manifest->appName = manifest->provider = provider;
-  return true;
-}
-
-bool InfReader::ReadStrings() {
-  const Section* ce;
-  if (!Require(L"CEStrings", &ce))
-    return false;
-  for (const wchar_t* name : {L"CEStrings", L"Strings"}) {
+  const Section* Require(const wchar_t* name) {
     const Section* section = Find(name);
+    if (!section)
+      Fail(lastLine, std::wstring(L"no [") + name + L"] section");
+    return section;
+  }
+
+  // Keys name one thing each: a second line with the same key is refused
+  // rather than one of the two silently winning. Strings (their values
+  // unquoted, their names in lower case) are one list over two sections.
+  bool Entries(const Section* section, std::vector<Entry>* entries, bool areStrings = false) {
     for (size_t i = 0; section && i < section->lines.size(); ++i) {
-      std::wstring key, value;
-      if (!KeyValue(section->lines[i], &key, &value))
-        return false;
-      if (!Unquote(value, &value))
-        return Fail(section->lines[i].number, L"a quote is not closed");
-      for (const String& s : strings_) {
-        if (s.name == Lower(key)) {
-          return Fail(section->lines[i].number, L"the string " + key + L" is defined twice");
-        }
+      const Line& line = section->lines[i];
+      size_t equals = FindUnquoted(line.text, L'=');
+      Entry e = {L"", Trim(line.text.substr(equals + 1)), line.number};
+      if (equals == std::wstring::npos || !Unquote(line.text.substr(0, equals), &e.key) ||
+          e.key.empty()) {
+        return Fail(line.number, L"expected KEY = VALUE, not '" + line.text + L"'");
       }
-      strings_.push_back({Lower(key), value, section->lines[i].number, false, false});
+      if (areStrings && !Unquote(e.value, &e.value))
+        return Fail(line.number, L"a quote is not closed");
+      for (const Entry& seen : *entries) {
+        if (Lower(seen.key) != Lower(e.key))
+          continue;
+        return Fail(line.number, areStrings ? L"the string " + e.key + L" is defined twice"
+                                            : e.key + L" appears twice in [" + section->name +
+                                                  L"] (first at line " +
+                                                  std::to_wstring(seen.line) + L")");
+      }
+      entries->push_back(e);
+      if (areStrings)
+        entries->back().key = Lower(e.key);
+    }
+    return true;
+  }
+
+  // Comma-separated fields, each unquoted.
+  bool SplitFields(int line, const std::wstring& text, Fields* fields) {
+    fields->clear();
+    for (size_t start = 0;;) {
+      size_t comma = FindUnquoted(text, L',', start);
+      fields->emplace_back();
+      if (!Unquote(text.substr(start, comma - start), &fields->back()))
+        return Fail(line, L"a quote is not closed");
+      if (comma == std::wstring::npos)
+        return true;
+      start = comma + 1;
     }
   }
-  for (const String& s : strings_) {
-    if (s.name == L"appname" && !s.value.empty())
-      return true;
-  }
-  return Fail(ce->line, L"[CEStrings] needs an AppName");
-}
 
-bool InfReader::Parse(const std::string& utf8, InfManifest* manifest) {
-  *manifest = InfManifest();
-  manifest->shown = shown_;
-  if (!SplitLines(utf8))
-    return false;
-  if (sections_.empty()) {
-    *error_ = shown_ + L": the manifest is empty";
-    return false;
+  // Each string is expanded once, so that strings naming each other many
+  // times over cost no more than their text; a string met again while it is
+  // being expanded is a circle.
+  bool Expand(const std::wstring& text, int line, std::wstring* out) {
+    out->clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] != L'%') {
+        out->push_back(text[i]);
+        continue;
+      }
+      size_t end = text.find(L'%', i + 1);
+      if (end == std::wstring::npos)
+        return Fail(line, L"a %STRING% is not closed");
+      std::wstring name = Lower(text.substr(i + 1, end - i - 1)), value = L"%";
+      bool found = name.empty();  // "%%" is a percent sign
+      for (const auto& f : ceFolders) {
+        if (!found && name == f.name)
+          found = true, value = f.folder;
+      }
+      for (Entry& s : strings) {
+        if (found || name != s.key)
+          continue;
+        if (s.expanding)
+          return Fail(line, L"the string %" + s.key + L"% refers back to itself");
+        if (!s.expanded && ++nesting > kMaxNesting)
+          return Fail(line, L"strings nest more than " + std::to_wstring(kMaxNesting) + L" deep");
+        if (!s.expanded) {
+          s.expanding = true;
+          std::wstring expanded;
+          if (!Expand(s.value, s.line, &expanded))
+            return false;
+          s.value = expanded, s.expanded = true, s.expanding = false;
+          --nesting;
+        }
+        found = true, value = s.value;
+      }
+      if (!found)
+        return Fail(line, L"unknown string %" + text.substr(i + 1, end - i - 1) + L"%");
+      *out += value;
+      if (out->size() > kMaxExpanded) {
+        return Fail(line, L"a string expands to more than " + std::to_wstring(kMaxExpanded) +
+                              L" characters");
+      }
+      i = end;
+    }
+    return true;
   }
-  if (!ReadVersion(manifest) || !ReadStrings() || !ReadDisks())
-    return false;
-  std::wstring appName;
-  int appLine = 0;
-  for (const String& s : strings_)
-    appLine = s.name == L"appname" ? s.line : appLine;
-  if (!Expand(L"%AppName%", appLine, &appName))
-    return false;
-  manifest->appName += L" " + appName;
-  // The install's name is a registry key's name under the records.
-  if (!IsFileName(manifest->appName)) {
-    return Fail(Find(L"CEStrings")->line,
-                L"'" + manifest->appName + L"' (Provider AppName) is not a plain name");
+
+  bool ReadVersion(InfManifest* manifest) {
+    const Section* version = Require(L"Version");
+    std::vector<Entry> entries;
+    if (!version || !Entries(version, &entries))
+      return false;
+    std::wstring signature, ceSignature, value;
+    for (const Entry& e : entries) {
+      if (!Unquote(e.value, &value))
+        return Fail(e.line, L"a quote is not closed");
+      std::wstring key = Lower(e.key);
+      signature = key == L"signature" ? Lower(value) : signature;
+      ceSignature = key == L"cesignature" ? Lower(value) : ceSignature;
+      manifest->provider = key == L"provider" ? value : manifest->provider;
+    }
+    if (signature != L"$windows nt$" && signature != L"$chicago$" && signature != L"$windows 95$")
+      return Fail(version->line, L"[Version] needs Signature = \"$Windows NT$\"");
+    if (ceSignature != L"$windows ce$")
+      return Fail(version->line, L"[Version] needs CESignature = \"$Windows CE$\"");
+    return !manifest->provider.empty() || Fail(version->line, L"[Version] needs a Provider");
   }
-  return ReadInstall(manifest);
+
+  bool ReadDisks() {
+    const Section* names = Require(L"SourceDisksNames");
+    const Section* files = names ? Require(L"SourceDisksFiles") : nullptr;
+    std::vector<Entry> disks, listed;
+    if (!files || !Entries(names, &disks) || !Entries(files, &listed))
+      return false;
+    Fields fields;
+    for (Entry& d : disks) {
+      if (!SplitFields(d.line, d.value, &fields))
+        return false;
+      if (fields.size() < 4 || fields[3].empty())
+        return Fail(d.line, L"a source disk is written ID = ,\"NAME\",,FOLDER");
+      bool absolute = fields[3].size() > 1 && (fields[3][1] == L':' || fields[3][0] == L'\\');
+      wchar_t full[MAX_PATH];
+      DWORD n = GetFullPathNameW((absolute ? fields[3] : folder + L"\\" + fields[3]).c_str(),
+                                 MAX_PATH, full, nullptr);
+      if (n == 0 || n >= MAX_PATH)
+        return Fail(d.line, L"the folder " + fields[3] + L" is too long");
+      d.value = full;
+    }
+    for (const Entry& f : listed) {
+      if (!IsFileName(f.key))
+        return Fail(f.line, L"'" + f.key + L"' is not a file name");
+      const Entry* disk = nullptr;
+      for (const Entry& d : disks)
+        disk = d.key == f.value ? &d : disk;
+      if (!disk)
+        return Fail(f.line, L"no source disk " + f.value + L" in [SourceDisksNames]");
+      sources.push_back({Lower(f.key), disk->value + L"\\" + f.key, f.line});
+    }
+    return true;
+  }
+
+  bool ReadInstall(InfManifest* manifest) {
+    const Section* install = Require(L"DefaultInstall");
+    const Section* destinationDirs = install ? Require(L"DestinationDirs") : nullptr;
+    std::vector<Entry> entries;
+    if (!destinationDirs || !Entries(destinationDirs, &destinations) ||
+        !Entries(install, &entries)) {
+      return false;
+    }
+    std::vector<const Section*> copies, registry;
+    Fields names;
+    for (const Entry& e : entries) {
+      std::wstring key = Lower(e.key);
+      if (key != L"copyfiles" && key != L"addreg")
+        return Fail(e.line, e.key + L" is not applied here (only CopyFiles and AddReg are)");
+      if (!SplitFields(e.line, e.value, &names))
+        return false;
+      for (const std::wstring& name : names) {
+        (key == L"addreg" ? registry : copies).push_back(Find(name));
+        if (!Find(name))
+          return Fail(e.line, L"no section [" + name + L"]");
+      }
+    }
+    if (copies.empty() && registry.empty())
+      return Fail(install->line, L"[DefaultInstall] installs nothing");
+    for (const Section* copy : copies) {
+      if (!ReadCopySection(*copy, manifest))
+        return false;
+    }
+    for (const Section* reg : registry) {
+      if (!ReadRegistrySection(*reg, manifest))
+        return false;
+    }
+    return true;
+  }
+
+  // The section's own destination, else DefaultDestDir.
+  bool ReadDestination(const Section& section, std::wstring* to) {
+    const Entry* found = nullptr;
+    for (const Entry& d : destinations) {
+      if (Lower(d.key) == Lower(section.name) || (!found && Lower(d.key) == L"defaultdestdir"))
+        found = &d;
+    }
+    Fields fields;
+    if (!found)
+      return Fail(section.line, L"no destination for [" + section.name + L"] in [DestinationDirs]");
+    if (!SplitFields(found->line, found->value, &fields))
+      return false;
+    if (fields.size() != 2 || fields[0] != L"0")
+      return Fail(found->line, L"a destination is written SECTION = 0, FOLDER");
+    if (!Expand(fields[1], found->line, to))
+      return false;
+    if (!IsPlainDevicePath(to->c_str()))
+      return Fail(found->line, L"the destination " + *to + L" is not a device folder");
+    if (to->back() == L'\\')
+      to->pop_back();
+    return true;
+  }
+
+  bool ReadCopySection(const Section& section, InfManifest* manifest) {
+    std::wstring folder;
+    Fields fields;
+    if (!ReadDestination(section, &folder))
+      return false;
+    for (const Line& line : section.lines) {
+      DWORD flags = 0;
+      if (!SplitFields(line.number, line.text, &fields))
+        return false;
+      if (fields.size() > 4 || (fields.size() == 4 && !ParseNumber(fields[3], &flags)))
+        return Fail(line.number, L"a file is written TARGET[,SOURCE[,,FLAGS]]");
+      std::wstring target = fields[0];
+      std::wstring source = fields.size() > 1 && !fields[1].empty() ? fields[1] : target;
+      if (!IsFileName(target))
+        return Fail(line.number, L"'" + target + L"' is not a file name");
+      const std::wstring* from = nullptr;
+      for (const Entry& s : sources)
+        from = s.key == Lower(source) ? &s.value : from;
+      if (!from)
+        return Fail(line.number, source + L" is not in [SourceDisksFiles]");
+      std::wstring to = folder + L"\\" + target;
+      if (!IsPlainDevicePath(to.c_str()))
+        return Fail(line.number, to + L" is too long");
+      for (const InfFile& f : manifest->files) {
+        if (Lower(f.target) == Lower(to)) {
+          return Fail(line.number,
+                      to + L" is copied twice (first at line " + std::to_wstring(f.line) + L")");
+        }
+      }
+      manifest->files.push_back({*from, to, line.number});
+    }
+    return true;
+  }
+
+  bool ReadRegistrySection(const Section& section, InfManifest* manifest) {
+    Fields fields;
+    for (const Line& line : section.lines) {
+      if (!SplitFields(line.number, line.text, &fields))
+        return false;
+      DWORD flags = 0;
+      if (fields.size() > 3 &&
+          (!ParseNumber(fields[3], &flags) ||
+           ((flags & ~addRegKeep) != addRegString && (flags & ~addRegKeep) != addRegNumber))) {
+        return Fail(line.number, L"the flags " + fields[3] +
+                                     L" are not applied here (0x00000000 a string, 0x00010001 a "
+                                     L"number, either with 0x00000002 to keep an existing value)");
+      }
+      if (fields.size() != 5)
+        return Fail(line.number, L"a registry value is written ROOT,SUBKEY,NAME,FLAGS,VALUE");
+      InfValue v = {};
+      std::wstring path;
+      v.line = line.number;
+      if (!RegistryRoot(fields[0]))
+        return Fail(line.number, L"the root " + fields[0] + L" is not HKLM or HKCU");
+      if (!Expand(fields[1], line.number, &path) || !Expand(fields[2], line.number, &v.name))
+        return false;
+      if (path.empty() || path[0] == L'\\' || path.back() == L'\\' ||
+          path.find(L"\\\\") != std::wstring::npos) {
+        return Fail(line.number, L"'" + path + L"' is not a registry key path");
+      }
+      v.key = fields[0] + L"\\" + path;
+      v.keepExisting = (flags & addRegKeep) != 0;
+      v.type = (flags & ~addRegKeep) == addRegNumber ? REG_DWORD : REG_SZ;
+      if (v.type == REG_DWORD && !ParseNumber(fields[4], &v.number))
+        return Fail(line.number, L"'" + fields[4] + L"' is not a number from 0 to 4294967295");
+      if (v.type == REG_SZ && !Expand(fields[4], line.number, &v.text))
+        return false;
+      for (const InfValue& other : manifest->values) {
+        if (Lower(other.key) == Lower(v.key) && Lower(other.name) == Lower(v.name)) {
+          return Fail(line.number, v.key + L" " + v.name + L" is set twice (first at line " +
+                                       std::to_wstring(other.line) + L")");
+        }
+      }
+      manifest->values.push_back(v);
+    }
+    return true;
+  }
+
+  bool Parse(const std::string& utf8, InfManifest* manifest) {
+    *manifest = InfManifest();
+    manifest->shown = shown;
+    if (!Split(utf8))
+      return false;
+    if (sections.empty()) {
+      *error = shown + L": the manifest is empty";
+      return false;
+    }
+    const Section* ce = nullptr;
+    if (!ReadVersion(manifest) || !(ce = Require(L"CEStrings")) || !Entries(ce, &strings, true) ||
+        !Entries(Find(L"Strings"), &strings, true)) {
+      return false;
+    }
+    const Entry* appName = nullptr;
+    for (const Entry& s : strings)
+      appName = s.key == L"appname" && !s.value.empty() ? &s : appName;
+    if (!appName)
+      return Fail(ce->line, L"[CEStrings] needs an AppName");
+    std::wstring name;
+    if (!ReadDisks() || !Expand(L"%AppName%", appName->line, &name))
+      return false;
+    manifest->appName = manifest->provider + L" " + name;
+    // The install's name is a registry key's name under the records.
+    if (!IsFileName(manifest->appName)) {
+      return Fail(ce->line, L"'" + manifest->appName + L"' (Provider AppName) is not a plain name");
+    }
+    return ReadInstall(manifest);
+  }
+};
+
+}  // namespace
+
+std::wstring Lower(std::wstring s) {
+  for (wchar_t& c : s)
+    c = (wchar_t)towlower(c);
+  return s;
 }
 
 HKEY RegistryRoot(const std::wstring& name) {
@@ -227,22 +494,30 @@ HKEY RegistryRoot(const std::wstring& name) {
   return n == L"hklm" ? HKEY_LOCAL_MACHINE : n == L"hkcu" ? HKEY_CURRENT_USER : nullptr;
 }
 
-InstallResult ParseInfManifest(const std::string& utf8, const std::wstring& folder,
-                               const std::wstring& shown, InfManifest* manifest,
-                               std::wstring* error) {
-  return InfReader(shown, folder, error).Parse(utf8, manifest) ? InstallResult::Done
-                                                               : InstallResult::Refused;
+bool ParseInfManifest(const std::string& utf8, const std::wstring& folder,
+                      const std::wstring& shown, InfManifest* manifest, std::wstring* error) {
+  Reader reader{shown, folder, error};
+  return reader.Parse(utf8, manifest);
 }
 
-InstallResult ReadInfManifest(const std::wstring& path, const std::wstring& shown,
-                              InfManifest* manifest, std::wstring* error) {
-  std::string text;
-  if (!ReadManifestBytes(path, &text, error)) {
-    *error = shown + L": " + *error;
-    return InstallResult::Refused;
+bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfManifest* manifest,
+                     std::wstring* error) {
+  AutoCloseHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.IsValid()) {
+    *error = shown + L": cannot read the manifest (error " + std::to_wstring(GetLastError()) + L")";
+    return false;
   }
-  std::wstring folder = path;
-  size_t slash = folder.find_last_of(L"\\/");
-  folder = slash == std::wstring::npos ? L"." : folder.substr(0, slash);
-  return ParseInfManifest(text, folder, shown, manifest, error);
+  LARGE_INTEGER size = {};
+  bool fits = GetFileSizeEx(file, &size) && size.QuadPart <= (1 << 20);
+  std::string text(fits ? (size_t)size.QuadPart : 0, '\0');
+  DWORD got = 0;
+  if (!fits || (!text.empty() && (!ReadFile(file, &text[0], (DWORD)text.size(), &got, nullptr) ||
+                                  got != text.size()))) {
+    *error = shown + L": cannot read the manifest (at most 1 MB)";
+    return false;
+  }
+  size_t slash = path.find_last_of(L"\\/");
+  return ParseInfManifest(text, slash == std::wstring::npos ? L"." : path.substr(0, slash), shown,
+                          manifest, error);
 }

@@ -11,8 +11,32 @@ namespace {
 
 typedef std::vector<std::wstring> Fields;
 
-unsigned long long Fnv(const BYTE* data, size_t size,
-                       unsigned long long h = 14695981039346656037ull) {
+// The lines of a record (the first four) and of a plan, after the first:
+// the tag, then the fields: p a device path, k a registry key, n a value
+// name, f whether a file is replaced, t text, b and a the value before and
+// after (three fields each: whether it existed, its type, its data).
+const struct {
+  const wchar_t* tag;
+  bool inRecord;
+  ChangeKind kind;
+  const char* fields;
+} lineKinds[] = {
+    {L"folder", true, ChangeKind::MakeFolder, "p"},
+    {L"key", true, ChangeKind::MakeKey, "k"},
+    {L"file", true, ChangeKind::PlaceFile, "pt"},
+    {L"value", true, ChangeKind::SetValue, "knb"},
+    {L"make-folder", false, ChangeKind::MakeFolder, "p"},
+    {L"make-key", false, ChangeKind::MakeKey, "k"},
+    {L"place", false, ChangeKind::PlaceFile, "pft"},
+    {L"remove", false, ChangeKind::RemoveFile, "p"},
+    {L"set", false, ChangeKind::SetValue, "knba"},
+    {L"empty-folder", false, ChangeKind::DropFolder, "p"},
+    {L"empty-key", false, ChangeKind::DropKey, "k"},
+};
+
+const unsigned long long fnvStart = 14695981039346656037ull;
+
+unsigned long long Fnv(const BYTE* data, size_t size, unsigned long long h = fnvStart) {
   for (size_t i = 0; i < size; ++i)
     h = (h ^ data[i]) * 1099511628211ull;
   return h;
@@ -27,64 +51,40 @@ std::wstring Hex(const BYTE* data, size_t size) {
   return hex;
 }
 
-std::wstring HashText(const std::wstring& text) {
-  unsigned long long h = Fnv((const BYTE*)text.data(), text.size() * sizeof(wchar_t));
+std::wstring HashHex(unsigned long long h) {
   BYTE bytes[8];
   for (int i = 0; i < 8; ++i)
     bytes[i] = (BYTE)(h >> (56 - 8 * i));
   return Hex(bytes, 8);
 }
 
+std::wstring HashText(const std::wstring& text) {
+  return HashHex(Fnv((const BYTE*)text.data(), text.size() * sizeof(wchar_t)));
+}
+
 bool Unhex(const std::wstring& hex, std::vector<BYTE>* data) {
   data->clear();
-  if (hex.size() % 2)
-    return false;
-  for (size_t i = 0; i < hex.size(); i += 2) {
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
     int hi = hex[i] <= L'9' ? hex[i] - L'0' : hex[i] - L'a' + 10;
     int lo = hex[i + 1] <= L'9' ? hex[i + 1] - L'0' : hex[i + 1] - L'a' + 10;
     if (hi < 0 || hi > 15 || lo < 0 || lo > 15)
       return false;
     data->push_back((BYTE)(hi * 16 + lo));
   }
-  return true;
-}
-
-std::wstring Escape(const std::wstring& field) {
-  std::wstring out;
-  for (wchar_t c : field) {
-    if (c == L'%' || c == L'\t' || c == L'\n' || c == L'\r') {
-      out += L'%';
-      out += L"0123456789ABCDEF"[c >> 4];
-      out += L"0123456789ABCDEF"[c & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-std::wstring Unescape(const std::wstring& field) {
-  std::wstring out;
-  for (size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == L'%' && i + 2 < field.size()) {
-      out += (wchar_t)wcstoul(field.substr(i + 1, 2).c_str(), nullptr, 16);
-      i += 2;
-    } else {
-      out += field[i];
-    }
-  }
-  return out;
+  return hex.size() % 2 == 0;
 }
 
 void AddLine(std::wstring* text, const Fields& fields) {
-  for (size_t i = 0; i < fields.size(); ++i)
-    *text += (i ? L"\t" : L"") + Escape(fields[i]);
+  for (size_t i = 0; i < fields.size(); ++i) {
+    *text += i ? L"\t" : L"";
+    for (wchar_t c : fields[i]) {
+      if (c == L'%' || c == L'\t' || c == L'\n' || c == L'\r')
+        *text += {L'%', L"0123456789ABCDEF"[c >> 4], L"0123456789ABCDEF"[c & 15]};
+      else
+        *text += c;
+    }
+  }
   *text += L"\n";
-}
-
-std::wstring Sealed(std::wstring text) {
-  AddLine(&text, {L"check", HashText(text)});
-  return text;
 }
 
 // The lines of sealed text; false when the seal does not match.
@@ -94,18 +94,18 @@ bool Unseal(const std::wstring& text, std::vector<Fields>* lines) {
       text.substr(last) != L"check\t" + HashText(text.substr(0, last)) + L"\n") {
     return false;
   }
-  for (size_t start = 0; start < last;) {
-    size_t end = text.find(L'\n', start);
-    Fields fields;
-    for (size_t f = start; f <= end;) {
-      size_t tab = text.find(L'\t', f);
-      if (tab == std::wstring::npos || tab > end)
-        tab = end;
-      fields.push_back(Unescape(text.substr(f, tab - f)));
-      f = tab + 1;
+  for (size_t start = 0; start < last; start = text.find(L'\n', start) + 1) {
+    lines->emplace_back(1);
+    for (size_t i = start; text[i] != L'\n'; ++i) {
+      bool code = text[i] == L'%' && text.find_first_of(L"\t\n", i) > i + 2;
+      if (text[i] == L'\t')
+        lines->back().emplace_back();
+      else if (code)
+        lines->back().back() += (wchar_t)wcstoul(text.substr(i + 1, 2).c_str(), nullptr, 16);
+      else
+        lines->back().back() += text[i];
+      i += code ? 2 : 0;
     }
-    lines->push_back(fields);
-    start = end + 1;
   }
   return true;
 }
@@ -116,130 +116,88 @@ void AddValue(Fields* fields, const SavedValue& v) {
 }
 
 bool TakeValue(const Fields& f, size_t at, SavedValue* v) {
-  if (f.size() < at + 3 || (f[at] != L"0" && f[at] != L"1"))
-    return false;
   v->existed = f[at] == L"1";
   v->type = wcstoul(f[at + 1].c_str(), nullptr, 10);
-  return Unhex(f[at + 2], &v->data);
+  return (f[at] == L"0" || f[at] == L"1") && Unhex(f[at + 2], &v->data);
 }
 
-bool IsRecordedPath(const std::wstring& path) {
-  return path.size() > 1 && IsPlainDevicePath(path.c_str()) && path.back() != L'\\';
+// The text a one-field kind of field is kept in.
+std::wstring& TextField(Change& c, char kind) {
+  return kind == 'n' ? c.before.name : kind == 't' ? c.text : c.path;
 }
 
-bool IsRecordedKey(const std::wstring& key) {
+bool IsRecordedField(char kind, const std::wstring& field) {
   std::wstring path;
-  return SplitKey(key, &path) && !path.empty();
+  if (kind == 'p')
+    return field.size() > 1 && IsPlainDevicePath(field.c_str()) && field.back() != L'\\';
+  return kind != 'k' || (SplitKey(field, &path) && !path.empty());
 }
 
 }  // namespace
 
-std::wstring RecordText(const Record& r) {
-  std::wstring text;
-  AddLine(&text, {L"run", r.run});
-  for (const std::wstring& f : r.folders)
-    AddLine(&text, {L"folder", f});
-  for (const std::wstring& k : r.keys)
-    AddLine(&text, {L"key", k});
-  for (const InstalledFile& f : r.files)
-    AddLine(&text, {L"file", f.path, f.hash});
-  for (const SavedValue& v : r.values) {
-    Fields fields = {L"value", v.key, v.name};
-    AddValue(&fields, v);
-    AddLine(&text, fields);
-  }
-  return Sealed(text);
-}
-
-bool ParseRecord(const std::wstring& text, Record* r) {
-  std::vector<Fields> lines;
-  if (!Unseal(text, &lines) || lines.empty() || lines[0].size() != 2 || lines[0][0] != L"run") {
-    return false;
-  }
-  r->run = lines[0][1];
-  for (size_t i = 1; i < lines.size(); ++i) {
-    const Fields& f = lines[i];
-    SavedValue v = {f.size() > 2 ? f[1] : L"", f.size() > 2 ? f[2] : L"", false, 0, {}};
-    if (f.size() == 2 && f[0] == L"folder" && IsRecordedPath(f[1]))
-      r->folders.push_back(f[1]);
-    else if (f.size() == 2 && f[0] == L"key" && IsRecordedKey(f[1]))
-      r->keys.push_back(f[1]);
-    else if (f.size() == 3 && f[0] == L"file" && IsRecordedPath(f[1]))
-      r->files.push_back({f[1], f[2]});
-    else if (f.size() == 6 && f[0] == L"value" && IsRecordedKey(f[1]) && TakeValue(f, 3, &v))
-      r->values.push_back(v);
-    else
-      return false;
-  }
-  return true;
-}
-
 std::wstring PlanText(const Plan& p) {
   std::wstring text;
-  AddLine(&text, {L"plan", p.verb, p.run});
-  for (const Change& c : p.changes) {
-    Fields fields;
-    switch (c.kind) {
-      case ChangeKind::MakeFolder:
-        fields = {L"make-folder", c.path};
-        break;
-      case ChangeKind::MakeKey:
-        fields = {L"make-key", c.path};
-        break;
-      case ChangeKind::PlaceFile:
-        fields = {L"place", c.path, c.replaces ? L"1" : L"0", c.source};
-        break;
-      case ChangeKind::RemoveFile:
-        fields = {L"remove", c.path};
-        break;
-      case ChangeKind::SetValue:
-        fields = {L"set", c.before.key, c.before.name};
-        AddValue(&fields, c.before);
-        AddValue(&fields, c.after);
-        break;
+  AddLine(&text, p.verb.empty() ? Fields{L"run", p.run} : Fields{L"plan", p.verb, p.run});
+  for (Change c : p.changes) {
+    for (const auto& line : lineKinds) {
+      if (line.kind != c.kind || line.inRecord != p.verb.empty())
+        continue;
+      Fields f = {line.tag};
+      for (const char* x = line.fields; *x; ++x) {
+        if (*x == 'b' || *x == 'a')
+          AddValue(&f, *x == 'b' ? c.before : c.after);
+        else
+          f.push_back(*x != 'f' ? TextField(c, *x) : c.replaces ? L"1" : L"0");
+      }
+      AddLine(&text, f);
     }
-    AddLine(&text, fields);
   }
-  for (const std::wstring& f : p.emptyFolders)
-    AddLine(&text, {L"empty-folder", f});
-  for (const std::wstring& k : p.emptyKeys)
-    AddLine(&text, {L"empty-key", k});
-  return Sealed(text);
+  AddLine(&text, {L"check", HashText(text)});
+  return text;
 }
 
 bool ParsePlan(const std::wstring& text, Plan* p) {
   std::vector<Fields> lines;
-  if (!Unseal(text, &lines) || lines.empty() || lines[0].size() != 3 || lines[0][0] != L"plan" ||
-      (lines[0][1] != L"install" && lines[0][1] != L"uninstall")) {
+  if (!Unseal(text, &lines) || lines.empty())
+    return false;
+  const Fields& head = lines[0];
+  bool record = head.size() == 2 && head[0] == L"run";
+  if (!record && (head.size() != 3 || head[0] != L"plan" ||
+                  (head[1] != L"install" && head[1] != L"uninstall"))) {
     return false;
   }
-  p->verb = lines[0][1];
-  p->run = lines[0][2];
+  p->verb = record ? L"" : head[1];
+  p->run = head.back();
   for (size_t i = 1; i < lines.size(); ++i) {
     const Fields& f = lines[i];
-    Change c = {ChangeKind::MakeFolder, f.size() > 1 ? f[1] : L"", L"", false, {}, {}};
-    bool path = f.size() > 1 && IsRecordedPath(f[1]), key = f.size() > 1 && IsRecordedKey(f[1]);
-    if (f.size() == 2 && f[0] == L"make-folder" && path) {
-    } else if (f.size() == 2 && f[0] == L"make-key" && key) {
-      c.kind = ChangeKind::MakeKey;
-    } else if (f.size() == 4 && f[0] == L"place" && path) {
-      c = {ChangeKind::PlaceFile, f[1], f[3], f[2] == L"1", {}, {}};
-    } else if (f.size() == 2 && f[0] == L"remove" && path) {
-      c.kind = ChangeKind::RemoveFile;
-    } else if (f.size() == 9 && f[0] == L"set" && key) {
-      c.kind = ChangeKind::SetValue;
-      c.before = c.after = {f[1], f[2], false, 0, {}};
-      if (!TakeValue(f, 3, &c.before) || !TakeValue(f, 6, &c.after))
-        return false;
-    } else if (f.size() == 2 && f[0] == L"empty-folder" && path) {
-      p->emptyFolders.push_back(f[1]);
-      continue;
-    } else if (f.size() == 2 && f[0] == L"empty-key" && key) {
-      p->emptyKeys.push_back(f[1]);
-      continue;
-    } else {
-      return false;
+    const char* fields = nullptr;
+    Change c = {};
+    for (const auto& line : lineKinds) {
+      if (line.inRecord == record && f[0] == line.tag)
+        fields = line.fields, c.kind = line.kind;
     }
+    size_t at = 1, width = fields ? strlen(fields) : 0;
+    for (const char* x = fields; x && *x; ++x)
+      width += *x == 'b' || *x == 'a' ? 2 : 0;
+    if (!fields || f.size() != width + 1)
+      return false;
+    for (const char* x = fields; *x; ++x) {
+      if (!IsRecordedField(*x, f[at]))
+        return false;
+      if (*x == 'b' || *x == 'a') {
+        if (!TakeValue(f, at, *x == 'b' ? &c.before : &c.after))
+          return false;
+        at += 3;
+        continue;
+      }
+      if (*x == 'f')
+        c.replaces = f[at] == L"1";
+      else
+        TextField(c, *x) = f[at];
+      ++at;
+    }
+    c.before.key = c.after.key = c.path;
+    c.after.name = c.before.name;
     p->changes.push_back(c);
   }
   return true;
@@ -251,15 +209,12 @@ std::wstring ContentHash(const std::wstring& desktopPath) {
                                    OPEN_EXISTING, 0, nullptr));
   if (!file.IsValid())
     return L"";
-  unsigned long long h = 14695981039346656037ull;
+  unsigned long long h = fnvStart;
   BYTE buffer[65536];
   DWORD got = 0;
   while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
     h = Fnv(buffer, got, h);
-  BYTE bytes[8];
-  for (int i = 0; i < 8; ++i)
-    bytes[i] = (BYTE)(h >> (56 - 8 * i));
-  return Hex(bytes, 8);
+  return HashHex(h);
 }
 
 // --- The registry -----------------------------------------------------------
@@ -270,22 +225,15 @@ HKEY SplitKey(const std::wstring& key, std::wstring* path) {
   return RegistryRoot(key.substr(0, slash));
 }
 
-bool KeyExists(const std::wstring& key) {
+static LONG OpenKey(const std::wstring& key, REGSAM access, ScopedRegKey* k) {
   std::wstring path;
   HKEY root = SplitKey(key, &path);
-  ScopedRegKey k;
-  return root && RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, k.Out()) == ERROR_SUCCESS;
+  return root ? RegOpenKeyExW(root, path.c_str(), 0, access, k->Out()) : ERROR_BAD_PATHNAME;
 }
 
-bool KeyIsEmpty(const std::wstring& key) {
-  std::wstring path;
-  HKEY root = SplitKey(key, &path);
+bool KeyExists(const std::wstring& key) {
   ScopedRegKey k;
-  DWORD subkeys = 1, values = 1;
-  return root && RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, k.Out()) == ERROR_SUCCESS &&
-         RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                          nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-         subkeys == 0 && values == 0;
+  return OpenKey(key, KEY_READ, &k) == ERROR_SUCCESS;
 }
 
 bool MakeKey(const std::wstring& key) {
@@ -297,20 +245,25 @@ bool MakeKey(const std::wstring& key) {
 }
 
 bool DeleteKeyIfEmpty(const std::wstring& key) {
-  std::wstring path;
-  HKEY root = SplitKey(key, &path);
-  if (KeyIsEmpty(key))
+  ScopedRegKey k;
+  DWORD subkeys = 1, values = 1;
+  if (OpenKey(key, KEY_READ, &k) == ERROR_SUCCESS &&
+      RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                       nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+      subkeys == 0 && values == 0) {
+    std::wstring path;
+    HKEY root = SplitKey(key, &path);
+    k.Reset(nullptr);
     RegDeleteKeyW(root, path.c_str());
+  }
   return !KeyExists(key);
 }
 
 SavedValue ReadValue(const std::wstring& key, const std::wstring& name) {
   SavedValue v = {key, name, false, REG_NONE, {}};
-  std::wstring path;
-  HKEY root = SplitKey(key, &path);
   ScopedRegKey k;
   DWORD bytes = 0;
-  if (!root || RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, k.Out()) != ERROR_SUCCESS ||
+  if (OpenKey(key, KEY_READ, &k) != ERROR_SUCCESS ||
       RegQueryValueExW(k, name.c_str(), nullptr, &v.type, nullptr, &bytes) != ERROR_SUCCESS) {
     return v;
   }
@@ -322,10 +275,8 @@ SavedValue ReadValue(const std::wstring& key, const std::wstring& name) {
 }
 
 bool WriteValue(const SavedValue& v) {
-  std::wstring path;
-  HKEY root = SplitKey(v.key, &path);
   ScopedRegKey k;
-  LONG r = root ? RegOpenKeyExW(root, path.c_str(), 0, KEY_WRITE, k.Out()) : ERROR_BAD_PATHNAME;
+  LONG r = OpenKey(v.key, KEY_WRITE, &k);
   if (r != ERROR_SUCCESS)
     return !v.existed && r == ERROR_FILE_NOT_FOUND;
   if (!v.existed) {
@@ -338,10 +289,8 @@ bool WriteValue(const SavedValue& v) {
 
 bool ReadTextValue(const std::wstring& key, const wchar_t* name, std::wstring* text) {
   SavedValue v = ReadValue(key, name);
-  if (!v.existed)
-    return false;
   text->assign((const wchar_t*)v.data.data(), v.data.size() / sizeof(wchar_t));
   while (!text->empty() && text->back() == L'\0')
     text->pop_back();
-  return true;
+  return v.existed;
 }

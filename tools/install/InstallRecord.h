@@ -21,39 +21,28 @@ struct SavedValue {
   std::vector<BYTE> data;
 };
 
-struct InstalledFile {
-  std::wstring path, hash;  // device path, ContentHash of what was installed
-};
-
-struct Record {
-  std::wstring run;                         // the run that wrote it
-  std::vector<std::wstring> folders, keys;  // made by the install: device paths, "HKLM\..."
-  std::vector<InstalledFile> files;
-  std::vector<SavedValue> values;  // each value the install set, as it was before
-};
-
-// One change of a run. Each can be undone after any part of it was done;
-// a file goes in under PATH.~new and an old one steps aside to PATH.~old.
-enum class ChangeKind { MakeFolder, MakeKey, SetValue, PlaceFile, RemoveFile };
+// One change of a run. Each can be undone after any part of it was done; a
+// file goes in under PATH.~new and an old one steps aside to PATH.~old. The
+// Drop kinds come after the commit: a folder or key removed when empty.
+enum class ChangeKind { MakeFolder, MakeKey, SetValue, PlaceFile, RemoveFile, DropFolder, DropKey };
 struct Change {
   ChangeKind kind;
-  std::wstring path;         // device path or "HKLM\..." key
-  std::wstring source;       // PlaceFile: the desktop file it copies
-  bool replaces;             // PlaceFile: a file stands at `path` now
-  SavedValue before, after;  // SetValue
+  std::wstring path;                   // device path or "HKLM\..." key
+  std::wstring text = {};              // PlaceFile: the desktop file it copies (a record: its hash)
+  bool replaces = false;               // PlaceFile: a file stands at `path` now
+  SavedValue before = {}, after = {};  // SetValue
 };
 
+// A plan, or (with no verb) the record of an install: the folders and keys
+// it made, the files it placed with the hash of each, and each value it set
+// with that value as it was before.
 struct Plan {
-  std::wstring verb, run;  // "install" or "uninstall"; the run's id
+  std::wstring verb, run;  // "install", "uninstall" or "" for a record; the run's id
   std::vector<Change> changes;
-  // Once the run is past its point of no return: removed when they are empty.
-  std::vector<std::wstring> emptyFolders, emptyKeys;
 };
 
-std::wstring RecordText(const Record& record);
 std::wstring PlanText(const Plan& plan);
-// False for text that is not whole or not as the two above write it.
-bool ParseRecord(const std::wstring& text, Record* record);
+// False for text that is not whole or not as PlanText writes it.
 bool ParsePlan(const std::wstring& text, Plan* plan);
 
 // A file's contents as 16 hex digits (FNV-1a); empty when it cannot be read.
@@ -63,7 +52,6 @@ std::wstring ContentHash(const std::wstring& desktopPath);
 
 HKEY SplitKey(const std::wstring& key, std::wstring* path);
 bool KeyExists(const std::wstring& key);
-bool KeyIsEmpty(const std::wstring& key);  // no values, no subkeys
 bool MakeKey(const std::wstring& key);
 bool DeleteKeyIfEmpty(const std::wstring& key);  // true when it is gone
 SavedValue ReadValue(const std::wstring& key, const std::wstring& name);
