@@ -1,11 +1,6 @@
-// One run of the installer as a transaction. The plan is written whole
-// before the first change; each change can be undone whatever part of it was
-// done, so a run cut off anywhere before its commit is rolled back by the
-// next one. The commit is one write of the record (or its removal); what is
-// left after it (backups, empty folders and keys) is removed by whichever run
-// gets there. A file is never written in place: it goes in under PATH.~new
-// and is renamed over, and a file it replaces or removes first steps aside to
-// PATH.~old.
+// The run as a transaction (DeviceInstaller.h). A file is never written in
+// place: it goes in as PATH.~new and is renamed over; a file it replaces or
+// removes first steps aside to PATH.~old, which goes after the commit.
 #include "DeviceInstaller.h"
 
 #include <algorithm>
@@ -172,14 +167,14 @@ struct Transaction {
 
   // Past the commit: the backups go, then the folders and keys that go when
   // empty. `leftovers` names the backups that cannot go now.
-  bool Finish(const Plan& plan, std::wstring* leftovers) {
+  bool Finish(const Plan& plan, std::wstring* leftovers, bool steps = true) {
     for (const Change& c : plan.changes) {
       std::wstring backup = DesktopPath(c.path) + L".~old";
       if (SteppedAside(c) && Exists(backup)) {
         SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (!DeleteFileW(backup.c_str()))
           *leftovers += (leftovers->empty() ? L"" : L", ") + c.path + L".~old";
-        else if (!Step())
+        else if (steps && !Step())
           return false;
       }
     }
@@ -208,10 +203,7 @@ struct Transaction {
     bool finish = plan.verb == L"install" ? found == Found::Whole && record.run == plan.run
                                           : found == Found::None;
     std::wstring what = L"an interrupted " + plan.verb + L" of " + manifest.appName;
-    StepCheck ours = check;  // its steps are not this run's
-    check = nullptr;
-    bool done = finish ? Finish(plan, &leftovers) : RollBack(plan);
-    check = ours;
+    bool done = finish ? Finish(plan, &leftovers, false) : RollBack(plan);  // not our steps
     if (!done) {
       *report += what +
                  (finish ? L" left " + leftovers + L", which is still in use"
@@ -224,10 +216,10 @@ struct Transaction {
     return Step();
   }
 
-  // Deals with a run that was cut off, then loads the record: Done when this
-  // run may go on.
-  InstallResult Begin(Plan* record, Found* found) {
+  // Deals with a run that was cut off, then installs or uninstalls.
+  InstallResult Run(bool install) {
     bool folder;
+    Plan record;
     if (!Exists(DesktopPath(L"\\"), &folder) || !folder) {
       return Refuse(
           L"the device's file system "
@@ -236,12 +228,13 @@ struct Transaction {
     }
     if (!Recover())
       return go == Go::Stop ? InstallResult::Stopped : InstallResult::Refused;
-    *found = LoadRecord(record);
-    if (*found != Found::Damaged)
-      return InstallResult::Done;
-    return Refuse(L"the install record " + recordKey +
-                  L" is damaged; nothing was changed (remove the product's files and the record "
-                  L"by hand)");
+    Found found = LoadRecord(&record);
+    if (found == Found::Damaged) {
+      return Refuse(L"the install record " + recordKey +
+                    L" is damaged; nothing was changed (remove the product's files and the "
+                    L"record by hand)");
+    }
+    return install ? Install(record, found) : Uninstall(record, found);
   }
 
   // Carries the plan out and commits `record` (none: removes it).
@@ -267,12 +260,11 @@ struct Transaction {
     committed = true;
     if (!Step() || (!Finish(plan, &leftovers) && go == Go::Stop))
       return LeaveOff(plan);
-    if (!leftovers.empty()) {
-      *report += done + L"; " + leftovers + L" is in use: the next run removes it";
-      return InstallResult::Done;
-    }
-    DropPlan();
-    *report += done;
+    if (leftovers.empty())
+      DropPlan();
+    *report +=
+        done +
+        (leftovers.empty() ? L"" : L"; " + leftovers + L" is in use: the next run removes it");
     return InstallResult::Done;
   }
 
@@ -281,15 +273,13 @@ struct Transaction {
       *report += L"stopped after step " + std::to_wstring(step - 1);
       return InstallResult::Stopped;
     }
-    std::wstring why = go == Go::RollBack ? L"interrupted" : failure;
-    if (!RollBack(plan)) {
-      *report += why +
-                 L"; what it changed cannot all be put back now (a file in use?): the next "
-                 L"run puts it back";
-      return InstallResult::RolledBack;
-    }
-    DropPlan();
-    *report += why + L"; everything it had changed is put back";
+    bool whole = RollBack(plan);
+    if (whole)
+      DropPlan();
+    *report += (go == Go::RollBack ? L"interrupted" : failure) +
+               (whole ? L"; everything it had changed is put back"
+                      : L"; what it changed cannot all be put back now (a file in use?): the next "
+                        L"run puts it back");
     return InstallResult::RolledBack;
   }
 
@@ -385,25 +375,21 @@ struct Transaction {
     Plan plan = {L"uninstall", NewRunId(), {}};
     std::wstring kept;
     std::vector<std::wstring> keys;  // removed when empty, the deepest first
-    for (const Change& f : record.changes) {
-      std::wstring path = DesktopPath(f.path);
-      bool folder;
-      if (f.kind != ChangeKind::PlaceFile || !Exists(path, &folder))
-        continue;
-      std::wstring hash = folder ? L"" : ContentHash(path);
-      if (!folder && hash.empty())
-        return Refuse(L"cannot read " + f.path + ErrorText(GetLastError()) +
-                      L"; nothing was changed");
-      if (folder || hash != f.text) {
-        kept += L"; kept " + f.path + (folder ? L", now a folder" : L", changed since the install");
-        continue;
-      }
-      if (Exists(path + L".~old"))
-        return Refuse(f.path + L".~old is in the way (remove it); nothing was changed");
-      plan.changes.push_back({ChangeKind::RemoveFile, f.path});
-    }
     for (size_t i = record.changes.size(); i-- > 0;) {
       const Change& c = record.changes[i];
+      std::wstring path = DesktopPath(c.path);
+      bool folder = false, there = c.kind == ChangeKind::PlaceFile && Exists(path, &folder);
+      std::wstring hash = there && !folder ? ContentHash(path) : L"";
+      if (there && !folder && hash.empty())
+        return Refuse(L"cannot read " + c.path + ErrorText(GetLastError()) +
+                      L"; nothing was changed");
+      if (there && (folder || hash != c.text))
+        kept = L"; kept " + c.path + (folder ? L", now a folder" : L", changed since the install") +
+               kept;
+      else if (there && Exists(path + L".~old"))
+        return Refuse(c.path + L".~old is in the way (remove it); nothing was changed");
+      else if (there)
+        plan.changes.push_back({ChangeKind::RemoveFile, c.path});
       if (c.kind == ChangeKind::MakeFolder)
         plan.changes.push_back({ChangeKind::DropFolder, c.path});
       if (c.kind == ChangeKind::MakeKey)
@@ -438,11 +424,6 @@ struct Transaction {
 
 InstallResult ApplyManifest(bool install, const InfManifest& manifest, const StepCheck& check,
                             std::wstring* report) {
-  Transaction run{manifest, check, report};
-  Plan record;
-  Found found;
-  InstallResult begun = run.Begin(&record, &found);
-  if (begun != InstallResult::Done)
-    return begun;
-  return install ? run.Install(record, found) : run.Uninstall(record, found);
+  Transaction transaction{manifest, check, report};
+  return transaction.Run(install);
 }

@@ -6,14 +6,19 @@
 // says.
 #include "InfManifest.h"
 
+#include "InfText.h"
+
 #include <wctype.h>
+
+#include <algorithm>
 
 #include "DeviceFiles.h"
 #include "ScopedWin.h"
 
 namespace {
 
-// The device's standard folders, as CabWiz names them.
+// The device's standard folders, as CabWiz names them: strings of every
+// manifest.
 const struct {
   const wchar_t *name, *folder;
 } ceFolders[] = {{L"ce1", L"\\Program Files"},
@@ -28,62 +33,6 @@ const struct {
 
 const DWORD addRegString = 0x00000000, addRegNumber = 0x00010001, addRegKeep = 0x00000002;
 
-typedef std::vector<std::wstring> Fields;
-
-struct Line {
-  int number;  // in the file, from 1
-  std::wstring text;
-};
-
-struct Section {
-  std::wstring name;
-  int line;
-  std::vector<Line> lines;  // without comments and blank lines
-};
-
-// A KEY = VALUE line, the value as written; strings also note their expansion.
-struct Entry {
-  std::wstring key, value;
-  int line;
-  bool expanding = false, expanded = false;
-};
-
-std::wstring Trim(const std::wstring& s) {
-  size_t first = s.find_first_not_of(L" \t");
-  if (first == std::wstring::npos)
-    return L"";
-  return s.substr(first, s.find_last_not_of(L" \t") - first + 1);
-}
-
-// Where `c` first occurs outside quotes, or npos.
-size_t FindUnquoted(const std::wstring& s, wchar_t c, size_t from = 0) {
-  bool quoted = false;
-  for (size_t i = from; i < s.size(); ++i) {
-    if (s[i] == L'"')
-      quoted = !quoted;
-    else if (s[i] == c && !quoted)
-      return i;
-  }
-  return std::wstring::npos;
-}
-
-// One field: trimmed, its quotes removed ("" inside quotes is one quote);
-// false when a quote is not closed.
-bool Unquote(const std::wstring& raw, std::wstring* field) {
-  std::wstring s = Trim(raw);
-  field->clear();
-  bool quoted = false;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != L'"')
-      field->push_back(s[i]);
-    else if (quoted && i + 1 < s.size() && s[i + 1] == L'"')
-      field->push_back(s[i++]);
-    else
-      quoted = !quoted;
-  }
-  return !quoted;
-}
-
 // A decimal or 0x hexadecimal number that fits in 32 bits.
 bool ParseNumber(const std::wstring& s, DWORD* value) {
   bool hex = s.size() > 2 && s[0] == L'0' && towlower(s[1]) == L'x';
@@ -97,118 +46,12 @@ bool IsFileName(const std::wstring& name) {
   return IsPlainFileName(name.c_str(), name.size());
 }
 
-struct Reader {
-  std::wstring shown, folder;
-  std::wstring* error;
-  std::vector<Section> sections = {};
-  int lastLine = 0, nesting = 0;
+struct Reader : InfText {
+  std::wstring folder;
+  int nesting = 0;
   std::vector<Entry> strings = {};       // lower-case names; values expanded once used
   std::vector<Entry> destinations = {};  // [DestinationDirs]
   std::vector<Entry> sources = {};       // lower-case file names, desktop paths
-
-  bool Fail(int line, const std::wstring& what) {
-    *error = shown + L": line " + std::to_wstring(line) + L": " + what;
-    return false;
-  }
-
-  // UTF-8 text (with or without a byte order mark) as sections; UTF-16 and
-  // ANSI text are refused by their line.
-  bool Split(const std::string& utf8) {
-    size_t start = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    if (utf8.compare(0, 2, "\xFF\xFE") == 0 || utf8.compare(0, 2, "\xFE\xFF") == 0)
-      return Fail(1, L"UTF-16 text; the manifest is read as UTF-8 (or ASCII): save it so");
-    for (int number = 1; start <= utf8.size(); ++number) {
-      size_t end = std::min(utf8.find('\n', start), utf8.size());
-      std::string bytes = utf8.substr(start, end - start - (end > start && utf8[end - 1] == '\r'));
-      start = end + 1;
-      std::wstring text(bytes.size(), L'\0');
-      text.resize(bytes.empty()
-                      ? 0
-                      : MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
-                                            (int)bytes.size(), &text[0], (int)text.size()));
-      if (bytes.find('\0') != std::string::npos)
-        return Fail(number, L"a NUL byte (UTF-16 text?); the manifest is read as UTF-8 (or ASCII)");
-      if (text.empty() && !bytes.empty())
-        return Fail(number, L"not UTF-8 text (an ANSI character?); save the manifest as UTF-8");
-      text = Trim(text.substr(0, FindUnquoted(text, L';')));
-      if (text.empty())
-        continue;
-      lastLine = number;
-      if (text[0] != L'[' && sections.empty())
-        return Fail(number, L"text before the first [section]");
-      if (text[0] != L'[') {
-        sections.back().lines.push_back({number, text});
-        continue;
-      }
-      if (text.back() != L']' || text.size() < 3)
-        return Fail(number, L"a section name is written [NAME]");
-      std::wstring name = Trim(text.substr(1, text.size() - 2));
-      if (const Section* seen = Find(name)) {
-        return Fail(number, L"[" + name + L"] appears twice (first at line " +
-                                std::to_wstring(seen->line) + L")");
-      }
-      sections.push_back({name, number, {}});
-    }
-    return true;
-  }
-
-  const Section* Find(const std::wstring& name) const {
-    for (const Section& s : sections) {
-      if (Lower(s.name) == Lower(name))
-        return &s;
-    }
-    return nullptr;
-  }
-
-  const Section* Require(const wchar_t* name) {
-    const Section* section = Find(name);
-    if (!section)
-      Fail(lastLine, std::wstring(L"no [") + name + L"] section");
-    return section;
-  }
-
-  // Keys name one thing each: a second line with the same key is refused
-  // rather than one of the two silently winning. Strings (their values
-  // unquoted, their names in lower case) are one list over two sections.
-  bool Entries(const Section* section, std::vector<Entry>* entries, bool areStrings = false) {
-    for (size_t i = 0; section && i < section->lines.size(); ++i) {
-      const Line& line = section->lines[i];
-      size_t equals = FindUnquoted(line.text, L'=');
-      Entry e = {L"", Trim(line.text.substr(equals + 1)), line.number};
-      if (equals == std::wstring::npos || !Unquote(line.text.substr(0, equals), &e.key) ||
-          e.key.empty()) {
-        return Fail(line.number, L"expected KEY = VALUE, not '" + line.text + L"'");
-      }
-      if (areStrings && !Unquote(e.value, &e.value))
-        return Fail(line.number, L"a quote is not closed");
-      for (const Entry& seen : *entries) {
-        if (Lower(seen.key) != Lower(e.key))
-          continue;
-        return Fail(line.number, areStrings ? L"the string " + e.key + L" is defined twice"
-                                            : e.key + L" appears twice in [" + section->name +
-                                                  L"] (first at line " +
-                                                  std::to_wstring(seen.line) + L")");
-      }
-      entries->push_back(e);
-      if (areStrings)
-        entries->back().key = Lower(e.key);
-    }
-    return true;
-  }
-
-  // Comma-separated fields, each unquoted.
-  bool SplitFields(int line, const std::wstring& text, Fields* fields) {
-    fields->clear();
-    for (size_t start = 0;;) {
-      size_t comma = FindUnquoted(text, L',', start);
-      fields->emplace_back();
-      if (!Unquote(text.substr(start, comma - start), &fields->back()))
-        return Fail(line, L"a quote is not closed");
-      if (comma == std::wstring::npos)
-        return true;
-      start = comma + 1;
-    }
-  }
 
   // Each string is expanded once, so that strings naming each other many
   // times over cost no more than their text; a string met again while it is
@@ -225,10 +68,6 @@ struct Reader {
         return Fail(line, L"a %STRING% is not closed");
       std::wstring name = Lower(text.substr(i + 1, end - i - 1)), value = L"%";
       bool found = name.empty();  // "%%" is a percent sign
-      for (const auto& f : ceFolders) {
-        if (!found && name == f.name)
-          found = true, value = f.folder;
-      }
       for (Entry& s : strings) {
         if (found || name != s.key)
           continue;
@@ -265,8 +104,8 @@ struct Reader {
       return false;
     std::wstring signature, ceSignature, value;
     for (const Entry& e : entries) {
-      if (!Unquote(e.value, &value))
-        return Fail(e.line, L"a quote is not closed");
+      if (!Unquote(e.line, e.value, &value))
+        return false;
       std::wstring key = Lower(e.key);
       signature = key == L"signature" ? Lower(value) : signature;
       ceSignature = key == L"cesignature" ? Lower(value) : ceSignature;
@@ -302,9 +141,7 @@ struct Reader {
     for (const Entry& f : listed) {
       if (!IsFileName(f.key))
         return Fail(f.line, L"'" + f.key + L"' is not a file name");
-      const Entry* disk = nullptr;
-      for (const Entry& d : disks)
-        disk = d.key == f.value ? &d : disk;
+      const Entry* disk = FirstOf(disks, [&](const Entry& d) { return d.key == f.value; });
       if (!disk)
         return Fail(f.line, L"no source disk " + f.value + L" in [SourceDisksNames]");
       sources.push_back({Lower(f.key), disk->value + L"\\" + f.key, f.line});
@@ -385,21 +222,18 @@ struct Reader {
       std::wstring source = fields.size() > 1 && !fields[1].empty() ? fields[1] : target;
       if (!IsFileName(target))
         return Fail(line.number, L"'" + target + L"' is not a file name");
-      const std::wstring* from = nullptr;
-      for (const Entry& s : sources)
-        from = s.key == Lower(source) ? &s.value : from;
+      const Entry* from = FirstOf(sources, [&](const Entry& s) { return s.key == Lower(source); });
       if (!from)
         return Fail(line.number, source + L" is not in [SourceDisksFiles]");
       std::wstring to = folder + L"\\" + target;
       if (!IsPlainDevicePath(to.c_str()))
         return Fail(line.number, to + L" is too long");
-      for (const InfFile& f : manifest->files) {
-        if (Lower(f.target) == Lower(to)) {
-          return Fail(line.number,
-                      to + L" is copied twice (first at line " + std::to_wstring(f.line) + L")");
-        }
+      if (const InfFile* seen = FirstOf(
+              manifest->files, [&](const InfFile& f) { return Lower(f.target) == Lower(to); })) {
+        return Fail(line.number,
+                    to + L" is copied twice (first at line " + std::to_wstring(seen->line) + L")");
       }
-      manifest->files.push_back({*from, to, line.number});
+      manifest->files.push_back({from->value, to, line.number});
     }
     return true;
   }
@@ -437,11 +271,11 @@ struct Reader {
         return Fail(line.number, L"'" + fields[4] + L"' is not a number from 0 to 4294967295");
       if (v.type == REG_SZ && !Expand(fields[4], line.number, &v.text))
         return false;
-      for (const InfValue& other : manifest->values) {
-        if (Lower(other.key) == Lower(v.key) && Lower(other.name) == Lower(v.name)) {
-          return Fail(line.number, v.key + L" " + v.name + L" is set twice (first at line " +
-                                       std::to_wstring(other.line) + L")");
-        }
+      if (const InfValue* seen = FirstOf(manifest->values, [&](const InfValue& o) {
+            return Lower(o.key) == Lower(v.key) && Lower(o.name) == Lower(v.name);
+          })) {
+        return Fail(line.number, v.key + L" " + v.name + L" is set twice (first at line " +
+                                     std::to_wstring(seen->line) + L")");
       }
       manifest->values.push_back(v);
     }
@@ -457,6 +291,8 @@ struct Reader {
       *error = shown + L": the manifest is empty";
       return false;
     }
+    for (const auto& f : ceFolders)
+      strings.push_back({f.name, f.folder, 0, false, true});
     const Section* ce = nullptr;
     if (!ReadVersion(manifest) || !(ce = Require(L"CEStrings")) || !Entries(ce, &strings, true) ||
         !Entries(Find(L"Strings"), &strings, true)) {
@@ -481,12 +317,6 @@ struct Reader {
 
 }  // namespace
 
-std::wstring Lower(std::wstring s) {
-  for (wchar_t& c : s)
-    c = (wchar_t)towlower(c);
-  return s;
-}
-
 HKEY RegistryRoot(const std::wstring& name) {
   std::wstring n = Lower(name);
   // Not HKCR: on the desktop it is a merged view of two keys, which an
@@ -496,7 +326,7 @@ HKEY RegistryRoot(const std::wstring& name) {
 
 bool ParseInfManifest(const std::string& utf8, const std::wstring& folder,
                       const std::wstring& shown, InfManifest* manifest, std::wstring* error) {
-  Reader reader{shown, folder, error};
+  Reader reader{{shown, error}, folder};
   return reader.Parse(utf8, manifest);
 }
 

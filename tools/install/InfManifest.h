@@ -45,6 +45,5 @@ bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfMan
 bool ParseInfManifest(const std::string& utf8, const std::wstring& folder,
                       const std::wstring& shown, InfManifest* manifest, std::wstring* error);
 
-std::wstring Lower(std::wstring s);
 // "HKLM", "HKCU" as the manifest writes them; null for anything else.
 HKEY RegistryRoot(const std::wstring& name);

@@ -44,18 +44,15 @@ unsigned long long Fnv(const BYTE* data, size_t size, unsigned long long h = fnv
 
 std::wstring Hex(const BYTE* data, size_t size) {
   std::wstring hex;
-  for (size_t i = 0; i < size; ++i) {
-    hex += L"0123456789abcdef"[data[i] >> 4];
-    hex += L"0123456789abcdef"[data[i] & 15];
-  }
+  for (size_t i = 0; i < size; ++i)
+    hex += {L"0123456789abcdef"[data[i] >> 4], L"0123456789abcdef"[data[i] & 15]};
   return hex;
 }
 
 std::wstring HashHex(unsigned long long h) {
-  BYTE bytes[8];
-  for (int i = 0; i < 8; ++i)
-    bytes[i] = (BYTE)(h >> (56 - 8 * i));
-  return Hex(bytes, 8);
+  wchar_t hex[17];
+  _snwprintf(hex, 17, L"%016llx", h);
+  return hex;
 }
 
 std::wstring HashText(const std::wstring& text) {
@@ -64,14 +61,9 @@ std::wstring HashText(const std::wstring& text) {
 
 bool Unhex(const std::wstring& hex, std::vector<BYTE>* data) {
   data->clear();
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    int hi = hex[i] <= L'9' ? hex[i] - L'0' : hex[i] - L'a' + 10;
-    int lo = hex[i + 1] <= L'9' ? hex[i + 1] - L'0' : hex[i + 1] - L'a' + 10;
-    if (hi < 0 || hi > 15 || lo < 0 || lo > 15)
-      return false;
-    data->push_back((BYTE)(hi * 16 + lo));
-  }
-  return hex.size() % 2 == 0;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    data->push_back((BYTE)wcstoul(hex.substr(i, 2).c_str(), nullptr, 16));
+  return hex.size() % 2 == 0 && hex.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
 }
 
 void AddLine(std::wstring* text, const Fields& fields) {
