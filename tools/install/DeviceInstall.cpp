@@ -22,7 +22,9 @@ HANDLE finished;     // set when the run has put the device right
 
 // Each line of the report, after the program's name.
 void Say(FILE* stream, std::wstring report) {
-  for (size_t at = 0; (at = report.find(L'\n', at)) != std::wstring::npos; at += 2)
+  if (!report.empty() && report.back() == L'\n')
+    report.pop_back();
+  for (size_t at = 0; (at = report.find(L'\n', at)) != std::wstring::npos; ++at)
     report.replace(at, 1, L"\nDeviceInstall: ");
   Print(stream, L"DeviceInstall: " + report);
 }

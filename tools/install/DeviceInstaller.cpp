@@ -62,8 +62,6 @@ bool SteppedAside(const Change& c) {  // a file this change moves to PATH.~old
   return c.kind == ChangeKind::RemoveFile || (c.kind == ChangeKind::PlaceFile && c.replaces);
 }
 
-enum class Found { None, Damaged, Whole };
-
 struct Transaction {
   const InfManifest& manifest;
   StepCheck check;
@@ -105,11 +103,11 @@ struct Transaction {
       key = key.substr(0, key.rfind(L'\\'));
   }
 
-  Found LoadRecord(Plan* record) {
+  // False for a damaged record; none leaves `record` empty, without a run.
+  bool LoadRecord(Plan* record) {
     std::wstring text;
-    if (!ReadTextValue(recordKey, L"Record", &text))
-      return Found::None;
-    return ParsePlan(text, record) && record->verb.empty() ? Found::Whole : Found::Damaged;
+    return !ReadTextValue(recordKey, L"Record", &text) ||
+           (ParsePlan(text, record) && record->verb.empty());
   }
 
   bool Do(const Change& c) {
@@ -199,9 +197,9 @@ struct Transaction {
                  L"remove the plan)";
       return false;
     }
-    Found found = LoadRecord(&record);
-    bool finish = plan.verb == L"install" ? found == Found::Whole && record.run == plan.run
-                                          : found == Found::None;
+    bool whole = LoadRecord(&record);
+    bool finish =
+        plan.verb == L"install" ? whole && record.run == plan.run : whole && record.run.empty();
     std::wstring what = L"an interrupted " + plan.verb + L" of " + manifest.appName;
     bool done = finish ? Finish(plan, &leftovers, false) : RollBack(plan);  // not our steps
     if (!done) {
@@ -228,13 +226,12 @@ struct Transaction {
     }
     if (!Recover())
       return go == Go::Stop ? InstallResult::Stopped : InstallResult::Refused;
-    Found found = LoadRecord(&record);
-    if (found == Found::Damaged) {
+    if (!LoadRecord(&record)) {
       return Refuse(L"the install record " + recordKey +
                     L" is damaged; nothing was changed (remove the product's files and the "
                     L"record by hand)");
     }
-    return install ? Install(record, found) : Uninstall(record, found);
+    return install ? Install(record) : Uninstall(record);
   }
 
   // Carries the plan out and commits `record` (none: removes it).
@@ -290,8 +287,9 @@ struct Transaction {
            std::to_wstring(GetCurrentProcessId());
   }
 
-  InstallResult Install(Plan record, Found found) {
+  InstallResult Install(Plan record) {
     Plan plan = {L"install", NewRunId(), {}};
+    std::wstring again = record.run.empty() ? L": " : L" again: ";
     record.run = plan.run;
     for (const InfFile& f : manifest.files) {
       std::wstring line = manifest.shown + L": line " + std::to_wstring(f.line) + L": ";
@@ -355,13 +353,12 @@ struct Transaction {
         record.changes.push_back({ChangeKind::SetValue, v.key, L"", false, before});
     }
     return Apply(plan, &record,
-                 L"installed " + manifest.appName + (found == Found::Whole ? L" again: " : L": ") +
-                     std::to_wstring(manifest.files.size()) + L" files, " +
-                     std::to_wstring(manifest.values.size()) + L" registry values");
+                 L"installed " + manifest.appName + again + std::to_wstring(manifest.files.size()) +
+                     L" files, " + std::to_wstring(manifest.values.size()) + L" registry values");
   }
 
-  InstallResult Uninstall(const Plan& record, Found found) {
-    if (found == Found::None) {
+  InstallResult Uninstall(const Plan& record) {
+    if (record.run.empty()) {
       // Files of the manifest without a record are not known to be ours.
       for (const InfFile& f : manifest.files) {
         if (Exists(DesktopPath(f.target))) {
