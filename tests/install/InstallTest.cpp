@@ -95,6 +95,9 @@ TEST_F(Install, InstallUninstallAndReinstall) {
   ASSERT_EQ(0u, Device(L"uninstall").exitCode);
   const std::wstring clean = DeviceState();
   Expect(L"uninstall", 0, "Tessel-Quarry Quorvane is not installed; nothing to do", clean);
+  Expect(L"reinstall", 2, "usage: DeviceInstall.exe install|uninstall [MANIFEST.inf]", clean);
+  Expect(L"install none.inf", 2, "none.inf: cannot read the manifest (error 2); nothing was",
+         clean);
   // A read-only source is installed as an ordinary file.
   ASSERT_TRUE(SetFileAttributesW(L"MiniSite\\init.gif", FILE_ATTRIBUTE_READONLY));
   HostResult r = Device(L"install");
