@@ -30,51 +30,22 @@ HWND FindAboutDialog(DWORD processId) {  // 0: any process's
   return nullptr;
 }
 
-// The desktop's way (the whole line, program first; empty: none at all) or
-// the device's way (the argument alone, through the CE stand-in). Every start
-// is noted, so that a failed test ends what it left running (a program left
-// open would hold ctest's output).
-const std::wstring program = BesideTest(L"AboutDashboard.exe"), quoted = L"\"" + program + L"\"";
-std::vector<HANDLE> started;
-PROCESS_INFORMATION Start(std::wstring line, bool ceStyle = false, DWORD flags = 0) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  EXPECT_TRUE((ceStyle ? CeCreateProcessW : CreateProcessW)(
-      program.c_str(), line.empty() ? nullptr : &line[0], nullptr, nullptr, FALSE, flags, nullptr,
-      nullptr, ceStyle ? nullptr : &startup, &process));
-  HANDLE noted = nullptr;
-  DuplicateHandle(GetCurrentProcess(), process.hProcess, GetCurrentProcess(), &noted, 0, FALSE,
-                  DUPLICATE_SAME_ACCESS);
-  started.push_back(noted);
-  return process;
-}
-
-// Pumps this thread's messages (the program's notice is a synchronous send)
-// until the process ends, for up to 30 s; a dialog it shows is noted and, if
-// `close`, closed with OK, else the wait ends there. The exit code is 999
-// while it runs.
-struct Outcome {
-  DWORD exitCode = 999;
-  bool sawDialog = false;
-};
-Outcome Finish(const PROCESS_INFORMATION& process, bool close = true) {
-  AutoCloseHandle thread(process.hThread), ended(process.hProcess);
-  Outcome run;
-  for (ULONGLONG end = GetTickCount64() + 30000; GetTickCount64() < end;) {
-    if (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0) {
-      GetExitCodeProcess(process.hProcess, &run.exitCode);
-      break;
-    }
+// Pumps this thread's messages (the notice is a synchronous send) until the
+// process ends, for up to 30 s; a dialog it shows is noted and closed with
+// OK. Returns the exit code, 999 while it runs.
+DWORD Finish(const PROCESS_INFORMATION& process, bool* sawDialog = nullptr) {
+  DWORD code = 999;
+  for (ULONGLONG end = GetTickCount64() + 30000; code == 999 && GetTickCount64() < end;) {
+    if (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0)
+      GetExitCodeProcess(process.hProcess, &code);
     PumpMessages();
     if (HWND dialog = FindAboutDialog(process.dwProcessId)) {
-      run.sawDialog = true;
-      if (!close)
-        break;
+      if (sawDialog)
+        *sawDialog = true;
       PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     }
   }
-  return run;
+  return code;
 }
 
 class AboutProgram : public ::testing::Test {
@@ -88,20 +59,35 @@ protected:
     }
   }
   void SetUp() override { notices.clear(); }
+  // Every start is ended here, so that a failed test leaves none running (a
+  // program left open would hold ctest's output).
   void TearDown() override {
     DestroyWindow(today);
-    for (HANDLE process : started) {
-      AutoCloseHandle owned(process);
-      TerminateProcess(owned, 1);  // no effect once it has ended
+    for (auto& p : started) {
+      TerminateProcess(p.hProcess, 1);  // no effect once it has ended
+      CloseHandle(p.hProcess);
+      CloseHandle(p.hThread);
     }
-    started.clear();
+  }
+  // The desktop's way (the whole line, program first; empty: none at all) or
+  // the device's way (the argument alone, through the CE stand-in).
+  PROCESS_INFORMATION Start(std::wstring line, bool ceStyle = false, DWORD flags = 0) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION& p = started.emplace_back();
+    EXPECT_TRUE((ceStyle ? CeCreateProcessW : CreateProcessW)(
+        program.c_str(), line.empty() ? nullptr : &line[0], nullptr, nullptr, FALSE, flags, nullptr,
+        nullptr, ceStyle ? nullptr : &startup, &p));
+    return p;
   }
   HWND Make(const wchar_t* className, HWND parent, DWORD style) {
     return CreateWindowExW(0, className, L"", style, 300, 300, 20, 20, parent, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
   }
+  const std::wstring program = BesideTest(L"AboutDashboard.exe"), quoted = L"\"" + program + L"\"";
   HWND today = Make(TODAY_WINDOW_CLASS, nullptr, WS_POPUP);
   HWND item = Make(ITEM_CLASS_NAME, today, WS_CHILD);
+  std::vector<PROCESS_INFORMATION> started;
 };
 
 // Only the exact argument takes the wake-up path: it notifies the item and
@@ -128,9 +114,9 @@ TEST_F(AboutProgram, OnlyTheExactCommandLineTakesTheWakeupPath) {
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << "row " << &row - rows);
     notices.clear();
-    Outcome run = Finish(Start(row.line, row.ceStyle));
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_EQ(!row.wakes, run.sawDialog);
+    bool sawDialog = false;
+    EXPECT_EQ(0u, Finish(Start(row.line, row.ceStyle), &sawDialog));
+    EXPECT_EQ(!row.wakes, sawDialog);
     EXPECT_EQ(row.wakes ? std::vector<HWND>{item} : std::vector<HWND>{}, notices);
   }
 }
@@ -140,14 +126,13 @@ TEST_F(AboutProgram, OnlyTheExactCommandLineTakesTheWakeupPath) {
 // and ends; a wake-up start meanwhile notifies the item and leaves the dialog
 // be. All end with 0.
 TEST_F(AboutProgram, OneDialogHoweverManyStarts) {
-  PROCESS_INFORMATION starts[8] = {};
-  for (auto& p : starts)
-    p = Start(quoted, false, CREATE_SUSPENDED);
-  for (auto& p : starts)
+  for (int i = 0; i < 8; i++)
+    Start(quoted, false, CREATE_SUSPENDED);
+  for (auto& p : started)
     ResumeThread(p.hThread);
   auto count = [&](bool ended) {  // settled: every start ended or shows a dialog
     int n = 0;
-    for (auto& p : starts)
+    for (auto& p : started)
       n += ended ? WaitForSingleObject(p.hProcess, 0) == WAIT_OBJECT_0
                  : FindAboutDialog(p.dwProcessId) != nullptr;
     return n;
@@ -159,18 +144,18 @@ TEST_F(AboutProgram, OneDialogHoweverManyStarts) {
   SetForegroundWindow(mine);
   ASSERT_EQ(mine, GetForegroundWindow());
 
-  Outcome later = Finish(Start(quoted), false);
-  EXPECT_EQ(0u, later.exitCode);
-  EXPECT_FALSE(later.sawDialog);
+  bool sawDialog = false;
+  EXPECT_EQ(0u, Finish(Start(quoted), &sawDialog));
+  EXPECT_FALSE(sawDialog);
   // The dialog's own thread carries out the activation.
   EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == dialog; })) << "not in front";
   EXPECT_EQ(nullptr, FindWindowExW(nullptr, dialog, L"#32770", L"About Quorvane"));
 
-  EXPECT_EQ(0u, Finish(Start(quoted + L" " APP_RUN_AFTER_WAKEUP)).exitCode);
+  EXPECT_EQ(0u, Finish(Start(quoted + L" " APP_RUN_AFTER_WAKEUP)));
   EXPECT_EQ(std::vector<HWND>{item}, notices);
   EXPECT_TRUE(IsWindowVisible(dialog));
-  for (auto& p : starts)
-    EXPECT_EQ(0u, Finish(p).exitCode);
+  for (int i = 0; i < 8; i++)
+    EXPECT_EQ(0u, Finish(started[i]));
 }
 
 }  // namespace
