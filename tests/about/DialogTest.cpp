@@ -1,5 +1,5 @@
-// The About program in this process: the dialog's layout, commands, credit,
-// card list and browser, one dialog at a time, and the wake-up search.
+// The About dialog in this process: its layout, commands, credit, card list
+// and browser, one at a time, and its soak.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -270,68 +270,6 @@ TEST(AboutDialog, SoakOneAtATimeLeavingPicturesAndGdiHeadroomAsTheyWere) {
   EXPECT_TRUE(first == last) << "the last dialog looks different from the first";
   EXPECT_EQ(headroom, GdiHeadroom()) << "GDI objects left behind (or freed twice)";
   SimRemoveAllCards();
-}
-
-// The wake-up notice goes, synchronously, to the first "DashBoard" in
-// pre-order from the Today window (a window, its children, its later
-// siblings, then the top-level windows behind it). A window whose class name
-// cannot be read ends its branch: neither its children nor its later
-// siblings are searched.
-std::vector<HWND> notices;
-LRESULT CALLBACK RecordNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DASHBOARD_WAKEUP && wParam == 0 && lParam == 0)
-    notices.push_back(window);
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-HWND unreadable;
-int WINAPI ClassNameUnlessUnreadable(HWND w, LPWSTR name, int size) {
-  return w == unreadable ? 0 : int(RealGetWindowClassW(w, name, size));
-}
-
-TEST(WakeupSearch, FirstDashBoardInPreOrderFromTheTodayWindow) {
-  // Class names are case-blind atoms, so the decoy differs by more than case.
-  for (const wchar_t* name : {ITEM_CLASS_NAME, ITEM_CLASS_NAME L"X", TODAY_WINDOW_CLASS}) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = RecordNotice, wc.hInstance = Module(), wc.lpszClassName = name;
-    RegisterClassW(&wc);
-  }
-  auto make = [](const wchar_t* cls, HWND parent = nullptr) {  // in creation order among
-    return CreateWindowExW(0, cls, L"", parent ? WS_CHILD : WS_POPUP, 0, 0, 9, 9, parent, nullptr,
-                           Module(), 0);  // siblings; a new top-level window in front
-  };
-  HWND behind = make(L"Static"), behindItem = make(ITEM_CLASS_NAME, make(L"Static", behind));
-  HWND today = make(TODAY_WINDOW_CLASS), branch = make(L"Static", today);
-  make(ITEM_CLASS_NAME L"X", branch);
-  HWND middle = make(L"Static", branch), first = make(ITEM_CLASS_NAME, middle);
-  HWND second = make(ITEM_CLASS_NAME, today), inFront = make(ITEM_CLASS_NAME);
-  // The program's own import of GetClassNameW, pointed at the stand-in.
-  auto base = reinterpret_cast<BYTE*>(Module());
-  auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
-      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  const IMAGE_DATA_DIRECTORY iat = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
-  void *original = reinterpret_cast<void*>(&GetClassNameW),  // what the import holds
-      **slot = reinterpret_cast<void**>(base + iat.VirtualAddress),
-       **end = slot + iat.Size / sizeof *slot;
-  while (slot < end && *slot != original)
-    ++slot;
-  ASSERT_LT(slot, end) << "no import of GetClassNameW";
-  DWORD access;
-  VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &access);
-  *slot = reinterpret_cast<void*>(ClassNameUnlessUnreadable);
-  // Unreadable, notified; the last with no Today window at all.
-  const std::pair<HWND, HWND> rows[] = {
-      {nullptr, first}, {middle, second}, {branch, behindItem}, {today, {}}, {nullptr, {}}};
-  for (auto [none, found] : rows) {
-    unreadable = none;
-    if (!none && !found)
-      DestroyWindow(today);
-    notices.clear();
-    NotifyItemOfWakeup();
-    EXPECT_EQ(found ? std::vector<HWND>{found} : std::vector<HWND>{}, notices) << none;
-  }
-  *slot = original;
-  DestroyWindow(behind);
-  DestroyWindow(inFront);
 }
 
 }  // namespace

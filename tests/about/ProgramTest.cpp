@@ -1,4 +1,5 @@
-// AboutDashboard.exe as a real process, with an item window here to notify:
+// The About program's start: the wake-up search in this process, then
+// AboutDashboard.exe as a real process with an item window here to notify:
 // the command lines that reach it and the single instance.
 #include <gtest/gtest.h>
 
@@ -8,8 +9,7 @@
 // This test starts the program the desktop's way (and the device's way by
 // name), so it sees the desktop's own calls.
 #define CE_PLATFORM_IMPLEMENTATION
-#include "CeApi.h"
-#include "DashboardContract.h"
+#include "AboutProgram.h"
 #include "TestSupport.h"
 
 namespace {
@@ -51,7 +51,8 @@ DWORD Finish(const PROCESS_INFORMATION& process, bool* sawDialog = nullptr) {
 class AboutProgram : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    for (const wchar_t* name : {TODAY_WINDOW_CLASS, ITEM_CLASS_NAME}) {
+    // Class names are case-blind atoms, so the decoy differs by more than case.
+    for (const wchar_t* name : {TODAY_WINDOW_CLASS, ITEM_CLASS_NAME, ITEM_CLASS_NAME L"X"}) {
       WNDCLASSW wc = {};
       wc.lpfnWndProc = RecordNotice, wc.hInstance = GetModuleHandleW(nullptr);
       wc.lpszClassName = name;
@@ -89,6 +90,56 @@ protected:
   HWND item = Make(ITEM_CLASS_NAME, today, WS_CHILD);
   std::vector<PROCESS_INFORMATION> started;
 };
+
+// The wake-up notice goes, synchronously, to the first "DashBoard" in
+// pre-order from the Today window (a window, its children, its later
+// siblings, then the top-level windows behind it). A window whose class name
+// cannot be read ends its branch: neither its children nor its later
+// siblings are searched.
+HWND unreadable;
+int WINAPI ClassNameUnlessUnreadable(HWND w, LPWSTR name, int size) {
+  return w == unreadable ? 0 : int(RealGetWindowClassW(w, name, size));
+}
+
+TEST_F(AboutProgram, WakeupSearchFindsTheFirstDashBoardInPreOrderFromTheTodayWindow) {
+  DestroyWindow(today);
+  auto make = [&](const wchar_t* cls, HWND parent = nullptr) {  // in creation order among
+    return Make(cls, parent, parent ? WS_CHILD : WS_POPUP);  // siblings; a new top-level in front
+  };
+  HWND behind = make(L"Static"), behindItem = make(ITEM_CLASS_NAME, make(L"Static", behind));
+  HWND today = make(TODAY_WINDOW_CLASS), branch = make(L"Static", today);
+  make(ITEM_CLASS_NAME L"X", branch);
+  HWND middle = make(L"Static", branch), first = make(ITEM_CLASS_NAME, middle);
+  HWND second = make(ITEM_CLASS_NAME, today), inFront = make(ITEM_CLASS_NAME);
+  // The program's own import of GetClassNameW, pointed at the stand-in.
+  auto base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+  auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY iat = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+  void *original = reinterpret_cast<void*>(&GetClassNameW),  // what the import holds
+      **slot = reinterpret_cast<void**>(base + iat.VirtualAddress),
+       **end = slot + iat.Size / sizeof *slot;
+  while (slot < end && *slot != original)
+    ++slot;
+  ASSERT_LT(slot, end) << "no import of GetClassNameW";
+  DWORD access;
+  VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &access);
+  *slot = reinterpret_cast<void*>(ClassNameUnlessUnreadable);
+  // Unreadable, notified; the last with no Today window at all.
+  const std::pair<HWND, HWND> rows[] = {
+      {nullptr, first}, {middle, second}, {branch, behindItem}, {today, {}}, {nullptr, {}}};
+  for (auto [none, found] : rows) {
+    unreadable = none;
+    if (!none && !found)
+      DestroyWindow(today);
+    notices.clear();
+    NotifyItemOfWakeup();
+    EXPECT_EQ(found ? std::vector<HWND>{found} : std::vector<HWND>{}, notices) << none;
+  }
+  *slot = original;
+  DestroyWindow(behind);
+  DestroyWindow(inFront);
+}
 
 // Only the exact argument takes the wake-up path: it notifies the item and
 // shows nothing; any other line shows the dialog. Every start ends with 0.
