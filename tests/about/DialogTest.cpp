@@ -154,7 +154,6 @@ TEST(AboutDialog, CommandsInOrder) {
     const wchar_t* opens;
     INT_PTR result;
   } rows[] = {
-      {{{IDOK, 0}}, TRUE, false, false, nullptr, 1},
       {{{IDOK, 0x1234}}, TRUE, false, false, nullptr, 1},  // any code: the caption's OK too
       {{{IDC_LOGO, 0}, {IDC_NOTICE, 0}}, TRUE, true, false, nullptr, 99},  // nothing shows it
       {{{IDC_NOTICE, 0}, {IDC_NOTICE, 0}, {IDC_LOGO, 0}}, TRUE, true, true, nullptr, 99},
@@ -166,7 +165,6 @@ TEST(AboutDialog, CommandsInOrder) {
       {{{IDC_WEB_ADDRESS, 1}}, FALSE, false, false, nullptr, 99},
       {{{IDC_PRODUCT_INFO, BN_CLICKED}}, TRUE, false, false, kPage, 99},
       {{{IDCANCEL, 0}}, TRUE, false, false, nullptr, 99},
-      {{{77, 0}}, TRUE, false, false, nullptr, 99},
       {{{77, 1}}, FALSE, false, false, nullptr, 99},
   };
   for (const auto& row : rows) {

@@ -81,13 +81,12 @@ protected:
         nullptr, ceStyle ? nullptr : &startup, &p));
     return p;
   }
-  HWND Make(const wchar_t* className, HWND parent, DWORD style) {
-    return CreateWindowExW(0, className, L"", style, 300, 300, 20, 20, parent, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+  HWND Make(const wchar_t* className, HWND parent = nullptr, DWORD style = 0) {
+    return CreateWindowExW(0, className, L"", style | (parent ? WS_CHILD : WS_POPUP), 300, 300, 20,
+                           20, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
   }
   const std::wstring program = BesideTest(L"AboutDashboard.exe"), quoted = L"\"" + program + L"\"";
-  HWND today = Make(TODAY_WINDOW_CLASS, nullptr, WS_POPUP);
-  HWND item = Make(ITEM_CLASS_NAME, today, WS_CHILD);
+  HWND today = Make(TODAY_WINDOW_CLASS), item = Make(ITEM_CLASS_NAME, today);
   std::vector<PROCESS_INFORMATION> started;
 };
 
@@ -102,15 +101,13 @@ int WINAPI ClassNameUnlessUnreadable(HWND w, LPWSTR name, int size) {
 }
 
 TEST_F(AboutProgram, WakeupSearchFindsTheFirstDashBoardInPreOrderFromTheTodayWindow) {
+  // Siblings in creation order; a new top-level window goes in front.
   DestroyWindow(today);
-  auto make = [&](const wchar_t* cls, HWND parent = nullptr) {  // in creation order among
-    return Make(cls, parent, parent ? WS_CHILD : WS_POPUP);  // siblings; a new top-level in front
-  };
-  HWND behind = make(L"Static"), behindItem = make(ITEM_CLASS_NAME, make(L"Static", behind));
-  HWND today = make(TODAY_WINDOW_CLASS), branch = make(L"Static", today);
-  make(ITEM_CLASS_NAME L"X", branch);
-  HWND middle = make(L"Static", branch), first = make(ITEM_CLASS_NAME, middle);
-  HWND second = make(ITEM_CLASS_NAME, today), inFront = make(ITEM_CLASS_NAME);
+  HWND behind = Make(L"Static"), behindItem = Make(ITEM_CLASS_NAME, Make(L"Static", behind));
+  HWND branch = Make(L"Static", today = Make(TODAY_WINDOW_CLASS));
+  Make(ITEM_CLASS_NAME L"X", branch);
+  HWND middle = Make(L"Static", branch), first = Make(ITEM_CLASS_NAME, middle);
+  HWND second = Make(ITEM_CLASS_NAME, today), inFront = Make(ITEM_CLASS_NAME);
   // The program's own import of GetClassNameW, pointed at the stand-in.
   auto base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
   auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
@@ -159,8 +156,6 @@ TEST_F(AboutProgram, OnlyTheExactCommandLineTakesTheWakeupPath) {
       {quoted, false, false},
       {L"", false, false},  // no command line at all
       {L"", true, false},   // path only, as the item starts it
-      {quoted + L" \u4e2d\u6587 \U0001D11E", false, false},
-      {quoted + L" " + std::wstring(32766 - quoted.size() - 1, L'w'), false, false},  // longest
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << "row " << &row - rows);
@@ -191,7 +186,7 @@ TEST_F(AboutProgram, OneDialogHoweverManyStarts) {
   EXPECT_TRUE(WaitFor([&] { return count(true) + count(false) == 8; }, 30000))
       << count(true) << " ended, " << count(false) << " show a dialog";
   EXPECT_EQ(1, count(false));
-  HWND dialog = FindAboutDialog(0), mine = Make(L"Static", today, WS_POPUP | WS_VISIBLE);
+  HWND dialog = FindAboutDialog(0), mine = Make(L"Static", nullptr, WS_VISIBLE);
   SetForegroundWindow(mine);
   ASSERT_EQ(mine, GetForegroundWindow());
 
@@ -207,6 +202,7 @@ TEST_F(AboutProgram, OneDialogHoweverManyStarts) {
   EXPECT_TRUE(IsWindowVisible(dialog));
   for (int i = 0; i < 8; i++)
     EXPECT_EQ(0u, Finish(started[i]));
+  DestroyWindow(mine);
 }
 
 }  // namespace
