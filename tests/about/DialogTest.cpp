@@ -74,7 +74,8 @@ bool Shown(HWND dialog, int id) {  // by its style: an ended dialog is hidden
 const wchar_t kNotice[] = L"(c) 2003 Tessel-Quarry Software";
 const DWORD kDialog = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU |
                       DS_SETFONT | DS_3DLOOK,
-            kShown = WS_CHILD | WS_VISIBLE, kLine = kShown | WS_GROUP | SS_CENTER;
+            kShown = WS_CHILD | WS_VISIBLE, kLine = kShown | WS_GROUP | SS_CENTER,
+            kTappable = kLine | SS_NOTIFY;
 const struct Control {
   int id;
   const wchar_t *className, *text;
@@ -85,18 +86,10 @@ const struct Control {
     {IDC_LOGO_ALT, L"Static", L"\xFFFF\x006C", WS_CHILD | SS_NOTIFY | SS_BITMAP, {53, 28, 199, 91}},
     {IDC_LOGO, L"Static", L"\xFFFF\x0069", kShown | SS_NOTIFY | SS_BITMAP, {53, 28, 199, 91}},
     {IDOK, L"Button", L"OK", kShown | WS_TABSTOP | BS_PUSHBUTTON, {23, 218, 111, 241}},
-    {IDC_NOTICE, L"Static", kNotice, kLine | SS_NOTIFY, {7, 117, 233, 130}},
-    {IDC_WEB_ADDRESS,
-     L"Static",
-     L"www.tessel-quarry.example",
-     kLine | SS_NOTIFY,
-     {7, 132, 233, 145}},
+    {IDC_NOTICE, L"Static", kNotice, kTappable, {7, 117, 233, 130}},
+    {IDC_WEB_ADDRESS, L"Static", L"www.tessel-quarry.example", kTappable, {7, 132, 233, 145}},
     {IDC_STATIC, L"Static", L"Quorvane V 1.0", kLine, {7, 102, 233, 115}},
-    {IDC_CARD_LIST,
-     L"SysListView32",
-     L"List2",
-     kShown | WS_TABSTOP | LVS_REPORT,
-     {7, 148, 233, 215}},
+    {IDC_CARD_LIST, WC_LISTVIEWW, L"List2", kShown | WS_TABSTOP | LVS_REPORT, {7, 148, 233, 215}},
     {IDC_PRODUCT_INFO, L"Button", L"Product info", kShown | WS_TABSTOP, {131, 218, 219, 241}},
 };
 
