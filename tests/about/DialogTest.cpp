@@ -230,6 +230,7 @@ bool RunAndClose(std::vector<DWORD>* pixels) {
 TEST(AboutDialog, SoakOneAtATimeLeavingPicturesAndGdiHeadroomAsTheyWere) {
   UnregisterClassW(L"ABOUTDASHBOARD", Module());
   HWND open = CreateDialogIndirectParamW(Module(), Template(), nullptr, AboutDialogProc, 0);
+  EXPECT_EQ(GetDlgItem(open, IDOK), GetFocus()) << "WM_INITDIALOG must ask for the focus";
   ShowWindow(open, SW_SHOWNOACTIVATE);
   EXPECT_FALSE(RunDialog([](HWND) {}, true));  // a second one would be ended
   WNDCLASSW wc;
