@@ -65,9 +65,8 @@ protected:
   void TearDown() override {
     DestroyWindow(today);
     for (auto& p : started) {
-      TerminateProcess(p.hProcess, 1);  // no effect once it has ended
-      CloseHandle(p.hProcess);
-      CloseHandle(p.hThread);
+      AutoCloseHandle process(p.hProcess), thread(p.hThread);
+      TerminateProcess(process, 1);  // no effect once it has ended
     }
   }
   // The desktop's way (the whole line, program first; empty: none at all) or
