@@ -12,34 +12,27 @@ inline bool WriteAboutLocation(DWORD type, const void* data, DWORD bytes) {
   return RegSetKeyValueW(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE, type, data,
                          bytes) == ERROR_SUCCESS;
 }
-
 inline bool WriteAboutLocation(const wchar_t* text) {  // REG_SZ, terminated
   return WriteAboutLocation(REG_SZ, text, DWORD((wcslen(text) + 1) * sizeof(wchar_t)));
 }
-
 inline void DeleteAboutLocation() {
   RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE);
 }
 
-// Saves the value and puts it back at destruction (or removes it when there
-// was none).
-class AboutLocationGuard {
-public:
+// Saves the value (room for twice the longest a test writes) and puts it back
+// at destruction, or removes it when there was none.
+struct AboutLocationGuard {
   AboutLocationGuard() {
-    DWORD size = DWORD(data.size());
     saved = RegGetValueW(HKEY_LOCAL_MACHINE, ABOUT_LOCATION_KEY, ABOUT_LOCATION_VALUE,
                          RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size) == ERROR_SUCCESS;
-    data.resize(size);
   }
   ~AboutLocationGuard() {
-    if (saved)
-      WriteAboutLocation(type, data.data(), DWORD(data.size()));
-    else
+    if (!saved)
       DeleteAboutLocation();
+    else
+      WriteAboutLocation(type, data.data(), size);
   }
-
-private:
-  bool saved = false;
-  DWORD type = 0;
-  std::vector<BYTE> data = std::vector<BYTE>(1 << 17);  // the longest value a test writes: 64 KiB
+  std::vector<BYTE> data = std::vector<BYTE>(1 << 17);
+  DWORD size = DWORD(data.size()), type = 0;
+  bool saved;
 };
