@@ -1,22 +1,22 @@
+// One dial gauge: the item's bitmaps pixel by pixel, the needle's end points
+// and limits, and every label the strip can show inside its band.
 #include <string.h>
 
 #include "DrawGauge.h"
 #include "Gauges.h"
-#include "PaintTestSupport.h"
+#include "ItemHost.h"
 #include "PixelMaps.inc"
 #include "resource.h"
 
-namespace {
-
 // Colour of map letter `c`: black, maroon, olive, grey, red, green, yellow, white.
-COLORREF MapColour(char c) {
+static COLORREF MapColour(char c) {
   const COLORREF colours[] = {0x000000, 0x000080, 0x008080, 0x808080,
                               0x0000FF, 0x00FF00, 0x00FFFF, 0xFFFFFF};
   return colours[strchr("kdoergyw", c) - "kdoergyw"];
 }
 
 // Letter (x, y) of a map, skipping its '#' comment lines.
-char MapAt(const char* map, int x, int y) {
+static char MapAt(const char* map, int x, int y) {
   while (*map == '\n' || *map == '#')
     map = *map == '#' ? strchr(map, '\n') : map + 1;
   while (y-- > 0)
@@ -48,32 +48,30 @@ TEST(ItemBitmaps, FourBitBitmapsHoldExactlyTheirMaps) {
   }
 }
 
-// A gauge at (10, 5) against dial and caption alone (at 200 % there is no
-// needle) plus the expected line from the pivot (x + 17, y + 19).
-void ExpectNeedle(float percent, int endX, int endY) {
-  Canvas gauge(60, 45, kWhite), expected(60, 45, kWhite);
-  DrawGauge(gauge.dc, 10, 5, IDB_BATTERY_ICON, percent, L"");
-  DrawGauge(expected.dc, 10, 5, IDB_BATTERY_ICON, 200.0f, L"");
-  POINT line[2] = {{27, 24}, {10 + endX, 5 + endY}};
-  Polyline(expected.dc, line, 2);
-  EXPECT_TRUE(gauge == expected) << percent << " %";
-  EXPECT_NE(gauge.At(10 + endX, 5 + endY), kBlack) << "end point painted at " << percent;
-}
-
+// A gauge at (10, 5) equals dial and caption alone (at 200 % there is no
+// needle) plus the line from the pivot (x + 17, y + 19) to the end point,
+// which stays unpainted. From 131.9 %, past the half turn, there is none.
 TEST(DrawGauge, NeedleEndPointsAndLimits) {
-  ItemState.hInstance = GetModuleHandleW(nullptr);
-  ExpectNeedle(0.0f, 5, 11);
-  ExpectNeedle(25.0f, 11, 6);
-  ExpectNeedle(50.0f, 17, 5);  // just past the quarter turn: 14.99... truncates to 14
-  ExpectNeedle(75.0f, 23, 6);
-  ExpectNeedle(100.0f, 29, 11);
-  ExpectNeedle(131.7f, 31, 19);  // still short of the half turn
-  ExpectNeedle(-40.0f, 3, 21);   // below the left horizontal
-  Canvas past(60, 45, kWhite), none(60, 45, kWhite);
-  DrawGauge(past.dc, 10, 5, IDB_BATTERY_ICON, 131.9f, L"");
-  DrawGauge(none.dc, 10, 5, IDB_BATTERY_ICON, 200.0f, L"");
-  EXPECT_TRUE(past == none);
-  EXPECT_EQ(RGB(128, 128, 128), none.At(22, 13));  // caption row 2, column 3, at (x + 9, y + 6)
+  ResetItem();
+  const struct {
+    float percent;
+    POINT end;  // from (x, y); none at (0, 0)
+  } needles[] = {{0.0f, {5, 11}},    {25.0f, {11, 6}},
+                 {50.0f, {17, 5}},  // just past the quarter turn: 14.99... truncates to 14
+                 {75.0f, {23, 6}},   {100.0f, {29, 11}},
+                 {131.7f, {31, 19}},  // still short of the half turn
+                 {-40.0f, {3, 21}},   // below the left horizontal
+                 {131.9f, {0, 0}}};
+  for (const auto& n : needles) {
+    Canvas gauge(60, 45, kWhite), expected(60, 45, kWhite);
+    DrawGauge(gauge.dc, 10, 5, IDB_BATTERY_ICON, n.percent, L"");
+    DrawGauge(expected.dc, 10, 5, IDB_BATTERY_ICON, 200.0f, L"");
+    EXPECT_EQ(RGB(128, 128, 128), expected.At(22, 13));  // caption row 2, column 3: (x + 9, y + 6)
+    POINT line[2] = {{27, 24}, {10 + n.end.x, 5 + n.end.y}};
+    if (n.end.x || n.end.y)
+      Polyline(expected.dc, line, 2);
+    EXPECT_TRUE(gauge == expected) << n.percent << " %";
+  }
   // An end point on the DC's left or top edge draws no needle.
   Canvas edge(40, 40, kWhite), white(40, 40, kWhite);
   DrawNeedle(edge.dc, 15, 30, 15, 0.0);  // would end at x 0
@@ -89,7 +87,7 @@ TEST(DrawGauge, NeedleEndPointsAndLimits) {
 // has ink in the 55-pixel band under its gauge and none in the band's first
 // or last column (clipped text would reach them).
 TEST(DrawGauge, EveryLabelFitsItsBand) {
-  ItemState.hInstance = GetModuleHandleW(nullptr);
+  ResetItem();
   Canvas bare(75, 45, kWhite);
   wchar_t face[LF_FACESIZE] = L"";
   GetTextFaceW(bare.dc, LF_FACESIZE, face);
@@ -133,5 +131,3 @@ TEST(DrawGauge, EveryLabelFitsItsBand) {
     EXPECT_EQ(fits, edge == 0) << testing::PrintToString(text) << (fits ? " touches" : " fits in");
   }
 }
-
-}  // namespace

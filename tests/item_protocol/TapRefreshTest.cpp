@@ -3,26 +3,29 @@
 #include "ItemHost.h"
 #include "NeedsRefresh.h"
 
+#include <functional>
+
 // The storage slot: -1 for the clock, else the card's number.
 static int Slot() {
   return ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex();
 }
 
 // The host sits at screen x 100: taps must act on client x. The storage taps
-// walk the two cards from load: clock, card 1, card 2, clock.
+// walk the two cards from load: clock, card 1, card 2, clock. An About
+// location that is missing, of the wrong type or 64 KiB long starts nothing.
 TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   LayOut();
   SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
   SimAddCard(L"SD Card", 128 << 20, 8 << 20);
   AutoCloseHandle started(CreateSemaphoreW(nullptr, 0, 100, L"QuorvaneAboutProbe"));
-  // Missing, of the wrong type, 64 KiB long: nothing starts.
   const std::wstring path = ProbePath(), longPath(32767, L'x');
-  const std::pair<DWORD, const wchar_t*> unusable[] = {
-      {REG_SZ, nullptr}, {REG_EXPAND_SZ, path.c_str()}, {REG_SZ, longPath.c_str()}};
-  for (auto [type, text] : unusable) {
-    AboutLocation bad(type, text);
-    SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(0, 10));
-  }
+  DeleteAboutLocation();
+  Tap(0, 10);  // missing
+  WriteAboutLocation(REG_EXPAND_SZ, path.c_str(), DWORD(path.size() + 1) * 2);
+  Tap(0, 10);  // of the wrong type
+  WriteAboutLocation(longPath.c_str());
+  Tap(0, 10);  // 64 KiB long
+  WriteAboutLocation(path.c_str());
   const struct {
     int x;
     char does;
@@ -54,13 +57,14 @@ TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {
   wchar_t paths[4][MAX_PATH];
   ItemState.initMode = true;  // registration is tried before init mode answers
   ItemState.wakeupRegistered = false;
-  const std::wstring longPath(32767, L'x');
-  for (const wchar_t* unusable : {static_cast<const wchar_t*>(nullptr), longPath.c_str()}) {
-    AboutLocation bad(REG_SZ, unusable);  // missing, 64 KiB long
-    EXPECT_TRUE(NeedsRefresh());
-    EXPECT_FALSE(ItemState.wakeupRegistered);
-  }
   std::wstring probe = ProbePath();
+  const std::wstring longPath(32767, L'x');
+  DeleteAboutLocation();
+  EXPECT_TRUE(NeedsRefresh());  // missing: not registered
+  WriteAboutLocation(longPath.c_str());
+  EXPECT_TRUE(NeedsRefresh());  // 64 KiB long: not registered
+  EXPECT_FALSE(ItemState.wakeupRegistered);
+  WriteAboutLocation(probe.c_str());
   CeRunAppAtEvent(&probe[0], NOTIFICATION_EVENT_WAKEUP);  // an earlier load's registration
   SimSetWakeupRefusals(2);
   for (int i = 0; i < 3; ++i) {
@@ -72,7 +76,6 @@ TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {
   SimResetDevice();
   NeedsRefresh();  // registered: not tried again
   EXPECT_EQ(0, SimWakeupRegistrations(paths, 4));
-  ItemState.initMode = false;
 }
 
 // Each case paints the strip in the state `before` sets, applies `after` and
@@ -92,12 +95,11 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
     };
   };
   auto advance = [](DWORD ms) { return [=] { SimAdvanceClock(ms); }; };
-  auto tap = [&](int x) { SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(x, 20)); };
-  auto clock = [&] { tap(105); };     // no card: the storage slot steps to the clock
+  auto clock = [&] { Tap(105); };     // no card: the storage slot steps to the clock
   auto timeAt = [&](DWORD seconds) {  // the battery's time label
     return [&, seconds] {
       SimSetPower(0, 80, seconds, 3900);
-      tap(35);
+      Tap(35);
     };
   };
   auto none = [] {};
@@ -124,17 +126,13 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
       {"battery 2:05 to 2:04", battery(0, 7500), battery(0, 7440), true},
       {"seconds alone", battery(0, 7530), battery(0, 7510), false},
       {"mains: no time either side", battery(1, 3600), battery(1, 7200), false},
-      {"init mode", none, [] { ItemState.initMode = true; }, true},
   };
   for (const auto& c : cases) {
     c.before();
     Repaint();
     c.after();
     EXPECT_EQ(c.stale, NeedsRefresh()) << c.name;
-    SimResetDevice();
-    while (ItemState.status.FindNextCard()) {
-    }
-    ItemState.storageShowsClock = ItemState.batteryShowsTime = ItemState.initMode = false;
+    ResetItem();
   }
 }
 
@@ -143,23 +141,18 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
 TEST_F(ItemHost, InitModeRecordsAndReadsNothingWhileTapsAct) {
   LayOut();
   SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
-  ItemStateRecord& s = ItemState;
-  s.wakeTick = GetTickCount();  // the device's clock stands: init mode lasts
-  s.initMode = true;
+  ItemState.wakeTick = GetTickCount();  // the device's clock stands: init mode lasts
+  ItemState.initMode = true;
   for (int x : {35, 105, 105})
-    SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(x, 20));
-  EXPECT_TRUE(s.batteryShowsTime && s.initMode);
+    Tap(x);
+  EXPECT_TRUE(ItemState.batteryShowsTime && ItemState.initMode);
   EXPECT_EQ(1, Slot());  // from no card, the clock, then the first card
-  s.shownBatteryPercent = s.shownBatteryHours = s.shownBatteryMinutes = s.shownCardPresent = 7;
-  s.shownCardTotalBytes = s.shownCardFreeMB = s.shownMemoryFreeMB = s.shownClockTime.wMinute = 7;
+  SetShown(7);
+  ItemState.shownClockTime.wMinute = 7;
   Repaint();
   const LONG readings = SimDeviceReadings();
   EXPECT_TRUE(NeedsRefresh());
   EXPECT_EQ(readings, SimDeviceReadings());
-  EXPECT_EQ(
-      std::vector<long long>(8, 7),
-      std::vector<long long>({s.shownBatteryPercent, s.shownBatteryHours, s.shownBatteryMinutes,
-                              s.shownCardPresent, (long long)s.shownCardTotalBytes,
-                              s.shownCardFreeMB, s.shownMemoryFreeMB, s.shownClockTime.wMinute}));
-  s.initMode = s.batteryShowsTime = false;
+  EXPECT_EQ(std::vector<long long>({7, 1, 7, 7, 7, 7, 7, 7}), Shown());
+  EXPECT_EQ(7, ItemState.shownClockTime.wMinute);
 }
