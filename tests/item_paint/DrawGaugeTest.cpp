@@ -8,20 +8,29 @@
 #include "PixelMaps.inc"
 #include "resource.h"
 
-// Colour of map letter `c`: black, maroon, olive, grey, red, green, yellow, white.
-static COLORREF MapColour(char c) {
-  const COLORREF colours[] = {0x000000, 0x000080, 0x008080, 0x808080,
-                              0x0000FF, 0x00FF00, 0x00FFFF, 0xFFFFFF};
-  return colours[strchr("kdoergyw", c) - "kdoergyw"];
-}
-
-// Letter (x, y) of a map, skipping its '#' comment lines.
-static char MapAt(const char* map, int x, int y) {
+// Colour of letter (x, y) of a map, skipping its '#' comment lines: black,
+// maroon, olive, grey, red, green, yellow, white.
+static COLORREF MapColour(const char* map, int x, int y) {
   while (*map == '\n' || *map == '#')
     map = *map == '#' ? strchr(map, '\n') : map + 1;
   while (y-- > 0)
     map = strchr(map, '\n') + 1;
-  return map[x];
+  const COLORREF colours[] = {0x000000, 0x000080, 0x008080, 0x808080,
+                              0x0000FF, 0x00FF00, 0x00FFFF, 0xFFFFFF};
+  return colours[strchr("kdoergyw", map[x]) - "kdoergyw"];
+}
+
+// The strip's labels as the gauges format them: T(hours, minutes), S(card,
+// bytes), M(bytes).
+static std::wstring Label(char form, long long n, ULONGLONG value) {
+  wchar_t label[kLabelChars];
+  if (form == 'T')
+    FormatTimeLabel(label, int(n), int(value));
+  else if (form == 'S')
+    FormatStorageLabel(label, int(n), value);
+  else
+    FormatMemoryLabel(label, value);
+  return label;
 }
 
 TEST(ItemBitmaps, FourBitBitmapsHoldExactlyTheirMaps) {
@@ -44,7 +53,7 @@ TEST(ItemBitmaps, FourBitBitmapsHoldExactlyTheirMaps) {
     CeTransparentImage(c.dc, 0, 0, b.w, b.h, bmp, 0, 0, b.w, b.h, RGB(1, 2, 3));  // a plain copy
     for (int y = 0; y < b.h; ++y)
       for (int x = 0; x < b.w; ++x)
-        ASSERT_EQ(MapColour(MapAt(b.map, x, y)), c.At(x, y)) << b.id << " " << x << "," << y;
+        ASSERT_EQ(MapColour(b.map, x, y), c.At(x, y)) << b.id << " " << x << "," << y;
   }
 }
 
@@ -81,43 +90,67 @@ TEST(DrawGauge, NeedleEndPointsAndLimits) {
   EXPECT_TRUE(edge.At(2, 30) == kBlack && edge.At(1, 30) == kWhite);
 }
 
-// Every label the gauges can show at the documented limits (cards 1 to 99999 of up
-// to 2048GB, memory up to 2048GB beside a store of 4294967295B, a battery
-// time up to 4294967294 s), with one digit at every length of each figure,
-// has ink in the 55-pixel band under its gauge and none in the band's first
-// or last column (clipped text would reach them).
+// The device's label forms while they fit the band and the shorter ones
+// beyond, as they read. Then every label the gauges can show at the
+// documented limits (cards 1 to 99999 of up to 2048GB, memory up to 2048GB
+// beside a store of 4294967295B, a battery time up to 4294967294 s), with one
+// digit at every length of each figure, has ink in the 55-pixel band under its
+// gauge and none in the band's first or last column (clipped text would reach
+// them); the device's forms just beyond the shorter ones do reach them.
 TEST(DrawGauge, EveryLabelFitsItsBand) {
   ResetItem();
-  Canvas bare(75, 45, kWhite);
-  wchar_t face[LF_FACESIZE] = L"";
-  GetTextFaceW(bare.dc, LF_FACESIZE, face);
-  EXPECT_STREQ(L"Liberation Sans Narrow", face);  // the device's label font was found
-  DrawGauge(bare.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, L"");
+  const ULONGLONG MiB = 1 << 20, GiB = MiB << 10;
+  const struct {
+    char form;
+    long long n;
+    ULONGLONG value;
+    const wchar_t* text;
+  } forms[] = {
+      {'T', kHoursThatFit - 1, 59, L"T 999999:59"},
+      {'T', kHoursThatFit, 0, L"T 41666d16h"},
+      {'S', 9, 99999 * MiB + MiB - 1, L"S9 99999 MB"},
+      {'S', 9, 100000 * MiB, L"S9 97 GB"},
+      {'S', 10, 9999 * MiB, L"S10 9999 MB"},
+      {'S', 99, 10000 * MiB, L"S99 9 GB"},
+      {'S', 100, 999 * MiB, L"S100 999 MB"},
+      {'S', 100, 1000 * MiB, L"S100 1000MB"},
+      {'S', 100, 2048 * GiB, L"S100 2048GB"},
+      {'S', 99999, 9 * MiB, L"S99999 9 MB"},
+      {'M', 0, 99999 * MiB, L"M 99999 MB"},
+      {'M', 0, 2 * 0xFFFFFFFFull, L"M 8191 MB"},
+      {'M', 0, ~0ULL, L"M 16383 PB"},
+  };
   std::vector<std::wstring> labels = {L"B 100%", L"T N/A", L"B Init", L"S Init", L"M Init"};
-  wchar_t label[kLabelChars];
-  auto add = [&] { labels.push_back(label); };
-  const ULONGLONG cardLimit = 2048ULL << 30, memoryLimit = cardLimit + 0xFFFFFFFF;
+  for (const auto& f : forms) {
+    labels.push_back(Label(f.form, f.n, f.value));
+    EXPECT_EQ(f.text, labels.back());
+  }
+  const ULONGLONG cardLimit = 2048 * GiB, memoryLimit = cardLimit + 0xFFFFFFFF;
   for (int d = 0; d <= 9; ++d) {
     for (ULONGLONG same = d, length = 1; length <= 7; same = same * 10 + d, ++length) {
       for (ULONGLONG bytes : {same << 20, same << 30, cardLimit}) {
         for (int card : {d, d * 11, d * 111, d * 1111, d * 11111, 100}) {  // every length
           if (card >= 1 && bytes <= cardLimit)
-            FormatStorageLabel(label, card, bytes), add();
+            labels.push_back(Label('S', card, bytes));
         }
         if (bytes <= memoryLimit)
-          FormatMemoryLabel(label, bytes), add();
+          labels.push_back(Label('M', 0, bytes));
       }
       int minutes = d * 11 < 59 ? d * 11 : 59, hours = d * 11 < 23 ? d * 11 : 23;
       if (same <= 1193046)
-        FormatTimeLabel(label, (int)same, minutes), add();
+        labels.push_back(Label('T', same, minutes));
       if (same <= 49710)
-        FormatTimeLabel(label, (int)same * 24 + hours, minutes), add();
+        labels.push_back(Label('T', same * 24 + hours, minutes));
     }
   }
-  FormatMemoryLabel(label, memoryLimit), add();
-  // The device's forms just beyond where the shorter ones take over.
+  labels.push_back(Label('M', 0, memoryLimit));
   const std::wstring beyond[] = {L"T " + std::to_wstring(kHoursThatFit) + L":00", L"S100 1000 MB"};
   labels.insert(labels.end(), std::begin(beyond), std::end(beyond));
+  Canvas bare(75, 45, kWhite);
+  wchar_t face[LF_FACESIZE] = L"";
+  GetTextFaceW(bare.dc, LF_FACESIZE, face);
+  EXPECT_STREQ(L"Liberation Sans Narrow", face);  // the device's label font was found
+  DrawGauge(bare.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, L"");
   for (const std::wstring& text : labels) {
     Canvas c(75, 45, kWhite);
     DrawGauge(c.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, text.c_str());

@@ -2,7 +2,6 @@
 // compared as whole tuples, so a failure shows every field.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <tuple>
 
@@ -12,51 +11,45 @@
 
 const ULONGLONG MiB = 1ull << 20, GiB = 1ull << 30;
 
-// Each step's result and then the card it stands on: index, name, free and
-// total bytes (the one-figure probes agree), found. A card failing its query
-// stays selected; the walk ends after the last card and starts afresh.
+// Index, name, free and total bytes, found: what the card walk stands on.
+using Card = std::tuple<int, std::wstring, ULONGLONG, ULONGLONG, BOOL>;
+static Card Read(DeviceStatus& status) {
+  ULONGLONG total = 1, free = 1;
+  BOOL found = status.CardSpace(&total, &free);
+  EXPECT_EQ(total, status.CardTotalBytes(&found));  // the one-figure probes agree
+  EXPECT_EQ(free, status.CardFreeBytes());
+  return {status.CardIndex(), status.CardName(), free, total, found};
+}
+
 TEST(DeviceStatus, CardWalkStepsToTheEndAndRestarts) {
-  using Card = std::tuple<int, std::wstring, ULONGLONG, ULONGLONG, BOOL>;
   SimResetDevice();
   DeviceStatus status;
-  auto first = [&] { return status.FindFirstCard(); };
-  auto next = [&] { return status.FindNextCard(); };
-  auto insertThenNext = [&] {  // no walk started
-    SimAddCard(L"Storage Card", 64 * MiB, 10 * MiB);
-    SimAddCard(L"SD Card", 8 * GiB, 5 * GiB);  // beyond 32 bits
-    SimAddCard(L"Failing", 64 * MiB, 10 * MiB);
-    SimSetCardQueryFails(L"Failing", true);
-    return next();
-  };
-  auto removeAll = [&] { return SimRemoveAllCards(), first(); };
-  const Card none = {0, L"", 0, 0, FALSE}, card1 = {1, L"Storage Card", 10 * MiB, 64 * MiB, TRUE},
-             card2 = {2, L"SD Card", 5 * GiB, 8 * GiB, TRUE};
-  const struct {
-    const char* step;
-    std::function<bool()> call;
-    bool result;
-    Card card;
-  } steps[] = {
-      {"first, no card", first, false, none},
-      {"cards in, next", insertThenNext, false, none},
-      {"first", first, true, card1},
-      {"next", next, true, card2},
-      {"first again: restarts", first, true, card1},
-      {"next", next, true, card2},
-      {"next: failing", next, true, {3, L"Failing", 0, 0, FALSE}},
-      {"past the last", next, false, none},
-      {"past the end", next, false, none},
-      {"first", first, true, card1},
-      {"all removed, first", removeAll, false, none},
-  };
-  for (const auto& s : steps) {
-    EXPECT_EQ(s.result, s.call()) << s.step;
-    ULONGLONG total = 1, free = 1;
-    BOOL found = status.CardSpace(&total, &free);
-    EXPECT_EQ(total, status.CardTotalBytes(&found)) << s.step;
-    EXPECT_EQ(free, status.CardFreeBytes()) << s.step;
-    EXPECT_EQ(s.card, Card(status.CardIndex(), status.CardName(), free, total, found)) << s.step;
+  const Card none = {0, L"", 0, 0, FALSE}, first = {1, L"Storage Card", 10 * MiB, 64 * MiB, TRUE};
+  EXPECT_FALSE(status.FindFirstCard());
+  EXPECT_EQ(none, Read(status));
+  SimAddCard(L"Storage Card", 64 * MiB, 10 * MiB);
+  SimAddCard(L"SD Card", 8 * GiB, 5 * GiB);  // beyond 32 bits
+  SimAddCard(L"Failing", 64 * MiB, 10 * MiB);
+  SimSetCardQueryFails(L"Failing", true);
+  EXPECT_FALSE(status.FindNextCard()) << "no walk started";
+  EXPECT_EQ(none, Read(status));
+  ASSERT_TRUE(status.FindFirstCard());
+  EXPECT_EQ(first, Read(status));
+  ASSERT_TRUE(status.FindNextCard());
+  EXPECT_EQ(Card(2, L"SD Card", 5 * GiB, 8 * GiB, TRUE), Read(status));
+  ASSERT_TRUE(status.FindFirstCard());  // restarts the open walk
+  EXPECT_EQ(first, Read(status));
+  status.FindNextCard();
+  ASSERT_TRUE(status.FindNextCard());
+  EXPECT_EQ(Card(3, L"Failing", 0, 0, FALSE), Read(status)) << "a failing query keeps it";
+  for (int past = 0; past < 2; ++past) {  // the walk ends, and stays ended
+    EXPECT_FALSE(status.FindNextCard());
+    EXPECT_EQ(none, Read(status));
   }
+  ASSERT_TRUE(status.FindFirstCard());
+  SimRemoveAllCards();
+  EXPECT_FALSE(status.FindFirstCard());
+  EXPECT_EQ(none, Read(status));
 }
 
 // ok, AC, percent, voltage; ok, hours, minutes, seconds. A probe that fails
