@@ -57,15 +57,13 @@ inline LRESULT CALLBACK ItemRecorder(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }
 
 // The stand-in About program, built beside the tests.
-inline std::wstring ProbePath() {
-  return BesideTest(L"item_about_probe.exe");
-}
+inline const std::wstring kProbe = BesideTest(L"item_about_probe.exe");
 
 class ItemHost : public testing::Test {
 protected:
   void SetUp() override {
     ResetItem();
-    WriteAboutLocation(ProbePath().c_str());  // a stray tap opens no About dialog
+    WriteAboutLocation(kProbe.c_str());  // a stray tap opens no About dialog
     const TodayAnswers navy = {RGB(0, 0, 128), RGB(0, 0, 128), nullptr, [](UINT m) {
                                  if (m >= WM_USER)
                                    seen.push_back(kHost | m);

@@ -7,7 +7,9 @@
 using Seq = std::vector<UINT>;
 
 // Steps in order from InitializeCustomItem: each step's answer, the redraws
-// it left in the queue and the messages seen. Every query sets cyp to 42.
+// it left in the queue and the messages seen. Every query sets cyp to 42. In
+// init mode a tap acts as ever, and neither a repaint nor a query reads the
+// device or records what the strip shows.
 TEST_F(ItemHost, MessageSequenceFromTheFirstQueryOn) {
   auto query = [&] {
     entry.cyp = 0;
@@ -21,6 +23,13 @@ TEST_F(ItemHost, MessageSequenceFromTheFirstQueryOn) {
     return LRESULT(UpdateWindow(item));
   };
   auto charge = [&] { return SimSetPower(AC_LINE_OFFLINE, 79, 7200, 3900), query(); };
+  LONG readings = 0;
+  auto tapInInit = [&] {
+    SetShown(7);
+    Tap(35);
+    readings = SimDeviceReadings();
+    return LRESULT(0);
+  };
   const struct {
     const char* step;
     std::function<LRESULT()> act;
@@ -36,6 +45,7 @@ TEST_F(ItemHost, MessageSequenceFromTheFirstQueryOn) {
       {"nothing changed again", query, FALSE, 0, {kQuery}},
       // Answered before any painting; every query is stale in init mode.
       {"wake-up", send(WM_DASHBOARD_WAKEUP), 0, 1, {WM_DASHBOARD_WAKEUP}},
+      {"tap in init mode", tapInInit, 0, 0, {WM_LBUTTONUP, REPAINT}},
       {"init mode", query, FALSE, 1, {kQuery}},
       {"destroy", send(WM_DESTROY), 0, 0, {}},
       {"clear cache", send(WM_TODAYCUSTOM_CLEARCACHE), 0, 0, {WM_TODAYCUSTOM_CLEARCACHE}},
@@ -46,6 +56,9 @@ TEST_F(ItemHost, MessageSequenceFromTheFirstQueryOn) {
     EXPECT_EQ(s.redraws, PostedRedraws()) << s.step;
     EXPECT_EQ(s.seen, seen) << s.step;
   }
+  EXPECT_TRUE(ItemState.batteryShowsTime);
+  EXPECT_EQ(readings, SimDeviceReadings());
+  EXPECT_EQ(std::vector<long long>({7, 1, 7, 7, 7, 7, 7, 7}), Shown());
 }
 
 CREATESTRUCTW made;  // the arguments of the last window created on this thread

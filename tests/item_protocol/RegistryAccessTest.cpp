@@ -1,35 +1,25 @@
 // RegistryAccess against the real registry, on a scratch key of this process.
 #include "RegistryAccess.h"
 
-#include <sddl.h>
-
 #include <gtest/gtest.h>
 #include <functional>
 #include <string>
 
-// Every helper at its edges, path-level. Rows run in order on one scratch key
-// (its subkey "ro" lets its holder read only): the result code, the text a
-// GetString read, and what the registry holds afterwards under the key (type
-// and size; REG_NONE: no such value).
+// Every helper at its edges. Rows run in order on one scratch key: the result
+// code, the text a GetString read, and what the registry holds afterwards
+// under the key (type and size; REG_NONE: no such value).
 TEST(RegistryAccess, EveryHelperAtItsEdges) {
   RegistryAccess r;
   const std::wstring path =
       L"Software\\QuorvaneTests\\Registry" + std::to_wstring(GetCurrentProcessId());
-  const std::wstring ro = path + L"\\ro", gone = path + L"\\gone", fresh = path + L"\\fresh";
-  const std::wstring longText(32767, L'x');
+  const std::wstring gone = path + L"\\gone", fresh = path + L"\\fresh", longText(32767, L'x');
   const HKEY root = HKEY_CURRENT_USER;
-  const wchar_t *p = path.c_str(), *rop = ro.c_str(), *gp = gone.c_str(), *fp = fresh.c_str();
+  const wchar_t *p = path.c_str(), *gp = gone.c_str(), *fp = fresh.c_str();
   RegDeleteTreeW(root, p);
   EXPECT_FALSE(r.KeyExists(root, fp));
   EXPECT_FALSE(r.KeyExists(root, fp));  // asking does not create it
-  ASSERT_EQ(RegResult::Ok, r.SetString(root, rop, L"s", L"x"));
-  PSECURITY_DESCRIPTOR readOnly = nullptr;
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KRSD;;;WD)", 1,
-                                                                   &readOnly, nullptr));
-  ScopedRegKey roKey;
-  ASSERT_EQ(0, RegOpenKeyExW(root, rop, 0, WRITE_DAC, roKey.Out()));
-  ASSERT_EQ(0, RegSetKeySecurity(roKey, DACL_SECURITY_INFORMATION, readOnly));
-  LocalFree(readOnly);
+  ScopedRegKey readOnly;                // a key that refuses writing
+  ASSERT_EQ(0, RegCreateKeyExW(root, p, 0, nullptr, 0, KEY_READ, nullptr, readOnly.Out(), nullptr));
   const BYTE four[] = {1, 2, 3, 4}, eight[8] = {};
   DWORD dword = 0, size = 0;
   BYTE* bytes = nullptr;
@@ -77,8 +67,8 @@ TEST(RegistryAccess, EveryHelperAtItsEdges) {
       {"SetString ''", [&] { return r.SetString(root, p, L"e", L""); }, R::Ok, 0, L"e", REG_SZ, 2},
       {"SetBytes", [&] { return r.SetBytes(root, p, L"b", four, 4); }, R::Ok, 0, L"b", BINARY, 4},
       {"8 bytes", [&] { return r.SetBytes(root, p, L"8", eight, 8); }, R::Ok, 0, L"8", BINARY, 8},
-      {"SetDword refused", [&] { return r.SetDword(root, rop, L"d", 1); }, R::DwordWriteFailed},
-      {"SetString refused", [&] { return r.SetString(root, rop, L"d", L"a"); }, R::WriteFailed},
+      {"SetDword refused", [&] { return r.SetDword(readOnly, L"d", 1); }, R::DwordWriteFailed},
+      {"SetString refused", [&] { return r.SetString(readOnly, L"d", L"a"); }, R::WriteFailed},
       {"SetDword bad root", [&] { return r.SetDword(badRoot, p, L"d", 1); }, R::KeyOpenFailed},
       {"GetDword of 4 binary bytes", [&] { return getDword(L"b"); }, R::WrongType},
       {"GetDword of a 2-byte string", [&] { return getDword(L"e"); }, R::WrongType},

@@ -18,12 +18,11 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
   SimAddCard(L"SD Card", 128 << 20, 8 << 20);
   AutoCloseHandle started(CreateSemaphoreW(nullptr, 0, 100, L"QuorvaneAboutProbe"));
-  const std::wstring path = ProbePath();
   DeleteAboutLocation();
   Tap(0, 10);
-  WriteAboutLocation(REG_EXPAND_SZ, path.c_str(), DWORD(path.size() + 1) * 2);
+  WriteAboutLocation(REG_EXPAND_SZ, kProbe.c_str(), DWORD(kProbe.size() + 1) * 2);
   Tap(0, 10);
-  WriteAboutLocation(path.c_str());
+  WriteAboutLocation(kProbe.c_str());
   const struct {
     int x;
     char does;
@@ -55,7 +54,7 @@ TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {
   wchar_t paths[4][MAX_PATH];
   ItemState.initMode = true;  // registration is tried before init mode answers
   ItemState.wakeupRegistered = false;
-  std::wstring probe = ProbePath();
+  std::wstring probe = kProbe;
   DeleteAboutLocation();
   EXPECT_TRUE(NeedsRefresh());
   EXPECT_FALSE(ItemState.wakeupRegistered);  // no About location: tried again
@@ -129,25 +128,4 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
     EXPECT_EQ(c.stale, NeedsRefresh()) << c.name;
     ResetItem();
   }
-}
-
-// In init mode taps act as usual, the repaints show the start-up labels and
-// record nothing, and the refresh decision answers stale without a reading.
-TEST_F(ItemHost, InitModeRecordsAndReadsNothingWhileTapsAct) {
-  LayOut();
-  SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
-  ItemState.wakeTick = GetTickCount();  // the device's clock stands: init mode lasts
-  ItemState.initMode = true;
-  for (int x : {35, 105, 105})
-    Tap(x);
-  EXPECT_TRUE(ItemState.batteryShowsTime && ItemState.initMode);
-  EXPECT_EQ(1, Slot());  // from no card, the clock, then the first card
-  SetShown(7);
-  ItemState.shownClockTime.wMinute = 7;
-  Repaint();
-  const LONG readings = SimDeviceReadings();
-  EXPECT_TRUE(NeedsRefresh());
-  EXPECT_EQ(readings, SimDeviceReadings());
-  EXPECT_EQ(std::vector<long long>({7, 1, 7, 7, 7, 7, 7, 7}), Shown());
-  EXPECT_EQ(7, ItemState.shownClockTime.wMinute);
 }
