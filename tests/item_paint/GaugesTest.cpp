@@ -1,5 +1,8 @@
-// The strip's readings as gauges, their labels, and the clock in the storage
-// slot, drawn from the simulated device.
+// The strip's pixels: the item's bitmaps against their maps, one dial gauge
+// (needle and label band), the gauges drawn from the simulated device, and
+// the clock in the storage slot.
+#include <string.h>
+
 #include <functional>
 
 #include "ClockFace.h"
@@ -7,9 +10,161 @@
 #include "Gauges.h"
 #include "ItemHost.h"
 #include "ItemTap.h"
+#include "PixelMaps.inc"
 #include "resource.h"
 
 const ULONGLONG MiB = 1 << 20, GiB = 1 << 30;
+
+// Colour of letter (x, y) of a map, skipping its '#' comment lines: black,
+// maroon, olive, grey, red, green, yellow, white.
+static COLORREF MapColour(const char* map, int x, int y) {
+  while (*map == '\n' || *map == '#')
+    map = *map == '#' ? strchr(map, '\n') : map + 1;
+  while (y-- > 0)
+    map = strchr(map, '\n') + 1;
+  const COLORREF colours[] = {0x000000, 0x000080, 0x008080, 0x808080,
+                              0x0000FF, 0x00FF00, 0x00FFFF, 0xFFFFFF};
+  return colours[strchr("kdoergyw", map[x]) - "kdoergyw"];
+}
+
+// The strip's labels as the gauges format them: T(hours, minutes), S(card,
+// bytes), M(bytes).
+static std::wstring Label(char form, long long n, ULONGLONG value) {
+  wchar_t label[kLabelChars];
+  if (form == 'T')
+    FormatTimeLabel(label, int(n), int(value));
+  else if (form == 'S')
+    FormatStorageLabel(label, int(n), value);
+  else
+    FormatMemoryLabel(label, value);
+  return label;
+}
+
+TEST(ItemBitmaps, FourBitBitmapsHoldExactlyTheirMaps) {
+  const struct {
+    UINT id;
+    const char* map;
+    int w, h;
+  } bitmaps[] = {{IDB_DIAL, kDialMap, 35, 20},
+                 {IDB_BATTERY_ICON, kBatteryIconMap, 16, 8},
+                 {IDB_MEMORY_ICON, kMemoryIconMap, 16, 8},
+                 {IDB_STORAGE_ICON, kStorageIconMap, 16, 8},
+                 {IDB_FRAME_LOGO, kFrameLogoMap, 16, 16}};
+  for (const auto& b : bitmaps) {
+    ScopedGdiObj<HGDIOBJ> bmp(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(b.id),
+                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    BITMAP info = {};
+    GetObjectW(bmp, sizeof info, &info);
+    ASSERT_TRUE(info.bmBitsPixel == 4 && info.bmWidth == b.w && info.bmHeight == b.h) << b.id;
+    Canvas c(b.w, b.h, kBlack);
+    CeTransparentImage(c.dc, 0, 0, b.w, b.h, bmp, 0, 0, b.w, b.h, RGB(1, 2, 3));  // a plain copy
+    for (int y = 0; y < b.h; ++y)
+      for (int x = 0; x < b.w; ++x)
+        ASSERT_EQ(MapColour(b.map, x, y), c.At(x, y)) << b.id << " " << x << "," << y;
+  }
+}
+
+// A gauge at (10, 5) equals dial and caption alone (at 200 % there is no
+// needle) plus the line from the pivot (x + 17, y + 19) to the end point,
+// which stays unpainted. From 131.9 %, past the half turn, there is none.
+TEST(DrawGauge, NeedleEndPointsAndLimits) {
+  ResetItem();
+  const struct {
+    float percent;
+    POINT end;  // from (x, y); none at (0, 0)
+  } needles[] = {{0.0f, {5, 11}},    {25.0f, {11, 6}},
+                 {50.0f, {17, 5}},  // just past the quarter turn: 14.99... truncates to 14
+                 {75.0f, {23, 6}},   {100.0f, {29, 11}},
+                 {131.7f, {31, 19}},  // still short of the half turn
+                 {-40.0f, {3, 21}},   // below the left horizontal
+                 {131.9f, {0, 0}}};
+  for (const auto& n : needles) {
+    Canvas gauge(60, 45, kWhite), expected(60, 45, kWhite);
+    DrawGauge(gauge.dc, 10, 5, IDB_BATTERY_ICON, n.percent, L"");
+    DrawGauge(expected.dc, 10, 5, IDB_BATTERY_ICON, 200.0f, L"");
+    EXPECT_EQ(RGB(128, 128, 128), expected.At(22, 13));  // caption row 2, column 3: (x + 9, y + 6)
+    POINT line[2] = {{27, 24}, {10 + n.end.x, 5 + n.end.y}};
+    if (n.end.x || n.end.y)
+      Polyline(expected.dc, line, 2);
+    EXPECT_TRUE(gauge == expected) << n.percent << " %";
+  }
+  // An end point on the DC's left or top edge draws no needle.
+  Canvas edge(40, 40, kWhite), white(40, 40, kWhite);
+  DrawNeedle(edge.dc, 15, 30, 15, 0.0);  // would end at x 0
+  DrawNeedle(edge.dc, 30, 12, 15, 1.0);  // would end at y 0
+  EXPECT_TRUE(edge == white);
+  DrawNeedle(edge.dc, 16, 30, 15, 0.0);
+  EXPECT_TRUE(edge.At(2, 30) == kBlack && edge.At(1, 30) == kWhite);
+}
+
+// The device's label forms while they fit the band and the shorter ones
+// beyond, as they read. Then every label the gauges can show at the
+// documented limits (cards 1 to 99999 of up to 2048GB, memory up to 2048GB
+// beside a store of 4294967295B, a battery time up to 4294967294 s), with one
+// digit at every length of each figure, has ink in the 55-pixel band under its
+// gauge and none in the band's first or last column (clipped text would reach
+// them); the device's forms just beyond the shorter ones do reach them.
+TEST(DrawGauge, EveryLabelFitsItsBand) {
+  ResetItem();
+  std::vector<std::wstring> labels = {L"B 100%", L"T N/A", L"B Init", L"S Init", L"M Init"};
+  const std::pair<std::wstring, const wchar_t*> forms[] = {
+      {Label('T', kHoursThatFit - 1, 59), L"T 999999:59"},
+      {Label('T', kHoursThatFit, 0), L"T 41666d16h"},
+      {Label('S', 9, 99999 * MiB + MiB - 1), L"S9 99999 MB"},
+      {Label('S', 9, 100000 * MiB), L"S9 97 GB"},
+      {Label('S', 10, 9999 * MiB), L"S10 9999 MB"},
+      {Label('S', 99, 10000 * MiB), L"S99 9 GB"},
+      {Label('S', 100, 999 * MiB), L"S100 999 MB"},
+      {Label('S', 100, 1000 * MiB), L"S100 1000MB"},
+      {Label('S', 100, 2048 * GiB), L"S100 2048GB"},
+      {Label('S', 99999, 9 * MiB), L"S99999 9 MB"},
+      {Label('M', 0, 99999 * MiB), L"M 99999 MB"},
+      {Label('M', 0, 2 * 0xFFFFFFFFull), L"M 8191 MB"},
+      {Label('M', 0, ~0ULL), L"M 16383 PB"},
+  };
+  for (const auto& [label, text] : forms) {
+    EXPECT_EQ(text, label);
+    labels.push_back(label);
+  }
+  const ULONGLONG cardLimit = 2048 * GiB, memoryLimit = cardLimit + 0xFFFFFFFF;
+  for (int d = 0; d <= 9; ++d) {
+    for (ULONGLONG same = d, length = 1; length <= 7; same = same * 10 + d, ++length) {
+      for (ULONGLONG bytes : {same << 20, same << 30, cardLimit}) {
+        for (int card : {d, d * 11, d * 111, d * 1111, d * 11111, 100}) {  // every length
+          if (card >= 1 && bytes <= cardLimit)
+            labels.push_back(Label('S', card, bytes));
+        }
+        if (bytes <= memoryLimit)
+          labels.push_back(Label('M', 0, bytes));
+      }
+      int minutes = d * 11 < 59 ? d * 11 : 59, hours = d * 11 < 23 ? d * 11 : 23;
+      if (same <= 1193046)
+        labels.push_back(Label('T', same, minutes));
+      if (same <= 49710)
+        labels.push_back(Label('T', same * 24 + hours, minutes));
+    }
+  }
+  labels.push_back(Label('M', 0, memoryLimit));
+  const std::wstring beyond[] = {L"T " + std::to_wstring(kHoursThatFit) + L":00", L"S100 1000 MB"};
+  labels.insert(labels.end(), std::begin(beyond), std::end(beyond));
+  Canvas bare(75, 45, kWhite);
+  wchar_t face[LF_FACESIZE] = L"";
+  GetTextFaceW(bare.dc, LF_FACESIZE, face);
+  EXPECT_STREQ(L"Liberation Sans Narrow", face);  // the device's label font was found
+  DrawGauge(bare.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, L"");
+  for (const std::wstring& text : labels) {
+    Canvas c(75, 45, kWhite);
+    DrawGauge(c.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, text.c_str());
+    int ink = 0, edge = 0;
+    for (int y = 30; y < 40; ++y)
+      for (int x = 10; x < 65; ++x)
+        if (c.At(x, y) != bare.At(x, y))
+          ++ink, edge += x == 10 || x == 64;
+    EXPECT_GT(ink, 0) << testing::PrintToString(text);
+    const bool fits = text != beyond[0] && text != beyond[1];
+    EXPECT_EQ(fits, edge == 0) << testing::PrintToString(text) << (fits ? " touches" : " fits in");
+  }
+}
 
 // Each step changes the device or a mode (they add up), then the gauge drawn
 // at (35, 3) must equal DrawGauge with the expected percentage and label.

@@ -62,12 +62,9 @@ TEST_F(ItemHost, MessageSequenceFromTheFirstQueryOn) {
 }
 
 CREATESTRUCTW made;  // the arguments of the last window created on this thread
-std::wstring madeTitle;
 LRESULT CALLBACK NoteCreation(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_CREATEWND) {
+  if (code == HCBT_CREATEWND)
     made = *reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-    madeTitle = made.lpszName;  // the name is the caller's only during the call
-  }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -77,14 +74,9 @@ LRESULT CALLBACK NoteCreation(int code, WPARAM wParam, LPARAM lParam) {
 TEST_F(ItemHost, InitializingAgainResetsOnlyTheShownReadings) {
   LayOut();
   ItemStateRecord& s = ItemState;
-  auto kept = [&] {
-    return std::vector<long long>{s.initMode,
-                                  s.wakeTick,
-                                  s.textColor,
-                                  s.batteryShowsTime,
-                                  s.storageShowsClock,
-                                  s.wakeupRegistered,
-                                  s.shownClockTime.wMinute};
+  auto kept = [&]() -> std::vector<long long> {
+    return {s.shownClockTime.wMinute, s.initMode,          s.wakeTick,        s.textColor,
+            s.batteryShowsTime,       s.storageShowsClock, s.wakeupRegistered};
   };
   SetShown(5);
   s.initMode = s.batteryShowsTime = s.storageShowsClock = s.wakeupRegistered = true;
@@ -110,7 +102,9 @@ TEST_F(ItemHost, InitializingAgainResetsOnlyTheShownReadings) {
   ASSERT_NE(nullptr, second);
   EXPECT_TRUE(made.dwExStyle == 0 && made.style == (WS_CHILD | WS_VISIBLE) && !made.hMenu);
   EXPECT_TRUE(made.hwndParent == today && !made.lpCreateParams && made.hInstance == entry.hinstDLL);
-  EXPECT_EQ(L"DashBoardScreen", madeTitle);  // the contract's title, pinned here
+  wchar_t title[32] = L"";
+  GetWindowTextW(second, title, 32);
+  EXPECT_STREQ(L"DashBoardScreen", title);  // the contract's title, pinned here
   RECT r;
   GetWindowRect(second, &r);
   EXPECT_TRUE(r.right - r.left == 240 && r.top == r.bottom && made.x == 0 && made.y == 0);

@@ -72,60 +72,55 @@ TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {
   EXPECT_EQ(0, SimWakeupRegistrations(paths, 4));
 }
 
-// Each case paints the strip in the state `before` sets, applies `after` and
-// asks whether the strip went stale.
+// Each change in turn, from the strip as painted after the one before: is
+// it stale? Readings count at the grain of the labels, whichever label shows.
 TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
-  LayOut();
+  LayOut();  // the device's defaults: 24 MB free, 80 % with 2:00 left, no card
   const ULONGLONG MB = 1 << 20, GB = MB << 10;
-  auto memory = [](ULONGLONG avail) { return [=] { SimSetProgramMemory(32 << 20, avail); }; };
+  auto memory = [](ULONGLONG avail) { return [=] { SimSetProgramMemory(32 * MB, avail); }; };
   auto battery = [](BYTE ac, DWORD seconds, BYTE percent = 80) {
     return [=] { SimSetPower(ac, percent, seconds, 3900); };
   };
   auto card = [](ULONGLONG total, ULONGLONG free) {
-    return [=] {
-      SimAddCard(L"Storage Card", total, free);
-      if (!ItemState.status.CardIndex())
-        ItemState.status.FindFirstCard();
-    };
+    return [=] { SimAddCard(L"Storage Card", total, free); };
   };
   auto advance = [](DWORD ms) { return [=] { SimAdvanceClock(ms); }; };
-  auto clock = [&] { Tap(105); };     // no card: the storage slot steps to the clock
-  auto timeAt = [&](DWORD seconds) {  // the battery's time label
-    return [&, seconds] {
-      SimSetPower(0, 80, seconds, 3900);
-      Tap(35);
-    };
-  };
-  auto none = [] {};
+  auto tap = [&](int x) { return [=] { Tap(x); }; };  // repaints at once
   const struct {
-    const char* name;
-    std::function<void()> before, after;
+    const char* change;
+    std::function<void()> apply;
     bool stale;
-  } cases[] = {
-      {"nothing changed", none, none, false},
-      {"card: nothing changed", card(64 * MB, 32 * MB), none, false},
-      {"time: nothing changed", timeAt(7200), none, false},
-      {"memory within a MB", memory(16 * MB + 900000), memory(16 * MB + 100000), false},
-      {"memory crosses a MB", memory(16 * MB + 100000), memory(16 * MB - 1), true},
-      {"clock: minute turns", clock, advance(60000), true},
-      {"clock: an hour later", clock, advance(3600000), false},
-      {"no card: minute turns", none, advance(60000), true},
-      {"card crosses a MB", card(64 * MB, 32 * MB), card(64 * MB, 32 * MB - 1), true},
-      {"card stops reading", card(64 * MB, 32 * MB),
-       [] { SimSetCardQueryFails(L"Storage Card", true); }, true},
-      {"card size beyond 32 bits", card(5 * GB, GB), card(GB, GB), true},
-      {"card free beyond 32 bits", card(8 * GB, 4 * GB + 2 * MB), card(8 * GB, 2 * MB), true},
-      {"percent 255 shown as 100", battery(0, 7200, 100), battery(0, 7200, 255), false},
-      {"battery 1:59 to 2:00", battery(0, 7199), battery(0, 7200), true},
-      {"battery 2:05 to 2:04", battery(0, 7500), battery(0, 7440), true},
-      {"seconds alone", battery(0, 7530), battery(0, 7510), false},
-      {"mains: no time either side", battery(1, 3600), battery(1, 7200), false},
+  } changes[] = {
+      {"nothing", [] {}, false},
+      {"memory within a MB", memory(16 * MB + 900000), false},
+      {"memory crosses a MB", memory(16 * MB - 1), true},
+      {"no card: minute turns", advance(60000), true},
+      {"tap: the clock", tap(105), false},
+      {"clock: minute turns", advance(60000), true},
+      {"clock: an hour later", advance(3600000), false},
+      {"clock: a card in", card(64 * MB, 32 * MB), false},  // read, not compared
+      {"tap: the card", tap(105), false},
+      {"card crosses a MB", card(64 * MB, 32 * MB - 1), true},
+      {"card of 5 GB", card(5 * GB, GB), true},
+      {"card size 4 GB less", card(GB, GB), true},
+      {"card free beyond 32 bits", card(8 * GB, 4 * GB + 2 * MB), true},
+      {"card free 4 GB less", card(8 * GB, 2 * MB), true},
+      {"card stops reading", [] { SimSetCardQueryFails(L"Storage Card", true); }, true},
+      {"battery 1:59", battery(0, 7199), true},
+      {"battery 1:59 to 2:00", battery(0, 7200), true},
+      {"tap: the time label", tap(35), false},
+      {"battery 2:05", battery(0, 7500), true},
+      {"battery 2:05 to 2:04", battery(0, 7440), true},
+      {"battery 2:05:30", battery(0, 7530), true},
+      {"seconds alone", battery(0, 7510), false},
+      {"percent 100", battery(0, 7510, 100), true},
+      {"percent 255 shown as 100", battery(0, 7510, 255), false},
+      {"mains", battery(1, 3600), true},
+      {"mains: no time either side", battery(1, 7200), false},
   };
-  for (const auto& c : cases) {
-    c.before();
+  for (const auto& c : changes) {
+    c.apply();
+    EXPECT_EQ(c.stale, NeedsRefresh()) << c.change;
     Repaint();
-    c.after();
-    EXPECT_EQ(c.stale, NeedsRefresh()) << c.name;
-    ResetItem();
   }
 }
