@@ -170,23 +170,18 @@ TEST(DrawGauge, EveryLabelFitsItsBand) {
 // at (35, 3) must equal DrawGauge with the expected percentage and label.
 TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
   ResetItem();
+  SimAddCard(L"Storage Card", 64 * MiB, 32 * MiB);
+  ItemState.status.FindFirstCard();
   auto tapBattery = [] { OnItemTap(nullptr, 35, 20); };
   auto power = [](BYTE ac, BYTE percent, DWORD seconds) {
     return [=] { SimSetPower(ac, percent, seconds, 3900); };
   };
   auto card = [](ULONGLONG total, ULONGLONG free) {
-    return [=] {
-      SimAddCard(L"Storage Card", total, free);
-      ItemState.status.FindFirstCard();
-    };
+    return [=] { SimAddCard(L"Storage Card", total, free); };
   };
   auto memory = [] { SimSetStore(16 * MiB, 4 * MiB), SimSetProgramMemory(16 * MiB, 8 * MiB); };
+  auto unreadable = [] { SimSetCardQueryFails(L"Storage Card", true); };
   auto initMode = [] { ItemState.initMode = true; };
-  auto noCard = [] {  // the slot shows the clock
-    ItemState.initMode = false;
-    SimRemoveAllCards();
-    ItemState.status.FindFirstCard();
-  };
   auto none = [] {};
   const UINT battery = IDB_BATTERY_ICON, storage = IDB_STORAGE_ICON, memoryIcon = IDB_MEMORY_ICON;
   const struct {
@@ -206,10 +201,10 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
       {power(AC_LINE_OFFLINE, 101, 0xFFFFFFFE), battery, 100.0f, L"B 100%"},
       {tapBattery, battery, 100.0f, L"T 49710d6h"},
       {memory, memoryIcon, 37.5f, L"M 12 MB"},
+      {unreadable, 0, 0.0f, nullptr},  // the card cannot be read: the clock
       {initMode, battery, 0.0f, L"B Init"},
       {none, storage, 0.0f, L"S Init"},
       {none, memoryIcon, 0.0f, L"M Init"},
-      {noCard, 0, 0.0f, nullptr},
   };
   for (const auto& step : steps) {
     step.change();
