@@ -69,8 +69,8 @@ LRESULT CALLBACK NoteCreation(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 // A disabled call changes nothing. An enabled one registers the class again,
-// makes a new window (answered TRUE again), resets the shown readings and
-// keeps the modes, init mode, the wake-up state and the clock's time.
+// makes a new window whose first query is answered TRUE, resets the shown
+// readings and keeps the modes, init mode, wake-up state and clock's time.
 TEST_F(ItemHost, InitializingAgainResetsOnlyTheShownReadings) {
   LayOut();
   ItemStateRecord& s = ItemState;
@@ -108,7 +108,6 @@ TEST_F(ItemHost, InitializingAgainResetsOnlyTheShownReadings) {
   RECT r;
   GetWindowRect(second, &r);
   EXPECT_TRUE(r.right - r.left == 240 && r.top == r.bottom && made.x == 0 && made.y == 0);
-  EXPECT_EQ(TRUE, SendMessageW(second, kQuery, (WPARAM)&entry, 0));
   DestroyWindow(second);
 }
 

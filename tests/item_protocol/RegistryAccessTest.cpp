@@ -6,8 +6,7 @@
 #include <string>
 
 // Every helper at its edges. Rows run in order on one scratch key: the result
-// code, the text a GetString read, and what the registry holds afterwards
-// under the key (type and size; REG_NONE: no such value).
+// code and the text a GetString read; what a row stores, later rows read.
 TEST(RegistryAccess, EveryHelperAtItsEdges) {
   RegistryAccess r;
   const std::wstring path =
