@@ -61,13 +61,6 @@ TEST_F(ItemHost, MessageSequenceFromTheFirstQueryOn) {
   EXPECT_EQ(std::vector<long long>({7, 1, 7, 7, 7, 7, 7, 7}), Shown());
 }
 
-CREATESTRUCTW made;  // the arguments of the last window created on this thread
-LRESULT CALLBACK NoteCreation(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_CREATEWND)
-    made = *reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-  return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 // A disabled call changes nothing. An enabled one registers the class again,
 // makes a new window whose first query is answered TRUE, resets the shown
 // readings and keeps the modes, init mode, wake-up state and clock's time.
@@ -91,23 +84,24 @@ TEST_F(ItemHost, InitializingAgainResetsOnlyTheShownReadings) {
   WNDCLASSW c = {};
   EXPECT_FALSE(GetClassInfoW(entry.hinstDLL, ITEM_CLASS_NAME, &c));
 
-  HHOOK hook = SetWindowsHookExW(WH_CBT, NoteCreation, nullptr, GetCurrentThreadId());
   HWND second = InitializeCustomItem(&entry, today);
-  UnhookWindowsHookEx(hook);
   EXPECT_TRUE(std::vector<long long>(8, 0) == Shown() && modes == kept() && s.firstQuery);
   ASSERT_TRUE(GetClassInfoW(entry.hinstDLL, ITEM_CLASS_NAME, &c));
   EXPECT_TRUE(c.style == 3 && c.lpfnWndProc == ItemWndProc && !c.cbClsExtra && !c.cbWndExtra);
   EXPECT_TRUE(!c.hIcon && !c.hCursor && !c.lpszMenuName);
   EXPECT_EQ(GetStockObject(LTGRAY_BRUSH), c.hbrBackground);
   ASSERT_NE(nullptr, second);
-  EXPECT_TRUE(made.dwExStyle == 0 && made.style == (WS_CHILD | WS_VISIBLE) && !made.hMenu);
-  EXPECT_TRUE(made.hwndParent == today && !made.lpCreateParams && made.hInstance == entry.hinstDLL);
+  EXPECT_EQ(WS_CHILD | WS_VISIBLE, GetWindowLongW(second, GWL_STYLE));
+  EXPECT_TRUE(!GetWindowLongW(second, GWL_EXSTYLE) && !GetWindowLongPtrW(second, GWLP_ID));
+  EXPECT_EQ(entry.hinstDLL, (HINSTANCE)GetWindowLongPtrW(second, GWLP_HINSTANCE));
   wchar_t title[32] = L"";
   GetWindowTextW(second, title, 32);
   EXPECT_STREQ(L"DashBoardScreen", title);  // the contract's title, pinned here
-  RECT r;
+  RECT r;                                   // in the parent, at (0, 0), 240 wide and 0 high
   GetWindowRect(second, &r);
-  EXPECT_TRUE(r.right - r.left == 240 && r.top == r.bottom && made.x == 0 && made.y == 0);
+  MapWindowPoints(nullptr, GetParent(second), (POINT*)&r, 2);
+  EXPECT_TRUE(GetParent(second) == today && r.left == 0 && r.top == 0);
+  EXPECT_TRUE(r.right == 240 && r.bottom == 0);
   DestroyWindow(second);
 }
 
