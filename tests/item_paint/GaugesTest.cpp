@@ -219,6 +219,7 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
     EXPECT_TRUE(drawn == expected) << testing::PrintToString(step.label) << " at " << step.percent;
   }
   EXPECT_EQ(33.333335876464844f, SharePercent(1, 3));  // divided in single precision
+  ResetItem();                                         // no card search left open for the exit
 }
 
 // The clock in the slot at (105, 3), centre (122, 20), drawn at each time,
