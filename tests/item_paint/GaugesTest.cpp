@@ -97,13 +97,10 @@ TEST(DrawGauge, NeedleEndPointsAndLimits) {
   EXPECT_TRUE(edge.At(2, 30) == kBlack && edge.At(1, 30) == kWhite);
 }
 
-// The device's label forms while they fit the band and the shorter ones
-// beyond, as they read. Then every label the gauges can show at the
-// documented limits (cards 1 to 99999 of up to 2048GB, memory up to 2048GB
-// beside a store of 4294967295B, a battery time up to 4294967294 s), with one
-// digit at every length of each figure, has ink in the 55-pixel band under its
-// gauge and none in the band's first or last column (clipped text would reach
-// them); the device's forms just beyond the shorter ones do reach them.
+// The device's label forms and the shorter ones beyond read as below. Every
+// label at the documented limits, one digit at every length of each figure,
+// has ink in the 55-pixel band under its gauge and none in its first or last
+// column; the device's forms just past the shorter ones' start reach them.
 TEST(DrawGauge, EveryLabelFitsItsBand) {
   ResetItem();
   std::vector<std::wstring> labels = {L"B 100%", L"T N/A", L"B Init", L"S Init", L"M Init"};

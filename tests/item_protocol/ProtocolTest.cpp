@@ -116,10 +116,9 @@ TEST_F(ItemHost, PartlyInvalidWindowGetsTheWholeStrip) {
   EXPECT_TRUE(strip == CopyClientArea(item));
 }
 
-// The built library (the host calls ordinal 240; neither entry point has a
-// name), and template 500 as stored (its header) and as the options dialog
-// shows it: the two statics in pixels and the font (OK and Cancel: the options
-// scenario).
+// The built library (its entry points have ordinals, no names) and template
+// 500 as stored and as shown: the statics in pixels and the font. OK and
+// Cancel: the options scenario.
 TEST(ItemLibrary, OptionsDialogTemplateStoredAndShown) {
   HMODULE dll = LoadLibraryW(L"Quorvane.dll");
   ASSERT_TRUE(dll);
