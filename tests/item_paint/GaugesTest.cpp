@@ -1,36 +1,189 @@
+// The strip's pixels: the item's bitmaps against their maps, one dial gauge
+// (needle and label band), the gauges drawn from the simulated device, and
+// the clock in the storage slot.
+#include <string.h>
+
 #include <functional>
 
 #include "ClockFace.h"
 #include "DrawGauge.h"
 #include "Gauges.h"
+#include "ItemHost.h"
 #include "ItemTap.h"
-#include "PaintTestSupport.h"
+#include "PixelMaps.inc"
 #include "resource.h"
 
-namespace {
-
 const ULONGLONG MiB = 1 << 20, GiB = 1 << 30;
+
+// Colour of letter (x, y) of a map, skipping its '#' comment lines: black,
+// maroon, olive, grey, red, green, yellow, white.
+static COLORREF MapColour(const char* map, int x, int y) {
+  while (*map == '\n' || *map == '#')
+    map = *map == '#' ? strchr(map, '\n') : map + 1;
+  while (y-- > 0)
+    map = strchr(map, '\n') + 1;
+  const COLORREF colours[] = {0x000000, 0x000080, 0x008080, 0x808080,
+                              0x0000FF, 0x00FF00, 0x00FFFF, 0xFFFFFF};
+  return colours[strchr("kdoergyw", map[x]) - "kdoergyw"];
+}
+
+// The strip's labels as the gauges format them: T(hours, minutes), S(card,
+// bytes), M(bytes).
+static std::wstring Label(char form, long long n, ULONGLONG value) {
+  wchar_t label[kLabelChars];
+  if (form == 'T')
+    FormatTimeLabel(label, int(n), int(value));
+  else if (form == 'S')
+    FormatStorageLabel(label, int(n), value);
+  else
+    FormatMemoryLabel(label, value);
+  return label;
+}
+
+TEST(ItemBitmaps, FourBitBitmapsHoldExactlyTheirMaps) {
+  const struct {
+    UINT id;
+    const char* map;
+    int w, h;
+  } bitmaps[] = {{IDB_DIAL, kDialMap, 35, 20},
+                 {IDB_BATTERY_ICON, kBatteryIconMap, 16, 8},
+                 {IDB_MEMORY_ICON, kMemoryIconMap, 16, 8},
+                 {IDB_STORAGE_ICON, kStorageIconMap, 16, 8},
+                 {IDB_FRAME_LOGO, kFrameLogoMap, 16, 16}};
+  for (const auto& b : bitmaps) {
+    ScopedGdiObj<HGDIOBJ> bmp(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(b.id),
+                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    BITMAP info = {};
+    GetObjectW(bmp, sizeof info, &info);
+    ASSERT_TRUE(info.bmBitsPixel == 4 && info.bmWidth == b.w && info.bmHeight == b.h) << b.id;
+    Canvas c(b.w, b.h, kBlack);
+    CeTransparentImage(c.dc, 0, 0, b.w, b.h, bmp, 0, 0, b.w, b.h, RGB(1, 2, 3));  // a plain copy
+    for (int y = 0; y < b.h; ++y)
+      for (int x = 0; x < b.w; ++x)
+        ASSERT_EQ(MapColour(b.map, x, y), c.At(x, y)) << b.id << " " << x << "," << y;
+  }
+}
+
+// A gauge at (10, 5) equals dial and caption alone (at 200 % there is no
+// needle) plus the line from the pivot (x + 17, y + 19) to the end point,
+// which stays unpainted. From 131.9 %, past the half turn, there is none.
+TEST(DrawGauge, NeedleEndPointsAndLimits) {
+  ResetItem();
+  const struct {
+    float percent;
+    POINT end;  // from (x, y); none at (0, 0)
+  } needles[] = {{0.0f, {5, 11}},    {25.0f, {11, 6}},
+                 {50.0f, {17, 5}},  // just past the quarter turn: 14.99... truncates to 14
+                 {75.0f, {23, 6}},   {100.0f, {29, 11}},
+                 {131.7f, {31, 19}},  // still short of the half turn
+                 {-40.0f, {3, 21}},   // below the left horizontal
+                 {131.9f, {0, 0}}};
+  for (const auto& n : needles) {
+    Canvas gauge(60, 45, kWhite), expected(60, 45, kWhite);
+    DrawGauge(gauge.dc, 10, 5, IDB_BATTERY_ICON, n.percent, L"");
+    DrawGauge(expected.dc, 10, 5, IDB_BATTERY_ICON, 200.0f, L"");
+    EXPECT_EQ(RGB(128, 128, 128), expected.At(22, 13));  // caption row 2, column 3: (x + 9, y + 6)
+    POINT line[2] = {{27, 24}, {10 + n.end.x, 5 + n.end.y}};
+    if (n.end.x || n.end.y)
+      Polyline(expected.dc, line, 2);
+    EXPECT_TRUE(gauge == expected) << n.percent << " %";
+  }
+  // An end point on the DC's left or top edge draws no needle.
+  Canvas edge(40, 40, kWhite), white(40, 40, kWhite);
+  DrawNeedle(edge.dc, 15, 30, 15, 0.0);  // would end at x 0
+  DrawNeedle(edge.dc, 30, 12, 15, 1.0);  // would end at y 0
+  EXPECT_TRUE(edge == white);
+  DrawNeedle(edge.dc, 16, 30, 15, 0.0);
+  EXPECT_TRUE(edge.At(2, 30) == kBlack && edge.At(1, 30) == kWhite);
+}
+
+// The device's label forms and the shorter ones beyond read as below. Every
+// label at the documented limits, one digit at every length of each figure,
+// has ink in the 55-pixel band under its gauge and none in its first or last
+// column; the device's forms just past the shorter ones' start reach them.
+TEST(DrawGauge, EveryLabelFitsItsBand) {
+  ResetItem();
+  std::vector<std::wstring> labels = {L"B 100%", L"T N/A", L"B Init", L"S Init", L"M Init"};
+  const std::pair<std::wstring, const wchar_t*> forms[] = {
+      {Label('T', kHoursThatFit - 1, 59), L"T 999999:59"},
+      {Label('T', kHoursThatFit, 0), L"T 41666d16h"},
+      {Label('S', 9, 99999 * MiB + MiB - 1), L"S9 99999 MB"},
+      {Label('S', 9, 100000 * MiB), L"S9 97 GB"},
+      {Label('S', 10, 9999 * MiB), L"S10 9999 MB"},
+      {Label('S', 99, 10000 * MiB), L"S99 9 GB"},
+      {Label('S', 100, 999 * MiB), L"S100 999 MB"},
+      {Label('S', 100, 1000 * MiB), L"S100 1000MB"},
+      {Label('S', 100, 2048 * GiB), L"S100 2048GB"},
+      {Label('S', 99999, 9 * MiB), L"S99999 9 MB"},
+      {Label('M', 0, 99999 * MiB), L"M 99999 MB"},
+      {Label('M', 0, 2 * 0xFFFFFFFFull), L"M 8191 MB"},
+      {Label('M', 0, ~0ULL), L"M 16383 PB"},
+  };
+  for (const auto& [label, text] : forms) {
+    EXPECT_EQ(text, label);
+    labels.push_back(label);
+  }
+  const ULONGLONG cardLimit = 2048 * GiB, memoryLimit = cardLimit + 0xFFFFFFFF;
+  for (int d = 0; d <= 9; ++d) {
+    for (ULONGLONG same = d, length = 1; length <= 7; same = same * 10 + d, ++length) {
+      for (ULONGLONG bytes : {same << 20, same << 30, cardLimit}) {
+        for (int card : {d, d * 11, d * 111, d * 1111, d * 11111, 100}) {  // every length
+          if (card >= 1 && bytes <= cardLimit)
+            labels.push_back(Label('S', card, bytes));
+        }
+        if (bytes <= memoryLimit)
+          labels.push_back(Label('M', 0, bytes));
+      }
+      int minutes = d * 11 < 59 ? d * 11 : 59, hours = d * 11 < 23 ? d * 11 : 23;
+      if (same <= 1193046)
+        labels.push_back(Label('T', same, minutes));
+      if (same <= 49710)
+        labels.push_back(Label('T', same * 24 + hours, minutes));
+    }
+  }
+  labels.push_back(Label('M', 0, memoryLimit));
+  const std::wstring beyond[] = {L"T " + std::to_wstring(kHoursThatFit) + L":00", L"S100 1000 MB"};
+  labels.insert(labels.end(), std::begin(beyond), std::end(beyond));
+  Canvas bare(75, 45, kWhite);
+  wchar_t face[LF_FACESIZE] = L"";
+  GetTextFaceW(bare.dc, LF_FACESIZE, face);
+  EXPECT_STREQ(L"Liberation Sans Narrow", face);  // the device's label font was found
+  DrawGauge(bare.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, L"");
+  for (const std::wstring& text : labels) {
+    Canvas c(75, 45, kWhite);
+    DrawGauge(c.dc, 20, 5, IDB_STORAGE_ICON, 200.0f, text.c_str());
+    int ink = 0, edge = 0;
+    for (int y = 30; y < 40; ++y)
+      for (int x = 10; x < 65; ++x)
+        if (c.At(x, y) != bare.At(x, y))
+          ++ink, edge += x == 10 || x == 64;
+    EXPECT_GT(ink, 0) << testing::PrintToString(text);
+    const bool fits = text != beyond[0] && text != beyond[1];
+    EXPECT_EQ(fits, edge == 0) << testing::PrintToString(text) << (fits ? " touches" : " fits in");
+  }
+}
 
 // Each step changes the device or a mode (they add up), then the gauge drawn
 // at (35, 3) must equal DrawGauge with the expected percentage and label.
 TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
-  ResetItemState();
+  ResetItem();
+  SimAddCard(L"Storage Card", 64 * MiB, 32 * MiB);
+  ItemState.status.FindFirstCard();
   auto tapBattery = [] { OnItemTap(nullptr, 35, 20); };
   auto power = [](BYTE ac, BYTE percent, DWORD seconds) {
     return [=] { SimSetPower(ac, percent, seconds, 3900); };
   };
   auto card = [](ULONGLONG total, ULONGLONG free) {
-    return [=] {
-      SimAddCard(L"Storage Card", total, free);
-      ItemState.status.FindFirstCard();
-    };
+    return [=] { SimAddCard(L"Storage Card", total, free); };
   };
+  auto memory = [] { SimSetStore(16 * MiB, 4 * MiB), SimSetProgramMemory(16 * MiB, 8 * MiB); };
+  auto unreadable = [] { SimSetCardQueryFails(L"Storage Card", true); };
   auto initMode = [] { ItemState.initMode = true; };
   auto none = [] {};
-  const UINT battery = IDB_BATTERY_ICON, storage = IDB_STORAGE_ICON, memory = IDB_MEMORY_ICON;
+  const UINT battery = IDB_BATTERY_ICON, storage = IDB_STORAGE_ICON, memoryIcon = IDB_MEMORY_ICON;
   const struct {
     std::function<void()> change;
-    UINT icon;  // which gauge
+    UINT icon;  // which gauge; 0: the clock in the storage slot
     float percent;
     const wchar_t* label;
   } steps[] = {
@@ -44,66 +197,62 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
       {card(2048 * GiB, 2048 * GiB), storage, 100.0f, L"S1 2048 GB"},
       {power(AC_LINE_OFFLINE, 101, 0xFFFFFFFE), battery, 100.0f, L"B 100%"},
       {tapBattery, battery, 100.0f, L"T 49710d6h"},
-      {[] { SimSetStore(16 * MiB, 4 * MiB), SimSetProgramMemory(16 * MiB, 8 * MiB); }, memory,
-       37.5f, L"M 12 MB"},
+      {memory, memoryIcon, 37.5f, L"M 12 MB"},
+      {unreadable, 0, 0.0f, nullptr},  // the card cannot be read: the clock
       {initMode, battery, 0.0f, L"B Init"},
       {none, storage, 0.0f, L"S Init"},
-      {none, memory, 0.0f, L"M Init"},
+      {none, memoryIcon, 0.0f, L"M Init"},
   };
   for (const auto& step : steps) {
     step.change();
     Canvas drawn(240, 42, kWhite), expected(240, 42, kWhite);
-    SetBkMode(drawn.dc, TRANSPARENT);
-    SetBkMode(expected.dc, TRANSPARENT);
-    (step.icon == battery   ? DrawBatteryGauge
-     : step.icon == storage ? DrawStorageGauge
-                            : DrawMemoryGauge)(drawn.dc, 35, 3);
-    DrawGauge(expected.dc, 35, 3, step.icon, step.percent, step.label);
+    (step.icon == battery      ? DrawBatteryGauge
+     : step.icon == memoryIcon ? DrawMemoryGauge
+                               : DrawStorageGauge)(drawn.dc, 35, 3);
+    if (step.icon)
+      DrawGauge(expected.dc, 35, 3, step.icon, step.percent, step.label);
+    else
+      DrawClockGauge(expected.dc, 35, 3);
     EXPECT_TRUE(drawn == expected) << testing::PrintToString(step.label) << " at " << step.percent;
   }
-  ItemState.initMode = false;
-  // Without a card the slot shows the clock.
-  SimRemoveAllCards();
-  ItemState.status.FindFirstCard();
-  Canvas drawn(240, 42, kWhite), clock(240, 42, kWhite);
-  DrawStorageGauge(drawn.dc, 105, 3);
-  DrawClockGauge(clock.dc, 105, 3);
-  EXPECT_TRUE(drawn == clock);
+  EXPECT_EQ(33.333335876464844f, SharePercent(1, 3));  // divided in single precision
+  ResetItem();                                         // no card search left open for the exit
 }
 
-// The device's forms while they fit the band, and the shorter ones beyond.
-TEST(Gauges, LabelFormsAtTheEdges) {
-  wchar_t label[kLabelChars];
-  auto time = [&](int h, int m) { return FormatTimeLabel(label, h, m), std::wstring(label); };
-  auto card = [&](int n, ULONGLONG b) {
-    return FormatStorageLabel(label, n, b), std::wstring(label);
-  };
-  auto memory = [&](ULONGLONG b) { return FormatMemoryLabel(label, b), std::wstring(label); };
+// The clock in the slot at (105, 3), centre (122, 20), drawn at each time,
+// equals its twelve marks set pixel by pixel (at 12, 3, 6 and 9 o'clock one
+// pixel more to the left) and its two hands drawn as lines from the centre to
+// the end points below; each drawing records the time it showed.
+TEST(ClockFace, MarksHandsAndTheTimeShownAtEveryDrawing) {
+  ResetItem();
+  ItemState.textColor = RGB(0, 0, 128);
+  const POINT marks[] = {{0, -17}, {8, -14}, {14, -8}, {17, 0},  {14, 8},   {8, 14},
+                         {0, 17},  {-8, 14}, {-14, 8}, {-17, 0}, {-14, -8}, {-8, -14}};
   const struct {
-    std::wstring label;
-    const wchar_t* expected;
-  } forms[] = {
-      {time(kHoursThatFit - 1, 59), L"T 999999:59"},
-      {time(kHoursThatFit, 0), L"T 41666d16h"},
-      {card(9, 99999 * MiB + MiB - 1), L"S9 99999 MB"},
-      {card(9, 100000 * MiB), L"S9 97 GB"},
-      {card(10, 9999 * MiB), L"S10 9999 MB"},
-      {card(99, 10000 * MiB), L"S99 9 GB"},
-      {card(100, 999 * MiB), L"S100 999 MB"},
-      {card(100, 1000 * MiB), L"S100 1000MB"},
-      {card(100, 2048 * GiB), L"S100 2048GB"},
-      {card(99999, 9 * MiB), L"S99999 9 MB"},
-      {memory(99999 * MiB), L"M 99999 MB"},
-      {memory(2 * 0xFFFFFFFFull), L"M 8191 MB"},
-      {memory(~0ULL), L"M 16383 PB"},
-  };
-  for (const auto& f : forms)
-    EXPECT_EQ(f.expected, f.label);
+    WORD h, m, s;
+    POINT hour, minute;
+  } times[] = {{0, 0, 0, {0, -8}, {0, -12}},    {12, 0, 0, {0, -8}, {0, -12}},
+               {3, 0, 0, {8, 0}, {0, -12}},     {6, 30, 0, {-2, 7}, {0, 12}},
+               {9, 45, 30, {-7, -3}, {-11, 0}}, {15, 15, 15, {7, 1}, {11, 0}},
+               {23, 59, 59, {0, -7}, {0, -11}}, {23, 59, 58, {0, -7}, {0, -11}}};
+  for (const auto& t : times) {
+    SYSTEMTIME now = {2026, 12, 1, 7, t.h, t.m, t.s, 0};
+    SimSetLocalTime(now);
+    GetLocalTime(&now);
+    Canvas drawn(240, 42, kWhite), expected(240, 42, kWhite);
+    DrawClockGauge(drawn.dc, 105, 3);
+    for (int i = 0; i < 12; ++i) {
+      for (int x = i % 3 ? 0 : -1; x <= 0; ++x)
+        SetPixel(expected.dc, 122 + marks[i].x + x, 20 + marks[i].y, ItemState.textColor);
+    }
+    ScopedGdiObj<HPEN> pen(CreatePen(PS_SOLID, 1, ItemState.textColor));
+    SelectObject(expected.dc, pen);
+    for (POINT end : {t.hour, t.minute}) {
+      POINT line[2] = {{122, 20}, {122 + end.x, 20 + end.y}};
+      Polyline(expected.dc, line, 2);
+    }
+    SelectObject(expected.dc, GetStockObject(BLACK_PEN));
+    EXPECT_TRUE(drawn == expected) << t.h << ":" << t.m << ":" << t.s;
+    EXPECT_EQ(0, memcmp(&now, &ItemState.shownClockTime, sizeof now)) << t.h << ":" << t.m;
+  }
 }
-
-// Whole shares and a total of 0: LabelsAndNeedlesFromTheReadings.
-TEST(Gauges, SharePercentInSinglePrecision) {
-  EXPECT_EQ(33.333335876464844f, SharePercent(1, 3));
-}
-
-}  // namespace

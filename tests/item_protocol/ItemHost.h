@@ -1,6 +1,7 @@
-// A stand-in for the Today shell: a visible host window at screen (100, 60)
-// holding one item from InitializeCustomItem, and one record of the messages
-// reaching the item window and the host (the host's marked kHost).
+// The one way the tests host the item: ResetItem puts ItemState where
+// InitializeCustomItem leaves it, with a fresh device; the ItemHost fixture
+// adds a visible host window at screen (100, 60) holding one item and a record
+// of the messages reaching the item window and the host (marked kHost).
 #pragma once
 
 #include "AboutLocationGuard.h"
@@ -19,6 +20,33 @@ const UINT kHost = 0x10000, kQuery = WM_TODAYCUSTOM_QUERYREFRESHCACHE;
 // One repaint of the item as seen from outside.
 #define REPAINT WM_PAINT, TODAYM_GETCOLOR, kHost | TODAYM_DRAWWATERMARK, kHost | TODAYM_GETCOLOR
 
+inline void ResetItem() {
+  SimResetDevice();
+  while (ItemState.status.FindNextCard()) {
+  }  // no card selected, as after load
+  ItemState.hInstance = GetModuleHandleW(nullptr);
+  ItemState.initMode = ItemState.batteryShowsTime = ItemState.storageShowsClock = false;
+  ItemState.wakeupRegistered = true;
+  ItemState.frameOrigin = {2, 2};
+  ItemState.batteryOrigin = {35, 3};
+  ItemState.storageOrigin = {105, 3};
+  ItemState.memoryOrigin = {175, 3};
+}
+
+// The readings the last paint recorded.
+inline std::vector<long long> Shown() {
+  const ItemStateRecord& s = ItemState;
+  return {s.shownBatteryPercent, s.shownBatteryTimeValid, s.shownBatteryHours,
+          s.shownBatteryMinutes, s.shownCardPresent,      (long long)s.shownCardTotalBytes,
+          s.shownCardFreeMB,     s.shownMemoryFreeMB};
+}
+inline void SetShown(int v) {
+  ItemStateRecord& s = ItemState;
+  s.shownBatteryPercent = s.shownBatteryHours = s.shownBatteryMinutes = s.shownCardPresent = v;
+  s.shownCardTotalBytes = s.shownCardFreeMB = s.shownMemoryFreeMB = v;
+  s.shownBatteryTimeValid = v != 0;
+}
+
 inline std::vector<UINT> seen;
 inline WNDPROC itemProc;
 
@@ -28,28 +56,14 @@ inline LRESULT CALLBACK ItemRecorder(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return CallWindowProcW(itemProc, w, m, wp, lp);
 }
 
-// Sets AboutLocation (text null: removes it) and puts the key's values back.
-struct AboutLocation : AboutLocationGuard {
-  AboutLocation(DWORD type, const wchar_t* text) {
-    if (text)
-      WriteAboutLocation(type, text, (lstrlenW(text) + 1) * 2);
-    else
-      DeleteAboutLocation();
-  }
-};
-
 // The stand-in About program, built beside the tests.
-inline std::wstring ProbePath() {
-  return BesideTest(L"item_about_probe.exe");
-}
+inline const std::wstring kProbe = BesideTest(L"item_about_probe.exe");
 
 class ItemHost : public testing::Test {
 protected:
   void SetUp() override {
-    SimResetDevice();
-    while (ItemState.status.FindNextCard()) {
-    }  // no card selected, as after load
-    ItemState.wakeupRegistered = true;
+    ResetItem();
+    WriteAboutLocation(kProbe.c_str());  // a stray tap opens no About dialog
     const TodayAnswers navy = {RGB(0, 0, 128), RGB(0, 0, 128), nullptr, [](UINT m) {
                                  if (m >= WM_USER)
                                    seen.push_back(kHost | m);
@@ -63,7 +77,7 @@ protected:
   }
   void TearDown() override {
     DestroyWindow(today);
-    SimResetDevice();
+    ResetItem();
   }
   LRESULT Query() { return SendMessageW(item, kQuery, (WPARAM)&entry, 0); }
   int PostedRedraws() {  // takes them out of the queue
@@ -80,8 +94,9 @@ protected:
     seen.clear();
   }
   void Repaint() { SendMessageW(item, WM_DASHBOARD_REDRAW, 0, 0); }
+  void Tap(int x, int y = 20) { SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
 
-  AboutLocation about{REG_SZ, ProbePath().c_str()};  // a stray tap opens no About dialog
+  AboutLocationGuard about;
   HWND today = nullptr, item = nullptr;
   TODAYLISTITEM entry = {};
 };

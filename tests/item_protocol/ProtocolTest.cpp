@@ -2,104 +2,106 @@
 // messages exchanged, recorded by the host stand-in.
 #include "ItemHost.h"
 
+#include <functional>
+
 using Seq = std::vector<UINT>;
 
-TEST_F(ItemHost, FirstQueryAnswersTrueLaterOnesPostOneRedrawPerStaleQuery) {
-  using Answer = std::pair<LRESULT, int>;  // the answer, and the redraws it posted
-  auto ask = [&] {
-    LRESULT answer = Query();
-    return Answer(answer, PostedRedraws());
+// Steps in order from InitializeCustomItem: each step's answer, the redraws
+// it left in the queue and the messages seen. Every query sets cyp to 42. In
+// init mode a tap acts as ever, and neither a repaint nor a query reads the
+// device or records what the strip shows.
+TEST_F(ItemHost, MessageSequenceFromTheFirstQueryOn) {
+  auto query = [&] {
+    entry.cyp = 0;
+    const LRESULT answer = Query();
+    EXPECT_EQ(42u, entry.cyp);
+    return answer;
   };
-  EXPECT_EQ(Answer(TRUE, 0), ask());
-  EXPECT_EQ(42u, entry.cyp);
-  EXPECT_EQ(Seq({kQuery}), seen);  // the shell lays the item out; nothing is read
-  SetWindowPos(item, nullptr, 0, 0, 240, 42, SWP_NOZORDER | SWP_NOACTIVATE);
-  UpdateWindow(item);
-  entry.cyp = 0;
-  EXPECT_EQ(Answer(FALSE, 0), ask());  // nothing shown changed
-  EXPECT_EQ(42u, entry.cyp);
-  SimSetPower(AC_LINE_OFFLINE, 79, 7200, 3900);
-  EXPECT_EQ(Answer(FALSE, 1), ask());
-  seen.clear();
-  Repaint();
-  EXPECT_EQ(Seq({WM_DASHBOARD_REDRAW, REPAINT}), seen);
-  EXPECT_EQ(Answer(FALSE, 0), ask());
-
-  // Wake-up: answered before any painting; every query is stale in init mode.
-  seen.clear();
-  EXPECT_EQ(0, SendMessageW(item, WM_DASHBOARD_WAKEUP, 0, 0));
-  EXPECT_EQ(Seq({WM_DASHBOARD_WAKEUP}), seen);
-  EXPECT_EQ(1, PostedRedraws());
-  EXPECT_EQ(Answer(FALSE, 1), ask());
-  SimAdvanceClock(4001);  // the 4000 ms edge: tests/hardening, the wake-up scenario
-  Repaint();
-  EXPECT_EQ(Answer(FALSE, 0), ask());
-
-  EXPECT_EQ(0, SendMessageW(item, WM_DESTROY, 0, 0) +
-                   SendMessageW(item, WM_TODAYCUSTOM_CLEARCACHE, 0, 0));
-  wchar_t title[32] = L"";
-  GetWindowTextW(item, title, 32);          // served by DefWindowProcW
-  EXPECT_STREQ(L"DashBoardScreen", title);  // the contract's title, pinned here
-}
-
-CREATESTRUCTW made;  // the arguments of the last window created on this thread
-LRESULT CALLBACK NoteCreation(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_CREATEWND)
-    made = *reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-  return CallNextHookEx(nullptr, code, wParam, lParam);
+  auto send = [&](UINT m) { return [=] { return SendMessageW(item, m, 0, 0); }; };
+  auto layOut = [&] {
+    SetWindowPos(item, nullptr, 0, 0, kItemWidth, 42, SWP_NOZORDER | SWP_NOACTIVATE);
+    return LRESULT(UpdateWindow(item));
+  };
+  auto charge = [&] { return SimSetPower(AC_LINE_OFFLINE, 79, 7200, 3900), query(); };
+  LONG readings = 0;
+  auto tapInInit = [&] {
+    SetShown(7);
+    Tap(35);
+    readings = SimDeviceReadings();
+    return LRESULT(0);
+  };
+  const struct {
+    const char* step;
+    std::function<LRESULT()> act;
+    LRESULT answer;
+    int redraws;
+    Seq seen;
+  } steps[] = {
+      {"first query", query, TRUE, 0, {kQuery}},  // nothing is read: the shell lays it out
+      {"laid out", layOut, TRUE, 0, {REPAINT}},
+      {"nothing changed", query, FALSE, 0, {kQuery}},
+      {"charge changed", charge, FALSE, 1, {kQuery}},
+      {"posted redraw", send(WM_DASHBOARD_REDRAW), 0, 0, {WM_DASHBOARD_REDRAW, REPAINT}},
+      {"nothing changed again", query, FALSE, 0, {kQuery}},
+      // Answered before any painting; every query is stale in init mode.
+      {"wake-up", send(WM_DASHBOARD_WAKEUP), 0, 1, {WM_DASHBOARD_WAKEUP}},
+      {"tap in init mode", tapInInit, 0, 0, {WM_LBUTTONUP, REPAINT}},
+      {"init mode", query, FALSE, 1, {kQuery}},
+      {"destroy", send(WM_DESTROY), 0, 0, {}},
+      {"clear cache", send(WM_TODAYCUSTOM_CLEARCACHE), 0, 0, {WM_TODAYCUSTOM_CLEARCACHE}},
+  };
+  for (const auto& s : steps) {
+    seen.clear();
+    EXPECT_EQ(s.answer, s.act()) << s.step;
+    EXPECT_EQ(s.redraws, PostedRedraws()) << s.step;
+    EXPECT_EQ(s.seen, seen) << s.step;
+  }
+  EXPECT_TRUE(ItemState.batteryShowsTime);
+  EXPECT_EQ(readings, SimDeviceReadings());
+  EXPECT_EQ(std::vector<long long>({7, 1, 7, 7, 7, 7, 7, 7}), Shown());
 }
 
 // A disabled call changes nothing. An enabled one registers the class again,
-// makes a new window (answered TRUE again), resets what the strip showed and
-// keeps the modes, init mode and the wake-up state.
+// makes a new window whose first query is answered TRUE, resets the shown
+// readings and keeps the modes, init mode, wake-up state and clock's time.
 TEST_F(ItemHost, InitializingAgainResetsOnlyTheShownReadings) {
   LayOut();
   ItemStateRecord& s = ItemState;
-  auto shown = [&] {
-    return std::vector<long long>{s.shownBatteryPercent, s.shownBatteryTimeValid,
-                                  s.shownBatteryHours,   s.shownBatteryMinutes,
-                                  s.shownCardPresent,    (long long)s.shownCardTotalBytes,
-                                  s.shownCardFreeMB,     s.shownMemoryFreeMB};
+  auto kept = [&]() -> std::vector<long long> {
+    return {s.shownClockTime.wMinute, s.initMode,          s.wakeTick,        s.textColor,
+            s.batteryShowsTime,       s.storageShowsClock, s.wakeupRegistered};
   };
-  auto kept = [&] {  // and the time the clock showed
-    return std::vector<long long>{s.initMode,
-                                  s.wakeTick,
-                                  s.textColor,
-                                  s.batteryShowsTime,
-                                  s.storageShowsClock,
-                                  s.wakeupRegistered,
-                                  s.shownClockTime.wMinute};
-  };
-  s.shownBatteryPercent = s.shownBatteryHours = s.shownBatteryMinutes = s.shownCardPresent = 5;
-  s.shownCardTotalBytes = s.shownCardFreeMB = s.shownMemoryFreeMB = 5;
-  s.initMode = s.shownBatteryTimeValid = s.batteryShowsTime = s.storageShowsClock = true;
-  s.wakeupRegistered = true, s.wakeTick = 1234, s.textColor = 5, s.shownClockTime.wMinute = 33;
-  const std::vector<long long> marked = shown(), modes = kept();
+  SetShown(5);
+  s.initMode = s.batteryShowsTime = s.storageShowsClock = s.wakeupRegistered = true;
+  s.wakeTick = 1234, s.textColor = 5, s.shownClockTime.wMinute = 33;
+  const std::vector<long long> marked = Shown(), modes = kept();
   ASSERT_TRUE(DestroyWindow(item) && UnregisterClassW(ITEM_CLASS_NAME, entry.hinstDLL));
   TODAYLISTITEM off = {};
   off.hinstDLL = reinterpret_cast<HINSTANCE>(0x10000);
   EXPECT_EQ(nullptr, InitializeCustomItem(&off, today));
-  EXPECT_TRUE(marked == shown() && modes == kept() && !s.firstQuery);
+  EXPECT_TRUE(marked == Shown() && modes == kept() && !s.firstQuery);
   EXPECT_EQ(GetModuleHandleW(nullptr), s.hInstance);
   WNDCLASSW c = {};
   EXPECT_FALSE(GetClassInfoW(entry.hinstDLL, ITEM_CLASS_NAME, &c));
 
-  HHOOK hook = SetWindowsHookExW(WH_CBT, NoteCreation, nullptr, GetCurrentThreadId());
   HWND second = InitializeCustomItem(&entry, today);
-  UnhookWindowsHookEx(hook);
-  EXPECT_TRUE(std::vector<long long>(8, 0) == shown() && modes == kept() && s.firstQuery);
-  s.initMode = s.batteryShowsTime = s.storageShowsClock = false;
+  EXPECT_TRUE(std::vector<long long>(8, 0) == Shown() && modes == kept() && s.firstQuery);
   ASSERT_TRUE(GetClassInfoW(entry.hinstDLL, ITEM_CLASS_NAME, &c));
   EXPECT_TRUE(c.style == 3 && c.lpfnWndProc == ItemWndProc && !c.cbClsExtra && !c.cbWndExtra);
   EXPECT_TRUE(!c.hIcon && !c.hCursor && !c.lpszMenuName);
   EXPECT_EQ(GetStockObject(LTGRAY_BRUSH), c.hbrBackground);
   ASSERT_NE(nullptr, second);
-  EXPECT_TRUE(made.dwExStyle == 0 && made.style == (WS_CHILD | WS_VISIBLE) && !made.hMenu);
-  EXPECT_TRUE(made.hwndParent == today && !made.lpCreateParams && made.hInstance == entry.hinstDLL);
-  RECT r;
+  EXPECT_EQ(WS_CHILD | WS_VISIBLE, GetWindowLongW(second, GWL_STYLE));
+  EXPECT_TRUE(!GetWindowLongW(second, GWL_EXSTYLE) && !GetWindowLongPtrW(second, GWLP_ID));
+  EXPECT_EQ(entry.hinstDLL, (HINSTANCE)GetWindowLongPtrW(second, GWLP_HINSTANCE));
+  wchar_t title[32] = L"";
+  GetWindowTextW(second, title, 32);
+  EXPECT_STREQ(L"DashBoardScreen", title);  // the contract's title, pinned here
+  RECT r;                                   // in the parent, at (0, 0), 240 wide and 0 high
   GetWindowRect(second, &r);
-  EXPECT_TRUE(r.right - r.left == 240 && r.top == r.bottom && made.x == 0 && made.y == 0);
-  EXPECT_EQ(TRUE, SendMessageW(second, kQuery, (WPARAM)&entry, 0));
+  MapWindowPoints(nullptr, GetParent(second), (POINT*)&r, 2);
+  EXPECT_TRUE(GetParent(second) == today && r.left == 0 && r.top == 0);
+  EXPECT_TRUE(r.right == 240 && r.bottom == 0);
   DestroyWindow(second);
 }
 
@@ -114,9 +116,9 @@ TEST_F(ItemHost, PartlyInvalidWindowGetsTheWholeStrip) {
   EXPECT_TRUE(strip == CopyClientArea(item));
 }
 
-// The built library (the host calls ordinal 240; neither entry point has a
-// name), and template 500 as stored (its header) and as the options dialog
-// shows it: caption, font, client size and the two statics in pixels.
+// The built library (its entry points have ordinals, no names) and template
+// 500 as stored and as shown: the statics in pixels and the font. OK and
+// Cancel: the options scenario.
 TEST(ItemLibrary, OptionsDialogTemplateStoredAndShown) {
   HMODULE dll = LoadLibraryW(L"Quorvane.dll");
   ASSERT_TRUE(dll);
@@ -143,27 +145,22 @@ TEST(ItemLibrary, OptionsDialogTemplateStoredAndShown) {
   ASSERT_TRUE(proc);
   HWND d = CreateDialogIndirectParamW(dll, (LPCDLGTEMPLATEW)base, nullptr, proc, 0);
   ASSERT_TRUE(d);
-  auto shown = [&](HWND w, RECT units) {  // "text class style", and its offset from `units`
+  auto shown = [&](int id, RECT units) {  // "text class style", and its offset from `units`
+    HWND w = GetDlgItem(d, id);
     RECT r;
     MapDialogRect(d, &units);
     GetWindowRect(w, &r);
     MapWindowPoints(nullptr, d, (POINT*)&r, 2);
-    if (w == d)
-      GetClientRect(d, &r);
-    wchar_t t[80], c[20];
-    GetWindowTextW(w, t, 80), GetClassNameW(w, c, 20);
-    // The desktop clips every popup against its siblings and draws dialogs in 3-D.
-    const DWORD style = GetWindowLongW(w, GWL_STYLE) & ~(w == d ? WS_CLIPSIBLINGS | DS_3DLOOK : 0);
-    swprintf(line, 200, L"%ls %ls %08lX %d,%d %dx%d", t, c, style, r.left - units.left,
-             r.top - units.top, r.right - r.left - units.right + units.left,
+    wchar_t text[80], c[20];
+    GetWindowTextW(w, text, 80), GetClassNameW(w, c, 20);
+    swprintf(line, 200, L"%ls %ls %08lX %d,%d %dx%d", text, c, GetWindowLongW(w, GWL_STYLE),
+             r.left - units.left, r.top - units.top, r.right - r.left - units.right + units.left,
              r.bottom - r.top - units.bottom + units.top);
     return std::wstring(line);
   };
-  EXPECT_EQ(L"ZEDODA #32770 90C000C0 0,0 0x0", shown(d, {0, 0, 140, 58}));
-  EXPECT_EQ(L"MyToday - Options Static 50020000 0,0 0x0",
-            shown(GetDlgItem(d, 444), {4, 3, 128, 13}));
+  EXPECT_EQ(L"MyToday - Options Static 50020000 0,0 0x0", shown(444, {4, 3, 128, 13}));
   EXPECT_EQ(L"Description of the options for your DLL go here. Static 50020000 0,0 0x0",
-            shown(GetDlgItem(d, 445), {5, 18, 129, 34}));
+            shown(445, {5, 18, 129, 34}));
   LOGFONTW font = {};
   GetObjectW((HFONT)SendMessageW(d, WM_GETFONT, 0, 0), sizeof font, &font);
   EXPECT_STREQ(L"Tahoma", font.lfFaceName);
