@@ -35,11 +35,13 @@ struct Command {
   // A card, a picture's file, a window's title (empty: the Today window), or
   // the file name a wake-up registration ends with.
   std::wstring name;
-  std::wstring title;             // snapshot NAME.png of "TITLE"
-  long long number = 0;           // milliseconds, a count (-1: at least one window), a colour
-  int x = 0, y = 0;               // tap
+  std::wstring title;      // snapshot NAME.png of "TITLE"
+  long long number = 0;    // milliseconds, a count (-1: at least one window), a colour
+  long long x = 0, y = 0;  // tap
+  // wait: device time to its first refresh query, then between them.
+  long long untilQueryMs = 0, intervalMs = 0;
   ULONGLONG total = 0, free = 0;  // card
-  bool on = false;                // card fault
+  bool on = false;                // card fault; wait: while suspended
   int scale = 1;
   PictureOf of = PictureOf::Strip;
   SYSTEMTIME time = {};
@@ -58,9 +60,9 @@ struct CommandInfo {
   const wchar_t* name;  // "wait", "card add"
   bool (*read)(LineReader& reader);
   bool (*run)(const Command& command, std::wstring* error);
-  bool waits;            // for another program or window, and so spends the run's budget
   const wchar_t* usage;  // "wait DURATION"
   const wchar_t* effect;
+  bool waits = false;  // for another program or window, and so spends the run's budget
 };
 const CommandInfo* ScenarioCommands(size_t* count);
 // "| `usage` | effect |", with the usage's '|' escaped for Markdown.

@@ -20,32 +20,22 @@ bool ReadRefresh(LineReader& r) {
 }
 
 bool ReadTap(LineReader& r) {
-  long long x, y;
   if (r.state->suspended)
     return r.Fail(L"the device is suspended: a tap needs a resume before it");
-  if (!Count(r, 2, 2) || !Number(r, 1, 0, 239, L"x", &x) || !Number(r, 2, 0, 41, L"y", &y))
-    return false;
-  r.c->x = (int)x;
-  r.c->y = (int)y;
-  return true;
+  return Count(r, 2, 2) && Number(r, 1, 0, 239, L"x", &r.c->x) &&
+         Number(r, 2, 0, 41, L"y", &r.c->y);
 }
 
-bool ReadSuspend(LineReader& r) {
+// suspend, resume
+bool ReadSuspendOrResume(LineReader& r) {
+  bool suspend = r.Word(0, L"suspend");
   if (!Count(r, 0, 0))
     return false;
-  if (r.state->suspended)
-    return r.Fail(L"the device is already suspended");
-  r.state->suspended = true;
-  return true;
-}
-
-bool ReadResume(LineReader& r) {
-  if (!Count(r, 0, 0))
-    return false;
-  if (!r.state->suspended)
-    return r.Fail(L"resume needs a suspend before it");
-  r.state->suspended = false;
-  r.state->untilQueryMs = r.state->intervalMs;
+  if (r.state->suspended == suspend)
+    return r.Fail(suspend ? L"the device is already suspended"
+                          : L"resume needs a suspend before it");
+  r.state->suspended = suspend;
+  r.state->untilQueryMs = r.state->intervalMs;  // the cadence restarts at resume
   return true;
 }
 
@@ -312,15 +302,8 @@ bool Tap(const Command& c, std::wstring*) {
   return true;
 }
 
-bool Suspend(const Command&, std::wstring*) {
-  run.suspended = true;
-  return true;
-}
-
 bool Resume(const Command&, std::wstring* error) {
-  run.suspended = false;
   run.wakeupStarted = FireWakeupAndWait(run.waitMs);
-  run.untilQueryMs = TodayShell.intervalMs;
   if (run.wakeupStarted < 0)
     *error = L"a program started at wake-up did not finish within 15 s";
   return run.wakeupStarted >= 0;
@@ -339,30 +322,29 @@ bool ResetPaints(const Command&, std::wstring*) {
 }  // namespace
 
 const std::vector<CommandInfo> itemCommands = {
-    {L"refresh", ReadRefresh, Refresh, false, L"refresh", L"one refresh query now"},
-    {L"tap", ReadTap, Tap, false, L"tap X Y",
+    {L"refresh", ReadRefresh, Refresh, L"refresh", L"one refresh query now"},
+    {L"tap", ReadTap, Tap, L"tap X Y",
      L"a pen tap (button down and up) at item coordinates, X 0-239, Y 0-41; not while "
      L"suspended"},
-    {L"suspend", ReadSuspend, Suspend, false, L"suspend", L"suspends the device"},
-    {L"resume", ReadResume, Resume, true, L"resume",
-     L"fires the wake-up event and waits (up to 15 s) for the programs it starts"},
-    {L"text-color", ReadTextColor, SetTextColor, false, L"text-color #RRGGBB",
+    {L"suspend", ReadSuspendOrResume, Nothing, L"suspend", L"suspends the device"},
+    {L"resume", ReadSuspendOrResume, Resume, L"resume",
+     L"fires the wake-up event and waits (up to 15 s) for the programs it starts", true},
+    {L"text-color", ReadTextColor, SetTextColor, L"text-color #RRGGBB",
      L"the Today text colour, used from the item's next paint"},
-    {L"snapshot", ReadSnapshot, TakeSnapshot, false,
-     L"snapshot NAME.png [window|of \"TITLE\"] [scale=N]",
+    {L"snapshot", ReadSnapshot, TakeSnapshot, L"snapshot NAME.png [window|of \"TITLE\"] [scale=N]",
      L"a PNG of the 240 x 42 strip as painted (scale 1-16, nearest neighbour), or of the whole "
      L"Today window, or of another program's window"},
-    {L"animation", ReadAnimation, WriteAnimation, false,
-     L"animation NAME.gif [scale=N] [delay=DURATION]",
+    {L"animation", ReadAnimation, WriteAnimation, L"animation NAME.gif [scale=N] [delay=DURATION]",
      L"a looping GIF of every strip snapshot so far (delay 10ms-655350ms, default 1s; at most "
      L"67108864 pixels in all frames: 400 frames at scale=4, 26 at scale=16)"},
-    {L"options", ReadOptions, PressOptions, true, L"options ok|cancel ... ok",
+    {L"options", ReadOptions, PressOptions, L"options ok|cancel ... ok",
      L"opens the options dialog and presses up to 10 buttons in turn; it must close on the "
-     L"last press (OK) with result 1, within 15 s"},
-    {L"foreground", ReadWindow, BringForward, true, L"foreground today|\"TITLE\"",
-     L"brings a window to the front"},
-    {L"close", ReadWindow, CloseWindowTitled, true, L"close \"TITLE\"",
-     L"presses OK in a window and waits (up to 15 s) until it closes"},
-    {L"reset-paints", ReadNothing, ResetPaints, false, L"reset-paints",
+     L"last press (OK) with result 1, within 15 s",
+     true},
+    {L"foreground", ReadWindow, BringForward, L"foreground today|\"TITLE\"",
+     L"brings a window to the front", true},
+    {L"close", ReadWindow, CloseWindowTitled, L"close \"TITLE\"",
+     L"presses OK in a window and waits (up to 15 s) until it closes", true},
+    {L"reset-paints", ReadNothing, ResetPaints, L"reset-paints",
      L"sets the count of the item's WM_PAINTs to zero"},
 };

@@ -64,8 +64,6 @@ bool Settings(LineReader& r, size_t from, const std::vector<const wchar_t*>& key
 // and change it.
 struct RunState {
   const ScenarioSettings* settings;
-  DWORD untilQueryMs;  // device time to the next refresh query
-  bool suspended;
   int wakeupStarted;            // programs the last resume started
   DWORD waitMs;                 // the current line's deadline for other programs
   ULONGLONG waitedMs;           // spent so far waiting for other programs
@@ -77,6 +75,8 @@ extern RunState run;
 // program started at wake-up to finish, the options dialog to close). All
 // such waits in one run also share ScenarioSettings::waitBudgetMs.
 const DWORD otherProgramTimeoutMs = 15000;
+// The runner of a line whose effect the reader has worked out.
+bool Nothing(const Command&, std::wstring*);
 // Visible top-level windows with exactly this title; *first gets one of them.
 int CountWindows(const std::wstring& title, HWND* first);
 // The Today window for an empty title, else a window with that title.

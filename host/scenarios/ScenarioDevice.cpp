@@ -193,6 +193,9 @@ bool ReadWait(LineReader& r) {
       !ParseDurationIn(r.t[1].text, 0, limits::longestWaitMs, L"wait", &ms, r.error)) {
     return false;
   }
+  r.c->untilQueryMs = s.untilQueryMs;
+  r.c->intervalMs = s.intervalMs;
+  r.c->on = s.suspended;
   long long queries = 0;
   if (!s.suspended && ms >= s.untilQueryMs) {
     queries = 1 + (ms - s.untilQueryMs) / s.intervalMs;
@@ -224,25 +227,22 @@ bool ReadInterval(LineReader& r) {
   return true;
 }
 
-// Lets device time pass: queries at the interval's cadence, none while
-// suspended. While suspended the local time runs on and the tick count
+// Lets device time pass: queries at the cadence the reader worked out, none
+// while suspended. While suspended the local time runs on and the tick count
 // stands still, as on the device.
 bool Wait(const Command& c, std::wstring*) {
-  long long ms = c.number;
   DWORD tick = CeGetTickCount();
-  while (ms >= run.untilQueryMs && !run.suspended) {
-    SimAdvanceClock(run.untilQueryMs);
-    ms -= run.untilQueryMs;
-    run.untilQueryMs = TodayShell.intervalMs;
+  long long ms = c.number;
+  for (long long step = c.untilQueryMs; !c.on && step <= ms; step = c.intervalMs) {
+    SimAdvanceClock((DWORD)step);
+    ms -= step;
     QueryTodayItems();
     PumpMessages();
   }
   if (ms > 0)
     SimAdvanceClock((DWORD)ms);
-  if (run.suspended)
+  if (c.on)
     SimSetTickCount(tick);
-  else
-    run.untilQueryMs -= (DWORD)ms;
   InvalidateTodayHeader();
   PumpMessages();
   return true;
@@ -264,51 +264,47 @@ bool SetCardFault(const Command& c, std::wstring*) {
   return true;
 }
 
+// Sets the local time; the Today window's date header shows it at once.
+bool SetTime(const Command& c, std::wstring*) {
+  SimSetLocalTime(c.time);
+  InvalidateTodayHeader();
+  PumpMessages();
+  return true;
+}
+
 }  // namespace
 
 #define SIZES L"sizes up to "
 const std::vector<CommandInfo> deviceCommands = {
-    {L"battery", ReadBattery, SetValues, false,
+    {L"battery", ReadBattery, SetValues,
      L"battery [ac=on|off|backup|unknown] [percent=N|unknown] [remaining=DURATION|unknown] "
      L"[voltage=MV]",
      L"sets the battery (percent 0-255, 255 unknown); fields not given keep their values"},
-    {L"battery-fault short", ReadPowerQuery, SetValues, false, L"battery-fault short N",
+    {L"battery-fault short", ReadPowerQuery, SetValues, L"battery-fault short N",
      L"the power query fills only N bytes (0-55)"},
-    {L"battery-fault none", ReadPowerQuery, SetValues, false, L"battery-fault none",
+    {L"battery-fault none", ReadPowerQuery, SetValues, L"battery-fault none",
      L"a sound power query again"},
-    {L"card add", ReadCardFigures, SetCard, false, L"card add NAME total=SIZE free=SIZE",
+    {L"card add", ReadCardFigures, SetCard, L"card add NAME total=SIZE free=SIZE",
      L"inserts a card: a new folder name of at most 259 characters, " SIZES L"2048GB, "
      L"at most 100 cards"},
-    {L"card set", ReadCardFigures, SetCard, false, L"card set NAME total=SIZE free=SIZE",
+    {L"card set", ReadCardFigures, SetCard, L"card set NAME total=SIZE free=SIZE",
      L"new figures for an inserted card"},
-    {L"card remove", ReadCardRemove, RemoveCard, false, L"card remove NAME", L"pulls a card out"},
-    {L"card fault", ReadCardFault, SetCardFault, false, L"card fault NAME on|off",
+    {L"card remove", ReadCardRemove, RemoveCard, L"card remove NAME", L"pulls a card out"},
+    {L"card fault", ReadCardFault, SetCardFault, L"card fault NAME on|off",
      L"the card's disk query fails, or works again"},
-    {L"store fault", ReadStoreFault, SetValues, false, L"store fault on|off",
+    {L"store fault", ReadStoreFault, SetValues, L"store fault on|off",
      L"the object store query fails, or works again"},
-    {L"store", ReadTotalFree, SetValues, false, L"store total=SIZE free=SIZE",
+    {L"store", ReadTotalFree, SetValues, L"store total=SIZE free=SIZE",
      L"the object store, " SIZES L"4294967295B"},
-    {L"memory", ReadTotalFree, SetValues, false, L"memory total=SIZE free=SIZE",
+    {L"memory", ReadTotalFree, SetValues, L"memory total=SIZE free=SIZE",
      L"program memory, " SIZES L"2048GB"},
-    {L"time", ReadTime,
-     [](const Command& c, std::wstring*) {
-       SimSetLocalTime(c.time);
-       InvalidateTodayHeader();
-       PumpMessages();
-       return true;
-     },
-     false, L"time YYYY-MM-DD HH:MM[:SS]",
+    {L"time", ReadTime, SetTime, L"time YYYY-MM-DD HH:MM[:SS]",
      L"the local time, 1980-01-01 00:00 to 2099-12-31 23:59:59"},
-    {L"tick", ReadTick, SetValues, false, L"tick N", L"the tick count in ms, 0 to 4294967295"},
-    {L"wait", ReadWait, Wait, false, L"wait DURATION",
+    {L"tick", ReadTick, SetValues, L"tick N", L"the tick count in ms, 0 to 4294967295"},
+    {L"wait", ReadWait, Wait, L"wait DURATION",
      L"lets device time pass (at most 24h), sending a refresh query at every interval (at most "
      L"43200 per wait, 200000 per script); while suspended, no queries are sent and the tick "
      L"count stands still"},
-    {L"interval", ReadInterval,
-     [](const Command& c, std::wstring*) {
-       run.untilQueryMs = TodayShell.intervalMs = (DWORD)c.number;
-       return true;
-     },
-     false, L"interval DURATION",
+    {L"interval", ReadInterval, Nothing, L"interval DURATION",
      L"the query interval from now on, 1ms to 24h (its cadence restarts)"},
 };

@@ -7,22 +7,6 @@
 
 namespace {
 
-// The first line that is not UTF-8 text.
-int FirstBadUtf8Line(const std::string& bytes) {
-  int line = 1;
-  for (size_t start = 0; start < bytes.size(); ++line) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos)
-      end = bytes.size();
-    if (end > start && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data() + start,
-                                           (int)(end - start), nullptr, 0) == 0) {
-      return line;
-    }
-    start = end + 1;
-  }
-  return line;
-}
-
 // The row whose name the line starts with, two-word names first; else why not.
 const CommandInfo* FindRow(const std::vector<Token>& t, std::wstring* error) {
   size_t count;
@@ -140,17 +124,22 @@ bool LoadScenarioFile(const wchar_t* path, const std::wstring& shownPath, Scenar
     *error = shownPath + L": the scenario is larger than 4 MB (4194304 bytes)";
     return false;
   }
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-    bytes.erase(0, 3);
-  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), (int)bytes.size(),
-                              nullptr, 0);
-  if (n == 0 && !bytes.empty()) {
-    *error =
-        shownPath + L": line " + std::to_wstring(FirstBadUtf8Line(bytes)) + L": not UTF-8 text";
-    return false;
+  // Line by line, to name the first that is not UTF-8 text.
+  std::wstring text;
+  int line = 1;
+  for (size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") ? 0 : 3, end; start <= bytes.size();
+       start = end + 1, ++line) {
+    end = std::min(bytes.find('\n', start), bytes.size());
+    size_t at = text.size(), n = end - start;
+    text.resize(at + n + 1, L'\n');  // a line has at most as many UTF-16 units as bytes
+    n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, &bytes[start], (int)n, &text[at],
+                            (int)n);
+    if (n == 0 && end > start) {
+      *error = shownPath + L": line " + std::to_wstring(line) + L": not UTF-8 text";
+      return false;
+    }
+    text.resize(at + n + (end < bytes.size()));
   }
-  std::wstring text(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), &text[0], n);
   if (!ParseScenario(text, scenario, error, intervalMs)) {
     *error = shownPath + L": " + *error;
     return false;

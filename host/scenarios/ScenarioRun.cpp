@@ -8,24 +8,6 @@ RunState run;
 
 namespace {
 
-struct WindowSearch {
-  const wchar_t* title;
-  int count;
-  HWND first;
-};
-
-BOOL CALLBACK CountTitled(HWND window, LPARAM lParam) {
-  WindowSearch* search = (WindowSearch*)lParam;
-  wchar_t title[256];
-  if (IsWindowVisible(window) && GetWindowTextW(window, title, 256) > 0 &&
-      wcscmp(title, search->title) == 0) {
-    if (!search->first)
-      search->first = window;
-    ++search->count;
-  }
-  return TRUE;
-}
-
 // Runs a line within what is left of the run's budget for waiting on other
 // programs: each wait ends after otherProgramTimeoutMs or when the budget
 // is spent, whichever comes first.
@@ -47,25 +29,33 @@ bool RunLine(const Command& c, std::wstring* error) {
 
 }  // namespace
 
+bool Nothing(const Command&, std::wstring*) {
+  return true;
+}
+
 int CountWindows(const std::wstring& title, HWND* first) {
-  WindowSearch search = {title.c_str(), 0, nullptr};
-  EnumWindows(CountTitled, (LPARAM)&search);
-  if (first)
-    *first = search.first;
-  return search.count;
+  int count = 0;
+  HWND window = nullptr;
+  // FindWindowEx takes the title in any case; a window counts with it exactly.
+  while ((window = FindWindowExW(nullptr, window, nullptr, title.c_str())) != nullptr) {
+    wchar_t text[256];
+    if (IsWindowVisible(window) && GetWindowTextW(window, text, 256) > 0 && title == text &&
+        count++ == 0 && first) {
+      *first = window;
+    }
+  }
+  return count;
 }
 
 HWND WindowFor(const std::wstring& title) {
-  HWND window = TodayShell.today;
-  if (!title.empty())
-    CountWindows(title, &window);
-  return window;
+  HWND window = nullptr;
+  CountWindows(title, &window);
+  return title.empty() ? TodayShell.today : window;
 }
 
 bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings, std::wstring* error) {
   run = RunState();
   run.settings = &settings;
-  run.untilQueryMs = TodayShell.intervalMs;
   PumpMessages();
   for (const Command& c : scenario.commands) {
     std::wstring message;

@@ -54,11 +54,12 @@ bool Fits(const std::wstring& text, const wchar_t* form) {
   return true;
 }
 
-// Text with its control characters written as codes: \x00 ... \x1F, \x7F ... \x9F.
-std::wstring Escaped(const std::wstring& text) {
+// Text with its control characters written as codes: \x00 ... \x1F, \x7F
+// ... \x9F; line ends too, unless kept.
+std::wstring Escaped(const std::wstring& text, bool keepLineEnds = false) {
   std::wstring shown;
   for (wchar_t c : text) {
-    if (c >= 32 && (c < 127 || c > 159)) {  // C0, DEL and C1 are written as codes
+    if ((c >= 32 && (c < 127 || c > 159)) || (c == L'\n' && keepLineEnds)) {
       shown += c;
       continue;
     }
@@ -73,37 +74,24 @@ std::wstring Escaped(const std::wstring& text) {
 
 bool Tokenize(const std::wstring& text, std::vector<Token>* tokens, std::wstring* error) {
   // A line may end in CR (CR LF files); a CR elsewhere is a control character.
-  size_t size = text.size();
-  while (size > 0 && text[size - 1] == L'\r')
-    --size;
-  const std::wstring line = text.substr(0, size);
-  size_t i = 0;
-  while (i < line.size()) {
-    if (IsBlank(line[i])) {
-      ++i;
-      continue;
-    }
+  const std::wstring line = text.substr(0, text.find_last_not_of(L'\r') + 1);
+  for (size_t i = line.find_first_not_of(L" \t"); i < line.size();
+       i = line.find_first_not_of(L" \t", i)) {
     if (line[i] == L'#' && (i + 1 == line.size() || IsBlank(line[i + 1])))
       break;
-    if (line[i] == L'"') {
-      size_t end = line.find(L'"', i + 1);
-      if (end == std::wstring::npos) {
-        *error = L"a quoted text is not closed";
-        return false;
-      }
-      tokens->push_back({line.substr(i + 1, end - i - 1), true});
-      i = end + 1;
-      if (i < line.size() && !IsBlank(line[i])) {
-        *error = L"a blank must follow the closing quote";
-        return false;
-      }
-      continue;
+    bool quoted = line[i] == L'"';
+    size_t end = line.find_first_of(quoted ? L"\"" : L" \t", i + quoted);
+    if (quoted && end == std::wstring::npos) {
+      *error = L"a quoted text is not closed";
+      return false;
     }
-    size_t end = i;
-    while (end < line.size() && !IsBlank(line[end]))
-      ++end;
-    tokens->push_back({line.substr(i, end - i), false});
-    i = end;
+    end = std::min(end, line.size());
+    tokens->push_back({line.substr(i + quoted, end - i - quoted), quoted});
+    i = end + quoted;
+    if (quoted && i < line.size() && !IsBlank(line[i])) {
+      *error = L"a blank must follow the closing quote";
+      return false;
+    }
   }
   return true;
 }
@@ -116,20 +104,11 @@ std::wstring Sentence(const wchar_t* format, long long a, long long b) {
 }
 
 void Print(FILE* stream, const std::wstring& message) {
-  std::wstring text;
-  for (size_t line = 0; line <= message.size();) {
-    size_t end = message.find(L'\n', line);
-    if (end == std::wstring::npos)
-      end = message.size();
-    text += Escaped(message.substr(line, end - line)) + (end < message.size() ? L"\n" : L"");
-    line = end + 1;
-  }
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string utf8(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1)
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], n, nullptr, nullptr);
-  fputs(utf8.c_str(), stream);
-  fputc('\n', stream);
+  std::wstring text = Escaped(message, true) + L"\n";
+  std::string utf8(text.size() * 3, '\0');
+  utf8.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &utf8[0],
+                                  (int)utf8.size(), nullptr, nullptr));
+  fwrite(utf8.data(), 1, utf8.size(), stream);
   fflush(stream);
 }
 
@@ -218,17 +197,13 @@ bool ParseColor(const std::wstring& word, COLORREF* color) {
 }
 
 bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTIME* time) {
-  if (!Fits(date, L"dddd-dd-dd") || !(Fits(clock, L"dd:dd") || Fits(clock, L"dd:dd:dd")))
+  std::wstring text = date + L" " + clock + (clock.size() == 5 ? L":00" : L"");
+  if (!Fits(text, L"dddd-dd-dd dd:dd:dd"))
     return false;
-  const wchar_t *d = date.c_str(), *c = clock.c_str();
-  SYSTEMTIME t = {(WORD)_wtoi(d),
-                  (WORD)_wtoi(d + 5),
-                  0,
-                  (WORD)_wtoi(d + 8),
-                  (WORD)_wtoi(c),
-                  (WORD)_wtoi(c + 3),
-                  (WORD)(clock.size() > 5 ? _wtoi(c + 6) : 0),
-                  0};
+  SYSTEMTIME t = {};
+  WORD* fields[] = {&t.wYear, &t.wMonth, &t.wDay, &t.wHour, &t.wMinute, &t.wSecond};
+  for (int i = 0; i < 6; ++i)
+    *fields[i] = (WORD)_wtoi(&text[i ? 2 + 3 * i : 0]);
   // Through FILETIME and back, which fills in the day of the week; a day
   // that does not exist comes back another (Wine takes February 29 in any year).
   FILETIME ft;
