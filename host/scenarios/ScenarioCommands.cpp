@@ -10,6 +10,15 @@
 
 namespace {
 
+// The window with that title (the Today window for none), or an error saying
+// there is none `to` do what the line asks.
+HWND NamedWindow(const std::wstring& title, const wchar_t* to, std::wstring* error) {
+  HWND window = WindowFor(title);
+  if (!window)
+    *error = L"no window \"" + title + L"\"" + to;
+  return window;
+}
+
 bool ReadNothing(LineReader& r) {
   return Count(r, 0, 0);
 }
@@ -144,11 +153,9 @@ bool WritePicture(const std::wstring& name, std::wstring* error, Write write) {
 // Another program's window is read from the screen, with the Today window
 // moved out of its way for the moment.
 bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstring* error) {
-  HWND window = WindowFor(title);
-  if (!window) {
-    *error = L"no window \"" + title + L"\" to take a picture of";
+  HWND window = NamedWindow(title, L" to take a picture of", error);
+  if (!window)
     return false;
-  }
   const UINT still = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
   SetWindowPos(TodayShell.today, HWND_NOTOPMOST, 0, 0, 0, 0, still);
   // Raised while the Today window is still above it: Wine's X driver only
@@ -227,7 +234,7 @@ void CALLBACK PressOptionsButton(HWND, UINT, UINT_PTR, DWORD) {
     EndDialog(dialog, optionsTimedOut);  // a dialog that ignores its buttons
     return;
   }
-  if (!options.presses || options.done >= options.presses->size())
+  if (options.done == options.presses->size())
     return;
   int id = (*options.presses)[options.done++];
   // What the caption's OK button (or a Cancel key) sends.
@@ -243,7 +250,6 @@ bool PressOptions(const Command& c, std::wstring* error) {
   UINT_PTR timer = SetTimer(nullptr, 0, 50, PressOptionsButton);
   INT_PTR result = ShowItemOptions();
   KillTimer(nullptr, timer);
-  options.presses = nullptr;
   if (result == -1 || !options.dialog)
     *error = L"the options dialog (template 500) did not open";
   else if (result == optionsTimedOut)
@@ -259,11 +265,9 @@ bool PressOptions(const Command& c, std::wstring* error) {
 }
 
 bool BringForward(const Command& c, std::wstring* error) {
-  HWND window = WindowFor(c.name);
-  if (!window) {
-    *error = L"no window \"" + c.name + L"\"";
+  HWND window = NamedWindow(c.name, L"", error);
+  if (!window)
     return false;
-  }
   // A program started just before may still be taking the activation it
   // asked for: ask again until this window is in front (up to 15 s).
   WaitUntil(run.waitMs, [&] {
@@ -275,17 +279,14 @@ bool BringForward(const Command& c, std::wstring* error) {
 }
 
 bool CloseWindowTitled(const Command& c, std::wstring* error) {
-  HWND window = WindowFor(c.name);
-  if (!window) {
-    *error = L"no window \"" + c.name + L"\" to close";
+  HWND window = NamedWindow(c.name, L" to close", error);
+  if (!window)
     return false;
-  }
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  if (!WaitUntil(run.waitMs, [&] { return !IsWindow(window) || !IsWindowVisible(window); })) {
-    *error = L"\"" + c.name + L"\" did not close on OK";
-    return false;
-  }
-  return true;
+  if (WaitUntil(run.waitMs, [&] { return !IsWindow(window) || !IsWindowVisible(window); }))
+    return true;
+  *error = L"\"" + c.name + L"\" did not close on OK";
+  return false;
 }
 
 bool Refresh(const Command&, std::wstring*) {

@@ -15,8 +15,7 @@
 // which could not run (removing a card that is not there, a wait past the
 // clock's last year) is refused up front.
 struct CheckState {
-  std::vector<std::wstring> cards;
-  std::set<std::wstring> pictures;  // upper case
+  std::set<std::wstring> cards, pictures;  // upper case
   bool suspended = false;
   long long stripSnapshots = 0;
   long long intervalMs = 2000;

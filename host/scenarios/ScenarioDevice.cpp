@@ -8,22 +8,6 @@
 
 namespace {
 
-bool HasCard(const CheckState& s, const std::wstring& name) {
-  for (const auto& n : s.cards) {
-    if (Upper(n) == Upper(name))
-      return true;
-  }
-  return false;
-}
-
-bool Size(LineReader& r, const wchar_t* key, const std::wstring& word, ULONGLONG largest,
-          const wchar_t* largestText, ULONGLONG* bytes) {
-  if (ParseSize(word, bytes) && *bytes <= largest)
-    return true;
-  return r.Fail(std::wstring(key) + L"= takes a size with its unit (B, KB, MB or GB) up to " +
-                largestText + L", such as 4096B, 512KB, 64MB, 2GB, not " + Quote(word));
-}
-
 bool TotalFree(LineReader& r, ULONGLONG largest, const wchar_t* largestText, ULONGLONG* total,
                ULONGLONG* free) {
   std::vector<std::wstring> v;
@@ -31,9 +15,13 @@ bool TotalFree(LineReader& r, ULONGLONG largest, const wchar_t* largestText, ULO
     return false;
   if (v[0].empty() || v[1].empty())
     return r.Fail(L"both total=SIZE and free=SIZE are needed");
-  if (!Size(r, L"total", v[0], largest, largestText, total) ||
-      !Size(r, L"free", v[1], largest, largestText, free)) {
-    return false;
+  ULONGLONG* figures[] = {total, free};
+  for (int i = 0; i < 2; ++i) {
+    if (!ParseSize(v[i], figures[i]) || *figures[i] > largest) {
+      return r.Fail(std::wstring(i ? L"free" : L"total") +
+                    L"= takes a size with its unit (B, KB, MB or GB) up to " + largestText +
+                    L", such as 4096B, 512KB, 64MB, 2GB, not " + Quote(v[i]));
+    }
   }
   if (*free > *total)
     return r.Fail(L"free is larger than total");
@@ -137,7 +125,7 @@ bool ReadCardName(LineReader& r, bool inserted) {
                   L"control character, not . or .., no trailing dot or blank, no device name " +
                   L"such as CON)");
   }
-  bool there = HasCard(*r.state, name);
+  bool there = r.state->cards.count(Upper(name)) > 0;
   if (inserted && !there)
     return r.Fail(L"no card named " + Quote(name) + L" is inserted");
   if (!inserted && there)
@@ -156,16 +144,14 @@ bool ReadCardFigures(LineReader& r) {
   if (!TotalFree(r, limits::largestBytes, L"2048GB", &r.c->total, &r.c->free))
     return false;
   if (add)
-    r.state->cards.push_back(r.c->name);
+    r.state->cards.insert(Upper(r.c->name));
   return true;
 }
 
 bool ReadCardRemove(LineReader& r) {
   if (!ReadCardName(r, true) || !Count(r, 1, 1))
     return false;
-  auto& cards = r.state->cards;
-  cards.erase(std::find_if(cards.begin(), cards.end(),
-                           [&](const std::wstring& n) { return Upper(n) == Upper(r.c->name); }));
+  r.state->cards.erase(Upper(r.c->name));
   return true;
 }
 

@@ -9,6 +9,10 @@ namespace {
 
 // The row whose name the line starts with, two-word names first; else why not.
 const CommandInfo* FindRow(const std::vector<Token>& t, std::wstring* error) {
+  if (t[0].quoted) {
+    *error = L"a line must start with a command, not a quoted text";
+    return nullptr;
+  }
   size_t count;
   const CommandInfo* rows = ScenarioCommands(&count);
   const CommandInfo* oneWord = nullptr;
@@ -29,19 +33,6 @@ const CommandInfo* FindRow(const std::vector<Token>& t, std::wstring* error) {
                          : L"expected " + kinds + L", not " +
                                Quote(t[0].text + (t.size() > 1 ? L" " + t[1].text : L""));
   return nullptr;
-}
-
-bool ReadLine(const std::vector<Token>& t, CheckState* state, Command* command,
-              std::wstring* error) {
-  if (t[0].quoted) {
-    *error = L"a line must start with a command, not a quoted text";
-    return false;
-  }
-  command->row = FindRow(t, error);
-  if (!command->row)
-    return false;
-  LineReader reader{t, wcschr(command->row->name, L' ') ? 2u : 1u, state, command, error};
-  return command->row->read(reader);
 }
 
 }  // namespace
@@ -78,10 +69,9 @@ bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* e
   state.intervalMs = state.untilQueryMs = intervalMs;
   state.clockMs = ClockMs(simResetTime);
   scenario->commands.clear();
-  int lineNumber = 0;
-  for (size_t start = 0, end; start <= text.size(); start = end + 1) {
+  int lineNumber = 1;
+  for (size_t start = 0, end; start <= text.size(); start = end + 1, ++lineNumber) {
     end = std::min(text.find(L'\n', start), text.size());
-    ++lineNumber;
     std::vector<Token> tokens;
     std::wstring message;
     bool ok = Tokenize(text.substr(start, end - start), &tokens, &message);
@@ -93,7 +83,10 @@ bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* e
       message = L"a script has at most 10000 command lines";
       ok = false;
     }
-    if (!ok || !ReadLine(tokens, &state, &command, &message)) {
+    ok = ok && (command.row = FindRow(tokens, &message)) != nullptr;
+    LineReader reader{tokens, ok && wcschr(command.row->name, L' ') ? 2u : 1u, &state, &command,
+                      &message};
+    if (!ok || !command.row->read(reader)) {
       *error = L"line " + std::to_wstring(lineNumber) + L": " + message;
       return false;
     }
