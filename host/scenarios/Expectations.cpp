@@ -26,28 +26,31 @@ bool ReadRegistered(LineReader& r) {
   return true;
 }
 
-bool ExpectCount(const Command& c, std::wstring* error) {
+// A count the host keeps, against the line's.
+bool Counted(const Command& c, long long got, const wchar_t* says, std::wstring* error) {
+  if (got != c.number)
+    *error = Sentence(says, c.number, got);
+  return got == c.number;
+}
+
+bool ExpectPaints(const Command& c, std::wstring* error) {
+  return Counted(c, TodayShell.itemPaints, L"expected %lld item paints, counted %lld", error);
+}
+
+bool ExpectTrueAnswers(const Command& c, std::wstring* error) {
+  return Counted(c, TodayShell.trueAnswers,
+                 L"expected %lld TRUE answers to refresh queries, got %lld", error);
+}
+
+bool ExpectHeight(const Command& c, std::wstring* error) {
   RECT rc = {};
   GetClientRect(TodayShell.itemWindow, &rc);
-  const struct {
-    const wchar_t* name;
-    long long got;
-    const wchar_t* says;
-  } counts[] = {
-      {L"expect paints", TodayShell.itemPaints, L"expected %lld item paints, counted %lld"},
-      {L"expect true-answers", TodayShell.trueAnswers,
-       L"expected %lld TRUE answers to refresh queries, got %lld"},
-      {L"expect height", rc.bottom, L"expected the item %lld pixels high, it is %lld"},
-      {L"expect wakeup-started", run.wakeupStarted,
-       L"expected %lld programs started at wake-up, %lld were"},
-  };
-  for (const auto& count : counts) {
-    if (wcscmp(count.name, c.row->name) == 0 && count.got != c.number) {
-      *error = Sentence(count.says, c.number, count.got);
-      return false;
-    }
-  }
-  return true;
+  return Counted(c, rc.bottom, L"expected the item %lld pixels high, it is %lld", error);
+}
+
+bool ExpectWakeupStarted(const Command& c, std::wstring* error) {
+  return Counted(c, run.wakeupStarted, L"expected %lld programs started at wake-up, %lld were",
+                 error);
 }
 
 bool ExpectWindow(const Command& c, std::wstring* error) {
@@ -95,18 +98,18 @@ bool ExpectRegistered(const Command& c, std::wstring* error) {
 }  // namespace
 
 const std::vector<CommandInfo> expectCommands = {
-    {L"expect paints", ReadCount, ExpectCount, L"expect paints N",
+    {L"expect paints", ReadCount, ExpectPaints, L"expect paints N",
      L"item paints since reset-paints"},
-    {L"expect true-answers", ReadCount, ExpectCount, L"expect true-answers N",
+    {L"expect true-answers", ReadCount, ExpectTrueAnswers, L"expect true-answers N",
      L"TRUE answers to refresh queries so far"},
-    {L"expect height", ReadCount, ExpectCount, L"expect height N", L"the item's height"},
+    {L"expect height", ReadCount, ExpectHeight, L"expect height N", L"the item's height"},
     {L"expect window", ReadWindowCount, ExpectWindow, L"expect window \"TITLE\" [N]",
      L"top-level windows with that title: at least one, or N; waits up to 15 s", true},
     {L"expect no-window", ReadWindowCount, ExpectWindow, L"expect no-window \"TITLE\"",
      L"no top-level window with that title; waits up to 15 s", true},
     {L"expect foreground", ReadWindow, ExpectForeground, L"expect foreground today|\"TITLE\"",
      L"the foreground window; waits up to 15 s", true},
-    {L"expect wakeup-started", ReadCount, ExpectCount, L"expect wakeup-started N",
+    {L"expect wakeup-started", ReadCount, ExpectWakeupStarted, L"expect wakeup-started N",
      L"programs started by the last resume"},
     {L"expect registered", ReadRegistered, ExpectRegistered, L"expect registered NAME.exe",
      L"a wake-up registration of that program"},

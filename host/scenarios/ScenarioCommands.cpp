@@ -140,14 +140,12 @@ bool ReadOptions(LineReader& r) {
   return true;
 }
 
-// A picture written to `name` in the output folder by `write`; a failure
-// names the file as the user would.
-template <typename Write>
-bool WritePicture(const std::wstring& name, std::wstring* error, Write write) {
-  if (write(InFolder(run.settings->outputFolder, name).c_str()))
-    return true;
-  *error = L"cannot write " + ShownPicturePath(run.settings->outputShown, name) + L": " + *error;
-  return false;
+// Names the picture's file as the user would in a failure to write it.
+bool Written(bool ok, const Command& c, std::wstring* error) {
+  if (!ok)
+    *error =
+        L"cannot write " + ShownPicturePath(run.settings->outputShown, c.name) + L": " + *error;
+  return ok;
 }
 
 // Another program's window is read from the screen, with the Today window
@@ -189,8 +187,8 @@ bool TakeSnapshot(const Command& c, std::wstring* error) {
     run.strips.push_back(picture);
   if (c.scale > 1)
     picture = MagnifyPicture(picture, c.scale);
-  return WritePicture(c.name, error,
-                      [&](const wchar_t* path) { return WritePng(path, picture, error); });
+  std::wstring path = InFolder(run.settings->outputFolder, c.name);
+  return Written(WritePng(path.c_str(), picture, error), c, error);
 }
 
 bool WriteAnimation(const Command& c, std::wstring* error) {
@@ -199,9 +197,8 @@ bool WriteAnimation(const Command& c, std::wstring* error) {
     if (p.width == run.strips[0].width && p.height == run.strips[0].height)
       frames.push_back(&p);
   }
-  return WritePicture(c.name, error, [&](const wchar_t* path) {
-    return WriteAnimatedGif(path, frames, c.scale, (int)c.number, error);
-  });
+  std::wstring path = InFolder(run.settings->outputFolder, c.name);
+  return Written(WriteAnimatedGif(path.c_str(), frames, c.scale, (int)c.number, error), c, error);
 }
 
 // The options dialog, driven from inside its modal loop.

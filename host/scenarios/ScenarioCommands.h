@@ -3,6 +3,7 @@
 // file's rows of the command table.
 #pragma once
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>

@@ -203,9 +203,7 @@ bool Settings(LineReader& r, size_t from, const std::vector<const wchar_t*>& key
     if (eq == std::wstring::npos || eq == 0)
       return r.Fail(L"expected one of " + known + L", not " + Quote(r.t[i].text));
     std::wstring key = r.t[i].text.substr(0, eq);
-    size_t k = 0;
-    while (k < keys.size() && key != keys[k])
-      ++k;
+    size_t k = std::find(keys.begin(), keys.end(), key) - keys.begin();
     if (k == keys.size())
       return r.Fail(L"unknown setting " + Quote(key) + L" (" + known + L")");
     if (seen[k])

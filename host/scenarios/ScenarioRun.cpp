@@ -74,10 +74,8 @@ const std::wstring* PictureFile(const Command& c) {
 }
 
 int CountScenarioPictures(const Scenario& scenario) {
-  int n = 0;
-  for (const Command& c : scenario.commands)
-    n += PictureFile(c) != nullptr;
-  return n;
+  const std::vector<Command>& lines = scenario.commands;
+  return (int)std::count_if(lines.begin(), lines.end(), PictureFile);
 }
 
 std::wstring ShownPicturePath(const std::wstring& folderShown, const std::wstring& name) {
