@@ -59,6 +59,7 @@ struct LineReader;
 struct CommandInfo {
   const wchar_t* name;  // "wait", "card add"
   bool (*read)(LineReader& reader);
+  // Null where the reader has worked out all the line does (interval, suspend).
   bool (*run)(const Command& command, std::wstring* error);
   const wchar_t* usage;  // "wait DURATION"
   const wchar_t* effect;

@@ -324,7 +324,7 @@ const std::vector<CommandInfo> itemCommands = {
     {L"tap", ReadTap, Tap, L"tap X Y",
      L"a pen tap (button down and up) at item coordinates, X 0-239, Y 0-41; not while "
      L"suspended"},
-    {L"suspend", ReadSuspendOrResume, Nothing, L"suspend", L"suspends the device"},
+    {L"suspend", ReadSuspendOrResume, nullptr, L"suspend", L"suspends the device"},
     {L"resume", ReadSuspendOrResume, Resume, L"resume",
      L"fires the wake-up event and waits (up to 15 s) for the programs it starts", true},
     {L"text-color", ReadTextColor, SetTextColor, L"text-color #RRGGBB",

@@ -75,8 +75,6 @@ extern RunState run;
 // program started at wake-up to finish, the options dialog to close). All
 // such waits in one run also share ScenarioSettings::waitBudgetMs.
 const DWORD otherProgramTimeoutMs = 15000;
-// The runner of a line whose effect the reader has worked out.
-bool Nothing(const Command&, std::wstring*);
 // Visible top-level windows with exactly this title; *first gets one of them.
 int CountWindows(const std::wstring& title, HWND* first);
 // The Today window for an empty title, else a window with that title.

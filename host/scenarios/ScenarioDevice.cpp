@@ -291,6 +291,6 @@ const std::vector<CommandInfo> deviceCommands = {
      L"lets device time pass (at most 24h), sending a refresh query at every interval (at most "
      L"43200 per wait, 200000 per script); while suspended, no queries are sent and the tick "
      L"count stands still"},
-    {L"interval", ReadInterval, Nothing, L"interval DURATION",
+    {L"interval", ReadInterval, nullptr, L"interval DURATION",
      L"the query interval from now on, 1ms to 24h (its cadence restarts)"},
 };

@@ -58,8 +58,8 @@ std::wstring LimitsText() {
   return L"A script has at most 10000 command lines and 4 MB. A wait lasts at most 24h and "
          L"sends at most 43200 refresh queries; a script sends at most 200000. The device's "
          L"clock holds 1980-01-01 00:00 to 2099-12-31 23:59:59. A wait for another program or "
-         L"window "
-         L"lasts at most 15 s, and all of them in one run at most --wait-budget (default 2m).";
+         L"window lasts at most 15 s, and all of them in one run at most --wait-budget (default "
+         L"2m).";
 }
 
 bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* error,

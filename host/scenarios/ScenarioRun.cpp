@@ -12,6 +12,8 @@ namespace {
 // programs: each wait ends after otherProgramTimeoutMs or when the budget
 // is spent, whichever comes first.
 bool RunLine(const Command& c, std::wstring* error) {
+  if (!c.row->run)
+    return true;
   if (!c.row->waits && c.of != PictureOf::OtherWindow)
     return c.row->run(c, error);
   ULONGLONG budget = run.settings->waitBudgetMs;
@@ -28,10 +30,6 @@ bool RunLine(const Command& c, std::wstring* error) {
 }
 
 }  // namespace
-
-bool Nothing(const Command&, std::wstring*) {
-  return true;
-}
 
 int CountWindows(const std::wstring& title, HWND* first) {
   int count = 0;
