@@ -16,16 +16,17 @@ const CommandInfo* FindRow(const std::vector<Token>& t, std::wstring* error) {
   size_t count;
   const CommandInfo* rows = ScenarioCommands(&count);
   const CommandInfo* oneWord = nullptr;
+  const std::wstring& first = t[0].text;
   std::wstring kinds;
   for (const CommandInfo* row = rows; row < rows + count; ++row) {
-    std::wstring name = row->name;
-    if (name == t[0].text)
+    if (first == row->name)
       oneWord = row;
-    if (name.compare(0, t[0].text.size() + 1, t[0].text + L" ") != 0)
+    size_t n = first.size();
+    if (wcslen(row->name) <= n || row->name[n] != L' ' || first.compare(0, n, row->name, n) != 0)
       continue;
-    if (t.size() > 1 && !t[1].quoted && name == t[0].text + L" " + t[1].text)
+    if (t.size() > 1 && !t[1].quoted && t[1].text == row->name + n + 1)
       return row;
-    kinds += (kinds.empty() ? L"" : L", ") + name;
+    kinds += (kinds.empty() ? L"" : L", ") + std::wstring(row->name);
   }
   if (oneWord)
     return oneWord;
