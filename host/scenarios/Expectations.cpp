@@ -1,134 +1,116 @@
-// The windows a scenario looks for, and its expectations.
-#include "Expectations.h"
-
-#include <stdio.h>
-
+// The scenario's expectations: counts the host keeps, other programs'
+// windows, the foreground window and wake-up registrations.
+#include "ScenarioCommands.h"
 #include "Messages.h"
-#include "SimulatedDevice.h"
 #include "TodayShell.h"
-#include "Words.h"
 
 namespace {
 
-struct WindowSearch {
-  const wchar_t* title;
-  int count;
-  HWND first;
-};
-
-BOOL CALLBACK CountTitled(HWND window, LPARAM lParam) {
-  WindowSearch* search = (WindowSearch*)lParam;
-  wchar_t title[256];
-  if (IsWindowVisible(window) && GetWindowTextW(window, title, 256) > 0 &&
-      wcscmp(title, search->title) == 0) {
-    if (!search->first)
-      search->first = window;
-    ++search->count;
-  }
-  return TRUE;
+bool ReadCount(LineReader& r) {
+  return Count(r, 1, 1) && Number(r, 2, 0, 1000000, r.t[1].text.c_str(), &r.c->number);
 }
 
-bool Registered(const std::wstring& ending) {
+// expect window "TITLE" [N] (-1: at least one), expect no-window "TITLE" (0).
+bool ReadWindowCount(LineReader& r) {
+  long long& n = r.c->number = r.Word(1, L"no-window") ? 0 : -1;
+  return Count(r, 1, n ? 2 : 1) && Title(r, 2, &r.c->name) &&
+         (r.Arguments() < 2 || Number(r, 3, 0, 100, L"the window count", &n));
+}
+
+bool ReadRegistered(LineReader& r) {
+  if (!Count(r, 1, 1))
+    return false;
+  if (!IsPlainFileName(r.t[2].text))
+    return r.Fail(Quote(r.t[2].text) + L" is not a file name");
+  r.c->name = r.t[2].text;
+  return true;
+}
+
+// A count the host keeps, against the line's.
+bool Counted(const Command& c, long long got, const wchar_t* says, std::wstring* error) {
+  if (got != c.number)
+    *error = Sentence(says, c.number, got);
+  return got == c.number;
+}
+
+bool ExpectPaints(const Command& c, std::wstring* error) {
+  return Counted(c, TodayShell.itemPaints, L"expected %lld item paints, counted %lld", error);
+}
+
+bool ExpectTrueAnswers(const Command& c, std::wstring* error) {
+  return Counted(c, TodayShell.trueAnswers,
+                 L"expected %lld TRUE answers to refresh queries, got %lld", error);
+}
+
+bool ExpectHeight(const Command& c, std::wstring* error) {
+  RECT rc = {};
+  GetClientRect(TodayShell.itemWindow, &rc);
+  return Counted(c, rc.bottom, L"expected the item %lld pixels high, it is %lld", error);
+}
+
+bool ExpectWakeupStarted(const Command& c, std::wstring* error) {
+  return Counted(c, run.wakeupStarted, L"expected %lld programs started at wake-up, %lld were",
+                 error);
+}
+
+bool ExpectWindow(const Command& c, std::wstring* error) {
+  auto matches = [&] {
+    int n = CountWindows(c.name, nullptr);
+    return c.number < 0 ? n > 0 : n == c.number;
+  };
+  if (WaitUntil(run.waitMs, matches))
+    return true;
+  int n = CountWindows(c.name, nullptr);
+  *error = (c.number < 0 ? L"no window \"" + c.name + L"\" appeared within 15 s"
+                         : Sentence(L"expected %lld windows, found %lld", c.number, n) +
+                               L" titled \"" + c.name + L"\" after 15 s");
+  return false;
+}
+
+bool ExpectForeground(const Command& c, std::wstring* error) {
+  auto matches = [&] {
+    HWND fg = GetForegroundWindow();
+    if (c.name.empty())
+      return fg == TodayShell.today;
+    wchar_t text[256];
+    return fg && GetWindowTextW(fg, text, 256) > 0 && c.name == text;
+  };
+  if (WaitUntil(run.waitMs, matches))
+    return true;
+  *error = L"the foreground window is not " +
+           (c.name.empty() ? std::wstring(L"the Today window") : L"\"" + c.name + L"\"") +
+           L" after 15 s";
+  return false;
+}
+
+bool ExpectRegistered(const Command& c, std::wstring* error) {
   wchar_t paths[8][MAX_PATH];
   int n = SimWakeupRegistrations(paths, 8);
   for (int i = 0; i < n && i < 8; ++i) {
     size_t len = wcslen(paths[i]);
-    if (len >= ending.size() && _wcsicmp(paths[i] + len - ending.size(), ending.c_str()) == 0) {
+    if (len >= c.name.size() && _wcsicmp(paths[i] + len - c.name.size(), c.name.c_str()) == 0)
       return true;
-    }
   }
+  *error = L"no wake-up registration ends with \"" + c.name + L"\"";
   return false;
-}
-
-bool Expect(bool ok, const std::wstring& failure, std::wstring* error) {
-  if (!ok)
-    *error = failure;
-  return ok;
 }
 
 }  // namespace
 
-// Visible top-level windows with exactly this title.
-int CountWindows(const std::wstring& title, HWND* first) {
-  WindowSearch search = {title.c_str(), 0, nullptr};
-  EnumWindows(CountTitled, (LPARAM)&search);
-  if (first)
-    *first = search.first;
-  return search.count;
-}
-
-HWND WindowFor(const std::wstring& title) {
-  if (title.empty())
-    return TodayShell.today;
-  HWND window = nullptr;
-  CountWindows(title, &window);
-  return window;
-}
-
-bool CheckExpectation(const Command& c, const RunState& run, std::wstring* error) {
-  switch (c.op) {
-    case Op::ExpectPaints:
-    case Op::ExpectTrueAnswers:
-    case Op::ExpectHeight:
-    case Op::ExpectWakeupStarted: {
-      long long n = ArgsOf<CountArgs>(c).count;
-      RECT rc = {};
-      GetClientRect(TodayShell.itemWindow, &rc);
-      const struct {
-        Op op;
-        long long got;
-        const wchar_t* says;
-      } counts[] = {
-          {Op::ExpectPaints, TodayShell.itemPaints, L"expected %lld item paints, counted %lld"},
-          {Op::ExpectTrueAnswers, TodayShell.trueAnswers,
-           L"expected %lld TRUE answers to refresh queries, got %lld"},
-          {Op::ExpectHeight, rc.bottom, L"expected the item %lld pixels high, it is %lld"},
-          {Op::ExpectWakeupStarted, run.wakeupStarted,
-           L"expected %lld programs started at wake-up, %lld were"},
-      };
-      for (const auto& count : counts) {
-        if (count.op == c.op) {
-          return Expect(count.got == n, Sentence(count.says, n, count.got), error);
-        }
-      }
-      return true;
-    }
-    case Op::ExpectWindow: {
-      const WindowCountArgs& w = ArgsOf<WindowCountArgs>(c);
-      auto matches = [&] {
-        int n = CountWindows(w.title, nullptr);
-        return w.count < 0 ? n > 0 : n == w.count;
-      };
-      if (WaitUntil(run.waitMs, matches))
-        return true;
-      int n = CountWindows(w.title, nullptr);
-      *error = (w.count < 0 ? L"no window \"" + w.title + L"\" appeared within 15 s"
-                            : Sentence(L"expected %lld windows, found %lld", w.count, n) +
-                                  L" titled \"" + w.title + L"\" after 15 s");
-      return false;
-    }
-    case Op::ExpectForeground: {
-      const std::wstring& title = ArgsOf<WindowArgs>(c).title;
-      auto matches = [&] {
-        HWND fg = GetForegroundWindow();
-        if (title.empty())
-          return fg == TodayShell.today;
-        wchar_t text[256];
-        return fg && GetWindowTextW(fg, text, 256) > 0 && title == text;
-      };
-      if (WaitUntil(run.waitMs, matches))
-        return true;
-      *error = L"the foreground window is not " +
-               (title.empty() ? std::wstring(L"the Today window") : L"\"" + title + L"\"") +
-               L" after 15 s";
-      return false;
-    }
-    case Op::ExpectRegistered: {
-      const std::wstring& name = ArgsOf<RegisteredArgs>(c).fileName;
-      return Expect(Registered(name), L"no wake-up registration ends with \"" + name + L"\"",
-                    error);
-    }
-    default:
-      return true;
-  }
-}
+const std::vector<CommandInfo> expectCommands = {
+    {L"expect paints", ReadCount, ExpectPaints, L"expect paints N",
+     L"item paints since reset-paints"},
+    {L"expect true-answers", ReadCount, ExpectTrueAnswers, L"expect true-answers N",
+     L"TRUE answers to refresh queries so far"},
+    {L"expect height", ReadCount, ExpectHeight, L"expect height N", L"the item's height"},
+    {L"expect window", ReadWindowCount, ExpectWindow, L"expect window \"TITLE\" [N]",
+     L"top-level windows with that title: at least one, or N; waits up to 15 s", true},
+    {L"expect no-window", ReadWindowCount, ExpectWindow, L"expect no-window \"TITLE\"",
+     L"no top-level window with that title; waits up to 15 s", true},
+    {L"expect foreground", ReadWindow, ExpectForeground, L"expect foreground today|\"TITLE\"",
+     L"the foreground window; waits up to 15 s", true},
+    {L"expect wakeup-started", ReadCount, ExpectWakeupStarted, L"expect wakeup-started N",
+     L"programs started by the last resume"},
+    {L"expect registered", ReadRegistered, ExpectRegistered, L"expect registered NAME.exe",
+     L"a wake-up registration of that program"},
+};

@@ -5,8 +5,9 @@
 #include <windows.h>
 
 #include <string>
-#include <variant>
 #include <vector>
+
+#include "SimulatedDevice.h"
 
 // What a script may ask for; every limit is checked before any line runs.
 namespace limits {
@@ -15,145 +16,54 @@ const long long queriesPerWait = 43200;          // a day at the 2 s interval
 const long long queriesPerScript = 200000;
 const int commandLines = 10000;
 const int cards = 100;
-const int cardNameChars = MAX_PATH - 1;            // the device's folder names
-const ULONGLONG largestCardBytes = 2048ULL << 30;  // 2048 GB
-const ULONGLONG largestMemoryBytes = 2048ULL << 30;
+const int cardNameChars = MAX_PATH - 1;        // the device's folder names
+const ULONGLONG largestBytes = 2048ULL << 30;  // 2048 GB: cards and memory
 const int optionPresses = 10;
 const ULONGLONG animationPixels = 1ULL << 26;  // all frames, magnified
 const size_t scriptBytes = 4u << 20;
 }  // namespace limits
 
-enum class Op {
-  Battery,
-  BatteryFault,
-  CardAdd,
-  CardSet,
-  CardRemove,
-  CardFault,
-  Store,
-  StoreFault,
-  Memory,
-  Time,
-  Tick,
-  Wait,
-  Interval,
-  Refresh,
-  Tap,
-  Suspend,
-  Resume,
-  TextColor,
-  Snapshot,
-  Animation,
-  Options,
-  Close,
-  Foreground,
-  ResetPaints,
-  ExpectPaints,
-  ExpectTrueAnswers,
-  ExpectHeight,
-  ExpectWindow,
-  ExpectForeground,
-  ExpectWakeupStarted,
-  ExpectRegistered,
-};
-
-// Each command's own fields. Commands without any carry std::monostate.
-struct BatteryArgs {  // fields not set keep their values
-  bool setAc = false, setPercent = false, setRemaining = false, setVoltage = false;
-  BYTE ac = 0;
-  BYTE percent = 0;
-  DWORD remainingSeconds = 0;
-  DWORD voltage = 0;
-};
-struct PowerQueryArgs {
-  DWORD bytes = 0;
-};                 // 56: a sound query
-struct CardArgs {  // add, set: the figures; fault: whether its query fails
-  std::wstring name;
-  ULONGLONG totalBytes = 0, freeBytes = 0;
-  bool fails = false;
-};
-struct MemoryArgs {
-  ULONGLONG totalBytes = 0, freeBytes = 0;
-};  // store and memory
-struct FaultArgs {
-  bool fails = false;
-};
-struct TimeArgs {
-  SYSTEMTIME time = {};
-};
-struct TickArgs {
-  DWORD tick = 0;
-};
-struct DurationArgs {
-  DWORD ms = 0;
-};  // wait, interval
-struct TapArgs {
-  int x = 0, y = 0;
-};
-struct ColorArgs {
-  COLORREF color = 0;
-};
 enum class PictureOf { Strip, TodayWindow, OtherWindow };
-struct SnapshotArgs {
-  std::wstring file;
-  int scale = 1;
-  PictureOf of = PictureOf::Strip;
-  std::wstring title;  // OtherWindow
-};
-struct AnimationArgs {
-  std::wstring file;
-  int scale = 1;
-  DWORD delayMs = 1000;
-};
-struct OptionsArgs {
-  std::vector<int> presses;
-};  // IDOK / IDCANCEL, the last IDOK
-struct WindowArgs {
-  std::wstring title;
-};  // empty: the Today window
-struct CountArgs {
-  long long count = 0;
-};  // expect paints, height, ...
-struct WindowCountArgs {
-  std::wstring title;
-  int count = -1;  // -1: at least one
-};
-struct RegisteredArgs {
-  std::wstring fileName;
-};  // the registered path's ending
 
-using CommandArgs =
-    std::variant<std::monostate, BatteryArgs, PowerQueryArgs, CardArgs, MemoryArgs, FaultArgs,
-                 TimeArgs, TickArgs, DurationArgs, TapArgs, ColorArgs, SnapshotArgs, AnimationArgs,
-                 OptionsArgs, WindowArgs, CountArgs, WindowCountArgs, RegisteredArgs>;
-
+// One line of a script as read: its row of the command table and the fields
+// that command fills in.
+struct CommandInfo;
 struct Command {
   int line = 0;
-  Op op = Op::Refresh;
-  CommandArgs args;
+  const CommandInfo* row = nullptr;
+  std::vector<SimValueSet> values;  // device values the line sets, in order
+  // A card, a picture's file, a window's title (empty: the Today window), or
+  // the file name a wake-up registration ends with.
+  std::wstring name;
+  std::wstring title;      // snapshot NAME.png of "TITLE"
+  long long number = 0;    // milliseconds, a count (-1: at least one window), a colour
+  long long x = 0, y = 0;  // tap
+  // wait: device time to its first refresh query, then between them.
+  long long untilQueryMs = 0, intervalMs = 0;
+  ULONGLONG total = 0, free = 0;  // card
+  bool on = false;                // card fault; wait: while suspended
+  int scale = 1;
+  PictureOf of = PictureOf::Strip;
+  SYSTEMTIME time = {};
+  std::vector<int> presses;  // IDOK / IDCANCEL, the last IDOK
 };
-
-// The fields of a command of a known kind.
-template <typename T>
-const T& ArgsOf(const Command& c) {
-  return std::get<T>(c.args);
-}
 
 struct Scenario {
   std::vector<Command> commands;
 };
 
-// One row per command: what starts its line, its usage and what it does.
-// The table of commands in docs/scenarios.md is these rows (see ReadmeLine), and
-// `TodayHost.exe --help` prints them.
+// One row per command: what starts its line, how the line is read and run,
+// its usage and what it does. The table of commands in docs/scenarios.md is
+// these rows (see ReadmeLine), and `TodayHost.exe --help` prints them.
 struct LineReader;
 struct CommandInfo {
   const wchar_t* name;  // "wait", "card add"
-  Op op;
-  bool (*parse)(LineReader& reader);
+  bool (*read)(LineReader& reader);
+  // Null where the reader has worked out all the line does (interval, suspend).
+  bool (*run)(const Command& command, std::wstring* error);
   const wchar_t* usage;  // "wait DURATION"
   const wchar_t* effect;
+  bool waits = false;  // for another program or window, and so spends the run's budget
 };
 const CommandInfo* ScenarioCommands(size_t* count);
 // "| `usage` | effect |", with the usage's '|' escaped for Markdown.

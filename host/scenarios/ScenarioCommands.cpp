@@ -1,319 +1,348 @@
-// The scenario language's commands: one table row each, with its parser,
-// its usage and what it does. The device's commands are in ScenarioDevice.cpp.
-#include "ScenarioReader.h"
+// The scenario commands that act on the item and the screen: refresh
+// queries, taps, suspend and resume, pictures, the options dialog and other
+// programs' windows. The device's commands are in ScenarioDevice.cpp, the
+// expectations in Expectations.cpp.
+#include "ScenarioCommands.h"
+
+#include "Messages.h"
+#include "TodayShell.h"
+#include "UserPath.h"
 
 namespace {
 
-bool ParseNothing(LineReader& r) {
+// The window with that title (the Today window for none), or an error saying
+// there is none `to` do what the line asks.
+HWND NamedWindow(const std::wstring& title, const wchar_t* to, std::wstring* error) {
+  HWND window = WindowFor(title);
+  if (!window)
+    *error = L"no window \"" + title + L"\"" + to;
+  return window;
+}
+
+bool ReadNothing(LineReader& r) {
   return Count(r, 0, 0);
 }
 
-bool ParseRefresh(LineReader& r) {
+bool ReadRefresh(LineReader& r) {
   ++r.state->queries;
   return Count(r, 0, 0);
 }
 
-bool ParseTap(LineReader& r) {
-  long long x, y;
+bool ReadTap(LineReader& r) {
   if (r.state->suspended)
     return r.Fail(L"the device is suspended: a tap needs a resume before it");
-  if (!Count(r, 2, 2) || !Number(r, 1, 0, 239, L"x", &x) || !Number(r, 2, 0, 41, L"y", &y)) {
-    return false;
-  }
-  r.c->args = TapArgs{(int)x, (int)y};
-  return true;
+  return Count(r, 2, 2) && Number(r, 1, 0, 239, L"x", &r.c->x) &&
+         Number(r, 2, 0, 41, L"y", &r.c->y);
 }
 
-bool ParseSuspend(LineReader& r) {
+// suspend, resume
+bool ReadSuspendOrResume(LineReader& r) {
+  bool suspend = r.Word(0, L"suspend");
   if (!Count(r, 0, 0))
     return false;
-  if (r.state->suspended)
-    return r.Fail(L"the device is already suspended");
-  r.state->suspended = true;
+  if (r.state->suspended == suspend)
+    return r.Fail(suspend ? L"the device is already suspended"
+                          : L"resume needs a suspend before it");
+  r.state->suspended = suspend;
+  r.state->untilQueryMs = r.state->intervalMs;  // the cadence restarts at resume
   return true;
 }
 
-bool ParseResume(LineReader& r) {
-  if (!Count(r, 0, 0))
-    return false;
-  if (!r.state->suspended)
-    return r.Fail(L"resume needs a suspend before it");
-  r.state->suspended = false;
-  r.state->untilQueryMs = r.state->intervalMs;
-  return true;
-}
-
-bool ParseTextColor(LineReader& r) {
-  ColorArgs a;
+bool ReadTextColor(LineReader& r) {
+  COLORREF color;
   if (!Count(r, 1, 1))
     return false;
-  if (!ParseColor(r.t[1].text, &a.color)) {
+  if (!ParseColor(r.t[1].text, &color))
     return r.Fail(L"expected a colour as #RRGGBB, not " + Quote(r.t[1].text));
-  }
-  r.c->args = a;
+  r.c->number = color;
   return true;
 }
 
-bool PictureName(LineReader& r, const wchar_t* extension, std::wstring* file) {
+// The picture's file name, new in this script.
+bool ReadPictureName(LineReader& r, const wchar_t* extension) {
   if (r.Arguments() == 0)
     return r.Fail(r.t[0].text + L" needs a file name");
-  *file = r.t[1].text;
-  if (!FitsNameLimits(*file)) {
-    return r.Fail(Quote(*file) + L" is longer than a file name may be: " +
-                  std::to_wstring(Utf8Bytes(*file)) +
+  const std::wstring& file = r.c->name = r.t[1].text;
+  if (!FitsNameLimits(file)) {
+    return r.Fail(Quote(file) + L" is longer than a file name may be: " +
+                  std::to_wstring(Utf8Bytes(file)) +
                   L" bytes in UTF-8, at most 255 (and 255 characters)");
   }
-  if (!IsPlainFileNameWith(*file, extension)) {
-    return r.Fail(Quote(*file) + L" is not a plain *" + extension + L" file name (no folders, " +
+  if (!IsPlainFileNameWith(file, extension)) {
+    return r.Fail(Quote(file) + L" is not a plain *" + extension + L" file name (no folders, " +
                   L"no control character, no trailing dot or blank, no device name such as CON, " +
                   L"CONIN$ or COM1)");
   }
-  if (!r.state->pictures.insert(Upper(*file)).second) {
-    return r.Fail(Quote(*file) + L" is written twice");
-  }
+  if (!r.state->pictures.insert(Upper(file)).second)
+    return r.Fail(Quote(file) + L" is written twice");
   return true;
 }
 
-bool Scale(LineReader& r, const std::wstring& value, int* scale) {
-  long long v;
-  if (!ParseInt(value, 1, 16, &v)) {
+// scale=N, where given.
+bool ReadScale(LineReader& r, const std::wstring& value) {
+  long long scale = 1;
+  if (!value.empty() && !ParseNumber(value, 1, 16, &scale))
     return r.Fail(L"scale must be a whole number from 1 to 16, not " + Quote(value));
-  }
-  *scale = (int)v;
+  r.c->scale = (int)scale;
   return true;
 }
 
-bool ParseSnapshot(LineReader& r) {
-  SnapshotArgs a;
-  if (!PictureName(r, L".png", &a.file))
+bool ReadSnapshot(LineReader& r) {
+  if (!ReadPictureName(r, L".png"))
     return false;
   size_t i = 2;
   if (r.Word(i, L"window")) {
-    a.of = PictureOf::TodayWindow;
+    r.c->of = PictureOf::TodayWindow;
     ++i;
   } else if (r.Word(i, L"of")) {
-    a.of = PictureOf::OtherWindow;
+    r.c->of = PictureOf::OtherWindow;
     if (i + 1 == r.t.size())
       return r.Fail(L"of needs a window title in quotes");
-    if (!Title(r, i + 1, &a.title))
+    if (!Title(r, i + 1, &r.c->title))
       return false;
     i += 2;
   }
   std::vector<std::wstring> v;
-  if (!Settings(r, i, {L"scale"}, &v) || (!v[0].empty() && !Scale(r, v[0], &a.scale))) {
+  if (!Settings(r, i, {L"scale"}, &v) || !ReadScale(r, v[0]))
     return false;
-  }
-  if (a.of == PictureOf::Strip)
-    ++r.state->stripSnapshots;
-  r.c->args = a;
+  r.state->stripSnapshots += r.c->of == PictureOf::Strip;
   return true;
 }
 
-bool ParseAnimation(LineReader& r) {
-  AnimationArgs a;
-  long long ms;
+bool ReadAnimation(LineReader& r) {
   std::vector<std::wstring> v;
-  if (!PictureName(r, L".gif", &a.file) || !Settings(r, 2, {L"scale", L"delay"}, &v)) {
+  r.c->number = 1000;
+  if (!ReadPictureName(r, L".gif") || !Settings(r, 2, {L"scale", L"delay"}, &v) ||
+      !ReadScale(r, v[0]) ||
+      (!v[1].empty() && !ParseDurationIn(v[1], 10, 655350, L"delay", &r.c->number, r.error))) {
     return false;
   }
-  if (!v[0].empty() && !Scale(r, v[0], &a.scale))
-    return false;
-  if (!v[1].empty()) {
-    if (!ParseDurationIn(v[1], 10, 655350, L"delay", &ms, r.error))
-      return false;
-    a.delayMs = (DWORD)ms;
-  }
-  ULONGLONG frames = r.state->stripSnapshots;
+  ULONGLONG frames = r.state->stripSnapshots, scale = r.c->scale;
   if (frames == 0)
     return r.Fail(L"an animation needs a strip snapshot before it");
-  if (frames * a.scale * a.scale * 240 * 42 > limits::animationPixels) {
+  if (frames * scale * scale * 240 * 42 > limits::animationPixels) {
     return r.Fail(L"an animation holds at most 67108864 pixels: " + std::to_wstring(frames) +
-                  L" frames at scale=" + std::to_wstring(a.scale) + L" are more");
+                  L" frames at scale=" + std::to_wstring(scale) + L" are more");
   }
-  r.c->args = a;
   return true;
 }
 
-bool ParseOptions(LineReader& r) {
-  OptionsArgs a;
-  if (r.Arguments() == 0 || r.Arguments() > (size_t)limits::optionPresses) {
+bool ReadOptions(LineReader& r) {
+  if (r.Arguments() == 0 || r.Arguments() > (size_t)limits::optionPresses)
     return r.Fail(L"options presses 1 to 10 buttons, the last ok: for example options cancel ok");
-  }
   for (size_t i = 1; i < r.t.size(); ++i) {
-    if (r.Word(i, L"ok"))
-      a.presses.push_back(IDOK);
-    else if (r.Word(i, L"cancel"))
-      a.presses.push_back(IDCANCEL);
-    else
+    if (!r.Word(i, L"ok") && !r.Word(i, L"cancel"))
       return r.Fail(L"options presses ok or cancel, not " + Quote(r.t[i].text));
+    r.c->presses.push_back(r.Word(i, L"ok") ? IDOK : IDCANCEL);
   }
-  if (a.presses.back() != IDOK)
+  if (r.c->presses.back() != IDOK)
     return r.Fail(L"options must end with ok, which closes the dialog");
-  r.c->args = a;
   return true;
 }
 
-// A window by its title; foreground and expect foreground also take today.
-bool ParseWindow(LineReader& r) {
-  WindowArgs a;
-  bool today = r.c->op != Op::Close && r.Word(r.first, L"today");
-  if (!Count(r, 1, 1) || (!today && !Title(r, r.first, &a.title)))
-    return false;
-  r.c->args = a;
-  return true;
+// Names the picture's file as the user would in a failure to write it.
+bool Written(bool ok, const Command& c, std::wstring* error) {
+  if (!ok)
+    *error =
+        L"cannot write " + ShownPicturePath(run.settings->outputShown, c.name) + L": " + *error;
+  return ok;
 }
 
-bool ParseExpectCount(LineReader& r) {
-  long long n;
-  if (!Count(r, 1, 1) || !Number(r, 2, 0, 1000000, r.t[1].text.c_str(), &n))
+// Another program's window is read from the screen, with the Today window
+// moved out of its way for the moment.
+bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstring* error) {
+  HWND window = NamedWindow(title, L" to take a picture of", error);
+  if (!window)
     return false;
-  r.c->args = CountArgs{n};
-  return true;
+  const UINT still = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(TodayShell.today, HWND_NOTOPMOST, 0, 0, 0, 0, still);
+  // Raised while the Today window is still above it: Wine's X driver only
+  // ever raises a window, and only when its place in the order changes.
+  // Asynchronous: a window whose program stopped pumping cannot hold the run.
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, still | SWP_ASYNCWINDOWPOS);
+  SetWindowPos(TodayShell.today, HWND_BOTTOM, 0, 0, 0, 0, still);
+  SleepPumping(run.waitMs < 500 ? run.waitMs : 500);  // it repaints what was uncovered
+  RECT rc;
+  GetWindowRect(window, &rc);
+  bool ok = CaptureScreenRect(rc, picture);
+  SetWindowPos(TodayShell.today, HWND_TOPMOST, 0, 0, 0, 0, still);
+  PumpMessages();
+  if (!ok)
+    *error = L"cannot read \"" + title + L"\" from the screen";
+  return ok;
 }
 
-// expect window "TITLE" [N] (-1: at least one), expect no-window "TITLE" (0).
-bool ParseExpectWindow(LineReader& r) {
-  WindowCountArgs a;
-  long long n = r.Word(1, L"no-window") ? 0 : -1;
-  if (!Count(r, 1, n ? 2 : 1) || !Title(r, 2, &a.title))
+bool TakeSnapshot(const Command& c, std::wstring* error) {
+  PumpMessages();
+  Picture picture;
+  bool strip = c.of == PictureOf::Strip;
+  if (c.of == PictureOf::OtherWindow) {
+    if (!CaptureOtherWindow(c.title, &picture, error))
+      return false;
+  } else if (!CapturePicture(strip ? TodayShell.itemWindow : TodayShell.today, &picture)) {
+    *error = L"cannot capture the picture (is the item laid out?)";
     return false;
-  if (r.Arguments() == 2 && !Number(r, 3, 0, 100, L"the window count", &n))
-    return false;
-  a.count = (int)n;
-  r.c->args = a;
-  return true;
-}
-
-bool ParseExpectRegistered(LineReader& r) {
-  if (!Count(r, 1, 1))
-    return false;
-  if (!IsPlainFileName(r.t[2].text))
-    return r.Fail(Quote(r.t[2].text) + L" is not a file name");
-  r.c->args = RegisteredArgs{r.t[2].text};
-  return true;
-}
-
-#define SIZES L"sizes up to "
-const CommandInfo commands[] = {
-    {L"battery", Op::Battery, ParseBattery,
-     L"battery [ac=on|off|backup|unknown] [percent=N|unknown] [remaining=DURATION|unknown] "
-     L"[voltage=MV]",
-     L"sets the battery (percent 0-255, 255 unknown); fields not given keep their values"},
-    {L"battery-fault short", Op::BatteryFault, ParsePowerShort, L"battery-fault short N",
-     L"the power query fills only N bytes (0-55)"},
-    {L"battery-fault none", Op::BatteryFault, ParsePowerSound, L"battery-fault none",
-     L"a sound power query again"},
-    {L"card add", Op::CardAdd, ParseCardAddOrSet, L"card add NAME total=SIZE free=SIZE",
-     L"inserts a card: a new folder name of at most 259 characters, " SIZES L"2048GB, "
-     L"at most 100 cards"},
-    {L"card set", Op::CardSet, ParseCardAddOrSet, L"card set NAME total=SIZE free=SIZE",
-     L"new figures for an inserted card"},
-    {L"card remove", Op::CardRemove, ParseCardRemove, L"card remove NAME", L"pulls a card out"},
-    {L"card fault", Op::CardFault, ParseCardFault, L"card fault NAME on|off",
-     L"the card's disk query fails, or works again"},
-    {L"store fault", Op::StoreFault, ParseFault, L"store fault on|off",
-     L"the object store query fails, or works again"},
-    {L"store", Op::Store, ParseStore, L"store total=SIZE free=SIZE",
-     L"the object store, " SIZES L"4294967295B"},
-    {L"memory", Op::Memory, ParseMemory, L"memory total=SIZE free=SIZE",
-     L"program memory, " SIZES L"2048GB"},
-    {L"time", Op::Time, ParseTime, L"time YYYY-MM-DD HH:MM[:SS]",
-     L"the local time, 1980-01-01 00:00 to 2099-12-31 23:59:59"},
-    {L"tick", Op::Tick, ParseTick, L"tick N", L"the tick count in ms, 0 to 4294967295"},
-    {L"wait", Op::Wait, ParseWait, L"wait DURATION",
-     L"lets device time pass (at most 24h), sending a refresh query at every interval (at most "
-     L"43200 per wait, 200000 per script); while suspended, no queries are sent and the tick "
-     L"count stands still"},
-    {L"interval", Op::Interval, ParseInterval, L"interval DURATION",
-     L"the query interval from now on, 1ms to 24h (its cadence restarts)"},
-    {L"refresh", Op::Refresh, ParseRefresh, L"refresh", L"one refresh query now"},
-    {L"tap", Op::Tap, ParseTap, L"tap X Y",
-     L"a pen tap (button down and up) at item coordinates, X 0-239, Y 0-41; not while "
-     L"suspended"},
-    {L"suspend", Op::Suspend, ParseSuspend, L"suspend", L"suspends the device"},
-    {L"resume", Op::Resume, ParseResume, L"resume",
-     L"fires the wake-up event and waits (up to 15 s) for the programs it starts"},
-    {L"text-color", Op::TextColor, ParseTextColor, L"text-color #RRGGBB",
-     L"the Today text colour, used from the item's next paint"},
-    {L"snapshot", Op::Snapshot, ParseSnapshot, L"snapshot NAME.png [window|of \"TITLE\"] [scale=N]",
-     L"a PNG of the 240 x 42 strip as painted (scale 1-16, nearest neighbour), or of the whole "
-     L"Today window, or of another program's window"},
-    {L"animation", Op::Animation, ParseAnimation, L"animation NAME.gif [scale=N] [delay=DURATION]",
-     L"a looping GIF of every strip snapshot so far (delay 10ms-655350ms, default 1s; at most "
-     L"67108864 pixels in all frames: 400 frames at scale=4, 26 at scale=16)"},
-    {L"options", Op::Options, ParseOptions, L"options ok|cancel ... ok",
-     L"opens the options dialog and presses up to 10 buttons in turn; it must close on the "
-     L"last press (OK) with result 1, within 15 s"},
-    {L"foreground", Op::Foreground, ParseWindow, L"foreground today|\"TITLE\"",
-     L"brings a window to the front"},
-    {L"close", Op::Close, ParseWindow, L"close \"TITLE\"",
-     L"presses OK in a window and waits (up to 15 s) until it closes"},
-    {L"reset-paints", Op::ResetPaints, ParseNothing, L"reset-paints",
-     L"sets the count of the item's WM_PAINTs to zero"},
-    {L"expect paints", Op::ExpectPaints, ParseExpectCount, L"expect paints N",
-     L"item paints since reset-paints"},
-    {L"expect true-answers", Op::ExpectTrueAnswers, ParseExpectCount, L"expect true-answers N",
-     L"TRUE answers to refresh queries so far"},
-    {L"expect height", Op::ExpectHeight, ParseExpectCount, L"expect height N",
-     L"the item's height"},
-    {L"expect window", Op::ExpectWindow, ParseExpectWindow, L"expect window \"TITLE\" [N]",
-     L"top-level windows with that title: at least one, or N; waits up to 15 s"},
-    {L"expect no-window", Op::ExpectWindow, ParseExpectWindow, L"expect no-window \"TITLE\"",
-     L"no top-level window with that title; waits up to 15 s"},
-    {L"expect foreground", Op::ExpectForeground, ParseWindow, L"expect foreground today|\"TITLE\"",
-     L"the foreground window; waits up to 15 s"},
-    {L"expect wakeup-started", Op::ExpectWakeupStarted, ParseExpectCount,
-     L"expect wakeup-started N", L"programs started by the last resume"},
-    {L"expect registered", Op::ExpectRegistered, ParseExpectRegistered,
-     L"expect registered NAME.exe", L"a wake-up registration of that program"},
-};
-
-// The row whose name the line starts with, two-word names first.
-const CommandInfo* FindRow(const std::vector<Token>& t) {
-  for (const CommandInfo& row : commands) {
-    std::wstring name = row.name;
-    size_t space = name.find(L' ');
-    if (space != std::wstring::npos && t.size() > 1 && !t[1].quoted &&
-        t[0].text == name.substr(0, space) && t[1].text == name.substr(space + 1)) {
-      return &row;
-    }
   }
-  for (const CommandInfo& row : commands) {
-    if (t[0].text == row.name)
-      return &row;
+  if (strip)
+    run.strips.push_back(picture);
+  if (c.scale > 1)
+    picture = MagnifyPicture(picture, c.scale);
+  std::wstring path = InFolder(run.settings->outputFolder, c.name);
+  return Written(WritePng(path.c_str(), picture, error), c, error);
+}
+
+bool WriteAnimation(const Command& c, std::wstring* error) {
+  std::vector<const Picture*> frames;
+  for (const Picture& p : run.strips) {
+    if (p.width == run.strips[0].width && p.height == run.strips[0].height)
+      frames.push_back(&p);
   }
-  return nullptr;
+  std::wstring path = InFolder(run.settings->outputFolder, c.name);
+  return Written(WriteAnimatedGif(path.c_str(), frames, c.scale, (int)c.number, error), c, error);
+}
+
+// The options dialog, driven from inside its modal loop.
+const INT_PTR optionsTimedOut = -2;
+struct {
+  const std::vector<int>* presses;
+  size_t done;
+  HWND dialog;
+  ULONGLONG since;
+} options;
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM lParam) {
+  wchar_t name[16];
+  if (IsWindowVisible(window) && GetClassNameW(window, name, 16) > 0 &&
+      wcscmp(name, L"#32770") == 0) {
+    *(HWND*)lParam = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Presses the next button, one per tick, as a person would.
+void CALLBACK PressOptionsButton(HWND, UINT, UINT_PTR, DWORD) {
+  HWND dialog = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dialog);
+  if (!dialog)
+    return;
+  options.dialog = dialog;
+  if (GetTickCount64() - options.since > run.waitMs) {
+    EndDialog(dialog, optionsTimedOut);  // a dialog that ignores its buttons
+    return;
+  }
+  if (options.done == options.presses->size())
+    return;
+  int id = (*options.presses)[options.done++];
+  // What the caption's OK button (or a Cancel key) sends.
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+bool PressOptions(const Command& c, std::wstring* error) {
+  if (!TodayShell.optionsDialogProc) {
+    *error = L"the item has no options dialog procedure (ordinal 241)";
+    return false;
+  }
+  options = {&c.presses, 0, nullptr, GetTickCount64()};
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, PressOptionsButton);
+  INT_PTR result = ShowItemOptions();
+  KillTimer(nullptr, timer);
+  if (result == -1 || !options.dialog)
+    *error = L"the options dialog (template 500) did not open";
+  else if (result == optionsTimedOut)
+    *error = L"the options dialog did not close within 15 s";
+  else if (options.done < c.presses.size())
+    *error = Sentence(L"the options dialog closed after press %lld of %lld",
+                      (long long)options.done, (long long)c.presses.size());
+  else if (result != 1)
+    *error = Sentence(L"the options dialog ended with %lld, not 1", (long long)result);
+  else
+    return true;
+  return false;
+}
+
+bool BringForward(const Command& c, std::wstring* error) {
+  HWND window = NamedWindow(c.name, L"", error);
+  if (!window)
+    return false;
+  // A program started just before may still be taking the activation it
+  // asked for: ask again until this window is in front (up to 15 s).
+  WaitUntil(run.waitMs, [&] {
+    SetForegroundWindow(window);
+    PumpMessages();
+    return GetForegroundWindow() == window;
+  });
+  return true;
+}
+
+bool CloseWindowTitled(const Command& c, std::wstring* error) {
+  HWND window = NamedWindow(c.name, L" to close", error);
+  if (!window)
+    return false;
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  if (WaitUntil(run.waitMs, [&] { return !IsWindow(window) || !IsWindowVisible(window); }))
+    return true;
+  *error = L"\"" + c.name + L"\" did not close on OK";
+  return false;
+}
+
+bool Refresh(const Command&, std::wstring*) {
+  QueryTodayItems();
+  PumpMessages();
+  return true;
+}
+
+bool Tap(const Command& c, std::wstring*) {
+  LPARAM at = MAKELPARAM(c.x, c.y);
+  PostMessageW(TodayShell.itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(TodayShell.itemWindow, WM_LBUTTONUP, 0, at);
+  PumpMessages();
+  return true;
+}
+
+bool Resume(const Command&, std::wstring* error) {
+  run.wakeupStarted = FireWakeupAndWait(run.waitMs);
+  if (run.wakeupStarted < 0)
+    *error = L"a program started at wake-up did not finish within 15 s";
+  return run.wakeupStarted >= 0;
+}
+
+bool SetTextColor(const Command& c, std::wstring*) {
+  TodayShell.textColor = (COLORREF)c.number;
+  return true;
+}
+
+bool ResetPaints(const Command&, std::wstring*) {
+  TodayShell.itemPaints = 0;
+  return true;
 }
 
 }  // namespace
 
-const CommandInfo* ScenarioCommands(size_t* count) {
-  *count = sizeof commands / sizeof commands[0];
-  return commands;
-}
-
-bool ParseCommandLine(const std::vector<Token>& t, CheckState* state, Command* command,
-                      std::wstring* error) {
-  if (t[0].quoted) {
-    *error = L"a line must start with a command, not a quoted text";
-    return false;
-  }
-  const CommandInfo* row = FindRow(t);
-  if (!row) {
-    std::wstring kinds;
-    for (const CommandInfo& r : commands) {
-      std::wstring name = r.name;
-      if (name.compare(0, t[0].text.size() + 1, t[0].text + L" ") == 0) {
-        kinds += (kinds.empty() ? L"" : L", ") + name;
-      }
-    }
-    *error = kinds.empty() ? L"unknown command " + Quote(t[0].text) + L" (--help lists them)"
-                           : L"expected " + kinds + L", not " +
-                                 Quote(t[0].text + (t.size() > 1 ? L" " + t[1].text : L""));
-    return false;
-  }
-  command->op = row->op;
-  size_t first = wcschr(row->name, L' ') ? 2 : 1;
-  LineReader reader{t, first, state, command, error, row->usage};
-  return row->parse(reader);
-}
+const std::vector<CommandInfo> itemCommands = {
+    {L"refresh", ReadRefresh, Refresh, L"refresh", L"one refresh query now"},
+    {L"tap", ReadTap, Tap, L"tap X Y",
+     L"a pen tap (button down and up) at item coordinates, X 0-239, Y 0-41; not while "
+     L"suspended"},
+    {L"suspend", ReadSuspendOrResume, nullptr, L"suspend", L"suspends the device"},
+    {L"resume", ReadSuspendOrResume, Resume, L"resume",
+     L"fires the wake-up event and waits (up to 15 s) for the programs it starts", true},
+    {L"text-color", ReadTextColor, SetTextColor, L"text-color #RRGGBB",
+     L"the Today text colour, used from the item's next paint"},
+    {L"snapshot", ReadSnapshot, TakeSnapshot, L"snapshot NAME.png [window|of \"TITLE\"] [scale=N]",
+     L"a PNG of the 240 x 42 strip as painted (scale 1-16, nearest neighbour), or of the whole "
+     L"Today window, or of another program's window"},
+    {L"animation", ReadAnimation, WriteAnimation, L"animation NAME.gif [scale=N] [delay=DURATION]",
+     L"a looping GIF of every strip snapshot so far (delay 10ms-655350ms, default 1s; at most "
+     L"67108864 pixels in all frames: 400 frames at scale=4, 26 at scale=16)"},
+    {L"options", ReadOptions, PressOptions, L"options ok|cancel ... ok",
+     L"opens the options dialog and presses up to 10 buttons in turn; it must close on the "
+     L"last press (OK) with result 1, within 15 s",
+     true},
+    {L"foreground", ReadWindow, BringForward, L"foreground today|\"TITLE\"",
+     L"brings a window to the front", true},
+    {L"close", ReadWindow, CloseWindowTitled, L"close \"TITLE\"",
+     L"presses OK in a window and waits (up to 15 s) until it closes", true},
+    {L"reset-paints", ReadNothing, ResetPaints, L"reset-paints",
+     L"sets the count of the item's WM_PAINTs to zero"},
+};

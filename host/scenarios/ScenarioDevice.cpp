@@ -1,222 +1,187 @@
 // The scenario commands that set up the device: battery, cards, store,
 // memory, clock, and the waits that let its time pass.
+#include "CeApi.h"
 #include "CeTypes.h"
-#include "ScenarioReader.h"
+#include "Messages.h"
+#include "ScenarioCommands.h"
+#include "TodayShell.h"
 
-static bool HasCard(const CheckState& s, const std::wstring& name) {
-  for (const auto& n : s.cards) {
-    if (Upper(n) == Upper(name))
-      return true;
-  }
-  return false;
-}
+namespace {
 
-static bool Size(LineReader& r, const wchar_t* key, const std::wstring& word, ULONGLONG largest,
-                 const wchar_t* largestText, ULONGLONG* bytes) {
-  if (!ParseSize(word, bytes) || *bytes > largest) {
-    return r.Fail(std::wstring(key) + L"= takes a size with its unit (B, KB, MB or GB) up to " +
-                  largestText + L", such as 4096B, 512KB, 64MB, 2GB, not " + Quote(word));
-  }
-  return true;
-}
-
-static bool TotalFree(LineReader& r, ULONGLONG largest, const wchar_t* largestText,
-                      ULONGLONG* total, ULONGLONG* free) {
+bool TotalFree(LineReader& r, ULONGLONG largest, const wchar_t* largestText, ULONGLONG* total,
+               ULONGLONG* free) {
   std::vector<std::wstring> v;
   if (!Settings(r, r.first, {L"total", L"free"}, &v))
     return false;
   if (v[0].empty() || v[1].empty())
     return r.Fail(L"both total=SIZE and free=SIZE are needed");
-  if (!Size(r, L"total", v[0], largest, largestText, total) ||
-      !Size(r, L"free", v[1], largest, largestText, free)) {
-    return false;
+  ULONGLONG* figures[] = {total, free};
+  for (int i = 0; i < 2; ++i) {
+    if (!ParseSize(v[i], figures[i]) || *figures[i] > largest) {
+      return r.Fail(std::wstring(i ? L"free" : L"total") +
+                    L"= takes a size with its unit (B, KB, MB or GB) up to " + largestText +
+                    L", such as 4096B, 512KB, 64MB, 2GB, not " + Quote(v[i]));
+    }
   }
   if (*free > *total)
     return r.Fail(L"free is larger than total");
   return true;
 }
 
-bool ParseBattery(LineReader& r) {
-  BatteryArgs b;
+bool ReadBattery(LineReader& r) {
   std::vector<std::wstring> v;
-  if (r.Arguments() == 0) {
+  if (r.Arguments() == 0)
     return r.Fail(L"battery needs at least one of ac=, percent=, remaining=, voltage=");
-  }
   if (!Settings(r, 1, {L"ac", L"percent", L"remaining", L"voltage"}, &v))
     return false;
-  if ((b.setAc = !v[0].empty())) {
-    if (v[0] == L"off")
-      b.ac = AC_LINE_OFFLINE;
-    else if (v[0] == L"on")
-      b.ac = AC_LINE_ONLINE;
-    else if (v[0] == L"backup")
-      b.ac = AC_LINE_BACKUP_POWER;
-    else if (v[0] == L"unknown")
-      b.ac = AC_LINE_UNKNOWN;
-    else
-      return r.Fail(L"ac must be on, off, backup or unknown, not " + Quote(v[0]));
-  }
   long long n;
-  if ((b.setPercent = !v[1].empty())) {
+  if (!v[0].empty()) {
+    const wchar_t* words[] = {L"off", L"on", L"backup"};  // AC_LINE_OFFLINE, _ONLINE, _BACKUP_POWER
+    n = v[0] == L"unknown" ? AC_LINE_UNKNOWN : std::find(words, words + 3, v[0]) - words;
+    if (n == 3)
+      return r.Fail(L"ac must be on, off, backup or unknown, not " + Quote(v[0]));
+    r.c->values.push_back({L"ACLineStatus", (ULONGLONG)n});
+  }
+  if (!v[1].empty()) {
     if (v[1] == L"unknown")
-      b.percent = BATTERY_PERCENTAGE_UNKNOWN;
-    else if (ParseInt(v[1], 0, 255, &n))
-      b.percent = (BYTE)n;
-    else
+      n = BATTERY_PERCENTAGE_UNKNOWN;
+    else if (!ParseNumber(v[1], 0, 255, &n))
       return r.Fail(L"percent must be 0 to 255 or unknown, not " + Quote(v[1]));
+    r.c->values.push_back({L"BatteryPercent", (ULONGLONG)n});
   }
-  if ((b.setRemaining = !v[2].empty())) {
-    if (v[2] == L"unknown") {
-      b.remainingSeconds = BATTERY_LIFE_UNKNOWN;
-    } else if (ParseDurationIn(v[2], 0, (BATTERY_LIFE_UNKNOWN - 1LL) * 1000, L"remaining", &n,
-                               r.error)) {
-      if (n % 1000 != 0)
-        return r.Fail(L"remaining must be whole seconds, not " + Quote(v[2]));
-      b.remainingSeconds = (DWORD)(n / 1000);
-    } else {
+  if (!v[2].empty()) {
+    if (v[2] == L"unknown")
+      n = BATTERY_LIFE_UNKNOWN * 1000LL;
+    else if (!ParseDurationIn(v[2], 0, (BATTERY_LIFE_UNKNOWN - 1LL) * 1000, L"remaining", &n,
+                              r.error))
       return false;
-    }
+    else if (n % 1000 != 0)
+      return r.Fail(L"remaining must be whole seconds, not " + Quote(v[2]));
+    r.c->values.push_back({L"BatteryLifeTime", (ULONGLONG)n / 1000});
   }
-  if ((b.setVoltage = !v[3].empty())) {
-    if (!ParseInt(v[3], 0, 0xFFFFFFFFLL, &n)) {
+  if (!v[3].empty()) {
+    if (!ParseNumber(v[3], 0, 0xFFFFFFFFLL, &n))
       return r.Fail(L"voltage must be millivolts from 0 to 4294967295, not " + Quote(v[3]));
-    }
-    b.voltage = (DWORD)n;
+    r.c->values.push_back({L"BatteryVoltage", (ULONGLONG)n});
   }
-  r.c->args = b;
   return true;
 }
 
-bool ParsePowerShort(LineReader& r) {
-  long long n;
-  if (!Count(r, 1, 1) || !Number(r, 2, 0, sizeof(SYSTEM_POWER_STATUS_EX2) - 1, L"the bytes", &n)) {
+// battery-fault short N, battery-fault none
+bool ReadPowerQuery(LineReader& r) {
+  long long n = sizeof(SYSTEM_POWER_STATUS_EX2);
+  if (r.Word(1, L"short") ? !Count(r, 1, 1) || !Number(r, 2, 0, n - 1, L"the bytes", &n)
+                          : !Count(r, 0, 0)) {
     return false;
   }
-  r.c->args = PowerQueryArgs{(DWORD)n};
+  r.c->values = {{L"PowerQueryBytes", (ULONGLONG)n}};
   return true;
 }
 
-bool ParsePowerSound(LineReader& r) {
-  r.c->args = PowerQueryArgs{sizeof(SYSTEM_POWER_STATUS_EX2)};
-  return Count(r, 0, 0);
+// store, memory
+bool ReadTotalFree(LineReader& r) {
+  bool store = r.Word(0, L"store");
+  ULONGLONG total, free;
+  if (!TotalFree(r, store ? 0xFFFFFFFFULL : limits::largestBytes,
+                 store ? L"4294967295B" : L"2048GB", &total, &free)) {
+    return false;
+  }
+  r.c->values = {{store ? L"StoreSize" : L"MemoryTotal", total},
+                 {store ? L"StoreFree" : L"MemoryAvail", free}};
+  return true;
 }
 
-static bool CardName(LineReader& r, bool inserted, CardArgs* card) {
+bool ReadStoreFault(LineReader& r) {
+  bool fails;
+  if (!Count(r, 1, 1) || !OnOff(r, r.first, &fails))
+    return false;
+  r.c->values = {{L"StoreQueryFails", fails}};
+  return true;
+}
+
+bool ReadTick(LineReader& r) {
+  long long n;
+  if (!Count(r, 1, 1) || !Number(r, 1, 0, 0xFFFFFFFFLL, L"the tick count", &n))
+    return false;
+  r.c->values = {{L"TickCount", (ULONGLONG)n}};
+  return true;
+}
+
+bool SetValues(const Command& c, std::wstring*) {
+  for (const SimValueSet& value : c.values)
+    SimSet({value});
+  return true;
+}
+
+// The card a line names: inserted or not, as the command needs.
+bool ReadCardName(LineReader& r, bool inserted) {
   if (r.Arguments() == 0)
     return r.Fail(r.t[0].text + L" " + r.t[1].text + L" needs a card name");
-  card->name = r.t[2].text;
-  if (card->name.size() > (size_t)limits::cardNameChars) {
-    return r.Fail(L"a card name has at most 259 characters, not " +
-                  std::to_wstring(card->name.size()));
-  }
-  if (!IsPlainFileName(card->name)) {
-    return r.Fail(Quote(card->name) + L" is not a card folder name (no \\ / : * ? \" < > | or " +
+  std::wstring& name = r.c->name = r.t[2].text;
+  if (name.size() > (size_t)limits::cardNameChars)
+    return r.Fail(L"a card name has at most 259 characters, not " + std::to_wstring(name.size()));
+  if (!IsPlainFileName(name)) {
+    return r.Fail(Quote(name) + L" is not a card folder name (no \\ / : * ? \" < > | or " +
                   L"control character, not . or .., no trailing dot or blank, no device name " +
                   L"such as CON)");
   }
-  bool there = HasCard(*r.state, card->name);
+  bool there = r.state->cards.count(Upper(name)) > 0;
   if (inserted && !there)
-    return r.Fail(L"no card named " + Quote(card->name) + L" is inserted");
+    return r.Fail(L"no card named " + Quote(name) + L" is inserted");
   if (!inserted && there)
-    return r.Fail(L"a card named " + Quote(card->name) + L" is inserted");
+    return r.Fail(L"a card named " + Quote(name) + L" is inserted");
   return true;
 }
 
-bool ParseCardAddOrSet(LineReader& r) {
-  bool add = r.c->op == Op::CardAdd;
-  CardArgs card;
-  if (!CardName(r, !add, &card))
+// card add, card set
+bool ReadCardFigures(LineReader& r) {
+  bool add = r.Word(1, L"add");
+  if (!ReadCardName(r, !add))
     return false;
-  if (add && r.state->cards.size() >= (size_t)limits::cards) {
+  if (add && r.state->cards.size() >= (size_t)limits::cards)
     return r.Fail(L"at most 100 cards may be inserted at once");
-  }
   ++r.first;
-  if (!TotalFree(r, limits::largestCardBytes, L"2048GB", &card.totalBytes, &card.freeBytes)) {
+  if (!TotalFree(r, limits::largestBytes, L"2048GB", &r.c->total, &r.c->free))
     return false;
-  }
   if (add)
-    r.state->cards.push_back(card.name);
-  r.c->args = card;
+    r.state->cards.insert(Upper(r.c->name));
   return true;
 }
 
-bool ParseCardRemove(LineReader& r) {
-  CardArgs card;
-  if (!CardName(r, true, &card) || !Count(r, 1, 1))
+bool ReadCardRemove(LineReader& r) {
+  if (!ReadCardName(r, true) || !Count(r, 1, 1))
     return false;
-  for (size_t i = 0; i < r.state->cards.size(); ++i) {
-    if (Upper(r.state->cards[i]) == Upper(card.name)) {
-      r.state->cards.erase(r.state->cards.begin() + i);
-      break;
-    }
-  }
-  r.c->args = card;
+  r.state->cards.erase(Upper(r.c->name));
   return true;
 }
 
-bool ParseCardFault(LineReader& r) {
-  CardArgs card;
-  if (!CardName(r, true, &card) || !Count(r, 2, 2) || !OnOff(r, 3, &card.fails))
-    return false;
-  r.c->args = card;
-  return true;
+bool ReadCardFault(LineReader& r) {
+  return ReadCardName(r, true) && Count(r, 2, 2) && OnOff(r, 3, &r.c->on);
 }
 
-bool ParseStore(LineReader& r) {
-  MemoryArgs m;
-  if (!TotalFree(r, 0xFFFFFFFFULL, L"4294967295B", &m.totalBytes, &m.freeBytes))
-    return false;
-  r.c->args = m;
-  return true;
-}
-
-bool ParseMemory(LineReader& r) {
-  MemoryArgs m;
-  if (!TotalFree(r, limits::largestMemoryBytes, L"2048GB", &m.totalBytes, &m.freeBytes)) {
-    return false;
-  }
-  r.c->args = m;
-  return true;
-}
-
-bool ParseFault(LineReader& r) {
-  FaultArgs f;
-  if (!Count(r, 1, 1) || !OnOff(r, r.first, &f.fails))
-    return false;
-  r.c->args = f;
-  return true;
-}
-
-bool ParseTime(LineReader& r) {
-  TimeArgs a;
+bool ReadTime(LineReader& r) {
   if (!Count(r, 2, 2))
     return false;
-  if (!ParseDateTime(r.t[1].text, r.t[2].text, &a.time)) {
+  if (!ParseDateTime(r.t[1].text, r.t[2].text, &r.c->time)) {
     return r.Fail(
         L"expected a date and time from 1980-01-01 00:00 to 2099-12-31 23:59:59, "
         L"such as 2026-12-06 09:41:20, not " +
         Quote(r.t[1].text + L" " + r.t[2].text));
   }
-  r.state->clockMs = ClockMs(a.time);
-  r.c->args = a;
+  r.state->clockMs = ClockMs(r.c->time);
   return true;
 }
 
-bool ParseTick(LineReader& r) {
-  long long n;
-  if (!Count(r, 1, 1) || !Number(r, 1, 0, 0xFFFFFFFFLL, L"the tick count", &n))
-    return false;
-  r.c->args = TickArgs{(DWORD)n};
-  return true;
-}
-
-bool ParseWait(LineReader& r) {
-  long long ms;
+bool ReadWait(LineReader& r) {
+  long long& ms = r.c->number;
   CheckState& s = *r.state;
   if (!Count(r, 1, 1) ||
       !ParseDurationIn(r.t[1].text, 0, limits::longestWaitMs, L"wait", &ms, r.error)) {
     return false;
   }
+  r.c->untilQueryMs = s.untilQueryMs;
+  r.c->intervalMs = s.intervalMs;
+  r.c->on = s.suspended;
   long long queries = 0;
   if (!s.suspended && ms >= s.untilQueryMs) {
     queries = 1 + (ms - s.untilQueryMs) / s.intervalMs;
@@ -229,25 +194,103 @@ bool ParseWait(LineReader& r) {
                   std::to_wstring(queries) + L" at the interval " + DurationText(s.intervalMs));
   }
   s.queries += queries;
-  if (s.queries > limits::queriesPerScript) {
+  if (s.queries > limits::queriesPerScript)
     return r.Fail(L"a script sends at most 200000 refresh queries; this wait passes that");
-  }
   SYSTEMTIME last = {(WORD)lastDeviceYear, 12, 0, 31, 23, 59, 59, 999};
   s.clockMs += ms;
-  if (s.clockMs > ClockMs(last)) {
+  if (s.clockMs > ClockMs(last))
     return r.Fail(L"the device's clock would pass 2099-12-31 23:59:59, the last time it holds");
-  }
-  r.c->args = DurationArgs{(DWORD)ms};
   return true;
 }
 
-bool ParseInterval(LineReader& r) {
-  long long ms;
+bool ReadInterval(LineReader& r) {
+  long long& ms = r.c->number;
   if (!Count(r, 1, 1) ||
       !ParseDurationIn(r.t[1].text, 1, limits::longestWaitMs, L"interval", &ms, r.error)) {
     return false;
   }
   r.state->intervalMs = r.state->untilQueryMs = ms;
-  r.c->args = DurationArgs{(DWORD)ms};
   return true;
 }
+
+// Lets device time pass: queries at the cadence the reader worked out, none
+// while suspended. While suspended the local time runs on and the tick count
+// stands still, as on the device.
+bool Wait(const Command& c, std::wstring*) {
+  DWORD tick = CeGetTickCount();
+  long long ms = c.number;
+  for (long long step = c.untilQueryMs; !c.on && step <= ms; step = c.intervalMs) {
+    SimAdvanceClock((DWORD)step);
+    ms -= step;
+    QueryTodayItems();
+    PumpMessages();
+  }
+  if (ms > 0)
+    SimAdvanceClock((DWORD)ms);
+  if (c.on)
+    SimSetTickCount(tick);
+  InvalidateTodayHeader();
+  PumpMessages();
+  return true;
+}
+
+// The cards' runners: the reader made sure the device takes each change.
+bool SetCard(const Command& c, std::wstring*) {
+  SimAddCard(c.name.c_str(), c.total, c.free);
+  return true;
+}
+
+bool RemoveCard(const Command& c, std::wstring*) {
+  SimRemoveCard(c.name.c_str());
+  return true;
+}
+
+bool SetCardFault(const Command& c, std::wstring*) {
+  SimSetCardQueryFails(c.name.c_str(), c.on);
+  return true;
+}
+
+// Sets the local time; the Today window's date header shows it at once.
+bool SetTime(const Command& c, std::wstring*) {
+  SimSetLocalTime(c.time);
+  InvalidateTodayHeader();
+  PumpMessages();
+  return true;
+}
+
+}  // namespace
+
+#define SIZES L"sizes up to "
+const std::vector<CommandInfo> deviceCommands = {
+    {L"battery", ReadBattery, SetValues,
+     L"battery [ac=on|off|backup|unknown] [percent=N|unknown] [remaining=DURATION|unknown] "
+     L"[voltage=MV]",
+     L"sets the battery (percent 0-255, 255 unknown); fields not given keep their values"},
+    {L"battery-fault short", ReadPowerQuery, SetValues, L"battery-fault short N",
+     L"the power query fills only N bytes (0-55)"},
+    {L"battery-fault none", ReadPowerQuery, SetValues, L"battery-fault none",
+     L"a sound power query again"},
+    {L"card add", ReadCardFigures, SetCard, L"card add NAME total=SIZE free=SIZE",
+     L"inserts a card: a new folder name of at most 259 characters, " SIZES L"2048GB, "
+     L"at most 100 cards"},
+    {L"card set", ReadCardFigures, SetCard, L"card set NAME total=SIZE free=SIZE",
+     L"new figures for an inserted card"},
+    {L"card remove", ReadCardRemove, RemoveCard, L"card remove NAME", L"pulls a card out"},
+    {L"card fault", ReadCardFault, SetCardFault, L"card fault NAME on|off",
+     L"the card's disk query fails, or works again"},
+    {L"store fault", ReadStoreFault, SetValues, L"store fault on|off",
+     L"the object store query fails, or works again"},
+    {L"store", ReadTotalFree, SetValues, L"store total=SIZE free=SIZE",
+     L"the object store, " SIZES L"4294967295B"},
+    {L"memory", ReadTotalFree, SetValues, L"memory total=SIZE free=SIZE",
+     L"program memory, " SIZES L"2048GB"},
+    {L"time", ReadTime, SetTime, L"time YYYY-MM-DD HH:MM[:SS]",
+     L"the local time, 1980-01-01 00:00 to 2099-12-31 23:59:59"},
+    {L"tick", ReadTick, SetValues, L"tick N", L"the tick count in ms, 0 to 4294967295"},
+    {L"wait", ReadWait, Wait, L"wait DURATION",
+     L"lets device time pass (at most 24h), sending a refresh query at every interval (at most "
+     L"43200 per wait, 200000 per script); while suspended, no queries are sent and the tick "
+     L"count stands still"},
+    {L"interval", ReadInterval, nullptr, L"interval DURATION",
+     L"the query interval from now on, 1ms to 24h (its cadence restarts)"},
+};

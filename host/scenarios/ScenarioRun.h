@@ -2,10 +2,7 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
-#include "CeTypes.h"
-#include "Picture.h"
 #include "Scenario.h"
 
 struct ScenarioSettings {
@@ -13,22 +10,6 @@ struct ScenarioSettings {
   std::wstring outputShown;   // the same folder as the user typed it
   // Real time all of the run's waits for other programs and windows share.
   ULONGLONG waitBudgetMs = 120000;
-};
-
-// A run's state, the run's own (ScenarioRun.cpp); the expectations read it.
-struct RunState {
-  const ScenarioSettings* settings;
-  DWORD untilQueryMs;  // device time to the next refresh query
-  bool suspended;
-  int wakeupStarted;            // programs the last resume started
-  DWORD waitMs;                 // the current line's deadline for other programs
-  ULONGLONG waitedMs;           // spent so far waiting for other programs
-  std::vector<Picture> strips;  // 1:1 strip snapshots, for animations
-  // Options dialog driven from its modal loop.
-  const std::vector<int>* presses;
-  size_t pressesDone;
-  HWND optionsDialog;
-  ULONGLONG optionsSince;
 };
 
 // Runs every line in order. Stops at the first line that fails (an

@@ -15,79 +15,51 @@ bool IsDigit(wchar_t c) {
   return c >= L'0' && c <= L'9';
 }
 
-// The units of a duration, largest first.
-const struct {
-  const wchar_t* unit;
+// Units, largest first.
+struct Unit {
+  const wchar_t* name;
   long long factor;
-} units[] = {{L"h", 3600000}, {L"m", 60000}, {L"s", 1000}, {L"ms", 1}};
+};
+const Unit durationUnits[] = {{L"h", 3600000}, {L"m", 60000}, {L"s", 1000}, {L"ms", 1}};
+const Unit sizeUnits[] = {{L"GB", 1LL << 30}, {L"MB", 1LL << 20}, {L"KB", 1LL << 10}, {L"B", 1}};
 
-bool DaysInMonthOk(int year, int month, int day) {
-  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12 || day < 1)
-    return false;
-  int limit = days[month - 1];
-  if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0))
-    limit = 29;
-  return day <= limit;
+// The number at `*at` and the unit after it, up to the next digit: one of
+// `units`, given as its place there. Moves `*at` past both.
+bool NumberThenUnit(const std::wstring& word, size_t* at, const Unit (&units)[4], long long* value,
+                    int* unit) {
+  size_t digits = *at;
+  while (digits < word.size() && IsDigit(word[digits]))
+    ++digits;
+  size_t end = digits;
+  while (end < word.size() && !IsDigit(word[end]))
+    ++end;
+  std::wstring name = word.substr(digits, end - digits);
+  *unit = 3;
+  while (*unit >= 0 && name != units[*unit].name)
+    --*unit;
+  bool ok = *unit >= 0 && ParseNumber(word.substr(*at, digits - *at), 0,
+                                      (1LL << 62) / units[*unit].factor, value);
+  *at = end;
+  return ok;
 }
 
-// Exactly `count` digits from `at`.
-bool Digits(const std::wstring& text, size_t at, size_t count, int* value) {
-  if (at + count > text.size())
+// `text` laid out as `form`: a digit at every 'd', the other characters as written.
+bool Fits(const std::wstring& text, const wchar_t* form) {
+  if (text.size() != wcslen(form))
     return false;
-  int v = 0;
-  for (size_t i = at; i < at + count; ++i) {
-    if (!IsDigit(text[i]))
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (form[i] == L'd' ? !IsDigit(text[i]) : text[i] != form[i])
       return false;
-    v = v * 10 + (text[i] - L'0');
-  }
-  *value = v;
-  return true;
-}
-
-}  // namespace
-
-bool Tokenize(const std::wstring& text, std::vector<Token>* tokens, std::wstring* error) {
-  // A line may end in CR (CR LF files); a CR elsewhere is a control character.
-  size_t size = text.size();
-  while (size > 0 && text[size - 1] == L'\r')
-    --size;
-  const std::wstring line = text.substr(0, size);
-  size_t i = 0;
-  while (i < line.size()) {
-    if (IsBlank(line[i])) {
-      ++i;
-      continue;
-    }
-    if (line[i] == L'#' && (i + 1 == line.size() || IsBlank(line[i + 1])))
-      break;
-    if (line[i] == L'"') {
-      size_t end = line.find(L'"', i + 1);
-      if (end == std::wstring::npos) {
-        *error = L"a quoted text is not closed";
-        return false;
-      }
-      tokens->push_back({line.substr(i + 1, end - i - 1), true});
-      i = end + 1;
-      if (i < line.size() && !IsBlank(line[i])) {
-        *error = L"a blank must follow the closing quote";
-        return false;
-      }
-      continue;
-    }
-    size_t end = i;
-    while (end < line.size() && !IsBlank(line[end]))
-      ++end;
-    tokens->push_back({line.substr(i, end - i), false});
-    i = end;
   }
   return true;
 }
 
-std::wstring Escaped(const std::wstring& text) {
+// Text with its control characters written as codes: \x00 ... \x1F, \x7F
+// ... \x9F; line ends too, unless kept.
+std::wstring Escaped(const std::wstring& text, bool keepLineEnds = false) {
   std::wstring shown;
   for (wchar_t c : text) {
-    if (c >= 32 && (c < 127 || c > 159)) {  // C0, DEL and C1 are written as codes
+    if ((c >= 32 && (c < 127 || c > 159)) || (c == L'\n' && keepLineEnds)) {
       shown += c;
       continue;
     }
@@ -98,6 +70,32 @@ std::wstring Escaped(const std::wstring& text) {
   return shown;
 }
 
+}  // namespace
+
+bool Tokenize(const std::wstring& text, std::vector<Token>* tokens, std::wstring* error) {
+  // A line may end in CR (CR LF files); a CR elsewhere is a control character.
+  const std::wstring line = text.substr(0, text.find_last_not_of(L'\r') + 1);
+  for (size_t i = line.find_first_not_of(L" \t"); i < line.size();
+       i = line.find_first_not_of(L" \t", i)) {
+    if (line[i] == L'#' && (i + 1 == line.size() || IsBlank(line[i + 1])))
+      break;
+    bool quoted = line[i] == L'"';
+    size_t end = line.find_first_of(quoted ? L"\"" : L" \t", i + quoted);
+    if (quoted && end == std::wstring::npos) {
+      *error = L"a quoted text is not closed";
+      return false;
+    }
+    end = std::min(end, line.size());
+    tokens->push_back({line.substr(i + quoted, end - i - quoted), quoted});
+    i = end + quoted;
+    if (quoted && i < line.size() && !IsBlank(line[i])) {
+      *error = L"a blank must follow the closing quote";
+      return false;
+    }
+  }
+  return true;
+}
+
 std::wstring Sentence(const wchar_t* format, long long a, long long b) {
   wchar_t buffer[256];
   _snwprintf(buffer, 255, format, a, b);
@@ -106,20 +104,11 @@ std::wstring Sentence(const wchar_t* format, long long a, long long b) {
 }
 
 void Print(FILE* stream, const std::wstring& message) {
-  std::wstring text;
-  for (size_t line = 0; line <= message.size();) {
-    size_t end = message.find(L'\n', line);
-    if (end == std::wstring::npos)
-      end = message.size();
-    text += Escaped(message.substr(line, end - line)) + (end < message.size() ? L"\n" : L"");
-    line = end + 1;
-  }
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string utf8(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1)
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], n, nullptr, nullptr);
-  fputs(utf8.c_str(), stream);
-  fputc('\n', stream);
+  std::wstring text = Escaped(message, true) + L"\n";
+  std::string utf8(text.size() * 3, '\0');
+  utf8.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &utf8[0],
+                                  (int)utf8.size(), nullptr, nullptr));
+  fwrite(utf8.data(), 1, utf8.size(), stream);
   fflush(stream);
 }
 
@@ -132,87 +121,41 @@ std::wstring Quote(const std::wstring& word) {
          L" characters)";
 }
 
-bool ParseUnsigned(const std::wstring& word, ULONGLONG limit, ULONGLONG* value) {
-  if (word.empty())
-    return false;
-  ULONGLONG v = 0;
+bool ParseNumber(const std::wstring& word, long long low, long long high, long long* value) {
+  long long v = 0;
   for (wchar_t c : word) {
-    if (!IsDigit(c))
+    if (!IsDigit(c) || v > (high - (c - L'0')) / 10)
       return false;
-    ULONGLONG digit = c - L'0';
-    if (v > (limit - digit) / 10)
-      return false;
-    v = v * 10 + digit;
+    v = v * 10 + (c - L'0');
   }
-  *value = v;
-  return true;
-}
-
-bool ParseInt(const std::wstring& word, long long low, long long high, long long* value) {
-  bool negative = low < 0 && !word.empty() && word[0] == L'-';  // only where a sign means something
-  ULONGLONG magnitude;
-  if (!ParseUnsigned(negative ? word.substr(1) : word, 1ULL << 62, &magnitude))
-    return false;
-  long long v = negative ? -(long long)magnitude : (long long)magnitude;
-  if (v < low || v > high)
+  if (word.empty() || v < low || v > high)
     return false;
   *value = v;
   return true;
 }
 
 bool ParseSize(const std::wstring& word, ULONGLONG* bytes) {
-  static const struct {
-    const wchar_t* unit;
-    ULONGLONG factor;
-  } sizes[] = {{L"GB", 1ULL << 30}, {L"MB", 1ULL << 20}, {L"KB", 1ULL << 10}, {L"B", 1}};
-  size_t digits = 0;
-  while (digits < word.size() && IsDigit(word[digits]))
-    ++digits;
-  std::wstring unit = word.substr(digits);
-  ULONGLONG factor = 0;
-  for (const auto& u : sizes) {
-    if (unit == u.unit)
-      factor = u.factor;
-  }
-  ULONGLONG value;
-  if (factor == 0 || !ParseUnsigned(word.substr(0, digits), ~0ULL / factor, &value))
+  size_t at = 0;
+  long long value;
+  int unit;
+  if (!NumberThenUnit(word, &at, sizeUnits, &value, &unit) || at != word.size())
     return false;
-  *bytes = value * factor;
+  *bytes = value * sizeUnits[unit].factor;
   return true;
 }
 
 bool ParseDuration(const std::wstring& word, long long* milliseconds) {
-  size_t i = 0;
-  int lastUnit = -1;
-  long long total = 0;
-  if (word.empty())
-    return false;
-  while (i < word.size()) {
-    size_t start = i;
-    while (i < word.size() && IsDigit(word[i]))
-      ++i;
-    ULONGLONG value;
-    if (!ParseUnsigned(word.substr(start, i - start), (ULONGLONG)maxDurationMs, &value)) {
+  long long total = 0, value;
+  int lastUnit = -1, unit;
+  for (size_t at = 0; at < word.size(); lastUnit = unit) {
+    if (!NumberThenUnit(word, &at, durationUnits, &value, &unit) || unit <= lastUnit ||
+        value > (maxDurationMs - total) / durationUnits[unit].factor) {
       return false;
     }
-    size_t unitStart = i;
-    while (i < word.size() && !IsDigit(word[i]))
-      ++i;
-    std::wstring unit = word.substr(unitStart, i - unitStart);
-    int found = -1;
-    for (int u = 0; u < 4; ++u) {
-      if (unit == units[u].unit)
-        found = u;
-    }
-    if (found <= lastUnit)
-      return false;
-    lastUnit = found;
-    if ((long long)value > (maxDurationMs - total) / units[found].factor)
-      return false;
-    total += (long long)value * units[found].factor;
+    total += value * durationUnits[unit].factor;
   }
   *milliseconds = total;
-  return true;
+  return !word.empty();
 }
 
 bool ParseDurationIn(const std::wstring& word, long long lowMs, long long highMs,
@@ -234,9 +177,9 @@ std::wstring DurationText(long long ms) {
   if (ms == 0)
     return L"0s";
   std::wstring text;
-  for (const auto& u : units) {
+  for (const Unit& u : durationUnits) {
     if (ms >= u.factor) {
-      text += std::to_wstring(ms / u.factor) + u.unit;
+      text += std::to_wstring(ms / u.factor) + u.name;
       ms %= u.factor;
     }
   }
@@ -254,24 +197,18 @@ bool ParseColor(const std::wstring& word, COLORREF* color) {
 }
 
 bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTIME* time) {
-  int year, month, day, hour, minute, second = 0;
-  if (date.size() != 10 || date[4] != L'-' || date[7] != L'-' || !Digits(date, 0, 4, &year) ||
-      !Digits(date, 5, 2, &month) || !Digits(date, 8, 2, &day)) {
+  std::wstring text = date + L" " + clock + (clock.size() == 5 ? L":00" : L"");
+  if (!Fits(text, L"dddd-dd-dd dd:dd:dd"))
     return false;
-  }
-  if ((clock.size() != 5 && clock.size() != 8) || clock[2] != L':' || !Digits(clock, 0, 2, &hour) ||
-      !Digits(clock, 3, 2, &minute) ||
-      (clock.size() == 8 && (clock[5] != L':' || !Digits(clock, 6, 2, &second)))) {
-    return false;
-  }
-  if (year < firstDeviceYear || year > lastDeviceYear || !DaysInMonthOk(year, month, day) ||
-      hour > 23 || minute > 59 || second > 59) {
-    return false;
-  }
-  SYSTEMTIME t = {(WORD)year, (WORD)month, 0, (WORD)day, (WORD)hour, (WORD)minute, (WORD)second, 0};
-  // A round trip through FILETIME fills in the day of the week.
+  SYSTEMTIME t = {};
+  WORD* fields[] = {&t.wYear, &t.wMonth, &t.wDay, &t.wHour, &t.wMinute, &t.wSecond};
+  for (int i = 0; i < 6; ++i)
+    *fields[i] = (WORD)_wtoi(&text[i ? 2 + 3 * i : 0]);
+  // Through FILETIME and back, which fills in the day of the week; a day
+  // that does not exist comes back another (Wine takes February 29 in any year).
   FILETIME ft;
-  return SystemTimeToFileTime(&t, &ft) && FileTimeToSystemTime(&ft, time);
+  return t.wYear >= firstDeviceYear && t.wYear <= lastDeviceYear && SystemTimeToFileTime(&t, &ft) &&
+         FileTimeToSystemTime(&ft, time) && time->wDay == t.wDay;
 }
 
 bool IsPlainFileName(const std::wstring& name) {

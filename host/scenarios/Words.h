@@ -24,9 +24,6 @@ bool Tokenize(const std::wstring& line, std::vector<Token>* tokens, std::wstring
 // A word as it goes into a message: in quotes, cut to a readable length,
 // control characters (NUL among them) written as \x00.
 std::wstring Quote(const std::wstring& word);
-// Text with its control characters written as codes: \x00 ... \x1F, \x7F ...
-// \x9F.
-std::wstring Escaped(const std::wstring& text);
 
 // A message with up to two numbers: Sentence(L"expected %lld, got %lld", 1, 2).
 std::wstring Sentence(const wchar_t* format, long long a, long long b = 0);
@@ -34,10 +31,9 @@ std::wstring Sentence(const wchar_t* format, long long a, long long b = 0);
 // it is written as \x00 (line ends stay).
 void Print(FILE* stream, const std::wstring& message);
 
-// Whole numbers of at most `limit`, decimal digits only; ParseInt takes a
-// minus sign only where `low` is negative, and a plus sign nowhere.
-bool ParseUnsigned(const std::wstring& word, ULONGLONG limit, ULONGLONG* value);
-bool ParseInt(const std::wstring& word, long long low, long long high, long long* value);
+// A whole number from `low` to `high` (at most 2^62), decimal digits only:
+// no sign, no blank.
+bool ParseNumber(const std::wstring& word, long long low, long long high, long long* value);
 
 // "64MB", "1536KB", "2GB", "4096B": binary units, whole numbers; the unit
 // is needed and written as here.

@@ -22,10 +22,10 @@ static std::string ReadCommandLine(const std::string& input) {
   COLORREF color;
   SYSTEMTIME time;
   std::vector<Token> tokens;
-  for (bool taken : {ParseUnsigned(w[1], ~0ULL, &u), ParseInt(w[1], -(1LL << 62), 1LL << 62, &n),
-                     ParseSize(w[1], &u), ParseDuration(w[1], &n), ParseColor(w[1], &color),
-                     ParseDateTime(w[1], w.size() > 2 ? w[2] : L"", &time), IsPlainFileName(w[1]),
-                     Tokenize(text, &tokens, &error)})
+  for (bool taken :
+       {ParseNumber(w[1], 0, 1LL << 62, &n), ParseSize(w[1], &u), ParseDuration(w[1], &n),
+        ParseColor(w[1], &color), ParseDateTime(w[1], w.size() > 2 ? w[2] : L"", &time),
+        IsPlainFileName(w[1]), Tokenize(text, &tokens, &error)})
     outcome += taken ? " +" : " -";
   return outcome;
 }
