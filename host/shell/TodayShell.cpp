@@ -17,25 +17,18 @@ namespace {
 const wchar_t todayClass[] = TODAY_WINDOW_CLASS;
 const UINT_PTR refreshTimer = 1;
 
-enum MenuCommand { CmdOptions = 100, CmdSuspendResume, CmdRefresh, CmdExit };
-
 // Background: a vertical gradient from a light blue under the header to white,
 // with a dark blue header band.
 const COLORREF gradientTop = RGB(0xB4, 0xCC, 0xEE);
 const COLORREF gradientBottom = RGB(0xFF, 0xFF, 0xFF);
 const COLORREF headerColor = RGB(0x1E, 0x46, 0x8C);
 
-BYTE Blend(BYTE a, BYTE b, int num, int den) {
-  return (BYTE)(a + (b - a) * num / den);
-}
-
 // Paints the background of a rectangle of the Today window's client area
 // into `dc` at (destX, destY), one exact pixel per point.
 void PaintBackground(HDC dc, int destX, int destY, const RECT& area) {
   int w = area.right - area.left, h = area.bottom - area.top;
-  if (w <= 0 || h <= 0) {
+  if (w <= 0 || h <= 0)
     return;
-  }
   std::vector<DWORD> pixels((size_t)w * h);
   for (int y = 0; y < h; ++y) {
     COLORREF c = TodayBackgroundAt(area.left, area.top + y);
@@ -53,12 +46,10 @@ void PaintHeader(HDC dc) {
   GetDateFormatW(LOCALE_INVARIANT, 0, &now, L"dddd, MMMM d, yyyy", text, 64);
   RECT band = {0, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
   RECT textRect = {6, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
-  int oldMode = SetBkMode(dc, TRANSPARENT);
-  COLORREF oldColor = SetTextColor(dc, RGB(255, 255, 255));
+  SetBkMode(dc, TRANSPARENT);  // the last thing painted: nothing to restore
+  SetTextColor(dc, RGB(255, 255, 255));
   PaintBackground(dc, 0, 0, band);
   DrawTextW(dc, text, -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  SetTextColor(dc, oldColor);
-  SetBkMode(dc, oldMode);
 }
 
 // Paints the Today background for the item: the rectangle is in the item's
@@ -74,7 +65,11 @@ void DrawWatermark(const TODAYDRAWWATERMARKINFO* info) {
   PaintBackground(info->hdc, info->rc.left, info->rc.top, area);
 }
 
-LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT)
+    ++TodayShell.itemPaints;
+  return CallWindowProcW(TodayShell.itemWindowProc, window, message, wParam, lParam);
+}
 
 // The items from `from` on go below the ones above them; a window whose
 // place or height changes is repainted, and so is the one at `from`.
@@ -138,12 +133,6 @@ std::wstring LoadTodayItem(const TodayListEntry& entry) {
   return L"";
 }
 
-LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_PAINT)
-    ++TodayShell.itemPaints;
-  return CallWindowProcW(TodayShell.itemWindowProc, window, message, wParam, lParam);
-}
-
 void SuspendAndResume() {
   KillTimer(TodayShell.today, refreshTimer);
   int started = FireWakeupAndWait(30000);
@@ -152,32 +141,28 @@ void SuspendAndResume() {
   SetTimer(TodayShell.today, refreshTimer, TodayShell.intervalMs, nullptr);
 }
 
+// The window's commands: the menu's rows and their keys.
+const struct {
+  WPARAM key;
+  const wchar_t* label;
+  void (*run)();
+} commands[] = {
+    {'O', L"&Options...\tO", [] { ShowItemOptions(); }},
+    {'S', L"&Suspend and resume\tS", SuspendAndResume},
+    {'R', L"&Refresh query\tR", QueryTodayItems},
+    {VK_ESCAPE, L"E&xit\tEsc", [] { DestroyWindow(TodayShell.today); }},
+};
+const UINT firstCommand = 100;
+
 void ShowMenu(int x, int y) {
   HMENU menu = CreatePopupMenu();
-  AppendMenuW(menu, MF_STRING, CmdOptions, L"&Options...\tO");
-  AppendMenuW(menu, MF_STRING, CmdSuspendResume, L"&Suspend and resume\tS");
-  AppendMenuW(menu, MF_STRING, CmdRefresh, L"&Refresh query\tR");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, CmdExit, L"E&xit\tEsc");
+  for (UINT i = 0; i < ARRAYSIZE(commands); ++i) {
+    if (commands[i].key == VK_ESCAPE)
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, firstCommand + i, commands[i].label);
+  }
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, x, y, 0, TodayShell.today, nullptr);
   DestroyMenu(menu);
-}
-
-void DoMenuCommand(int command) {
-  switch (command) {
-    case CmdOptions:
-      ShowItemOptions();
-      break;
-    case CmdSuspendResume:
-      SuspendAndResume();
-      break;
-    case CmdRefresh:
-      QueryTodayItems();
-      break;
-    case CmdExit:
-      DestroyWindow(TodayShell.today);
-      break;
-  }
 }
 
 LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -218,19 +203,13 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       }
       return 0;
     case WM_COMMAND:
-      DoMenuCommand(LOWORD(wParam));
-      return 0;
     case WM_KEYDOWN:
-      if (!TodayShell.interactive)
+      if (message == WM_KEYDOWN && !TodayShell.interactive)
         break;
-      if (wParam == 'O')
-        DoMenuCommand(CmdOptions);
-      else if (wParam == 'S')
-        DoMenuCommand(CmdSuspendResume);
-      else if (wParam == 'R')
-        DoMenuCommand(CmdRefresh);
-      else if (wParam == VK_ESCAPE)
-        DoMenuCommand(CmdExit);
+      for (UINT i = 0; i < ARRAYSIZE(commands); ++i) {
+        if (message == WM_COMMAND ? LOWORD(wParam) == firstCommand + i : wParam == commands[i].key)
+          commands[i].run();
+      }
       return 0;
     case WM_DESTROY:
       KillTimer(window, refreshTimer);
@@ -245,16 +224,13 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-COLORREF TodayBackgroundAt(int x, int y) {
-  (void)x;
-  if (y < TODAY_HEADER_HEIGHT)
-    return headerColor;
-  int num = y - TODAY_HEADER_HEIGHT, den = TODAY_HEIGHT - TODAY_HEADER_HEIGHT - 1;
-  if (num > den)
-    num = den;
-  return RGB(Blend(GetRValue(gradientTop), GetRValue(gradientBottom), num, den),
-             Blend(GetGValue(gradientTop), GetGValue(gradientBottom), num, den),
-             Blend(GetBValue(gradientTop), GetBValue(gradientBottom), num, den));
+COLORREF TodayBackgroundAt(int, int y) {
+  int den = TODAY_HEIGHT - TODAY_HEADER_HEIGHT - 1, num = std::min(y - TODAY_HEADER_HEIGHT, den);
+  auto blend = [&](int shift) {
+    int a = (gradientTop >> shift) & 0xFF, b = (gradientBottom >> shift) & 0xFF;
+    return (BYTE)(a + (b - a) * num / den);
+  };
+  return y < TODAY_HEADER_HEIGHT ? headerColor : RGB(blend(0), blend(8), blend(16));
 }
 
 bool CreateTodayWindow(HINSTANCE instance, bool framed) {
@@ -264,13 +240,9 @@ bool CreateTodayWindow(HINSTANCE instance, bool framed) {
   wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
   wc.lpszClassName = todayClass;
   RegisterClassW(&wc);
-
-  DWORD style = WS_POPUP | WS_CLIPCHILDREN;
-  DWORD exStyle = 0;
-  if (framed)
-    style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  else
-    exStyle |= WS_EX_TOPMOST;  // nothing may cover the pictures taken of it
+  DWORD style =
+      WS_POPUP | WS_CLIPCHILDREN | (framed ? WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX : 0);
+  DWORD exStyle = framed ? 0 : WS_EX_TOPMOST;  // nothing may cover the pictures taken of it
   // The client area goes to screen x 0 (see TodayShell.h).
   RECT rc = {0, 0, TODAY_WIDTH, TODAY_HEIGHT};
   AdjustWindowRectEx(&rc, style, FALSE, exStyle);
@@ -283,15 +255,13 @@ bool CreateTodayWindow(HINSTANCE instance, bool framed) {
 void ShowToday() {
   ShowWindow(TodayShell.today, TodayShell.interactive ? SW_SHOW : SW_SHOWNOACTIVATE);
   UpdateWindow(TodayShell.today);
-  if (TodayShell.interactive) {
+  if (TodayShell.interactive)
     SetTimer(TodayShell.today, refreshTimer, TodayShell.intervalMs, nullptr);
-  }
 }
 
 void DestroyTodayWindow() {
-  if (TodayShell.today) {
+  if (TodayShell.today)
     DestroyWindow(TodayShell.today);
-  }
 }
 
 void LoadTodayItems(const std::vector<TodayListEntry>& entries,
@@ -316,9 +286,8 @@ void UnloadTodayItems() {
 }
 
 void QueryTodayItems() {
-  for (size_t i = 0; i < TodayShell.items.size(); ++i) {
+  for (size_t i = 0; i < TodayShell.items.size(); ++i)
     Query(i);
-  }
 }
 
 INT_PTR ShowItemOptions() {
@@ -342,9 +311,8 @@ int FireWakeupAndWait(DWORD timeoutMs) {
   bool allEnded = WaitUntil(timeoutMs, [&] {
     return kept == 0 || WaitForMultipleObjects(kept, processes, TRUE, 0) == WAIT_OBJECT_0;
   });
-  for (int i = 0; i < kept; ++i) {
+  for (int i = 0; i < kept; ++i)
     CloseHandle(processes[i]);
-  }
   PumpMessages();
   return allEnded ? started : -1;
 }

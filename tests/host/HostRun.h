@@ -26,9 +26,10 @@ struct ScenarioRun {
   std::wstring folder;
   HostResult result;
 };
-// Writes `text` as <FreshFolder(name)>.txt and runs it with `options` after
-// it; without an --out among them the pictures go into that folder.
-ScenarioRun RunScript(const std::wstring& name, const std::string& text,
+// Runs `text`, written as <FreshFolder(name)>.txt, or without text the
+// scenario tests/host/scenarios/<name>.txt, with `options` after it; without
+// an --out among them the pictures go into FreshFolder(name).
+ScenarioRun RunScript(const std::wstring& name, const std::string& text = "",
                       const std::wstring& options = L"");
 
 // The host's output holds `text`.
@@ -38,10 +39,9 @@ ScenarioRun RunScript(const std::wstring& name, const std::string& text,
 std::wstring TestSourcePath(const std::wstring& relative);
 // A fresh, empty folder under the working directory.
 std::wstring FreshFolder(const std::wstring& name);
-// Writes UTF-8 text to a file; what a file holds.
 void WriteTextFile(const std::wstring& path, const std::string& text);
 std::string ReadBytes(const std::wstring& path);
 // Removes the Today items the tests add (Items\HostTest.A...) and, unless
-// `files` is false, their libraries on the device. Every host test program
-// does so before its first test: a test killed halfway leaves them behind.
+// `files` is false, their library on the device. Done before the first test
+// too: a test killed halfway leaves them behind.
 void RemoveTestItems(bool files = true);
