@@ -95,50 +95,41 @@ int TakeDeviceTurn(long long waitMs) {
                             L"; giving up (--device-wait sets how long to wait)");
 }
 
-std::wstring OnLine(const std::wstring& where, const Command& c) {
-  return where + L": line " + std::to_wstring(c.line) + L": ";
-}
-
-// Limits that depend on --out, checked before anything is made: the folder
-// not a file, and its and every picture's path within the file system's limits.
-int CheckOutputLimits(const Options& o, const Scenario& scenario, const std::wstring& where) {
-  PathKind kind = KindAt(o.out);
+// The checks of --out, before anything is made. Without `made`, its limits
+// (status 2): the folder not a file, and its and every picture's path within
+// the file system's limits. With `made`, for a run (status 3): nothing but a
+// file where a picture goes, the folder there or made, and writable for the
+// longest picture name. What fails leaves no folder behind; `made` gets the
+// folders made, for the caller to remove should it stop before the run.
+int CheckOutput(const Options& o, const Scenario& scenario, const std::wstring& where,
+                std::vector<std::wstring>* made) {
+  PathKind kind = made ? PathKind::Folder : KindAt(o.out);
   if (kind == PathKind::File || kind == PathKind::PipeOrDevice)
     return Fail(ExitUsage, L"--out " + o.outShown + L" is " + KindWords(kind) + L", not a folder");
-  if (!PathFitsLimits(o.out)) {
+  if (!made && !PathFitsLimits(o.out)) {
     return Fail(ExitUsage, L"--out " + o.outShown +
                                L": the path is too long (at most 255 characters and 255 bytes in "
                                L"UTF-8 a part, 4095 bytes in all as Wine opens it, through the "
                                L"prefix's dosdevices folder)");
   }
-  for (const Command& c : scenario.commands) {
-    const std::wstring* name = PictureFile(c);
-    if (name && !PathFitsLimits(InFolder(o.out, *name))) {
-      return Fail(ExitUsage, OnLine(where, c) + L"the path " + ShownPicturePath(o.outShown, *name) +
-                                 L" is too long");
-    }
-  }
-  return ExitOk;
-}
-
-// The output folder: nothing but a file where a picture goes, there or made,
-// and writable for the longest picture name, all before anything runs. What
-// fails leaves no folder behind; `made` gets the folders made, for the caller
-// to remove should it stop before the run.
-int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring& where,
-                  std::vector<std::wstring>* made) {
   size_t longest = 5;
   for (const Command& c : scenario.commands) {
     const std::wstring* name = PictureFile(c);
-    std::wstring path = name ? InFolder(o.out, *name) : L"";
-    if (name && IsNoFile(KindAt(path))) {
-      return Fail(ExitSetup, OnLine(where, c) + L"cannot write " +
-                                 ShownPicturePath(o.outShown, *name) + L": " +
+    std::wstring path = name ? InFolder(o.out, *name) : L"",
+                 on = where + L": line " + std::to_wstring(c.line) + L": ";
+    if (name && !made && !PathFitsLimits(path)) {
+      return Fail(ExitUsage,
+                  on + L"the path " + ShownPicturePath(o.outShown, *name) + L" is too long");
+    }
+    if (name && made && IsNoFile(KindAt(path))) {
+      return Fail(ExitSetup, on + L"cannot write " + ShownPicturePath(o.outShown, *name) + L": " +
                                  WhyNotCreated(path, ERROR_ALREADY_EXISTS));
     }
     longest = std::max(longest, name ? Utf8Bytes(*name) : 0);
   }
   std::wstring why;
+  if (!made)
+    return ExitOk;
   if (!MakeFolders(o.out, made, &why))
     return Fail(ExitSetup, L"cannot create the folder " + o.outShown + L": " + why);
   // As long as the longest picture's name, as the pictures' own temporary
@@ -165,7 +156,18 @@ int CheckItemLibrary(const Options& o) {
   return Fail(ExitSetup, L"cannot load the item library " + o.dllShown + L": " + why);
 }
 
+// Takes the simulated device's turn (the live one needs none) and starts the
+// shell: a window with the device's clock running, or a scenario's on a
+// device reset.
 int StartShell(const Options& o, bool interactive) {
+  bool simulated = CurrentDeviceKind() == DeviceKind::Simulated;
+  int status = simulated ? TakeDeviceTurn(o.deviceWaitMs) : ExitOk;
+  if (status != ExitOk)
+    return status;
+  if (simulated && interactive)
+    SimSetClockRunning(true);
+  if (!interactive)
+    SimResetDevice();
   TodayShell.intervalMs = (DWORD)o.intervalMs;
   TodayShell.textColor = o.textColor;
   TodayShell.interactive = interactive;
@@ -201,18 +203,13 @@ int ShowTodayScreen(const Options& o) {
   // read the same device.
   if (o.live)
     SelectDevice(DeviceKind::Live);
-  bool simulated = CurrentDeviceKind() == DeviceKind::Simulated;
   int status = CheckItemLibrary(o);
-  if (status == ExitOk && simulated)
-    status = TakeDeviceTurn(o.deviceWaitMs);
-  if (status == ExitOk && simulated)
-    SimSetClockRunning(true);
   if (status == ExitOk)
     status = StartShell(o, true);
   if (status != ExitOk)
     return status;
   Print(stdout, std::wstring(L"TodayHost: the Today screen on the ") +
-                    (simulated ? L"simulated" : L"live") +
+                    (CurrentDeviceKind() == DeviceKind::Live ? L"live" : L"simulated") +
                     L" device. Tap the strip; right-click for options, suspend and resume; "
                     L"Esc closes.");
   if (o.closeAfterMs) {
@@ -236,7 +233,7 @@ int RunScript(const Options& o) {
   if (!parsed)
     return Fail(ExitUsage, (o.demo ? L"demo scenario: " : L"") + error);
   // With --check, the limits that depend on --out are checked when it is given.
-  int status = o.check && !o.outGiven ? ExitOk : CheckOutputLimits(o, scenario, where);
+  int status = o.check && !o.outGiven ? ExitOk : CheckOutput(o, scenario, where, nullptr);
   if (status == ExitOk && o.check)
     Print(stdout, L"TodayHost: " + where + L": the scenario is well formed");
   if (status != ExitOk || o.check)
@@ -244,15 +241,11 @@ int RunScript(const Options& o) {
   std::vector<std::wstring> made;
   status = CheckItemLibrary(o);
   if (status == ExitOk)
-    status = PrepareOutput(o, scenario, where, &made);
+    status = CheckOutput(o, scenario, where, &made);
   if (status != ExitOk)
     return status;
   SelectDevice(DeviceKind::Simulated);
-  status = TakeDeviceTurn(o.deviceWaitMs);
-  if (status == ExitOk) {
-    SimResetDevice();
-    status = StartShell(o, false);
-  }
+  status = StartShell(o, false);
   if (status != ExitOk) {
     RemoveFolders(made);
     return status;

@@ -149,15 +149,8 @@ PathKind KindAt(const std::wstring& full) {
   }
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
     return PathKind::Nothing;
-  if (error != ERROR_INVALID_PARAMETER)
-    return PathKind::Unknown;
-  // Wine's answer for a pipe or a device. Opened for its attributes only, a
-  // pipe does not wait for a writer.
-  AutoCloseHandle file(CreateFileW(full.c_str(), FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr));
-  return file.IsValid() && GetFileType(file) == FILE_TYPE_DISK ? PathKind::File
-                                                               : PathKind::PipeOrDevice;
+  // Wine's answer for a pipe or a device.
+  return error == ERROR_INVALID_PARAMETER ? PathKind::PipeOrDevice : PathKind::Unknown;
 }
 
 std::wstring KindWords(PathKind kind) {
