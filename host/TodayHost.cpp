@@ -144,15 +144,13 @@ int CheckOutput(const Options& o, const Scenario& scenario, const std::wstring& 
   return Fail(ExitSetup, L"cannot write in the folder " + o.outShown + L": " + why);
 }
 
-// The library --dll names is a file there, before anything is made or taken
+// The library --dll names opens as a file, before anything is made or taken
 // (the Today list's libraries are checked as the list is read).
 int CheckItemLibrary(const Options& o) {
-  PathKind kind = o.dll.empty() ? PathKind::File : KindAt(o.dll);
-  if (kind == PathKind::File || kind == PathKind::Unknown)
+  std::wstring why;
+  AutoCloseHandle file(o.dll.empty() ? nullptr : OpenRegularFile(o.dll, &why));
+  if (why.empty())
     return ExitOk;
-  std::wstring why = kind != PathKind::Nothing ? L"it is " + KindWords(kind)
-                     : PathFitsLimits(o.dll)   ? L"there is no such file"
-                                               : L"the path is too long";
   return Fail(ExitSetup, L"cannot load the item library " + o.dllShown + L": " + why);
 }
 
@@ -270,22 +268,17 @@ int RunScript(const Options& o) {
 int wmain(int argc, wchar_t** argv) {
   Options options;
   std::wstring error;
-  if (!ParseArguments(argc, argv, &options, &error)) {
-    Print(stderr, L"TodayHost: " + error + L" (--help lists the options)");
-    return ExitUsage;
-  }
-  if (options.help) {
+  if (!ParseArguments(argc, argv, &options, &error))
+    return Fail(ExitUsage, error + L" (--help lists the options)");
+  if (options.help)
     PrintHelp();
-    return ExitOk;
-  }
-  if (options.printDemo) {
+  else if (options.printDemo)
     Print(stdout, DemoScenarioText());
+  if (options.help || options.printDemo)
     return ExitOk;
-  }
   SetConsoleCtrlHandler(Interrupted, TRUE);
   if (!options.keepPrograms)
     EndProgramsWithHost();
-  if (options.demo || !options.scenarioFile.empty())
-    return RunScript(options);
-  return ShowTodayScreen(options);
+  return options.demo || !options.scenarioFile.empty() ? RunScript(options)
+                                                       : ShowTodayScreen(options);
 }
