@@ -79,13 +79,13 @@ void LayOut(size_t from) {
     TodayItem& t = TodayShell.items[i];
     if (i >= from) {
       RECT rc;
-      GetWindowRect(t.window, &rc);
+      GetWindowRect(t.item.hwndCustom, &rc);
       MapWindowPoints(nullptr, TodayShell.today, (POINT*)&rc, 2);
       bool moved = rc.top != y || rc.bottom - rc.top != (int)t.item.cyp;
-      SetWindowPos(t.window, nullptr, 0, y, TODAY_WIDTH, (int)t.item.cyp,
+      SetWindowPos(t.item.hwndCustom, nullptr, 0, y, TODAY_WIDTH, (int)t.item.cyp,
                    SWP_NOZORDER | SWP_NOACTIVATE);
       if (moved || i == from)
-        InvalidateRect(t.window, nullptr, TRUE);
+        InvalidateRect(t.item.hwndCustom, nullptr, TRUE);
     }
     y += (int)t.item.cyp;
   }
@@ -94,7 +94,7 @@ void LayOut(size_t from) {
 // The shell's question to one item; TRUE lays it out.
 void Query(size_t index) {
   TodayItem& t = TodayShell.items[index];
-  if (SendMessageW(t.window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&t.item, 0)) {
+  if (SendMessageW(t.item.hwndCustom, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&t.item, 0)) {
     LayOut(index);
     TodayShell.trueAnswers += index == 0;
   }
@@ -113,20 +113,20 @@ std::wstring LoadTodayItem(const TodayListEntry& entry) {
       module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM));
   auto options = (PFNCUSTOMOPTIONSDLGPROC)(void*)GetProcAddress(
       module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC));
-  TodayItem t = {module, entry.item, nullptr};
+  TodayItem t = {module, entry.item};
   t.item.hinstDLL = module;
   if (entry.key.empty())
     t.item.fOptions = options != nullptr;  // no list says otherwise
-  t.item.hwndCustom = t.window = init ? init(&t.item, TodayShell.today) : nullptr;
-  if (!t.window) {
+  t.item.hwndCustom = init ? init(&t.item, TodayShell.today) : nullptr;
+  if (!t.item.hwndCustom) {
     FreeLibrary(module);
     return init ? L"the item created no window" : entry.shown + L" has no export ordinal 240";
   }
   if (TodayShell.items.empty()) {
-    TodayShell.itemWindow = t.window;
+    TodayShell.itemWindow = t.item.hwndCustom;
     TodayShell.optionsDialogProc = options;
     TodayShell.itemWindowProc =
-        (WNDPROC)SetWindowLongPtrW(t.window, GWLP_WNDPROC, (LONG_PTR)CountingItemProc);
+        (WNDPROC)SetWindowLongPtrW(t.item.hwndCustom, GWLP_WNDPROC, (LONG_PTR)CountingItemProc);
   }
   TodayShell.items.push_back(t);
   Query(TodayShell.items.size() - 1);  // the shell asks at once; TRUE lays the item out
@@ -276,9 +276,9 @@ void LoadTodayItems(const std::vector<TodayListEntry>& entries,
 void UnloadTodayItems() {
   for (; !TodayShell.items.empty(); TodayShell.items.pop_back()) {
     TodayItem& t = TodayShell.items.back();
-    if (IsWindow(t.window)) {
-      SendMessageW(t.window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&t.item, 0);
-      DestroyWindow(t.window);
+    if (IsWindow(t.item.hwndCustom)) {
+      SendMessageW(t.item.hwndCustom, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&t.item, 0);
+      DestroyWindow(t.item.hwndCustom);
     }
     FreeLibrary(t.module);
   }

@@ -17,11 +17,10 @@
 #define TODAY_HEIGHT 268
 #define TODAY_HEADER_HEIGHT 26
 
-// A loaded item: its library, the shell's record of it and its window.
+// A loaded item: its library and the shell's record of it (hwndCustom its window).
 struct TodayItem {
   HMODULE module;
   TODAYLISTITEM item;
-  HWND window;
 };
 
 struct TodayShellRecord {
