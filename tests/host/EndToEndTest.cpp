@@ -49,8 +49,8 @@ void ExpectLikeReference(const std::wstring& folder, const std::wstring& name,
 }
 
 TEST(EndToEnd, StripPicturesMatchTheReferences) {
-  ScenarioRun run = RunScript(L"strip");
-  ASSERT_EQ(0u, run.result.exitCode) << run.result.output;
+  HostResult run = RunScript(L"strip");
+  ASSERT_EQ(0u, run.exitCode) << run.output;
   for (std::wstring name : {L"readings", L"battery-time", L"card", L"red-text", L"widest-labels"})
     ExpectLikeReference(run.folder, name + L".png", L"strip-" + name + L".png");
   ExpectLikeReference(run.folder, L"today.png", L"today-window.png");
@@ -135,8 +135,8 @@ TEST(EndToEnd, AboutDialogPicturesMatchTheReferences) {
 }
 
 TEST(EndToEnd, WakeupShowsInitLabelsForFourSeconds) {
-  ScenarioRun run = RunScript(L"wakeup");
-  ASSERT_EQ(0u, run.result.exitCode) << run.result.output;
+  HostResult run = RunScript(L"wakeup");
+  ASSERT_EQ(0u, run.exitCode) << run.output;
   ExpectLikeReference(run.folder, L"init.png", L"wakeup-init.png");
   Picture before = Load(run.folder + L"\\before.png"), init = Load(run.folder + L"\\init.png");
   EXPECT_FALSE(Same(before, init));
@@ -210,13 +210,13 @@ TEST(EndToEnd, ScriptsEndWithTheirStatusAndSayWhy) {
       DestroyWindow(w);
     });
     WaitForSingleObject(shown, INFINITE);
-    ScenarioRun run = RunScript(row.name, row.script, row.options);
+    HostResult run = RunScript(row.name, row.script, row.options);
     ReleaseMutex(turn);
     SetEvent(release);
     hung.join();
-    EXPECT_EQ(row.exitCode, run.result.exitCode) << run.result.output;
-    EXPECT_SAYS(run.result, row.says);
-    EXPECT_SAYS(run.result, row.setup == 'b' ? "still in use by another TodayHost after 1s" : "");
+    EXPECT_EQ(row.exitCode, run.exitCode) << run.output;
+    EXPECT_SAYS(run, row.says);
+    EXPECT_SAYS(run, row.setup == 'b' ? "still in use by another TodayHost after 1s" : "");
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((run.folder + L"\\never.png").c_str()));
     EXPECT_EQ(row.cards, row.cards < 0 ? -1 : CountCards());
   }
@@ -243,14 +243,14 @@ TEST(EndToEnd, TwoHostsStartedTogetherEachSeeTheirOwnDevice) {
   auto script = [](int percent) {
     return "battery percent=" + std::to_string(percent) + "\nwait 2h\nsnapshot p.png\n";
   };
-  ScenarioRun a, b;
+  HostResult a, b;
   std::thread first([&] { a = RunScript(L"p10", script(10)); });
   std::thread second([&] { b = RunScript(L"p90", script(90)); });
   first.join();
   second.join();
-  ScenarioRun alone = RunScript(L"p10-alone", script(10));
-  for (const ScenarioRun* run : {&a, &b, &alone})
-    ASSERT_EQ(0u, run->result.exitCode) << run->result.output;
+  HostResult alone = RunScript(L"p10-alone", script(10));
+  for (const HostResult* run : {&a, &b, &alone})
+    ASSERT_EQ(0u, run->exitCode) << run->output;
   Picture p10 = Load(a.folder + L"\\p.png");
   EXPECT_TRUE(Same(p10, Load(alone.folder + L"\\p.png")));
   EXPECT_FALSE(Same(p10, Load(b.folder + L"\\p.png")));

@@ -105,17 +105,15 @@ void WriteTextFile(const std::wstring& path, const std::string& text) {
   WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
 }
 
-ScenarioRun RunScript(const std::wstring& name, const std::string& text,
-                      const std::wstring& options) {
-  ScenarioRun run = {FreshFolder(name), {}};
-  std::wstring script =
-      text.empty() ? TestSourcePath(L"scenarios\\" + name + L".txt") : run.folder + L".txt";
+HostResult RunScript(const std::wstring& name, const std::string& text,
+                     const std::wstring& options) {
+  std::wstring folder = FreshFolder(name), script = TestSourcePath(L"scenarios\\" + name + L".txt");
   if (!text.empty())
-    WriteTextFile(script, text);
-  std::wstring out =
-      options.find(L"--out") == std::wstring::npos ? L" --out \"" + run.folder + L"\"" : L"";
-  run.result = RunHost(L"--scenario \"" + script + L"\"" + out + L" " + options);
-  return run;
+    WriteTextFile(script = folder + L".txt", text);
+  HostResult result =
+      RunHost(L"--scenario \"" + script + L"\" --out \"" + folder + L"\" " + options);
+  result.folder = folder;
+  return result;
 }
 
 void RemoveTestItems(bool files) {

@@ -12,7 +12,8 @@
 
 struct HostResult {
   DWORD exitCode = 0xFFFFFFFF;
-  std::string output;  // stdout and stderr together
+  std::string output;   // stdout and stderr together
+  std::wstring folder;  // a scenario's pictures
 };
 
 // `arguments` follow the program name. Waits up to two minutes.
@@ -21,16 +22,11 @@ inline HostResult RunHost(const std::wstring& arguments) {
   return RunProgram(L"TodayHost.exe", arguments);
 }
 
-// A scenario's run: the folder its pictures go to, and what the host said.
-struct ScenarioRun {
-  std::wstring folder;
-  HostResult result;
-};
 // Runs `text`, written as <FreshFolder(name)>.txt, or without text the
-// scenario tests/host/scenarios/<name>.txt, with `options` after it; without
-// an --out among them the pictures go into FreshFolder(name).
-ScenarioRun RunScript(const std::wstring& name, const std::string& text = "",
-                      const std::wstring& options = L"");
+// scenario tests/host/scenarios/<name>.txt, with `options` after it; its
+// pictures go into FreshFolder(name).
+HostResult RunScript(const std::wstring& name, const std::string& text = "",
+                     const std::wstring& options = L"");
 
 // The host's output holds `text`.
 #define EXPECT_SAYS(result, text) EXPECT_THAT((result).output, testing::HasSubstr(text))

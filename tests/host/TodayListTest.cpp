@@ -122,11 +122,11 @@ TEST_F(TodayList, TheHostStacksTheItemsThatLoad) {
     RemoveTestItems(false);
     if (row.dll)
       AddItem(4, 1, row.order, row.dll);
-    ScenarioRun run = RunScript(L"today-list", "refresh\nsnapshot today.png window\n");
-    EXPECT_EQ(0u, run.result.exitCode) << run.result.output;
-    EXPECT_SAYS(run.result, row.says);
+    HostResult run = RunScript(L"today-list", "refresh\nsnapshot today.png window\n");
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_SAYS(run, row.says);
     int painted = PaintedBelowTheFirst(run.folder);
-    EXPECT_TRUE(row.below ? painted > 500 : painted == 0) << painted << " " << run.result.output;
+    EXPECT_TRUE(row.below ? painted > 500 : painted == 0) << painted << " " << run.output;
   }
 }
 
