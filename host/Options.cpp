@@ -1,6 +1,7 @@
 // The host's options, one row each.
 #include "Options.h"
 
+#include <algorithm>
 #include <map>
 
 #include "Scenario.h"
@@ -71,14 +72,6 @@ std::wstring FileNamePart(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-const OptionRow* FindOption(const std::wstring& name) {
-  for (const OptionRow& row : optionRows) {
-    if (name == row.name)
-      return &row;
-  }
-  return nullptr;
-}
-
 // What one option's value sets; false with `error` set.
 bool TakeValue(const OptionRow& row, const std::wstring& value, Options* o, std::wstring* error) {
   if (row.ms)
@@ -141,11 +134,12 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
       return false;
     }
     before = a;
-    const OptionRow* row = FindOption(a);
-    if (!row || (row->value && i + 1 == argc)) {
-      *error = row             ? a + L" needs a value"
-               : i + 1 == argc ? L"unknown or incomplete option " + Quote(a)
-                               : L"unknown option " + Quote(a);
+    const OptionRow* row = std::find_if(std::begin(optionRows), std::end(optionRows),
+                                        [&](const OptionRow& r) { return a == r.name; });
+    if (row == std::end(optionRows) || (row->value && i + 1 == argc)) {
+      *error = row != std::end(optionRows) ? a + L" needs a value"
+               : i + 1 == argc             ? L"unknown or incomplete option " + Quote(a)
+                                           : L"unknown option " + Quote(a);
       return false;
     }
     if (row->flag)

@@ -207,13 +207,11 @@ void RemoveFolders(const std::vector<std::wstring>& made) {
 }
 
 std::wstring TemporaryName(const std::wstring& name) {
-  wchar_t tag[16];
-  _snwprintf(tag, 16, L"%08lx~", GetCurrentProcessId());
-  tag[15] = 0;
-  size_t keep = name.size() > wcslen(tag) ? name.size() - wcslen(tag) : 0;
-  if (keep > 0 && IS_HIGH_SURROGATE(name[keep - 1]))
-    --keep;  // not half a pair
-  std::wstring temporary = name.substr(0, keep) + tag;
+  wchar_t tag[10];
+  _snwprintf(tag, 10, L"%08lx~", GetCurrentProcessId());  // 9 characters
+  size_t keep = name.size() > 9 ? name.size() - 9 : 0;
+  keep -= keep > 0 && IS_HIGH_SURROGATE(name[keep - 1]);  // not half a pair
+  std::wstring temporary = name.substr(0, keep) + std::wstring(tag, 9);
   return temporary.substr(temporary.size() > name.size() ? temporary.size() - name.size() : 0);
 }
 

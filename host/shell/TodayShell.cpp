@@ -168,13 +168,10 @@ void ShowMenu(int x, int y) {
 LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case TODAYM_GETCOLOR:
-      if (wParam == TODAYCOLOR_TEXT)
-        return TodayShell.textColor;
-      if (wParam == TODAYCOLOR_HIGHLIGHT)
-        return RGB(0x1E, 0x46, 0x8C);
-      if (wParam == TODAYCOLOR_HIGHLIGHTEDTEXT)
-        return RGB(255, 255, 255);
-      return 0;
+      return wParam == TODAYCOLOR_TEXT              ? TodayShell.textColor
+             : wParam == TODAYCOLOR_HIGHLIGHT       ? headerColor
+             : wParam == TODAYCOLOR_HIGHLIGHTEDTEXT ? RGB(255, 255, 255)
+                                                    : 0;
     case TODAYM_DRAWWATERMARK:
       DrawWatermark((const TODAYDRAWWATERMARKINFO*)lParam);
       return 0;
