@@ -146,28 +146,24 @@ TEST(EndToEnd, WakeupShowsInitLabelsForFourSeconds) {
   EXPECT_TRUE(Same(before, Load(run.folder + L"\\live.png")));
 }
 
+// The cards on the device, negative when they are not C1, C2, ... in order.
 int CountCards() {
   WIN32_FIND_DATAW card;
   int count = 0;
+  bool inOrder = true;
   HANDLE search = FindFirstFlashCard(&card);
-  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFlashCard(search, &card)) {
-    if (L"C" + std::to_wstring(++count) != card.cFileName)
-      return -count;  // out of order
-  }
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFlashCard(search, &card))
+    inOrder &= L"C" + std::to_wstring(++count) == card.cFileName;
   if (search != INVALID_HANDLE_VALUE)
     FindClose(search);
-  return count;
+  return inOrder ? count : -count;
 }
 
-// Scripts that end with their status and say why: the refresh protocol
-// repaints only on a change, a tap outside the gauges opens one About
-// dialog, the options dialog closes only with OK (scenarios that check
-// themselves); a failed expectation names its line and writes no picture
-// after it; a run's waits for other programs share --wait-budget (the options
-// dialog is ended at its deadline although the item would close it on OK); a
-// window whose thread stopped pumping does not hold the run; a host that
-// cannot have the device within --device-wait gives up; the most cards a
-// script may insert are all there after it, in order.
+// Scripts that end with their status and say why: scenarios that check
+// themselves (refresh, About, options); a failed expectation, naming its line;
+// the waits sharing --wait-budget (an options dialog ended at its deadline); a
+// hung window that does not hold the run; a device kept busy past
+// --device-wait; the most cards a script may insert, all there in order.
 TEST(EndToEnd, ScriptsEndWithTheirStatusAndSayWhy) {
   std::string hundredCards;
   for (int i = 1; i <= 100; ++i)
