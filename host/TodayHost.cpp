@@ -174,26 +174,23 @@ int StartShell(const Options& o, bool interactive) {
   ShowToday();
   // A Today list's item that does not load is left out, as the device's shell does.
   std::vector<std::wstring> leftOut;
-  std::vector<TodayListEntry> entries;
-  if (o.dll.empty())
-    entries = ReadTodayList(&leftOut);
-  else
-    entries.push_back(EntryForLibrary(o.dll, o.dllShown));
+  std::vector<TodayListEntry> entries =
+      o.dll.empty() ? ReadTodayList(&leftOut)
+                    : std::vector<TodayListEntry>{EntryForLibrary(o.dll, o.dllShown)};
   LoadTodayItems(entries, &leftOut);
   for (const std::wstring& line : leftOut)
     Fail(0, (o.dll.empty() ? L"left out: " : L"") + line);
-  if (o.dll.empty() && TodayShell.items.empty()) {
-    Fail(0, entries.empty() ? L"no Today item is enabled (a custom item, Type 4, under "
-                              L"HKLM\\" TODAY_ITEMS_KEY L"); install one with "
-                              L"DeviceInstall.exe install, or name one with --dll"
-                            : L"no item of the Today list loaded");
+  if (!TodayShell.items.empty()) {
+    PumpMessages();
+    return ExitOk;
   }
-  if (TodayShell.items.empty()) {
-    DestroyTodayWindow();
-    return ExitSetup;
-  }
-  PumpMessages();
-  return ExitOk;
+  DestroyTodayWindow();
+  if (!o.dll.empty())
+    return ExitSetup;  // the library said why
+  return Fail(ExitSetup, entries.empty() ? L"no Today item is enabled (a custom item, Type 4, under "
+                                           L"HKLM\\" TODAY_ITEMS_KEY L"); install one with "
+                                           L"DeviceInstall.exe install, or name one with --dll"
+                                         : L"no item of the Today list loaded");
 }
 
 int ShowTodayScreen(const Options& o) {
