@@ -1,7 +1,8 @@
 // The host's options, one row each.
 #include "Options.h"
 
-#include <vector>
+#include <algorithm>
+#include <map>
 
 #include "Scenario.h"
 #include "UserPath.h"
@@ -71,99 +72,74 @@ std::wstring FileNamePart(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-const OptionRow* FindOption(const std::wstring& name) {
-  for (const OptionRow& row : optionRows) {
-    if (name == row.name)
-      return &row;
-  }
-  return nullptr;
-}
-
 // What one option's value sets; false with `error` set.
 bool TakeValue(const OptionRow& row, const std::wstring& value, Options* o, std::wstring* error) {
-  if (row.path && value.empty()) {
-    *error = std::wstring(row.name) + L" needs a path, not ''";
-    return false;
-  }
-  if (row.path) {
+  if (row.ms)
+    return ParseDurationIn(value, row.low, row.high, row.name, &(o->*row.ms), error);
+  if (row.path && !value.empty()) {
     o->*row.shown = value;
     o->*row.path = UserPath(value);
   }
-  if (row.ms)
-    return ParseDurationIn(value, row.low, row.high, row.name, &(o->*row.ms), error);
-  if (row.path || ParseColor(value, &o->textColor))
-    return true;
-  *error = L"--text-color takes #RRGGBB, not " + Quote(value);
-  return false;
+  bool ok = row.path ? !value.empty() : ParseColor(value, &o->textColor);
+  if (!ok)
+    *error = row.path ? std::wstring(row.name) + L" needs a path, not ''"
+                      : L"--text-color takes #RRGGBB, not " + Quote(value);
+  return ok;
 }
 
-// Checks of one option's path that need no run.
-bool CheckPaths(const Options& o, std::wstring* error) {
-  if (!o.dll.empty() && FileNamePart(o.dll).find(L'.') == std::wstring::npos) {
-    *error = L"--dll " + o.dllShown + L": a library's name needs an extension such as .dll " +
-             L"(the system would load " + FileNamePart(o.dll) + L".dll instead)";
-    return false;
+// What is wrong with the options together, "" when nothing: a path that is
+// wrong before anything runs, then options that exclude or need each other.
+std::wstring Problem(const Options& o) {
+  bool script = o.demo || !o.scenarioFile.empty(), shot = !o.snapshot.empty();
+  std::wstring library = FileNamePart(o.dll), snapshot = L"--snapshot " + o.snapshotShown + L": ";
+  if (!o.dll.empty() && library.find(L'.') == std::wstring::npos) {
+    return L"--dll " + o.dllShown + L": a library's name needs an extension such as .dll " +
+           L"(the system would load " + library + L".dll instead)";
   }
-  if (o.snapshot.empty())
-    return true;
-  if (!IsPlainFileNameWith(FileNamePart(o.snapshot), L".png") || !PathFitsLimits(o.snapshot)) {
-    *error = L"--snapshot needs a *.png file in a folder, within the file system's limits, " +
-             std::wstring(L"not ") + Quote(o.snapshotShown);
-    return false;
+  if (shot &&
+      (!IsPlainFileNameWith(FileNamePart(o.snapshot), L".png") || !PathFitsLimits(o.snapshot))) {
+    return L"--snapshot needs a *.png file in a folder, within the file system's limits, not " +
+           Quote(o.snapshotShown);
   }
-  if (IsNoFile(KindAt(o.snapshot))) {
-    *error =
-        L"--snapshot " + o.snapshotShown + L": " + WhyNotCreated(o.snapshot, ERROR_ALREADY_EXISTS);
-    return false;
-  }
-  PathKind folder = KindAt(o.snapshot.substr(0, o.snapshot.rfind(L'\\')));
-  if (folder != PathKind::Folder && folder != PathKind::Unknown) {
-    *error = L"--snapshot " + o.snapshotShown + L": its folder does not exist";
-    return false;
-  }
-  return true;
-}
-
-// The options that exclude or need each other.
-const wchar_t* Conflict(const Options& o) {
-  bool script = o.demo || !o.scenarioFile.empty();
+  if (shot && IsNoFile(KindAt(o.snapshot)))
+    return snapshot + WhyNotCreated(o.snapshot, ERROR_ALREADY_EXISTS);
+  PathKind folder = shot ? KindAt(o.snapshot.substr(0, o.snapshot.rfind(L'\\'))) : PathKind::Folder;
+  if (folder != PathKind::Folder && folder != PathKind::Unknown)
+    return snapshot + L"its folder does not exist";
   if (o.demo && !o.scenarioFile.empty()) {
     return o.check ? L"--demo and --check exclude each other"
                    : L"--demo and --scenario exclude each other";
   }
-  if (script && (o.closeAfterMs || !o.snapshot.empty())) {
+  if (script && (o.closeAfterMs || shot))
     return L"--close-after and --snapshot are for the window; scenarios take snapshots";
-  }
-  if (!o.snapshot.empty() && !o.closeAfterMs)
+  if (shot && !o.closeAfterMs)
     return L"--snapshot needs --close-after";
   if (!script && !o.outShown.empty())
     return L"--out is for scenarios; the window takes --snapshot";
   if (o.live && script)
     return L"scenarios run on the simulated device; --live is for the window";
-  return nullptr;
+  return L"";
 }
 
 }  // namespace
 
 bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
-  std::vector<std::wstring> seen;
+  std::map<std::wstring, std::wstring> seen;  // by what they set: --check as --scenario
   for (int i = 1; i < argc; ++i) {
-    std::wstring a = argv[i];
-    for (const std::wstring& s : seen) {
-      bool both =
-          (s == L"--check" && a == L"--scenario") || (s == L"--scenario" && a == L"--check");
-      if (s == a || both) {
-        *error = both ? L"--check and --scenario cannot go together: --check only reads the script"
-                      : a + L" is given twice";
-        return false;
-      }
+    std::wstring a = argv[i], &before = seen[a == L"--check" ? L"--scenario" : a];
+    if (!before.empty()) {
+      *error = before == a ? a + L" is given twice"
+                           : L"--check and --scenario cannot go together: --check only reads the "
+                             L"script";
+      return false;
     }
-    seen.push_back(a);
-    const OptionRow* row = FindOption(a);
-    if (!row || (row->value && i + 1 == argc)) {
-      *error = row             ? a + L" needs a value"
-               : i + 1 == argc ? L"unknown or incomplete option " + Quote(a)
-                               : L"unknown option " + Quote(a);
+    before = a;
+    const OptionRow* row = std::find_if(std::begin(optionRows), std::end(optionRows),
+                                        [&](const OptionRow& r) { return a == r.name; });
+    if (row == std::end(optionRows) || (row->value && i + 1 == argc)) {
+      *error = row != std::end(optionRows) ? a + L" needs a value"
+               : i + 1 == argc             ? L"unknown or incomplete option " + Quote(a)
+                                           : L"unknown option " + Quote(a);
       return false;
     }
     if (row->flag)
@@ -171,17 +147,13 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
     if (row->value && !TakeValue(*row, argv[++i], o, error))
       return false;
   }
-  if (!CheckPaths(*o, error))
-    return false;
-  const wchar_t* conflict = Conflict(*o);
-  if (conflict)
-    *error = conflict;
+  *error = Problem(*o);
   o->outGiven = !o->outShown.empty();
-  if (!o->outGiven)
+  if (!o->outGiven) {
     o->outShown = L".";
-  if (!o->outGiven)
     o->out = UserPath(L".");
-  return !conflict;
+  }
+  return error->empty();
 }
 
 // `left`, then `text` in words from its end on, wrapped at 90 columns.

@@ -23,7 +23,12 @@
 namespace {
 
 const Options* closing;  // the window's options, when it closes by itself
-bool closingSnapshotFailed;
+int closedStatus = ExitOk;
+
+int Fail(int status, const std::wstring& text) {
+  Print(stderr, L"TodayHost: " + text);
+  return status;
+}
 
 // The built-in demo scenario (scenarios/demo.txt, this program's resource 1).
 std::wstring DemoScenarioText() {
@@ -42,10 +47,8 @@ void CALLBACK CloseByItself(HWND, UINT, UINT_PTR timer, DWORD) {
   Picture picture;
   std::wstring error = L"the strip cannot be captured";
   if (!closing->snapshot.empty() && (!CapturePicture(TodayShell.itemWindow, &picture) ||
-                                     !WritePng(closing->snapshot.c_str(), picture, &error))) {
-    Print(stderr, L"TodayHost: cannot write " + closing->snapshotShown + L": " + error);
-    closingSnapshotFailed = true;
-  }
+                                     !WritePng(closing->snapshot.c_str(), picture, &error)))
+    closedStatus = Fail(ExitFailed, L"cannot write " + closing->snapshotShown + L": " + error);
   DestroyTodayWindow();
 }
 
@@ -54,9 +57,10 @@ void CALLBACK CloseByItself(HWND, UINT, UINT_PTR timer, DWORD) {
 BOOL WINAPI Interrupted(DWORD event) {
   StopFileWrites();
   bool closed = event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT;
-  Print(stderr, std::wstring(L"TodayHost: ") + (closed ? L"the console closed" : L"interrupted") +
-                    L"; stopped (the pictures written so far stay)");
-  TerminateProcess(GetCurrentProcess(), closed ? ExitClosed : ExitInterrupted);
+  TerminateProcess(GetCurrentProcess(),
+                   Fail(closed ? ExitClosed : ExitInterrupted,
+                        std::wstring(closed ? L"the console closed" : L"interrupted") +
+                            L"; stopped (the pictures written so far stay)"));
   return TRUE;
 }
 
@@ -69,144 +73,124 @@ void EndProgramsWithHost() {
   if (!job ||
       !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
       !AssignProcessToJobObject(job, GetCurrentProcess())) {
-    Print(stderr, L"TodayHost: note: programs the item starts may outlive the host (no job: " +
-                      std::to_wstring(GetLastError()) + L")");
+    Fail(0, L"note: programs the item starts may outlive the host (no job: " +
+                std::to_wstring(GetLastError()) + L")");
   }
 }
 
 // Only one host at a time drives the simulated device: a second one waits
-// its turn, saying so, and gives up after `waitMs`. The turn is this
-// process's until it ends.
-bool TakeDeviceTurn(long long waitMs) {
+// its turn, saying so, up to `waitMs`. The turn is this process's until it ends.
+int TakeDeviceTurn(long long waitMs) {
   HANDLE turn = CreateMutexW(nullptr, FALSE, L"Local\\CeStandIn.SimulatedDeviceTurn");
-  if (!turn)
-    return true;  // no such mutex to share: nothing to wait for
-  DWORD r = WaitForSingleObject(turn, 0);
+  DWORD r = turn ? WaitForSingleObject(turn, 0) : WAIT_OBJECT_0;  // no mutex: no one to wait for
   if (r == WAIT_TIMEOUT) {
-    Print(stderr, L"TodayHost: another TodayHost is using the simulated device; waiting up to " +
-                      DurationText(waitMs) + L" for it to finish");
+    Fail(0, L"another TodayHost is using the simulated device; waiting up to " +
+                DurationText(waitMs) + L" for it to finish");
     r = WaitForSingleObject(turn, (DWORD)waitMs);
   }
   if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED)
-    return true;
-  Print(stderr, L"TodayHost: the simulated device was still in use by another TodayHost after " +
-                    DurationText(waitMs) + L"; giving up (--device-wait sets how long to wait)");
-  return false;
+    return ExitOk;
+  return Fail(ExitBusy, L"the simulated device was still in use by another TodayHost after " +
+                            DurationText(waitMs) +
+                            L"; giving up (--device-wait sets how long to wait)");
 }
 
-// Limits that depend on --out, checked before anything is made: the folder
-// not a file, and its and every picture's path within the file system's limits.
-int CheckOutputLimits(const Options& o, const Scenario& scenario, const std::wstring& where) {
-  PathKind kind = KindAt(o.out);
-  if (kind == PathKind::File || kind == PathKind::PipeOrDevice) {
-    Print(stderr,
-          L"TodayHost: --out " + o.outShown + L" is " + KindWords(kind) + L", not a folder");
-    return ExitUsage;
+// The checks of --out, before anything is made. Without `made`, its limits
+// (status 2): the folder not a file, and its and every picture's path within
+// the file system's limits. With `made`, for a run (status 3): nothing but a
+// file where a picture goes, the folder there or made, and writable for the
+// longest picture name. What fails leaves no folder behind; `made` gets the
+// folders made, for the caller to remove should it stop before the run.
+int CheckOutput(const Options& o, const Scenario& scenario, const std::wstring& where,
+                std::vector<std::wstring>* made) {
+  PathKind kind = made ? PathKind::Folder : KindAt(o.out);
+  if (kind == PathKind::File || kind == PathKind::PipeOrDevice)
+    return Fail(ExitUsage, L"--out " + o.outShown + L" is " + KindWords(kind) + L", not a folder");
+  if (!made && !PathFitsLimits(o.out)) {
+    return Fail(ExitUsage, L"--out " + o.outShown +
+                               L": the path is too long (at most 255 characters and 255 bytes in "
+                               L"UTF-8 a part, 4095 bytes in all as Wine opens it, through the "
+                               L"prefix's dosdevices folder)");
   }
-  if (!PathFitsLimits(o.out)) {
-    Print(stderr, L"TodayHost: --out " + o.outShown + L": the path is too long (at most 255 " +
-                      L"characters and 255 bytes in UTF-8 a part, 4095 bytes in all as Wine " +
-                      L"opens it, through the prefix's dosdevices folder)");
-    return ExitUsage;
-  }
+  size_t longest = 5;
   for (const Command& c : scenario.commands) {
     const std::wstring* name = PictureFile(c);
-    if (name && !PathFitsLimits(InFolder(o.out, *name))) {
-      Print(stderr, L"TodayHost: " + where + L": line " + std::to_wstring(c.line) + L": the path " +
-                        ShownPicturePath(o.outShown, *name) + L" is too long");
-      return ExitUsage;
+    std::wstring path = name ? InFolder(o.out, *name) : L"",
+                 on = where + L": line " + std::to_wstring(c.line) + L": ";
+    if (name && !made && !PathFitsLimits(path)) {
+      return Fail(ExitUsage,
+                  on + L"the path " + ShownPicturePath(o.outShown, *name) + L" is too long");
     }
-  }
-  return ExitOk;
-}
-
-// The output folder: nothing but a file where a picture goes,
-// there or made, and writable for the longest picture name, all before
-// anything runs. What fails leaves no folder behind; `made` gets the folders
-// made, for the caller to remove should it stop before the run.
-int PrepareOutput(const Options& o, const Scenario& scenario, const std::wstring& where,
-                  std::vector<std::wstring>* made) {
-  size_t longest = 0;
-  for (const Command& c : scenario.commands) {
-    const std::wstring* name = PictureFile(c);
-    if (!name)
-      continue;
-    std::wstring path = InFolder(o.out, *name);
-    if (IsNoFile(KindAt(path))) {
-      Print(stderr, L"TodayHost: " + where + L": line " + std::to_wstring(c.line) +
-                        L": cannot write " + ShownPicturePath(o.outShown, *name) + L": " +
-                        WhyNotCreated(path, ERROR_ALREADY_EXISTS));
-      return ExitSetup;
+    if (name && made && IsNoFile(KindAt(path))) {
+      return Fail(ExitSetup, on + L"cannot write " + ShownPicturePath(o.outShown, *name) + L": " +
+                                 WhyNotCreated(path, ERROR_ALREADY_EXISTS));
     }
-    longest = std::max(longest, Utf8Bytes(*name));
+    longest = std::max(longest, name ? Utf8Bytes(*name) : 0);
   }
   std::wstring why;
-  if (!MakeFolders(o.out, made, &why)) {
-    Print(stderr, L"TodayHost: cannot create the folder " + o.outShown + L": " + why);
-    return ExitSetup;
-  }
+  if (!made)
+    return ExitOk;
+  if (!MakeFolders(o.out, made, &why))
+    return Fail(ExitSetup, L"cannot create the folder " + o.outShown + L": " + why);
   // As long as the longest picture's name, as the pictures' own temporary
   // names are (a folder near the limit takes its pictures).
-  std::wstring probe =
-      InFolder(o.out, TemporaryName(std::wstring(std::max(longest, (size_t)5), L'x')));
+  std::wstring probe = InFolder(o.out, TemporaryName(std::wstring(longest, L'x')));
   AutoCloseHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  if (!file.IsValid()) {
-    why = WhyNotCreated(probe, GetLastError());
-    RemoveFolders(*made);
-    Print(stderr, L"TodayHost: cannot write in the folder " + o.outShown + L": " + why);
-    return ExitSetup;
-  }
-  return ExitOk;
+  if (file.IsValid())
+    return ExitOk;
+  why = WhyNotCreated(probe, GetLastError());
+  RemoveFolders(*made);
+  return Fail(ExitSetup, L"cannot write in the folder " + o.outShown + L": " + why);
 }
 
-// The item library that --dll names is a file there, before anything is made
-// or taken (the Today list's libraries are checked as the list is read).
-bool ItemLibraryThere(const Options& o) {
-  if (o.dll.empty())
-    return true;
-  PathKind kind = KindAt(o.dll);
-  if (kind == PathKind::File || kind == PathKind::Unknown)
-    return true;
-  std::wstring why = kind != PathKind::Nothing ? L"it is " + KindWords(kind)
-                     : PathFitsLimits(o.dll)   ? L"there is no such file"
-                                               : L"the path is too long";
-  Print(stderr, L"TodayHost: cannot load the item library " + o.dllShown + L": " + why);
-  return false;
+// The library --dll names opens as a file, before anything is made or taken
+// (the Today list's libraries are checked as the list is read).
+int CheckItemLibrary(const Options& o) {
+  std::wstring why;
+  AutoCloseHandle file(o.dll.empty() ? nullptr : OpenRegularFile(o.dll, &why));
+  if (why.empty())
+    return ExitOk;
+  return Fail(ExitSetup, L"cannot load the item library " + o.dllShown + L": " + why);
 }
 
-bool StartShell(const Options& o, bool interactive) {
+// Takes the simulated device's turn (the live one needs none) and starts the
+// shell: a window with the device's clock running, or a scenario's on a
+// device reset.
+int StartShell(const Options& o, bool interactive) {
+  bool simulated = CurrentDeviceKind() == DeviceKind::Simulated;
+  int status = simulated ? TakeDeviceTurn(o.deviceWaitMs) : ExitOk;
+  if (status != ExitOk)
+    return status;
+  if (simulated && interactive)
+    SimSetClockRunning(true);
+  if (!interactive)
+    SimResetDevice();
   TodayShell.intervalMs = (DWORD)o.intervalMs;
   TodayShell.textColor = o.textColor;
   TodayShell.interactive = interactive;
-  if (!CreateTodayWindow(GetModuleHandleW(nullptr), interactive)) {
-    Print(stderr, L"TodayHost: cannot create the Today window (is there a display?)");
-    return false;
-  }
+  if (!CreateTodayWindow(GetModuleHandleW(nullptr), interactive))
+    return Fail(ExitSetup, L"cannot create the Today window (is there a display?)");
   ShowToday();
   // A Today list's item that does not load is left out, as the device's shell does.
   std::vector<std::wstring> leftOut;
-  std::vector<TodayListEntry> entries;
-  if (o.dll.empty())
-    entries = ReadTodayList(&leftOut);
-  else
-    entries.push_back(EntryForLibrary(o.dll, o.dllShown));
+  std::vector<TodayListEntry> entries =
+      o.dll.empty() ? ReadTodayList(&leftOut)
+                    : std::vector<TodayListEntry>{EntryForLibrary(o.dll, o.dllShown)};
   LoadTodayItems(entries, &leftOut);
-  for (const std::wstring& line : leftOut) {
-    Print(stderr, std::wstring(L"TodayHost: ") + (o.dll.empty() ? L"left out: " : L"") + line);
+  for (const std::wstring& line : leftOut)
+    Fail(0, (o.dll.empty() ? L"left out: " : L"") + line);
+  if (!TodayShell.items.empty()) {
+    PumpMessages();
+    return ExitOk;
   }
-  if (o.dll.empty() && TodayShell.items.empty()) {
-    Print(stderr, entries.empty() ? L"TodayHost: no Today item is enabled (a custom item, Type 4, "
-                                    L"under HKLM\\" TODAY_ITEMS_KEY L"); install one with "
-                                    L"DeviceInstall.exe install, or name one with --dll"
-                                  : L"TodayHost: no item of the Today list loaded");
-  }
-  if (TodayShell.items.empty()) {
-    DestroyTodayWindow();
-    return false;
-  }
-  PumpMessages();
-  return true;
+  DestroyTodayWindow();
+  if (!o.dll.empty())
+    return ExitSetup;  // the library said why
+  return Fail(ExitSetup, entries.empty() ? L"no Today item is enabled (a custom item, Type 4, under "
+                                           L"HKLM\\" TODAY_ITEMS_KEY L"); install one with "
+                                           L"DeviceInstall.exe install, or name one with --dll"
+                                         : L"no item of the Today list loaded");
 }
 
 int ShowTodayScreen(const Options& o) {
@@ -214,17 +198,13 @@ int ShowTodayScreen(const Options& o) {
   // read the same device.
   if (o.live)
     SelectDevice(DeviceKind::Live);
-  bool simulated = CurrentDeviceKind() == DeviceKind::Simulated;
-  if (!ItemLibraryThere(o))
-    return ExitSetup;
-  if (simulated && !TakeDeviceTurn(o.deviceWaitMs))
-    return ExitBusy;
-  if (simulated)
-    SimSetClockRunning(true);
-  if (!StartShell(o, true))
-    return ExitSetup;
+  int status = CheckItemLibrary(o);
+  if (status == ExitOk)
+    status = StartShell(o, true);
+  if (status != ExitOk)
+    return status;
   Print(stdout, std::wstring(L"TodayHost: the Today screen on the ") +
-                    (simulated ? L"simulated" : L"live") +
+                    (CurrentDeviceKind() == DeviceKind::Live ? L"live" : L"simulated") +
                     L" device. Tap the strip; right-click for options, suspend and resume; "
                     L"Esc closes.");
   if (o.closeAfterMs) {
@@ -236,43 +216,34 @@ int ShowTodayScreen(const Options& o) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return closingSnapshotFailed ? ExitFailed : ExitOk;
+  return closedStatus;
 }
 
 int RunScript(const Options& o) {
   Scenario scenario;
-  std::wstring error;
-  std::wstring where = o.demo ? L"demo scenario" : o.scenarioShown;
+  std::wstring error, where = o.demo ? L"demo scenario" : o.scenarioShown;
   bool parsed = o.demo ? ParseScenario(DemoScenarioText(), &scenario, &error, o.intervalMs)
                        : LoadScenarioFile(o.scenarioFile.c_str(), o.scenarioShown, &scenario,
                                           &error, o.intervalMs);
-  if (!parsed) {
-    Print(stderr, (o.demo ? L"TodayHost: demo scenario: " : L"TodayHost: ") + error);
-    return ExitUsage;
-  }
+  if (!parsed)
+    return Fail(ExitUsage, (o.demo ? L"demo scenario: " : L"") + error);
   // With --check, the limits that depend on --out are checked when it is given.
-  int fits = o.check && !o.outGiven ? ExitOk : CheckOutputLimits(o, scenario, where);
-  if (fits != ExitOk)
-    return fits;
-  if (o.check) {
+  int status = o.check && !o.outGiven ? ExitOk : CheckOutput(o, scenario, where, nullptr);
+  if (status == ExitOk && o.check)
     Print(stdout, L"TodayHost: " + where + L": the scenario is well formed");
-    return ExitOk;
-  }
-  if (!ItemLibraryThere(o))
-    return ExitSetup;
+  if (status != ExitOk || o.check)
+    return status;
   std::vector<std::wstring> made;
-  int prepared = PrepareOutput(o, scenario, where, &made);
-  if (prepared != ExitOk)
-    return prepared;
+  status = CheckItemLibrary(o);
+  if (status == ExitOk)
+    status = CheckOutput(o, scenario, where, &made);
+  if (status != ExitOk)
+    return status;
   SelectDevice(DeviceKind::Simulated);
-  if (!TakeDeviceTurn(o.deviceWaitMs)) {
+  status = StartShell(o, false);
+  if (status != ExitOk) {
     RemoveFolders(made);
-    return ExitBusy;
-  }
-  SimResetDevice();
-  if (!StartShell(o, false)) {
-    RemoveFolders(made);
-    return ExitSetup;
+    return status;
   }
   ScenarioSettings settings;
   settings.outputFolder = o.out;
@@ -282,10 +253,8 @@ int RunScript(const Options& o) {
   UnloadTodayItems();
   DestroyTodayWindow();
   PumpMessages();
-  if (!ok) {
-    Print(stderr, L"TodayHost: " + where + L": " + error);
-    return ExitFailed;
-  }
+  if (!ok)
+    return Fail(ExitFailed, where + L": " + error);
   if (CountScenarioPictures(scenario) > 0)
     Print(stdout, L"TodayHost: pictures in " + o.outShown);
   return ExitOk;
@@ -296,22 +265,17 @@ int RunScript(const Options& o) {
 int wmain(int argc, wchar_t** argv) {
   Options options;
   std::wstring error;
-  if (!ParseArguments(argc, argv, &options, &error)) {
-    Print(stderr, L"TodayHost: " + error + L" (--help lists the options)");
-    return ExitUsage;
-  }
-  if (options.help) {
+  if (!ParseArguments(argc, argv, &options, &error))
+    return Fail(ExitUsage, error + L" (--help lists the options)");
+  if (options.help)
     PrintHelp();
-    return ExitOk;
-  }
-  if (options.printDemo) {
+  else if (options.printDemo)
     Print(stdout, DemoScenarioText());
+  if (options.help || options.printDemo)
     return ExitOk;
-  }
   SetConsoleCtrlHandler(Interrupted, TRUE);
   if (!options.keepPrograms)
     EndProgramsWithHost();
-  if (options.demo || !options.scenarioFile.empty())
-    return RunScript(options);
-  return ShowTodayScreen(options);
+  return options.demo || !options.scenarioFile.empty() ? RunScript(options)
+                                                       : ShowTodayScreen(options);
 }

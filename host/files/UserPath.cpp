@@ -1,7 +1,7 @@
 // Paths the user names, opened exactly as named.
 #include "UserPath.h"
 
-#include <vector>
+#include <algorithm>
 
 #include "ScopedWin.h"
 
@@ -20,34 +20,22 @@ bool StartsWith(const std::wstring& text, const wchar_t* start) {
 // "\\?\Z:\" or "\\?\UNC\server\share\": what precedes the first part.
 size_t RootLength(const std::wstring& full) {
   size_t at = wcslen(longPrefix);
-  int separators = StartsWith(full, L"\\\\?\\UNC\\") ? 3 : 1;
-  while (at < full.size() && separators > 0) {
-    if (full[at++] == L'\\')
-      --separators;
-  }
+  for (int separators = StartsWith(full, L"\\\\?\\UNC\\") ? 3 : 1; at < full.size() && separators;)
+    separators -= full[at++] == L'\\';
   return at;
 }
 
-// The folder's parts, "." and ".." resolved, empty parts dropped.
-std::wstring Resolve(const std::wstring& root, const std::wstring& rest) {
-  std::vector<std::wstring> parts;
-  size_t start = 0;
-  while (start <= rest.size()) {
-    size_t end = rest.find(L'\\', start);
-    if (end == std::wstring::npos)
-      end = rest.size();
+// `root` and the parts of `rest`, "." and ".." resolved, empty parts dropped.
+std::wstring Resolve(std::wstring full, const std::wstring& rest) {
+  const size_t root = full.size();
+  for (size_t start = 0, end = 0; start <= rest.size(); start = end + 1) {
+    end = std::min(rest.find(L'\\', start), rest.size());
     std::wstring part = rest.substr(start, end - start);
-    start = end + 1;
-    if (part == L"..") {
-      if (!parts.empty())
-        parts.pop_back();
-    } else if (!part.empty() && part != L".") {
-      parts.push_back(part);
-    }
+    if (part == L"..")
+      full.resize(std::max(root, full.rfind(L'\\')));
+    else if (!part.empty() && part != L".")
+      full += (full.size() > root ? L"\\" : L"") + part;
   }
-  std::wstring full = root;
-  for (size_t i = 0; i < parts.size(); ++i)
-    full += (i ? L"\\" : L"") + parts[i];
   return full;
 }
 
@@ -66,20 +54,10 @@ size_t UnixRootBytes(const std::wstring& full) {
   prefix[1] = L'\\';  // the same folder in the \\?\ form
   char* name = unixName(prefix);
   size_t bytes = name ? strlen(name) : 0, start = wcslen(longPrefix);
-  if (name)
-    HeapFree(GetProcessHeap(), 0, name);
+  HeapFree(GetProcessHeap(), 0, name);
   if (bytes == 0)
     return 0;
   return bytes + strlen("/dosdevices/") + Utf8Bytes(full.substr(start, RootLength(full) - start));
-}
-
-std::wstring SystemWords(DWORD error) {
-  wchar_t text[256] = L"";
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           error, 0, text, 256, nullptr);
-  while (n > 0 && (text[n - 1] == L'\n' || text[n - 1] == L'\r' || text[n - 1] == L'.'))
-    --n;
-  return n > 0 ? std::wstring(text, n) : L"error " + std::to_wstring(error);
 }
 
 // The reasons a path can fail for, whatever was being done with it.
@@ -88,17 +66,19 @@ std::wstring Reason(const std::wstring& full, DWORD error) {
     return L"the path is too long";
   if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT)
     return L"no permission";
-  return SystemWords(error);
+  wchar_t text[256] = L"";
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           error, 0, text, 256, nullptr);
+  while (n > 0 && wcschr(L"\r\n.", text[n - 1]))
+    --n;
+  return n > 0 ? std::wstring(text, n) : L"error " + std::to_wstring(error);
 }
 
 }  // namespace
 
 std::wstring UserPath(const std::wstring& typed) {
   std::wstring p = typed;
-  for (wchar_t& c : p) {
-    if (c == L'/')
-      c = L'\\';
-  }
+  std::replace(p.begin(), p.end(), L'/', L'\\');
   if (StartsWith(p, longPrefix) || StartsWith(p, L"\\\\.\\"))
     return p;  // as the system takes it
   if (!typed.empty() && typed[0] == L'/')
@@ -108,9 +88,8 @@ std::wstring UserPath(const std::wstring& typed) {
     size_t root = RootLength(unc);
     return Resolve(unc.substr(0, root), unc.substr(root));
   }
-  if (p.size() >= 3 && p[1] == L':' && p[2] == L'\\') {
+  if (p.size() >= 3 && p[1] == L':' && p[2] == L'\\')
     return Resolve(longPrefix + p.substr(0, 3), p.substr(3));
-  }
   wchar_t base[MAX_PATH];
   DWORD n = p.size() >= 2 && p[1] == L':'
                 ? GetFullPathNameW(p.substr(0, 2).c_str(), MAX_PATH, base, nullptr)  // "C:rest"
@@ -137,20 +116,15 @@ bool FitsNameLimits(const std::wstring& name) {
 }
 
 bool PathFitsLimits(const std::wstring& full) {
-  if (full.size() > longestPath)
-    return false;
-  size_t rootBytes = UnixRootBytes(full), unixBytes = rootBytes;  // the root ends in '/'
-  for (size_t start = RootLength(full); start < full.size();) {
-    size_t end = full.find(L'\\', start);
-    if (end == std::wstring::npos)
-      end = full.size();
+  size_t root = RootLength(full), rootBytes = UnixRootBytes(full), unixBytes = rootBytes;
+  for (size_t start = root, end = 0; start < full.size(); start = end + 1) {
+    end = std::min(full.find(L'\\', start), full.size());
     std::wstring part = full.substr(start, end - start);
     if (!FitsNameLimits(part))
       return false;
-    unixBytes += Utf8Bytes(part) + (start > RootLength(full) ? 1 : 0);
-    start = end + 1;
+    unixBytes += Utf8Bytes(part) + (start > root);  // the root ends in '/'
   }
-  return rootBytes == 0 || unixBytes <= longestUnixPath;
+  return full.size() <= longestPath && (rootBytes == 0 || unixBytes <= longestUnixPath);
 }
 
 PathKind KindAt(const std::wstring& full) {
@@ -160,9 +134,8 @@ PathKind KindAt(const std::wstring& full) {
     return PathKind::PipeOrDevice;
   }
   DWORD attributes = GetFileAttributesW(full.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
+  if (attributes != INVALID_FILE_ATTRIBUTES)
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::Folder : PathKind::File;
-  }
   DWORD error = GetLastError();
   bool pattern = full.find_first_of(L"*?", RootLength(full)) != std::wstring::npos;
   if (error == ERROR_FILE_NOT_FOUND && !pattern) {
@@ -176,21 +149,13 @@ PathKind KindAt(const std::wstring& full) {
   }
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
     return PathKind::Nothing;
-  if (error != ERROR_INVALID_PARAMETER)
-    return PathKind::Unknown;
-  // Wine's answer for a pipe or a device. Opened for its attributes only, a
-  // pipe does not wait for a writer.
-  AutoCloseHandle file(CreateFileW(full.c_str(), FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr));
-  return file.IsValid() && GetFileType(file) == FILE_TYPE_DISK ? PathKind::File
-                                                               : PathKind::PipeOrDevice;
+  // Wine's answer for a pipe or a device.
+  return error == ERROR_INVALID_PARAMETER ? PathKind::PipeOrDevice : PathKind::Unknown;
 }
 
 std::wstring KindWords(PathKind kind) {
-  // In the order of PathKind.
   const wchar_t* words[] = {L"", L"a file", L"a folder", L"a pipe or a device", L"a broken link",
-                            L""};
+                            L""};  // in the order of PathKind
   return words[(int)kind];
 }
 
@@ -206,40 +171,33 @@ std::wstring WhyNotCreated(const std::wstring& full, DWORD error) {
     return L"no permission";
   if (kind == PathKind::File)
     return L"a file of that name exists";
-  if (error == ERROR_PATH_NOT_FOUND && PathFitsLimits(full))
+  if (!PathFitsLimits(full))
+    return L"the path is too long";
+  if (error == ERROR_PATH_NOT_FOUND)
     return L"its folder does not exist";
   // Linux answers "not found" for a new name where nothing may be made (/proc).
-  if (error == ERROR_FILE_NOT_FOUND && PathFitsLimits(full))
-    return L"nothing may be made there";
-  return Reason(full, error);
+  return error == ERROR_FILE_NOT_FOUND ? L"nothing may be made there" : Reason(full, error);
 }
 
 bool MakeFolders(const std::wstring& full, std::vector<std::wstring>* made, std::wstring* why) {
-  bool ok = true;
-  for (size_t end = RootLength(full); ok && end <= full.size(); ++end) {
+  for (size_t end = RootLength(full); end <= full.size(); ++end) {
     if (end < full.size() && full[end] != L'\\')
       continue;
     std::wstring folder = full.substr(0, end);
-    PathKind kind = KindAt(folder);
-    if (kind == PathKind::File || kind == PathKind::PipeOrDevice || kind == PathKind::BrokenLink) {
-      *why =
-          KindWords(kind) + (end < full.size() ? L" stands in its path" : L" of that name exists");
-      ok = false;
-    } else if (kind != PathKind::Folder) {
-      ok = CreateDirectoryW(folder.c_str(), nullptr);
-      DWORD error = GetLastError();
-      // Another host may make the same folder at the same moment.
-      if (ok)
-        made->push_back(folder);
-      else
-        ok = KindAt(folder) == PathKind::Folder;
-      if (!ok)
-        *why = WhyNotCreated(folder, error);
+    if (CreateDirectoryW(folder.c_str(), nullptr)) {
+      made->push_back(folder);
+      continue;
     }
-  }
-  if (!ok)
+    DWORD error = GetLastError();
+    PathKind kind = KindAt(folder);  // there already, or just made by another host
+    if (kind == PathKind::Folder)
+      continue;
+    bool inPath = end < full.size() && (kind == PathKind::File || IsNoFile(kind));
+    *why = inPath ? KindWords(kind) + L" stands in its path" : WhyNotCreated(folder, error);
     RemoveFolders(*made);
-  return ok;
+    return false;
+  }
+  return true;
 }
 
 void RemoveFolders(const std::vector<std::wstring>& made) {
@@ -249,13 +207,11 @@ void RemoveFolders(const std::vector<std::wstring>& made) {
 }
 
 std::wstring TemporaryName(const std::wstring& name) {
-  wchar_t tag[16];
-  _snwprintf(tag, 16, L"%08lx~", GetCurrentProcessId());
-  tag[15] = 0;
-  size_t keep = name.size() > wcslen(tag) ? name.size() - wcslen(tag) : 0;
-  if (keep > 0 && IS_HIGH_SURROGATE(name[keep - 1]))
-    --keep;  // not half a pair
-  std::wstring temporary = name.substr(0, keep) + tag;
+  wchar_t tag[10];
+  _snwprintf(tag, 10, L"%08lx~", GetCurrentProcessId());  // 9 characters
+  size_t keep = name.size() > 9 ? name.size() - 9 : 0;
+  keep -= keep > 0 && IS_HIGH_SURROGATE(name[keep - 1]);  // not half a pair
+  std::wstring temporary = name.substr(0, keep) + std::wstring(tag, 9);
   return temporary.substr(temporary.size() > name.size() ? temporary.size() - name.size() : 0);
 }
 
@@ -265,19 +221,17 @@ bool WriteWholeFile(const std::wstring& path, const std::vector<BYTE>& bytes, st
   AcquireSRWLockExclusive(&writing);
   HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
   DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0, written = 0;
-  if (error)
+  if (error) {
     *why = WhyNotCreated(temporary, error);
-  if (!error && (!WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) ||
-                 written != bytes.size())) {
+  } else if (!WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) ||
+             written != bytes.size()) {
     error = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
     *why = Reason(path, error);
   }
   if (file != INVALID_HANDLE_VALUE)
     CloseHandle(file);
-  if (!error && !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    error = GetLastError();
-    *why = WhyNotCreated(path, error);
-  }
+  if (!error && !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+    *why = WhyNotCreated(path, error = GetLastError());
   if (error)
     DeleteFileW(temporary.c_str());
   ReleaseSRWLockExclusive(&writing);
@@ -290,25 +244,22 @@ void StopFileWrites() {
 
 HANDLE OpenRegularFile(const std::wstring& full, std::wstring* why) {
   PathKind kind = KindAt(full);
-  if (IsNoFile(kind)) {
-    *why = kind == PathKind::PipeOrDevice ? L"it is not a regular file (a pipe or a device)"
-                                          : L"it is " + KindWords(kind) + L", not a file";
-    return INVALID_HANDLE_VALUE;
-  }
   // Wine opens a pipe without waiting for its writer; its type refuses one
   // that appeared since, before any read could wait.
-  HANDLE file =
-      CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    DWORD error = GetLastError();
-    bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    *why = missing && PathFitsLimits(full) ? L"there is no such file" : Reason(full, error);
+  HANDLE file = IsNoFile(kind) ? INVALID_HANDLE_VALUE
+                               : CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, 0, nullptr);
+  DWORD error = GetLastError();
+  if (file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK)
     return file;
-  }
-  if (GetFileType(file) != FILE_TYPE_DISK) {
+  if (file != INVALID_HANDLE_VALUE) {
     CloseHandle(file);
-    *why = L"it is not a regular file (a pipe or a device)";
-    return INVALID_HANDLE_VALUE;
+    kind = PathKind::PipeOrDevice;
   }
-  return file;
+  bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  *why = kind == PathKind::PipeOrDevice    ? L"it is not a regular file (a pipe or a device)"
+         : IsNoFile(kind)                  ? L"it is " + KindWords(kind) + L", not a file"
+         : missing && PathFitsLimits(full) ? L"there is no such file"
+                                           : Reason(full, error);
+  return INVALID_HANDLE_VALUE;
 }

@@ -1,4 +1,4 @@
-// Picture capture and the PNG / GIF files, written through WIC.
+// Picture capture and the PNG file, written and read through WIC.
 #include "Picture.h"
 
 #include <initguid.h>
@@ -13,16 +13,12 @@ template <typename T>
 using Com = ScopedComPtr<T>;
 
 // COM for the calling thread, for as long as the object lives.
-class ComScope {
-public:
-  ComScope() : ok(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+struct ComScope {
+  HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   ~ComScope() {
-    if (ok)
+    if (SUCCEEDED(hr))
       CoUninitialize();
   }
-
-private:
-  bool ok;
 };
 
 std::wstring HrText(const wchar_t* what, HRESULT hr) {
@@ -40,10 +36,8 @@ bool CreateFactory(Com<IWICImagingFactory>* factory, std::wstring* error) {
   return SUCCEEDED(hr);
 }
 
-}  // namespace
-
 // Copies w x h pixels at (x, y) of `source` into `picture`, colour bits only.
-static bool CopyScreenPixels(HDC source, int x, int y, int w, int h, Picture* picture) {
+bool CopyScreenPixels(HDC source, int x, int y, int w, int h, Picture* picture) {
   BITMAPINFO bi = TopDown32BitInfo(w, h);
   void* bits = nullptr;
   ScopedGdiObj<HBITMAP> dib(CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
@@ -58,12 +52,13 @@ static bool CopyScreenPixels(HDC source, int x, int y, int w, int h, Picture* pi
   }
   picture->width = w;
   picture->height = h;
-  const DWORD* p = (const DWORD*)bits;
-  picture->pixels.assign(p, p + (size_t)w * h);
+  picture->pixels.assign((const DWORD*)bits, (const DWORD*)bits + (size_t)w * h);
   for (DWORD& px : picture->pixels)
     px &= 0xFFFFFF;
   return true;
 }
+
+}  // namespace
 
 BITMAPINFO TopDown32BitInfo(int width, int height) {
   BITMAPINFO bi = {};
@@ -85,21 +80,17 @@ bool CapturePicture(HWND window, Picture* picture) {
 
 bool CaptureScreenRect(const RECT& rect, Picture* picture) {
   int w = rect.right - rect.left, h = rect.bottom - rect.top;
-  if (w <= 0 || h <= 0)
-    return false;
   AutoReleaseDC screen(nullptr);
-  return screen && CopyScreenPixels(screen, rect.left, rect.top, w, h, picture);
+  return w > 0 && h > 0 && screen && CopyScreenPixels(screen, rect.left, rect.top, w, h, picture);
 }
 
 Picture MagnifyPicture(const Picture& picture, int scale) {
   Picture big;
   big.width = picture.width * scale;
   big.height = picture.height * scale;
-  big.pixels.resize((size_t)big.width * big.height);
   for (int y = 0; y < big.height; ++y) {
-    for (int x = 0; x < big.width; ++x) {
-      big.pixels[(size_t)y * big.width + x] = picture.At(x / scale, y / scale);
-    }
+    for (int x = 0; x < big.width; ++x)
+      big.pixels.push_back(picture.At(x / scale, y / scale));
   }
   return big;
 }
@@ -113,41 +104,30 @@ bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error) 
   if (!CreateFactory(&factory, error))
     return false;
   // Made in memory, then written whole (WriteWholeFile).
-  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, memory.Out());
-  if (SUCCEEDED(hr))
-    hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out());
-  if (SUCCEEDED(hr)) {
-    hr = encoder->Initialize(memory.Get(), WICBitmapEncoderNoCache);
-  }
-  if (SUCCEEDED(hr))
-    hr = encoder->CreateNewFrame(frame.Out(), nullptr);
-  if (SUCCEEDED(hr))
-    hr = frame->Initialize(nullptr);
-  if (SUCCEEDED(hr))
-    hr = frame->SetSize(picture.width, picture.height);
   WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
-  if (SUCCEEDED(hr))
-    hr = frame->SetPixelFormat(&format);
-  if (SUCCEEDED(hr) && !IsEqualGUID(format, GUID_WICPixelFormat32bppBGR)) {
+  UINT stride = picture.width * 4;
+  STATSTG made = {};
+  HGLOBAL block = nullptr;
+  HRESULT hr;
+  if (FAILED(hr = CreateStreamOnHGlobal(nullptr, TRUE, memory.Out())) ||
+      FAILED(hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out())) ||
+      FAILED(hr = encoder->Initialize(memory.Get(), WICBitmapEncoderNoCache)) ||
+      FAILED(hr = encoder->CreateNewFrame(frame.Out(), nullptr)) ||
+      FAILED(hr = frame->Initialize(nullptr)) ||
+      FAILED(hr = frame->SetSize(picture.width, picture.height)) ||
+      FAILED(hr = frame->SetPixelFormat(&format))) {
+    *error = HrText(L"making the PNG", hr);
+    return false;
+  }
+  if (!IsEqualGUID(format, GUID_WICPixelFormat32bppBGR)) {
     *error = L"the PNG encoder does not take 32bppBGR pixels";
     return false;
   }
-  UINT stride = picture.width * 4;
-  if (SUCCEEDED(hr)) {
-    hr = frame->WritePixels(picture.height, stride, stride * picture.height,
-                            (BYTE*)picture.pixels.data());
-  }
-  if (SUCCEEDED(hr))
-    hr = frame->Commit();
-  if (SUCCEEDED(hr))
-    hr = encoder->Commit();
-  STATSTG made = {};
-  HGLOBAL block = nullptr;
-  if (SUCCEEDED(hr))
-    hr = memory->Stat(&made, STATFLAG_NONAME);
-  if (SUCCEEDED(hr))
-    hr = GetHGlobalFromStream(memory.Get(), &block);
-  if (FAILED(hr)) {
+  if (FAILED(hr = frame->WritePixels(picture.height, stride, stride * picture.height,
+                                     (BYTE*)picture.pixels.data())) ||
+      FAILED(hr = frame->Commit()) || FAILED(hr = encoder->Commit()) ||
+      FAILED(hr = memory->Stat(&made, STATFLAG_NONAME)) ||
+      FAILED(hr = GetHGlobalFromStream(memory.Get(), &block))) {
     *error = HrText(L"making the PNG", hr);
     return false;
   }
@@ -166,55 +146,44 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
   Com<IWICFormatConverter> converter;
   if (!CreateFactory(&factory, error))
     return false;
-  HRESULT hr = factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
-                                                  WICDecodeMetadataCacheOnDemand, decoder.Out());
-  if (FAILED(hr)) {
+  if (FAILED(factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
+                                                WICDecodeMetadataCacheOnDemand, decoder.Out()))) {
     *error = std::wstring(L"cannot read the picture ") + path;
     return false;
   }
   UINT w = 0, h = 0, frames = 0;
-  hr = decoder->GetFrameCount(&frames);
+  HRESULT hr = decoder->GetFrameCount(&frames);
   if (SUCCEEDED(hr) && frameCount)
     *frameCount = frames;
-  if (SUCCEEDED(hr))
-    hr = decoder->GetFrame(index, frame.Out());
-  if (SUCCEEDED(hr))
-    hr = frame->GetSize(&w, &h);
-  if (SUCCEEDED(hr))
-    hr = factory->CreateFormatConverter(converter.Out());
-  if (SUCCEEDED(hr)) {
-    hr = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
-                               nullptr, 0.0, WICBitmapPaletteTypeCustom);
+  if (FAILED(hr) || FAILED(hr = decoder->GetFrame(index, frame.Out())) ||
+      FAILED(hr = frame->GetSize(&w, &h)) ||
+      FAILED(hr = factory->CreateFormatConverter(converter.Out())) ||
+      FAILED(hr = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR,
+                                        WICBitmapDitherTypeNone, nullptr, 0.0,
+                                        WICBitmapPaletteTypeCustom))) {
+    *error = HrText(L"decoding the picture", hr);
+    return false;
   }
-  if (SUCCEEDED(hr)) {
-    picture->width = w;
-    picture->height = h;
-    picture->pixels.assign((size_t)w * h, 0);
-    hr = converter->CopyPixels(nullptr, w * 4, w * h * 4, (BYTE*)picture->pixels.data());
-    for (DWORD& px : picture->pixels)
-      px &= 0xFFFFFF;
-  }
+  picture->width = w;
+  picture->height = h;
+  picture->pixels.assign((size_t)w * h, 0);
+  hr = converter->CopyPixels(nullptr, w * 4, w * h * 4, (BYTE*)picture->pixels.data());
+  for (DWORD& px : picture->pixels)
+    px &= 0xFFFFFF;
   if (FAILED(hr))
     *error = HrText(L"decoding the picture", hr);
   return SUCCEEDED(hr);
 }
 
-bool ReadPng(const wchar_t* path, Picture* picture, std::wstring* error) {
-  return ReadPictureFrame(path, 0, picture, nullptr, error);
-}
-
 bool FirstDifference(const Picture& a, const Picture& b, int* x, int* y) {
-  if (a.width != b.width || a.height != b.height) {
-    *x = *y = -1;
+  *x = *y = -1;
+  if (a.width != b.width || a.height != b.height)
     return true;
-  }
-  for (int j = 0; j < a.height; ++j) {
-    for (int i = 0; i < a.width; ++i) {
-      if (a.At(i, j) != b.At(i, j)) {
-        *x = i;
-        *y = j;
-        return true;
-      }
+  for (size_t i = 0; i < a.pixels.size(); ++i) {
+    if (a.pixels[i] != b.pixels[i]) {
+      *x = (int)(i % a.width);
+      *y = (int)(i / a.width);
+      return true;
     }
   }
   return false;

@@ -28,11 +28,13 @@ Picture MagnifyPicture(const Picture& picture, int scale);
 
 // PNG in 32bppBGR. Errors come back as a sentence in `error`.
 bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error);
-bool ReadPng(const wchar_t* path, Picture* picture, std::wstring* error);
 // Frame `index` of any picture the codecs read (a GIF's frames among them);
 // `frameCount`, when given, receives how many frames the file holds.
 bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* frameCount,
                       std::wstring* error);
+inline bool ReadPng(const wchar_t* path, Picture* picture, std::wstring* error) {
+  return ReadPictureFrame(path, 0, picture, nullptr, error);
+}
 
 // An animated GIF that loops forever, one frame per picture (all of the same
 // size) magnified `scale` times, each shown for `delayMs`. The palette holds

@@ -2,6 +2,8 @@
 // routed to the device's clock).
 #include "Messages.h"
 
+#include <algorithm>
+
 void PumpMessages() {
   MSG msg;
   for (int i = 0; i < 100000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD); ++i) {
@@ -15,24 +17,18 @@ void PumpMessages() {
 }
 
 void SleepPumping(DWORD ms) {
-  ULONGLONG start = GetTickCount64();
-  for (;;) {
-    PumpMessages();
-    DWORD passed = (DWORD)(GetTickCount64() - start);
-    if (passed >= ms)
-      return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - passed, QS_ALLINPUT);
-  }
+  WaitUntil(ms, [] { return false; });
 }
 
 bool WaitUntil(DWORD waitMs, const std::function<bool()>& test) {
-  ULONGLONG start = GetTickCount64();
-  for (;;) {
+  for (ULONGLONG start = GetTickCount64();;) {
     PumpMessages();
     if (test())
       return true;
-    if (GetTickCount64() - start > waitMs)
+    ULONGLONG passed = GetTickCount64() - start;
+    if (passed >= waitMs)
       return false;
-    SleepPumping(20);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, (DWORD)std::min<ULONGLONG>(waitMs - passed, 20),
+                              QS_ALLINPUT);
   }
 }

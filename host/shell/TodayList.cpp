@@ -10,12 +10,8 @@
 namespace {
 
 DWORD ReadNumber(HKEY key, const wchar_t* name) {
-  DWORD value = 0, type = 0, bytes = sizeof value;
-  if (RegQueryValueExW(key, name, nullptr, &type, (BYTE*)&value, &bytes) != ERROR_SUCCESS ||
-      type != REG_DWORD || bytes != sizeof value) {
-    return 0;
-  }
-  return value;
+  DWORD value = 0, bytes = sizeof value;
+  return RegGetValueW(key, nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &bytes) ? 0 : value;
 }
 
 // Why the shell could not load an enabled custom item's library; empty when
@@ -26,25 +22,21 @@ std::wstring Unloadable(HKEY key, TodayListEntry* entry) {
   LSTATUS read =
       RegGetValueW(key, nullptr, L"DLL", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
                    nullptr, dll, &bytes);
-  if (read == ERROR_MORE_DATA || (read == ERROR_SUCCESS && wcslen(dll) >= MAX_PATH)) {
+  if (read == ERROR_MORE_DATA || (read == ERROR_SUCCESS && wcslen(dll) >= MAX_PATH))
     return L"its DLL value is longer than a device path may be (259 characters)";
-  }
   if (read != ERROR_SUCCESS || !dll[0])
     return L"it has no DLL value";
   lstrcpynW(entry->item.szDLLPath, dll, MAX_PATH);
   wchar_t path[MAX_PATH];
-  if (!IsPlainDevicePath(dll))
-    return L"its DLL " + std::wstring(dll) + L" is not a device path";
-  DWORD attributes =
-      DeviceFilePath(dll, path, MAX_PATH) ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    return L"its DLL " + std::wstring(dll) + L" is not on the device";
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return L"its DLL " + std::wstring(dll) + L" is a folder";
-  }
-  entry->dll = entry->shown = path;
-  return L"";
+  DWORD attributes = IsPlainDevicePath(dll) && DeviceFilePath(dll, path, MAX_PATH)
+                         ? GetFileAttributesW(path)
+                         : INVALID_FILE_ATTRIBUTES;
+  entry->dll = entry->shown = attributes == INVALID_FILE_ATTRIBUTES ? L"" : path;
+  std::wstring its = L"its DLL " + std::wstring(dll);
+  return !IsPlainDevicePath(dll)                 ? its + L" is not a device path"
+         : attributes == INVALID_FILE_ATTRIBUTES ? its + L" is not on the device"
+         : attributes & FILE_ATTRIBUTE_DIRECTORY ? its + L" is a folder"
+                                                 : L"";
 }
 
 }  // namespace

@@ -17,25 +17,18 @@ namespace {
 const wchar_t todayClass[] = TODAY_WINDOW_CLASS;
 const UINT_PTR refreshTimer = 1;
 
-enum MenuCommand { CmdOptions = 100, CmdSuspendResume, CmdRefresh, CmdExit };
-
 // Background: a vertical gradient from a light blue under the header to white,
 // with a dark blue header band.
 const COLORREF gradientTop = RGB(0xB4, 0xCC, 0xEE);
 const COLORREF gradientBottom = RGB(0xFF, 0xFF, 0xFF);
 const COLORREF headerColor = RGB(0x1E, 0x46, 0x8C);
 
-BYTE Blend(BYTE a, BYTE b, int num, int den) {
-  return (BYTE)(a + (b - a) * num / den);
-}
-
 // Paints the background of a rectangle of the Today window's client area
 // into `dc` at (destX, destY), one exact pixel per point.
 void PaintBackground(HDC dc, int destX, int destY, const RECT& area) {
   int w = area.right - area.left, h = area.bottom - area.top;
-  if (w <= 0 || h <= 0) {
+  if (w <= 0 || h <= 0)
     return;
-  }
   std::vector<DWORD> pixels((size_t)w * h);
   for (int y = 0; y < h; ++y) {
     COLORREF c = TodayBackgroundAt(area.left, area.top + y);
@@ -53,12 +46,10 @@ void PaintHeader(HDC dc) {
   GetDateFormatW(LOCALE_INVARIANT, 0, &now, L"dddd, MMMM d, yyyy", text, 64);
   RECT band = {0, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
   RECT textRect = {6, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
-  int oldMode = SetBkMode(dc, TRANSPARENT);
-  COLORREF oldColor = SetTextColor(dc, RGB(255, 255, 255));
+  SetBkMode(dc, TRANSPARENT);  // the last thing painted: nothing to restore
+  SetTextColor(dc, RGB(255, 255, 255));
   PaintBackground(dc, 0, 0, band);
   DrawTextW(dc, text, -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  SetTextColor(dc, oldColor);
-  SetBkMode(dc, oldMode);
 }
 
 // Paints the Today background for the item: the rectangle is in the item's
@@ -74,7 +65,11 @@ void DrawWatermark(const TODAYDRAWWATERMARKINFO* info) {
   PaintBackground(info->hdc, info->rc.left, info->rc.top, area);
 }
 
-LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT)
+    ++TodayShell.itemPaints;
+  return CallWindowProcW(TodayShell.itemWindowProc, window, message, wParam, lParam);
+}
 
 // The items from `from` on go below the ones above them; a window whose
 // place or height changes is repainted, and so is the one at `from`.
@@ -84,13 +79,13 @@ void LayOut(size_t from) {
     TodayItem& t = TodayShell.items[i];
     if (i >= from) {
       RECT rc;
-      GetWindowRect(t.window, &rc);
+      GetWindowRect(t.item.hwndCustom, &rc);
       MapWindowPoints(nullptr, TodayShell.today, (POINT*)&rc, 2);
       bool moved = rc.top != y || rc.bottom - rc.top != (int)t.item.cyp;
-      SetWindowPos(t.window, nullptr, 0, y, TODAY_WIDTH, (int)t.item.cyp,
+      SetWindowPos(t.item.hwndCustom, nullptr, 0, y, TODAY_WIDTH, (int)t.item.cyp,
                    SWP_NOZORDER | SWP_NOACTIVATE);
       if (moved || i == from)
-        InvalidateRect(t.window, nullptr, TRUE);
+        InvalidateRect(t.item.hwndCustom, nullptr, TRUE);
     }
     y += (int)t.item.cyp;
   }
@@ -99,7 +94,7 @@ void LayOut(size_t from) {
 // The shell's question to one item; TRUE lays it out.
 void Query(size_t index) {
   TodayItem& t = TodayShell.items[index];
-  if (SendMessageW(t.window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&t.item, 0)) {
+  if (SendMessageW(t.item.hwndCustom, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&t.item, 0)) {
     LayOut(index);
     TodayShell.trueAnswers += index == 0;
   }
@@ -118,30 +113,24 @@ std::wstring LoadTodayItem(const TodayListEntry& entry) {
       module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM));
   auto options = (PFNCUSTOMOPTIONSDLGPROC)(void*)GetProcAddress(
       module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC));
-  TodayItem t = {module, entry.item, nullptr};
+  TodayItem t = {module, entry.item};
   t.item.hinstDLL = module;
   if (entry.key.empty())
     t.item.fOptions = options != nullptr;  // no list says otherwise
-  t.item.hwndCustom = t.window = init ? init(&t.item, TodayShell.today) : nullptr;
-  if (!t.window) {
+  t.item.hwndCustom = init ? init(&t.item, TodayShell.today) : nullptr;
+  if (!t.item.hwndCustom) {
     FreeLibrary(module);
     return init ? L"the item created no window" : entry.shown + L" has no export ordinal 240";
   }
   if (TodayShell.items.empty()) {
-    TodayShell.itemWindow = t.window;
+    TodayShell.itemWindow = t.item.hwndCustom;
     TodayShell.optionsDialogProc = options;
     TodayShell.itemWindowProc =
-        (WNDPROC)SetWindowLongPtrW(t.window, GWLP_WNDPROC, (LONG_PTR)CountingItemProc);
+        (WNDPROC)SetWindowLongPtrW(t.item.hwndCustom, GWLP_WNDPROC, (LONG_PTR)CountingItemProc);
   }
   TodayShell.items.push_back(t);
   Query(TodayShell.items.size() - 1);  // the shell asks at once; TRUE lays the item out
   return L"";
-}
-
-LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_PAINT)
-    ++TodayShell.itemPaints;
-  return CallWindowProcW(TodayShell.itemWindowProc, window, message, wParam, lParam);
 }
 
 void SuspendAndResume() {
@@ -152,44 +141,37 @@ void SuspendAndResume() {
   SetTimer(TodayShell.today, refreshTimer, TodayShell.intervalMs, nullptr);
 }
 
+// The window's commands: the menu's rows and their keys.
+const struct {
+  WPARAM key;
+  const wchar_t* label;
+  void (*run)();
+} commands[] = {
+    {'O', L"&Options...\tO", [] { ShowItemOptions(); }},
+    {'S', L"&Suspend and resume\tS", SuspendAndResume},
+    {'R', L"&Refresh query\tR", QueryTodayItems},
+    {VK_ESCAPE, L"E&xit\tEsc", [] { DestroyWindow(TodayShell.today); }},
+};
+const UINT firstCommand = 100;
+
 void ShowMenu(int x, int y) {
   HMENU menu = CreatePopupMenu();
-  AppendMenuW(menu, MF_STRING, CmdOptions, L"&Options...\tO");
-  AppendMenuW(menu, MF_STRING, CmdSuspendResume, L"&Suspend and resume\tS");
-  AppendMenuW(menu, MF_STRING, CmdRefresh, L"&Refresh query\tR");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, CmdExit, L"E&xit\tEsc");
+  for (UINT i = 0; i < ARRAYSIZE(commands); ++i) {
+    if (commands[i].key == VK_ESCAPE)
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, firstCommand + i, commands[i].label);
+  }
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, x, y, 0, TodayShell.today, nullptr);
   DestroyMenu(menu);
-}
-
-void DoMenuCommand(int command) {
-  switch (command) {
-    case CmdOptions:
-      ShowItemOptions();
-      break;
-    case CmdSuspendResume:
-      SuspendAndResume();
-      break;
-    case CmdRefresh:
-      QueryTodayItems();
-      break;
-    case CmdExit:
-      DestroyWindow(TodayShell.today);
-      break;
-  }
 }
 
 LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case TODAYM_GETCOLOR:
-      if (wParam == TODAYCOLOR_TEXT)
-        return TodayShell.textColor;
-      if (wParam == TODAYCOLOR_HIGHLIGHT)
-        return RGB(0x1E, 0x46, 0x8C);
-      if (wParam == TODAYCOLOR_HIGHLIGHTEDTEXT)
-        return RGB(255, 255, 255);
-      return 0;
+      return wParam == TODAYCOLOR_TEXT              ? TodayShell.textColor
+             : wParam == TODAYCOLOR_HIGHLIGHT       ? headerColor
+             : wParam == TODAYCOLOR_HIGHLIGHTEDTEXT ? RGB(255, 255, 255)
+                                                    : 0;
     case TODAYM_DRAWWATERMARK:
       DrawWatermark((const TODAYDRAWWATERMARKINFO*)lParam);
       return 0;
@@ -218,19 +200,13 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       }
       return 0;
     case WM_COMMAND:
-      DoMenuCommand(LOWORD(wParam));
-      return 0;
     case WM_KEYDOWN:
-      if (!TodayShell.interactive)
+      if (message == WM_KEYDOWN && !TodayShell.interactive)
         break;
-      if (wParam == 'O')
-        DoMenuCommand(CmdOptions);
-      else if (wParam == 'S')
-        DoMenuCommand(CmdSuspendResume);
-      else if (wParam == 'R')
-        DoMenuCommand(CmdRefresh);
-      else if (wParam == VK_ESCAPE)
-        DoMenuCommand(CmdExit);
+      for (UINT i = 0; i < ARRAYSIZE(commands); ++i) {
+        if (message == WM_COMMAND ? LOWORD(wParam) == firstCommand + i : wParam == commands[i].key)
+          commands[i].run();
+      }
       return 0;
     case WM_DESTROY:
       KillTimer(window, refreshTimer);
@@ -245,16 +221,13 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-COLORREF TodayBackgroundAt(int x, int y) {
-  (void)x;
-  if (y < TODAY_HEADER_HEIGHT)
-    return headerColor;
-  int num = y - TODAY_HEADER_HEIGHT, den = TODAY_HEIGHT - TODAY_HEADER_HEIGHT - 1;
-  if (num > den)
-    num = den;
-  return RGB(Blend(GetRValue(gradientTop), GetRValue(gradientBottom), num, den),
-             Blend(GetGValue(gradientTop), GetGValue(gradientBottom), num, den),
-             Blend(GetBValue(gradientTop), GetBValue(gradientBottom), num, den));
+COLORREF TodayBackgroundAt(int, int y) {
+  int den = TODAY_HEIGHT - TODAY_HEADER_HEIGHT - 1, num = std::min(y - TODAY_HEADER_HEIGHT, den);
+  auto blend = [&](int shift) {
+    int a = (gradientTop >> shift) & 0xFF, b = (gradientBottom >> shift) & 0xFF;
+    return (BYTE)(a + (b - a) * num / den);
+  };
+  return y < TODAY_HEADER_HEIGHT ? headerColor : RGB(blend(0), blend(8), blend(16));
 }
 
 bool CreateTodayWindow(HINSTANCE instance, bool framed) {
@@ -264,13 +237,9 @@ bool CreateTodayWindow(HINSTANCE instance, bool framed) {
   wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
   wc.lpszClassName = todayClass;
   RegisterClassW(&wc);
-
-  DWORD style = WS_POPUP | WS_CLIPCHILDREN;
-  DWORD exStyle = 0;
-  if (framed)
-    style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  else
-    exStyle |= WS_EX_TOPMOST;  // nothing may cover the pictures taken of it
+  DWORD style =
+      WS_POPUP | WS_CLIPCHILDREN | (framed ? WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX : 0);
+  DWORD exStyle = framed ? 0 : WS_EX_TOPMOST;  // nothing may cover the pictures taken of it
   // The client area goes to screen x 0 (see TodayShell.h).
   RECT rc = {0, 0, TODAY_WIDTH, TODAY_HEIGHT};
   AdjustWindowRectEx(&rc, style, FALSE, exStyle);
@@ -283,15 +252,13 @@ bool CreateTodayWindow(HINSTANCE instance, bool framed) {
 void ShowToday() {
   ShowWindow(TodayShell.today, TodayShell.interactive ? SW_SHOW : SW_SHOWNOACTIVATE);
   UpdateWindow(TodayShell.today);
-  if (TodayShell.interactive) {
+  if (TodayShell.interactive)
     SetTimer(TodayShell.today, refreshTimer, TodayShell.intervalMs, nullptr);
-  }
 }
 
 void DestroyTodayWindow() {
-  if (TodayShell.today) {
+  if (TodayShell.today)
     DestroyWindow(TodayShell.today);
-  }
 }
 
 void LoadTodayItems(const std::vector<TodayListEntry>& entries,
@@ -306,9 +273,9 @@ void LoadTodayItems(const std::vector<TodayListEntry>& entries,
 void UnloadTodayItems() {
   for (; !TodayShell.items.empty(); TodayShell.items.pop_back()) {
     TodayItem& t = TodayShell.items.back();
-    if (IsWindow(t.window)) {
-      SendMessageW(t.window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&t.item, 0);
-      DestroyWindow(t.window);
+    if (IsWindow(t.item.hwndCustom)) {
+      SendMessageW(t.item.hwndCustom, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&t.item, 0);
+      DestroyWindow(t.item.hwndCustom);
     }
     FreeLibrary(t.module);
   }
@@ -316,9 +283,8 @@ void UnloadTodayItems() {
 }
 
 void QueryTodayItems() {
-  for (size_t i = 0; i < TodayShell.items.size(); ++i) {
+  for (size_t i = 0; i < TodayShell.items.size(); ++i)
     Query(i);
-  }
 }
 
 INT_PTR ShowItemOptions() {
@@ -342,9 +308,8 @@ int FireWakeupAndWait(DWORD timeoutMs) {
   bool allEnded = WaitUntil(timeoutMs, [&] {
     return kept == 0 || WaitForMultipleObjects(kept, processes, TRUE, 0) == WAIT_OBJECT_0;
   });
-  for (int i = 0; i < kept; ++i) {
+  for (int i = 0; i < kept; ++i)
     CloseHandle(processes[i]);
-  }
   PumpMessages();
   return allEnded ? started : -1;
 }

@@ -8,11 +8,11 @@
 static std::string WritePictures(const std::string& input) {
   FuzzBytes in{input};
   int width = 1 + (int)(in.Take(1) % 48), height = 1 + (int)(in.Take(1) % 48), x, y;
-  std::vector<Picture> frames(1 + in.Take(1) % 4);
+  std::vector<Picture> frames(1 + in.Take(1) % 4, Picture{width, height, {}});
   int scale = 1 + (int)(in.Take(1) % 3);
   std::vector<const Picture*> shown;
   for (Picture& p : frames) {
-    p.width = width, p.height = height, shown.push_back(&p);
+    shown.push_back(&p);
     for (int i = 0; i < width * height; i++)
       p.pixels.push_back((DWORD)in.Take(3));
   }

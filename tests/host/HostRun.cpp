@@ -8,55 +8,49 @@
 #include "TodayList.h"
 
 // The output goes to a file, not a pipe: a program the session starts may
-// hold a pipe's write end open, and a reader would wait for ever.
+// hold a pipe's write end open, and a reader would wait for ever. What the
+// host leaves running (a program its item started before a crash) ends with
+// the job, so it cannot disturb later runs.
 HostResult RunProgram(const std::wstring& program, const std::wstring& arguments) {
   HostResult result;
   static LONG runs;  // hosts may be started from two threads at once
   std::wstring log = FreshFolder(L"host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                  std::to_wstring(InterlockedIncrement(&runs))) +
                      L".log";
-  // One start at a time: a start must not inherit, or lose mid-way, the
-  // inheritable handle another thread is just opening or closing.
-  static std::mutex starting;
-  // What the host starts and leaves running (a program its item started just
-  // before the host crashed) ends with the job, so it cannot disturb later runs.
   AutoCloseHandle job(CreateJobObjectW(nullptr, nullptr));
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
   SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
   PROCESS_INFORMATION process = {};
-  BOOL started;
-  {
-    std::lock_guard<std::mutex> lock(starting);
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    AutoCloseHandle out(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    &sa, CREATE_ALWAYS, 0, nullptr));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = startup.hStdError = out;
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                             CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
-    if (started) {
-      AssignProcessToJobObject(job, process.hProcess);
-      ResumeThread(process.hThread);
-    }
-    if (!started)
-      result.output = "the program did not start: error " + std::to_string(GetLastError());
-  }  // the host has its own handle to the file
-  if (!started)
+  std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+  // One start at a time: a start must not inherit, or lose mid-way, the
+  // inheritable handle another thread is just opening or closing.
+  static std::mutex starting;
+  std::unique_lock<std::mutex> lock(starting);
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  AutoCloseHandle out(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &sa, CREATE_ALWAYS, 0, nullptr));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = startup.hStdError = out;
+  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                      nullptr, nullptr, &startup, &process)) {
+    result.output = "the program did not start: error " + std::to_string(GetLastError());
     return result;
+  }
+  AssignProcessToJobObject(job, process.hProcess);
+  ResumeThread(process.hThread);
+  out.Reset(nullptr);  // the host has its own handle to the file
+  lock.unlock();
   AutoCloseHandle thread(process.hThread), host(process.hProcess);
-  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
-    GetExitCodeProcess(process.hProcess, &result.exitCode);
-  else
-    TerminateProcess(process.hProcess, 1);
+  if (WaitForSingleObject(host, 120000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(host, &result.exitCode);
   result.output += ReadBytes(log);
   if (result.exitCode == 0xFFFFFFFF)
     result.output += "\nthe program did not end within 120 s";
-  return result;
+  return result;  // the job ends the host if it still runs
 }
 
 std::string ReadBytes(const std::wstring& path) {
@@ -111,14 +105,15 @@ void WriteTextFile(const std::wstring& path, const std::string& text) {
   WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
 }
 
-ScenarioRun RunScript(const std::wstring& name, const std::string& text,
-                      const std::wstring& options) {
-  ScenarioRun run = {FreshFolder(name), {}};
-  WriteTextFile(run.folder + L".txt", text);
-  std::wstring out =
-      options.find(L"--out") == std::wstring::npos ? L" --out \"" + run.folder + L"\"" : L"";
-  run.result = RunHost(L"--scenario \"" + run.folder + L".txt\"" + out + L" " + options);
-  return run;
+HostResult RunScript(const std::wstring& name, const std::string& text,
+                     const std::wstring& options) {
+  std::wstring folder = FreshFolder(name), script = TestSourcePath(L"scenarios\\" + name + L".txt");
+  if (!text.empty())
+    WriteTextFile(script = folder + L".txt", text);
+  HostResult result =
+      RunHost(L"--scenario \"" + script + L"\" --out \"" + folder + L"\" " + options);
+  result.folder = folder;
+  return result;
 }
 
 void RemoveTestItems(bool files) {

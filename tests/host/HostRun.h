@@ -12,7 +12,8 @@
 
 struct HostResult {
   DWORD exitCode = 0xFFFFFFFF;
-  std::string output;  // stdout and stderr together
+  std::string output;   // stdout and stderr together
+  std::wstring folder;  // a scenario's pictures
 };
 
 // `arguments` follow the program name. Waits up to two minutes.
@@ -21,15 +22,11 @@ inline HostResult RunHost(const std::wstring& arguments) {
   return RunProgram(L"TodayHost.exe", arguments);
 }
 
-// A scenario's run: the folder its pictures go to, and what the host said.
-struct ScenarioRun {
-  std::wstring folder;
-  HostResult result;
-};
-// Writes `text` as <FreshFolder(name)>.txt and runs it with `options` after
-// it; without an --out among them the pictures go into that folder.
-ScenarioRun RunScript(const std::wstring& name, const std::string& text,
-                      const std::wstring& options = L"");
+// Runs `text`, written as <FreshFolder(name)>.txt, or without text the
+// scenario tests/host/scenarios/<name>.txt, with `options` after it; its
+// pictures go into FreshFolder(name).
+HostResult RunScript(const std::wstring& name, const std::string& text = "",
+                     const std::wstring& options = L"");
 
 // The host's output holds `text`.
 #define EXPECT_SAYS(result, text) EXPECT_THAT((result).output, testing::HasSubstr(text))
@@ -38,10 +35,9 @@ ScenarioRun RunScript(const std::wstring& name, const std::string& text,
 std::wstring TestSourcePath(const std::wstring& relative);
 // A fresh, empty folder under the working directory.
 std::wstring FreshFolder(const std::wstring& name);
-// Writes UTF-8 text to a file; what a file holds.
 void WriteTextFile(const std::wstring& path, const std::string& text);
 std::string ReadBytes(const std::wstring& path);
 // Removes the Today items the tests add (Items\HostTest.A...) and, unless
-// `files` is false, their libraries on the device. Every host test program
-// does so before its first test: a test killed halfway leaves them behind.
+// `files` is false, their library on the device. Done before the first test
+// too: a test killed halfway leaves them behind.
 void RemoveTestItems(bool files = true);

@@ -75,42 +75,32 @@ TEST_F(TodayList, CustomItemsThatAreEnabledInOrder) {
     EXPECT_EQ(row.leftOut.empty() ? L"" : key, said.substr(0, key.size())) << said;
     EXPECT_NE(std::wstring::npos, said.find(row.leftOut)) << said;
   }
-  RemoveTestItems();
+  // The installed item's record, as its key gives it.
   std::vector<std::wstring> leftOut;
-  std::vector<TodayListEntry> list = ReadTodayList(&leftOut);
-  ASSERT_EQ(1u, list.size());
-  const TODAYLISTITEM& q = list[0].item;
-  EXPECT_EQ(L"\\Windows\\Quorvane.dll|10|1|1|0",
+  const TODAYLISTITEM q = ReadTodayList(&leftOut).at(0).item;
+  EXPECT_EQ(L"\\Windows\\Quorvane.dll|10|1|4|0",
             std::wstring(q.szDLLPath) + L"|" + std::to_wstring(q.dwOrder) + L"|" +
-                std::to_wstring(q.fOptions) + L"|" + std::to_wstring(q.tlit == 4) + L"|" +
+                std::to_wstring(q.fOptions) + L"|" + std::to_wstring(q.tlit) + L"|" +
                 std::to_wstring(q.grfFlags));
 }
 
 // Pixels of the Today picture that are not the Today background, in the band
-// just below the first strip.
+// of a strip's height just below the first strip.
 int PaintedBelowTheFirst(const std::wstring& folder) {
-  Picture strip, today;
+  Picture today;
   std::wstring error;
-  if (!ReadPng((folder + L"\\strip.png").c_str(), &strip, &error) ||
-      !ReadPng((folder + L"\\today.png").c_str(), &today, &error)) {
+  if (!ReadPng((folder + L"\\today.png").c_str(), &today, &error))
     return -1;
-  }
-  int painted = 0, top = TODAY_HEADER_HEIGHT + strip.height;
-  for (int y = top; y < top + strip.height && y < today.height; ++y) {
-    for (int x = 0; x < today.width; ++x) {
-      COLORREF c = TodayBackgroundAt(x, y);
-      painted +=
-          today.At(x, y) != (DWORD)((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
-    }
+  int painted = 0, top = TODAY_HEADER_HEIGHT + 42;
+  for (int i = top * today.width; i < (top + 42) * today.width && i < (int)today.pixels.size();
+       ++i) {
+    COLORREF c = TodayBackgroundAt(0, i / today.width);
+    painted += today.pixels[i] != (DWORD)(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
   }
   return painted;
 }
 
 TEST_F(TodayList, TheHostStacksTheItemsThatLoad) {
-  std::wstring folder = FreshFolder(L"today-list");
-  CreateDirectoryW(folder.c_str(), nullptr);
-  WriteTextFile(folder + L"\\s.txt", "refresh\nsnapshot strip.png\nsnapshot today.png window\n");
-  const std::wstring run = L"--scenario \"" + folder + L"\\s.txt\" --out \"" + folder + L"\"";
   ASSERT_TRUE(CopyFileW(DEVICE_ROOT_DRIVE L"\\Windows\\Quorvane.dll",
                         DEVICE_ROOT_DRIVE L"\\Windows\\HostTest.A.dll", FALSE));
   const struct {
@@ -132,11 +122,11 @@ TEST_F(TodayList, TheHostStacksTheItemsThatLoad) {
     RemoveTestItems(false);
     if (row.dll)
       AddItem(4, 1, row.order, row.dll);
-    HostResult r = RunHost(run);
-    EXPECT_EQ(0u, r.exitCode) << r.output;
-    EXPECT_SAYS(r, row.says);
-    int painted = PaintedBelowTheFirst(folder);
-    EXPECT_TRUE(row.below ? painted > 500 : painted == 0) << painted << " " << r.output;
+    HostResult run = RunScript(L"today-list", "refresh\nsnapshot today.png window\n");
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_SAYS(run, row.says);
+    int painted = PaintedBelowTheFirst(run.folder);
+    EXPECT_TRUE(row.below ? painted > 500 : painted == 0) << painted << " " << run.output;
   }
 }
 
