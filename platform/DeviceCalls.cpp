@@ -21,7 +21,7 @@ static DWORD Saturated(DWORDLONG figure) {
   return figure > MAXDWORD ? MAXDWORD : (DWORD)figure;
 }
 
-void WINAPI CeGlobalMemoryStatus(LPCE_MEMORYSTATUS status) {
+void WINAPI CeGlobalMemoryStatus(CE_MEMORYSTATUS* status) {
   if (!status || CE_FAILS(GlobalMemoryStatus))  // no result: the record stays as it was
     return;
   MEMORYSTATUSEX figures = {};
@@ -47,7 +47,7 @@ BOOL WINAPI CeGetDiskFreeSpaceExW(LPCWSTR path, PULARGE_INTEGER freeToCaller,
   return CurrentDevice().diskFreeSpace(path, freeToCaller, totalBytes, totalFreeBytes);
 }
 
-DWORD WINAPI GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD length, BOOL) {
+DWORD WINAPI GetSystemPowerStatusEx2(SYSTEM_POWER_STATUS_EX2* status, DWORD length, BOOL) {
   if (CE_FAILS(GetSystemPowerStatusEx2))
     return 0;
   // Every reading is fresh, so the request for an update needs no work here.
@@ -58,7 +58,7 @@ DWORD WINAPI GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD leng
   return CurrentDevice().powerStatus(status, length);
 }
 
-BOOL WINAPI GetStoreInformation(LPSTORE_INFORMATION info) {
+BOOL WINAPI GetStoreInformation(STORE_INFORMATION* info) {
   if (CE_FAILS(GetStoreInformation))
     return FALSE;
   if (!info) {

@@ -27,13 +27,13 @@ static CardSearch* FindOpenSearch(HANDLE handle) {
 }
 
 // A card shows as a folder; on CE storage cards carry the temporary attribute.
-static void FillCardData(LPCE_FIND_DATA findData, const wchar_t* name) {
+static void FillCardData(CE_FIND_DATA* findData, const wchar_t* name) {
   ZeroMemory(findData, sizeof(*findData));
   findData->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY;
   lstrcpynW(findData->cFileName, name, MAX_PATH);
 }
 
-HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData) {
+HANDLE WINAPI FindFirstFlashCard(CE_FIND_DATA* findData) {
   if (CE_FAILS(FindFirstFlashCard))
     return INVALID_HANDLE_VALUE;
   if (!findData) {
@@ -62,7 +62,7 @@ HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData) {
   return (HANDLE)search;
 }
 
-BOOL WINAPI FindNextFlashCard(HANDLE handle, LPCE_FIND_DATA findData) {
+BOOL WINAPI FindNextFlashCard(HANDLE handle, CE_FIND_DATA* findData) {
   if (CE_FAILS(FindNextFlashCard))
     return FALSE;
   AcquireSRWLockExclusive(&searchLock);
