@@ -8,7 +8,6 @@
 
 struct CardSearch {
   CardSearch* next;
-  const DeviceBackend* device;
   DWORD position;
 };
 
@@ -40,10 +39,9 @@ HANDLE WINAPI FindFirstFlashCard(CE_FIND_DATA* findData) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  const DeviceBackend& device = CurrentDevice();
   DWORD position = 0;
   wchar_t name[MAX_PATH];
-  if (!device.nextCard(&position, name)) {
+  if (!NextCard(&position, name)) {
     SetLastError(ERROR_NO_MORE_FILES);
     return INVALID_HANDLE_VALUE;
   }
@@ -52,7 +50,6 @@ HANDLE WINAPI FindFirstFlashCard(CE_FIND_DATA* findData) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return INVALID_HANDLE_VALUE;
   }
-  search->device = &device;
   search->position = position;
   AcquireSRWLockExclusive(&searchLock);
   search->next = openSearches;
@@ -68,10 +65,10 @@ BOOL WINAPI FindNextFlashCard(HANDLE handle, CE_FIND_DATA* findData) {
   AcquireSRWLockExclusive(&searchLock);
   CardSearch* search = FindOpenSearch(handle);
   wchar_t name[MAX_PATH];
-  DWORD error = !search                                              ? ERROR_INVALID_HANDLE
-                : !findData                                          ? ERROR_INVALID_PARAMETER
-                : !search->device->nextCard(&search->position, name) ? ERROR_NO_MORE_FILES
-                                                                     : 0;
+  DWORD error = !search                              ? ERROR_INVALID_HANDLE
+                : !findData                          ? ERROR_INVALID_PARAMETER
+                : !NextCard(&search->position, name) ? ERROR_NO_MORE_FILES
+                                                     : 0;
   ReleaseSRWLockExclusive(&searchLock);
   if (error) {
     SetLastError(error);

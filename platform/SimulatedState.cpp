@@ -156,13 +156,13 @@ ULONGLONG LocalTimeOf(const SimDevice& d, DWORD now) {
   return n[LocalTime] + (n[ClockFrozen] ? 0 : now - (DWORD)n[LocalTimeSetAt]) * fileTimePerMs;
 }
 
-static DWORD SimTickCount() {
+DWORD SimTickCount() {
   DWORD now = GetTickCount(), tick = 0;
   ReadDevice([&](const SimDevice& d) { tick = TickOf(d, now); });
   return tick;
 }
 
-static void SimLocalTime(SYSTEMTIME* time) {
+void SimLocalTime(SYSTEMTIME* time) {
   DWORD now = GetTickCount();
   ULONGLONG ticks = 0;
   ReadDevice([&](const SimDevice& d) { ticks = LocalTimeOf(d, now); });
@@ -181,7 +181,7 @@ static BYTE BatteryFlagFor(BYTE acLine, BYTE percent) {
   return flag;
 }
 
-static DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
+DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
   ULONGLONG n[PowerQueryBytes + 1];
   ReadDevice([&](const SimDevice& d) { CopyMemory(n, d.numbers, sizeof(n)); });
   SYSTEM_POWER_STATUS_EX2 s = {};
@@ -206,7 +206,7 @@ static DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
 
 // --- Object store and program memory -------------------------------------------
 
-static BOOL SimStoreInformation(STORE_INFORMATION* info) {
+BOOL SimStoreInformation(STORE_INFORMATION* info) {
   ULONGLONG n[StoreQueryFails + 1];
   ReadDevice([&](const SimDevice& d) { CopyMemory(n, d.numbers, sizeof(n)); });
   if (n[StoreQueryFails]) {
@@ -218,7 +218,7 @@ static BOOL SimStoreInformation(STORE_INFORMATION* info) {
   return TRUE;
 }
 
-static void SimMemoryStatus(MEMORYSTATUSEX* status) {
+void SimMemoryStatus(MEMORYSTATUSEX* status) {
   ULONGLONG total = 0, avail = 0;
   ReadDevice(
       [&](const SimDevice& d) { total = d.numbers[MemoryTotal], avail = d.numbers[MemoryAvail]; });
@@ -232,7 +232,7 @@ static void SimMemoryStatus(MEMORYSTATUSEX* status) {
 
 // --- Storage cards ----------------------------------------------------------------
 
-static bool SimNextCard(DWORD* position, wchar_t* name) {
+bool SimNextCard(DWORD* position, wchar_t* name) {
   DWORD next = 0;
   ReadDevice([&](const SimDevice& d) {
     next = 0;
@@ -264,8 +264,8 @@ int CardAt(const SimDevice& d, const wchar_t* path) {
   return -1;
 }
 
-static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
-                             PULARGE_INTEGER totalFreeBytes) {
+BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
+                      PULARGE_INTEGER totalFreeBytes) {
   SimCard card;
   int at = -1;
   ReadDevice([&](const SimDevice& d) {
@@ -284,8 +284,3 @@ static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE
     totalFreeBytes->QuadPart = card.freeBytes;
   return TRUE;
 }
-
-const DeviceBackend SimulatedDeviceBackend = {
-    SimTickCount,   SimLocalTime, SimMemoryStatus,  SimStoreInformation,
-    SimPowerStatus, SimNextCard,  SimDiskFreeSpace,
-};
