@@ -17,10 +17,15 @@ struct CardSearch {
 static CardSearch* openSearches;
 static SRWLOCK searchLock = SRWLOCK_INIT;
 
-static CardSearch* FindOpenSearch(HANDLE handle) {
-  for (CardSearch* s = openSearches; s; s = s->next) {
-    if (s == (CardSearch*)handle)
-      return s;
+// The open search that `handle` is, taken off the list if `close`; null for
+// any other handle. Under searchLock.
+static CardSearch* OpenSearch(HANDLE handle, bool close) {
+  for (CardSearch** link = &openSearches; *link; link = &(*link)->next) {
+    CardSearch* search = *link;
+    if (search == (CardSearch*)handle && close)
+      *link = search->next;
+    if (search == (CardSearch*)handle)
+      return search;
   }
   return nullptr;
 }
@@ -35,19 +40,16 @@ static void FillCardData(CE_FIND_DATA* findData, const wchar_t* name) {
 HANDLE WINAPI FindFirstFlashCard(CE_FIND_DATA* findData) {
   if (CE_FAILS(FindFirstFlashCard))
     return INVALID_HANDLE_VALUE;
-  if (!findData) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  DWORD position = 0;
+  CardSearch* search = nullptr;
   wchar_t name[MAX_PATH];
-  if (!NextCard(&position, name)) {
-    SetLastError(ERROR_NO_MORE_FILES);
-    return INVALID_HANDLE_VALUE;
-  }
-  CardSearch* search = (CardSearch*)HeapAlloc(GetProcessHeap(), 0, sizeof(CardSearch));
-  if (!search) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  DWORD position = 0;
+  DWORD error = !findData                    ? ERROR_INVALID_PARAMETER
+                : !NextCard(&position, name) ? ERROR_NO_MORE_FILES
+                : !(search = (CardSearch*)HeapAlloc(GetProcessHeap(), 0, sizeof(CardSearch)))
+                    ? ERROR_NOT_ENOUGH_MEMORY
+                    : 0;
+  if (error) {
+    SetLastError(error);
     return INVALID_HANDLE_VALUE;
   }
   search->position = position;
@@ -63,7 +65,7 @@ BOOL WINAPI FindNextFlashCard(HANDLE handle, CE_FIND_DATA* findData) {
   if (CE_FAILS(FindNextFlashCard))
     return FALSE;
   AcquireSRWLockExclusive(&searchLock);
-  CardSearch* search = FindOpenSearch(handle);
+  CardSearch* search = OpenSearch(handle, false);
   wchar_t name[MAX_PATH];
   DWORD error = !search                              ? ERROR_INVALID_HANDLE
                 : !findData                          ? ERROR_INVALID_PARAMETER
@@ -80,12 +82,7 @@ BOOL WINAPI FindNextFlashCard(HANDLE handle, CE_FIND_DATA* findData) {
 
 BOOL WINAPI CeFindClose(HANDLE handle) {
   AcquireSRWLockExclusive(&searchLock);
-  CardSearch** link = &openSearches;
-  while (*link && *link != (CardSearch*)handle)
-    link = &(*link)->next;
-  CardSearch* search = *link;
-  if (search)
-    *link = search->next;
+  CardSearch* search = OpenSearch(handle, true);
   ReleaseSRWLockExclusive(&searchLock);
   if (!search)
     return FindClose(handle);

@@ -73,10 +73,6 @@ typedef INT_PTR(CALLBACK* PFNCUSTOMOPTIONSDLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define ORDINAL_INITIALIZEITEM 240
 #define ORDINAL_OPTIONSDIALOGPROC 241
 
-static_assert(WM_TODAYCUSTOM_CLEARCACHE == 1266, "Today protocol value");
-static_assert(WM_TODAYCUSTOM_QUERYREFRESHCACHE == 1267, "Today protocol value");
-static_assert(TODAYM_GETCOLOR == 1124 && TODAYM_DRAWWATERMARK == 1125, "Today protocol value");
-
 // --- Power (winbase.h) -------------------------------------------------------------
 struct SYSTEM_POWER_STATUS_EX2 {
   BYTE ACLineStatus;

@@ -157,16 +157,14 @@ LONG SimDeviceReadings() {
 }
 
 int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {
-  SimIgnored ignored[maxIgnored];
   int count = 0;
-  ReadDevice([&](const SimDevice& d) {
+  ReadDevice([&](const SimDevice& d) {  // copied again, whole, after a write in between
     count = d.ignoredCount < maxIgnored ? d.ignoredCount : maxIgnored;
-    CopyMemory(ignored, d.ignored, sizeof(ignored));
+    for (int i = 0; i < count && i < max; i++) {
+      lstrcpynW(names[i], d.ignored[i].name, 48);
+      lstrcpynW(values[i], d.ignored[i].value, 32);
+    }
   });
-  for (int i = 0; i < count && i < max; i++) {
-    lstrcpynW(names[i], ignored[i].name, 48);
-    lstrcpynW(values[i], ignored[i].value, 32);
-  }
   return count;
 }
 
