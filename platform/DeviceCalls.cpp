@@ -28,7 +28,8 @@ static DWORD Saturated(DWORDLONG figure) {
 void WINAPI CeGlobalMemoryStatus(CE_MEMORYSTATUS* status) {
   if (!status || CE_FAILS(GlobalMemoryStatus))  // no result: the record stays as it was
     return;
-  MEMORYSTATUSEX figures = {sizeof(figures)};
+  MEMORYSTATUSEX figures = {};
+  figures.dwLength = sizeof(figures);
   if (LiveDeviceChosen())
     GlobalMemoryStatusEx(&figures);
   else
