@@ -144,11 +144,15 @@ static bool NumberOf(const Stored& s, SimRange range, ULONGLONG* value) {
   return InRange(range, *value);
 }
 
-static void NoteIgnored(SimDevice* v, const wchar_t* name, const Stored& s) {
+// Named as the key holds it: "BatteryPercent", or "Cards\2\TotalBytes" for a card's value.
+static void NoteIgnored(SimDevice* v, DWORD card, const wchar_t* name, const Stored& s) {
   if (v->ignoredCount >= maxIgnored)
     return;
   SimIgnored& note = v->ignored[v->ignoredCount++];
-  lstrcpynW(note.name, name, 48);
+  if (card)
+    wsprintfW(note.name, L"Cards\\%u\\%s", card, name);
+  else
+    lstrcpynW(note.name, name, 48);
   if (s.result == ERROR_MORE_DATA)
     lstrcpyW(note.value, L"(too long)");
   else if (s.type == REG_SZ)
@@ -159,17 +163,17 @@ static void NoteIgnored(SimDevice* v, const wchar_t* name, const Stored& s) {
     wsprintfW(note.value, L"(type %lu)", (unsigned long)s.type);
 }
 
-// A value of `range`: when present and sane it replaces `*value`; anything
-// else present is noted as ignored, under `shown`. Returns the value's hash.
-static DWORD LookNumber(SimDevice* v, HKEY key, const wchar_t* name, const wchar_t* shown,
-                        SimRange range, ULONGLONG* value) {
+// A value of `range` (of that card, if not 0): when present and sane it
+// replaces `*value`; anything else present is noted as ignored. Returns the value's hash.
+static DWORD LookNumber(SimDevice* v, HKEY key, DWORD card, const wchar_t* name, SimRange range,
+                        ULONGLONG* value) {
   Stored s;
   ReadStored(key, name, &s);
   ULONGLONG n;
   if (NumberOf(s, range, &n))
     *value = n;
   else if (s.hash)
-    NoteIgnored(v, shown, s);
+    NoteIgnored(v, card, name, s);
   return s.hash;
 }
 
@@ -184,19 +188,10 @@ static void LookCard(SimDevice* v, HKEY key, DWORD number, DWORD* hash) {
     lstrcpynW(card.name, name.data.text, MAX_PATH);
   *hash = Fnv(Fnv(*hash, &number, 4), &name.hash, 4);
   ULONGLONG fails = 0;
-  const struct {
-    const wchar_t* name;
-    SimRange range;
-    ULONGLONG* value;
-  } values[] = {{L"TotalBytes", Bytes, &card.totalBytes},
-                {L"FreeBytes", Bytes, &card.freeBytes},
-                {L"QueryFails", Dword, &fails}};
-  for (const auto& value : values) {
-    wchar_t shown[48];
-    wsprintfW(shown, L"Cards\\%u\\%s", number, value.name);
-    DWORD valueHash = LookNumber(v, key, value.name, shown, value.range, value.value);
-    *hash = Fnv(*hash, &valueHash, 4);
-  }
+  DWORD hashes[] = {LookNumber(v, key, number, L"TotalBytes", Bytes, &card.totalBytes),
+                    LookNumber(v, key, number, L"FreeBytes", Bytes, &card.freeBytes),
+                    LookNumber(v, key, number, L"QueryFails", Dword, &fails)};
+  *hash = Fnv(*hash, hashes, sizeof(hashes));
   card.queryFails = fails != 0;
   int at = v->cardCount++;
   for (; at > 0 && v->cards[at - 1].number > number; at--)
@@ -237,7 +232,7 @@ bool LookAtDeviceKey(bool reset, SimDevice* v) {
   for (int i = 0; i < numberCount; i++) {
     const SimValue& value = simValues[i];
     v->numbers[i] = value.fallback;
-    v->seen[i] = LookNumber(v, key, value.name, value.name, value.range, &v->numbers[i]);
+    v->seen[i] = LookNumber(v, key, 0, value.name, value.range, &v->numbers[i]);
   }
   v->cardsSeen = LookCards(v, key);
   DWORD one = 1;
