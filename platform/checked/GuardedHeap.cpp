@@ -147,6 +147,14 @@ void* MovedBlock(BlockHeader* header, void* block, size_t size, uint32_t family,
   return moved;
 }
 
+// Frees a block this allocator made for `family`; false for any other block.
+bool FreeOwn(void* block, uint32_t family) {
+  BlockHeader* header = HeaderOf(block);
+  if (header)
+    FreeBlock(header, block, family);
+  return header != nullptr;
+}
+
 }  // namespace
 
 extern "C" {
@@ -164,11 +172,7 @@ void* __wrap_calloc(size_t count, size_t size) {
 }
 
 void __wrap_free(void* block) {
-  if (!block)
-    return;
-  if (BlockHeader* header = HeaderOf(block))
-    FreeBlock(header, block, kFromMalloc);
-  else
+  if (block && !FreeOwn(block, kFromMalloc))
     __real_free(block);  // from the C runtime's own code
 }
 
@@ -213,13 +217,7 @@ static LPVOID WINAPI GuardedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, 
 }
 
 static BOOL WINAPI GuardedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
-  if (!block)
-    return TRUE;
-  BlockHeader* header = HeaderOf(block);
-  if (!header)
-    return realHeapFree(heap, flags, block);
-  FreeBlock(header, block, kFromHeap);
-  return TRUE;
+  return !block || FreeOwn(block, kFromHeap) || realHeapFree(heap, flags, block);
 }
 
 static SIZE_T WINAPI GuardedHeapSize(HANDLE heap, DWORD flags, LPCVOID block) {
