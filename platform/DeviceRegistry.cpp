@@ -12,6 +12,7 @@
 
 #include <errno.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "CeApi.h"
 
@@ -67,9 +68,15 @@ static bool ParseNumber(const wchar_t* text, ULONGLONG* value) {
   return errno != ERANGE && *end == 0;
 }
 
+// Wine's SystemTimeToFileTime takes a day past the month's end as the next
+// month's: a time that does not come back the same is no time.
 ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time) {
   FILETIME ft;
-  if (time.wYear < firstYear || time.wYear > lastYear || !SystemTimeToFileTime(&time, &ft))
+  SYSTEMTIME back = {};
+  if (time.wYear >= firstYear && time.wYear <= lastYear && SystemTimeToFileTime(&time, &ft))
+    FileTimeToSystemTime(&ft, &back);
+  back.wDayOfWeek = time.wDayOfWeek;
+  if (memcmp(&back, &time, sizeof(back)) != 0)
     return 0;
   return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
 }
