@@ -62,6 +62,10 @@ TEST(SharedDevice, RunningProgramsFollowTheDevice) {
   SimResetDevice();
 }
 
+DWORD WINAPI SetTickCountTo5(void*) {
+  return SimSetTickCount(5);
+}
+
 // A program of another layout stops at its first reading; a writer that owns
 // the record is waited for while its process lives, and its record taken back
 // once the process has ended.
@@ -79,8 +83,7 @@ TEST(SharedDevice, TheRecordHasOneLayoutAndOneLivingWriter) {
   PROCESS_INFORMATION writer = Start(L"DeviceReadings.exe", CREATE_SUSPENDED);
   AutoCloseHandle owner(writer.hProcess);
   d->sequence = (LONGLONG)writer.dwProcessId << 32 | (DWORD)(d->sequence + 1);
-  AutoCloseHandle setter(CreateThread(
-      nullptr, 0, [](void*) -> DWORD { return SimSetTickCount(5); }, nullptr, 0, nullptr));
+  AutoCloseHandle setter(CreateThread(nullptr, 0, SetTickCountTo5, nullptr, 0, nullptr));
   EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(setter, 500)) << "took a live writer's record";
   TerminateProcess(owner, 1);
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(setter, 20000)) << "a dead writer's record stays";
