@@ -10,21 +10,9 @@
 
 #include <initializer_list>
 
-// The wake-up event comes with the device's control.
+// The device choice and the wake-up event come with the device's control.
+#include "DeviceChoice.h"
 #include "WakeupEvent.h"
-
-// Which device the CE calls of this process reach: chosen once per process
-// from the environment variable CE_DEVICE ("live" or "simulated", the
-// default) and inherited by the programs it starts. Only the host selects
-// one, before any CE call has been made.
-enum class DeviceKind { Simulated, Live };
-DeviceKind CurrentDeviceKind();
-void SelectDevice(DeviceKind kind);
-
-// The common controls (the list view among them), as the device's shell sets
-// them up before any program runs; the stand-in does it before the first
-// dialog. True once they are.
-bool SetUpCommonControls();
 
 // Puts the simulated device into its documented default state: no cards, no
 // faults, no wake-up registrations, the clock frozen at simResetTick and simResetTime.
