@@ -42,9 +42,8 @@ extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
     return FALSE;
   STARTUPINFOW defaultStartup = {};
   defaultStartup.cb = sizeof(defaultStartup);
-  if (!startupInfo) {  // CE takes none; the desktop requires one
+  if (!startupInfo)  // CE takes none; the desktop requires one
     startupInfo = &defaultStartup;
-  }
   if (!application) {
     return CreateProcessW(nullptr, commandLine, processAttributes, threadAttributes, inheritHandles,
                           flags, environment, currentDirectory, startupInfo, processInfo);
@@ -56,15 +55,13 @@ extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
   }
   // "<program>" <argument>, so that the started program sees the argument
   // alone again through CeCommandArgument.
-  size_t argumentChars = commandLine ? wcslen(commandLine) : 0;
-  size_t chars = wcslen(program) + argumentChars + 4;
+  size_t chars = wcslen(program) + (commandLine ? wcslen(commandLine) : 0) + 4;  // fits exactly
   wchar_t* desktopLine = static_cast<wchar_t*>(malloc(chars * sizeof(wchar_t)));
   if (!desktopLine) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
   _snwprintf(desktopLine, chars, commandLine ? L"\"%s\" %s" : L"\"%s\"", program, commandLine);
-  desktopLine[chars - 1] = L'\0';
   BOOL ok =
       CreateProcessW(program, desktopLine, processAttributes, threadAttributes, inheritHandles,
                      flags, environment, currentDirectory, startupInfo, processInfo);

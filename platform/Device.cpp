@@ -30,10 +30,6 @@ void ChooseLiveDevice(bool live) {
   deviceKind = live ? 1 : 0;
 }
 
-const DeviceBackend& CurrentDevice() {
-  return LiveDeviceChosen() ? LiveDeviceBackend : SimulatedDeviceBackend;
-}
-
 void StopDevice(UINT status, const wchar_t* why) {
   char text[512];
   int n = WideCharToMultiByte(CP_UTF8, 0, why, -1, text, sizeof(text) - 1, nullptr, nullptr);

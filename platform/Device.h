@@ -1,34 +1,25 @@
-// The device behind the CE stand-in. Each backend answers the device's part
-// of the CE calls; the routed calls ask the backend chosen for this process.
+// The device behind the CE stand-in: the routed calls (DeviceCalls.cpp) ask
+// the simulated device or the live machine, as chosen for this process.
 #pragma once
 
 #include <windows.h>
 
 #include "CeTypes.h"
 
-struct DeviceBackend {
-  DWORD (*tickCount)();
-  void (*localTime)(SYSTEMTIME* time);
-  // Fills every field but dwLength and ullAvailExtendedVirtual.
-  void (*memoryStatus)(MEMORYSTATUSEX* status);
-  // Leaves `info` untouched when it fails.
-  BOOL (*storeInformation)(STORE_INFORMATION* info);
-  // Copies at most `length` bytes and returns how many it copied.
-  DWORD (*powerStatus)(SYSTEM_POWER_STATUS_EX2* status, DWORD length);
-  // Storage cards in enumeration order. `position` is 0 before the first card;
-  // on success it moves to the card found, whose folder name goes to `name`
-  // (MAX_PATH characters).
-  bool (*nextCard)(DWORD* position, wchar_t* name);
-  // Leaves the outputs untouched when it fails.
-  BOOL(*diskFreeSpace)
-  (LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
-   PULARGE_INTEGER totalFreeBytes);
-};
-
-extern const DeviceBackend SimulatedDeviceBackend;
-extern const DeviceBackend LiveDeviceBackend;
-
-const DeviceBackend& CurrentDevice();
+// The simulated device's answers (SimulatedState.cpp).
+DWORD SimTickCount();
+void SimLocalTime(SYSTEMTIME* time);
+void SimMemoryStatus(MEMORYSTATUSEX* status);       // every field but dwLength
+BOOL SimStoreInformation(STORE_INFORMATION* info);  // `info` untouched when it fails
+// Copies at most `length` bytes and returns how many it copied.
+DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length);
+BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
+                      PULARGE_INTEGER totalFreeBytes);  // the outputs untouched when it fails
+// Storage cards in enumeration order, of the simulated device or of this
+// process's. `position` is 0 before the first card; on success it moves to the
+// card found, whose folder name goes to `name` (MAX_PATH characters).
+bool SimNextCard(DWORD* position, wchar_t* name);
+bool NextCard(DWORD* position, wchar_t* name);
 
 // The device of this process: chosen once from the environment variable
 // CE_DEVICE ("live" reads the machine, "simulated", empty or absent the

@@ -8,7 +8,6 @@
 
 struct CardSearch {
   CardSearch* next;
-  const DeviceBackend* device;
   DWORD position;
 };
 
@@ -18,41 +17,41 @@ struct CardSearch {
 static CardSearch* openSearches;
 static SRWLOCK searchLock = SRWLOCK_INIT;
 
-static CardSearch* FindOpenSearch(HANDLE handle) {
-  for (CardSearch* s = openSearches; s; s = s->next) {
-    if (s == (CardSearch*)handle)
-      return s;
+// The open search that `handle` is, taken off the list if `close`; null for
+// any other handle. Under searchLock.
+static CardSearch* OpenSearch(HANDLE handle, bool close) {
+  for (CardSearch** link = &openSearches; *link; link = &(*link)->next) {
+    CardSearch* search = *link;
+    if (search == (CardSearch*)handle && close)
+      *link = search->next;
+    if (search == (CardSearch*)handle)
+      return search;
   }
   return nullptr;
 }
 
 // A card shows as a folder; on CE storage cards carry the temporary attribute.
-static void FillCardData(LPCE_FIND_DATA findData, const wchar_t* name) {
+static void FillCardData(CE_FIND_DATA* findData, const wchar_t* name) {
   ZeroMemory(findData, sizeof(*findData));
   findData->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY;
   lstrcpynW(findData->cFileName, name, MAX_PATH);
 }
 
-HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData) {
+HANDLE WINAPI FindFirstFlashCard(CE_FIND_DATA* findData) {
   if (CE_FAILS(FindFirstFlashCard))
     return INVALID_HANDLE_VALUE;
-  if (!findData) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  const DeviceBackend& device = CurrentDevice();
-  DWORD position = 0;
+  CardSearch* search = nullptr;
   wchar_t name[MAX_PATH];
-  if (!device.nextCard(&position, name)) {
-    SetLastError(ERROR_NO_MORE_FILES);
+  DWORD position = 0;
+  DWORD error = !findData                    ? ERROR_INVALID_PARAMETER
+                : !NextCard(&position, name) ? ERROR_NO_MORE_FILES
+                : !(search = (CardSearch*)HeapAlloc(GetProcessHeap(), 0, sizeof(CardSearch)))
+                    ? ERROR_NOT_ENOUGH_MEMORY
+                    : 0;
+  if (error) {
+    SetLastError(error);
     return INVALID_HANDLE_VALUE;
   }
-  CardSearch* search = (CardSearch*)HeapAlloc(GetProcessHeap(), 0, sizeof(CardSearch));
-  if (!search) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return INVALID_HANDLE_VALUE;
-  }
-  search->device = &device;
   search->position = position;
   AcquireSRWLockExclusive(&searchLock);
   search->next = openSearches;
@@ -62,16 +61,16 @@ HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData) {
   return (HANDLE)search;
 }
 
-BOOL WINAPI FindNextFlashCard(HANDLE handle, LPCE_FIND_DATA findData) {
+BOOL WINAPI FindNextFlashCard(HANDLE handle, CE_FIND_DATA* findData) {
   if (CE_FAILS(FindNextFlashCard))
     return FALSE;
   AcquireSRWLockExclusive(&searchLock);
-  CardSearch* search = FindOpenSearch(handle);
+  CardSearch* search = OpenSearch(handle, false);
   wchar_t name[MAX_PATH];
-  DWORD error = !search                                              ? ERROR_INVALID_HANDLE
-                : !findData                                          ? ERROR_INVALID_PARAMETER
-                : !search->device->nextCard(&search->position, name) ? ERROR_NO_MORE_FILES
-                                                                     : 0;
+  DWORD error = !search                              ? ERROR_INVALID_HANDLE
+                : !findData                          ? ERROR_INVALID_PARAMETER
+                : !NextCard(&search->position, name) ? ERROR_NO_MORE_FILES
+                                                     : 0;
   ReleaseSRWLockExclusive(&searchLock);
   if (error) {
     SetLastError(error);
@@ -83,12 +82,7 @@ BOOL WINAPI FindNextFlashCard(HANDLE handle, LPCE_FIND_DATA findData) {
 
 BOOL WINAPI CeFindClose(HANDLE handle) {
   AcquireSRWLockExclusive(&searchLock);
-  CardSearch** link = &openSearches;
-  while (*link && *link != (CardSearch*)handle)
-    link = &(*link)->next;
-  CardSearch* search = *link;
-  if (search)
-    *link = search->next;
+  CardSearch* search = OpenSearch(handle, true);
   ReleaseSRWLockExclusive(&searchLock);
   if (!search)
     return FindClose(handle);

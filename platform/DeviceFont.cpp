@@ -11,17 +11,12 @@
 #include "CeApi.h"
 #include "checked/FaultInjection.h"
 
-namespace {
+// Made once and kept for the life of the process, like a stock object:
+// device contexts select it but never own it.
+static HFONT deviceFont;
+static INIT_ONCE fontOnce = INIT_ONCE_STATIC_INIT;
 
-// Created on first use and kept for the life of the process, like a stock
-// object: device contexts select it but never own it.
-HFONT deviceFont;
-
-HFONT DeviceFont() {
-  HFONT font = static_cast<HFONT>(InterlockedCompareExchangePointer(
-      reinterpret_cast<void* volatile*>(&deviceFont), nullptr, nullptr));
-  if (font)
-    return font;
+static BOOL CALLBACK MakeDeviceFont(PINIT_ONCE, void*, void**) {
   LOGFONTW face = {};
   face.lfHeight = -10;  // the em, in pixels
   face.lfWeight = FW_BOLD;
@@ -29,25 +24,15 @@ HFONT DeviceFont() {
   face.lfOutPrecision = OUT_TT_ONLY_PRECIS;
   face.lfQuality = NONANTIALIASED_QUALITY;
   lstrcpyW(face.lfFaceName, L"Liberation Sans Narrow");
-  font = CreateFontIndirectW(&face);
-  // Two threads may get here at once: one font wins, the other is dropped.
-  HFONT winner = static_cast<HFONT>(InterlockedCompareExchangePointer(
-      reinterpret_cast<void* volatile*>(&deviceFont), font, nullptr));
-  if (winner) {
-    ScopedGdiObj<HFONT> dropped(font);
-    return winner;
-  }
-  return font;
+  deviceFont = CreateFontIndirectW(&face);
+  return TRUE;
 }
-
-}  // namespace
 
 extern "C" HDC WINAPI CeCreateCompatibleDC(HDC dc) {
   if (CE_FAILS(CreateCompatibleDC))
     return nullptr;
   HDC created = CreateCompatibleDC(dc);
-  HFONT font = created ? DeviceFont() : nullptr;
-  if (font)
-    SelectObject(created, font);
+  if (created && InitOnceExecuteOnce(&fontOnce, MakeDeviceFont, nullptr, nullptr) && deviceFont)
+    SelectObject(created, deviceFont);
   return created;
 }

@@ -8,18 +8,17 @@
 // A key without the value `Taken` (new, or deleted by a shell) puts the device
 // back to its defaults first, then takes every value present.
 #define CE_PLATFORM_IMPLEMENTATION
-#include "DeviceRegistry.h"
+#include "SimulatedState.h"
 
 #include <errno.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "CeApi.h"
 
-static const wchar_t takenValue[] = L"Taken";
-
 // --- The key ------------------------------------------------------------------------
 
-static HKEY OpenDeviceKey() {
+HKEY OpenDeviceKey() {
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, SIM_DEVICE_KEY, 0, nullptr, 0, KEY_READ | KEY_WRITE,
                       nullptr, &key, nullptr) != ERROR_SUCCESS) {
@@ -28,26 +27,29 @@ static HKEY OpenDeviceKey() {
   return key;
 }
 
-// Replaced only by InterlockedCompareExchangePointer, never closed.
-static HKEY deviceKey;
-
 bool KeyDeleted(HKEY key) {
   DWORD values;
   return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
                           nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED;
 }
 
-HKEY DeviceKey() {
-  HKEY key = (HKEY)InterlockedCompareExchangePointer((void* volatile*)&deviceKey, nullptr, nullptr);
-  if (key && !KeyDeleted(key))
-    return key;
-  HKEY fresh = OpenDeviceKey();
-  HKEY previous = (HKEY)InterlockedCompareExchangePointer((void* volatile*)&deviceKey, fresh, key);
-  if (previous != key) {
-    ScopedRegKey dropped(fresh);  // another thread's key won; ours was never shared
-    return previous;
+// --- Numbers and times ----------------------------------------------------------------
+
+bool InRange(SimRange range, ULONGLONG value) {
+  SYSTEMTIME t;
+  switch (range) {
+    case LineStatus:
+      return value <= AC_LINE_BACKUP_POWER || value == AC_LINE_UNKNOWN;
+    case Percent:
+      return value <= 255;
+    case Bytes:
+      return value <= largestBytes;
+    case Date:
+      TicksToSystemTime(value, &t);  // zero when it is no time at all
+      return t.wYear >= firstYear && t.wYear <= lastYear;
+    default:
+      return value <= 0xFFFFFFFF;
   }
-  return fresh;
 }
 
 // A decimal or 0x-prefixed hexadecimal number of up to 64 bits, blanks around it allowed.
@@ -66,6 +68,43 @@ static bool ParseNumber(const wchar_t* text, ULONGLONG* value) {
   return errno != ERANGE && *end == 0;
 }
 
+// Wine's SystemTimeToFileTime takes a day past the month's end as the next
+// month's: a time that does not come back the same is no time.
+ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time) {
+  FILETIME ft;
+  SYSTEMTIME back = {};
+  if (time.wYear >= firstYear && time.wYear <= lastYear && SystemTimeToFileTime(&time, &ft))
+    FileTimeToSystemTime(&ft, &back);
+  back.wDayOfWeek = time.wDayOfWeek;
+  if (memcmp(&back, &time, sizeof(back)) != 0)
+    return 0;
+  return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
+}
+
+void TicksToSystemTime(ULONGLONG ticks, SYSTEMTIME* time) {
+  FILETIME ft = {(DWORD)ticks, (DWORD)(ticks >> 32)};
+  if (!FileTimeToSystemTime(&ft, time))
+    ZeroMemory(time, sizeof(*time));
+}
+
+ULONGLONG ParseLocalTime(const wchar_t* text) {
+  static const wchar_t form[] = L"dddd-dd-dd dd:dd:dd.ddd";
+  WORD f[7] = {};
+  int field = 0;
+  for (const wchar_t* p = form; *p && !(p - form == 19 && !*text); p++, text++) {
+    if (*p == L'd' && *text >= L'0' && *text <= L'9')
+      f[field] = (WORD)(f[field] * 10 + (*text - L'0'));
+    else if (*p != L'd' && (*text == *p || (*p == L' ' && *text == L'T')))
+      field++;
+    else
+      return 0;
+  }
+  SYSTEMTIME t = {f[0], f[1], 0, f[2], f[3], f[4], f[5], f[6]};
+  return *text ? 0 : SystemTimeToTicks(t);
+}
+
+// --- A look at the key ----------------------------------------------------------------
+
 // A stored value as read: the result, its type, its data and a hash of all
 // three (0 when absent).
 struct Stored {
@@ -75,7 +114,7 @@ struct Stored {
   union {
     DWORD dword;
     ULONGLONG qword;
-    wchar_t text[32];
+    wchar_t text[MAX_PATH];  // a card's name at most; always terminated
   } data;
   DWORD hash;
 };
@@ -97,135 +136,70 @@ static void ReadStored(HKEY key, const wchar_t* name, Stored* s) {
   }
 }
 
-static bool NumberOf(const Stored& s, ULONGLONG* value) {
+// A number of `range` as stored (a date as text); false for anything else.
+static bool NumberOf(const Stored& s, SimRange range, ULONGLONG* value) {
   if (s.result != ERROR_SUCCESS)
     return false;
-  if (s.type == REG_DWORD && s.size == sizeof(DWORD)) {
+  if (range == Date)
+    return s.type == REG_SZ && (*value = ParseLocalTime(s.data.text)) != 0;
+  if (s.type == REG_DWORD && s.size == sizeof(DWORD))
     *value = s.data.dword;
-    return true;
-  }
-  if (s.type == REG_QWORD && s.size == sizeof(ULONGLONG)) {
+  else if (s.type == REG_QWORD && s.size == sizeof(ULONGLONG))
     *value = s.data.qword;
-    return true;
-  }
-  return s.type == REG_SZ && ParseNumber(s.data.text, value);
+  else if (s.type != REG_SZ || !ParseNumber(s.data.text, value))
+    return false;
+  return InRange(range, *value);
 }
 
-ULONGLONG ReadDeviceNumberOr(HKEY key, const wchar_t* name, ULONGLONG fallback) {
-  Stored s;
-  ReadStored(key, name, &s);
-  ULONGLONG value;
-  return NumberOf(s, &value) ? value : fallback;
-}
-
-void WriteDeviceDword(HKEY key, const wchar_t* name, DWORD value) {
-  RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof(value));
-}
-
-// --- The device's time -----------------------------------------------------------------
-
-ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time) {
-  FILETIME ft;
-  if (time.wYear < firstYear || time.wYear > lastYear || !SystemTimeToFileTime(&time, &ft))
-    return 0;
-  return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
-}
-
-void TicksToSystemTime(ULONGLONG ticks, SYSTEMTIME* time) {
-  FILETIME ft = {(DWORD)ticks, (DWORD)(ticks >> 32)};
-  FileTimeToSystemTime(&ft, time);
-}
-
-// "YYYY-MM-DD hh:mm:ss" with optional ".mmm"; a 'T' may stand for the space.
-// FILETIME units; 0 when it is not such a time in the device's years.
-static ULONGLONG ParseLocalTime(const wchar_t* text) {
-  static const wchar_t form[] = L"dddd-dd-dd dd:dd:dd.ddd";
-  WORD f[7] = {};
-  int field = 0;
-  for (const wchar_t* p = form; *p && !(p - form == 19 && !*text); p++, text++) {
-    if (*p == L'd' && *text >= L'0' && *text <= L'9')
-      f[field] = (WORD)(f[field] * 10 + (*text - L'0'));
-    else if (*p != L'd' && (*text == *p || (*p == L' ' && *text == L'T')))
-      field++;
-    else
-      return 0;
-  }
-  SYSTEMTIME t = {f[0], f[1], 0, f[2], f[3], f[4], f[5], f[6]};
-  return *text ? 0 : SystemTimeToTicks(t);
-}
-
-// --- A look at the key ----------------------------------------------------------------
-
-static void NoteIgnored(SimDevice* v, const wchar_t* name, const Stored& s) {
+// Named as the key holds it: "BatteryPercent", or "Cards\2\TotalBytes" for a card's value.
+static void NoteIgnored(SimDevice* v, DWORD card, const wchar_t* name, const Stored& s) {
   if (v->ignoredCount >= maxIgnored)
     return;
   SimIgnored& note = v->ignored[v->ignoredCount++];
-  lstrcpynW(note.name, name, 48);
-  if (s.result == ERROR_MORE_DATA) {
+  if (card)
+    wsprintfW(note.name, L"Cards\\%u\\%s", card, name);
+  else
+    lstrcpynW(note.name, name, 48);
+  if (s.result == ERROR_MORE_DATA)
     lstrcpyW(note.value, L"(too long)");
-  } else if (s.type == REG_SZ) {
+  else if (s.type == REG_SZ)
     lstrcpynW(note.value, s.data.text, 32);
-  } else if (s.type == REG_QWORD || s.type == REG_DWORD) {
+  else if (s.type == REG_QWORD || s.type == REG_DWORD)
     wsprintfW(note.value, L"%I64u", s.type == REG_QWORD ? s.data.qword : (ULONGLONG)s.data.dword);
-  } else {
+  else
     wsprintfW(note.value, L"(type %lu)", (unsigned long)s.type);
-  }
 }
 
-// A value of `range`: when present and sane it replaces `*value`; anything
-// else present is noted as ignored. Returns the value's hash.
-static DWORD LookNumber(SimDevice* v, HKEY key, const wchar_t* name, const wchar_t* shown,
-                        SimRange range, ULONGLONG* value) {
+// A value of `range` (of that card, if not 0): when present and sane it
+// replaces `*value`; anything else present is noted as ignored. Returns the value's hash.
+static DWORD LookNumber(SimDevice* v, HKEY key, DWORD card, const wchar_t* name, SimRange range,
+                        ULONGLONG* value) {
   Stored s;
   ReadStored(key, name, &s);
-  ULONGLONG n = 0;
-  bool sane = range == Date ? s.result == ERROR_SUCCESS && s.type == REG_SZ &&
-                                  (n = ParseLocalTime(s.data.text)) != 0
-                            : NumberOf(s, &n) && InRange(range, n);
-  if (sane)
+  ULONGLONG n;
+  if (NumberOf(s, range, &n))
     *value = n;
   else if (s.hash)
-    NoteIgnored(v, shown ? shown : name, s);
+    NoteIgnored(v, card, name, s);
   return s.hash;
 }
 
-static bool CardNumber(const wchar_t* subkey, DWORD* number) {
-  ULONGLONG n;
-  if (subkey[wcsspn(subkey, L"0123456789")] || !ParseNumber(subkey, &n) || n == 0 ||
-      n > 0xFFFFFFFF) {
-    return false;
-  }
-  *number = (DWORD)n;
-  return true;
-}
-
+// Cards\<number>, in ascending number: a folder name (a string, else the
+// default) and its figures.
 static void LookCard(SimDevice* v, HKEY key, DWORD number, DWORD* hash) {
-  SimCard card = {number, FALSE, defaultCardTotal, defaultCardFree, {}};
-  // The card's folder name: a string of up to MAX_PATH - 1 characters, else the default.
-  DWORD type = 0, size = (MAX_PATH - 1) * sizeof(wchar_t);
-  LONG named = RegQueryValueExW(key, L"Name", nullptr, &type, (BYTE*)card.name, &size);
-  if (named != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
-    size = 0;
-  card.name[size / sizeof(wchar_t)] = 0;
-  *hash = Fnv(Fnv(*hash, &number, 4), card.name, size) ^ (named == ERROR_SUCCESS ? 0 : 1);
-  if (!card.name[0])
-    lstrcpyW(card.name, defaultCardName);
+  SimCard card = {number, FALSE, 64 << 20, 32 << 20, L"Storage Card"};
+  Stored name;
+  ReadStored(key, L"Name", &name);
+  bool named = name.result == ERROR_SUCCESS && (name.type == REG_SZ || name.type == REG_EXPAND_SZ);
+  if (named && name.data.text[0])
+    lstrcpynW(card.name, name.data.text, MAX_PATH);
+  *hash = Fnv(Fnv(*hash, &number, 4), &name.hash, 4);
   ULONGLONG fails = 0;
-  const struct {
-    const wchar_t* name;
-    SimRange range;
-    ULONGLONG* value;
-  } values[] = {{L"TotalBytes", Bytes, &card.totalBytes},
-                {L"FreeBytes", Bytes, &card.freeBytes},
-                {L"QueryFails", Dword, &fails}};
-  for (const auto& value : values) {
-    wchar_t shown[48];
-    wsprintfW(shown, L"Cards\\%u\\%s", number, value.name);
-    DWORD valueHash = LookNumber(v, key, value.name, shown, value.range, value.value);
-    *hash = Fnv(*hash, &valueHash, 4);
-  }
+  DWORD hashes[] = {LookNumber(v, key, number, L"TotalBytes", Bytes, &card.totalBytes),
+                    LookNumber(v, key, number, L"FreeBytes", Bytes, &card.freeBytes),
+                    LookNumber(v, key, number, L"QueryFails", Dword, &fails)};
+  *hash = Fnv(*hash, hashes, sizeof(hashes));
   card.queryFails = fails != 0;
-  // In ascending number.
   int at = v->cardCount++;
   for (; at > 0 && v->cards[at - 1].number > number; at--)
     v->cards[at] = v->cards[at - 1];
@@ -245,11 +219,12 @@ static DWORD LookCards(SimDevice* v, HKEY key) {
       continue;
     if (result != ERROR_SUCCESS)
       break;
-    DWORD number;
+    ULONGLONG number;
     ScopedRegKey card;
-    if (CardNumber(subkey, &number) &&
+    if (!subkey[wcsspn(subkey, L"0123456789")] && ParseNumber(subkey, &number) && number &&
+        number <= 0xFFFFFFFF &&
         RegOpenKeyExW(cards, subkey, 0, KEY_READ, card.Out()) == ERROR_SUCCESS) {
-      LookCard(v, card, number, &hash);
+      LookCard(v, card, (DWORD)number, &hash);
     }
   }
   return hash | 1;
@@ -260,12 +235,15 @@ bool LookAtDeviceKey(bool reset, SimDevice* v) {
   if (reset && key.IsValid())
     RegDeleteTreeW(key, nullptr);  // keeps the key itself
   bool taken =
-      key.IsValid() && RegQueryValueExW(key, takenValue, nullptr, nullptr, nullptr, nullptr) == 0;
+      key.IsValid() && RegQueryValueExW(key, L"Taken", nullptr, nullptr, nullptr, nullptr) == 0;
   for (int i = 0; i < numberCount; i++) {
-    v->seen[i] = LookNumber(v, key, simValues[i].name, nullptr, simValues[i].range, &v->numbers[i]);
+    const SimValue& value = simValues[i];
+    v->numbers[i] = value.fallback;
+    v->seen[i] = LookNumber(v, key, 0, value.name, value.range, &v->numbers[i]);
   }
   v->cardsSeen = LookCards(v, key);
+  DWORD one = 1;
   if (!taken && key.IsValid())
-    WriteDeviceDword(key, takenValue, 1);
+    RegSetValueExW(key, L"Taken", 0, REG_DWORD, (const BYTE*)&one, sizeof(one));
   return taken;
 }

@@ -44,7 +44,7 @@ void GiveDoneButton(HWND dialog) {
 
 }  // namespace
 
-extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
+extern "C" BOOL WINAPI SHInitDialog(SHINITDLGINFO* info) {
   if (CE_FAILS(SHInitDialog) || !info || !IsWindow(info->hDlg))
     return FALSE;
   if (!(info->dwMask & SHIDIM_FLAGS))

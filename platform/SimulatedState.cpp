@@ -5,7 +5,6 @@
 
 #include "CeApi.h"
 #include "Device.h"
-#include "DeviceRegistry.h"
 
 #define BATTERY_CHEMISTRY_LION 0x04
 
@@ -91,25 +90,21 @@ void EndDeviceWrite(SimDevice* d) {
 
 // --- The shell's values -------------------------------------------------------------
 
+// A value is taken when the key's changed since the last look; a fresh look
+// (a new or deleted key, or a reset) takes all, absent ones at their defaults.
 static void TakeLook(SimDevice* d, const SimDevice& v, bool fresh) {
   DWORD now = GetTickCount();
-  if (fresh) {
-    DefaultRecord(d);
-    ZeroMemory(d->seen, sizeof(d->seen));
-    d->cardsSeen = 0;
-  }
   for (int i = 0; i < numberCount; i++) {
-    if (v.seen[i] != d->seen[i])
+    if (fresh || v.seen[i] != d->seen[i])
       d->numbers[i] = v.numbers[i];
   }
   // A clock value taken runs from its stamp in the key, or without one from now.
-  if (v.seen[TickCount] != d->seen[TickCount])
-    d->numbers[TickSetAt] = v.numbers[TickSetAt] != unset ? v.numbers[TickSetAt] : now;
-  if (v.seen[LocalTime] != d->seen[LocalTime]) {
-    d->numbers[LocalTimeSetAt] =
-        v.numbers[LocalTimeSetAt] != unset ? v.numbers[LocalTimeSetAt] : now;
-  }
-  if (v.cardsSeen != d->cardsSeen) {
+  const ULONGLONG* n = v.numbers;
+  if (fresh || v.seen[TickCount] != d->seen[TickCount])
+    d->numbers[TickSetAt] = n[TickSetAt] != unset ? n[TickSetAt] : now;
+  if (fresh || v.seen[LocalTime] != d->seen[LocalTime])
+    d->numbers[LocalTimeSetAt] = n[LocalTimeSetAt] != unset ? n[LocalTimeSetAt] : now;
+  if (fresh || v.cardsSeen != d->cardsSeen) {
     d->cardCount = v.cardCount;
     CopyMemory(d->cards, v.cards, v.cardCount * sizeof(SimCard));
   }
@@ -129,7 +124,6 @@ void TakeShellValues(SimDevice* d, bool reset) {
   AutoHeapFree<SimDevice> look(
       (SimDevice*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SimDevice)));
   if (look) {
-    DefaultRecord(look);
     bool fresh = !LookAtDeviceKey(reset, look) || reset || !d->taken;
     TakeLook(LockDevice(d), *look, fresh);
     EndDeviceWrite(d);
@@ -162,13 +156,13 @@ ULONGLONG LocalTimeOf(const SimDevice& d, DWORD now) {
   return n[LocalTime] + (n[ClockFrozen] ? 0 : now - (DWORD)n[LocalTimeSetAt]) * fileTimePerMs;
 }
 
-static DWORD SimTickCount() {
+DWORD SimTickCount() {
   DWORD now = GetTickCount(), tick = 0;
   ReadDevice([&](const SimDevice& d) { tick = TickOf(d, now); });
   return tick;
 }
 
-static void SimLocalTime(SYSTEMTIME* time) {
+void SimLocalTime(SYSTEMTIME* time) {
   DWORD now = GetTickCount();
   ULONGLONG ticks = 0;
   ReadDevice([&](const SimDevice& d) { ticks = LocalTimeOf(d, now); });
@@ -187,7 +181,7 @@ static BYTE BatteryFlagFor(BYTE acLine, BYTE percent) {
   return flag;
 }
 
-static DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
+DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
   ULONGLONG n[PowerQueryBytes + 1];
   ReadDevice([&](const SimDevice& d) { CopyMemory(n, d.numbers, sizeof(n)); });
   SYSTEM_POWER_STATUS_EX2 s = {};
@@ -195,19 +189,15 @@ static DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
   s.BatteryLifePercent = (BYTE)n[BatteryPercent];
   s.BatteryFlag = BatteryFlagFor(s.ACLineStatus, s.BatteryLifePercent);
   s.BatteryLifeTime = (DWORD)n[BatteryLifeTime];
-  s.BatteryFullLifeTime = BATTERY_LIFE_UNKNOWN;
+  s.BatteryFullLifeTime = s.BackupBatteryLifeTime = s.BackupBatteryFullLifeTime =
+      BATTERY_LIFE_UNKNOWN;
   s.BackupBatteryFlag = BATTERY_FLAG_HIGH;
   s.BackupBatteryLifePercent = 100;
-  s.BackupBatteryLifeTime = BATTERY_LIFE_UNKNOWN;
-  s.BackupBatteryFullLifeTime = BATTERY_LIFE_UNKNOWN;
   s.BatteryVoltage = (DWORD)n[BatteryVoltage];
   s.BatteryChemistry = BATTERY_CHEMISTRY_LION;
   // Fault: a driver that fills fewer bytes than asked for.
-  DWORD bytes = (DWORD)n[PowerQueryBytes];
-  if (bytes > sizeof(s))
-    bytes = sizeof(s);
-  if (bytes > length)
-    bytes = length;
+  DWORD bytes = n[PowerQueryBytes] < sizeof(s) ? (DWORD)n[PowerQueryBytes] : sizeof(s);
+  bytes = bytes < length ? bytes : length;
   CopyMemory(status, &s, bytes);
   if (bytes == 0)
     SetLastError(ERROR_GEN_FAILURE);
@@ -216,37 +206,33 @@ static DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
 
 // --- Object store and program memory -------------------------------------------
 
-static BOOL SimStoreInformation(STORE_INFORMATION* info) {
-  ULONGLONG size = 0, free = 0, fails = 0;
-  ReadDevice([&](const SimDevice& d) {
-    size = d.numbers[StoreSize], free = d.numbers[StoreFree], fails = d.numbers[StoreQueryFails];
-  });
-  if (fails) {
+BOOL SimStoreInformation(STORE_INFORMATION* info) {
+  ULONGLONG n[StoreQueryFails + 1];
+  ReadDevice([&](const SimDevice& d) { CopyMemory(n, d.numbers, sizeof(n)); });
+  if (n[StoreQueryFails]) {
     SetLastError(ERROR_GEN_FAILURE);
     return FALSE;
   }
-  info->dwStoreSize = (DWORD)size;
-  info->dwFreeSize = (DWORD)free;
+  info->dwStoreSize = (DWORD)n[StoreSize];
+  info->dwFreeSize = (DWORD)n[StoreFree];
   return TRUE;
 }
 
-static void SimMemoryStatus(MEMORYSTATUSEX* status) {
+void SimMemoryStatus(MEMORYSTATUSEX* status) {
   ULONGLONG total = 0, avail = 0;
   ReadDevice(
       [&](const SimDevice& d) { total = d.numbers[MemoryTotal], avail = d.numbers[MemoryAvail]; });
   status->dwMemoryLoad = total && avail <= total ? (DWORD)(100 - avail * 100 / total) : 0;
   status->ullTotalPhys = total;
   status->ullAvailPhys = avail;
-  status->ullTotalPageFile = 0;
-  status->ullAvailPageFile = 0;
+  status->ullTotalPageFile = status->ullAvailPageFile = 0;
   // A CE process lives in a 32 MB slot.
-  status->ullTotalVirtual = 32 << 20;
-  status->ullAvailVirtual = 32 << 20;
+  status->ullTotalVirtual = status->ullAvailVirtual = 32 << 20;
 }
 
 // --- Storage cards ----------------------------------------------------------------
 
-static bool SimNextCard(DWORD* position, wchar_t* name) {
+bool SimNextCard(DWORD* position, wchar_t* name) {
   DWORD next = 0;
   ReadDevice([&](const SimDevice& d) {
     next = 0;
@@ -262,37 +248,32 @@ static bool SimNextCard(DWORD* position, wchar_t* name) {
   return next != 0;
 }
 
-bool SameCardName(const wchar_t* path, const wchar_t* name) {
+int CardAt(const SimDevice& d, const wchar_t* path) {
   if (*path == L'\\' || *path == L'/')
     path++;
-  int length = lstrlenW(name);
-  if (lstrlenW(path) < length ||
-      CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, name, length) != CSTR_EQUAL) {
-    return false;
+  for (int i = 0; i < d.cardCount && i < maxCards; i++) {
+    int length = lstrlenW(d.cards[i].name);
+    const wchar_t* end = path + length;
+    if (lstrlenW(path) >= length &&
+        CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, d.cards[i].name, length) ==
+            CSTR_EQUAL &&
+        (!end[0] || ((end[0] == L'\\' || end[0] == L'/') && !end[1]))) {
+      return i;
+    }
   }
-  path += length;
-  return path[0] == 0 || ((path[0] == L'\\' || path[0] == L'/') && path[1] == 0);
+  return -1;
 }
 
-static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
-                             PULARGE_INTEGER totalFreeBytes) {
+BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
+                      PULARGE_INTEGER totalFreeBytes) {
   SimCard card;
-  bool found = false;
+  int at = -1;
   ReadDevice([&](const SimDevice& d) {
-    found = false;
-    for (int i = 0; i < d.cardCount && i < maxCards && !found; i++) {
-      if (SameCardName(path, d.cards[i].name)) {
-        found = true;
-        card = d.cards[i];
-      }
-    }
+    if ((at = CardAt(d, path)) >= 0)
+      card = d.cards[at];
   });
-  if (!found) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return FALSE;
-  }
-  if (card.queryFails) {
-    SetLastError(ERROR_NOT_READY);
+  if (at < 0 || card.queryFails) {
+    SetLastError(at < 0 ? ERROR_PATH_NOT_FOUND : ERROR_NOT_READY);
     return FALSE;
   }
   if (freeToCaller)
@@ -303,8 +284,3 @@ static BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE
     totalFreeBytes->QuadPart = card.freeBytes;
   return TRUE;
 }
-
-const DeviceBackend SimulatedDeviceBackend = {
-    SimTickCount,   SimLocalTime, SimMemoryStatus,  SimStoreInformation,
-    SimPowerStatus, SimNextCard,  SimDiskFreeSpace,
-};

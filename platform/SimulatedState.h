@@ -1,35 +1,29 @@
 // The simulated device: one plain record in a named shared section, the same
 // memory in every process of the session (the host with the item, the About
-// program, tests, the session's keep-alive process). Private to the stand-in:
-// the system's code cannot see it.
+// program, tests, the session's keep-alive process). Private to the stand-in.
 //
 // Coherence, in one sentence: a writer owns the record while its sequence
 // number is odd (taken by compare-and-swap from even, with the writer's
 // process id beside it, given back by the next even number), and a reader
-// copies what it needs and keeps the copy only if the sequence number was even
-// and unchanged around the copy.
-//
-// Why this and not the registry: the item asks for a dozen readings a paint,
-// 43,200 times a simulated day; every registry call and every wait on a
-// kernel object is a round trip to the wineserver, while this costs a few
-// memory reads, and a write (a clock advance) a few memory writes. The
-// registry is only the shell's way in (DeviceRegistry.cpp): what a shell
-// changes under the device key is taken into the record as a write like any
-// other, and the record is never written back there.
+// keeps what it copied only if the number was even and unchanged around the
+// copy. The item reads a dozen values a paint, 43,200 paints a simulated day:
+// this costs a few memory reads, where the registry or a kernel object costs
+// a round trip to the wineserver. A shell's way in is the device key
+// (DeviceRegistry.cpp), read into a look that the record takes as one write;
+// the record is never written back there.
 #pragma once
 
 #include <windows.h>
 
 #include "CeTypes.h"
 
-// What the device holds: sizes up to 2048 GB, times in these years, this many cards.
+#define SIM_DEVICE_KEY L"Software\\CeStandIn\\SimulatedDevice"
+
+// What the device holds: sizes up to 2048 GiB, times in these years, this many cards.
 static const ULONGLONG largestBytes = 2048ULL << 30;
 static const WORD firstYear = 1980, lastYear = 2099;
-static const int maxCards = 128;
-static const int maxIgnored = 8;
+static const int maxCards = 128, maxIgnored = 8;
 static const ULONGLONG fileTimePerMs = 10000;
-static const ULONGLONG defaultCardTotal = 64 << 20, defaultCardFree = 32 << 20;
-static const wchar_t defaultCardName[] = L"Storage Card";
 static const ULONGLONG unset = ~0ULL;  // a clock value not set: the machine's
 
 // Which numbers a value takes, and how a shell stores it.
@@ -53,7 +47,8 @@ enum SimRange { Dword, Percent, LineStatus, Bytes, Date };
   X(TickCount, TickCount, Dword, unset)                                       \
   X(TickSetAt, TickSetAt, Dword, unset)                                       \
   X(LocalTime, LocalTime, Date, unset)                                        \
-  X(LocalTimeSetAt, LocalTimeSetAt, Dword, unset)
+  X(LocalTimeSetAt, LocalTimeSetAt, Dword, unset)                             \
+  X(WakeupRefusals, WakeupRefusals, Dword, 0)
 
 #define SIM_ID(id, name, range, fallback) id,
 enum SimNumber { SIM_VALUES(SIM_ID) numberCount };
@@ -68,24 +63,8 @@ struct SimValue {
 static const SimValue simValues[numberCount] = {SIM_VALUES(SIM_ROW)};
 #undef SIM_ROW
 
-// Whether the device holds `value` for a number of that range (a date in
-// FILETIME units).
-inline bool InRange(SimRange range, ULONGLONG value) {
-  FILETIME time = {(DWORD)value, (DWORD)(value >> 32)};
-  SYSTEMTIME t;
-  switch (range) {
-    case LineStatus:
-      return value <= AC_LINE_BACKUP_POWER || value == AC_LINE_UNKNOWN;
-    case Percent:
-      return value <= 255;
-    case Bytes:
-      return value <= largestBytes;
-    case Date:
-      return FileTimeToSystemTime(&time, &t) && t.wYear >= firstYear && t.wYear <= lastYear;
-    default:
-      return value <= 0xFFFFFFFF;
-  }
-}
+// Whether the device holds `value` for a number of that range (a date in FILETIME units).
+bool InRange(SimRange range, ULONGLONG value);
 
 struct SimCard {
   DWORD number;  // Cards\<number> when a shell made it; cards go in ascending number
@@ -116,9 +95,8 @@ struct SimDevice {
   int ignoredCount;
   SimIgnored ignored[maxIgnored];
 };
-// Changes whenever the record does: the size, and a version for a change of
-// the same size.
-static const ULONGLONG simLayout = 2ULL << 32 | sizeof(SimDevice);
+// Changes whenever the record does: the size, and a version for a change of the same size.
+static const ULONGLONG simLayout = 3ULL << 32 | sizeof(SimDevice);
 
 // The record, mapped on first use; the shell's values are taken then.
 SimDevice* SharedDevice();
@@ -165,21 +143,33 @@ void WriteDevice(Change change) {
 }
 
 // Takes into the record what a shell changed in the device key since the
-// device last looked (see DeviceRegistry.h). `reset` empties the key first
-// and puts the record at its defaults.
+// device last looked. `reset` empties the key first and puts the record at
+// its defaults.
 void TakeShellValues(SimDevice* d, bool reset);
-
-// Every number at its default, no cards, nothing ignored.
-inline void DefaultRecord(SimDevice* d) {
-  for (int i = 0; i < numberCount; i++)
-    d->numbers[i] = simValues[i].fallback;
-  d->cardCount = 0;
-  d->ignoredCount = 0;
-}
 
 // The clock, read from the record at the machine's tick `now`.
 DWORD TickOf(const SimDevice& d, DWORD now);
 ULONGLONG LocalTimeOf(const SimDevice& d, DWORD now);
 
-// Whether a CE path ("\Storage Card", a trailing backslash allowed) names the card.
-bool SameCardName(const wchar_t* path, const wchar_t* name);
+// The card a CE path names ("\Storage Card", a trailing backslash allowed); -1 for none.
+int CardAt(const SimDevice& d, const wchar_t* path);
+
+// --- The device key (DeviceRegistry.cpp) -------------------------------------------
+
+// The key, opened (made if need be) for reading and writing; the caller closes it.
+HKEY OpenDeviceKey();
+// Whether a shell deleted the key behind this handle.
+bool KeyDeleted(HKEY key);
+
+// What the key holds, as the device would take it: `look` gets every value
+// at its default, replaced by each one present and sane; each other one
+// present is noted as ignored, and `seen` gets a hash of each (0: absent).
+// `reset` empties the key first. Marks the key as taken; says whether it was.
+bool LookAtDeviceKey(bool reset, SimDevice* look);
+
+// FILETIME units; 0 when `time` is not a valid time in firstYear..lastYear.
+ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time);
+void TicksToSystemTime(ULONGLONG ticks, SYSTEMTIME* time);
+// "YYYY-MM-DD hh:mm:ss" with optional ".mmm", a 'T' allowed for the blank, in
+// the device's years; 0 otherwise.
+ULONGLONG ParseLocalTime(const wchar_t* text);

@@ -10,7 +10,8 @@
 #include "SimulatedDevice.h"
 
 #include <shellapi.h>
-#include <stdlib.h>
+
+#include <string>
 
 namespace {
 
@@ -23,37 +24,23 @@ void RecordRequest(const wchar_t* argument) {
                       key.Out(), nullptr) != ERROR_SUCCESS) {
     return;
   }
-  DWORD type = 0;
-  DWORD bytes = 0;
-  if (RegQueryValueExW(key, kRequestsValue, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
-      type != REG_MULTI_SZ) {
-    bytes = 0;
+  DWORD type = 0, bytes = 0;
+  std::wstring list;
+  if (RegQueryValueExW(key, kRequestsValue, nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS &&
+      type == REG_MULTI_SZ) {
+    list.resize(bytes / sizeof(wchar_t));
+    if (RegQueryValueExW(key, kRequestsValue, nullptr, nullptr, (BYTE*)&list[0], &bytes) != 0)
+      bytes = 0;
+    list.resize(bytes / sizeof(wchar_t));
   }
-  size_t oldChars = bytes / sizeof(wchar_t);
-  size_t argumentChars = wcslen(argument) + 1;
-  // Old list without its final terminator, the new line, two terminators.
-  wchar_t* list = static_cast<wchar_t*>(calloc(oldChars + argumentChars + 2, sizeof(wchar_t)));
-  if (list) {
-    DWORD got = bytes;
-    if (oldChars && RegQueryValueExW(key, kRequestsValue, nullptr, nullptr,
-                                     reinterpret_cast<BYTE*>(list), &got) == ERROR_SUCCESS) {
-      oldChars = got / sizeof(wchar_t);
-      while (oldChars && list[oldChars - 1] == L'\0') {  // drop the terminators
-        --oldChars;
-      }
-      if (oldChars) {
-        ++oldChars;  // keep the last line's own terminator
-      }
-    } else {
-      oldChars = 0;
-    }
-    memcpy(list + oldChars, argument, argumentChars * sizeof(wchar_t));
-    size_t total = oldChars + argumentChars + 1;  // the list's closing terminator
-    list[total - 1] = L'\0';
-    RegSetValueExW(key, kRequestsValue, 0, REG_MULTI_SZ, reinterpret_cast<BYTE*>(list),
-                   static_cast<DWORD>(total * sizeof(wchar_t)));
-    free(list);
-  }
+  // The old lines with their own terminators, the new line, the list's terminator.
+  while (!list.empty() && list.back() == L'\0')
+    list.pop_back();
+  if (!list.empty())
+    list += L'\0';
+  list += std::wstring(argument) + L'\0' + L'\0';
+  RegSetValueExW(key, kRequestsValue, 0, REG_MULTI_SZ, (const BYTE*)list.data(),
+                 (DWORD)(list.size() * sizeof(wchar_t)));
 }
 
 // Wine's winebrowser passes addresses and files to the desktop's browser.

@@ -56,9 +56,7 @@
 #define malloc CeMalloc
 // The device's records where the desktop declares them differently (CeTypes.h).
 #define MEMORYSTATUS CE_MEMORYSTATUS
-#define LPMEMORYSTATUS LPCE_MEMORYSTATUS
 #define WIN32_FIND_DATAW CE_FIND_DATA
-#define LPWIN32_FIND_DATAW LPCE_FIND_DATA
 #endif
 
 // The list view's records: the device reads the fields below at these offsets.
@@ -79,7 +77,7 @@ CE_AT(LVCOLUMNW, iSubItem, 20);
 extern "C" {
 DWORD WINAPI CeGetTickCount(void);
 void WINAPI CeGetLocalTime(LPSYSTEMTIME time);
-void WINAPI CeGlobalMemoryStatus(LPCE_MEMORYSTATUS status);
+void WINAPI CeGlobalMemoryStatus(CE_MEMORYSTATUS* status);
 BOOL WINAPI CeGetDiskFreeSpaceExW(LPCWSTR path, PULARGE_INTEGER freeToCaller,
                                   PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes);
 BOOL WINAPI CeFindClose(HANDLE search);
@@ -154,12 +152,12 @@ CE_FAILABLE_STANDINS(CE_DECLARE_STANDIN)
 void* CeMalloc(size_t size);
 
 // CE-only services (winbase.h, projects.h, notify.h, aygshell.h).
-DWORD WINAPI GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD length, BOOL update);
-BOOL WINAPI GetStoreInformation(LPSTORE_INFORMATION info);
-HANDLE WINAPI FindFirstFlashCard(LPCE_FIND_DATA findData);
-BOOL WINAPI FindNextFlashCard(HANDLE search, LPCE_FIND_DATA findData);
+DWORD WINAPI GetSystemPowerStatusEx2(SYSTEM_POWER_STATUS_EX2* status, DWORD length, BOOL update);
+BOOL WINAPI GetStoreInformation(STORE_INFORMATION* info);
+HANDLE WINAPI FindFirstFlashCard(CE_FIND_DATA* findData);
+BOOL WINAPI FindNextFlashCard(HANDLE search, CE_FIND_DATA* findData);
 BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event);
-BOOL WINAPI SHInitDialog(PSHINITDLGINFO info);
+BOOL WINAPI SHInitDialog(SHINITDLGINFO* info);
 }
 
 // The scoped handle types, and StartProgram for a program nobody waits for.

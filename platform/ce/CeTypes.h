@@ -13,7 +13,8 @@
 // Every record exchanged with the shell or the system is checked against the
 // device's layout (32-bit ARM, as its SDK headers declare the record): sizes
 // and offsets under CE_DEVICE_WORD_SIZE hold at 32 bits (the device build and
-// the ARM compile), the others at every word size.
+// the ARM compile), the others at every word size. Where every field keeps its
+// natural alignment, the size checks the offsets too.
 #define CE_SIZE(type, bytes) static_assert(sizeof(type) == (bytes), "device size of " #type)
 #define CE_AT(type, field, offset) \
   static_assert(offsetof(type, field) == (offset), "device offset of " #type "." #field)
@@ -22,14 +23,7 @@
 #endif
 
 // --- Today item protocol (todaycmn.h) ---------------------------------------
-enum TODAYLISTITEMTYPE {
-  tlitOwnerInfo = 0,
-  tlitAppointments,
-  tlitMail,
-  tlitTasks,
-  tlitCustom,
-  tlitNil
-};
+enum TODAYLISTITEMTYPE { tlitCustom = 4 };  // the built-in items' kinds go unused here
 
 struct TODAYLISTITEM {
   WCHAR szName[32];
@@ -46,21 +40,9 @@ struct TODAYLISTITEM {
   BYTE* prgbCachedData;
   DWORD cbCachedData;
 };
-typedef TODAYLISTITEM* PTODAYLISTITEM;
-CE_AT(TODAYLISTITEM, szName, 0);
 CE_AT(TODAYLISTITEM, tlit, 64);
-CE_AT(TODAYLISTITEM, dwOrder, 68);
-CE_AT(TODAYLISTITEM, cyp, 72);
-CE_AT(TODAYLISTITEM, fEnabled, 76);
-CE_AT(TODAYLISTITEM, fOptions, 80);
-CE_AT(TODAYLISTITEM, grfFlags, 84);
 CE_AT(TODAYLISTITEM, szDLLPath, 88);
 #ifdef CE_DEVICE_WORD_SIZE
-CE_AT(TODAYLISTITEM, hinstDLL, 608);
-CE_AT(TODAYLISTITEM, hwndCustom, 612);
-CE_AT(TODAYLISTITEM, fSizeOnDraw, 616);
-CE_AT(TODAYLISTITEM, prgbCachedData, 620);
-CE_AT(TODAYLISTITEM, cbCachedData, 624);
 CE_SIZE(TODAYLISTITEM, 628);
 #endif
 
@@ -70,9 +52,6 @@ struct TODAYDRAWWATERMARKINFO {
   HWND hwnd;
 };
 #ifdef CE_DEVICE_WORD_SIZE
-CE_AT(TODAYDRAWWATERMARKINFO, hdc, 0);
-CE_AT(TODAYDRAWWATERMARKINFO, rc, 4);
-CE_AT(TODAYDRAWWATERMARKINFO, hwnd, 20);
 CE_SIZE(TODAYDRAWWATERMARKINFO, 24);
 #endif
 
@@ -93,10 +72,6 @@ typedef INT_PTR(CALLBACK* PFNCUSTOMOPTIONSDLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
 #define ORDINAL_INITIALIZEITEM 240
 #define ORDINAL_OPTIONSDIALOGPROC 241
-
-static_assert(WM_TODAYCUSTOM_CLEARCACHE == 1266, "Today protocol value");
-static_assert(WM_TODAYCUSTOM_QUERYREFRESHCACHE == 1267, "Today protocol value");
-static_assert(TODAYM_GETCOLOR == 1124 && TODAYM_DRAWWATERMARK == 1125, "Today protocol value");
 
 // --- Power (winbase.h) -------------------------------------------------------------
 struct SYSTEM_POWER_STATUS_EX2 {
@@ -121,26 +96,8 @@ struct SYSTEM_POWER_STATUS_EX2 {
   DWORD BackupBatteryVoltage;
   BYTE BatteryChemistry;
 };
-typedef SYSTEM_POWER_STATUS_EX2* PSYSTEM_POWER_STATUS_EX2;
-CE_AT(SYSTEM_POWER_STATUS_EX2, ACLineStatus, 0);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryFlag, 1);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryLifePercent, 2);
-CE_AT(SYSTEM_POWER_STATUS_EX2, Reserved1, 3);
 CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryLifeTime, 4);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryFullLifeTime, 8);
-CE_AT(SYSTEM_POWER_STATUS_EX2, Reserved2, 12);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BackupBatteryFlag, 13);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BackupBatteryLifePercent, 14);
-CE_AT(SYSTEM_POWER_STATUS_EX2, Reserved3, 15);
 CE_AT(SYSTEM_POWER_STATUS_EX2, BackupBatteryLifeTime, 16);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BackupBatteryFullLifeTime, 20);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryVoltage, 24);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryCurrent, 28);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryAverageCurrent, 32);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryAverageInterval, 36);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BatterymAHourConsumed, 40);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryTemperature, 44);
-CE_AT(SYSTEM_POWER_STATUS_EX2, BackupBatteryVoltage, 48);
 CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryChemistry, 52);
 CE_SIZE(SYSTEM_POWER_STATUS_EX2, 56);
 
@@ -155,7 +112,6 @@ CE_SIZE(SYSTEM_POWER_STATUS_EX2, 56);
 #define BATTERY_FLAG_LOW 0x02
 #define BATTERY_FLAG_CRITICAL 0x04
 #define BATTERY_FLAG_CHARGING 0x08
-#define BATTERY_FLAG_NO_BATTERY 0x80
 #define BATTERY_FLAG_UNKNOWN 0xFF
 #endif
 #ifndef BATTERY_PERCENTAGE_UNKNOWN
@@ -170,9 +126,6 @@ struct STORE_INFORMATION {
   DWORD dwStoreSize;
   DWORD dwFreeSize;
 };
-typedef STORE_INFORMATION* LPSTORE_INFORMATION;
-CE_AT(STORE_INFORMATION, dwStoreSize, 0);
-CE_AT(STORE_INFORMATION, dwFreeSize, 4);
 CE_SIZE(STORE_INFORMATION, 8);
 
 // The device's MEMORYSTATUS: DWORD figures at every word size (the desktop's
@@ -187,15 +140,6 @@ struct CE_MEMORYSTATUS {
   DWORD dwTotalVirtual;
   DWORD dwAvailVirtual;
 };
-typedef CE_MEMORYSTATUS* LPCE_MEMORYSTATUS;
-CE_AT(CE_MEMORYSTATUS, dwLength, 0);
-CE_AT(CE_MEMORYSTATUS, dwMemoryLoad, 4);
-CE_AT(CE_MEMORYSTATUS, dwTotalPhys, 8);
-CE_AT(CE_MEMORYSTATUS, dwAvailPhys, 12);
-CE_AT(CE_MEMORYSTATUS, dwTotalPageFile, 16);
-CE_AT(CE_MEMORYSTATUS, dwAvailPageFile, 20);
-CE_AT(CE_MEMORYSTATUS, dwTotalVirtual, 24);
-CE_AT(CE_MEMORYSTATUS, dwAvailVirtual, 28);
 CE_SIZE(CE_MEMORYSTATUS, 32);
 
 // --- Files --------------------------------------------------------------------
@@ -212,15 +156,6 @@ struct CE_FIND_DATA {
   DWORD dwOID;
   WCHAR cFileName[MAX_PATH];
 };
-typedef CE_FIND_DATA* LPCE_FIND_DATA;
-CE_AT(CE_FIND_DATA, dwFileAttributes, 0);
-CE_AT(CE_FIND_DATA, ftCreationTime, 4);
-CE_AT(CE_FIND_DATA, ftLastAccessTime, 12);
-CE_AT(CE_FIND_DATA, ftLastWriteTime, 20);
-CE_AT(CE_FIND_DATA, nFileSizeHigh, 28);
-CE_AT(CE_FIND_DATA, nFileSizeLow, 32);
-CE_AT(CE_FIND_DATA, dwOID, 36);
-CE_AT(CE_FIND_DATA, cFileName, 40);
 CE_SIZE(CE_FIND_DATA, 560);
 
 // --- Notifications (notify.h) ---------------------------------------------------
@@ -235,11 +170,7 @@ struct SHINITDLGINFO {
   HWND hDlg;
   DWORD dwFlags;
 };
-typedef SHINITDLGINFO* PSHINITDLGINFO;
 #ifdef CE_DEVICE_WORD_SIZE
-CE_AT(SHINITDLGINFO, dwMask, 0);
-CE_AT(SHINITDLGINFO, hDlg, 4);
-CE_AT(SHINITDLGINFO, dwFlags, 8);
 CE_SIZE(SHINITDLGINFO, 12);
 #endif
 
@@ -249,55 +180,19 @@ CE_SIZE(SHINITDLGINFO, 12);
 #define SHIDIF_SIZEDLGFULLSCREEN 0x0004
 #define SHIDIF_SIPDOWN 0x0008
 #define SHIDIF_FULLSCREENNOMENUBAR 0x0010
-#define SHIDIF_EMPTYMENU 0x0020
 
 // --- Win32 records the system hands to the device as the desktop declares them --
-// Every field at its offset, not only the ones the system fills: the device
-// reads the record whole.
-CE_SIZE(POINT, 8);  // Polyline
-CE_AT(POINT, y, 4);
-CE_SIZE(RECT, 16);  // GetClientRect, InvalidateRect, DrawTextW
-CE_AT(RECT, top, 4);
-CE_AT(RECT, right, 8);
-CE_AT(RECT, bottom, 12);
-CE_SIZE(SYSTEMTIME, 16);  // GetLocalTime
-CE_AT(SYSTEMTIME, wMonth, 2);
-CE_AT(SYSTEMTIME, wDayOfWeek, 4);
-CE_AT(SYSTEMTIME, wDay, 6);
-CE_AT(SYSTEMTIME, wHour, 8);
-CE_AT(SYSTEMTIME, wMinute, 10);
-CE_AT(SYSTEMTIME, wSecond, 12);
-CE_AT(SYSTEMTIME, wMilliseconds, 14);
+// The device reads the record whole, not only the fields the system fills.
+CE_SIZE(POINT, 8);           // Polyline
+CE_SIZE(RECT, 16);           // GetClientRect, InvalidateRect, DrawTextW
+CE_SIZE(SYSTEMTIME, 16);     // GetLocalTime
 CE_SIZE(ULARGE_INTEGER, 8);  // GetDiskFreeSpaceExW
 CE_SIZE(FILETIME, 8);        // inside CE_FIND_DATA
 #ifdef CE_DEVICE_WORD_SIZE
-CE_SIZE(WNDCLASSW, 40);  // RegisterClassW
-CE_AT(WNDCLASSW, lpfnWndProc, 4);
-CE_AT(WNDCLASSW, cbClsExtra, 8);
-CE_AT(WNDCLASSW, cbWndExtra, 12);
-CE_AT(WNDCLASSW, hInstance, 16);
-CE_AT(WNDCLASSW, hIcon, 20);
-CE_AT(WNDCLASSW, hCursor, 24);
-CE_AT(WNDCLASSW, hbrBackground, 28);
-CE_AT(WNDCLASSW, lpszMenuName, 32);
-CE_AT(WNDCLASSW, lpszClassName, 36);
-CE_SIZE(PAINTSTRUCT, 64);  // BeginPaint, EndPaint
-CE_AT(PAINTSTRUCT, fErase, 4);
-CE_AT(PAINTSTRUCT, rcPaint, 8);
-CE_AT(PAINTSTRUCT, fRestore, 24);
-CE_AT(PAINTSTRUCT, fIncUpdate, 28);
-CE_AT(PAINTSTRUCT, rgbReserved, 32);
-CE_SIZE(BITMAP, 24);  // GetObjectW
-CE_AT(BITMAP, bmWidth, 4);
-CE_AT(BITMAP, bmHeight, 8);
-CE_AT(BITMAP, bmWidthBytes, 12);
-CE_AT(BITMAP, bmPlanes, 16);
-CE_AT(BITMAP, bmBitsPixel, 18);
-CE_AT(BITMAP, bmBits, 20);
+CE_SIZE(WNDCLASSW, 40);            // RegisterClassW
+CE_SIZE(PAINTSTRUCT, 64);          // BeginPaint, EndPaint
+CE_SIZE(BITMAP, 24);               // GetObjectW
 CE_SIZE(PROCESS_INFORMATION, 16);  // CreateProcessW
-CE_AT(PROCESS_INFORMATION, hThread, 4);
-CE_AT(PROCESS_INFORMATION, dwProcessId, 8);
-CE_AT(PROCESS_INFORMATION, dwThreadId, 12);
 #endif
 
 #endif  // RC_INVOKED

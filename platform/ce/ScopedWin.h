@@ -21,27 +21,25 @@ public:
   ~ScopedHandle() { Close(); }
   ScopedHandle(const ScopedHandle&) = delete;
   ScopedHandle& operator=(const ScopedHandle&) = delete;
-  ScopedHandle(ScopedHandle&& other) : handle_(other.Detach()) {}  // for containers
+  ScopedHandle(ScopedHandle&& other) : handle_(other.handle_) {  // for containers
+    other.handle_ = nullptr;
+  }
 
   H Get() const { return handle_; }
   operator H() const { return handle_; }
+  H operator->() const { return handle_; }  // for an interface pointer
   bool IsValid() const { return handle_ && handle_ != (H)INVALID_HANDLE_VALUE; }
   // Releases what is held now and takes `handle` instead.
   void Reset(H handle) {
     Close();
     handle_ = handle;
   }
-  // Gives the handle up without releasing it.
-  H Detach() {
-    H handle = handle_;
-    handle_ = nullptr;
-    return handle;
-  }
   // For calls that return the handle through a pointer; releases what is held first.
   H* Out() {
     Close();
     return &handle_;
   }
+  void** OutVoid() { return reinterpret_cast<void**>(Out()); }  // QueryInterface, CoCreateInstance
 
 private:
   void Close() {
@@ -108,32 +106,11 @@ private:
 
 // A COM interface pointer: Release.
 template <typename T>
-class ScopedComPtr {
-public:
-  ScopedComPtr() : ptr_(nullptr) {}
-  ~ScopedComPtr() {
-    if (ptr_)
-      ptr_->Release();
-  }
-  ScopedComPtr(const ScopedComPtr&) = delete;
-  ScopedComPtr& operator=(const ScopedComPtr&) = delete;
-
-  T* Get() const { return ptr_; }
-  T* operator->() const { return ptr_; }
-  explicit operator bool() const { return ptr_ != nullptr; }
-  // For calls that return the pointer through a T**; releases what is held first.
-  T** Out() {
-    if (ptr_)
-      ptr_->Release();
-    ptr_ = nullptr;
-    return &ptr_;
-  }
-  // The same for calls that take a void** (QueryInterface, CoCreateInstance).
-  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-
-private:
-  T* ptr_;
-};
+void ReleaseInterface(T* object) {
+  object->Release();
+}
+template <typename T>
+using ScopedComPtr = ScopedHandle<T*, ReleaseInterface<T>>;
 
 // The one way to start a program that nobody waits for: both of its handles
 // are closed at once. CreateProcessW is taken with its CE meaning (the

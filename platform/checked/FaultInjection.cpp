@@ -8,6 +8,7 @@
 #include <wchar.h>
 
 #include "FaultInjection.h"
+#include "ScopedWin.h"
 
 namespace {
 
@@ -22,20 +23,12 @@ struct Plan {
   int call;  // -1: nothing fails
   long from;
   bool onward;
-  HANDLE log;
+  AutoCloseHandle log;  // closed when the module goes
   char* base;
   wchar_t module[64];
   long uses[kFailableCalls];
 };
 Plan plan;  // zero at load: every reload of a library starts counting afresh
-
-// Closes the log when the module goes.
-struct LogCloser {
-  ~LogCloser() {
-    if (plan.log)
-      CloseHandle(plan.log);
-  }
-} logCloser;
 
 void ReadPlan() {
   plan.read = true;
@@ -68,9 +61,8 @@ void ReadPlan() {
   GetEnvironmentVariableW(L"QUORVANE_FAULT_LOGGED", logged, 160);
   if (wcsstr(logged, plan.module) &&
       GetEnvironmentVariableW(L"QUORVANE_FAULT_LOG", path, MAX_PATH)) {
-    HANDLE log = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    plan.log = log == INVALID_HANDLE_VALUE ? nullptr : log;
+    plan.log.Reset(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
 }
 
@@ -82,7 +74,7 @@ bool FaultDue(FailableCall call, const void* site) {
     ReadPlan();
   long use = ++plan.uses[call];
   bool fails = call == plan.call && (use == plan.from || (plan.onward && use > plan.from));
-  if (plan.log) {
+  if (plan.log.IsValid()) {
     char line[200];
     int length =
         snprintf(line, sizeof line, "%ls %ls %ld %llx%s\n", plan.module, kCallNames[call], use,

@@ -3,18 +3,16 @@
 // (HeapAlloc, HeapReAlloc, HeapFree, HeapSize) here, in every program and DLL
 // of that build only (cmake/Checked.cmake).
 //
-// While fewer than kFenced blocks live, each block gets pages of its own and
-// ends where they end: the page after it is never committed, so a read or
-// write past the block faults at once. Beyond that (the system allows a
-// process some 65,000 mappings) blocks come from the C runtime's heap with a
-// guard zone after them. Before every block lie 16 guard bytes, after it the
-// bytes up to its 16-byte aligned end (and 16 more when it is not fenced);
-// all are checked when the block is freed. New blocks not asked to be zeroed
-// are filled with junk. A freed fenced block is decommitted, its reservation
-// kept, and held in quarantine for the next few thousand frees, so a use after
-// free faults; a double free faults on the block's own header. Every fault
-// either stops at the faulting instruction or traps with a line on stderr:
-// the program ends at once with an exception, which is what the tests see.
+// While fewer than kFenced blocks live, each block ends where its own pages
+// end, before a page never committed: a touch past it faults at once. Beyond
+// that (a process has some 65,000 mappings) blocks come from the C runtime's
+// heap. Guard bytes lie before every block and after it up to its 16-byte
+// aligned end (16 more when it is not fenced), all checked when it is freed;
+// a new block not asked to be zeroed is filled with junk. A freed fenced
+// block is decommitted, its reservation kept, and quarantined for the next
+// few thousand frees, so a use after free faults; a double free faults on the
+// block's header. Every fault stops at the faulting instruction or traps with
+// a line on stderr: the program ends at once, which is what the tests see.
 #include <windows.h>
 
 #include <stdint.h>
@@ -96,10 +94,7 @@ void* NewBlock(size_t size, uint32_t family, bool zeroed) {
   }
   BlockHeader* header = (BlockHeader*)(block - kFront) - 1;
   *header = {kLiveMagic, size, base, (uint32_t)pages, family};
-  if (!zeroed)
-    memset(block, kJunkByte, size);
-  else
-    memset(block, 0, size);
+  memset(block, zeroed ? 0 : kJunkByte, size);
   memset(block - kFront, kGuardByte, kFront);
   memset(block + size, kGuardByte, Tail(header));
   return block;
@@ -110,21 +105,18 @@ BlockHeader* HeaderOf(void* block) {
   return header->magic == kLiveMagic ? header : nullptr;
 }
 
-void CheckGuards(const BlockHeader* header, const void* block) {
-  const unsigned char* front = (const unsigned char*)block - kFront;
-  for (size_t i = 0; i < kFront; i++)
-    if (front[i] != kGuardByte)
-      HeapFault("written before its start", block, header->size);
-  const unsigned char* tail = (const unsigned char*)block + header->size;
-  for (size_t i = 0; i < Tail(header); i++)
-    if (tail[i] != kGuardByte)
-      HeapFault("written past its end", block, header->size);
+void CheckGuards(const char* guard, size_t bytes, const char* what, const BlockHeader* header) {
+  for (size_t i = 0; i < bytes; i++) {
+    if ((unsigned char)guard[i] != kGuardByte)
+      HeapFault(what, (const char*)(header + 1) + kFront, header->size);
+  }
 }
 
 void FreeBlock(BlockHeader* header, void* block, uint32_t family) {
   if (header->family != family)
     HeapFault("freed by the other allocator", block, header->size);
-  CheckGuards(header, block);
+  CheckGuards((char*)block - kFront, kFront, "written before its start", header);
+  CheckGuards((char*)block + header->size, Tail(header), "written past its end", header);
   char* base = header->base;
   size_t pages = header->pages;
   header->magic = 0;
@@ -145,14 +137,22 @@ void FreeBlock(BlockHeader* header, void* block, uint32_t family) {
   }
 }
 
-// A new block with the old one's bytes; the old one is freed.
+// A new block with the old one's bytes, zeroed beyond them if asked; the old one is freed.
 void* MovedBlock(BlockHeader* header, void* block, size_t size, uint32_t family, bool zeroed) {
-  void* moved = NewBlock(size, family, zeroed);
+  char* moved = (char*)NewBlock(size, family, zeroed);
   if (!moved)
     return nullptr;
   memcpy(moved, block, header->size < size ? header->size : size);
   FreeBlock(header, block, family);
   return moved;
+}
+
+// Frees a block this allocator made for `family`; false for any other block.
+bool FreeOwn(void* block, uint32_t family) {
+  BlockHeader* header = HeaderOf(block);
+  if (header)
+    FreeBlock(header, block, family);
+  return header != nullptr;
 }
 
 }  // namespace
@@ -172,11 +172,7 @@ void* __wrap_calloc(size_t count, size_t size) {
 }
 
 void __wrap_free(void* block) {
-  if (!block)
-    return;
-  if (BlockHeader* header = HeaderOf(block))
-    FreeBlock(header, block, kFromMalloc);
-  else
+  if (block && !FreeOwn(block, kFromMalloc))
     __real_free(block);  // from the C runtime's own code
 }
 
@@ -217,21 +213,11 @@ static LPVOID WINAPI GuardedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, 
     return realHeapReAlloc(heap, flags, block, size);
   if (flags & HEAP_REALLOC_IN_PLACE_ONLY)
     return nullptr;
-  size_t before = header->size;
-  char* moved = (char*)MovedBlock(header, block, size, kFromHeap, false);
-  if (moved && (flags & HEAP_ZERO_MEMORY) && size > before)
-    memset(moved + before, 0, size - before);
-  return moved;
+  return MovedBlock(header, block, size, kFromHeap, (flags & HEAP_ZERO_MEMORY) != 0);
 }
 
 static BOOL WINAPI GuardedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
-  if (!block)
-    return TRUE;
-  BlockHeader* header = HeaderOf(block);
-  if (!header)
-    return realHeapFree(heap, flags, block);
-  FreeBlock(header, block, kFromHeap);
-  return TRUE;
+  return !block || FreeOwn(block, kFromHeap) || realHeapFree(heap, flags, block);
 }
 
 static SIZE_T WINAPI GuardedHeapSize(HANDLE heap, DWORD flags, LPCVOID block) {

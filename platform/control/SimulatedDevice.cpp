@@ -1,16 +1,19 @@
-// Control of the simulated device: its setters, faults and reset. Each setter
-// is one write of the shared record (SimulatedState.h) and nothing else; a
-// value the device cannot hold is refused, and nothing is written.
+// Control of the simulated device: its setters, faults and reset, the device
+// choice and the wake-up event. Each setter is one write of the shared record
+// (SimulatedState.h) and nothing else; a value the device cannot hold is
+// refused, and nothing is written.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "SimulatedDevice.h"
 
 #include "CeApi.h"
-#include "DeviceRegistry.h"
+#include "Device.h"
 #include "SimulatedState.h"
+#include "WakeupPrograms.h"
 
 // The reset clock: frozen, ten minutes after boot, on a Monday morning.
 const DWORD simResetTick = 600000;
 const SYSTEMTIME simResetTime = {2004, 3, 1, 15, 10, 8, 30, 0};
+const WORD simFirstYear = firstYear, simLastYear = lastYear;
 
 // --- Values by name -----------------------------------------------------------------
 
@@ -68,6 +71,13 @@ bool SimSetLocalTime(const SYSTEMTIME& time) {
   return ticks && SimSet({{L"LocalTime", ticks}});
 }
 
+bool SimParseLocalTime(const wchar_t* text, SYSTEMTIME* time) {
+  ULONGLONG ticks = ParseLocalTime(text);
+  if (ticks)
+    TicksToSystemTime(ticks, time);  // with its day of the week
+  return ticks != 0;
+}
+
 void SimSetClockRunning(bool running) {
   WriteDevice([&](SimDevice& d) {
     if (running == !d.numbers[ClockFrozen])
@@ -91,15 +101,6 @@ void SimAdvanceClock(DWORD milliseconds) {
 
 // --- Storage cards ----------------------------------------------------------------
 
-// The card with that name; null when there is none.
-static SimCard* FindCard(SimDevice& d, const wchar_t* path) {
-  for (int i = 0; i < d.cardCount; i++) {
-    if (SameCardName(path, d.cards[i].name))
-      return &d.cards[i];
-  }
-  return nullptr;
-}
-
 bool SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) {
   if (!name[0] || lstrlenW(name) >= MAX_PATH || totalBytes > largestBytes ||
       freeBytes > largestBytes) {
@@ -107,32 +108,29 @@ bool SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) 
   }
   bool added = false;
   WriteDevice([&](SimDevice& d) {
-    SimCard* card = FindCard(d, name);
-    if (!card && d.cardCount < maxCards) {
-      card = &d.cards[d.cardCount];
-      card->number = d.cardCount ? d.cards[d.cardCount - 1].number + 1 : 1;
-      card->queryFails = FALSE;
-      lstrcpynW(card->name, name, MAX_PATH);
-      d.cardCount++;
+    int at = CardAt(d, name);
+    if (at < 0 && d.cardCount < maxCards) {
+      at = d.cardCount++;
+      SimCard& card = d.cards[at];
+      card.number = at ? d.cards[at - 1].number + 1 : 1;
+      card.queryFails = FALSE;
+      lstrcpynW(card.name, name, MAX_PATH);
     }
-    if ((added = card != nullptr))
-      card->totalBytes = totalBytes, card->freeBytes = freeBytes;
+    if ((added = at >= 0))
+      d.cards[at].totalBytes = totalBytes, d.cards[at].freeBytes = freeBytes;
   });
   return added;
 }
 
 bool SimRemoveCard(const wchar_t* name) {
-  bool removed = false;
+  int at = -1;
   WriteDevice([&](SimDevice& d) {
-    SimCard* card = FindCard(d, name);
-    if (!card)
-      return;
-    int at = (int)(card - d.cards);
-    MoveMemory(card, card + 1, (d.cardCount - at - 1) * sizeof(SimCard));
-    d.cardCount--;
-    removed = true;
+    if ((at = CardAt(d, name)) >= 0) {
+      MoveMemory(&d.cards[at], &d.cards[at + 1], (d.cardCount - at - 1) * sizeof(SimCard));
+      d.cardCount--;
+    }
   });
-  return removed;
+  return at >= 0;
 }
 
 void SimRemoveAllCards() {
@@ -140,13 +138,12 @@ void SimRemoveAllCards() {
 }
 
 bool SimSetCardQueryFails(const wchar_t* name, bool fails) {
-  bool found = false;
+  int at = -1;
   WriteDevice([&](SimDevice& d) {
-    SimCard* card = FindCard(d, name);
-    if ((found = card != nullptr))
-      card->queryFails = fails;
+    if ((at = CardAt(d, name)) >= 0)
+      d.cards[at].queryFails = fails;
   });
-  return found;
+  return at >= 0;
 }
 
 // --- The shell's values -----------------------------------------------------------------
@@ -160,16 +157,14 @@ LONG SimDeviceReadings() {
 }
 
 int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {
-  SimIgnored ignored[maxIgnored];
   int count = 0;
-  ReadDevice([&](const SimDevice& d) {
+  ReadDevice([&](const SimDevice& d) {  // copied again, whole, after a write in between
     count = d.ignoredCount < maxIgnored ? d.ignoredCount : maxIgnored;
-    CopyMemory(ignored, d.ignored, sizeof(ignored));
+    for (int i = 0; i < count && i < max; i++) {
+      lstrcpynW(names[i], d.ignored[i].name, 48);
+      lstrcpynW(values[i], d.ignored[i].value, 32);
+    }
   });
-  for (int i = 0; i < count && i < max; i++) {
-    lstrcpynW(names[i], ignored[i].name, 48);
-    lstrcpynW(values[i], ignored[i].value, 32);
-  }
   return count;
 }
 
@@ -177,9 +172,7 @@ static DWORD WINAPI WatchShell(void*) {
   AutoCloseHandle changed(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   const DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
   for (;;) {
-    ScopedRegKey key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, SIM_DEVICE_KEY, 0, nullptr, 0, KEY_READ, nullptr, key.Out(),
-                    nullptr);
+    ScopedRegKey key(OpenDeviceKey());
     // Armed before each look, so that no change made during it is missed. A
     // deleted key tells no one: it is checked every second, and then reopened.
     DWORD waited = WAIT_OBJECT_0;
@@ -198,8 +191,6 @@ void SimWatchShell() {
   AutoCloseHandle thread(CreateThread(nullptr, 0, WatchShell, nullptr, 0, nullptr));
 }
 
-// --- Reset --------------------------------------------------------------------------
-
 void SimResetDevice() {
   TakeShellValues(SharedDevice(), true);  // an empty key, the record at its defaults
   ULONGLONG time = SystemTimeToTicks(simResetTime);
@@ -207,4 +198,54 @@ void SimResetDevice() {
     SetClock(d, simResetTick, time, GetTickCount());
     d.numbers[ClockFrozen] = 1;
   });
+}
+
+// --- The device choice and the wake-up event ----------------------------------------
+
+DeviceKind CurrentDeviceKind() {
+  return LiveDeviceChosen() ? DeviceKind::Live : DeviceKind::Simulated;
+}
+
+void SelectDevice(DeviceKind kind) {
+  ChooseLiveDevice(kind == DeviceKind::Live);
+}
+
+bool SetUpCommonControls() {
+  return EnsureCommonControls();
+}
+
+void SimSetWakeupRefusals(DWORD count) {
+  SimSet({{L"WakeupRefusals", count}});
+}
+
+int SimWakeupRegistrations(wchar_t (*paths)[MAX_PATH], int max) {
+  AutoHeapFree<wchar_t> list(ReadWakeupPrograms());
+  int count = 0;
+  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1, count++) {
+    if (paths && count < max)
+      lstrcpynW(paths[count], p, MAX_PATH);
+  }
+  return count;
+}
+
+int FireWakeupEvent(HANDLE* processes, int max) {
+  AutoHeapFree<wchar_t> list(ReadWakeupPrograms());
+  int started = 0;
+  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1) {
+    // Started as the device starts them: CE's CreateProcessW gives the program
+    // the argument alone, and a device path names a file on the device (DeviceFiles.h).
+    wchar_t argument[] = APP_RUN_AFTER_WAKEUP;
+    PROCESS_INFORMATION process = {};
+    if (!CeCreateProcessW(p, argument, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
+                          &process)) {
+      continue;
+    }
+    CloseHandle(process.hThread);
+    if (processes && started < max)
+      processes[started] = process.hProcess;  // the caller's to close
+    else
+      CloseHandle(process.hProcess);
+    started++;
+  }
+  return started;
 }

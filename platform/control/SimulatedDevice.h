@@ -15,8 +15,7 @@
 #include "WakeupEvent.h"
 
 // Puts the simulated device into its documented default state: no cards, no
-// faults, no wake-up registrations, the clock frozen at simResetTick and
-// simResetTime.
+// faults, no wake-up registrations, the clock frozen at simResetTick and simResetTime.
 void SimResetDevice();
 extern const DWORD simResetTick;
 extern const SYSTEMTIME simResetTime;
@@ -67,7 +66,7 @@ bool SimSetCardQueryFails(const wchar_t* name, bool fails);
 
 // Clock. A frozen clock reads exactly what was set until set or advanced
 // again; a running one runs on from the value set, at real speed. A local
-// time outside 1980-2099 is refused.
+// time outside simFirstYear..simLastYear is refused.
 inline bool SimSetTickCount(DWORD tick) {
   return SimSet({{L"TickCount", tick}});
 }
@@ -75,12 +74,15 @@ bool SimSetLocalTime(const SYSTEMTIME& time);
 void SimSetClockRunning(bool running);
 // Moves the tick count and the local time forward together.
 void SimAdvanceClock(DWORD milliseconds);
+extern const WORD simFirstYear, simLastYear;
+// A local time as the device key holds it, "YYYY-MM-DD hh:mm:ss[.mmm]" (a
+// 'T' may stand for the blank), in the device's years; false for anything else.
+bool SimParseLocalTime(const wchar_t* text, SYSTEMTIME* time);
 
 // Values under the device key that the device read as their defaults at its
-// last look because they were not sane: not a number, beyond 64 bits, or
-// outside their range (docs/simulated-device.md). Returns how many; copies up to `max`
-// names ("BatteryPercent", "Cards\\2\\TotalBytes") and stored values, each cut
-// to its array.
+// last look because they were not sane (docs/simulated-device.md). Returns
+// how many; copies up to `max` names ("BatteryPercent", "Cards\\2\\TotalBytes")
+// and stored values, each cut to its array.
 int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max);
 // How often this process has read the device so far.
 LONG SimDeviceReadings();

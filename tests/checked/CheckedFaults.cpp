@@ -1,30 +1,25 @@
-// Faults the checked build stops at, one named by the argument. Each should
-// end the program with a line on stderr; returning means it went unnoticed.
+// Faults the checked build stops at: `checked_faults WHAT AT` writes at index
+// AT of a 10-byte block (malloc, heap), of a freed one (freed) or of 4 ints on
+// the stack (stack). Each should end the program with a line on stderr;
+// returning means it went unnoticed.
 #include <windows.h>
 
 #include <stdlib.h>
 #include <wchar.h>
 
 int wmain(int argc, wchar_t** argv) {
-  volatile int past = 10;  // one past a 10-byte block, and past 4 ints
-  char* volatile block = nullptr;
-  const wchar_t* fault = argc > 1 ? argv[1] : L"";
-  if (!wcscmp(fault, L"malloc_overrun")) {
-    block = (char*)malloc(10);
-    block[past] = 1;
+  const wchar_t* what = argc > 2 ? argv[1] : L"";
+  volatile int at = argc > 2 ? _wtoi(argv[2]) : 0;
+  bool heap = !wcscmp(what, L"heap");
+  char* volatile block = heap ? (char*)HeapAlloc(GetProcessHeap(), 0, 10) : (char*)malloc(10);
+  if (!wcscmp(what, L"freed"))
     free(block);
-  } else if (!wcscmp(fault, L"heap_overrun")) {
-    block = (char*)HeapAlloc(GetProcessHeap(), 0, 10);
-    block[past] = 1;
-    HeapFree(GetProcessHeap(), 0, block);
-  } else if (!wcscmp(fault, L"use_after_free")) {
-    block = (char*)malloc(10);
-    free(block);
-    block[0] = 1;
-  } else if (!wcscmp(fault, L"stack_index")) {
+  if (!wcscmp(what, L"stack")) {
     int values[4] = {};
-    values[past] = 1;
+    values[at] = 1;
     return values[0];
   }
+  block[at] = 1;
+  heap ? (void)HeapFree(GetProcessHeap(), 0, block) : free(block);
   return 0;
 }

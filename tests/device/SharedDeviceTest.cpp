@@ -5,6 +5,7 @@
 
 #include "CeApi.h"
 #include "SimulatedDevice.h"
+#include "SimulatedState.h"
 #include "TestSupport.h"
 
 namespace {
@@ -13,6 +14,15 @@ BYTE BatteryPercentRead() {
   SYSTEM_POWER_STATUS_EX2 s = {};
   GetSystemPowerStatusEx2(&s, sizeof(s), FALSE);
   return s.BatteryLifePercent;
+}
+
+// A program beside the test, started with `flags`; its handles are the caller's.
+PROCESS_INFORMATION Start(const wchar_t* program, DWORD flags = 0, std::wstring argument = L"") {
+  PROCESS_INFORMATION process = {};
+  EXPECT_TRUE(CreateProcessW(BesideTest(program).c_str(), &argument[0], nullptr, nullptr, FALSE,
+                             flags, nullptr, nullptr, nullptr, &process));
+  CloseHandle(process.hThread);
+  return process;
 }
 
 TEST(SharedDevice, RunningProgramsFollowTheDevice) {
@@ -38,52 +48,58 @@ TEST(SharedDevice, RunningProgramsFollowTheDevice) {
   for (int i = 1; i <= 128; i++)
     SimAddCard(std::to_wstring(i).c_str(), 1, 1);
   EXPECT_TRUE(!SimAddCard(L"129", 1, 1) &&
-              !SimSet({{L"BatteryPercent", 40}, {L"ACLineStatus", 7}}) &&
+              !SimSet({{L"BatteryPercent", 40}, {L"ACLineStatus", 3}}) &&
               !SimSet({{L"BatteryPercent", 256}}) && !SimSet({{L"NoSuchValue", 1}}) &&
-              !SimSetProgramMemory(1, 2049ULL << 30) && !SimAddCard(L"", 1, 1) &&
-              BatteryPercentRead() == 80 && SimSet({{L"batterypercent", 255}}));
+              !SimSetProgramMemory(1, (2048ULL << 30) + 1) && !SimAddCard(L"", 1, 1) &&
+              BatteryPercentRead() == 80 && SimSet({{L"batterypercent", 255}}) &&
+              SimSet({{L"ACLineStatus", 255}}) && SimSetProgramMemory(1, 2048ULL << 30));
+  SYSTEMTIME t;  // the device's local time as text, in its years, with its day of the week
+  EXPECT_TRUE(SimParseLocalTime(L"2004-02-29T23:59:59.999", &t) && t.wDayOfWeek == 0 &&
+              SimParseLocalTime(L"1980-01-01 00:00:00", &t));
+  for (const wchar_t* notATime : {L"2003-02-29 10:00:00", L"2004-04-31 10:00:00",
+                                  L"2004-03-15 24:00:00", L"2100-01-01 00:00:00"})
+    EXPECT_FALSE(SimParseLocalTime(notATime, &t)) << notATime;
+  SimResetDevice();
+}
+
+DWORD WINAPI SetTickCountTo5(void*) {
+  return SimSetTickCount(5);
+}
+
+// A program of another layout stops at its first reading; a writer that owns
+// the record is waited for while its process lives, and its record taken back
+// once the process has ended.
+TEST(SharedDevice, TheRecordHasOneLayoutAndOneLivingWriter) {
+  SimResetDevice();
+  SimDevice* d = SharedDevice();
+  ULONGLONG layout = d->layout;
+  d->layout = layout + 1;
+  AutoCloseHandle other(Start(L"DeviceReadings.exe").hProcess);
+  DWORD status = WaitForSingleObject(other, 20000);
+  d->layout = layout;
+  GetExitCodeProcess(other, &status);
+  EXPECT_EQ(3u, status) << "a program read a record of another layout";
+
+  PROCESS_INFORMATION writer = Start(L"DeviceReadings.exe", CREATE_SUSPENDED);
+  AutoCloseHandle owner(writer.hProcess);
+  d->sequence = (LONGLONG)writer.dwProcessId << 32 | (DWORD)(d->sequence + 1);
+  AutoCloseHandle setter(CreateThread(nullptr, 0, SetTickCountTo5, nullptr, 0, nullptr));
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(setter, 500)) << "took a live writer's record";
+  TerminateProcess(owner, 1);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(setter, 20000)) << "a dead writer's record stays";
+  EXPECT_EQ(5u, GetTickCount());
   SimResetDevice();
 }
 
 // Each process takes its card out and puts it back (so the other's card moves
 // in the device's list) with figures that carry its number and a count, total
-// twice the free bytes, and reads both cards, on every core, until both have
-// read the other's card often.
-const ULONGLONG kUnit = 1ULL << 30;
-
-HANDLE PeerEvent(const wchar_t* what, ULONGLONG process) {
-  return CreateEventW(
-      nullptr, TRUE, FALSE,
-      (L"Local\\QuorvanePeer" + std::wstring(what) + std::to_wstring(process)).c_str());
-}
-
-TEST(SharedDevice, TwoProcessesNeverSeeATornOrStaleReading) {
-  bool child = GetEnvironmentVariableW(L"QUORVANE_DEVICE_PEER", nullptr, 0) > 0;
-  ULONGLONG self = child ? 2 : 1, other = 3 - self, otherSeen = 0;
-  AutoCloseHandle ready(PeerEvent(L"Ready", 0)), go(PeerEvent(L"Go", 0));
-  AutoCloseHandle done(PeerEvent(L"Done", self)), otherDone(PeerEvent(L"Done", other));
-  DWORD_PTR cores, all;
-  GetProcessAffinityMask(GetCurrentProcess(), &cores, &all);
-  SetProcessAffinityMask(GetCurrentProcess(), all);  // the session keeps to one core
-  PROCESS_INFORMATION process = {};
-  if (!child) {
-    for (HANDLE h : {ready.Get(), go.Get(), done.Get(), otherDone.Get()})
-      ResetEvent(h);
-    SimResetDevice();
-    SetEnvironmentVariableW(L"QUORVANE_DEVICE_PEER", L"1");
-    std::wstring line = L"x --gtest_filter=SharedDevice.TwoProcesses*";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    ASSERT_TRUE(CreateProcessW(BesideTest(L"device_tests.exe").c_str(), &line[0], nullptr, nullptr,
-                               FALSE, 0, nullptr, nullptr, &startup, &process));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 60000)) << "the second process never came";
-  }
-  SetEvent(child ? ready : go);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(go, 60000));
+// twice the free bytes, and reads both cards, on every core, until it has
+// written often and read the other's card often.
+void WriteAndRead(ULONGLONG self) {
+  const ULONGLONG kUnit = 1ULL << 30, other = 3 - self;
   std::wstring mine(200, wchar_t(L'A' + self)), others(200, wchar_t(L'A' + other));
-  ULONGLONG deadline = GetTickCount64() + 60000;
-  int othersRead = 0;
-  for (int i = 1;; i++) {
+  ULONGLONG otherSeen = 0, deadline = GetTickCount64() + 60000;
+  for (int i = 1, othersRead = 0; i < 20000 || othersRead < 100; i++) {
     SimRemoveCard(mine.c_str());
     SimAddCard(mine.c_str(), 2 * (self * kUnit + i), self * kUnit + i);
     ULARGE_INTEGER free = {}, total = {};
@@ -96,21 +112,25 @@ TEST(SharedDevice, TwoProcessesNeverSeeATornOrStaleReading) {
           << "torn or stale reading " << free.QuadPart << " in process " << self;
       otherSeen = free.QuadPart % kUnit, othersRead++;
     }
-    if (i % 1024)
-      continue;
-    if (i >= 20000 && othersRead >= 100)
-      SetEvent(done);
-    if (!WaitForSingleObject(done, 0) && !WaitForSingleObject(otherDone, 0))
-      break;
     ASSERT_LT(GetTickCount64(), deadline) << "read the other's card " << othersRead << " times";
   }
-  if (!child) {
-    AutoCloseHandle thread(process.hThread), program(process.hProcess);
-    DWORD code = WaitForSingleObject(program, 60000);
-    GetExitCodeProcess(program, &code);
-    EXPECT_EQ(0u, code) << "the second process saw a torn or stale reading, or hangs";
-    SimResetDevice();
-  }
+}
+
+TEST(SharedDevice, TwoProcessesNeverSeeATornOrStaleReading) {
+  DWORD_PTR cores, all;
+  GetProcessAffinityMask(GetCurrentProcess(), &cores, &all);
+  SetProcessAffinityMask(GetCurrentProcess(), all);  // the session keeps to one core
+  if (GetEnvironmentVariableW(L"QUORVANE_DEVICE_PEER", nullptr, 0))
+    return WriteAndRead(2);
+  SimResetDevice();
+  SetEnvironmentVariableW(L"QUORVANE_DEVICE_PEER", L"1");
+  AutoCloseHandle peer(Start(L"device_tests.exe", 0, L"--gtest_filter=*TwoProcesses*").hProcess);
+  SetEnvironmentVariableW(L"QUORVANE_DEVICE_PEER", nullptr);
+  WriteAndRead(1);
+  DWORD code = WaitForSingleObject(peer, 60000);
+  GetExitCodeProcess(peer, &code);
+  EXPECT_EQ(0u, code) << "the second process saw a torn or stale reading, or hangs";
+  SimResetDevice();
 }
 
 }  // namespace

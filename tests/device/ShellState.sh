@@ -18,6 +18,7 @@ reg add "$key" /v BatteryLifeTime /t REG_DWORD /d 3725 /f
 reg add "$key" /v BatteryVoltage /t REG_DWORD /d 3650 /f
 reg add "$key" /v StoreSize /t REG_DWORD /d 0x2000000 /f
 reg add "$key" /v StoreFree /t REG_DWORD /d 10485760 /f
+reg add "$key" /v StoreQueryFails /t REG_BINARY /d 01000000 /f  # not a number's type: 0
 reg add "$key" /v MemoryTotal /t REG_QWORD /d 6442450944 /f  # the device's DWORDs: 4 GiB - 1
 reg add "$key" /v MemoryAvail /t REG_SZ /d 5368709120 /f
 reg add "$key" /v ClockFrozen /t REG_DWORD /d 1 /f
@@ -37,7 +38,8 @@ Memory: 4105 MB free of 4127 MB (object store and program memory)
 Storage card 1: Storage Card, 5120 MB free of 8192 MB
 Storage card 2: SD Card, size unknown
 Ignored: ACLineStatus = 7 (not a number in its range; read as the default)
-Ignored: PowerQueryBytes = 99999999999999999999999 (not a number in its range; read as the default)"
+Ignored: PowerQueryBytes = 99999999999999999999999 (not a number in its range; read as the default)
+Ignored: StoreQueryFails = (type 3) (not a number in its range; read as the default)"
 # Whatever the caller's TMPDIR, or none, wine-run reaches the session's own wineserver.
 actual="$(CE_DEVICE= TMPDIR=/nonexistent "$build/wine-run" "$build/bin/DeviceReadings.exe" |
   tr -d '\r')"

@@ -4,11 +4,6 @@
 #include "FuzzDriver.h"
 #include "SimulatedDevice.h"
 
-static const wchar_t* const kValues[] = {
-    L"ACLineStatus", L"BatteryPercent", L"BatteryLifeTime", L"BatteryVoltage", L"PowerQueryBytes",
-    L"StoreSize",    L"StoreFree",      L"StoreQueryFails", L"MemoryTotal",    L"MemoryAvail",
-    L"ClockFrozen",  L"TickCount",      L"TickSetAt",       L"LocalTime",      L"LocalTimeSetAt"};
-static const wchar_t* const kCardValues[] = {L"Name", L"TotalBytes", L"FreeBytes", L"QueryFails"};
 static const DWORD kTypes[] = {REG_DWORD, REG_QWORD, REG_SZ, REG_BINARY, REG_MULTI_SZ, 99};
 
 // Absent, or of any type with a number or up to 40 bytes from the input.
@@ -28,45 +23,41 @@ static void WriteValue(HKEY key, const wchar_t* name, FuzzBytes& in) {
 
 static std::string ReadDevice(const std::string& input) {
   FuzzBytes in{input};
-  HKEY device = nullptr;
+  HKEY device = nullptr, card = nullptr;
   RegCreateKeyW(HKEY_CURRENT_USER, L"Software\\CeStandIn\\SimulatedDevice", &device);
   RegDeleteTreeW(device, nullptr);
-  for (const wchar_t* name : kValues)
-    WriteValue(device, name, in);
-  for (size_t cards = in.Take(1) % 4; cards--;) {
-    wchar_t subkey[40];
+  wchar_t row[96], subkey[40];
+  for (int i = 0; SimValueRow(i, row); i++)  // "| `Name` | ..."
+    WriteValue(device, std::wstring(row + 3, wcschr(row + 3, L'`')).c_str(), in);
+  for (size_t cards = in.Take(1) % 4; cards--; RegCloseKey(card)) {
     unsigned long long n = in.Take(1) & 1 ? in.Take(1) % 5 : in.Take(8);
     swprintf(subkey, 40, in.Take(1) & 1 ? L"Cards\\%llu" : L"Cards\\0%llx", n);
-    HKEY key = nullptr;
-    RegCreateKeyW(device, subkey, &key);
-    for (const wchar_t* name : kCardValues)
-      WriteValue(key, name, in);
-    RegCloseKey(key);
+    RegCreateKeyW(device, subkey, &card);
+    for (const wchar_t* name : {L"Name", L"TotalBytes", L"FreeBytes", L"QueryFails"})
+      WriteValue(card, name, in);
   }
   RegCloseKey(device);
   SimReloadDevice();
 
   SYSTEM_POWER_STATUS_EX2 power;
-  MEMORYSTATUS memory = {sizeof memory, 0, 0, 0, 0, 0, 0, 0};
+  MEMORYSTATUS memory = {};
   STORE_INFORMATION store;
   SYSTEMTIME time;
-  WIN32_FIND_DATAW card;
-  ULARGE_INTEGER free, total, totalFree;
+  WIN32_FIND_DATAW found;
+  ULARGE_INTEGER free, total;
   DWORD powerBytes = GetSystemPowerStatusEx2(&power, sizeof power, TRUE);
-  CeGetTickCount();
   BOOL storeRead = GetStoreInformation(&store);
+  CeGetTickCount();
   CeGlobalMemoryStatus(&memory);
   CeGetLocalTime(&time);
   int cardsFound = 0;
-  HANDLE search = FindFirstFlashCard(&card);
-  for (bool more = search != INVALID_HANDLE_VALUE; more && cardsFound < 100;
-       more = FindNextFlashCard(search, &card), cardsFound++)
-    CeGetDiskFreeSpaceExW(card.cFileName, &free, &total, &totalFree);
-  if (search != INVALID_HANDLE_VALUE)
-    CeFindClose(search);
+  HANDLE search = FindFirstFlashCard(&found);
+  for (bool more = search != INVALID_HANDLE_VALUE; more && cardsFound < 200;
+       more = FindNextFlashCard(search, &found), cardsFound++)
+    CeGetDiskFreeSpaceExW(found.cFileName, &free, &total, &free);
+  CeFindClose(search);
   // Readings out of the device's ranges (free above total is a value a shell may set).
-  if (std::max(memory.dwTotalPhys, memory.dwAvailPhys) > (2048ULL << 30) || time.wMonth - 1u > 11 ||
-      time.wYear - 1980u > 119)
+  if (time.wMonth - 1u > 11 || time.wYear - 1980u > 119 || cardsFound > 128)
     __builtin_trap();
   wchar_t names[8][48], values[8][32];
   std::string outcome = std::to_string(powerBytes) + (storeRead ? " store" : " no store") +
