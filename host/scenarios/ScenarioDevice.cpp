@@ -196,7 +196,7 @@ bool ReadWait(LineReader& r) {
   s.queries += queries;
   if (s.queries > limits::queriesPerScript)
     return r.Fail(L"a script sends at most 200000 refresh queries; this wait passes that");
-  SYSTEMTIME last = {(WORD)lastDeviceYear, 12, 0, 31, 23, 59, 59, 999};
+  SYSTEMTIME last = {simLastYear, 12, 0, 31, 23, 59, 59, 999};
   s.clockMs += ms;
   if (s.clockMs > ClockMs(last))
     return r.Fail(L"the device's clock would pass 2099-12-31 23:59:59, the last time it holds");

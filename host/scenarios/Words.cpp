@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "DeviceFiles.h"
+#include "SimulatedDevice.h"
 
 namespace {
 
@@ -41,17 +42,6 @@ bool NumberThenUnit(const std::wstring& word, size_t* at, const Unit (&units)[4]
                                       (1LL << 62) / units[*unit].factor, value);
   *at = end;
   return ok;
-}
-
-// `text` laid out as `form`: a digit at every 'd', the other characters as written.
-bool Fits(const std::wstring& text, const wchar_t* form) {
-  if (text.size() != wcslen(form))
-    return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (form[i] == L'd' ? !IsDigit(text[i]) : text[i] != form[i])
-      return false;
-  }
-  return true;
 }
 
 // Text with its control characters written as codes: \x00 ... \x1F, \x7F
@@ -197,18 +187,9 @@ bool ParseColor(const std::wstring& word, COLORREF* color) {
 }
 
 bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTIME* time) {
+  // The device's own reader; the sizes keep out its 'T' and milliseconds.
   std::wstring text = date + L" " + clock + (clock.size() == 5 ? L":00" : L"");
-  if (!Fits(text, L"dddd-dd-dd dd:dd:dd"))
-    return false;
-  SYSTEMTIME t = {};
-  WORD* fields[] = {&t.wYear, &t.wMonth, &t.wDay, &t.wHour, &t.wMinute, &t.wSecond};
-  for (int i = 0; i < 6; ++i)
-    *fields[i] = (WORD)_wtoi(&text[i ? 2 + 3 * i : 0]);
-  // Through FILETIME and back, which fills in the day of the week; a day
-  // that does not exist comes back another (Wine takes February 29 in any year).
-  FILETIME ft;
-  return t.wYear >= firstDeviceYear && t.wYear <= lastDeviceYear && SystemTimeToFileTime(&t, &ft) &&
-         FileTimeToSystemTime(&ft, time) && time->wDay == t.wDay;
+  return date.size() == 10 && text.size() == 19 && SimParseLocalTime(text.c_str(), time);
 }
 
 bool IsPlainFileName(const std::wstring& name) {

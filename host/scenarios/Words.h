@@ -51,8 +51,6 @@ std::wstring DurationText(long long milliseconds);
 // "#RRGGBB".
 bool ParseColor(const std::wstring& word, COLORREF* color);
 
-// The years the device's clock holds.
-const int firstDeviceYear = 1980, lastDeviceYear = 2099;
 // "2026-12-06" and "09:41" or "09:41:20", in the device's years.
 bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTIME* time);
 

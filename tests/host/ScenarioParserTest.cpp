@@ -146,6 +146,7 @@ TEST(ScenarioParser, ReadsEachLineOrRefusesTheScript) {
       {L"time 2026-02-29 10:00\n", 1, L"from 1980-01-01 00:00 to 2099-12-31 23:59:59"},
       {L"time 1979-12-31 23:59:59\n", 1, L"not '1979-12-31 23:59:59'"},
       {L"time 2100-01-01 00:00\n", 1, L"not '2100-01-01 00:00'"},
+      {L"time 2026-12-06 09:41:20.000\n", 1, L"not '2026-12-06 09:41:20.000'"},
       {L"time 2099-12-31 23:59:59\nwait 2s\n", 2, L"would pass 2099-12-31 23:59:59"},
       {L"wait soon\n", 1, L"wait takes a duration from 0s to 24h (such as"},
       {L"\n# note\nwait 2s\nwait 30m1h\n", 4, L"wait takes a duration"},
