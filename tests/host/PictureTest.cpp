@@ -6,23 +6,14 @@
 
 namespace {
 
-Picture Filled(int w, int h, DWORD (*colour)(int x, int y)) {
-  Picture p;
-  p.width = w;
-  p.height = h;
-  for (int i = 0; i < w * h; ++i)
-    p.pixels.push_back(colour(i % w, i / w));
-  return p;
-}
-
 // A PNG keeps every pixel. In a GIF of frames magnified 4 times, the noise
 // frame fills the LZW code table many times over, and every pixel survives
 // the table's fresh starts.
 TEST(Pictures, PngAndAnimatedGifKeepEveryPixelAndTheGifLoopsWithTheDelay) {
-  Picture red = Filled(240, 42, [](int, int) -> DWORD { return 0xFF0000; });
-  Picture noise = Filled(240, 42, [](int x, int y) -> DWORD {
-    return (DWORD)((x * 7 + y * 13 + x * y) % 11) * 0x170B05;  // channels unlike
-  });
+  Picture red{240, 42, std::vector<DWORD>(240 * 42, 0xFF0000)}, noise{240, 42, {}};
+  for (int y = 0; y < 42; ++y)
+    for (int x = 0; x < 240; ++x)  // channels unlike
+      noise.pixels.push_back((DWORD)((x * 7 + y * 13 + x * y) % 11) * 0x170B05);
   std::wstring png = FreshFolder(L"png") + L".png", path = FreshFolder(L"anim") + L".gif", error;
   Picture back;
   int x, y;
