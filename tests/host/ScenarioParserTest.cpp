@@ -246,6 +246,7 @@ TEST(ScenarioParser, HostChecksItsCommandLineBeforeItRuns) {
       {L"--scenario Z:\\no\\such.txt", 2,
        "Z:\\no\\such.txt: cannot open the scenario: there is no"},
       {L"--check /dev/null", 2, "/dev/null: cannot open the scenario: it is not a regular file"},
+      {L"--check \\\\.\\CONIN$", 2, "CONIN$: cannot open the scenario: it is not a regular file"},
       {L"--check \"" HOST_FIFO L"\"", 2, "strip.png: cannot open the scenario: it is not a"},
       {L"--check \"" + folder + L"\"", 2,
        "command-lines: cannot open the scenario: it is a folder"},
