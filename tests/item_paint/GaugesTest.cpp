@@ -1,6 +1,6 @@
-// The strip's pixels: the item's bitmaps against their maps, one dial gauge
-// (needle and label band), the gauges drawn from the simulated device, and
-// the clock in the storage slot.
+// The strip's pixels: one dial gauge (needle and label band), the gauges
+// drawn from the simulated device, and the clock in the storage slot. The
+// bitmaps themselves are fixed by the host's reference pictures.
 #include <string.h>
 
 #include <functional>
@@ -10,22 +10,9 @@
 #include "Gauges.h"
 #include "ItemHost.h"
 #include "ItemTap.h"
-#include "PixelMaps.inc"
 #include "resource.h"
 
 const ULONGLONG MiB = 1 << 20, GiB = 1 << 30;
-
-// Colour of letter (x, y) of a map, skipping its '#' comment lines: black,
-// maroon, olive, grey, red, green, yellow, white.
-static COLORREF MapColour(const char* map, int x, int y) {
-  while (*map == '\n' || *map == '#')
-    map = *map == '#' ? strchr(map, '\n') : map + 1;
-  while (y-- > 0)
-    map = strchr(map, '\n') + 1;
-  const COLORREF colours[] = {0x000000, 0x000080, 0x008080, 0x808080,
-                              0x0000FF, 0x00FF00, 0x00FFFF, 0xFFFFFF};
-  return colours[strchr("kdoergyw", map[x]) - "kdoergyw"];
-}
 
 // The strip's labels as the gauges format them: T(hours, minutes), S(card,
 // bytes), M(bytes).
@@ -38,30 +25,6 @@ static std::wstring Label(char form, long long n, ULONGLONG value) {
   else
     FormatMemoryLabel(label, value);
   return label;
-}
-
-TEST(ItemBitmaps, FourBitBitmapsHoldExactlyTheirMaps) {
-  const struct {
-    UINT id;
-    const char* map;
-    int w, h;
-  } bitmaps[] = {{IDB_DIAL, kDialMap, 35, 20},
-                 {IDB_BATTERY_ICON, kBatteryIconMap, 16, 8},
-                 {IDB_MEMORY_ICON, kMemoryIconMap, 16, 8},
-                 {IDB_STORAGE_ICON, kStorageIconMap, 16, 8},
-                 {IDB_FRAME_LOGO, kFrameLogoMap, 16, 16}};
-  for (const auto& b : bitmaps) {
-    ScopedGdiObj<HGDIOBJ> bmp(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(b.id),
-                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    BITMAP info = {};
-    GetObjectW(bmp, sizeof info, &info);
-    ASSERT_TRUE(info.bmBitsPixel == 4 && info.bmWidth == b.w && info.bmHeight == b.h) << b.id;
-    Canvas c(b.w, b.h, kBlack);
-    CeTransparentImage(c.dc, 0, 0, b.w, b.h, bmp, 0, 0, b.w, b.h, RGB(1, 2, 3));  // a plain copy
-    for (int y = 0; y < b.h; ++y)
-      for (int x = 0; x < b.w; ++x)
-        ASSERT_EQ(MapColour(b.map, x, y), c.At(x, y)) << b.id << " " << x << "," << y;
-  }
 }
 
 // A gauge at (10, 5) equals dial and caption alone (at 200 % there is no
@@ -176,11 +139,8 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
   auto card = [](ULONGLONG total, ULONGLONG free) {
     return [=] { SimAddCard(L"Storage Card", total, free); };
   };
-  auto memory = [] { SimSetStore(16 * MiB, 4 * MiB), SimSetProgramMemory(16 * MiB, 8 * MiB); };
   auto unreadable = [] { SimSetCardQueryFails(L"Storage Card", true); };
-  auto initMode = [] { ItemState.initMode = true; };
-  auto none = [] {};
-  const UINT battery = IDB_BATTERY_ICON, storage = IDB_STORAGE_ICON, memoryIcon = IDB_MEMORY_ICON;
+  const UINT battery = IDB_BATTERY_ICON, storage = IDB_STORAGE_ICON;
   const struct {
     std::function<void()> change;
     UINT icon;  // which gauge; 0: the clock in the storage slot
@@ -197,18 +157,12 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
       {card(2048 * GiB, 2048 * GiB), storage, 100.0f, L"S1 2048 GB"},
       {power(AC_LINE_OFFLINE, 101, 0xFFFFFFFE), battery, 100.0f, L"B 100%"},
       {tapBattery, battery, 100.0f, L"T 49710d6h"},
-      {memory, memoryIcon, 37.5f, L"M 12 MB"},
       {unreadable, 0, 0.0f, nullptr},  // the card cannot be read: the clock
-      {initMode, battery, 0.0f, L"B Init"},
-      {none, storage, 0.0f, L"S Init"},
-      {none, memoryIcon, 0.0f, L"M Init"},
   };
   for (const auto& step : steps) {
     step.change();
     Canvas drawn(240, 42, kWhite), expected(240, 42, kWhite);
-    (step.icon == battery      ? DrawBatteryGauge
-     : step.icon == memoryIcon ? DrawMemoryGauge
-                               : DrawStorageGauge)(drawn.dc, 35, 3);
+    (step.icon == battery ? DrawBatteryGauge : DrawStorageGauge)(drawn.dc, 35, 3);
     if (step.icon)
       DrawGauge(expected.dc, 35, 3, step.icon, step.percent, step.label);
     else
