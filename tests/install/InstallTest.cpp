@@ -105,6 +105,18 @@ TEST_F(Install, InstallUninstallAndReinstall) {
   ASSERT_EQ(0u, r.exitCode) << r.output;
   EXPECT_EQ(0u, GetFileAttributesW(gif.c_str()) & FILE_ATTRIBUTE_READONLY);
   const std::wstring after = DeviceState();
+  for (const wchar_t* installed : {
+           DEVICE_ROOT_DRIVE L"\\Program Files\\Tessel-Quarry\\Quorvane\\AboutDashboard.exe\n",
+           L"[Software\\Tessel-Quarry\\Quorvane]"
+           L"\n" ABOUT_LOCATION_VALUE L"=1:\\Program "
+           L"Files\\Tessel-Quarry\\Quorvane\\AboutDashboard.exe\n",
+           L"Quorvane]\nDLL=1:\\Windows\\Quorvane.dll\nEnabled=4:1\nFlags=4:0\nOptions=4:1\n"
+           L"Order=4:10\nType=4:4\n",  // (the registry lists values by name)
+       }) {
+    EXPECT_TRUE(clean.find(installed) == std::wstring::npos &&
+                after.find(installed) != std::wstring::npos)
+        << installed;
+  }
   // Each run again is idempotent, and replaces or removes a file made read-only.
   const struct {
     const wchar_t* verb;
