@@ -1,5 +1,7 @@
 // The host's command line, one argument a line. (The words it shares with the
 // scenario reader are fuzzed through the scenario target.)
+#include <vector>
+
 #include "FuzzDriver.h"
 #include "Options.h"
 
