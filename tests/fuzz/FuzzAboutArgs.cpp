@@ -1,7 +1,7 @@
 // The About program's command line as the desktop hands it over: the program
 // token, then the CE argument that decides between wake-up notice and dialog;
-// and the device path of a program to start, in buffers of every size; and
-// the device's file names.
+// and the device path of a program to start, in buffers of every size, and
+// as a plain device path (each part a device file name).
 #include "CeApi.h"
 #include "CeCommandLine.h"
 #include "FuzzDriver.h"
@@ -22,8 +22,6 @@ static std::string ReadAboutLine(const std::string& input) {
   }
   if (IsPlainDevicePath(line.c_str()))
     outcome += " plain";
-  if (IsPlainFileName(line.c_str(), line.size()))
-    outcome += " name";
   return outcome;
 }
 
