@@ -166,7 +166,6 @@ protected:
   // Fails each use of `runs` once.
   static void FailEach(const std::vector<Use>& runs) {
     ASSERT_EQ(kSteps, baseline.strips.size()) << baseline.error;
-    int notCreated = 0;
     for (const Use& use : runs) {
       Outcome run = Play(use.Fault());
       if (run.failedStep < 0 && !run.strips.empty()) {
@@ -182,7 +181,6 @@ protected:
       const int before = headroom;
       headroom = GdiHeadroom();
       EXPECT_LE(before - headroom, created ? loadCost : 0) << use.Fault() << ": GDI leak";
-      notCreated += !created;
       // A failed card search reads as no card: the tap steps to the clock.
       if (created && run.failedStep >= 0 &&
           !(use.call.find("FlashCard") != std::string::npos && use.module == "Quorvane.dll")) {
@@ -190,8 +188,6 @@ protected:
             << use.Fault() << " (" << kSequence[run.failedStep].name << "): after the next query";
       }
     }
-    printf("faults: %zu runs of the %zu uses in the sequence, %d with no item; %ld paints\n",
-           runs.size(), uses.size(), notCreated, baseline.paints);
   }
 
   static inline AboutLocationGuard about;

@@ -30,10 +30,8 @@ TEST(Soak, PaintsAndTapsLeaveTheStripAndTheGdiHeadroomAsTheyWere) {
     host.Tap(zone.right - 1);
   }
   Strip reference = host.PaintAndCapture();
-  ASSERT_GT(reference.LabelInk(kBatterySlot), 0) << "the item painted no label";
   int headroom = GdiHeadroom();
 
-  ULONGLONG start = GetTickCount64();
   for (long i = 0; i < paints || i < taps; i++) {
     if (i < paints)
       host.Paint();
@@ -42,9 +40,6 @@ TEST(Soak, PaintsAndTapsLeaveTheStripAndTheGdiHeadroomAsTheyWere) {
     if (i % 1024 == 0)
       PumpMessages();
   }
-  double seconds = double(GetTickCount64() - start) / 1000.0;
-  printf("soak: %ld paints and %ld taps in %.1f s (%.0f us per paint or tap)\n", paints, taps,
-         seconds, seconds * 1e6 / double(paints + taps));
   PumpMessages();
 
   EXPECT_EQ(0, host.PaintAndCapture().Differences(reference)) << "pixels differ";

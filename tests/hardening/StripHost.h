@@ -84,14 +84,11 @@ struct StripHost {
   }
 
   HWND Item() const { return TodayShell.itemWindow; }
-  // A refresh query with a fresh cyp of 0; the item's cyp goes to *cyp.
-  LRESULT Query(DWORD* cyp = nullptr) {
+  // A refresh query with a fresh cyp of 0.
+  LRESULT Query() {
     TODAYLISTITEM record = TodayShell.items[0].item;
     record.cyp = 0;
-    LRESULT answer = SendMessageW(Item(), WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0);
-    if (cyp)
-      *cyp = record.cyp;
-    return answer;
+    return SendMessageW(Item(), WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&record, 0);
   }
   void Paint() { SendMessageW(Item(), WM_DASHBOARD_REDRAW, 0, 0); }
   void Tap(int x, int y = 20) {

@@ -36,14 +36,13 @@ bool WaitFor(Condition condition, DWORD ms = 20000) {
   }
 }
 
-// WaitFor while `process` runs: a program that ends first (a crash, a trap)
+// WaitFor (20 s) while `process` runs: a program that ends first (a crash, a trap)
 // ends the wait at once. Empty when `condition` came true, else what went wrong.
 template <typename Condition>
-std::string WaitWhileRunning(HANDLE process, const char* program, Condition condition,
-                             DWORD ms = 20000) {
+std::string WaitWhileRunning(HANDLE process, const char* program, Condition condition) {
   bool ended = false;
-  if (!WaitFor([&] { return condition() || (ended = WaitForSingleObject(process, 0) == 0); }, ms))
-    return std::string(program) + " not ready within " + std::to_string(ms / 1000) + " s";
+  if (!WaitFor([&] { return condition() || (ended = WaitForSingleObject(process, 0) == 0); }))
+    return std::string(program) + " not ready within 20 s";
   DWORD code = 0;
   char text[160] = "";
   if (ended && GetExitCodeProcess(process, &code))
