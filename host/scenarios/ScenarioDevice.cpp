@@ -107,10 +107,12 @@ bool ReadTick(LineReader& r) {
   return true;
 }
 
-bool SetValues(const Command& c, std::wstring*) {
-  for (const SimValueSet& value : c.values)
-    SimSet({value});
-  return true;
+// One write, so another program never sees a total with the last free.
+bool SetValues(const Command& c, std::wstring* error) {
+  if (SimSet(c.values.data(), c.values.size()))
+    return true;
+  *error = L"the device refused these values";  // the reader checked them against its ranges
+  return false;
 }
 
 // The card a line names: inserted or not, as the command needs.

@@ -25,16 +25,17 @@ static int ValueNamed(const wchar_t* name) {
   return -1;
 }
 
-bool SimSet(std::initializer_list<SimValueSet> values) {
-  for (const SimValueSet& v : values) {
-    int i = ValueNamed(v.name);
-    if (i < 0 || !InRange(simValues[i].range, v.value))
+bool SimSet(const SimValueSet* first, size_t count) {
+  const SimValueSet* last = first + count;
+  for (const SimValueSet* v = first; v != last; v++) {
+    int i = ValueNamed(v->name);
+    if (i < 0 || !InRange(simValues[i].range, v->value))
       return false;
   }
   WriteDevice([&](SimDevice& d) {
-    for (const SimValueSet& v : values) {
-      int i = ValueNamed(v.name);
-      d.numbers[i] = v.value;
+    for (const SimValueSet* v = first; v != last; v++) {
+      int i = ValueNamed(v->name);
+      d.numbers[i] = v->value;
       if (i == TickCount || i == LocalTime)
         d.numbers[i == TickCount ? TickSetAt : LocalTimeSetAt] = GetTickCount();
     }

@@ -28,7 +28,10 @@ struct SimValueSet {
   const wchar_t* name;
   ULONGLONG value;
 };
-bool SimSet(std::initializer_list<SimValueSet> values);
+bool SimSet(const SimValueSet* values, size_t count);
+inline bool SimSet(std::initializer_list<SimValueSet> values) {
+  return SimSet(values.begin(), values.size());
+}
 // Row `i` of that list ("| `Name` | TYPE | default | takes |"); false past the last.
 bool SimValueRow(int i, wchar_t (&row)[96]);
 
