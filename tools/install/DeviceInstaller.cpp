@@ -10,6 +10,8 @@
 
 namespace {
 
+const std::wstring kUnchanged = L"; nothing was changed";
+
 bool SameText(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
@@ -42,7 +44,7 @@ std::wstring ErrorText(DWORD error) {
 // The path's parents from `from` on, and the path: "\a", "\a\b", ...
 std::vector<std::wstring> Levels(const std::wstring& path, size_t from) {
   std::vector<std::wstring> levels;
-  for (size_t slash = from; slash != std::wstring::npos;) {
+  for (size_t slash = from; slash < path.size();) {
     slash = path.find(L'\\', slash + 1);
     levels.push_back(path.substr(0, slash));
   }
@@ -77,11 +79,6 @@ struct Transaction {
     return InstallResult::Refused;
   }
 
-  bool Failed(const std::wstring& what, DWORD error) {
-    failure = what + ErrorText(error);
-    return false;
-  }
-
   bool Step() {
     go = check ? check(step++) : Go::On;
     return go == Go::On || (go == Go::RollBack && committed);
@@ -110,33 +107,31 @@ struct Transaction {
            (ParsePlan(text, record) && record->verb.empty());
   }
 
+  // A step done, or the run's failure: `what` and the system's reason.
+  bool Did(bool done, const std::wstring& what) {
+    if (!done)
+      failure = what + ErrorText(GetLastError());
+    return done && Step();
+  }
+
   bool Do(const Change& c) {
     std::wstring path = DesktopPath(c.path), temp = path + L".~new", backup = path + L".~old";
-    if (c.kind == ChangeKind::MakeFolder && !CreateDirectoryW(path.c_str(), nullptr))
-      return Failed(L"cannot make the folder " + c.path, GetLastError());
-    if (c.kind == ChangeKind::MakeKey && !MakeKey(c.path))
-      return Failed(L"cannot create the registry key " + c.path, 0);
-    if (c.kind == ChangeKind::SetValue && !WriteValue(c.after))
-      return Failed(L"cannot write " + c.path + L" " + c.after.name, 0);
-    if (c.kind == ChangeKind::RemoveFile && !MoveFileExW(path.c_str(), backup.c_str(), 0))
-      return Failed(L"cannot remove " + c.path, GetLastError());
-    if (c.kind == ChangeKind::DropFolder || c.kind == ChangeKind::DropKey)
-      return true;  // past the commit
+    if (c.kind == ChangeKind::MakeFolder)
+      return Did(CreateDirectoryW(path.c_str(), nullptr), L"cannot make the folder " + c.path);
+    if (c.kind == ChangeKind::MakeKey)
+      return Did(MakeKey(c.path), L"cannot create the registry key " + c.path);
+    if (c.kind == ChangeKind::SetValue)
+      return Did(WriteValue(c.after), L"cannot write " + c.path + L" " + c.after.name);
+    if (c.kind == ChangeKind::RemoveFile)
+      return Did(MoveFileExW(path.c_str(), backup.c_str(), 0), L"cannot remove " + c.path);
     if (c.kind != ChangeKind::PlaceFile)
-      return Step();
-    if (!CopyFileW(c.text.c_str(), temp.c_str(), TRUE) ||
-        !SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL)) {
-      return Failed(L"cannot copy " + c.text + L" to " + c.path, GetLastError());
-    }
-    if (!Step())
-      return false;
-    if (c.replaces && !MoveFileExW(path.c_str(), backup.c_str(), 0))
-      return Failed(L"cannot replace " + c.path, GetLastError());
-    if (c.replaces && !Step())
-      return false;
-    if (!MoveFileExW(temp.c_str(), path.c_str(), 0))
-      return Failed(L"cannot put " + c.path + L" in place", GetLastError());
-    return Step();
+      return true;  // the Drop kinds: past the commit
+    return Did(CopyFileW(c.text.c_str(), temp.c_str(), TRUE) &&
+                   SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL),
+               L"cannot copy " + c.text + L" to " + c.path) &&
+           (!c.replaces ||
+            Did(MoveFileExW(path.c_str(), backup.c_str(), 0), L"cannot replace " + c.path)) &&
+           Did(MoveFileExW(temp.c_str(), path.c_str(), 0), L"cannot put " + c.path + L" in place");
   }
 
   // Undoes every change of the plan, whatever part of it was done. Folders
@@ -197,9 +192,7 @@ struct Transaction {
                  L"remove the plan)";
       return false;
     }
-    bool whole = LoadRecord(&record);
-    bool finish =
-        plan.verb == L"install" ? whole && record.run == plan.run : whole && record.run.empty();
+    bool finish = LoadRecord(&record) && record.run == (plan.verb == L"install" ? plan.run : L"");
     std::wstring what = L"an interrupted " + plan.verb + L" of " + manifest.appName;
     bool done = finish ? Finish(plan, &leftovers, false) : RollBack(plan);  // not our steps
     if (!done) {
@@ -239,7 +232,7 @@ struct Transaction {
     std::wstring text = PlanText(plan), leftovers;
     if (!MakeKey(recordKey) || Store(L"Plan", &text) != ERROR_SUCCESS) {
       DropPlan();
-      return Refuse(L"cannot write the plan to " + recordKey + L"; nothing was changed");
+      return Refuse(L"cannot write the plan to " + recordKey + kUnchanged);
     }
     if (!Step())
       return LeaveOff(plan);
@@ -291,6 +284,12 @@ struct Transaction {
     Plan plan = {L"install", NewRunId(), {}};
     std::wstring again = record.run.empty() ? L": " : L" again: ";
     record.run = plan.run;
+    // Installing again keeps what the record holds: the first "before".
+    auto add = [&](const Change& c) {
+      plan.changes.push_back(c);
+      if (!Find(record, c.kind, c.path, c.before.name))
+        record.changes.push_back(c);
+    };
     for (const InfFile& f : manifest.files) {
       std::wstring line = manifest.shown + L": line " + std::to_wstring(f.line) + L": ";
       std::wstring path = DesktopPath(f.target), hash = ContentHash(f.source);
@@ -302,55 +301,41 @@ struct Transaction {
                        : !listed          ? L" is missing"
                        : Exists(f.source) ? L" cannot be read"
                                           : L" is not a regular file") +
-                      L"; nothing was changed");
+                      kUnchanged);
       }
-      Change* recorded = Find(record, ChangeKind::PlaceFile, f.target);
-      bool there = Exists(path, &folder), ours = recorded;
-      if (recorded)
-        recorded->text = hash;
+      bool ours = Find(record, ChangeKind::PlaceFile, f.target), there = Exists(path, &folder);
       if (there && (folder || !ours)) {
         return Refuse(line + f.target +
                       (folder
                            ? L" is a folder on the device"
                            : L" is already on the device and is not " + manifest.appName + L"'s") +
-                      L"; nothing was changed");
+                      kUnchanged);
       }
       for (const wchar_t* left : {L".~new", L".~old"}) {
         if (Exists(path + left))
-          return Refuse(line + f.target + left +
-                        L" is in the way (remove it); nothing was changed");
+          return Refuse(line + f.target + left + L" is in the way (remove it)" + kUnchanged);
       }
       for (const std::wstring& level : Levels(f.target.substr(0, f.target.rfind(L'\\')), 0)) {
         bool planned = Find(plan, ChangeKind::MakeFolder, level);
-        if (level.empty() || planned || Exists(DesktopPath(level), &folder)) {
-          if (!level.empty() && !planned && !folder)
-            return Refuse(line + level + L" is a file, not a folder; nothing was changed");
-          continue;
-        }
-        plan.changes.push_back({ChangeKind::MakeFolder, level});
-        if (!Find(record, ChangeKind::MakeFolder, level))
-          record.changes.push_back({ChangeKind::MakeFolder, level});
+        if (!planned && !Exists(DesktopPath(level), &folder))
+          add({ChangeKind::MakeFolder, level});
+        else if (!planned && !folder)
+          return Refuse(line + level + L" is a file, not a folder" + kUnchanged);
       }
-      plan.changes.push_back({ChangeKind::PlaceFile, f.target, f.source, there});
-      if (!ours)
-        record.changes.push_back({ChangeKind::PlaceFile, f.target, hash});
+      add({ChangeKind::PlaceFile, f.target, f.source, there});
+      Find(record, ChangeKind::PlaceFile, f.target)->text = hash;
     }
     for (const InfValue& v : manifest.values) {
       SavedValue before = ReadValue(v.key, v.name), after = {v.key, v.name, true, v.type, {}};
       if (v.keepExisting && before.existed)
         continue;
       for (const std::wstring& level : Levels(v.key, v.key.find(L'\\'))) {
-        if (KeyExists(level) || Find(plan, ChangeKind::MakeKey, level))
-          continue;
-        plan.changes.push_back({ChangeKind::MakeKey, level});
-        if (!Find(record, ChangeKind::MakeKey, level))
-          record.changes.push_back({ChangeKind::MakeKey, level});
+        if (!KeyExists(level) && !Find(plan, ChangeKind::MakeKey, level))
+          add({ChangeKind::MakeKey, level});
       }
       const BYTE* data = v.type == REG_DWORD ? (const BYTE*)&v.number : (const BYTE*)v.text.c_str();
       after.data.assign(data, data + (v.type == REG_DWORD ? 4 : (v.text.size() + 1) * 2));
-      plan.changes.push_back({ChangeKind::SetValue, v.key, L"", false, before, after});
-      if (!Find(record, ChangeKind::SetValue, v.key, v.name))
-        record.changes.push_back({ChangeKind::SetValue, v.key, L"", false, before});
+      add({ChangeKind::SetValue, v.key, L"", false, before, after});
     }
     return Apply(plan, &record,
                  L"installed " + manifest.appName + again + std::to_wstring(manifest.files.size()) +
@@ -378,13 +363,12 @@ struct Transaction {
       bool folder = false, there = c.kind == ChangeKind::PlaceFile && Exists(path, &folder);
       std::wstring hash = there && !folder ? ContentHash(path) : L"";
       if (there && !folder && hash.empty())
-        return Refuse(L"cannot read " + c.path + ErrorText(GetLastError()) +
-                      L"; nothing was changed");
+        return Refuse(L"cannot read " + c.path + ErrorText(GetLastError()) + kUnchanged);
       if (there && (folder || hash != c.text))
         kept = L"; kept " + c.path + (folder ? L", now a folder" : L", changed since the install") +
                kept;
       else if (there && Exists(path + L".~old"))
-        return Refuse(c.path + L".~old is in the way (remove it); nothing was changed");
+        return Refuse(c.path + L".~old is in the way (remove it)" + kUnchanged);
       else if (there)
         plan.changes.push_back({ChangeKind::RemoveFile, c.path});
       if (c.kind == ChangeKind::MakeFolder)

@@ -1,9 +1,8 @@
-// Applies an install manifest to the device: its files into the device's file
-// system, its values into the registry, as one transaction. A run writes its
-// whole plan before its first change; the record it commits (InstallRecord.h)
-// is its point of no return. Every run first finishes, or rolls back, a run
-// that was cut off (killed, or the power gone), so an interruption at any
-// point leaves the device fully installed or as it was.
+// Applies an install manifest to the device as one transaction: a run writes
+// its whole plan before its first change, and the record it commits
+// (InstallRecord.h) is its point of no return. Every run first finishes, or
+// rolls back, a run that was cut off, so an interruption at any point leaves
+// the device fully installed or as it was.
 #pragma once
 
 #include <functional>
@@ -25,7 +24,7 @@ enum class InstallResult {
 enum class Go { On, RollBack, Stop };
 typedef std::function<Go(int step)> StepCheck;
 
-// An install, or else an uninstall. `report` gets lines for the user: what
-// was done, or what went wrong.
+// An install, or else an uninstall; `report` gets what was done, or what went
+// wrong.
 InstallResult ApplyManifest(bool install, const InfManifest& manifest, const StepCheck& check,
                             std::wstring* report);

@@ -1,9 +1,6 @@
-// Reads the install manifest, a CabWiz .inf: sections in [brackets], `;`
-// comments, KEY = VALUE lines and comma-separated fields with "quoted"
-// strings, %NAME% strings from [CEStrings] and [Strings] and the device's
-// folders %CE1%, %CE2%, ... Anything outside the subset we apply is refused
-// by its line rather than skipped, so a manifest never installs less than it
-// says.
+// Reads the install manifest. Anything outside the subset we apply is
+// refused by its line rather than skipped, so that a manifest never installs
+// less than it says.
 #include "InfManifest.h"
 
 #include "InfText.h"
@@ -30,6 +27,10 @@ const struct {
                  {L"ce14", L"\\Windows\\Start Menu\\Programs\\Games"},
                  {L"ce15", L"\\Windows\\Fonts"},
                  {L"ce17", L"\\Windows\\Start Menu"}};
+
+// Strings expand to at most this many characters, nesting this deep.
+const size_t kMaxExpanded = 1024;
+const int kMaxNesting = 8;
 
 const DWORD addRegString = 0x00000000, addRegNumber = 0x00010001, addRegKeep = 0x00000002;
 
@@ -157,29 +158,23 @@ struct Reader : InfText {
         !Entries(install, &entries)) {
       return false;
     }
-    std::vector<const Section*> copies, registry;
+    if (entries.empty())
+      return Fail(install->line, L"[DefaultInstall] installs nothing");
     Fields names;
     for (const Entry& e : entries) {
-      std::wstring key = Lower(e.key);
-      if (key != L"copyfiles" && key != L"addreg")
+      bool registry = Lower(e.key) == L"addreg";
+      if (!registry && Lower(e.key) != L"copyfiles")
         return Fail(e.line, e.key + L" is not applied here (only CopyFiles and AddReg are)");
       if (!SplitFields(e.line, e.value, &names))
         return false;
       for (const std::wstring& name : names) {
-        (key == L"addreg" ? registry : copies).push_back(Find(name));
-        if (!Find(name))
+        const Section* section = Find(name);
+        if (!section)
           return Fail(e.line, L"no section [" + name + L"]");
+        if (!(registry ? ReadRegistrySection(*section, manifest)
+                       : ReadCopySection(*section, manifest)))
+          return false;
       }
-    }
-    if (copies.empty() && registry.empty())
-      return Fail(install->line, L"[DefaultInstall] installs nothing");
-    for (const Section* copy : copies) {
-      if (!ReadCopySection(*copy, manifest))
-        return false;
-    }
-    for (const Section* reg : registry) {
-      if (!ReadRegistrySection(*reg, manifest))
-        return false;
     }
     return true;
   }
@@ -229,10 +224,8 @@ struct Reader : InfText {
       if (!IsPlainDevicePath(to.c_str()))
         return Fail(line.number, to + L" is too long");
       if (const InfFile* seen = FirstOf(
-              manifest->files, [&](const InfFile& f) { return Lower(f.target) == Lower(to); })) {
-        return Fail(line.number,
-                    to + L" is copied twice (first at line " + std::to_wstring(seen->line) + L")");
-      }
+              manifest->files, [&](const InfFile& f) { return Lower(f.target) == Lower(to); }))
+        return Twice(line.number, to + L" is copied twice", seen->line);
       manifest->files.push_back({from->value, to, line.number});
     }
     return true;
@@ -273,10 +266,8 @@ struct Reader : InfText {
         return false;
       if (const InfValue* seen = FirstOf(manifest->values, [&](const InfValue& o) {
             return Lower(o.key) == Lower(v.key) && Lower(o.name) == Lower(v.name);
-          })) {
-        return Fail(line.number, v.key + L" " + v.name + L" is set twice (first at line " +
-                                     std::to_wstring(seen->line) + L")");
-      }
+          }))
+        return Twice(line.number, v.key + L" " + v.name + L" is set twice", seen->line);
       manifest->values.push_back(v);
     }
     return true;
@@ -298,9 +289,8 @@ struct Reader : InfText {
         !Entries(Find(L"Strings"), &strings, true)) {
       return false;
     }
-    const Entry* appName = nullptr;
-    for (const Entry& s : strings)
-      appName = s.key == L"appname" && !s.value.empty() ? &s : appName;
+    const Entry* appName =
+        FirstOf(strings, [](const Entry& s) { return s.key == L"appname" && !s.value.empty(); });
     if (!appName)
       return Fail(ce->line, L"[CEStrings] needs an AppName");
     std::wstring name;
@@ -334,19 +324,17 @@ bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfMan
                      std::wstring* error) {
   AutoCloseHandle file(
       CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string text((1 << 20) + 1, '\0');  // one byte past the most that is read
+  DWORD got = 0;
   if (!file.IsValid()) {
     *error = shown + L": cannot read the manifest (error " + std::to_wstring(GetLastError()) + L")";
     return false;
   }
-  LARGE_INTEGER size = {};
-  bool fits = GetFileSizeEx(file, &size) && size.QuadPart <= (1 << 20);
-  std::string text(fits ? (size_t)size.QuadPart : 0, '\0');
-  DWORD got = 0;
-  if (!fits || (!text.empty() && (!ReadFile(file, &text[0], (DWORD)text.size(), &got, nullptr) ||
-                                  got != text.size()))) {
+  if (!ReadFile(file, &text[0], (DWORD)text.size(), &got, nullptr) || got >= text.size()) {
     *error = shown + L": cannot read the manifest (at most 1 MB)";
     return false;
   }
+  text.resize(got);
   size_t slash = path.find_last_of(L"\\/");
   return ParseInfManifest(text, slash == std::wstring::npos ? L"." : path.substr(0, slash), shown,
                           manifest, error);

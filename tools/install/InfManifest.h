@@ -32,11 +32,6 @@ struct InfManifest {
   std::vector<InfValue> values;
 };
 
-// Strings expand to at most this many characters, nesting this deep; a
-// manifest past either is refused.
-const size_t kMaxExpanded = 1024;
-const int kMaxNesting = 8;
-
 // Reads the manifest at `path`; sources are found relative to its folder.
 // False with `error` "<shown>: line N: what is wrong".
 bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfManifest* manifest,

@@ -42,10 +42,10 @@ unsigned long long Fnv(const BYTE* data, size_t size, unsigned long long h = fnv
   return h;
 }
 
-std::wstring Hex(const BYTE* data, size_t size) {
+std::wstring Hex(const std::vector<BYTE>& data) {
   std::wstring hex;
-  for (size_t i = 0; i < size; ++i)
-    hex += {L"0123456789abcdef"[data[i] >> 4], L"0123456789abcdef"[data[i] & 15]};
+  for (BYTE b : data)
+    hex += {L"0123456789abcdef"[b >> 4], L"0123456789abcdef"[b & 15]};
   return hex;
 }
 
@@ -53,17 +53,6 @@ std::wstring HashHex(unsigned long long h) {
   wchar_t hex[17];
   _snwprintf(hex, 17, L"%016llx", h);
   return hex;
-}
-
-std::wstring HashText(const std::wstring& text) {
-  return HashHex(Fnv((const BYTE*)text.data(), text.size() * sizeof(wchar_t)));
-}
-
-bool Unhex(const std::wstring& hex, std::vector<BYTE>* data) {
-  data->clear();
-  for (size_t i = 0; i + 1 < hex.size(); i += 2)
-    data->push_back((BYTE)wcstoul(hex.substr(i, 2).c_str(), nullptr, 16));
-  return hex.size() % 2 == 0 && hex.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
 }
 
 void AddLine(std::wstring* text, const Fields& fields) {
@@ -79,38 +68,23 @@ void AddLine(std::wstring* text, const Fields& fields) {
   *text += L"\n";
 }
 
-// The lines of sealed text; false when the seal does not match.
-bool Unseal(const std::wstring& text, std::vector<Fields>* lines) {
-  size_t last = text.rfind(L"check\t");
-  if (last == std::wstring::npos || (last && text[last - 1] != L'\n') ||
-      text.substr(last) != L"check\t" + HashText(text.substr(0, last)) + L"\n") {
-    return false;
+// The lines of text as AddLine writes them, read leniently: ParsePlan
+// trusts them only when they are written back exactly.
+std::vector<Fields> Lines(const std::wstring& text) {
+  std::vector<Fields> lines;
+  bool ended = true;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (ended)
+      lines.emplace_back(1);
+    ended = text[i] == L'\n';
+    if (text[i] == L'\t')
+      lines.back().emplace_back();
+    else if (text[i] == L'%' && i + 2 < text.size())
+      lines.back().back() += (wchar_t)wcstoul(text.substr(i + 1, 2).c_str(), nullptr, 16), i += 2;
+    else if (!ended)
+      lines.back().back() += text[i];
   }
-  for (size_t start = 0; start < last; start = text.find(L'\n', start) + 1) {
-    lines->emplace_back(1);
-    for (size_t i = start; text[i] != L'\n'; ++i) {
-      bool code = text[i] == L'%' && text.find_first_of(L"\t\n", i) > i + 2;
-      if (text[i] == L'\t')
-        lines->back().emplace_back();
-      else if (code)
-        lines->back().back() += (wchar_t)wcstoul(text.substr(i + 1, 2).c_str(), nullptr, 16);
-      else
-        lines->back().back() += text[i];
-      i += code ? 2 : 0;
-    }
-  }
-  return true;
-}
-
-void AddValue(Fields* fields, const SavedValue& v) {
-  fields->insert(fields->end(), {v.existed ? L"1" : L"0", std::to_wstring(v.type),
-                                 Hex(v.data.data(), v.data.size())});
-}
-
-bool TakeValue(const Fields& f, size_t at, SavedValue* v) {
-  v->existed = f[at] == L"1";
-  v->type = wcstoul(f[at + 1].c_str(), nullptr, 10);
-  return (f[at] == L"0" || f[at] == L"1") && Unhex(f[at + 2], &v->data);
+  return lines;
 }
 
 // The text a one-field kind of field is kept in.
@@ -136,63 +110,60 @@ std::wstring PlanText(const Plan& p) {
         continue;
       Fields f = {line.tag};
       for (const char* x = line.fields; *x; ++x) {
+        const SavedValue& v = *x == 'b' ? c.before : c.after;
         if (*x == 'b' || *x == 'a')
-          AddValue(&f, *x == 'b' ? c.before : c.after);
+          f.insert(f.end(), {v.existed ? L"1" : L"0", std::to_wstring(v.type), Hex(v.data)});
         else
           f.push_back(*x != 'f' ? TextField(c, *x) : c.replaces ? L"1" : L"0");
       }
       AddLine(&text, f);
     }
   }
-  AddLine(&text, {L"check", HashText(text)});
+  AddLine(&text, {L"check", HashHex(Fnv((const BYTE*)text.data(), text.size() * sizeof(wchar_t)))});
   return text;
 }
 
+// Read leniently, then trusted only when PlanText writes it back exactly:
+// that checks the checksum, each field's form and the number of fields.
 bool ParsePlan(const std::wstring& text, Plan* p) {
-  std::vector<Fields> lines;
-  if (!Unseal(text, &lines) || lines.empty())
+  std::vector<Fields> lines = Lines(text);
+  if (lines.size() < 2)
     return false;
   const Fields& head = lines[0];
-  bool record = head.size() == 2 && head[0] == L"run";
-  if (!record && (head.size() != 3 || head[0] != L"plan" ||
-                  (head[1] != L"install" && head[1] != L"uninstall"))) {
+  bool record = head[0] == L"run";
+  *p = {record || head.size() < 2 ? L"" : head[1], head.back(), {}};
+  if (!record && p->verb != L"install" && p->verb != L"uninstall")
     return false;
-  }
-  p->verb = record ? L"" : head[1];
-  p->run = head.back();
-  for (size_t i = 1; i < lines.size(); ++i) {
+  for (size_t i = 1; i + 1 < lines.size(); ++i) {  // the last is the checksum
     const Fields& f = lines[i];
-    const char* fields = nullptr;
     Change c = {};
+    const char* fields = nullptr;
     for (const auto& line : lineKinds) {
       if (line.inRecord == record && f[0] == line.tag)
         fields = line.fields, c.kind = line.kind;
     }
-    size_t at = 1, width = fields ? strlen(fields) : 0;
-    for (const char* x = fields; x && *x; ++x)
-      width += *x == 'b' || *x == 'a' ? 2 : 0;
-    if (!fields || f.size() != width + 1)
-      return false;
-    for (const char* x = fields; *x; ++x) {
-      if (!IsRecordedField(*x, f[at]))
-        return false;
+    size_t at = 1;
+    auto next = [&] { return at < f.size() ? f[at++] : std::wstring(); };
+    for (const char* x = fields; x && *x; ++x) {
+      SavedValue& v = *x == 'b' ? c.before : c.after;
       if (*x == 'b' || *x == 'a') {
-        if (!TakeValue(f, at, *x == 'b' ? &c.before : &c.after))
-          return false;
-        at += 3;
-        continue;
+        v.existed = next() == L"1";
+        v.type = wcstoul(next().c_str(), nullptr, 10);
+        for (std::wstring hex = next(); v.data.size() * 2 + 1 < hex.size();)
+          v.data.push_back((BYTE)wcstoul(hex.substr(v.data.size() * 2, 2).c_str(), nullptr, 16));
+      } else if (*x == 'f') {
+        c.replaces = next() == L"1";
+      } else if (!IsRecordedField(*x, TextField(c, *x) = next())) {
+        return false;
       }
-      if (*x == 'f')
-        c.replaces = f[at] == L"1";
-      else
-        TextField(c, *x) = f[at];
-      ++at;
     }
+    if (!fields)
+      return false;
     c.before.key = c.after.key = c.path;
     c.after.name = c.before.name;
     p->changes.push_back(c);
   }
-  return true;
+  return PlanText(*p) == text;
 }
 
 std::wstring ContentHash(const std::wstring& desktopPath) {
@@ -232,8 +203,11 @@ bool MakeKey(const std::wstring& key) {
   std::wstring path;
   HKEY root = SplitKey(key, &path);
   ScopedRegKey k;
-  return root && RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.Out(),
-                                 nullptr) == ERROR_SUCCESS;
+  LONG r = root ? RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.Out(),
+                                  nullptr)
+                : ERROR_BAD_PATHNAME;
+  SetLastError(r);
+  return r == ERROR_SUCCESS;
 }
 
 bool DeleteKeyIfEmpty(const std::wstring& key) {
@@ -269,14 +243,13 @@ SavedValue ReadValue(const std::wstring& key, const std::wstring& name) {
 bool WriteValue(const SavedValue& v) {
   ScopedRegKey k;
   LONG r = OpenKey(v.key, KEY_WRITE, &k);
-  if (r != ERROR_SUCCESS)
-    return !v.existed && r == ERROR_FILE_NOT_FOUND;
-  if (!v.existed) {
-    r = RegDeleteValueW(k, v.name.c_str());
-    return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
+  if (r == ERROR_SUCCESS) {
+    r = v.existed
+            ? RegSetValueExW(k, v.name.c_str(), 0, v.type, v.data.data(), (DWORD)v.data.size())
+            : RegDeleteValueW(k, v.name.c_str());
   }
-  return RegSetValueExW(k, v.name.c_str(), 0, v.type, v.data.data(), (DWORD)v.data.size()) ==
-         ERROR_SUCCESS;
+  SetLastError(r);
+  return r == ERROR_SUCCESS || (!v.existed && r == ERROR_FILE_NOT_FOUND);
 }
 
 bool ReadTextValue(const std::wstring& key, const wchar_t* name, std::wstring* text) {

@@ -1,8 +1,7 @@
-// What an install made, kept so that the uninstall takes exactly that away
-// again, and the plan of a run under way. Each is text in one registry value
-// under HKCU\Software\CeStandIn\Installed\<Provider AppName>, written in one
-// call (so never half written) and ending in a checksum line that is checked
-// before anything in it is trusted.
+// What an install made, kept so that the uninstall takes exactly that away,
+// and the plan of a run under way: each is text in one registry value (so
+// never half written), ending in a checksum that is checked before anything
+// in it is trusted.
 #pragma once
 
 #include <windows.h>
@@ -34,8 +33,7 @@ struct Change {
 };
 
 // A plan, or (with no verb) the record of an install: the folders and keys
-// it made, the files it placed with the hash of each, and each value it set
-// with that value as it was before.
+// it made, the files with their hash, each value with what it was before.
 struct Plan {
   std::wstring verb, run;  // "install", "uninstall" or "" for a record; the run's id
   std::vector<Change> changes;
