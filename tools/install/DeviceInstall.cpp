@@ -1,11 +1,7 @@
-// DeviceInstall.exe: applies the install manifest to the device, as the
-// device's installer applies a cabinet built from it.
-//   DeviceInstall.exe install [MANIFEST]     (default: Quorvane.inf beside it)
-//   DeviceInstall.exe uninstall [MANIFEST]
-// Exit status: 0 done; 1 a change failed, or the run was interrupted (Ctrl-C,
-// the console closed), and what it changed was put back; 2 a wrong command
-// line or manifest, or a check before any change failed: nothing changed.
-// One run at a time: a second waits up to a minute for the first.
+// DeviceInstall.exe install|uninstall [MANIFEST]: applies the install
+// manifest (Quorvane.inf beside it) to the device, as the device's installer
+// applies a cabinet built from it; it exits with the InstallResult. One run
+// at a time: a second waits up to a minute for the first.
 #include <windows.h>
 
 #include <algorithm>
@@ -65,8 +61,7 @@ InstallResult RunUnderLock(bool install, const InfManifest& manifest, std::wstri
                   : L"interrupted before any change; nothing was changed";
     return InstallResult::Refused;
   }
-  // Ours, also when abandoned: the run that held it was cut off, and this
-  // one deals with what it left.
+  // Ours, also when abandoned: this run deals with what a cut-off one left.
   // DEVICEINSTALL_STEP_PAUSE_MS (for scripts/install-kills.sh) widens the
   // steps so that a kill at a random moment lands inside the run.
   wchar_t pause[16] = L"";

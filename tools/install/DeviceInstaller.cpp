@@ -85,12 +85,13 @@ struct Transaction {
   }
 
   // Sets the value `name` beside the record, or removes it (`text` null).
-  LONG Store(const wchar_t* name, const std::wstring* text) {
-    std::wstring path;
-    HKEY root = SplitKey(recordKey, &path);
-    return text ? RegSetKeyValueW(root, path.c_str(), name, REG_SZ, text->c_str(),
-                                  (DWORD)(text->size() + 1) * 2)
-                : RegDeleteKeyValueW(root, path.c_str(), name);
+  bool Store(const wchar_t* name, const std::wstring* text) {
+    const BYTE* data = text ? (const BYTE*)text->c_str() : nullptr;
+    return WriteValue({recordKey,
+                       name,
+                       text != nullptr,
+                       REG_SZ,
+                       {data, data + (text ? text->size() + 1 : 0) * sizeof(wchar_t)}});
   }
 
   // The plan goes, and the record's key and its parents when they hold nothing.
@@ -230,7 +231,7 @@ struct Transaction {
   // Carries the plan out and commits `record` (none: removes it).
   InstallResult Apply(const Plan& plan, const Plan* record, const std::wstring& done) {
     std::wstring text = PlanText(plan), leftovers;
-    if (!MakeKey(recordKey) || Store(L"Plan", &text) != ERROR_SUCCESS) {
+    if (!MakeKey(recordKey) || !Store(L"Plan", &text)) {
       DropPlan();
       return Refuse(L"cannot write the plan to " + recordKey + kUnchanged);
     }
@@ -242,14 +243,12 @@ struct Transaction {
     }
     // The point of no return: after it, the next run finishes this one.
     text = record ? PlanText(*record) : L"";
-    LONG r = Store(L"Record", record ? &text : nullptr);
-    if (r != ERROR_SUCCESS) {
-      failure = L"cannot write the install record " + recordKey + ErrorText(r);
+    committed = true;
+    if (!Did(Store(L"Record", record ? &text : nullptr),
+             L"cannot write the install record " + recordKey) ||
+        (!Finish(plan, &leftovers) && go == Go::Stop)) {
       return LeaveOff(plan);
     }
-    committed = true;
-    if (!Step() || (!Finish(plan, &leftovers) && go == Go::Stop))
-      return LeaveOff(plan);
     if (leftovers.empty())
       DropPlan();
     *report +=

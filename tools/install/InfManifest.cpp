@@ -49,15 +49,14 @@ bool IsFileName(const std::wstring& name) {
 
 struct Reader : InfText {
   std::wstring folder;
-  int nesting = 0;
   std::vector<Entry> strings = {};       // lower-case names; values expanded once used
   std::vector<Entry> destinations = {};  // [DestinationDirs]
   std::vector<Entry> sources = {};       // lower-case file names, desktop paths
 
   // Each string is expanded once, so that strings naming each other many
   // times over cost no more than their text; a string met again while it is
-  // being expanded is a circle.
-  bool Expand(const std::wstring& text, int line, std::wstring* out) {
+  // being expanded is a circle. `depth` strings are being expanded.
+  bool Expand(const std::wstring& text, int line, std::wstring* out, int depth = 0) {
     out->clear();
     for (size_t i = 0; i < text.size(); ++i) {
       if (text[i] != L'%') {
@@ -67,28 +66,22 @@ struct Reader : InfText {
       size_t end = text.find(L'%', i + 1);
       if (end == std::wstring::npos)
         return Fail(line, L"a %STRING% is not closed");
-      std::wstring name = Lower(text.substr(i + 1, end - i - 1)), value = L"%";
-      bool found = name.empty();  // "%%" is a percent sign
-      for (Entry& s : strings) {
-        if (found || name != s.key)
-          continue;
-        if (s.expanding)
-          return Fail(line, L"the string %" + s.key + L"% refers back to itself");
-        if (!s.expanded && ++nesting > kMaxNesting)
-          return Fail(line, L"strings nest more than " + std::to_wstring(kMaxNesting) + L" deep");
-        if (!s.expanded) {
-          s.expanding = true;
-          std::wstring expanded;
-          if (!Expand(s.value, s.line, &expanded))
-            return false;
-          s.value = expanded, s.expanded = true, s.expanding = false;
-          --nesting;
-        }
-        found = true, value = s.value;
-      }
-      if (!found)
+      std::wstring name = Lower(text.substr(i + 1, end - i - 1));
+      Entry* s = FirstOf(strings, [&](const Entry& s) { return s.key == name; });
+      if (!s && !name.empty())  // "%%" is a percent sign
         return Fail(line, L"unknown string %" + text.substr(i + 1, end - i - 1) + L"%");
-      *out += value;
+      if (s && s->expanding)
+        return Fail(line, L"the string %" + s->key + L"% refers back to itself");
+      if (s && !s->expanded && depth >= kMaxNesting)
+        return Fail(line, L"strings nest more than " + std::to_wstring(kMaxNesting) + L" deep");
+      if (s && !s->expanded) {
+        std::wstring expanded;
+        s->expanding = true;
+        if (!Expand(s->value, s->line, &expanded, depth + 1))
+          return false;
+        s->value = expanded, s->expanded = true, s->expanding = false;
+      }
+      *out += s ? s->value : L"%";
       if (out->size() > kMaxExpanded) {
         return Fail(line, L"a string expands to more than " + std::to_wstring(kMaxExpanded) +
                               L" characters");
