@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "DashboardContract.h"
@@ -21,18 +22,6 @@ const std::wstring kRecord = L"HKCU\\" INSTALLED_RECORDS_KEY L"\\Tessel-Quarry Q
 
 HostResult Device(const std::wstring& arguments) {
   return RunProgram(L"DeviceInstall.exe", arguments);
-}
-
-void ListFiles(const std::wstring& folder, std::wstring* out) {
-  WIN32_FIND_DATAW f;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &f);
-  for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &f)) {
-    std::wstring path = folder + L"\\" + f.cFileName;
-    *out += f.cFileName[0] == L'.' ? L"" : path + L"\n";
-    if (f.cFileName[0] != L'.' && (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      ListFiles(path, out);
-  }
-  FindClose(find);
 }
 
 void DumpKey(HKEY root, const std::wstring& path, std::wstring* out) {
@@ -60,7 +49,10 @@ void DumpKey(HKEY root, const std::wstring& path, std::wstring* out) {
 // around the crash points.)
 std::wstring DeviceState() {
   std::wstring state, text;
-  ListFiles(DEVICE_ROOT_DRIVE, &state);
+  std::error_code error;
+  for (const auto& f :
+       std::filesystem::recursive_directory_iterator(DEVICE_ROOT_DRIVE L"\\", error))
+    state += f.path().wstring() + L"\n";
   DumpKey(HKEY_LOCAL_MACHINE, L"Software\\Tessel-Quarry", &state);
   DumpKey(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Today", &state);
   for (const wchar_t* value : {L"Record", L"Plan"})
@@ -267,11 +259,15 @@ TEST(InfManifest, BadManifestsNameTheirLine) {
       "HKLM,Software\\P\\A,Count,0x00010001,4\n";  // 19-21
   InfManifest m;
   std::wstring error;
+  auto parse = [&](const std::string& text) {
+    WriteTextFile(L"m.inf", text);
+    return ReadInfManifest(L"m.inf", L"m.inf", &m, &error);
+  };
   std::string crlf = "\xEF\xBB\xBF";  // the same with a byte order mark and CRLF lines
   for (char c : good)
     crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   for (const std::string& text : {good, crlf}) {
-    ASSERT_TRUE(ParseInfManifest(text, L".", L"m.inf", &m, &error)) << error.c_str();
+    ASSERT_TRUE(parse(text)) << error.c_str();
     ASSERT_EQ(1u, m.files.size());
     EXPECT_EQ(L"\\Program Files\\A\\Quorvane.dll", m.files[0].target);
     EXPECT_EQ(L"P A|\\Program Files\\A\\Quorvane.dll, a;b|4",
@@ -333,11 +329,12 @@ TEST(InfManifest, BadManifestsNameTheirLine) {
     std::string text = good;
     text.replace(text.find(row.find), row.find.size(), row.replace);
     error.clear();
-    EXPECT_EQ(!row.error, ParseInfManifest(text, L".", L"m.inf", &m, &error)) << row.replace;
+    EXPECT_EQ(!row.error, parse(text)) << row.replace;
     EXPECT_EQ(row.error ? 0 : std::wstring::npos,
               error.find(std::wstring(L"m.inf: ") + (row.error ? row.error : L"")))
         << row.replace << " gave " << error.c_str();
   }
+  DeleteFileW(L"m.inf");
 }
 
 }  // namespace

@@ -3,13 +3,8 @@
 // less than it says.
 #include "InfManifest.h"
 
-#include "InfText.h"
-
-#include <wctype.h>
-
-#include <algorithm>
-
 #include "DeviceFiles.h"
+#include "InfText.h"
 #include "ScopedWin.h"
 
 namespace {
@@ -307,12 +302,6 @@ HKEY RegistryRoot(const std::wstring& name) {
   return n == L"hklm" ? HKEY_LOCAL_MACHINE : n == L"hkcu" ? HKEY_CURRENT_USER : nullptr;
 }
 
-bool ParseInfManifest(const std::string& utf8, const std::wstring& folder,
-                      const std::wstring& shown, InfManifest* manifest, std::wstring* error) {
-  Reader reader{{shown, error}, folder};
-  return reader.Parse(utf8, manifest);
-}
-
 bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfManifest* manifest,
                      std::wstring* error) {
   AutoCloseHandle file(
@@ -329,6 +318,6 @@ bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfMan
   }
   text.resize(got);
   size_t slash = path.find_last_of(L"\\/");
-  return ParseInfManifest(text, slash == std::wstring::npos ? L"." : path.substr(0, slash), shown,
-                          manifest, error);
+  Reader reader{{shown, error}, slash == std::wstring::npos ? L"." : path.substr(0, slash)};
+  return reader.Parse(text, manifest);
 }

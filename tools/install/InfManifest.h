@@ -36,9 +36,6 @@ struct InfManifest {
 // False with `error` "<shown>: line N: what is wrong".
 bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfManifest* manifest,
                      std::wstring* error);
-// The same for text already read; `folder` is where relative sources start.
-bool ParseInfManifest(const std::string& utf8, const std::wstring& folder,
-                      const std::wstring& shown, InfManifest* manifest, std::wstring* error);
 
 // "HKLM", "HKCU" as the manifest writes them; null for anything else.
 HKEY RegistryRoot(const std::wstring& name);

@@ -157,10 +157,10 @@ struct InfText {
         return false;
       if (const Entry* seen =
               FirstOf(*entries, [&](const Entry& s) { return Lower(s.key) == Lower(e.key); })) {
-        return areStrings
-                   ? Fail(line.number, L"the string " + e.key + L" is defined twice")
-                   : Twice(line.number, e.key + L" appears twice in [" + section->name + L"]",
-                           seen->line);
+        return Twice(line.number,
+                     areStrings ? L"the string " + e.key + L" is defined twice"
+                                : e.key + L" appears twice in [" + section->name + L"]",
+                     seen->line);
       }
       entries->push_back(e);
       if (areStrings)

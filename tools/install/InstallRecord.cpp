@@ -188,10 +188,14 @@ HKEY SplitKey(const std::wstring& key, std::wstring* path) {
   return RegistryRoot(key.substr(0, slash));
 }
 
-static LONG OpenKey(const std::wstring& key, REGSAM access, ScopedRegKey* k) {
+static LONG OpenKey(const std::wstring& key, REGSAM access, ScopedRegKey* k, bool make = false) {
   std::wstring path;
   HKEY root = SplitKey(key, &path);
-  return root ? RegOpenKeyExW(root, path.c_str(), 0, access, k->Out()) : ERROR_BAD_PATHNAME;
+  if (!root)
+    return ERROR_BAD_PATHNAME;
+  return make ? RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, access, nullptr, k->Out(),
+                                nullptr)
+              : RegOpenKeyExW(root, path.c_str(), 0, access, k->Out());
 }
 
 bool KeyExists(const std::wstring& key) {
@@ -200,12 +204,8 @@ bool KeyExists(const std::wstring& key) {
 }
 
 bool MakeKey(const std::wstring& key) {
-  std::wstring path;
-  HKEY root = SplitKey(key, &path);
   ScopedRegKey k;
-  LONG r = root ? RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.Out(),
-                                  nullptr)
-                : ERROR_BAD_PATHNAME;
+  LONG r = OpenKey(key, KEY_WRITE, &k, true);
   SetLastError(r);
   return r == ERROR_SUCCESS;
 }
