@@ -84,19 +84,16 @@ struct Transaction {
     return go == Go::On || (go == Go::RollBack && committed);
   }
 
-  // Sets the value `name` beside the record, or removes it (`text` null).
-  bool Store(const wchar_t* name, const std::wstring* text) {
-    const BYTE* data = text ? (const BYTE*)text->c_str() : nullptr;
-    return WriteValue({recordKey,
-                       name,
-                       text != nullptr,
-                       REG_SZ,
-                       {data, data + (text ? text->size() + 1 : 0) * sizeof(wchar_t)}});
+  // Sets the value `name` beside the record, or removes it (no `text`).
+  bool Store(const wchar_t* name, const std::wstring& text) {
+    SavedValue v = {recordKey, name, !text.empty(), REG_SZ, {}};
+    v.data.assign((const BYTE*)text.c_str(), (const BYTE*)(text.c_str() + text.size() + 1));
+    return WriteValue(v);
   }
 
   // The plan goes, and the record's key and its parents when they hold nothing.
   void DropPlan() {
-    Store(L"Plan", nullptr);
+    Store(L"Plan", L"");
     for (std::wstring key = recordKey; key != L"HKCU\\Software" && DeleteKeyIfEmpty(key);)
       key = key.substr(0, key.rfind(L'\\'));
   }
@@ -135,8 +132,9 @@ struct Transaction {
            Did(MoveFileExW(temp.c_str(), path.c_str(), 0), L"cannot put " + c.path + L" in place");
   }
 
-  // Undoes every change of the plan, whatever part of it was done. Folders
-  // and keys another program has put something in since are left.
+  // Undoes every change of the plan, whatever part of it was done, and drops
+  // the plan when all is put back. Folders and keys another program has put
+  // something in since are left.
   bool RollBack(const Plan& plan) {
     bool whole = true;
     for (size_t i = plan.changes.size(); i-- > 0;) {
@@ -156,11 +154,13 @@ struct Transaction {
       if (SteppedAside(c) && Exists(backup))
         whole = MoveFileExW(backup.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) && whole;
     }
+    if (whole)
+      DropPlan();
     return whole;
   }
 
   // Past the commit: the backups go, then the folders and keys that go when
-  // empty. `leftovers` names the backups that cannot go now.
+  // empty, then the plan. `leftovers` names the backups that cannot go now.
   bool Finish(const Plan& plan, std::wstring* leftovers, bool steps = true) {
     for (const Change& c : plan.changes) {
       std::wstring backup = DesktopPath(c.path) + L".~old";
@@ -178,6 +178,8 @@ struct Transaction {
       if (c.kind == ChangeKind::DropKey)
         DeleteKeyIfEmpty(c.path);
     }
+    if (leftovers->empty())
+      DropPlan();
     return leftovers->empty();
   }
 
@@ -203,7 +205,6 @@ struct Transaction {
                  L"; nothing else was changed: close what uses it and run again";
       return false;
     }
-    DropPlan();
     *report += what + (finish ? L" was finished\n" : L" was rolled back\n");
     return Step();
   }
@@ -230,8 +231,8 @@ struct Transaction {
 
   // Carries the plan out and commits `record` (none: removes it).
   InstallResult Apply(const Plan& plan, const Plan* record, const std::wstring& done) {
-    std::wstring text = PlanText(plan), leftovers;
-    if (!MakeKey(recordKey) || !Store(L"Plan", &text)) {
+    std::wstring leftovers;
+    if (!MakeKey(recordKey) || !Store(L"Plan", PlanText(plan))) {
       DropPlan();
       return Refuse(L"cannot write the plan to " + recordKey + kUnchanged);
     }
@@ -242,15 +243,12 @@ struct Transaction {
         return LeaveOff(plan);
     }
     // The point of no return: after it, the next run finishes this one.
-    text = record ? PlanText(*record) : L"";
     committed = true;
-    if (!Did(Store(L"Record", record ? &text : nullptr),
+    if (!Did(Store(L"Record", record ? PlanText(*record) : L""),
              L"cannot write the install record " + recordKey) ||
         (!Finish(plan, &leftovers) && go == Go::Stop)) {
       return LeaveOff(plan);
     }
-    if (leftovers.empty())
-      DropPlan();
     *report +=
         done +
         (leftovers.empty() ? L"" : L"; " + leftovers + L" is in use: the next run removes it");
@@ -263,8 +261,6 @@ struct Transaction {
       return InstallResult::Stopped;
     }
     bool whole = RollBack(plan);
-    if (whole)
-      DropPlan();
     *report += (go == Go::RollBack ? L"interrupted" : failure) +
                (whole ? L"; everything it had changed is put back"
                       : L"; what it changed cannot all be put back now (a file in use?): the next "
