@@ -64,10 +64,10 @@ void SetNumber(const wchar_t* name, DWORD value) {
   RegSetKeyValueW(HKEY_LOCAL_MACHINE, kItemKey.c_str(), name, REG_DWORD, &value, 4);
 }
 
-void SetRecord(const std::wstring& text) {
+void SetText(const wchar_t* name, const std::wstring& text) {
   std::wstring path;
   HKEY root = SplitKey(kRecord, &path);
-  RegSetKeyValueW(root, path.c_str(), L"Record", REG_SZ, text.c_str(), (DWORD)text.size() * 2 + 2);
+  RegSetKeyValueW(root, path.c_str(), name, REG_SZ, text.c_str(), (DWORD)text.size() * 2 + 2);
 }
 
 // Every test leaves the product installed, as the session's provisioning does.
@@ -212,24 +212,32 @@ TEST_F(Install, AFileInUseOrAnEditedRecordChangesNothing) {
   EXPECT_EQ(0u, r.exitCode);
   EXPECT_THAT(r.output, testing::HasSubstr("\\Quorvane.dll.~old is in use: the next run removes"));
   Expect(L"install", 0, "an interrupted install of Tessel-Quarry Quorvane was finished", installed);
-  // A record not as an install wrote it is trusted by neither command.
-  std::wstring text;
+  // A record or plan not as a run wrote it is trusted by no run.
+  std::wstring text, path;
   ASSERT_TRUE(ReadTextValue(kRecord, L"Record", &text));
-  for (const auto& edit : {std::make_pair(L"\\Windows\\Quorvane.dll", L"\\Windows\\iexplore.exe"),
-                           std::make_pair(L"check\t", L"check\t0")}) {
+  const struct {
+    const wchar_t *value, *find, *replace, *verb;
+    const char* says;
+  } edits[] = {
+      {L"Record", L"\\Quorvane.dll", L"\\iexplore.exe", L"uninstall",
+       "Quorvane is damaged; nothing"},
+      {L"Record", L"check\t", L"check\t0", L"install", "Quorvane is damaged; nothing was changed"},
+      {L"Plan", L"run", L"run", L"install", "Quorvane Plan) is damaged; nothing was changed"},
+  };
+  for (const auto& edit : edits) {
     std::wstring edited = text;
-    SetRecord(edited.replace(edited.find(edit.first), wcslen(edit.first), edit.second));
-    std::wstring state = DeviceState();
-    for (const wchar_t* verb : {L"uninstall", L"install"})
-      Expect(verb, 2, "Quorvane is damaged; nothing was changed", state);
+    SetText(edit.value, edited.replace(edited.find(edit.find), wcslen(edit.find), edit.replace));
+    Expect(edit.verb, 2, edit.says, DeviceState());
   }
+  HKEY root = SplitKey(kRecord, &path);
+  RegDeleteKeyValueW(root, path.c_str(), L"Plan");
   // Whole but naming another file: that file is not what the install made,
   // and stays; nor does a folder where a file was.
   Plan record;
   ASSERT_TRUE(ParsePlan(text, &record));
   ASSERT_EQ(L"\\Windows\\Quorvane.dll", record.changes[0].path);
   record.changes[0].path = L"\\Windows\\iexplore.exe";
-  SetRecord(PlanText(record));
+  SetText(L"Record", PlanText(record));
   std::wstring home = kSite + L"\\home.htm";
   ASSERT_TRUE(DeleteFileW(home.c_str()) && CreateDirectoryW(home.c_str(), nullptr));
   r = Device(L"uninstall");
