@@ -236,6 +236,9 @@ TEST_F(Install, AFileInUseOrAnEditedRecordChangesNothing) {
   Plan record;
   ASSERT_TRUE(ParsePlan(text, &record));
   ASSERT_EQ(L"\\Windows\\Quorvane.dll", record.changes[0].path);
+  record.changes[0].path = L"\\Windows\\..\\Quorvane.dll";  // whole, but off the device
+  SetText(L"Record", PlanText(record));
+  Expect(L"uninstall", 2, "Quorvane is damaged; nothing was changed", DeviceState());
   record.changes[0].path = L"\\Windows\\iexplore.exe";
   SetText(L"Record", PlanText(record));
   std::wstring home = kSite + L"\\home.htm";
