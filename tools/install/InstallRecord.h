@@ -20,9 +20,9 @@ struct SavedValue {
   std::vector<BYTE> data;
 };
 
-// One change of a run. Each can be undone after any part of it was done; a
-// file goes in under PATH.~new and an old one steps aside to PATH.~old. The
-// Drop kinds come after the commit: a folder or key removed when empty.
+// One change of a run, which can be undone after any part of it was done
+// (DeviceInstaller.cpp). The Drop kinds come after the commit: a folder or key
+// removed when empty.
 enum class ChangeKind { MakeFolder, MakeKey, SetValue, PlaceFile, RemoveFile, DropFolder, DropKey };
 struct Change {
   ChangeKind kind;
