@@ -306,12 +306,12 @@ bool ReadInfManifest(const std::wstring& path, const std::wstring& shown, InfMan
                      std::wstring* error) {
   AutoCloseHandle file(
       CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  std::string text((1 << 20) + 1, '\0');  // one byte past the most that is read
-  DWORD got = 0;
   if (!file.IsValid()) {
     *error = shown + L": cannot read the manifest (error " + std::to_wstring(GetLastError()) + L")";
     return false;
   }
+  std::string text((1 << 20) + 1, '\0');  // one byte past the most that is read
+  DWORD got = 0;
   if (!ReadFile(file, &text[0], (DWORD)text.size(), &got, nullptr) || got >= text.size()) {
     *error = shown + L": cannot read the manifest (at most 1 MB)";
     return false;

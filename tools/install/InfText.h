@@ -103,10 +103,8 @@ struct InfText {
       std::string bytes = utf8.substr(start, end - start - (end > start && utf8[end - 1] == '\r'));
       start = end + 1;
       std::wstring text(bytes.size(), L'\0');
-      text.resize(bytes.empty()
-                      ? 0
-                      : MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
-                                            (int)bytes.size(), &text[0], (int)text.size()));
+      text.resize(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                      (int)bytes.size(), &text[0], (int)text.size()));
       if (bytes.find('\0') != std::string::npos)
         return Fail(number, L"a NUL byte (UTF-16 text?); the manifest is read as UTF-8 (or ASCII)");
       if (text.empty() && !bytes.empty())
