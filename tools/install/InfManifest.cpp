@@ -213,7 +213,7 @@ struct Reader : InfText {
         return Fail(line.number, to + L" is too long");
       if (const InfFile* seen = FirstOf(
               manifest->files, [&](const InfFile& f) { return Lower(f.target) == Lower(to); }))
-        return Twice(line.number, to + L" is copied twice", seen->line);
+        return Fail(line.number, to + L" is copied twice", seen->line);
       manifest->files.push_back({from->value, to, line.number});
     }
     return true;
@@ -255,7 +255,7 @@ struct Reader : InfText {
       if (const InfValue* seen = FirstOf(manifest->values, [&](const InfValue& o) {
             return Lower(o.key) == Lower(v.key) && Lower(o.name) == Lower(v.name);
           }))
-        return Twice(line.number, v.key + L" " + v.name + L" is set twice", seen->line);
+        return Fail(line.number, v.key + L" " + v.name + L" is set twice", seen->line);
       manifest->values.push_back(v);
     }
     return true;

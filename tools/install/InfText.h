@@ -69,13 +69,12 @@ struct InfText {
   std::vector<Section> sections = {};
   int lastLine = 0;  // the last that holds anything
 
-  // False, with `error` "<shown>: line N: what".
-  bool Fail(int line, const std::wstring& what) {
-    *error = shown + L": line " + std::to_wstring(line) + L": " + what;
+  // False, with `error` "<shown>: line N: what", and " (first at line F)"
+  // for something given twice.
+  bool Fail(int line, const std::wstring& what, int first = 0) {
+    *error = shown + L": line " + std::to_wstring(line) + L": " + what +
+             (first ? L" (first at line " + std::to_wstring(first) + L")" : L"");
     return false;
-  }
-  bool Twice(int line, const std::wstring& what, int first) {
-    return Fail(line, what + L" (first at line " + std::to_wstring(first) + L")");
   }
   // One field: trimmed, its quotes removed ("" inside quotes is one quote).
   bool Unquote(int line, const std::wstring& raw, std::wstring* field) {
@@ -123,7 +122,7 @@ struct InfText {
         return Fail(number, L"a section name is written [NAME]");
       std::wstring name = Trim(text.substr(1, text.size() - 2));
       if (const Section* seen = Find(name))
-        return Twice(number, L"[" + name + L"] appears twice", seen->line);
+        return Fail(number, L"[" + name + L"] appears twice", seen->line);
       sections.push_back({name, number, {}});
     }
     return true;
@@ -155,10 +154,10 @@ struct InfText {
         return false;
       if (const Entry* seen =
               FirstOf(*entries, [&](const Entry& s) { return Lower(s.key) == Lower(e.key); })) {
-        return Twice(line.number,
-                     areStrings ? L"the string " + e.key + L" is defined twice"
-                                : e.key + L" appears twice in [" + section->name + L"]",
-                     seen->line);
+        return Fail(line.number,
+                    areStrings ? L"the string " + e.key + L" is defined twice"
+                               : e.key + L" appears twice in [" + section->name + L"]",
+                    seen->line);
       }
       entries->push_back(e);
       if (areStrings)
