@@ -20,7 +20,7 @@ bool ReadWindowCount(LineReader& r) {
 bool ReadRegistered(LineReader& r) {
   if (!Count(r, 1, 1))
     return false;
-  if (!IsPlainFileName(r.t[2].text))
+  if (!IsPlainFileName(r.t[2].text.c_str(), r.t[2].text.size()))
     return r.Fail(Quote(r.t[2].text) + L" is not a file name");
   r.c->name = r.t[2].text;
   return true;

@@ -122,7 +122,7 @@ bool ReadCardName(LineReader& r, bool inserted) {
   std::wstring& name = r.c->name = r.t[2].text;
   if (name.size() > (size_t)limits::cardNameChars)
     return r.Fail(L"a card name has at most 259 characters, not " + std::to_wstring(name.size()));
-  if (!IsPlainFileName(name)) {
+  if (!IsPlainFileName(name.c_str(), name.size())) {
     return r.Fail(Quote(name) + L" is not a card folder name (no \\ / : * ? \" < > | or " +
                   L"control character, not . or .., no trailing dot or blank, no device name " +
                   L"such as CON)");
@@ -164,11 +164,14 @@ bool ReadCardFault(LineReader& r) {
 bool ReadTime(LineReader& r) {
   if (!Count(r, 2, 2))
     return false;
-  if (!ParseDateTime(r.t[1].text, r.t[2].text, &r.c->time)) {
+  // The device's own reader; the sizes keep out its 'T' and milliseconds.
+  const std::wstring &date = r.t[1].text, &clock = r.t[2].text;
+  std::wstring text = date + L" " + clock + (clock.size() == 5 ? L":00" : L"");
+  if (date.size() != 10 || text.size() != 19 || !SimParseLocalTime(text.c_str(), &r.c->time)) {
     return r.Fail(
         L"expected a date and time from 1980-01-01 00:00 to 2099-12-31 23:59:59, "
         L"such as 2026-12-06 09:41:20, not " +
-        Quote(r.t[1].text + L" " + r.t[2].text));
+        Quote(date + L" " + clock));
   }
   r.state->clockMs = ClockMs(r.c->time);
   return true;
@@ -184,12 +187,10 @@ bool ReadWait(LineReader& r) {
   r.c->untilQueryMs = s.untilQueryMs;
   r.c->intervalMs = s.intervalMs;
   r.c->on = s.suspended;
-  long long queries = 0;
-  if (!s.suspended && ms >= s.untilQueryMs) {
-    queries = 1 + (ms - s.untilQueryMs) / s.intervalMs;
-    s.untilQueryMs = s.intervalMs - (ms - s.untilQueryMs) % s.intervalMs;
-  } else if (!s.suspended) {
-    s.untilQueryMs -= ms;
+  long long past = ms - s.untilQueryMs, queries = 0;  // past the next query
+  if (!s.suspended) {
+    queries = past < 0 ? 0 : 1 + past / s.intervalMs;
+    s.untilQueryMs = past < 0 ? -past : s.intervalMs - past % s.intervalMs;
   }
   if (queries > limits::queriesPerWait) {
     return r.Fail(L"a wait sends at most 43200 refresh queries; this one sends " +
@@ -236,19 +237,14 @@ bool Wait(const Command& c, std::wstring*) {
   return true;
 }
 
-// The cards' runners: the reader made sure the device takes each change.
-bool SetCard(const Command& c, std::wstring*) {
-  SimAddCard(c.name.c_str(), c.total, c.free);
-  return true;
-}
-
-bool RemoveCard(const Command& c, std::wstring*) {
-  SimRemoveCard(c.name.c_str());
-  return true;
-}
-
-bool SetCardFault(const Command& c, std::wstring*) {
-  SimSetCardQueryFails(c.name.c_str(), c.on);
+// The reader made sure the device takes each change.
+bool ChangeCard(const Command& c, std::wstring*) {
+  if (c.row->read == ReadCardRemove)
+    SimRemoveCard(c.name.c_str());
+  else if (c.row->read == ReadCardFault)
+    SimSetCardQueryFails(c.name.c_str(), c.on);
+  else
+    SimAddCard(c.name.c_str(), c.total, c.free);
   return true;
 }
 
@@ -272,13 +268,13 @@ const std::vector<CommandInfo> deviceCommands = {
      L"the power query fills only N bytes (0-55)"},
     {L"battery-fault none", ReadPowerQuery, SetValues, L"battery-fault none",
      L"a sound power query again"},
-    {L"card add", ReadCardFigures, SetCard, L"card add NAME total=SIZE free=SIZE",
+    {L"card add", ReadCardFigures, ChangeCard, L"card add NAME total=SIZE free=SIZE",
      L"inserts a card: a new folder name of at most 259 characters, " SIZES L"2048GB, "
      L"at most 100 cards"},
-    {L"card set", ReadCardFigures, SetCard, L"card set NAME total=SIZE free=SIZE",
+    {L"card set", ReadCardFigures, ChangeCard, L"card set NAME total=SIZE free=SIZE",
      L"new figures for an inserted card"},
-    {L"card remove", ReadCardRemove, RemoveCard, L"card remove NAME", L"pulls a card out"},
-    {L"card fault", ReadCardFault, SetCardFault, L"card fault NAME on|off",
+    {L"card remove", ReadCardRemove, ChangeCard, L"card remove NAME", L"pulls a card out"},
+    {L"card fault", ReadCardFault, ChangeCard, L"card fault NAME on|off",
      L"the card's disk query fails, or works again"},
     {L"store fault", ReadStoreFault, SetValues, L"store fault on|off",
      L"the object store query fails, or works again"},
