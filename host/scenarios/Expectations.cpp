@@ -70,10 +70,9 @@ bool ExpectWindow(const Command& c, std::wstring* error) {
 bool ExpectForeground(const Command& c, std::wstring* error) {
   auto matches = [&] {
     HWND fg = GetForegroundWindow();
-    if (c.name.empty())
-      return fg == TodayShell.today;
-    wchar_t text[256];
-    return fg && GetWindowTextW(fg, text, 256) > 0 && c.name == text;
+    wchar_t text[256] = L"";
+    GetWindowTextW(fg, text, 256);
+    return c.name.empty() ? fg == TodayShell.today : c.name == text;
   };
   if (WaitUntil(run.waitMs, matches))
     return true;

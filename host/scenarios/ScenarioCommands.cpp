@@ -20,11 +20,7 @@ HWND NamedWindow(const std::wstring& title, const wchar_t* to, std::wstring* err
 }
 
 bool ReadNothing(LineReader& r) {
-  return Count(r, 0, 0);
-}
-
-bool ReadRefresh(LineReader& r) {
-  ++r.state->queries;
+  r.state->queries += r.Word(0, L"refresh");  // toward the script's limit
   return Count(r, 0, 0);
 }
 
@@ -216,20 +212,18 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM lParam) {
 
 // Presses the next button, one per tick, as a person would.
 void CALLBACK PressOptionsButton(HWND, UINT, UINT_PTR, DWORD) {
-  HWND dialog = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dialog);
-  if (!dialog)
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&options.dialog);
+  if (!options.dialog)
     return;
-  options.dialog = dialog;
   if (GetTickCount64() - options.since > run.waitMs) {
-    EndDialog(dialog, optionsTimedOut);  // a dialog that ignores its buttons
+    EndDialog(options.dialog, optionsTimedOut);  // a dialog that ignores its buttons
     return;
   }
   if (options.done == options.presses->size())
     return;
   int id = (*options.presses)[options.done++];
   // What the caption's OK button (or a Cancel key) sends.
-  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+  SendMessageW(options.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
 bool PressOptions(const Command& c, std::wstring* error) {
@@ -314,7 +308,7 @@ bool ResetPaints(const Command&, std::wstring*) {
 }  // namespace
 
 const std::vector<CommandInfo> itemCommands = {
-    {L"refresh", ReadRefresh, Refresh, L"refresh", L"one refresh query now"},
+    {L"refresh", ReadNothing, Refresh, L"refresh", L"one refresh query now"},
     {L"tap", ReadTap, Tap, L"tap X Y",
      L"a pen tap (button down and up) at item coordinates, X 0-239, Y 0-41; not while "
      L"suspended"},

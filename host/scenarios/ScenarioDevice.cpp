@@ -115,8 +115,9 @@ bool SetValues(const Command& c, std::wstring* error) {
   return false;
 }
 
-// The card a line names: inserted or not, as the command needs.
-bool ReadCardName(LineReader& r, bool inserted) {
+// card add|set|remove|fault NAME ...: a new name to add, else an inserted one.
+bool ReadCard(LineReader& r) {
+  bool add = r.Word(1, L"add");
   if (r.Arguments() == 0)
     return r.Fail(r.t[0].text + L" " + r.t[1].text + L" needs a card name");
   std::wstring& name = r.c->name = r.t[2].text;
@@ -128,37 +129,21 @@ bool ReadCardName(LineReader& r, bool inserted) {
                   L"such as CON)");
   }
   bool there = r.state->cards.count(Upper(name)) > 0;
-  if (inserted && !there)
+  if (!add && !there)
     return r.Fail(L"no card named " + Quote(name) + L" is inserted");
-  if (!inserted && there)
+  if (add && there)
     return r.Fail(L"a card named " + Quote(name) + L" is inserted");
-  return true;
-}
-
-// card add, card set
-bool ReadCardFigures(LineReader& r) {
-  bool add = r.Word(1, L"add");
-  if (!ReadCardName(r, !add))
-    return false;
   if (add && r.state->cards.size() >= (size_t)limits::cards)
     return r.Fail(L"at most 100 cards may be inserted at once");
-  ++r.first;
-  if (!TotalFree(r, limits::largestBytes, L"2048GB", &r.c->total, &r.c->free))
-    return false;
-  if (add)
-    r.state->cards.insert(Upper(r.c->name));
-  return true;
-}
-
-bool ReadCardRemove(LineReader& r) {
-  if (!ReadCardName(r, true) || !Count(r, 1, 1))
-    return false;
-  r.state->cards.erase(Upper(r.c->name));
-  return true;
-}
-
-bool ReadCardFault(LineReader& r) {
-  return ReadCardName(r, true) && Count(r, 2, 2) && OnOff(r, 3, &r.c->on);
+  if (r.Word(1, L"fault"))
+    return Count(r, 2, 2) && OnOff(r, 3, &r.c->on);
+  if (r.Word(1, L"remove")) {
+    r.state->cards.erase(Upper(name));
+    return Count(r, 1, 1);
+  }
+  ++r.first;  // the sizes follow the name
+  r.state->cards.insert(Upper(name));
+  return TotalFree(r, limits::largestBytes, L"2048GB", &r.c->total, &r.c->free);
 }
 
 bool ReadTime(LineReader& r) {
@@ -239,9 +224,10 @@ bool Wait(const Command& c, std::wstring*) {
 
 // The reader made sure the device takes each change.
 bool ChangeCard(const Command& c, std::wstring*) {
-  if (c.row->read == ReadCardRemove)
+  std::wstring kind = c.row->name;
+  if (kind == L"card remove")
     SimRemoveCard(c.name.c_str());
-  else if (c.row->read == ReadCardFault)
+  else if (kind == L"card fault")
     SimSetCardQueryFails(c.name.c_str(), c.on);
   else
     SimAddCard(c.name.c_str(), c.total, c.free);
@@ -268,13 +254,13 @@ const std::vector<CommandInfo> deviceCommands = {
      L"the power query fills only N bytes (0-55)"},
     {L"battery-fault none", ReadPowerQuery, SetValues, L"battery-fault none",
      L"a sound power query again"},
-    {L"card add", ReadCardFigures, ChangeCard, L"card add NAME total=SIZE free=SIZE",
+    {L"card add", ReadCard, ChangeCard, L"card add NAME total=SIZE free=SIZE",
      L"inserts a card: a new folder name of at most 259 characters, " SIZES L"2048GB, "
      L"at most 100 cards"},
-    {L"card set", ReadCardFigures, ChangeCard, L"card set NAME total=SIZE free=SIZE",
+    {L"card set", ReadCard, ChangeCard, L"card set NAME total=SIZE free=SIZE",
      L"new figures for an inserted card"},
-    {L"card remove", ReadCardRemove, ChangeCard, L"card remove NAME", L"pulls a card out"},
-    {L"card fault", ReadCardFault, ChangeCard, L"card fault NAME on|off",
+    {L"card remove", ReadCard, ChangeCard, L"card remove NAME", L"pulls a card out"},
+    {L"card fault", ReadCard, ChangeCard, L"card fault NAME on|off",
      L"the card's disk query fails, or works again"},
     {L"store fault", ReadStoreFault, SetValues, L"store fault on|off",
      L"the object store query fails, or works again"},

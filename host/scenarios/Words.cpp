@@ -143,8 +143,6 @@ bool ParseDurationIn(const std::wstring& word, long long lowMs, long long highMs
 }
 
 std::wstring DurationText(long long ms) {
-  if (ms == 0)
-    return L"0s";
   std::wstring text;
   for (const Unit& u : durationUnits) {
     if (ms >= u.factor) {
@@ -152,7 +150,7 @@ std::wstring DurationText(long long ms) {
       ms %= u.factor;
     }
   }
-  return text;
+  return text.empty() ? L"0s" : text;
 }
 
 bool ParseColor(const std::wstring& word, COLORREF* color) {
