@@ -54,13 +54,13 @@ bool ExpectWakeupStarted(const Command& c, std::wstring* error) {
 }
 
 bool ExpectWindow(const Command& c, std::wstring* error) {
+  int n = 0;
   auto matches = [&] {
-    int n = CountWindows(c.name, nullptr);
+    n = CountWindows(c.name, nullptr);
     return c.number < 0 ? n > 0 : n == c.number;
   };
   if (WaitUntil(run.waitMs, matches))
     return true;
-  int n = CountWindows(c.name, nullptr);
   *error = (c.number < 0 ? L"no window \"" + c.name + L"\" appeared within 15 s"
                          : Sentence(L"expected %lld windows, found %lld", c.number, n) +
                                L" titled \"" + c.name + L"\" after 15 s");

@@ -8,22 +8,25 @@
 
 namespace {
 
-bool TotalFree(LineReader& r, ULONGLONG largest, const wchar_t* largestText, ULONGLONG* total,
-               ULONGLONG* free) {
+// total=SIZE free=SIZE from the arguments on, into the line's total and free.
+bool TotalFree(LineReader& r) {
+  bool store = r.Word(0, L"store");
   std::vector<std::wstring> v;
   if (!Settings(r, r.first, {L"total", L"free"}, &v))
     return false;
   if (v[0].empty() || v[1].empty())
     return r.Fail(L"both total=SIZE and free=SIZE are needed");
-  ULONGLONG* figures[] = {total, free};
+  ULONGLONG* figures[] = {&r.c->total, &r.c->free};
   for (int i = 0; i < 2; ++i) {
-    if (!ParseSize(v[i], figures[i]) || *figures[i] > largest) {
+    if (!ParseSize(v[i], figures[i]) ||
+        *figures[i] > (store ? 0xFFFFFFFFULL : limits::largestBytes)) {
       return r.Fail(std::wstring(i ? L"free" : L"total") +
-                    L"= takes a size with its unit (B, KB, MB or GB) up to " + largestText +
+                    L"= takes a size with its unit (B, KB, MB or GB) up to " +
+                    (store ? L"4294967295B" : L"2048GB") +
                     L", such as 4096B, 512KB, 64MB, 2GB, not " + Quote(v[i]));
     }
   }
-  if (*free > *total)
+  if (r.c->free > r.c->total)
     return r.Fail(L"free is larger than total");
   return true;
 }
@@ -81,13 +84,10 @@ bool ReadPowerQuery(LineReader& r) {
 // store, memory
 bool ReadTotalFree(LineReader& r) {
   bool store = r.Word(0, L"store");
-  ULONGLONG total, free;
-  if (!TotalFree(r, store ? 0xFFFFFFFFULL : limits::largestBytes,
-                 store ? L"4294967295B" : L"2048GB", &total, &free)) {
+  if (!TotalFree(r))
     return false;
-  }
-  r.c->values = {{store ? L"StoreSize" : L"MemoryTotal", total},
-                 {store ? L"StoreFree" : L"MemoryAvail", free}};
+  r.c->values = {{store ? L"StoreSize" : L"MemoryTotal", r.c->total},
+                 {store ? L"StoreFree" : L"MemoryAvail", r.c->free}};
   return true;
 }
 
@@ -143,7 +143,7 @@ bool ReadCard(LineReader& r) {
   }
   ++r.first;  // the sizes follow the name
   r.state->cards.insert(Upper(name));
-  return TotalFree(r, limits::largestBytes, L"2048GB", &r.c->total, &r.c->free);
+  return TotalFree(r);
 }
 
 bool ReadTime(LineReader& r) {
