@@ -10,6 +10,7 @@
 #include "Scenario.h"
 #include "Words.h"
 #include "SimulatedDevice.h"
+#include "UserPath.h"
 
 namespace {
 
@@ -32,12 +33,9 @@ std::wstring Lines(const wchar_t* line, int times) {
 std::wstring Deep(const std::wstring& folder, size_t bytes) {
   wchar_t prefix[MAX_PATH];
   GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
-  auto utf8 = [](const std::wstring& s) {
-    return WideCharToMultiByte(CP_UTF8, 0, s.c_str(), -1, nullptr, 0, nullptr, nullptr) - 1u;
-  };
-  size_t root = utf8(prefix) + 14 - 2;
+  size_t root = Utf8Bytes(prefix) + 14 - 2;
   std::wstring deep = folder;
-  for (size_t left; (left = bytes - root - utf8(deep)) > 0;) {
+  for (size_t left; (left = bytes - root - Utf8Bytes(deep)) > 0;) {
     deep += L"\\" + std::wstring(left > 201 ? std::min<size_t>(200, left - 3) : left - 1, L'p');
   }
   return deep;
@@ -196,20 +194,6 @@ TEST(ScenarioParser, DocsAndHelpShowTheCommandTable) {
   }
 }
 
-struct HostCase {
-  std::wstring arguments;
-  DWORD exitCode;
-  std::string says;
-};
-
-void ExpectHost(const std::vector<HostCase>& cases) {
-  for (const HostCase& c : cases) {
-    HostResult r = RunHost(c.arguments);
-    EXPECT_EQ(c.exitCode, r.exitCode) << r.output;
-    EXPECT_SAYS(r, c.says);
-  }
-}
-
 // Command lines refused before anything runs, in the words and path form the
 // user typed; `--out` naming a file or a path too long changes no device
 // setting and makes no folder. Script files are read as named, whatever
@@ -220,16 +204,16 @@ void ExpectHost(const std::vector<HostCase>& cases) {
 TEST(ScenarioParser, HostChecksItsCommandLineBeforeItRuns) {
   std::wstring folder = FreshFolder(L"command-lines"), exact = L"\\\\?\\" + folder + L"\\";
   std::wstring in = L" \"" + folder + L"\\", tooLong = folder + L"\\" + std::wstring(300, L'y');
+  std::wstring run = L"--scenario" + in, check = L"--check" + in;
   CreateDirectoryW(folder.c_str(), nullptr);
   const std::pair<const wchar_t*, std::string> scripts[] = {
-      {L"good.txt", "battery percent=11\nsnapshot a.png\n"},
+      {L"aux.txt", "battery percent=11\nsnapshot a.png\n"},
       {L"pipe.txt", "refresh\nsnapshot strip.png\nrefresh\n"},
       {L"link.txt", "refresh\nsnapshot broken.png\n"},
       {L"latin1.txt", "refresh\nwait 2s\ntap 1 1 # caf\xE9\n"},
       {L"half.txt",
        "battery percent=90\ncard add C total=8MB free=4MB\nsnapshot a.png\ntap 52 300\n"},
       {L"a-file", ""},
-      {L"aux.txt", "refresh\nsnapshot a.png\n"},
       {L"b.txt", "refresh\nsnapshot b.png\n"},
       {L"linked.txt", "refresh\nsnapshot linked.png\n"},
   };
@@ -237,9 +221,19 @@ TEST(ScenarioParser, HostChecksItsCommandLineBeforeItRuns) {
     WriteTextFile(exact + script.first, script.second);
   CreateDirectoryW((exact + L"td.").c_str(), nullptr);
   CreateDirectoryW((exact + L"td.\\b.png").c_str(), nullptr);
-  SimResetDevice();
-  SimSetPower(AC_LINE_OFFLINE, 33, 1000, 3700);
-  ExpectHost({
+  // Scripts that run first; then the device is set for those refused to leave alone.
+  const struct {
+    std::wstring arguments;
+    DWORD exitCode;
+    const char* says;
+  } cases[] = {
+      {run + L"aux.txt\" --out" + in + L"td.\"", 0, "pictures in "},
+      {run + L"b.txt\" --out" + in + L"td.\"", 3, "td.\\b.png: a folder of that name exists"},
+      {run + L"aux.txt\" --out \"" + Deep(folder, 4095 - 6) + L"\"", 0, "pictures in"},
+      {run + L"aux.txt\" --out" + in + L"no-item\" --dll D:\\Windows\\iexplore.exe", 3,
+       "D:\\Windows\\iexplore.exe has no export ordinal 240"},
+      {run + L"linked.txt\" --out \"" + kFifoFolder + L"\"", 0, "pictures in"},
+      {L"", 0, ""},
       {L"--scenario Z:\\no\\such.txt", 2,
        "Z:\\no\\such.txt: cannot open the scenario: there is no"},
       {L"--check /dev/null", 2, "/dev/null: cannot open the scenario: it is not a regular file"},
@@ -251,48 +245,41 @@ TEST(ScenarioParser, HostChecksItsCommandLineBeforeItRuns) {
       {L"--close-after 0s", 2, "--close-after must be from 1ms to 24h, not '0s'"},
       {L"--scenario a.txt --scenario b.txt", 2, "--scenario is given twice"},
       {L"--check a.txt --scenario a.txt", 2, "--check and --scenario cannot go together"},
-      {L"--scenario" + in + L"good.txt\" --out \"\"", 2, "--out needs a path, not ''"},
-      {L"--scenario" + in + L"latin1.txt\"", 2, "latin1.txt: line 3: not UTF-8 text"},
-      {L"--scenario" + in + L"half.txt\" --out" + in + L"a-filex\"", 2, "half.txt: line 4: y"},
-      {L"--scenario" + in + L"good.txt\" --out" + in + L"a-file\"", 2, "is a file, not a folder"},
-      {L"--scenario" + in + L"good.txt\" --out \"" + tooLong + L"\"", 2, "the path is too long"},
-      {L"--check" + in + L"good.txt\" --out \"" + Deep(folder, 4090) + L"\"", 2,
-       "line 2: the path "},
-      {L"--check" + in + L"good.txt\" --out \"" + Deep(folder, 4089) + L"\"", 0, "well formed"},
-      {L"--scenario" + in + L"good.txt\" --out /dev/null", 2,
-       "/dev/null is a pipe or a device, not"},
-      {L"--scenario" + in + L"good.txt\" --out /proc/q/r", 3,
-       "/proc/q/r: nothing may be made there"},
-      {L"--scenario" + in + L"pipe.txt\" --out \"" + kFifoFolder + L"\"", 3,
-       "a pipe or a device of that"},
-      {L"--scenario" + in + L"link.txt\" --out \"" + kFifoFolder + L"\"", 3,
-       "broken.png: a broken link of"},
-      {L"--demo --check" + in + L"good.txt\"", 2, "--demo and --check exclude each other"},
+      {run + L"aux.txt\" --out \"\"", 2, "--out needs a path, not ''"},
+      {run + L"latin1.txt\"", 2, "latin1.txt: line 3: not UTF-8 text"},
+      {run + L"half.txt\" --out" + in + L"a-filex\"", 2, "half.txt: line 4: y"},
+      {run + L"aux.txt\" --out" + in + L"a-file\"", 2, "is a file, not a folder"},
+      {run + L"aux.txt\" --out \"" + tooLong + L"\"", 2, "the path is too long"},
+      {check + L"aux.txt\" --out \"" + Deep(folder, 4090) + L"\"", 2, "line 2: the path "},
+      {check + L"aux.txt\" --out \"" + Deep(folder, 4089) + L"\"", 0, "well formed"},
+      {run + L"aux.txt\" --out /dev/null", 2, "/dev/null is a pipe or a device, not"},
+      {run + L"aux.txt\" --out /proc/q/r", 3, "/proc/q/r: nothing may be made there"},
+      {run + L"pipe.txt\" --out \"" + kFifoFolder + L"\"", 3, "a pipe or a device of that"},
+      {run + L"link.txt\" --out \"" + kFifoFolder + L"\"", 3, "broken.png: a broken link of"},
+      {L"--demo --check" + in + L"aux.txt\"", 2, "--demo and --check exclude each other"},
       {L"--check", 2, "--check needs a value"},
       {L"--live --out x", 2, "--out is for scenarios"},
       {L"--close-after 1s --snapshot /no/such/a.png", 2,
        "/no/such/a.png: its folder does not exist"},
       {L"--dll /no/item", 2, "--dll /no/item: a library's name needs an extension"},
-      {L"--scenario" + in + L"good.txt\" --dll /no/item.dll", 3,
-       "/no/item.dll: there is no such file"},
-      {L"--scenario" + in + L"good.txt\" --dll \"" + tooLong + L".dll\"", 3,
-       "y.dll: the path is too long"},
-  });
+      {run + L"aux.txt\" --dll /no/item.dll", 3, "/no/item.dll: there is no such file"},
+      {run + L"aux.txt\" --dll \"" + tooLong + L".dll\"", 3, "y.dll: the path is too long"},
+  };
+  for (const auto& c : cases) {
+    if (c.arguments.empty()) {
+      SimResetDevice();
+      SimSetPower(AC_LINE_OFFLINE, 33, 1000, 3700);
+      continue;
+    }
+    HostResult r = RunHost(c.arguments);
+    EXPECT_EQ(c.exitCode, r.exitCode) << r.output;
+    EXPECT_SAYS(r, c.says);
+  }
   SYSTEM_POWER_STATUS_EX2 power = {};
   GetSystemPowerStatusEx2(&power, sizeof power, TRUE);
   EXPECT_EQ(33, power.BatteryLifePercent);
   WIN32_FIND_DATAW card;
   EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFlashCard(&card));
-  ExpectHost({
-      {L"--scenario" + in + L"aux.txt\" --out" + in + L"td.\"", 0, "pictures in "},
-      {L"--scenario" + in + L"b.txt\" --out" + in + L"td.\"", 3,
-       "td.\\b.png: a folder of that name exists"},
-      {L"--scenario" + in + L"aux.txt\" --out \"" + Deep(folder, 4095 - 6) + L"\"", 0,
-       "pictures in"},
-      {L"--scenario" + in + L"aux.txt\" --out" + in + L"no-item\" --dll D:\\Windows\\iexplore.exe",
-       3, "D:\\Windows\\iexplore.exe has no export ordinal 240"},
-      {L"--scenario" + in + L"linked.txt\" --out \"" + kFifoFolder + L"\"", 0, "pictures in"},
-  });
   for (const std::wstring& made : {exact + L"td.\\a.png", kFifoFolder + L"/linked.png"})
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(made.c_str())) << made.size();
   for (const std::wstring& never :
