@@ -1,8 +1,6 @@
 // The words of the host's language.
 #include "Words.h"
 
-#include <stdio.h>
-
 #include "DeviceFiles.h"
 
 namespace {
