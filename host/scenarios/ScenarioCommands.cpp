@@ -200,14 +200,21 @@ struct {
   ULONGLONG since;
 } options;
 
-// Presses the next button of the dialog, once it is the active window, one
-// per tick, as a person would.
+BOOL CALLBACK FindDialog(HWND window, LPARAM lParam) {
+  wchar_t name[16];
+  if (IsWindowVisible(window) && GetClassNameW(window, name, 16) > 0 &&
+      wcscmp(name, L"#32770") == 0) {
+    *(HWND*)lParam = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Presses the next button, one per tick, as a person would.
 void CALLBACK PressOptionsButton(HWND, UINT, UINT_PTR, DWORD) {
-  wchar_t name[16] = L"";
-  GetClassNameW(GetActiveWindow(), name, 16);
-  if (wcscmp(name, L"#32770") != 0)
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&options.dialog);
+  if (!options.dialog)
     return;
-  options.dialog = GetActiveWindow();
   if (GetTickCount64() - options.since > run.waitMs) {
     EndDialog(options.dialog, optionsTimedOut);  // a dialog that ignores its buttons
     return;
