@@ -37,35 +37,28 @@ bool ReadBattery(LineReader& r) {
     return r.Fail(L"battery needs at least one of ac=, percent=, remaining=, voltage=");
   if (!Settings(r, 1, {L"ac", L"percent", L"remaining", L"voltage"}, &v))
     return false;
-  long long n;
-  if (!v[0].empty()) {
-    const wchar_t* words[] = {L"off", L"on", L"backup"};  // AC_LINE_OFFLINE, _ONLINE, _BACKUP_POWER
-    n = v[0] == L"unknown" ? AC_LINE_UNKNOWN : std::find(words, words + 3, v[0]) - words;
-    if (n == 3)
-      return r.Fail(L"ac must be on, off, backup or unknown, not " + Quote(v[0]));
-    r.c->values.push_back({L"ACLineStatus", (ULONGLONG)n});
+  const wchar_t* ac[] = {L"off", L"on", L"backup"};  // AC_LINE_OFFLINE, _ONLINE, _BACKUP_POWER
+  long long n[] = {v[0] == L"unknown" ? AC_LINE_UNKNOWN : std::find(ac, ac + 3, v[0]) - ac,
+                   BATTERY_PERCENTAGE_UNKNOWN, BATTERY_LIFE_UNKNOWN * 1000LL, 0};
+  if (!v[0].empty() && n[0] == 3)
+    return r.Fail(L"ac must be on, off, backup or unknown, not " + Quote(v[0]));
+  if (!v[1].empty() && v[1] != L"unknown" && !ParseNumber(v[1], 0, 255, &n[1]))
+    return r.Fail(L"percent must be 0 to 255 or unknown, not " + Quote(v[1]));
+  if (!v[2].empty() && v[2] != L"unknown" &&
+      !ParseDurationIn(v[2], 0, (BATTERY_LIFE_UNKNOWN - 1LL) * 1000, L"remaining", &n[2],
+                       r.error)) {
+    return false;
   }
-  if (!v[1].empty()) {
-    if (v[1] == L"unknown")
-      n = BATTERY_PERCENTAGE_UNKNOWN;
-    else if (!ParseNumber(v[1], 0, 255, &n))
-      return r.Fail(L"percent must be 0 to 255 or unknown, not " + Quote(v[1]));
-    r.c->values.push_back({L"BatteryPercent", (ULONGLONG)n});
-  }
-  if (!v[2].empty()) {
-    if (v[2] == L"unknown")
-      n = BATTERY_LIFE_UNKNOWN * 1000LL;
-    else if (!ParseDurationIn(v[2], 0, (BATTERY_LIFE_UNKNOWN - 1LL) * 1000, L"remaining", &n,
-                              r.error))
-      return false;
-    else if (n % 1000 != 0)
-      return r.Fail(L"remaining must be whole seconds, not " + Quote(v[2]));
-    r.c->values.push_back({L"BatteryLifeTime", (ULONGLONG)n / 1000});
-  }
-  if (!v[3].empty()) {
-    if (!ParseNumber(v[3], 0, 0xFFFFFFFFLL, &n))
-      return r.Fail(L"voltage must be millivolts from 0 to 4294967295, not " + Quote(v[3]));
-    r.c->values.push_back({L"BatteryVoltage", (ULONGLONG)n});
+  if (n[2] % 1000 != 0)
+    return r.Fail(L"remaining must be whole seconds, not " + Quote(v[2]));
+  if (!v[3].empty() && !ParseNumber(v[3], 0, 0xFFFFFFFFLL, &n[3]))
+    return r.Fail(L"voltage must be millivolts from 0 to 4294967295, not " + Quote(v[3]));
+  n[2] /= 1000;
+  const wchar_t* names[] = {L"ACLineStatus", L"BatteryPercent", L"BatteryLifeTime",
+                            L"BatteryVoltage"};
+  for (int i = 0; i < 4; ++i) {
+    if (!v[i].empty())
+      r.c->values.push_back({names[i], (ULONGLONG)n[i]});
   }
   return true;
 }
