@@ -6,14 +6,13 @@
 #include "Options.h"
 
 static std::string ReadCommandLine(const std::string& input) {
-  std::wstring text = L"TodayHost.exe\n" + FuzzWide(input), error;
-  std::vector<wchar_t*> argv = {&text[0]};
-  for (wchar_t& c : text) {
-    if (c == L'\n') {
-      c = L'\0';
-      argv.push_back(&c + 1);
-    }
-  }
+  std::wstring text = FuzzWide(input), error;
+  std::vector<std::wstring> w = {L"TodayHost.exe"};
+  for (size_t from = 0, end; from <= text.size(); from = end + 1)
+    w.push_back(text.substr(from, (end = std::min(text.find(L'\n', from), text.size())) - from));
+  std::vector<wchar_t*> argv;
+  for (std::wstring& word : w)
+    argv.push_back(&word[0]);
   Options options;
   return ParseArguments((int)argv.size(), argv.data(), &options, &error) ? "accepted"
                                                                          : FuzzOutcome(error);
