@@ -20,7 +20,7 @@ bool ReadWindowCount(LineReader& r) {
 bool ReadRegistered(LineReader& r) {
   if (!Count(r, 1, 1))
     return false;
-  if (!IsPlainFileName(r.t[2].text))
+  if (!IsPlainFileName(r.t[2].text.c_str(), r.t[2].text.size()))
     return r.Fail(Quote(r.t[2].text) + L" is not a file name");
   r.c->name = r.t[2].text;
   return true;
@@ -54,13 +54,13 @@ bool ExpectWakeupStarted(const Command& c, std::wstring* error) {
 }
 
 bool ExpectWindow(const Command& c, std::wstring* error) {
+  int n = 0;
   auto matches = [&] {
-    int n = CountWindows(c.name, nullptr);
+    n = CountWindows(c.name, nullptr);
     return c.number < 0 ? n > 0 : n == c.number;
   };
   if (WaitUntil(run.waitMs, matches))
     return true;
-  int n = CountWindows(c.name, nullptr);
   *error = (c.number < 0 ? L"no window \"" + c.name + L"\" appeared within 15 s"
                          : Sentence(L"expected %lld windows, found %lld", c.number, n) +
                                L" titled \"" + c.name + L"\" after 15 s");
@@ -70,10 +70,9 @@ bool ExpectWindow(const Command& c, std::wstring* error) {
 bool ExpectForeground(const Command& c, std::wstring* error) {
   auto matches = [&] {
     HWND fg = GetForegroundWindow();
-    if (c.name.empty())
-      return fg == TodayShell.today;
-    wchar_t text[256];
-    return fg && GetWindowTextW(fg, text, 256) > 0 && c.name == text;
+    wchar_t text[256] = L"";
+    GetWindowTextW(fg, text, 256);
+    return c.name.empty() ? fg == TodayShell.today : c.name == text;
   };
   if (WaitUntil(run.waitMs, matches))
     return true;

@@ -53,15 +53,13 @@ struct Scenario {
 };
 
 // One row per command: what starts its line, how the line is read and run,
-// its usage and what it does. The table of commands in docs/scenarios.md is
-// these rows (see ReadmeLine), and `TodayHost.exe --help` prints them.
+// its usage and what it does: docs/scenarios.md's table (ReadmeLine) and --help.
 struct LineReader;
 struct CommandInfo {
   const wchar_t* name;  // "wait", "card add"
   bool (*read)(LineReader& reader);
-  // Null where the reader has worked out all the line does (interval, suspend).
-  bool (*run)(const Command& command, std::wstring* error);
-  const wchar_t* usage;  // "wait DURATION"
+  bool (*run)(const Command& command, std::wstring* error);  // null: the reader did it all
+  const wchar_t* usage;                                      // "wait DURATION"
   const wchar_t* effect;
   bool waits = false;  // for another program or window, and so spends the run's budget
 };
@@ -72,12 +70,11 @@ std::wstring ReadmeLine(const CommandInfo& info);
 std::wstring LimitsText();
 
 // Reads a whole script. On the first error returns false with `error` set to
-// "line N: what is wrong"; `scenario` is then left empty.
-// `intervalMs` is the query interval the script starts with (--interval).
+// "line N: what is wrong" and `scenario` empty. `intervalMs`: --interval.
 bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* error,
                    long long intervalMs = 2000);
 
-// Reads a script file (UTF-8, a regular file: no pipe or device) and parses
-// it; errors name the file as `shownPath` (the form the user typed) and the line.
+// Reads a script file (UTF-8, a regular file) and parses it; errors name the
+// file as `shownPath` (the form the user typed) and the line.
 bool LoadScenarioFile(const wchar_t* path, const std::wstring& shownPath, Scenario* scenario,
                       std::wstring* error, long long intervalMs = 2000);

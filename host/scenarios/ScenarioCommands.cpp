@@ -1,7 +1,6 @@
 // The scenario commands that act on the item and the screen: refresh
 // queries, taps, suspend and resume, pictures, the options dialog and other
-// programs' windows. The device's commands are in ScenarioDevice.cpp, the
-// expectations in Expectations.cpp.
+// programs' windows.
 #include "ScenarioCommands.h"
 
 #include "Messages.h"
@@ -13,18 +12,15 @@ namespace {
 // The window with that title (the Today window for none), or an error saying
 // there is none `to` do what the line asks.
 HWND NamedWindow(const std::wstring& title, const wchar_t* to, std::wstring* error) {
-  HWND window = WindowFor(title);
-  if (!window)
-    *error = L"no window \"" + title + L"\"" + to;
-  return window;
+  HWND window = TodayShell.today;
+  if (title.empty() || CountWindows(title, &window) > 0)
+    return window;
+  *error = L"no window \"" + title + L"\"" + to;
+  return nullptr;
 }
 
 bool ReadNothing(LineReader& r) {
-  return Count(r, 0, 0);
-}
-
-bool ReadRefresh(LineReader& r) {
-  ++r.state->queries;
+  r.state->queries += r.Word(0, L"refresh");  // toward the script's limit
   return Count(r, 0, 0);
 }
 
@@ -90,21 +86,15 @@ bool ReadScale(LineReader& r, const std::wstring& value) {
 bool ReadSnapshot(LineReader& r) {
   if (!ReadPictureName(r, L".png"))
     return false;
-  size_t i = 2;
-  if (r.Word(i, L"window")) {
-    r.c->of = PictureOf::TodayWindow;
-    ++i;
-  } else if (r.Word(i, L"of")) {
-    r.c->of = PictureOf::OtherWindow;
-    if (i + 1 == r.t.size())
-      return r.Fail(L"of needs a window title in quotes");
-    if (!Title(r, i + 1, &r.c->title))
-      return false;
-    i += 2;
-  }
+  bool window = r.Word(2, L"window"), of = r.Word(2, L"of");
+  r.c->of = of ? PictureOf::OtherWindow : window ? PictureOf::TodayWindow : PictureOf::Strip;
+  if (of && r.t.size() == 3)
+    return r.Fail(L"of needs a window title in quotes");
   std::vector<std::wstring> v;
-  if (!Settings(r, i, {L"scale"}, &v) || !ReadScale(r, v[0]))
+  if ((of && !Title(r, 3, &r.c->title)) || !Settings(r, 2 + window + 2 * of, {L"scale"}, &v) ||
+      !ReadScale(r, v[0])) {
     return false;
+  }
   r.state->stripSnapshots += r.c->of == PictureOf::Strip;
   return true;
 }
@@ -148,8 +138,8 @@ bool Written(bool ok, const Command& c, std::wstring* error) {
   return ok;
 }
 
-// Another program's window is read from the screen, with the Today window
-// moved out of its way for the moment.
+// Another program's window is read from the screen, the Today window moved
+// out of its way for the moment.
 bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstring* error) {
   HWND window = NamedWindow(title, L" to take a picture of", error);
   if (!window)
@@ -222,20 +212,18 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM lParam) {
 
 // Presses the next button, one per tick, as a person would.
 void CALLBACK PressOptionsButton(HWND, UINT, UINT_PTR, DWORD) {
-  HWND dialog = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dialog);
-  if (!dialog)
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&options.dialog);
+  if (!options.dialog)
     return;
-  options.dialog = dialog;
   if (GetTickCount64() - options.since > run.waitMs) {
-    EndDialog(dialog, optionsTimedOut);  // a dialog that ignores its buttons
+    EndDialog(options.dialog, optionsTimedOut);  // a dialog that ignores its buttons
     return;
   }
   if (options.done == options.presses->size())
     return;
   int id = (*options.presses)[options.done++];
   // What the caption's OK button (or a Cancel key) sends.
-  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+  SendMessageW(options.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
 bool PressOptions(const Command& c, std::wstring* error) {
@@ -320,7 +308,7 @@ bool ResetPaints(const Command&, std::wstring*) {
 }  // namespace
 
 const std::vector<CommandInfo> itemCommands = {
-    {L"refresh", ReadRefresh, Refresh, L"refresh", L"one refresh query now"},
+    {L"refresh", ReadNothing, Refresh, L"refresh", L"one refresh query now"},
     {L"tap", ReadTap, Tap, L"tap X Y",
      L"a pen tap (button down and up) at item coordinates, X 0-239, Y 0-41; not while "
      L"suspended"},

@@ -1,6 +1,6 @@
 // Inside the scenario language: what a command's reader sees while the
-// script is checked, what its runner sees while the script runs, and each
-// file's rows of the command table.
+// script is checked, what its runner sees while it runs, and each file's rows
+// of the command table.
 #pragma once
 
 #include <algorithm>
@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "DeviceFiles.h"
 #include "Picture.h"
 #include "ScenarioRun.h"
 #include "Words.h"
 
-// What the reader knows about the device while checking, so that a line
-// which could not run (removing a card that is not there, a wait past the
-// clock's last year) is refused up front.
+// What the reader knows about the device, so that a line which could not run
+// (removing a card that is not there, a wait past the clock's last year) is
+// refused up front.
 struct CheckState {
   std::set<std::wstring> cards, pictures;  // upper case
   bool suspended = false;
@@ -25,10 +26,11 @@ struct CheckState {
   ULONGLONG clockMs = 0;  // device local time, milliseconds since 1601
 };
 
-// One line's words, its command's row and what the reader knows.
+// One line's words (its arguments from `first` on), what it becomes and what
+// the reader knows.
 struct LineReader {
   const std::vector<Token>& t;
-  size_t first;  // index of the first argument
+  size_t first;
   CheckState* state;
   Command* c;
   std::wstring* error;
@@ -45,23 +47,21 @@ struct LineReader {
 
 // The readers' helpers (ScenarioReader.cpp); each fails with a sentence.
 std::wstring Upper(const std::wstring& text);
-// Milliseconds since 1601 of a SYSTEMTIME.
 ULONGLONG ClockMs(const SYSTEMTIME& time);
 bool Count(LineReader& r, size_t low, size_t high);
 bool Number(LineReader& r, size_t i, long long low, long long high, const wchar_t* what,
             long long* v);
 bool OnOff(LineReader& r, size_t i, bool* on);
 bool Title(LineReader& r, size_t i, std::wstring* title);
-// A window by its title: foreground, close and expect foreground; all but
-// close also take `today`, the Today window (an empty title).
+// foreground, close and expect foreground: a window title; all but close
+// also take `today`, the Today window (an empty title).
 bool ReadWindow(LineReader& r);
 // NAME=VALUE settings from token `from` on, each known, given at most once and
 // with a value; `values` gets one entry per key, empty when not given.
 bool Settings(LineReader& r, size_t from, const std::vector<const wchar_t*>& keys,
               std::vector<std::wstring>* values);
 
-// The run under way, owned by RunScenario (ScenarioRun.cpp); runners read
-// and change it.
+// The run under way (ScenarioRun.cpp), read and changed by the runners.
 struct RunState {
   const ScenarioSettings* settings;
   int wakeupStarted;            // programs the last resume started
@@ -71,15 +71,13 @@ struct RunState {
 };
 extern RunState run;
 
-// Real-time limit for what other programs do (a window to appear or close, a
-// program started at wake-up to finish, the options dialog to close). All
-// such waits in one run also share ScenarioSettings::waitBudgetMs.
+// Real-time limit for each wait on other programs (a window to appear or
+// close, a program started at wake-up, the options dialog); all of them in a
+// run also share ScenarioSettings::waitBudgetMs.
 const DWORD otherProgramTimeoutMs = 15000;
 // Visible top-level windows with exactly this title; *first gets one of them.
 int CountWindows(const std::wstring& title, HWND* first);
-// The Today window for an empty title, else a window with that title.
-HWND WindowFor(const std::wstring& title);
 
-// The rows of the command table, by the file that reads and runs them, in
-// the order --help and docs/scenarios.md list them.
+// The rows of the command table by the file that holds them, in the order
+// --help and docs/scenarios.md list them.
 extern const std::vector<CommandInfo> deviceCommands, itemCommands, expectCommands;

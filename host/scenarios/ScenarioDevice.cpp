@@ -8,22 +8,25 @@
 
 namespace {
 
-bool TotalFree(LineReader& r, ULONGLONG largest, const wchar_t* largestText, ULONGLONG* total,
-               ULONGLONG* free) {
+// total=SIZE free=SIZE from the arguments on, into the line's total and free.
+bool TotalFree(LineReader& r) {
+  bool store = r.Word(0, L"store");
   std::vector<std::wstring> v;
   if (!Settings(r, r.first, {L"total", L"free"}, &v))
     return false;
   if (v[0].empty() || v[1].empty())
     return r.Fail(L"both total=SIZE and free=SIZE are needed");
-  ULONGLONG* figures[] = {total, free};
+  ULONGLONG* figures[] = {&r.c->total, &r.c->free};
   for (int i = 0; i < 2; ++i) {
-    if (!ParseSize(v[i], figures[i]) || *figures[i] > largest) {
+    if (!ParseSize(v[i], figures[i]) ||
+        *figures[i] > (store ? 0xFFFFFFFFULL : limits::largestBytes)) {
       return r.Fail(std::wstring(i ? L"free" : L"total") +
-                    L"= takes a size with its unit (B, KB, MB or GB) up to " + largestText +
+                    L"= takes a size with its unit (B, KB, MB or GB) up to " +
+                    (store ? L"4294967295B" : L"2048GB") +
                     L", such as 4096B, 512KB, 64MB, 2GB, not " + Quote(v[i]));
     }
   }
-  if (*free > *total)
+  if (r.c->free > r.c->total)
     return r.Fail(L"free is larger than total");
   return true;
 }
@@ -34,35 +37,28 @@ bool ReadBattery(LineReader& r) {
     return r.Fail(L"battery needs at least one of ac=, percent=, remaining=, voltage=");
   if (!Settings(r, 1, {L"ac", L"percent", L"remaining", L"voltage"}, &v))
     return false;
-  long long n;
-  if (!v[0].empty()) {
-    const wchar_t* words[] = {L"off", L"on", L"backup"};  // AC_LINE_OFFLINE, _ONLINE, _BACKUP_POWER
-    n = v[0] == L"unknown" ? AC_LINE_UNKNOWN : std::find(words, words + 3, v[0]) - words;
-    if (n == 3)
-      return r.Fail(L"ac must be on, off, backup or unknown, not " + Quote(v[0]));
-    r.c->values.push_back({L"ACLineStatus", (ULONGLONG)n});
+  const wchar_t* ac[] = {L"off", L"on", L"backup"};  // AC_LINE_OFFLINE, _ONLINE, _BACKUP_POWER
+  long long n[] = {v[0] == L"unknown" ? AC_LINE_UNKNOWN : std::find(ac, ac + 3, v[0]) - ac,
+                   BATTERY_PERCENTAGE_UNKNOWN, BATTERY_LIFE_UNKNOWN * 1000LL, 0};
+  if (!v[0].empty() && n[0] == 3)
+    return r.Fail(L"ac must be on, off, backup or unknown, not " + Quote(v[0]));
+  if (!v[1].empty() && v[1] != L"unknown" && !ParseNumber(v[1], 0, 255, &n[1]))
+    return r.Fail(L"percent must be 0 to 255 or unknown, not " + Quote(v[1]));
+  if (!v[2].empty() && v[2] != L"unknown" &&
+      !ParseDurationIn(v[2], 0, (BATTERY_LIFE_UNKNOWN - 1LL) * 1000, L"remaining", &n[2],
+                       r.error)) {
+    return false;
   }
-  if (!v[1].empty()) {
-    if (v[1] == L"unknown")
-      n = BATTERY_PERCENTAGE_UNKNOWN;
-    else if (!ParseNumber(v[1], 0, 255, &n))
-      return r.Fail(L"percent must be 0 to 255 or unknown, not " + Quote(v[1]));
-    r.c->values.push_back({L"BatteryPercent", (ULONGLONG)n});
-  }
-  if (!v[2].empty()) {
-    if (v[2] == L"unknown")
-      n = BATTERY_LIFE_UNKNOWN * 1000LL;
-    else if (!ParseDurationIn(v[2], 0, (BATTERY_LIFE_UNKNOWN - 1LL) * 1000, L"remaining", &n,
-                              r.error))
-      return false;
-    else if (n % 1000 != 0)
-      return r.Fail(L"remaining must be whole seconds, not " + Quote(v[2]));
-    r.c->values.push_back({L"BatteryLifeTime", (ULONGLONG)n / 1000});
-  }
-  if (!v[3].empty()) {
-    if (!ParseNumber(v[3], 0, 0xFFFFFFFFLL, &n))
-      return r.Fail(L"voltage must be millivolts from 0 to 4294967295, not " + Quote(v[3]));
-    r.c->values.push_back({L"BatteryVoltage", (ULONGLONG)n});
+  if (n[2] % 1000 != 0)
+    return r.Fail(L"remaining must be whole seconds, not " + Quote(v[2]));
+  if (!v[3].empty() && !ParseNumber(v[3], 0, 0xFFFFFFFFLL, &n[3]))
+    return r.Fail(L"voltage must be millivolts from 0 to 4294967295, not " + Quote(v[3]));
+  n[2] /= 1000;
+  const wchar_t* names[] = {L"ACLineStatus", L"BatteryPercent", L"BatteryLifeTime",
+                            L"BatteryVoltage"};
+  for (int i = 0; i < 4; ++i) {
+    if (!v[i].empty())
+      r.c->values.push_back({names[i], (ULONGLONG)n[i]});
   }
   return true;
 }
@@ -81,13 +77,10 @@ bool ReadPowerQuery(LineReader& r) {
 // store, memory
 bool ReadTotalFree(LineReader& r) {
   bool store = r.Word(0, L"store");
-  ULONGLONG total, free;
-  if (!TotalFree(r, store ? 0xFFFFFFFFULL : limits::largestBytes,
-                 store ? L"4294967295B" : L"2048GB", &total, &free)) {
+  if (!TotalFree(r))
     return false;
-  }
-  r.c->values = {{store ? L"StoreSize" : L"MemoryTotal", total},
-                 {store ? L"StoreFree" : L"MemoryAvail", free}};
+  r.c->values = {{store ? L"StoreSize" : L"MemoryTotal", r.c->total},
+                 {store ? L"StoreFree" : L"MemoryAvail", r.c->free}};
   return true;
 }
 
@@ -115,60 +108,48 @@ bool SetValues(const Command& c, std::wstring* error) {
   return false;
 }
 
-// The card a line names: inserted or not, as the command needs.
-bool ReadCardName(LineReader& r, bool inserted) {
+// card add|set|remove|fault NAME ...: a new name to add, else an inserted one.
+bool ReadCard(LineReader& r) {
+  bool add = r.Word(1, L"add");
   if (r.Arguments() == 0)
     return r.Fail(r.t[0].text + L" " + r.t[1].text + L" needs a card name");
   std::wstring& name = r.c->name = r.t[2].text;
   if (name.size() > (size_t)limits::cardNameChars)
     return r.Fail(L"a card name has at most 259 characters, not " + std::to_wstring(name.size()));
-  if (!IsPlainFileName(name)) {
+  if (!IsPlainFileName(name.c_str(), name.size())) {
     return r.Fail(Quote(name) + L" is not a card folder name (no \\ / : * ? \" < > | or " +
                   L"control character, not . or .., no trailing dot or blank, no device name " +
                   L"such as CON)");
   }
   bool there = r.state->cards.count(Upper(name)) > 0;
-  if (inserted && !there)
+  if (!add && !there)
     return r.Fail(L"no card named " + Quote(name) + L" is inserted");
-  if (!inserted && there)
+  if (add && there)
     return r.Fail(L"a card named " + Quote(name) + L" is inserted");
-  return true;
-}
-
-// card add, card set
-bool ReadCardFigures(LineReader& r) {
-  bool add = r.Word(1, L"add");
-  if (!ReadCardName(r, !add))
-    return false;
   if (add && r.state->cards.size() >= (size_t)limits::cards)
     return r.Fail(L"at most 100 cards may be inserted at once");
-  ++r.first;
-  if (!TotalFree(r, limits::largestBytes, L"2048GB", &r.c->total, &r.c->free))
-    return false;
-  if (add)
-    r.state->cards.insert(Upper(r.c->name));
-  return true;
-}
-
-bool ReadCardRemove(LineReader& r) {
-  if (!ReadCardName(r, true) || !Count(r, 1, 1))
-    return false;
-  r.state->cards.erase(Upper(r.c->name));
-  return true;
-}
-
-bool ReadCardFault(LineReader& r) {
-  return ReadCardName(r, true) && Count(r, 2, 2) && OnOff(r, 3, &r.c->on);
+  if (r.Word(1, L"fault"))
+    return Count(r, 2, 2) && OnOff(r, 3, &r.c->on);
+  if (r.Word(1, L"remove")) {
+    r.state->cards.erase(Upper(name));
+    return Count(r, 1, 1);
+  }
+  ++r.first;  // the sizes follow the name
+  r.state->cards.insert(Upper(name));
+  return TotalFree(r);
 }
 
 bool ReadTime(LineReader& r) {
   if (!Count(r, 2, 2))
     return false;
-  if (!ParseDateTime(r.t[1].text, r.t[2].text, &r.c->time)) {
+  // The device's own reader; the sizes keep out its 'T' and milliseconds.
+  const std::wstring &date = r.t[1].text, &clock = r.t[2].text;
+  std::wstring text = date + L" " + clock + (clock.size() == 5 ? L":00" : L"");
+  if (date.size() != 10 || text.size() != 19 || !SimParseLocalTime(text.c_str(), &r.c->time)) {
     return r.Fail(
         L"expected a date and time from 1980-01-01 00:00 to 2099-12-31 23:59:59, "
         L"such as 2026-12-06 09:41:20, not " +
-        Quote(r.t[1].text + L" " + r.t[2].text));
+        Quote(date + L" " + clock));
   }
   r.state->clockMs = ClockMs(r.c->time);
   return true;
@@ -184,12 +165,10 @@ bool ReadWait(LineReader& r) {
   r.c->untilQueryMs = s.untilQueryMs;
   r.c->intervalMs = s.intervalMs;
   r.c->on = s.suspended;
-  long long queries = 0;
-  if (!s.suspended && ms >= s.untilQueryMs) {
-    queries = 1 + (ms - s.untilQueryMs) / s.intervalMs;
-    s.untilQueryMs = s.intervalMs - (ms - s.untilQueryMs) % s.intervalMs;
-  } else if (!s.suspended) {
-    s.untilQueryMs -= ms;
+  long long past = ms - s.untilQueryMs, queries = 0;  // past the next query
+  if (!s.suspended) {
+    queries = past < 0 ? 0 : 1 + past / s.intervalMs;
+    s.untilQueryMs = past < 0 ? -past : s.intervalMs - past % s.intervalMs;
   }
   if (queries > limits::queriesPerWait) {
     return r.Fail(L"a wait sends at most 43200 refresh queries; this one sends " +
@@ -236,19 +215,15 @@ bool Wait(const Command& c, std::wstring*) {
   return true;
 }
 
-// The cards' runners: the reader made sure the device takes each change.
-bool SetCard(const Command& c, std::wstring*) {
-  SimAddCard(c.name.c_str(), c.total, c.free);
-  return true;
-}
-
-bool RemoveCard(const Command& c, std::wstring*) {
-  SimRemoveCard(c.name.c_str());
-  return true;
-}
-
-bool SetCardFault(const Command& c, std::wstring*) {
-  SimSetCardQueryFails(c.name.c_str(), c.on);
+// The reader made sure the device takes each change.
+bool ChangeCard(const Command& c, std::wstring*) {
+  std::wstring kind = c.row->name;
+  if (kind == L"card remove")
+    SimRemoveCard(c.name.c_str());
+  else if (kind == L"card fault")
+    SimSetCardQueryFails(c.name.c_str(), c.on);
+  else
+    SimAddCard(c.name.c_str(), c.total, c.free);
   return true;
 }
 
@@ -272,13 +247,13 @@ const std::vector<CommandInfo> deviceCommands = {
      L"the power query fills only N bytes (0-55)"},
     {L"battery-fault none", ReadPowerQuery, SetValues, L"battery-fault none",
      L"a sound power query again"},
-    {L"card add", ReadCardFigures, SetCard, L"card add NAME total=SIZE free=SIZE",
+    {L"card add", ReadCard, ChangeCard, L"card add NAME total=SIZE free=SIZE",
      L"inserts a card: a new folder name of at most 259 characters, " SIZES L"2048GB, "
      L"at most 100 cards"},
-    {L"card set", ReadCardFigures, SetCard, L"card set NAME total=SIZE free=SIZE",
+    {L"card set", ReadCard, ChangeCard, L"card set NAME total=SIZE free=SIZE",
      L"new figures for an inserted card"},
-    {L"card remove", ReadCardRemove, RemoveCard, L"card remove NAME", L"pulls a card out"},
-    {L"card fault", ReadCardFault, SetCardFault, L"card fault NAME on|off",
+    {L"card remove", ReadCard, ChangeCard, L"card remove NAME", L"pulls a card out"},
+    {L"card fault", ReadCard, ChangeCard, L"card fault NAME on|off",
      L"the card's disk query fails, or works again"},
     {L"store fault", ReadStoreFault, SetValues, L"store fault on|off",
      L"the object store query fails, or works again"},

@@ -16,23 +16,20 @@ const CommandInfo* FindRow(const std::vector<Token>& t, std::wstring* error) {
   size_t count;
   const CommandInfo* rows = ScenarioCommands(&count);
   const CommandInfo* oneWord = nullptr;
-  const std::wstring& first = t[0].text;
-  std::wstring kinds;
+  std::wstring first = t[0].text + L" ", second = t.size() > 1 ? t[1].text : L"", kinds;
   for (const CommandInfo* row = rows; row < rows + count; ++row) {
-    if (first == row->name)
-      oneWord = row;
-    size_t n = first.size();
-    if (wcslen(row->name) <= n || row->name[n] != L' ' || first.compare(0, n, row->name, n) != 0)
-      continue;
-    if (t.size() > 1 && !t[1].quoted && t[1].text == row->name + n + 1)
+    if (t.size() > 1 && !t[1].quoted && first + second == row->name)
       return row;
-    kinds += (kinds.empty() ? L"" : L", ") + std::wstring(row->name);
+    if (t[0].text == row->name)
+      oneWord = row;
+    else if (wcsncmp(row->name, first.c_str(), first.size()) == 0)
+      kinds += (kinds.empty() ? L"" : L", ") + std::wstring(row->name);
   }
   if (oneWord)
     return oneWord;
   *error = kinds.empty() ? L"unknown command " + Quote(t[0].text) + L" (--help lists them)"
                          : L"expected " + kinds + L", not " +
-                               Quote(t[0].text + (t.size() > 1 ? L" " + t[1].text : L""));
+                               Quote(t.size() > 1 ? first + second : t[0].text);
   return nullptr;
 }
 
@@ -65,7 +62,6 @@ std::wstring LimitsText() {
 
 bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* error,
                    long long intervalMs) {
-  Scenario result;
   CheckState state;
   state.intervalMs = state.untilQueryMs = intervalMs;
   state.clockMs = ClockMs(simResetTime);
@@ -80,7 +76,7 @@ bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* e
       continue;
     Command command;
     command.line = lineNumber;
-    if (ok && result.commands.size() >= (size_t)limits::commandLines) {
+    if (ok && scenario->commands.size() >= (size_t)limits::commandLines) {
       message = L"a script has at most 10000 command lines";
       ok = false;
     }
@@ -89,17 +85,16 @@ bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* e
                       &message};
     if (!ok || !command.row->read(reader)) {
       *error = L"line " + std::to_wstring(lineNumber) + L": " + message;
+      scenario->commands.clear();
       return false;
     }
-    result.commands.push_back(std::move(command));
+    scenario->commands.push_back(std::move(command));
   }
-  *scenario = std::move(result);
   return true;
 }
 
 bool LoadScenarioFile(const wchar_t* path, const std::wstring& shownPath, Scenario* scenario,
                       std::wstring* error, long long intervalMs) {
-  scenario->commands.clear();
   std::wstring why;
   AutoCloseHandle file(OpenRegularFile(path, &why));
   if (!file.IsValid()) {
@@ -113,26 +108,23 @@ bool LoadScenarioFile(const wchar_t* path, const std::wstring& shownPath, Scenar
          ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
     bytes.append(buffer, got);
   }
-  file.Reset(nullptr);
   if (bytes.size() > limits::scriptBytes) {
     *error = shownPath + L": the scenario is larger than 4 MB (4194304 bytes)";
     return false;
   }
-  // Line by line, to name the first that is not UTF-8 text.
-  std::wstring text;
-  int line = 1;
-  for (size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") ? 0 : 3, end; start <= bytes.size();
-       start = end + 1, ++line) {
-    end = std::min(bytes.find('\n', start), bytes.size());
-    size_t at = text.size(), n = end - start;
-    text.resize(at + n + 1, L'\n');  // a line has at most as many UTF-16 units as bytes
-    n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, &bytes[start], (int)n, &text[at],
-                            (int)n);
-    if (n == 0 && end > start) {
+  size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") ? 0 : 3;
+  int n = (int)(bytes.size() - start);
+  std::wstring text(n, L'\0');  // at most as many UTF-16 units as bytes
+  text.resize(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, &bytes[start], n, &text[0], n));
+  // Not UTF-8: the first line that is not is named.
+  for (int line = 1; text.empty() && n > 0 && start <= bytes.size(); ++line) {
+    size_t end = std::min(bytes.find('\n', start), bytes.size());
+    if (end > start && !MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, &bytes[start],
+                                            (int)(end - start), nullptr, 0)) {
       *error = shownPath + L": line " + std::to_wstring(line) + L": not UTF-8 text";
       return false;
     }
-    text.resize(at + n + (end < bytes.size()));
+    start = end + 1;
   }
   if (!ParseScenario(text, scenario, error, intervalMs)) {
     *error = shownPath + L": " + *error;
@@ -195,7 +187,6 @@ bool ReadWindow(LineReader& r) {
 bool Settings(LineReader& r, size_t from, const std::vector<const wchar_t*>& keys,
               std::vector<std::wstring>* values) {
   values->assign(keys.size(), L"");
-  std::vector<bool> seen(keys.size());
   std::wstring known;
   for (const wchar_t* k : keys)
     known += (known.empty() ? L"" : L", ") + std::wstring(k) + L"=";
@@ -207,9 +198,8 @@ bool Settings(LineReader& r, size_t from, const std::vector<const wchar_t*>& key
     size_t k = std::find(keys.begin(), keys.end(), key) - keys.begin();
     if (k == keys.size())
       return r.Fail(L"unknown setting " + Quote(key) + L" (" + known + L")");
-    if (seen[k])
+    if (!(*values)[k].empty())  // an empty value fails below
       return r.Fail(key + L"= is given twice");
-    seen[k] = true;
     (*values)[k] = r.t[i].text.substr(eq + 1);
     if ((*values)[k].empty())
       return r.Fail(key + L"= needs a value");

@@ -45,12 +45,6 @@ int CountWindows(const std::wstring& title, HWND* first) {
   return count;
 }
 
-HWND WindowFor(const std::wstring& title) {
-  HWND window = nullptr;
-  CountWindows(title, &window);
-  return title.empty() ? TodayShell.today : window;
-}
-
 bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings, std::wstring* error) {
   run = RunState();
   run.settings = &settings;

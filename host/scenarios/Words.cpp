@@ -1,19 +1,12 @@
 // The words of the host's language.
 #include "Words.h"
 
-#include <stdio.h>
-
 #include "DeviceFiles.h"
-#include "SimulatedDevice.h"
 
 namespace {
 
 bool IsBlank(wchar_t c) {
   return c == L' ' || c == L'\t';
-}
-
-bool IsDigit(wchar_t c) {
-  return c >= L'0' && c <= L'9';
 }
 
 // Units, largest first.
@@ -23,29 +16,29 @@ struct Unit {
 };
 const Unit durationUnits[] = {{L"h", 3600000}, {L"m", 60000}, {L"s", 1000}, {L"ms", 1}};
 const Unit sizeUnits[] = {{L"GB", 1LL << 30}, {L"MB", 1LL << 20}, {L"KB", 1LL << 10}, {L"B", 1}};
+const long long maxDurationMs = 0xFFFFFFFFLL * 1000;
 
-// The number at `*at` and the unit after it, up to the next digit: one of
-// `units`, given as its place there. Moves `*at` past both.
-bool NumberThenUnit(const std::wstring& word, size_t* at, const Unit (&units)[4], long long* value,
-                    int* unit) {
-  size_t digits = *at;
-  while (digits < word.size() && IsDigit(word[digits]))
-    ++digits;
-  size_t end = digits;
-  while (end < word.size() && !IsDigit(word[end]))
-    ++end;
-  std::wstring name = word.substr(digits, end - digits);
-  *unit = 3;
-  while (*unit >= 0 && name != units[*unit].name)
-    --*unit;
-  bool ok = *unit >= 0 && ParseNumber(word.substr(*at, digits - *at), 0,
-                                      (1LL << 62) / units[*unit].factor, value);
-  *at = end;
-  return ok;
+// Up to `pairs` NUMBER UNIT pairs, units in falling order, in all at most `max`.
+bool Measure(const std::wstring& word, const Unit (&units)[4], int pairs, long long max,
+             long long* total) {
+  *total = 0;
+  int last = -1;
+  for (size_t at = 0, end; at < word.size(); at = end, --pairs) {
+    size_t digits = std::min(word.find_first_not_of(L"0123456789", at), word.size());
+    end = std::min(word.find_first_of(L"0123456789", digits), word.size());
+    int unit = 3;
+    while (unit >= 0 && word.compare(digits, end - digits, units[unit].name) != 0)
+      --unit;
+    long long value, high = unit < 0 ? 0 : (max - *total) / units[unit].factor;
+    if (pairs == 0 || unit <= last || !ParseNumber(word.substr(at, digits - at), 0, high, &value))
+      return false;
+    *total += value * units[unit].factor;
+    last = unit;
+  }
+  return !word.empty();
 }
 
-// Text with its control characters written as codes: \x00 ... \x1F, \x7F
-// ... \x9F; line ends too, unless kept.
+// Control characters as codes, \x00-\x1F and \x7F-\x9F; line ends too, unless kept.
 std::wstring Escaped(const std::wstring& text, bool keepLineEnds = false) {
   std::wstring shown;
   for (wchar_t c : text) {
@@ -114,7 +107,7 @@ std::wstring Quote(const std::wstring& word) {
 bool ParseNumber(const std::wstring& word, long long low, long long high, long long* value) {
   long long v = 0;
   for (wchar_t c : word) {
-    if (!IsDigit(c) || v > (high - (c - L'0')) / 10)
+    if (c < L'0' || c > L'9' || v > (high - (c - L'0')) / 10)
       return false;
     v = v * 10 + (c - L'0');
   }
@@ -125,33 +118,17 @@ bool ParseNumber(const std::wstring& word, long long low, long long high, long l
 }
 
 bool ParseSize(const std::wstring& word, ULONGLONG* bytes) {
-  size_t at = 0;
   long long value;
-  int unit;
-  if (!NumberThenUnit(word, &at, sizeUnits, &value, &unit) || at != word.size())
+  if (!Measure(word, sizeUnits, 1, 1LL << 62, &value))
     return false;
-  *bytes = value * sizeUnits[unit].factor;
+  *bytes = value;
   return true;
-}
-
-bool ParseDuration(const std::wstring& word, long long* milliseconds) {
-  long long total = 0, value;
-  int lastUnit = -1, unit;
-  for (size_t at = 0; at < word.size(); lastUnit = unit) {
-    if (!NumberThenUnit(word, &at, durationUnits, &value, &unit) || unit <= lastUnit ||
-        value > (maxDurationMs - total) / durationUnits[unit].factor) {
-      return false;
-    }
-    total += value * durationUnits[unit].factor;
-  }
-  *milliseconds = total;
-  return !word.empty();
 }
 
 bool ParseDurationIn(const std::wstring& word, long long lowMs, long long highMs,
                      const wchar_t* what, long long* milliseconds, std::wstring* error) {
   std::wstring range = L"from " + DurationText(lowMs) + L" to " + DurationText(highMs);
-  if (!ParseDuration(word, milliseconds)) {
+  if (!Measure(word, durationUnits, 4, maxDurationMs, milliseconds)) {
     *error = std::wstring(what) + L" takes a duration " + range + L" (such as 250ms, 2s, 5m, " +
              L"1h30m), not " + Quote(word);
     return false;
@@ -164,8 +141,6 @@ bool ParseDurationIn(const std::wstring& word, long long lowMs, long long highMs
 }
 
 std::wstring DurationText(long long ms) {
-  if (ms == 0)
-    return L"0s";
   std::wstring text;
   for (const Unit& u : durationUnits) {
     if (ms >= u.factor) {
@@ -173,7 +148,7 @@ std::wstring DurationText(long long ms) {
       ms %= u.factor;
     }
   }
-  return text;
+  return text.empty() ? L"0s" : text;
 }
 
 bool ParseColor(const std::wstring& word, COLORREF* color) {
@@ -186,18 +161,8 @@ bool ParseColor(const std::wstring& word, COLORREF* color) {
   return true;
 }
 
-bool ParseDateTime(const std::wstring& date, const std::wstring& clock, SYSTEMTIME* time) {
-  // The device's own reader; the sizes keep out its 'T' and milliseconds.
-  std::wstring text = date + L" " + clock + (clock.size() == 5 ? L":00" : L"");
-  return date.size() == 10 && text.size() == 19 && SimParseLocalTime(text.c_str(), time);
-}
-
-bool IsPlainFileName(const std::wstring& name) {
-  return IsPlainFileName(name.c_str(), name.size());
-}
-
 bool IsPlainFileNameWith(const std::wstring& name, const wchar_t* extension) {
   size_t n = wcslen(extension);
   return name.size() > n && _wcsicmp(name.c_str() + name.size() - n, extension) == 0 &&
-         IsPlainFileName(name);
+         IsPlainFileName(name.c_str(), name.size());
 }
