@@ -1,6 +1,8 @@
 // The host's options, one row each.
 #include "Options.h"
 
+#include <shlwapi.h>
+
 #include <algorithm>
 #include <map>
 
@@ -34,8 +36,8 @@ const OptionRow optionRows[] = {
     {L"--live", nullptr, L"the live device (the machine's own readings); window only",
      &Options::live},
     {L"--dll", L"PATH",
-     L"the Today item (default: the enabled items of the Today list in the registry, in "
-     L"Order, from the device's file system)",
+     L"the Today item (default: the enabled items of the Today list in\n"
+     L"the registry, in Order, from the device's file system)",
      nullptr, &Options::dll, &Options::dllShown},
     {L"--out", L"FOLDER", L"where a scenario's pictures go (default: current folder)", nullptr,
      &Options::out, &Options::outShown},
@@ -47,15 +49,16 @@ const OptionRow optionRows[] = {
     {L"--snapshot", L"FILE", L"window only: a PNG of the strip when it closes by itself", nullptr,
      &Options::snapshot, &Options::snapshotShown},
     {L"--device-wait", L"DURATION",
-     L"how long to wait while another host uses the simulated device, 0s to 24h (default 2m)",
+     L"how long to wait while another host uses the simulated device, 0s\n"
+     L"to 24h (default 2m)",
      nullptr, nullptr, nullptr, &Options::deviceWaitMs, 0, day},
     {L"--wait-budget", L"DURATION",
-     L"a scenario: how long all its waits for other programs and windows may take together, "
-     L"1ms to 1h (default 2m)",
+     L"a scenario: how long all its waits for other programs and windows\n"
+     L"may take together, 1ms to 1h (default 2m)",
      nullptr, nullptr, nullptr, &Options::waitBudgetMs, 1, 3600000},
     {L"--keep-programs", nullptr,
-     L"programs the item started (the About program, wake-up programs) stay when the host "
-     L"ends; otherwise they end with it",
+     L"programs the item started (the About program, wake-up programs)\n"
+     L"stay when the host ends; otherwise they end with it",
      &Options::keepPrograms},
 };
 
@@ -66,11 +69,6 @@ const wchar_t closing[] =
     L"line or script (nothing was run); 3 no display, item or output folder; 4 another host\n"
     L"kept the simulated device busy past --device-wait; 129 the console closed; 130\n"
     L"interrupted (Ctrl-C).\n";
-
-std::wstring FileNamePart(const std::wstring& path) {
-  size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 // What one option's value sets; false with `error` set.
 bool TakeValue(const OptionRow& row, const std::wstring& value, Options* o, std::wstring* error) {
@@ -87,17 +85,17 @@ bool TakeValue(const OptionRow& row, const std::wstring& value, Options* o, std:
   return ok;
 }
 
-// What is wrong with the options together, "" when nothing: a path that is
-// wrong before anything runs, then options that exclude or need each other.
+// What is wrong with the options together, "" when nothing.
 std::wstring Problem(const Options& o) {
   bool script = o.demo || !o.scenarioFile.empty(), shot = !o.snapshot.empty();
-  std::wstring library = FileNamePart(o.dll), snapshot = L"--snapshot " + o.snapshotShown + L": ";
+  std::wstring library = PathFindFileNameW(o.dll.c_str()),
+               snapshot = L"--snapshot " + o.snapshotShown + L": ";
   if (!o.dll.empty() && library.find(L'.') == std::wstring::npos) {
     return L"--dll " + o.dllShown + L": a library's name needs an extension such as .dll " +
            L"(the system would load " + library + L".dll instead)";
   }
-  if (shot &&
-      (!IsPlainFileNameWith(FileNamePart(o.snapshot), L".png") || !PathFitsLimits(o.snapshot))) {
+  if (shot && (!IsPlainFileNameWith(PathFindFileNameW(o.snapshot.c_str()), L".png") ||
+               !PathFitsLimits(o.snapshot))) {
     return L"--snapshot needs a *.png file in a folder, within the file system's limits, not " +
            Quote(o.snapshotShown);
   }
@@ -156,22 +154,6 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
   return error->empty();
 }
 
-// `left`, then `text` in words from its end on, wrapped at 90 columns.
-static std::wstring Wrapped(std::wstring line, const wchar_t* text) {
-  std::wstring out;
-  size_t indent = line.size();
-  for (const wchar_t* word = text; *word;) {
-    size_t n = wcscspn(word, L" ");
-    if (line.size() > indent && line.size() + 1 + n > 90) {
-      out += line + L"\n";
-      line = std::wstring(indent, L' ');
-    }
-    line += (line.size() > indent ? L" " : L"") + std::wstring(word, n);
-    word += n + (word[n] == L' ');
-  }
-  return out + line + L"\n";
-}
-
 void PrintHelp() {
   std::wstring text =
       L"usage: TodayHost.exe [options]   the Today screen in a window, or a scenario headless\n"
@@ -179,15 +161,17 @@ void PrintHelp() {
   for (const OptionRow& row : optionRows) {
     std::wstring left =
         L"  " + std::wstring(row.name) + (row.value ? L" " : L"") + (row.value ? row.value : L"");
-    text += Wrapped(left + std::wstring(left.size() < 25 ? 25 - left.size() : 1, L' '), row.help);
+    std::wstring help = row.help;  // its further lines under its first
+    for (size_t at = help.find(L'\n'); at != std::wstring::npos; at = help.find(L'\n', at))
+      help.insert(++at, 25, L' ');
+    text += left + std::wstring(left.size() < 25 ? 25 - left.size() : 1, L' ') + help + L"\n";
   }
   text += closing;
   text += L"\nScenario commands (one a line; see docs/scenarios.md):\n";
   size_t count;
   const CommandInfo* commands = ScenarioCommands(&count);
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count; ++i)
     text += L"  " + std::wstring(commands[i].usage) + L"\n      " + commands[i].effect + L"\n";
-  }
   text += L"Limits: " + LimitsText();
   Print(stdout, text);
 }

@@ -1,5 +1,4 @@
-// The host's command line: its options as a table, read into one record,
-// and --help made from the table.
+// The host's command line, read into one record.
 #pragma once
 
 #include <windows.h>

@@ -39,10 +39,9 @@ std::wstring Resolve(std::wstring full, const std::wstring& rest) {
   return full;
 }
 
-// Bytes of the Unix path Wine opens for the root: Wine reaches a drive
-// through the prefix, "<prefix>/dosdevices/z:/" for "\\?\Z:\" (and
-// "<prefix>/dosdevices/unc/server/share/" for a share), not through the
-// folder the drive stands for. 0 outside Wine.
+// Bytes of the Unix path Wine opens for the root, through the prefix:
+// "<prefix>/dosdevices/z:/" for "\\?\Z:\", "<prefix>/dosdevices/unc/server/share/"
+// for a share. 0 outside Wine.
 size_t UnixRootBytes(const std::wstring& full) {
   typedef char*(CDECL * UnixName)(const wchar_t*);
   auto unixName =
@@ -62,10 +61,10 @@ size_t UnixRootBytes(const std::wstring& full) {
 
 // The reasons a path can fail for, whatever was being done with it.
 std::wstring Reason(const std::wstring& full, DWORD error) {
-  if (!PathFitsLimits(full) || error == ERROR_FILENAME_EXCED_RANGE)
-    return L"the path is too long";
   if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT)
     return L"no permission";
+  if (!PathFitsLimits(full) || error == ERROR_FILENAME_EXCED_RANGE)
+    return L"the path is too long";
   wchar_t text[256] = L"";
   DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                            error, 0, text, 256, nullptr);
@@ -165,18 +164,14 @@ bool IsNoFile(PathKind kind) {
 
 std::wstring WhyNotCreated(const std::wstring& full, DWORD error) {
   PathKind kind = KindAt(full);
-  if (IsNoFile(kind))
+  bool denied = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+  if (IsNoFile(kind) || (kind == PathKind::File && !denied))
     return KindWords(kind) + L" of that name exists";
-  if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT)
-    return L"no permission";
-  if (kind == PathKind::File)
-    return L"a file of that name exists";
-  if (!PathFitsLimits(full))
-    return L"the path is too long";
-  if (error == ERROR_PATH_NOT_FOUND)
+  if (error == ERROR_PATH_NOT_FOUND && PathFitsLimits(full))
     return L"its folder does not exist";
   // Linux answers "not found" for a new name where nothing may be made (/proc).
-  return error == ERROR_FILE_NOT_FOUND ? L"nothing may be made there" : Reason(full, error);
+  return error == ERROR_FILE_NOT_FOUND && PathFitsLimits(full) ? L"nothing may be made there"
+                                                               : Reason(full, error);
 }
 
 bool MakeFolders(const std::wstring& full, std::vector<std::wstring>* made, std::wstring* why) {

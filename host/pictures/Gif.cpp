@@ -1,6 +1,5 @@
-// Animated GIFs of the strip, written directly: one palette for all frames,
-// each frame indexed once at its own size, magnified as indices and packed
-// with LZW.
+// Animated GIFs, written directly: one palette for all frames, each frame
+// indexed at its own size, magnified as indices and packed with LZW.
 #include <algorithm>
 #include <unordered_map>
 
@@ -18,9 +17,8 @@ long Distance(DWORD p, DWORD q) {
   return d;
 }
 
-// The frames' colours, sorted: all of them when there are at most 256, else
-// the most frequent 256; `index` maps every colour that occurs to its
-// nearest entry.
+// The frames' colours, at most the 256 most frequent, sorted; `index` maps
+// every colour that occurs to its nearest entry.
 std::vector<DWORD> ChoosePalette(const std::vector<const Picture*>& frames,
                                  std::unordered_map<DWORD, BYTE>* index) {
   std::unordered_map<DWORD, size_t> counts;
@@ -28,25 +26,18 @@ std::vector<DWORD> ChoosePalette(const std::vector<const Picture*>& frames,
     for (DWORD px : p->pixels)
       ++counts[px & 0xFFFFFF];
   }
-  std::vector<std::pair<size_t, DWORD>> byCount;  // (count, colour)
+  std::vector<std::pair<size_t, DWORD>> byCount;  // the most frequent first
   for (const auto& c : counts)
-    byCount.push_back({c.second, c.first});
-  std::sort(byCount.begin(), byCount.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first > b.first : a.second < b.second;
-  });
+    byCount.push_back({SIZE_MAX - c.second, c.first});
+  std::sort(byCount.begin(), byCount.end());
   std::vector<DWORD> palette;
   for (size_t i = 0; i < byCount.size() && i < 256; ++i)
     palette.push_back(byCount[i].second);
   std::sort(palette.begin(), palette.end());
   for (const auto& c : counts) {
-    long best = 0x7FFFFFFF;
-    for (size_t k = 0; k < palette.size(); ++k) {
-      long d = Distance(c.first, palette[k]);
-      if (d < best) {
-        best = d;
-        (*index)[c.first] = (BYTE)k;
-      }
-    }
+    auto nearer = [&](DWORD a, DWORD b) { return Distance(c.first, a) < Distance(c.first, b); };
+    (*index)[c.first] =
+        (BYTE)(std::min_element(palette.begin(), palette.end(), nearer) - palette.begin());
   }
   return palette;
 }

@@ -22,8 +22,7 @@ Picture Load(const std::wstring& path) {
 const wchar_t kTurn[] = L"Local\\CeStandIn.SimulatedDeviceTurn";
 
 bool Same(const Picture& a, const Picture& b) {
-  int x, y;
-  return !FirstDifference(a, b, &x, &y);
+  return Difference(a, b).empty();
 }
 
 const bool updating =
@@ -37,15 +36,7 @@ void ExpectLikeReference(const std::wstring& folder, const std::wstring& name,
     ASSERT_TRUE(CopyFileW(made.c_str(), kept.c_str(), FALSE));
     return;
   }
-  Picture a = Load(made), b = Load(kept);
-  int x, y;
-  if (FirstDifference(a, b, &x, &y)) {
-    char text[160];
-    snprintf(text, sizeof text, "%ls: %dx%d, first difference at (%d,%d): %06lX instead of %06lX",
-             reference.c_str(), a.width, a.height, x, y, x < 0 ? 0ul : (unsigned long)a.At(x, y),
-             x < 0 ? 0ul : (unsigned long)b.At(x, y));
-    ADD_FAILURE() << text;
-  }
+  EXPECT_EQ("", Difference(Load(made), Load(kept))) << std::string(name.begin(), name.end());
 }
 
 TEST(EndToEnd, StripPicturesMatchTheReferences) {
@@ -57,7 +48,7 @@ TEST(EndToEnd, StripPicturesMatchTheReferences) {
   // Magnified: every pixel a 3 x 3 block, nothing else. (The references pin
   // the strip in the Today window, over the background gradient.)
   Picture strip = Load(run.folder + L"\\readings.png");
-  EXPECT_TRUE(Same(MagnifyPicture(strip, 3), Load(run.folder + L"\\readings-x3.png")));
+  EXPECT_EQ("", Difference(MagnifyPicture(strip, 3), Load(run.folder + L"\\readings-x3.png")));
   // One frame per strip snapshot, the magnified one included.
   UINT frames = 0;
   std::wstring error;

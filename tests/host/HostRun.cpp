@@ -1,11 +1,8 @@
 #include "HostRun.h"
 
-#include <gtest/gtest.h>
+#include <stdio.h>
 
 #include <mutex>
-
-#include "DeviceFiles.h"
-#include "TodayList.h"
 
 // The output goes to a file, not a pipe: a program the session starts may
 // hold a pipe's write end open, and a reader would wait for ever. What the
@@ -116,17 +113,13 @@ HostResult RunScript(const std::wstring& name, const std::string& text,
   return result;
 }
 
-void RemoveTestItems(bool files) {
-  for (const std::wstring& name : {std::wstring(L"A"), L"A" + std::wstring(40, L'n')})
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (TODAY_ITEMS_KEY L"\\HostTest." + name).c_str());
-  if (files)
-    DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\HostTest.A.dll");
+std::string Difference(const Picture& a, const Picture& b) {
+  int x, y;
+  char text[100] = "";
+  if (FirstDifference(a, b, &x, &y)) {
+    snprintf(text, sizeof text, "%dx%d, first difference at (%d,%d): %06lX instead of %06lX",
+             a.width, a.height, x, y, x < 0 ? 0ul : (unsigned long)a.At(x, y),
+             x < 0 ? 0ul : (unsigned long)b.At(x, y));
+  }
+  return text;
 }
-
-namespace {
-struct LeftoversRemoved : testing::Environment {
-  void SetUp() override { RemoveTestItems(); }
-};
-const testing::Environment* const leftovers =
-    testing::AddGlobalTestEnvironment(new LeftoversRemoved);
-}  // namespace

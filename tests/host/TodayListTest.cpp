@@ -1,7 +1,7 @@
 // The Today list the host builds from the registry: custom items that are
 // enabled, in order, stacked top to bottom; one that does not load is left
 // out, named by its key. The test's items are its own (HostTest.*, beside
-// the installed Quorvane); HostRun removes any an earlier run left.
+// the installed Quorvane).
 #include <gtest/gtest.h>
 
 #include "DeviceFiles.h"
@@ -11,8 +11,23 @@
 
 namespace {
 
-const std::wstring kKey = TODAY_ITEMS_KEY L"\\HostTest.A";
+const std::wstring kKey = TODAY_ITEMS_KEY L"\\HostTest.A", kLongKey = kKey + std::wstring(40, L'n');
 const wchar_t kBrowser[] = L"\\Windows\\iexplore.exe";  // loadable, but no Today item
+
+// The test's items and, unless `files` is false, their library on the device.
+// Done before the first test of this program too: a test killed halfway
+// leaves them behind, and every host run would meet them.
+void RemoveTestItems(bool files = true) {
+  for (const std::wstring& key : {kKey, kLongKey})
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+  if (files)
+    DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\HostTest.A.dll");
+}
+struct LeftoversRemoved : testing::Environment {
+  void SetUp() override { RemoveTestItems(); }
+};
+const testing::Environment* const leftovers =
+    testing::AddGlobalTestEnvironment(new LeftoversRemoved);
 
 void AddItem(DWORD type, DWORD enabled, DWORD order, const std::wstring& dll,
              const std::wstring& key = kKey) {
@@ -29,7 +44,6 @@ struct TodayList : testing::Test {
 };
 
 TEST_F(TodayList, CustomItemsThatAreEnabledInOrder) {
-  const std::wstring longKey = kKey + std::wstring(40, L'n');
   const struct {
     DWORD type, enabled, order;
     const wchar_t* asText;  // a value written as text ("1"), not a DWORD
@@ -55,7 +69,7 @@ TEST_F(TodayList, CustomItemsThatAreEnabledInOrder) {
       {4, 1, 5, nullptr, L"iexplore.exe", L"Quorvane", L"is not a device path"},
       {4, 1, 5, nullptr, L"\\Windows\\..\\Windows\\iexplore.exe", L"Quorvane",
        L"not a device path"},
-      {4, 1, 5, nullptr, L"", L"Quorvane", L"it has no DLL value", longKey},  // named whole
+      {4, 1, 5, nullptr, L"", L"Quorvane", L"it has no DLL value", kLongKey},  // named whole
       {4, 1, 5, nullptr, L"\\Windows", L"Quorvane", L"its DLL \\Windows is a folder"},
       {4, 1, 5, nullptr, L"\\Windows\\" + std::wstring(300, L'x') + L".dll", L"Quorvane",
        L"its DLL value is longer than a device path may be (259 characters)"},
