@@ -82,17 +82,14 @@ std::wstring UserPath(const std::wstring& typed) {
     return p;  // as the system takes it
   if (!typed.empty() && typed[0] == L'/')
     p = L"Z:" + p;
-  if (StartsWith(p, L"\\\\")) {
-    std::wstring unc = std::wstring(longPrefix) + L"UNC\\" + p.substr(2);
-    size_t root = RootLength(unc);
-    return Resolve(unc.substr(0, root), unc.substr(root));
+  if (StartsWith(p, L"\\\\") || (p.size() >= 3 && p[1] == L':' && p[2] == L'\\')) {
+    std::wstring full = longPrefix + (p[0] == L'\\' ? L"UNC" + p.substr(1) : p);
+    size_t root = RootLength(full);
+    return Resolve(full.substr(0, root), full.substr(root));
   }
-  if (p.size() >= 3 && p[1] == L':' && p[2] == L'\\')
-    return Resolve(longPrefix + p.substr(0, 3), p.substr(3));
-  wchar_t base[MAX_PATH];
-  DWORD n = p.size() >= 2 && p[1] == L':'
-                ? GetFullPathNameW(p.substr(0, 2).c_str(), MAX_PATH, base, nullptr)  // "C:rest"
-                : GetCurrentDirectoryW(MAX_PATH, base);
+  wchar_t base[MAX_PATH];  // the current folder, of the drive for "C:rest"
+  DWORD n = GetFullPathNameW(p.size() >= 2 && p[1] == L':' ? p.substr(0, 2).c_str() : L".",
+                             MAX_PATH, base, nullptr);
   std::wstring folder(base, n > 0 && n < MAX_PATH ? n : 0);
   if (folder.empty())
     return std::wstring(longPrefix) + p;

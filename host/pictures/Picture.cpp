@@ -23,9 +23,8 @@ struct ComScope {
 };
 
 std::wstring HrText(const wchar_t* what, HRESULT hr) {
-  wchar_t buffer[160];
+  wchar_t buffer[160] = L"";  // the last one stays 0
   _snwprintf(buffer, 159, L"%ls failed (0x%08lX)", what, (unsigned long)hr);
-  buffer[159] = 0;
   return buffer;
 }
 

@@ -53,11 +53,9 @@ void PaintHeader(HDC dc) {
 void DrawWatermark(const TODAYDRAWWATERMARKINFO* info) {
   if (!info || !info->hdc)
     return;
-  POINT origin = {0, 0};
-  if (info->hwnd)
-    MapWindowPoints(info->hwnd, TodayShell.today, &origin, 1);
   RECT area = info->rc;
-  OffsetRect(&area, origin.x, origin.y);
+  if (info->hwnd)
+    MapWindowPoints(info->hwnd, TodayShell.today, (POINT*)&area, 2);
   PaintBackground(info->hdc, info->rc.left, info->rc.top, area);
 }
 
@@ -179,12 +177,10 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       }
       return 0;
     case WM_CONTEXTMENU:  // DefWindowProcW sends it for a right click
-      if (TodayShell.interactive) {
-        int x = (short)LOWORD(lParam), y = (short)HIWORD(lParam);
-        if (x == -1 && y == -1)
-          x = y = 40;
-        ShowMenu(x, y);
-      }
+      if (TodayShell.interactive && (DWORD)lParam == 0xFFFFFFFF)
+        ShowMenu(40, 40);  // from the keyboard
+      else if (TodayShell.interactive)
+        ShowMenu((short)LOWORD(lParam), (short)HIWORD(lParam));
       return 0;
     case WM_COMMAND:
     case WM_KEYDOWN:
