@@ -170,11 +170,9 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       EndPaint(window, &ps);
       return 0;
     }
-    case WM_TIMER:
-      if (wParam == refreshTimer) {
-        QueryTodayItems();
-        InvalidateTodayHeader();
-      }
+    case WM_TIMER:  // refreshTimer, its only one
+      QueryTodayItems();
+      InvalidateTodayHeader();
       return 0;
     case WM_CONTEXTMENU:  // DefWindowProcW sends it for a right click
       if (TodayShell.interactive && (DWORD)lParam == 0xFFFFFFFF)
@@ -285,7 +283,6 @@ int FireWakeupAndWait(DWORD timeoutMs) {
   HANDLE processes[16];
   int started = FireWakeupEvent(processes, 16);
   int kept = started < 16 ? started : 16;
-  // One deadline for all of them.
   bool allEnded = WaitUntil(timeoutMs, [&] {
     return kept == 0 || WaitForMultipleObjects(kept, processes, TRUE, 0) == WAIT_OBJECT_0;
   });
