@@ -74,15 +74,13 @@ const wchar_t closing[] =
 bool TakeValue(const OptionRow& row, const std::wstring& value, Options* o, std::wstring* error) {
   if (row.ms)
     return ParseDurationIn(value, row.low, row.high, row.name, &(o->*row.ms), error);
-  if (row.path && !value.empty()) {
-    o->*row.shown = value;
-    o->*row.path = UserPath(value);
-  }
-  bool ok = row.path ? !value.empty() : ParseColor(value, &o->textColor);
-  if (!ok)
-    *error = row.path ? std::wstring(row.name) + L" needs a path, not ''"
-                      : L"--text-color takes #RRGGBB, not " + Quote(value);
-  return ok;
+  if (!row.path && !ParseColor(value, &o->textColor))
+    *error = L"--text-color takes #RRGGBB, not " + Quote(value);
+  else if (row.path && value.empty())
+    *error = std::wstring(row.name) + L" needs a path, not ''";
+  else if (row.path)
+    o->*row.path = UserPath(o->*row.shown = value);
+  return error->empty();
 }
 
 // What is wrong with the options together, "" when nothing.
@@ -104,10 +102,9 @@ std::wstring Problem(const Options& o) {
   PathKind folder = shot ? KindAt(o.snapshot.substr(0, o.snapshot.rfind(L'\\'))) : PathKind::Folder;
   if (folder != PathKind::Folder && folder != PathKind::Unknown)
     return snapshot + L"its folder does not exist";
-  if (o.demo && !o.scenarioFile.empty()) {
-    return o.check ? L"--demo and --check exclude each other"
-                   : L"--demo and --scenario exclude each other";
-  }
+  if (o.demo && !o.scenarioFile.empty())
+    return std::wstring(L"--demo and ") + (o.check ? L"--check" : L"--scenario") +
+           L" exclude each other";
   if (script && (o.closeAfterMs || shot))
     return L"--close-after and --snapshot are for the window; scenarios take snapshots";
   if (shot && !o.closeAfterMs)

@@ -2,7 +2,6 @@
 #include "Picture.h"
 
 #include <initguid.h>
-#include <algorithm>
 #include <wincodec.h>
 
 #include "ScopedWin.h"
@@ -161,17 +160,4 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
   if (FAILED(hr))
     *error = HrText(L"reading the picture", hr);
   return SUCCEEDED(hr);
-}
-
-bool FirstDifference(const Picture& a, const Picture& b, int* x, int* y) {
-  *x = *y = -1;
-  if (a.width != b.width || a.height != b.height)
-    return true;
-  size_t at =
-      std::mismatch(a.pixels.begin(), a.pixels.end(), b.pixels.begin()).first - a.pixels.begin();
-  if (at < a.pixels.size()) {
-    *x = (int)(at % a.width);
-    *y = (int)(at / a.width);
-  }
-  return at < a.pixels.size();
 }

@@ -40,6 +40,3 @@ inline bool ReadPng(const wchar_t* path, Picture* picture, std::wstring* error) 
 // frames' colours (the most frequent 256, the others taking their nearest).
 bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& frames, int scale,
                       int delayMs, std::wstring* error);
-
-// First differing pixel, or false when the pictures are identical.
-bool FirstDifference(const Picture& a, const Picture& b, int* x, int* y);

@@ -2,12 +2,11 @@
 
 #include <stdio.h>
 
+#include <algorithm>
 #include <mutex>
 
-// The output goes to a file, not a pipe: a program the session starts may
-// hold a pipe's write end open, and a reader would wait for ever. What the
-// host leaves running (a program its item started before a crash) ends with
-// the job, so it cannot disturb later runs.
+// The output goes to a file, not a pipe, whose write end a program the session
+// starts may hold open. What the host leaves running ends with the job.
 HostResult RunProgram(const std::wstring& program, const std::wstring& arguments) {
   HostResult result;
   static LONG runs;  // hosts may be started from two threads at once
@@ -114,12 +113,15 @@ HostResult RunScript(const std::wstring& name, const std::string& text,
 }
 
 std::string Difference(const Picture& a, const Picture& b) {
-  int x, y;
   char text[100] = "";
-  if (FirstDifference(a, b, &x, &y)) {
-    snprintf(text, sizeof text, "%dx%d, first difference at (%d,%d): %06lX instead of %06lX",
-             a.width, a.height, x, y, x < 0 ? 0ul : (unsigned long)a.At(x, y),
-             x < 0 ? 0ul : (unsigned long)b.At(x, y));
+  size_t at =
+      std::mismatch(a.pixels.begin(), a.pixels.end(), b.pixels.begin(), b.pixels.end()).first -
+      a.pixels.begin();
+  if (a.width != b.width || a.height != b.height) {
+    snprintf(text, sizeof text, "%dx%d instead of %dx%d", a.width, a.height, b.width, b.height);
+  } else if (at < a.pixels.size()) {
+    snprintf(text, sizeof text, "first difference at (%d,%d): %06lX instead of %06lX",
+             (int)(at % a.width), (int)(at / a.width), a.pixels[at], b.pixels[at]);
   }
   return text;
 }

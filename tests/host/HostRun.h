@@ -22,9 +22,8 @@ inline HostResult RunHost(const std::wstring& arguments) {
   return RunProgram(L"TodayHost.exe", arguments);
 }
 
-// Runs `text`, written as <FreshFolder(name)>.txt, or without text the
-// scenario tests/host/scenarios/<name>.txt, with `options` after it; its
-// pictures go into FreshFolder(name).
+// Runs `text` (written as <FreshFolder(name)>.txt), or tests/host/scenarios/<name>.txt,
+// with `options`; its pictures go into FreshFolder(name).
 HostResult RunScript(const std::wstring& name, const std::string& text = "",
                      const std::wstring& options = L"");
 

@@ -1,14 +1,12 @@
-// Picture files: PNG written and read back exactly, the animated GIF's frames,
-// loop and delay.
+// Picture files: PNG and animated GIF.
 #include <gtest/gtest.h>
 
 #include "HostRun.h"
 
 namespace {
 
-// A PNG keeps every pixel. In a GIF of frames magnified 4 times, the noise
-// frame fills the LZW code table many times over, and every pixel survives
-// the table's fresh starts.
+// A PNG keeps every pixel; in a GIF magnified 4 times, the noise frame fills
+// the LZW table many times over, and every pixel survives its fresh starts.
 TEST(Pictures, PngAndAnimatedGifKeepEveryPixelAndTheGifLoopsWithTheDelay) {
   Picture red{240, 42, std::vector<DWORD>(240 * 42, 0xFF0000)}, noise{240, 42, {}};
   for (int y = 0; y < 42; ++y)

@@ -1,7 +1,5 @@
-// The Today list the host builds from the registry: custom items that are
-// enabled, in order, stacked top to bottom; one that does not load is left
-// out, named by its key. The test's items are its own (HostTest.*, beside
-// the installed Quorvane).
+// The Today list the host builds from the registry, with the test's own items
+// (HostTest.*) beside the installed Quorvane.
 #include <gtest/gtest.h>
 
 #include "DeviceFiles.h"
@@ -14,9 +12,8 @@ namespace {
 const std::wstring kKey = TODAY_ITEMS_KEY L"\\HostTest.A", kLongKey = kKey + std::wstring(40, L'n');
 const wchar_t kBrowser[] = L"\\Windows\\iexplore.exe";  // loadable, but no Today item
 
-// The test's items and, unless `files` is false, their library on the device.
-// Done before the first test of this program too: a test killed halfway
-// leaves them behind, and every host run would meet them.
+// The test's items and, unless `files` is false, their library; before the
+// first test too, as every host run would meet what a killed one left.
 void RemoveTestItems(bool files = true) {
   for (const std::wstring& key : {kKey, kLongKey})
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
