@@ -52,11 +52,9 @@ size_t UnixRootBytes(const std::wstring& full) {
     return 0;
   prefix[1] = L'\\';  // the same folder in the \\?\ form
   char* name = unixName(prefix);
-  size_t bytes = name ? strlen(name) : 0, start = wcslen(longPrefix);
+  size_t bytes = name ? strlen(name) + strlen("/dosdevices/") : 0, start = wcslen(longPrefix);
   HeapFree(GetProcessHeap(), 0, name);
-  if (bytes == 0)
-    return 0;
-  return bytes + strlen("/dosdevices/") + Utf8Bytes(full.substr(start, RootLength(full) - start));
+  return bytes ? bytes + Utf8Bytes(full.substr(start, RootLength(full) - start)) : 0;
 }
 
 // The reasons a path can fail for, whatever was being done with it.
@@ -112,15 +110,14 @@ bool FitsNameLimits(const std::wstring& name) {
 }
 
 bool PathFitsLimits(const std::wstring& full) {
-  size_t root = RootLength(full), rootBytes = UnixRootBytes(full), unixBytes = rootBytes;
+  size_t root = RootLength(full), rootBytes = UnixRootBytes(full);
   for (size_t start = root, end = 0; start < full.size(); start = end + 1) {
     end = std::min(full.find(L'\\', start), full.size());
-    std::wstring part = full.substr(start, end - start);
-    if (!FitsNameLimits(part))
+    if (!FitsNameLimits(full.substr(start, end - start)))
       return false;
-    unixBytes += Utf8Bytes(part) + (start > root);  // the root ends in '/'
   }
-  return full.size() <= longestPath && (rootBytes == 0 || unixBytes <= longestUnixPath);
+  return full.size() <= longestPath &&
+         (rootBytes == 0 || rootBytes + Utf8Bytes(full.substr(root)) <= longestUnixPath);
 }
 
 PathKind KindAt(const std::wstring& full) {

@@ -99,14 +99,12 @@ void Put(std::vector<BYTE>* out, std::initializer_list<unsigned> bytes) {
 
 bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& frames, int scale,
                       int delayMs, std::wstring* error) {
-  if (frames.empty()) {
-    *error = L"an animation needs at least one picture";
-    return false;
-  }
-  const int w = frames[0]->width, h = frames[0]->height;
+  const int w = frames.empty() ? 0 : frames[0]->width, h = frames.empty() ? 0 : frames[0]->height;
   const unsigned bigW = w * scale, bigH = h * scale;
-  if (w <= 0 || h <= 0 || bigW > 65535 || bigH > 65535) {
-    *error = L"an animation's frames must be 1 to 65535 pixels wide and high";
+  if (w <= 0 || h <= 0 || bigW > 65535 || bigH > 65535 ||
+      std::any_of(frames.begin(), frames.end(),
+                  [&](const Picture* p) { return p->width != w || p->height != h; })) {
+    *error = L"an animation needs frames of one size, 1 to 65535 pixels wide and high";
     return false;
   }
   std::unordered_map<DWORD, BYTE> index;
@@ -126,10 +124,6 @@ bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& fr
   unsigned centis = (delayMs + 5) / 10;
   std::vector<BYTE> small((size_t)w * h), big((size_t)bigW * bigH);
   for (const Picture* p : frames) {
-    if (p->width != w || p->height != h) {
-      *error = L"an animation's frames must all have one size";
-      return false;
-    }
     for (size_t i = 0; i < small.size(); ++i)
       small[i] = index[p->pixels[i] & 0xFFFFFF];
     for (size_t i = 0; i < big.size(); ++i)

@@ -23,17 +23,14 @@ const COLORREF headerColor = RGB(0x1E, 0x46, 0x8C);
 
 // Paints a rectangle of the Today window's background into `dc` at (destX, destY).
 void PaintBackground(HDC dc, int destX, int destY, const RECT& area) {
-  int w = area.right - area.left, h = area.bottom - area.top;
-  if (w <= 0 || h <= 0)
-    return;
-  std::vector<DWORD> pixels((size_t)w * h);
+  int w = area.right - area.left, h = std::max(0, (int)(area.bottom - area.top));
+  std::vector<DWORD> column(h);  // one pixel wide, stretched to w
   for (int y = 0; y < h; ++y) {
     COLORREF c = TodayBackgroundAt(area.left, area.top + y);
-    DWORD px = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-    std::fill_n(pixels.begin() + (size_t)y * w, w, px);
+    column[y] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
   }
-  BITMAPINFO bi = TopDown32BitInfo(w, h);
-  SetDIBitsToDevice(dc, destX, destY, w, h, 0, 0, 0, h, pixels.data(), &bi, DIB_RGB_COLORS);
+  BITMAPINFO bi = TopDown32BitInfo(1, h);
+  StretchDIBits(dc, destX, destY, w, h, 0, 0, 1, h, column.data(), &bi, DIB_RGB_COLORS, SRCCOPY);
 }
 
 void PaintHeader(HDC dc) {
