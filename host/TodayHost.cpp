@@ -109,16 +109,15 @@ int CheckOutput(const Options& o, const Scenario& scenario, const std::wstring& 
   }
   for (const Command& c : scenario.commands) {
     const std::wstring* name = PictureFile(c);
-    std::wstring path = name ? InFolder(o.out, *name) : L"",
+    if (!name)
+      continue;
+    std::wstring path = InFolder(o.out, *name), shown = ShownPicturePath(o.outShown, *name),
                  on = where + L": line " + std::to_wstring(c.line) + L": ";
-    if (name && !made && !PathFitsLimits(path)) {
-      return Fail(ExitUsage,
-                  on + L"the path " + ShownPicturePath(o.outShown, *name) + L" is too long");
-    }
-    if (name && made && IsNoFile(KindAt(path))) {
-      return Fail(ExitSetup, on + L"cannot write " + ShownPicturePath(o.outShown, *name) + L": " +
+    if (!made && !PathFitsLimits(path))
+      return Fail(ExitUsage, on + L"the path " + shown + L" is too long");
+    if (made && IsNoFile(KindAt(path)))
+      return Fail(ExitSetup, on + L"cannot write " + shown + L": " +
                                  WhyNotCreated(path, ERROR_ALREADY_EXISTS));
-    }
   }
   std::wstring why, probe = InFolder(o.out, TemporaryName(L"probe"));
   if (!made)

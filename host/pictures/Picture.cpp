@@ -43,12 +43,10 @@ bool CopyScreenPixels(HDC source, int x, int y, int w, int h, Picture* picture) 
   AutoDeleteDC memDc(CreateCompatibleDC(source));
   if (!dib.IsValid() || !memDc.IsValid())
     return false;
-  {
-    ScopedSelectObject selected(memDc, dib);
-    if (!BitBlt(memDc, 0, 0, w, h, source, x, y, SRCCOPY))
-      return false;
-    GdiFlush();
-  }
+  ScopedSelectObject selected(memDc, dib);
+  if (!BitBlt(memDc, 0, 0, w, h, source, x, y, SRCCOPY))
+    return false;
+  GdiFlush();
   picture->width = w;
   picture->height = h;
   picture->pixels.assign((const DWORD*)bits, (const DWORD*)bits + (size_t)w * h);

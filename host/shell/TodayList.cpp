@@ -43,11 +43,8 @@ std::wstring Unloadable(HKEY items, const wchar_t* key, TodayListEntry* entry) {
 
 std::vector<TodayListEntry> ReadTodayList(std::vector<std::wstring>* leftOut) {
   std::vector<TodayListEntry> list;
-  ScopedRegKey items;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, 0, KEY_READ, items.Out()) !=
-      ERROR_SUCCESS) {
-    return list;
-  }
+  ScopedRegKey items;  // none to enumerate when there is no such key
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, 0, KEY_READ, items.Out());
   wchar_t name[256];
   for (DWORD i = 0, chars = 256;
        RegEnumKeyExW(items, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;

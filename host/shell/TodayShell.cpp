@@ -212,7 +212,7 @@ bool CreateTodayWindow(HINSTANCE instance, bool framed) {
   WNDCLASSW wc = {};
   wc.lpfnWndProc = TodayWindowProc;
   wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.lpszClassName = TODAY_WINDOW_CLASS;
   RegisterClassW(&wc);
   DWORD style =
