@@ -7,7 +7,6 @@
 #include <map>
 
 #include "Scenario.h"
-#include "UserPath.h"
 #include "Words.h"
 
 namespace {

@@ -1,21 +1,13 @@
 // TodayHost.exe: the Today shell stand-in, in a window a person uses (on the
 // simulated or the live device) or headless through a scenario.
 #include <windows.h>
-#include <stdio.h>
-
-#include <string>
-#include <vector>
 
 #include "Messages.h"
 #include "Options.h"
 #include "Picture.h"
-#include "Scenario.h"
 #include "ScenarioRun.h"
 #include "ScopedWin.h"
-#include "SimulatedDevice.h"
-#include "TodayList.h"
 #include "TodayShell.h"
-#include "UserPath.h"
 #include "Words.h"
 
 namespace {

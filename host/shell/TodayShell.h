@@ -2,12 +2,6 @@
 // top to bottom and queries for refreshes, as the Pocket PC shell does.
 #pragma once
 
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
-#include "CeTypes.h"
 #include "TodayList.h"
 
 // The client area below the navigation bar, at screen x 0 as on the device,
