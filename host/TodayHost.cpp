@@ -116,8 +116,11 @@ int CheckOutput(const Options& o, const Scenario& scenario, const std::wstring& 
     return ExitOk;
   if (!MakeFolders(o.out, made, &why))
     return Fail(ExitSetup, L"cannot create the folder " + o.outShown + L": " + why);
-  if (WriteWholeFile(probe, {}, &why) && DeleteFileW(probe.c_str()))
+  AutoCloseHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (file.IsValid())
     return ExitOk;
+  why = WhyNotCreated(probe, GetLastError());
   RemoveFolders(*made);
   return Fail(ExitSetup, L"cannot write in the folder " + o.outShown + L": " + why);
 }

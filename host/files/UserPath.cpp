@@ -39,9 +39,8 @@ std::wstring Resolve(std::wstring full, const std::wstring& rest) {
   return full;
 }
 
-// Bytes of the Unix path Wine opens for the root, through the prefix:
-// "<prefix>/dosdevices/z:/" for "\\?\Z:\", "<prefix>/dosdevices/unc/server/share/"
-// for a share. 0 outside Wine.
+// Bytes of the Unix path Wine opens for the root, through the prefix (such as
+// "<prefix>/dosdevices/z:/" for "\\?\Z:\"); 0 outside Wine.
 size_t UnixRootBytes(const std::wstring& full) {
   typedef char*(CDECL * UnixName)(const wchar_t*);
   auto unixName =

@@ -1,5 +1,4 @@
-// Reads the Today list from the registry, as the Pocket PC shell does when it
-// builds the Today screen.
+// The Today list, read from the registry as the Pocket PC shell reads it.
 #include "TodayList.h"
 
 #include <algorithm>
