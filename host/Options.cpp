@@ -1,11 +1,12 @@
 // The host's options, one row each.
 #include "Options.h"
 
+#include <shlwapi.h>
+
 #include <algorithm>
 #include <map>
 
 #include "Scenario.h"
-#include "UserPath.h"
 #include "Words.h"
 
 namespace {
@@ -34,8 +35,8 @@ const OptionRow optionRows[] = {
     {L"--live", nullptr, L"the live device (the machine's own readings); window only",
      &Options::live},
     {L"--dll", L"PATH",
-     L"the Today item (default: the enabled items of the Today list in the registry, in "
-     L"Order, from the device's file system)",
+     L"the Today item (default: the enabled items of the Today list in\n"
+     L"the registry, in Order, from the device's file system)",
      nullptr, &Options::dll, &Options::dllShown},
     {L"--out", L"FOLDER", L"where a scenario's pictures go (default: current folder)", nullptr,
      &Options::out, &Options::outShown},
@@ -47,15 +48,16 @@ const OptionRow optionRows[] = {
     {L"--snapshot", L"FILE", L"window only: a PNG of the strip when it closes by itself", nullptr,
      &Options::snapshot, &Options::snapshotShown},
     {L"--device-wait", L"DURATION",
-     L"how long to wait while another host uses the simulated device, 0s to 24h (default 2m)",
+     L"how long to wait while another host uses the simulated device, 0s\n"
+     L"to 24h (default 2m)",
      nullptr, nullptr, nullptr, &Options::deviceWaitMs, 0, day},
     {L"--wait-budget", L"DURATION",
-     L"a scenario: how long all its waits for other programs and windows may take together, "
-     L"1ms to 1h (default 2m)",
+     L"a scenario: how long all its waits for other programs and windows\n"
+     L"may take together, 1ms to 1h (default 2m)",
      nullptr, nullptr, nullptr, &Options::waitBudgetMs, 1, 3600000},
     {L"--keep-programs", nullptr,
-     L"programs the item started (the About program, wake-up programs) stay when the host "
-     L"ends; otherwise they end with it",
+     L"programs the item started (the About program, wake-up programs)\n"
+     L"stay when the host ends; otherwise they end with it",
      &Options::keepPrograms},
 };
 
@@ -67,37 +69,30 @@ const wchar_t closing[] =
     L"kept the simulated device busy past --device-wait; 129 the console closed; 130\n"
     L"interrupted (Ctrl-C).\n";
 
-std::wstring FileNamePart(const std::wstring& path) {
-  size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 // What one option's value sets; false with `error` set.
 bool TakeValue(const OptionRow& row, const std::wstring& value, Options* o, std::wstring* error) {
   if (row.ms)
     return ParseDurationIn(value, row.low, row.high, row.name, &(o->*row.ms), error);
-  if (row.path && !value.empty()) {
-    o->*row.shown = value;
-    o->*row.path = UserPath(value);
-  }
-  bool ok = row.path ? !value.empty() : ParseColor(value, &o->textColor);
-  if (!ok)
-    *error = row.path ? std::wstring(row.name) + L" needs a path, not ''"
-                      : L"--text-color takes #RRGGBB, not " + Quote(value);
-  return ok;
+  if (!row.path && !ParseColor(value, &o->textColor))
+    *error = L"--text-color takes #RRGGBB, not " + Quote(value);
+  else if (row.path && value.empty())
+    *error = std::wstring(row.name) + L" needs a path, not ''";
+  else if (row.path)
+    o->*row.path = UserPath(o->*row.shown = value);
+  return error->empty();
 }
 
-// What is wrong with the options together, "" when nothing: a path that is
-// wrong before anything runs, then options that exclude or need each other.
+// What is wrong with the options together, "" when nothing.
 std::wstring Problem(const Options& o) {
   bool script = o.demo || !o.scenarioFile.empty(), shot = !o.snapshot.empty();
-  std::wstring library = FileNamePart(o.dll), snapshot = L"--snapshot " + o.snapshotShown + L": ";
+  std::wstring library = PathFindFileNameW(o.dll.c_str()),
+               snapshot = L"--snapshot " + o.snapshotShown + L": ";
   if (!o.dll.empty() && library.find(L'.') == std::wstring::npos) {
     return L"--dll " + o.dllShown + L": a library's name needs an extension such as .dll " +
            L"(the system would load " + library + L".dll instead)";
   }
-  if (shot &&
-      (!IsPlainFileNameWith(FileNamePart(o.snapshot), L".png") || !PathFitsLimits(o.snapshot))) {
+  if (shot && (!IsPlainFileNameWith(PathFindFileNameW(o.snapshot.c_str()), L".png") ||
+               !PathFitsLimits(o.snapshot))) {
     return L"--snapshot needs a *.png file in a folder, within the file system's limits, not " +
            Quote(o.snapshotShown);
   }
@@ -106,10 +101,9 @@ std::wstring Problem(const Options& o) {
   PathKind folder = shot ? KindAt(o.snapshot.substr(0, o.snapshot.rfind(L'\\'))) : PathKind::Folder;
   if (folder != PathKind::Folder && folder != PathKind::Unknown)
     return snapshot + L"its folder does not exist";
-  if (o.demo && !o.scenarioFile.empty()) {
-    return o.check ? L"--demo and --check exclude each other"
-                   : L"--demo and --scenario exclude each other";
-  }
+  if (o.demo && !o.scenarioFile.empty())
+    return std::wstring(L"--demo and ") + (o.check ? L"--check" : L"--scenario") +
+           L" exclude each other";
   if (script && (o.closeAfterMs || shot))
     return L"--close-after and --snapshot are for the window; scenarios take snapshots";
   if (shot && !o.closeAfterMs)
@@ -156,22 +150,6 @@ bool ParseArguments(int argc, wchar_t** argv, Options* o, std::wstring* error) {
   return error->empty();
 }
 
-// `left`, then `text` in words from its end on, wrapped at 90 columns.
-static std::wstring Wrapped(std::wstring line, const wchar_t* text) {
-  std::wstring out;
-  size_t indent = line.size();
-  for (const wchar_t* word = text; *word;) {
-    size_t n = wcscspn(word, L" ");
-    if (line.size() > indent && line.size() + 1 + n > 90) {
-      out += line + L"\n";
-      line = std::wstring(indent, L' ');
-    }
-    line += (line.size() > indent ? L" " : L"") + std::wstring(word, n);
-    word += n + (word[n] == L' ');
-  }
-  return out + line + L"\n";
-}
-
 void PrintHelp() {
   std::wstring text =
       L"usage: TodayHost.exe [options]   the Today screen in a window, or a scenario headless\n"
@@ -179,15 +157,17 @@ void PrintHelp() {
   for (const OptionRow& row : optionRows) {
     std::wstring left =
         L"  " + std::wstring(row.name) + (row.value ? L" " : L"") + (row.value ? row.value : L"");
-    text += Wrapped(left + std::wstring(left.size() < 25 ? 25 - left.size() : 1, L' '), row.help);
+    std::wstring help = row.help;  // its further lines under its first
+    for (size_t at = help.find(L'\n'); at != std::wstring::npos; at = help.find(L'\n', at))
+      help.insert(++at, 25, L' ');
+    text += left + std::wstring(left.size() < 25 ? 25 - left.size() : 1, L' ') + help + L"\n";
   }
   text += closing;
   text += L"\nScenario commands (one a line; see docs/scenarios.md):\n";
   size_t count;
   const CommandInfo* commands = ScenarioCommands(&count);
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count; ++i)
     text += L"  " + std::wstring(commands[i].usage) + L"\n      " + commands[i].effect + L"\n";
-  }
   text += L"Limits: " + LimitsText();
   Print(stdout, text);
 }

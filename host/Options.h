@@ -1,5 +1,4 @@
-// The host's command line: its options as a table, read into one record,
-// and --help made from the table.
+// The host's command line, read into one record.
 #pragma once
 
 #include <windows.h>
@@ -18,17 +17,11 @@ enum ExitCode {
 
 struct Options {
   // Paths the user named: in the \\?\ form (UserPath), and as typed.
-  std::wstring scenarioFile, scenarioShown;
+  std::wstring scenarioFile, scenarioShown, dll, dllShown, out, outShown, snapshot, snapshotShown;
   bool demo = false, check = false, printDemo = false, help = false, live = false;
   bool keepPrograms = false, outGiven = false;
-  std::wstring dll, dllShown;
-  std::wstring out, outShown;
-  long long intervalMs = 2000;
+  long long intervalMs = 2000, closeAfterMs = 0, deviceWaitMs = 120000, waitBudgetMs = 120000;
   COLORREF textColor = RGB(0, 0, 0);
-  long long closeAfterMs = 0;
-  std::wstring snapshot, snapshotShown;
-  long long deviceWaitMs = 120000;
-  long long waitBudgetMs = 120000;
 };
 
 // Reads the command line; false with `error` set (nothing was run).

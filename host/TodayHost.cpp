@@ -1,23 +1,13 @@
-// TodayHost.exe: the Today shell stand-in. Loads the Today item and drives it
-// as the Pocket PC shell does, either in a window that a person uses (on the
+// TodayHost.exe: the Today shell stand-in, in a window a person uses (on the
 // simulated or the live device) or headless through a scenario.
 #include <windows.h>
-#include <stdio.h>
-
-#include <algorithm>
-#include <string>
-#include <vector>
 
 #include "Messages.h"
 #include "Options.h"
 #include "Picture.h"
-#include "Scenario.h"
 #include "ScenarioRun.h"
 #include "ScopedWin.h"
-#include "SimulatedDevice.h"
-#include "TodayList.h"
 #include "TodayShell.h"
-#include "UserPath.h"
 #include "Words.h"
 
 namespace {
@@ -33,9 +23,8 @@ int Fail(int status, const std::wstring& text) {
 // The built-in demo scenario (scenarios/demo.txt, this program's resource 1).
 std::wstring DemoScenarioText() {
   HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), RT_RCDATA);
-  HGLOBAL data = found ? LoadResource(nullptr, found) : nullptr;
-  const char* bytes = data ? (const char*)LockResource(data) : "";
-  int size = data ? (int)SizeofResource(nullptr, found) : 0;
+  const char* bytes = (const char*)LockResource(LoadResource(nullptr, found));
+  int size = (int)SizeofResource(nullptr, found);  // 0 without it
   std::wstring text(MultiByteToWideChar(CP_UTF8, 0, bytes, size, nullptr, 0), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, bytes, size, &text[0], (int)text.size());
   return text;
@@ -95,12 +84,10 @@ int TakeDeviceTurn(long long waitMs) {
                             L"; giving up (--device-wait sets how long to wait)");
 }
 
-// The checks of --out, before anything is made. Without `made`, its limits
-// (status 2): the folder not a file, and its and every picture's path within
-// the file system's limits. With `made`, for a run (status 3): nothing but a
-// file where a picture goes, the folder there or made, and writable for the
-// longest picture name. What fails leaves no folder behind; `made` gets the
-// folders made, for the caller to remove should it stop before the run.
+// The checks of --out. Without `made`, its limits (status 2): no file there,
+// and every path within the file system's limits. With `made`, for a run
+// (status 3): nothing but a file where a picture goes, and the folder made
+// and writable; `made` gets the folders made, removed again on a failure.
 int CheckOutput(const Options& o, const Scenario& scenario, const std::wstring& where,
                 std::vector<std::wstring>* made) {
   PathKind kind = made ? PathKind::Folder : KindAt(o.out);
@@ -112,29 +99,23 @@ int CheckOutput(const Options& o, const Scenario& scenario, const std::wstring& 
                                L"UTF-8 a part, 4095 bytes in all as Wine opens it, through the "
                                L"prefix's dosdevices folder)");
   }
-  size_t longest = 5;
   for (const Command& c : scenario.commands) {
     const std::wstring* name = PictureFile(c);
-    std::wstring path = name ? InFolder(o.out, *name) : L"",
+    if (!name)
+      continue;
+    std::wstring path = InFolder(o.out, *name), shown = ShownPicturePath(o.outShown, *name),
                  on = where + L": line " + std::to_wstring(c.line) + L": ";
-    if (name && !made && !PathFitsLimits(path)) {
-      return Fail(ExitUsage,
-                  on + L"the path " + ShownPicturePath(o.outShown, *name) + L" is too long");
-    }
-    if (name && made && IsNoFile(KindAt(path))) {
-      return Fail(ExitSetup, on + L"cannot write " + ShownPicturePath(o.outShown, *name) + L": " +
+    if (!made && !PathFitsLimits(path))
+      return Fail(ExitUsage, on + L"the path " + shown + L" is too long");
+    if (made && IsNoFile(KindAt(path)))
+      return Fail(ExitSetup, on + L"cannot write " + shown + L": " +
                                  WhyNotCreated(path, ERROR_ALREADY_EXISTS));
-    }
-    longest = std::max(longest, name ? Utf8Bytes(*name) : 0);
   }
-  std::wstring why;
+  std::wstring why, probe = InFolder(o.out, TemporaryName(L"probe"));
   if (!made)
     return ExitOk;
   if (!MakeFolders(o.out, made, &why))
     return Fail(ExitSetup, L"cannot create the folder " + o.outShown + L": " + why);
-  // As long as the longest picture's name, as the pictures' own temporary
-  // names are (a folder near the limit takes its pictures).
-  std::wstring probe = InFolder(o.out, TemporaryName(std::wstring(longest, L'x')));
   AutoCloseHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (file.IsValid())
@@ -144,20 +125,14 @@ int CheckOutput(const Options& o, const Scenario& scenario, const std::wstring& 
   return Fail(ExitSetup, L"cannot write in the folder " + o.outShown + L": " + why);
 }
 
-// The library --dll names opens as a file, before anything is made or taken
-// (the Today list's libraries are checked as the list is read).
-int CheckItemLibrary(const Options& o) {
-  std::wstring why;
-  AutoCloseHandle file(o.dll.empty() ? nullptr : OpenRegularFile(o.dll, &why));
-  if (why.empty())
-    return ExitOk;
-  return Fail(ExitSetup, L"cannot load the item library " + o.dllShown + L": " + why);
-}
-
-// Takes the simulated device's turn (the live one needs none) and starts the
-// shell: a window with the device's clock running, or a scenario's on a
-// device reset.
+// Opens --dll's library as a file (the list's are checked as it is read),
+// takes the simulated device's turn and starts the shell: a window with the
+// device's clock running, or a scenario's on a device reset.
 int StartShell(const Options& o, bool interactive) {
+  std::wstring why;
+  AutoCloseHandle library(o.dll.empty() ? nullptr : OpenRegularFile(o.dll, &why));
+  if (!why.empty())
+    return Fail(ExitSetup, L"cannot load the item library " + o.dllShown + L": " + why);
   bool simulated = CurrentDeviceKind() == DeviceKind::Simulated;
   int status = simulated ? TakeDeviceTurn(o.deviceWaitMs) : ExitOk;
   if (status != ExitOk)
@@ -198,9 +173,7 @@ int ShowTodayScreen(const Options& o) {
   // read the same device.
   if (o.live)
     SelectDevice(DeviceKind::Live);
-  int status = CheckItemLibrary(o);
-  if (status == ExitOk)
-    status = StartShell(o, true);
+  int status = StartShell(o, true);
   if (status != ExitOk)
     return status;
   Print(stdout, std::wstring(L"TodayHost: the Today screen on the ") +
@@ -234,9 +207,7 @@ int RunScript(const Options& o) {
   if (status != ExitOk || o.check)
     return status;
   std::vector<std::wstring> made;
-  status = CheckItemLibrary(o);
-  if (status == ExitOk)
-    status = CheckOutput(o, scenario, where, &made);
+  status = CheckOutput(o, scenario, where, &made);
   if (status != ExitOk)
     return status;
   SelectDevice(DeviceKind::Simulated);
@@ -245,10 +216,7 @@ int RunScript(const Options& o) {
     RemoveFolders(made);
     return status;
   }
-  ScenarioSettings settings;
-  settings.outputFolder = o.out;
-  settings.outputShown = o.outShown;
-  settings.waitBudgetMs = (ULONGLONG)o.waitBudgetMs;
+  ScenarioSettings settings{o.out, o.outShown, (ULONGLONG)o.waitBudgetMs};
   bool ok = RunScenario(scenario, settings, &error);
   UnloadTodayItems();
   DestroyTodayWindow();
@@ -267,12 +235,10 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring error;
   if (!ParseArguments(argc, argv, &options, &error))
     return Fail(ExitUsage, error + L" (--help lists the options)");
-  if (options.help)
-    PrintHelp();
-  else if (options.printDemo)
-    Print(stdout, DemoScenarioText());
-  if (options.help || options.printDemo)
+  if (options.help || options.printDemo) {
+    options.help ? PrintHelp() : Print(stdout, DemoScenarioText());
     return ExitOk;
+  }
   SetConsoleCtrlHandler(Interrupted, TRUE);
   if (!options.keepPrograms)
     EndProgramsWithHost();

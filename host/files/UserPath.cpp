@@ -39,10 +39,8 @@ std::wstring Resolve(std::wstring full, const std::wstring& rest) {
   return full;
 }
 
-// Bytes of the Unix path Wine opens for the root: Wine reaches a drive
-// through the prefix, "<prefix>/dosdevices/z:/" for "\\?\Z:\" (and
-// "<prefix>/dosdevices/unc/server/share/" for a share), not through the
-// folder the drive stands for. 0 outside Wine.
+// Bytes of the Unix path Wine opens for the root, through the prefix (such as
+// "<prefix>/dosdevices/z:/" for "\\?\Z:\"); 0 outside Wine.
 size_t UnixRootBytes(const std::wstring& full) {
   typedef char*(CDECL * UnixName)(const wchar_t*);
   auto unixName =
@@ -53,19 +51,17 @@ size_t UnixRootBytes(const std::wstring& full) {
     return 0;
   prefix[1] = L'\\';  // the same folder in the \\?\ form
   char* name = unixName(prefix);
-  size_t bytes = name ? strlen(name) : 0, start = wcslen(longPrefix);
+  size_t bytes = name ? strlen(name) + strlen("/dosdevices/") : 0, start = wcslen(longPrefix);
   HeapFree(GetProcessHeap(), 0, name);
-  if (bytes == 0)
-    return 0;
-  return bytes + strlen("/dosdevices/") + Utf8Bytes(full.substr(start, RootLength(full) - start));
+  return bytes ? bytes + Utf8Bytes(full.substr(start, RootLength(full) - start)) : 0;
 }
 
 // The reasons a path can fail for, whatever was being done with it.
 std::wstring Reason(const std::wstring& full, DWORD error) {
-  if (!PathFitsLimits(full) || error == ERROR_FILENAME_EXCED_RANGE)
-    return L"the path is too long";
   if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT)
     return L"no permission";
+  if (!PathFitsLimits(full) || error == ERROR_FILENAME_EXCED_RANGE)
+    return L"the path is too long";
   wchar_t text[256] = L"";
   DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                            error, 0, text, 256, nullptr);
@@ -83,17 +79,14 @@ std::wstring UserPath(const std::wstring& typed) {
     return p;  // as the system takes it
   if (!typed.empty() && typed[0] == L'/')
     p = L"Z:" + p;
-  if (StartsWith(p, L"\\\\")) {
-    std::wstring unc = std::wstring(longPrefix) + L"UNC\\" + p.substr(2);
-    size_t root = RootLength(unc);
-    return Resolve(unc.substr(0, root), unc.substr(root));
+  if (StartsWith(p, L"\\\\") || (p.size() >= 3 && p[1] == L':' && p[2] == L'\\')) {
+    std::wstring full = longPrefix + (p[0] == L'\\' ? L"UNC" + p.substr(1) : p);
+    size_t root = RootLength(full);
+    return Resolve(full.substr(0, root), full.substr(root));
   }
-  if (p.size() >= 3 && p[1] == L':' && p[2] == L'\\')
-    return Resolve(longPrefix + p.substr(0, 3), p.substr(3));
-  wchar_t base[MAX_PATH];
-  DWORD n = p.size() >= 2 && p[1] == L':'
-                ? GetFullPathNameW(p.substr(0, 2).c_str(), MAX_PATH, base, nullptr)  // "C:rest"
-                : GetCurrentDirectoryW(MAX_PATH, base);
+  wchar_t base[MAX_PATH];  // the current folder, of the drive for "C:rest"
+  DWORD n = GetFullPathNameW(p.size() >= 2 && p[1] == L':' ? p.substr(0, 2).c_str() : L".",
+                             MAX_PATH, base, nullptr);
   std::wstring folder(base, n > 0 && n < MAX_PATH ? n : 0);
   if (folder.empty())
     return std::wstring(longPrefix) + p;
@@ -116,15 +109,14 @@ bool FitsNameLimits(const std::wstring& name) {
 }
 
 bool PathFitsLimits(const std::wstring& full) {
-  size_t root = RootLength(full), rootBytes = UnixRootBytes(full), unixBytes = rootBytes;
+  size_t root = RootLength(full), rootBytes = UnixRootBytes(full);
   for (size_t start = root, end = 0; start < full.size(); start = end + 1) {
     end = std::min(full.find(L'\\', start), full.size());
-    std::wstring part = full.substr(start, end - start);
-    if (!FitsNameLimits(part))
+    if (!FitsNameLimits(full.substr(start, end - start)))
       return false;
-    unixBytes += Utf8Bytes(part) + (start > root);  // the root ends in '/'
   }
-  return full.size() <= longestPath && (rootBytes == 0 || unixBytes <= longestUnixPath);
+  return full.size() <= longestPath &&
+         (rootBytes == 0 || rootBytes + Utf8Bytes(full.substr(root)) <= longestUnixPath);
 }
 
 PathKind KindAt(const std::wstring& full) {
@@ -165,18 +157,14 @@ bool IsNoFile(PathKind kind) {
 
 std::wstring WhyNotCreated(const std::wstring& full, DWORD error) {
   PathKind kind = KindAt(full);
-  if (IsNoFile(kind))
+  bool denied = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+  if (IsNoFile(kind) || (kind == PathKind::File && !denied))
     return KindWords(kind) + L" of that name exists";
-  if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT)
-    return L"no permission";
-  if (kind == PathKind::File)
-    return L"a file of that name exists";
-  if (!PathFitsLimits(full))
-    return L"the path is too long";
-  if (error == ERROR_PATH_NOT_FOUND)
+  if (error == ERROR_PATH_NOT_FOUND && PathFitsLimits(full))
     return L"its folder does not exist";
   // Linux answers "not found" for a new name where nothing may be made (/proc).
-  return error == ERROR_FILE_NOT_FOUND ? L"nothing may be made there" : Reason(full, error);
+  return error == ERROR_FILE_NOT_FOUND && PathFitsLimits(full) ? L"nothing may be made there"
+                                                               : Reason(full, error);
 }
 
 bool MakeFolders(const std::wstring& full, std::vector<std::wstring>* made, std::wstring* why) {

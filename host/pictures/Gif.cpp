@@ -1,6 +1,5 @@
-// Animated GIFs of the strip, written directly: one palette for all frames,
-// each frame indexed once at its own size, magnified as indices and packed
-// with LZW.
+// Animated GIFs, written directly: one palette for all frames, each frame
+// indexed at its own size, magnified as indices and packed with LZW.
 #include <algorithm>
 #include <unordered_map>
 
@@ -18,9 +17,8 @@ long Distance(DWORD p, DWORD q) {
   return d;
 }
 
-// The frames' colours, sorted: all of them when there are at most 256, else
-// the most frequent 256; `index` maps every colour that occurs to its
-// nearest entry.
+// The frames' colours, at most the 256 most frequent, sorted; `index` maps
+// every colour that occurs to its nearest entry.
 std::vector<DWORD> ChoosePalette(const std::vector<const Picture*>& frames,
                                  std::unordered_map<DWORD, BYTE>* index) {
   std::unordered_map<DWORD, size_t> counts;
@@ -28,25 +26,18 @@ std::vector<DWORD> ChoosePalette(const std::vector<const Picture*>& frames,
     for (DWORD px : p->pixels)
       ++counts[px & 0xFFFFFF];
   }
-  std::vector<std::pair<size_t, DWORD>> byCount;  // (count, colour)
+  std::vector<std::pair<size_t, DWORD>> byCount;  // the most frequent first
   for (const auto& c : counts)
-    byCount.push_back({c.second, c.first});
-  std::sort(byCount.begin(), byCount.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first > b.first : a.second < b.second;
-  });
+    byCount.push_back({SIZE_MAX - c.second, c.first});
+  std::sort(byCount.begin(), byCount.end());
   std::vector<DWORD> palette;
   for (size_t i = 0; i < byCount.size() && i < 256; ++i)
     palette.push_back(byCount[i].second);
   std::sort(palette.begin(), palette.end());
   for (const auto& c : counts) {
-    long best = 0x7FFFFFFF;
-    for (size_t k = 0; k < palette.size(); ++k) {
-      long d = Distance(c.first, palette[k]);
-      if (d < best) {
-        best = d;
-        (*index)[c.first] = (BYTE)k;
-      }
-    }
+    auto nearer = [&](DWORD a, DWORD b) { return Distance(c.first, a) < Distance(c.first, b); };
+    (*index)[c.first] =
+        (BYTE)(std::min_element(palette.begin(), palette.end(), nearer) - palette.begin());
   }
   return palette;
 }
@@ -108,14 +99,12 @@ void Put(std::vector<BYTE>* out, std::initializer_list<unsigned> bytes) {
 
 bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& frames, int scale,
                       int delayMs, std::wstring* error) {
-  if (frames.empty()) {
-    *error = L"an animation needs at least one picture";
-    return false;
-  }
-  const int w = frames[0]->width, h = frames[0]->height;
+  const int w = frames.empty() ? 0 : frames[0]->width, h = frames.empty() ? 0 : frames[0]->height;
   const unsigned bigW = w * scale, bigH = h * scale;
-  if (w <= 0 || h <= 0 || bigW > 65535 || bigH > 65535) {
-    *error = L"an animation's frames must be 1 to 65535 pixels wide and high";
+  if (w <= 0 || h <= 0 || bigW > 65535 || bigH > 65535 ||
+      std::any_of(frames.begin(), frames.end(),
+                  [&](const Picture* p) { return p->width != w || p->height != h; })) {
+    *error = L"an animation needs frames of one size, 1 to 65535 pixels wide and high";
     return false;
   }
   std::unordered_map<DWORD, BYTE> index;
@@ -135,10 +124,6 @@ bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& fr
   unsigned centis = (delayMs + 5) / 10;
   std::vector<BYTE> small((size_t)w * h), big((size_t)bigW * bigH);
   for (const Picture* p : frames) {
-    if (p->width != w || p->height != h) {
-      *error = L"an animation's frames must all have one size";
-      return false;
-    }
     for (size_t i = 0; i < small.size(); ++i)
       small[i] = index[p->pixels[i] & 0xFFFFFF];
     for (size_t i = 0; i < big.size(); ++i)

@@ -22,9 +22,8 @@ struct ComScope {
 };
 
 std::wstring HrText(const wchar_t* what, HRESULT hr) {
-  wchar_t buffer[160];
+  wchar_t buffer[160] = L"";  // the last one stays 0
   _snwprintf(buffer, 159, L"%ls failed (0x%08lX)", what, (unsigned long)hr);
-  buffer[159] = 0;
   return buffer;
 }
 
@@ -44,12 +43,10 @@ bool CopyScreenPixels(HDC source, int x, int y, int w, int h, Picture* picture) 
   AutoDeleteDC memDc(CreateCompatibleDC(source));
   if (!dib.IsValid() || !memDc.IsValid())
     return false;
-  {
-    ScopedSelectObject selected(memDc, dib);
-    if (!BitBlt(memDc, 0, 0, w, h, source, x, y, SRCCOPY))
-      return false;
-    GdiFlush();
-  }
+  ScopedSelectObject selected(memDc, dib);
+  if (!BitBlt(memDc, 0, 0, w, h, source, x, y, SRCCOPY))
+    return false;
+  GdiFlush();
   picture->width = w;
   picture->height = h;
   picture->pixels.assign((const DWORD*)bits, (const DWORD*)bits + (size_t)w * h);
@@ -85,13 +82,9 @@ bool CaptureScreenRect(const RECT& rect, Picture* picture) {
 }
 
 Picture MagnifyPicture(const Picture& picture, int scale) {
-  Picture big;
-  big.width = picture.width * scale;
-  big.height = picture.height * scale;
-  for (int y = 0; y < big.height; ++y) {
-    for (int x = 0; x < big.width; ++x)
-      big.pixels.push_back(picture.At(x / scale, y / scale));
-  }
+  Picture big{picture.width * scale, picture.height * scale, {}};
+  for (int i = 0; i < big.width * big.height; ++i)
+    big.pixels.push_back(picture.At(i % big.width / scale, i / big.width / scale));
   return big;
 }
 
@@ -115,15 +108,11 @@ bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error) 
       FAILED(hr = encoder->CreateNewFrame(frame.Out(), nullptr)) ||
       FAILED(hr = frame->Initialize(nullptr)) ||
       FAILED(hr = frame->SetSize(picture.width, picture.height)) ||
-      FAILED(hr = frame->SetPixelFormat(&format))) {
-    *error = HrText(L"making the PNG", hr);
-    return false;
-  }
-  if (!IsEqualGUID(format, GUID_WICPixelFormat32bppBGR)) {
-    *error = L"the PNG encoder does not take 32bppBGR pixels";
-    return false;
-  }
-  if (FAILED(hr = frame->WritePixels(picture.height, stride, stride * picture.height,
+      FAILED(hr = frame->SetPixelFormat(&format)) ||
+      FAILED(hr = IsEqualGUID(format, GUID_WICPixelFormat32bppBGR)
+                      ? S_OK
+                      : WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT) ||  // it would convert them
+      FAILED(hr = frame->WritePixels(picture.height, stride, stride * picture.height,
                                      (BYTE*)picture.pixels.data())) ||
       FAILED(hr = frame->Commit()) || FAILED(hr = encoder->Commit()) ||
       FAILED(hr = memory->Stat(&made, STATFLAG_NONAME)) ||
@@ -146,14 +135,10 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
   Com<IWICFormatConverter> converter;
   if (!CreateFactory(&factory, error))
     return false;
-  if (FAILED(factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
-                                                WICDecodeMetadataCacheOnDemand, decoder.Out()))) {
-    *error = std::wstring(L"cannot read the picture ") + path;
-    return false;
-  }
   UINT w = 0, h = 0, frames = 0;
-  HRESULT hr = decoder->GetFrameCount(&frames);
-  if (SUCCEEDED(hr) && frameCount)
+  HRESULT hr = factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
+                                                  WICDecodeMetadataCacheOnDemand, decoder.Out());
+  if (SUCCEEDED(hr) && SUCCEEDED(hr = decoder->GetFrameCount(&frames)) && frameCount)
     *frameCount = frames;
   if (FAILED(hr) || FAILED(hr = decoder->GetFrame(index, frame.Out())) ||
       FAILED(hr = frame->GetSize(&w, &h)) ||
@@ -161,7 +146,7 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
       FAILED(hr = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR,
                                         WICBitmapDitherTypeNone, nullptr, 0.0,
                                         WICBitmapPaletteTypeCustom))) {
-    *error = HrText(L"decoding the picture", hr);
+    *error = HrText(L"reading the picture", hr);
     return false;
   }
   picture->width = w;
@@ -171,20 +156,6 @@ bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* f
   for (DWORD& px : picture->pixels)
     px &= 0xFFFFFF;
   if (FAILED(hr))
-    *error = HrText(L"decoding the picture", hr);
+    *error = HrText(L"reading the picture", hr);
   return SUCCEEDED(hr);
-}
-
-bool FirstDifference(const Picture& a, const Picture& b, int* x, int* y) {
-  *x = *y = -1;
-  if (a.width != b.width || a.height != b.height)
-    return true;
-  for (size_t i = 0; i < a.pixels.size(); ++i) {
-    if (a.pixels[i] != b.pixels[i]) {
-      *x = (int)(i % a.width);
-      *y = (int)(i / a.width);
-      return true;
-    }
-  }
-  return false;
 }

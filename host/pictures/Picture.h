@@ -1,5 +1,4 @@
-// Pictures of the strip: captured from a window, magnified, written and read
-// as PNG and written as animated GIF through the platform's imaging codecs.
+// Pictures of the strip: captured, magnified, written as PNG and animated GIF.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +15,7 @@ struct Picture {
   DWORD At(int x, int y) const { return pixels[(size_t)y * width + x]; }
 };
 
-// The header of a 32-bit, top-row-first DIB of that size (the Picture layout).
+// The header of a DIB in the Picture layout.
 BITMAPINFO TopDown32BitInfo(int width, int height);
 
 // Copies what the window's client area shows now, from its device context.
@@ -26,22 +25,18 @@ bool CaptureScreenRect(const RECT& rect, Picture* picture);
 // Whole-number magnification, each pixel becoming a scale x scale block.
 Picture MagnifyPicture(const Picture& picture, int scale);
 
-// PNG in 32bppBGR. Errors come back as a sentence in `error`.
+// PNG in 32bppBGR; `error` says why not.
 bool WritePng(const wchar_t* path, const Picture& picture, std::wstring* error);
-// Frame `index` of any picture the codecs read (a GIF's frames among them);
-// `frameCount`, when given, receives how many frames the file holds.
+// Frame `index` of any picture the codecs read; `frameCount`, when given,
+// receives how many frames the file holds.
 bool ReadPictureFrame(const wchar_t* path, UINT index, Picture* picture, UINT* frameCount,
                       std::wstring* error);
 inline bool ReadPng(const wchar_t* path, Picture* picture, std::wstring* error) {
   return ReadPictureFrame(path, 0, picture, nullptr, error);
 }
 
-// An animated GIF that loops forever, one frame per picture (all of the same
-// size) magnified `scale` times, each shown for `delayMs`. The palette holds
-// the frames' colours (the most frequent 256 when there are more, the others
-// taking their nearest), in as few bits as they need.
+// An animated GIF that loops forever, one frame per picture (all of one size)
+// magnified `scale` times, each shown for `delayMs`, with one palette of the
+// frames' colours (the most frequent 256, the others taking their nearest).
 bool WriteAnimatedGif(const wchar_t* path, const std::vector<const Picture*>& frames, int scale,
                       int delayMs, std::wstring* error);
-
-// First differing pixel, or false when the pictures are identical.
-bool FirstDifference(const Picture& a, const Picture& b, int* x, int* y);

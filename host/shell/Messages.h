@@ -1,13 +1,12 @@
 // This thread's message loop in pieces, for code that waits while the item
-// and other programs talk to the windows of this thread.
+// and other programs talk to its windows.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 
-// Dispatches everything queued for this thread (posted messages, paints, and
-// messages other processes send to the item), returning when nothing is left.
+// Dispatches everything queued for this thread, returning when nothing is left.
 void PumpMessages();
 // Lets real time pass while pumping.
 void SleepPumping(DWORD ms);

@@ -1,5 +1,4 @@
-// Reads the Today list from the registry, as the Pocket PC shell does when it
-// builds the Today screen.
+// The Today list, read from the registry as the Pocket PC shell reads it.
 #include "TodayList.h"
 
 #include <algorithm>
@@ -9,19 +8,19 @@
 
 namespace {
 
-DWORD ReadNumber(HKEY key, const wchar_t* name) {
+DWORD ReadNumber(HKEY items, const wchar_t* key, const wchar_t* name) {
   DWORD value = 0, bytes = sizeof value;
-  return RegGetValueW(key, nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &bytes) ? 0 : value;
+  return RegGetValueW(items, key, name, RRF_RT_REG_DWORD, nullptr, &value, &bytes) ? 0 : value;
 }
 
 // Why the shell could not load an enabled custom item's library; empty when
 // it can try.
-std::wstring Unloadable(HKEY key, TodayListEntry* entry) {
+std::wstring Unloadable(HKEY items, const wchar_t* key, TodayListEntry* entry) {
   wchar_t dll[1024] = L"";
   DWORD bytes = sizeof dll - sizeof(wchar_t);
   LSTATUS read =
-      RegGetValueW(key, nullptr, L"DLL", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                   nullptr, dll, &bytes);
+      RegGetValueW(items, key, L"DLL", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                   dll, &bytes);
   if (read == ERROR_MORE_DATA || (read == ERROR_SUCCESS && wcslen(dll) >= MAX_PATH))
     return L"its DLL value is longer than a device path may be (259 characters)";
   if (read != ERROR_SUCCESS || !dll[0])
@@ -43,30 +42,24 @@ std::wstring Unloadable(HKEY key, TodayListEntry* entry) {
 
 std::vector<TodayListEntry> ReadTodayList(std::vector<std::wstring>* leftOut) {
   std::vector<TodayListEntry> list;
-  ScopedRegKey items;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, 0, KEY_READ, items.Out()) !=
-      ERROR_SUCCESS) {
-    return list;
-  }
+  ScopedRegKey items;  // none to enumerate when there is no such key
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, 0, KEY_READ, items.Out());
   wchar_t name[256];
   for (DWORD i = 0, chars = 256;
        RegEnumKeyExW(items, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
        ++i, chars = 256) {
-    ScopedRegKey key;
-    if (RegOpenKeyExW(items, name, 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
-      continue;
     TodayListEntry entry = {};
     entry.key = L"Items\\" + std::wstring(name);
     TODAYLISTITEM& item = entry.item;
     lstrcpynW(item.szName, name, ARRAYSIZE(item.szName));
-    item.tlit = (TODAYLISTITEMTYPE)ReadNumber(key, L"Type");
-    item.fEnabled = ReadNumber(key, L"Enabled") != 0;
-    item.dwOrder = ReadNumber(key, L"Order");
-    item.fOptions = ReadNumber(key, L"Options") != 0;
-    item.grfFlags = ReadNumber(key, L"Flags");
+    item.tlit = (TODAYLISTITEMTYPE)ReadNumber(items, name, L"Type");
+    item.fEnabled = ReadNumber(items, name, L"Enabled") != 0;
+    item.dwOrder = ReadNumber(items, name, L"Order");
+    item.fOptions = ReadNumber(items, name, L"Options") != 0;
+    item.grfFlags = ReadNumber(items, name, L"Flags");
     if (item.tlit != tlitCustom || !item.fEnabled)
       continue;
-    std::wstring why = Unloadable(key, &entry);
+    std::wstring why = Unloadable(items, name, &entry);
     if (why.empty())
       list.push_back(entry);
     else

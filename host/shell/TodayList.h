@@ -19,13 +19,9 @@ struct TodayListEntry {
   std::wstring shown;  // the library as messages name it
 };
 
-// The custom items (Type 4, tlitCustom) whose Enabled is not 0, by Order
-// (equal orders by name), each as the shell hands it to the item: szName is
-// the key's name, szDLLPath its DLL (a device path), dwOrder, fEnabled,
-// fOptions from Options and grfFlags from Flags. Values that are missing or
-// not REG_DWORD read as 0. An item whose DLL is missing, not a device path or
-// not a file on the device is left out, with a line in `leftOut` naming its
-// key and why.
+// The custom items (Type 4) whose Enabled is not 0, by Order (equal orders by
+// name), filled from their keys; a value missing or not REG_DWORD reads as 0.
+// One whose DLL is not a file on the device goes into `leftOut`, by key and why.
 std::vector<TodayListEntry> ReadTodayList(std::vector<std::wstring>* leftOut);
-// A library named on the command line, with the record the shell makes for it.
+// A library named on the command line.
 TodayListEntry EntryForLibrary(const std::wstring& dll, const std::wstring& shown);

@@ -14,29 +14,23 @@ TodayShellRecord TodayShell;
 
 namespace {
 
-const wchar_t todayClass[] = TODAY_WINDOW_CLASS;
 const UINT_PTR refreshTimer = 1;
+const RECT headerBand = {0, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
 
-// Background: a vertical gradient from a light blue under the header to white,
-// with a dark blue header band.
 const COLORREF gradientTop = RGB(0xB4, 0xCC, 0xEE);
 const COLORREF gradientBottom = RGB(0xFF, 0xFF, 0xFF);
 const COLORREF headerColor = RGB(0x1E, 0x46, 0x8C);
 
-// Paints the background of a rectangle of the Today window's client area
-// into `dc` at (destX, destY), one exact pixel per point.
+// Paints a rectangle of the Today window's background into `dc` at (destX, destY).
 void PaintBackground(HDC dc, int destX, int destY, const RECT& area) {
-  int w = area.right - area.left, h = area.bottom - area.top;
-  if (w <= 0 || h <= 0)
-    return;
-  std::vector<DWORD> pixels((size_t)w * h);
+  int w = area.right - area.left, h = std::max(0, (int)(area.bottom - area.top));
+  std::vector<DWORD> column(h);  // one pixel wide, stretched to w
   for (int y = 0; y < h; ++y) {
     COLORREF c = TodayBackgroundAt(area.left, area.top + y);
-    DWORD px = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-    std::fill_n(pixels.begin() + (size_t)y * w, w, px);
+    column[y] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
   }
-  BITMAPINFO bi = TopDown32BitInfo(w, h);
-  SetDIBitsToDevice(dc, destX, destY, w, h, 0, 0, 0, h, pixels.data(), &bi, DIB_RGB_COLORS);
+  BITMAPINFO bi = TopDown32BitInfo(1, h);
+  StretchDIBits(dc, destX, destY, w, h, 0, 0, 1, h, column.data(), &bi, DIB_RGB_COLORS, SRCCOPY);
 }
 
 void PaintHeader(HDC dc) {
@@ -44,11 +38,10 @@ void PaintHeader(HDC dc) {
   GetLocalTime(&now);
   wchar_t text[64] = L"";
   GetDateFormatW(LOCALE_INVARIANT, 0, &now, L"dddd, MMMM d, yyyy", text, 64);
-  RECT band = {0, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
   RECT textRect = {6, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
   SetBkMode(dc, TRANSPARENT);  // the last thing painted: nothing to restore
   SetTextColor(dc, RGB(255, 255, 255));
-  PaintBackground(dc, 0, 0, band);
+  PaintBackground(dc, 0, 0, headerBand);
   DrawTextW(dc, text, -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 
@@ -57,11 +50,9 @@ void PaintHeader(HDC dc) {
 void DrawWatermark(const TODAYDRAWWATERMARKINFO* info) {
   if (!info || !info->hdc)
     return;
-  POINT origin = {0, 0};
-  if (info->hwnd)
-    MapWindowPoints(info->hwnd, TodayShell.today, &origin, 1);
   RECT area = info->rc;
-  OffsetRect(&area, origin.x, origin.y);
+  if (info->hwnd)
+    MapWindowPoints(info->hwnd, TodayShell.today, (POINT*)&area, 2);
   PaintBackground(info->hdc, info->rc.left, info->rc.top, area);
 }
 
@@ -71,27 +62,19 @@ LRESULT CALLBACK CountingItemProc(HWND window, UINT message, WPARAM wParam, LPAR
   return CallWindowProcW(TodayShell.itemWindowProc, window, message, wParam, lParam);
 }
 
-// The items from `from` on go below the ones above them; a window whose
-// place or height changes is repainted, and so is the one at `from`.
+// The items from `from` on go below the ones above them, and are repainted.
 void LayOut(size_t from) {
   int y = TODAY_HEADER_HEIGHT;
-  for (size_t i = 0; i < TodayShell.items.size(); ++i) {
-    TodayItem& t = TodayShell.items[i];
+  for (size_t i = 0; i < TodayShell.items.size(); y += (int)TodayShell.items[i++].item.cyp) {
+    HWND window = TodayShell.items[i].item.hwndCustom;
     if (i >= from) {
-      RECT rc;
-      GetWindowRect(t.item.hwndCustom, &rc);
-      MapWindowPoints(nullptr, TodayShell.today, (POINT*)&rc, 2);
-      bool moved = rc.top != y || rc.bottom - rc.top != (int)t.item.cyp;
-      SetWindowPos(t.item.hwndCustom, nullptr, 0, y, TODAY_WIDTH, (int)t.item.cyp,
+      SetWindowPos(window, nullptr, 0, y, TODAY_WIDTH, (int)TodayShell.items[i].item.cyp,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-      if (moved || i == from)
-        InvalidateRect(t.item.hwndCustom, nullptr, TRUE);
+      InvalidateRect(window, nullptr, TRUE);
     }
-    y += (int)t.item.cyp;
   }
 }
 
-// The shell's question to one item; TRUE lays it out.
 void Query(size_t index) {
   TodayItem& t = TodayShell.items[index];
   if (SendMessageW(t.item.hwndCustom, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)&t.item, 0)) {
@@ -129,14 +112,13 @@ std::wstring LoadTodayItem(const TodayListEntry& entry) {
         (WNDPROC)SetWindowLongPtrW(t.item.hwndCustom, GWLP_WNDPROC, (LONG_PTR)CountingItemProc);
   }
   TodayShell.items.push_back(t);
-  Query(TodayShell.items.size() - 1);  // the shell asks at once; TRUE lays the item out
+  Query(TodayShell.items.size() - 1);  // the shell asks at once
   return L"";
 }
 
 void SuspendAndResume() {
   KillTimer(TodayShell.today, refreshTimer);
-  int started = FireWakeupAndWait(30000);
-  if (started < 0)
+  if (FireWakeupAndWait(30000) < 0)
     fprintf(stderr, "TodayHost: a wake-up program did not finish in 30 s\n");
   SetTimer(TodayShell.today, refreshTimer, TodayShell.intervalMs, nullptr);
 }
@@ -185,19 +167,15 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       EndPaint(window, &ps);
       return 0;
     }
-    case WM_TIMER:
-      if (wParam == refreshTimer) {
-        QueryTodayItems();
-        InvalidateTodayHeader();
-      }
+    case WM_TIMER:  // refreshTimer, its only one
+      QueryTodayItems();
+      InvalidateTodayHeader();
       return 0;
     case WM_CONTEXTMENU:  // DefWindowProcW sends it for a right click
-      if (TodayShell.interactive) {
-        int x = (short)LOWORD(lParam), y = (short)HIWORD(lParam);
-        if (x == -1 && y == -1)
-          x = y = 40;
-        ShowMenu(x, y);
-      }
+      if (TodayShell.interactive && (DWORD)lParam == 0xFFFFFFFF)
+        ShowMenu(40, 40);  // from the keyboard
+      else if (TodayShell.interactive)
+        ShowMenu((short)LOWORD(lParam), (short)HIWORD(lParam));
       return 0;
     case WM_COMMAND:
     case WM_KEYDOWN:
@@ -234,17 +212,16 @@ bool CreateTodayWindow(HINSTANCE instance, bool framed) {
   WNDCLASSW wc = {};
   wc.lpfnWndProc = TodayWindowProc;
   wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
-  wc.lpszClassName = todayClass;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = TODAY_WINDOW_CLASS;
   RegisterClassW(&wc);
   DWORD style =
       WS_POPUP | WS_CLIPCHILDREN | (framed ? WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX : 0);
   DWORD exStyle = framed ? 0 : WS_EX_TOPMOST;  // nothing may cover the pictures taken of it
-  // The client area goes to screen x 0 (see TodayShell.h).
   RECT rc = {0, 0, TODAY_WIDTH, TODAY_HEIGHT};
   AdjustWindowRectEx(&rc, style, FALSE, exStyle);
   TodayShell.today =
-      CreateWindowExW(exStyle, todayClass, L"Today", style, rc.left, 0, rc.right - rc.left,
+      CreateWindowExW(exStyle, TODAY_WINDOW_CLASS, L"Today", style, rc.left, 0, rc.right - rc.left,
                       rc.bottom - rc.top, nullptr, nullptr, instance, nullptr);
   return TodayShell.today != nullptr;
 }
@@ -295,16 +272,14 @@ INT_PTR ShowItemOptions() {
 }
 
 void InvalidateTodayHeader() {
-  RECT band = {0, 0, TODAY_WIDTH, TODAY_HEADER_HEIGHT};
   if (TodayShell.today)
-    InvalidateRect(TodayShell.today, &band, FALSE);
+    InvalidateRect(TodayShell.today, &headerBand, FALSE);
 }
 
 int FireWakeupAndWait(DWORD timeoutMs) {
   HANDLE processes[16];
   int started = FireWakeupEvent(processes, 16);
   int kept = started < 16 ? started : 16;
-  // One deadline for all of them.
   bool allEnded = WaitUntil(timeoutMs, [&] {
     return kept == 0 || WaitForMultipleObjects(kept, processes, TRUE, 0) == WAIT_OBJECT_0;
   });

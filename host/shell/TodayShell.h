@@ -1,14 +1,7 @@
-// The Today shell stand-in: the Today window ("DesktopExplorerWindow") with its
-// background and text colour, and the Today items it loads, stacks top to
-// bottom and queries for refreshes, as the Pocket PC shell does.
+// The Today shell stand-in: the Today window and the items it loads, stacks
+// top to bottom and queries for refreshes, as the Pocket PC shell does.
 #pragma once
 
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
-#include "CeTypes.h"
 #include "TodayList.h"
 
 // The client area below the navigation bar, at screen x 0 as on the device,
@@ -39,31 +32,26 @@ struct TodayShellRecord {
 
 extern TodayShellRecord TodayShell;
 
-// Creates the Today window, hidden until ShowToday: with a caption when
-// `framed`, else bare and topmost.
+// Hidden until ShowToday: with a caption when `framed`, else bare and topmost.
 bool CreateTodayWindow(HINSTANCE instance, bool framed);
 void ShowToday();
 void DestroyTodayWindow();
 
-// Loads the entries' libraries in order, each item below the ones loaded, and
-// sends each its first refresh query. One that does not load is left out,
-// with a line in `leftOut` naming its key (or its library) and why.
+// Loads the entries in order, each below the ones loaded, with its first
+// refresh query; one that does not load goes into `leftOut`, named and why.
 void LoadTodayItems(const std::vector<TodayListEntry>& entries, std::vector<std::wstring>* leftOut);
-// WM_TODAYCUSTOM_CLEARCACHE, then the windows go and the libraries are freed,
-// the last item first.
+// WM_TODAYCUSTOM_CLEARCACHE to each, the last first, then it is freed.
 void UnloadTodayItems();
-// One refresh query of each item in turn; a TRUE answer lays that item out at
-// its cyp and repaints it, moving the ones below.
+// A refresh query to each item; TRUE lays it out at its cyp, moving those below.
 void QueryTodayItems();
 
-// Shows the first item's options dialog (template 500, procedure 241) modally.
+// The first item's options dialog (template 500, procedure 241), modal.
 INT_PTR ShowItemOptions();
 // Repaints the header, whose date follows the device clock.
 void InvalidateTodayHeader();
 // The Today background at a point of the Today window's client area.
 COLORREF TodayBackgroundAt(int x, int y);
 
-// Fires the device's wake-up event and waits, pumping, for the programs it
-// started. Returns how many started, or -1 when they did not all finish
-// within `timeoutMs`.
+// Fires the wake-up event and waits, pumping, for the programs it started:
+// how many, or -1 when they did not all end within `timeoutMs`.
 int FireWakeupAndWait(DWORD timeoutMs);

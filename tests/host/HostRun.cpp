@@ -1,16 +1,12 @@
 #include "HostRun.h"
 
-#include <gtest/gtest.h>
+#include <stdio.h>
 
+#include <algorithm>
 #include <mutex>
 
-#include "DeviceFiles.h"
-#include "TodayList.h"
-
-// The output goes to a file, not a pipe: a program the session starts may
-// hold a pipe's write end open, and a reader would wait for ever. What the
-// host leaves running (a program its item started before a crash) ends with
-// the job, so it cannot disturb later runs.
+// The output goes to a file, not a pipe, whose write end a program the session
+// starts may hold open. What the host leaves running ends with the job.
 HostResult RunProgram(const std::wstring& program, const std::wstring& arguments) {
   HostResult result;
   static LONG runs;  // hosts may be started from two threads at once
@@ -116,17 +112,16 @@ HostResult RunScript(const std::wstring& name, const std::string& text,
   return result;
 }
 
-void RemoveTestItems(bool files) {
-  for (const std::wstring& name : {std::wstring(L"A"), L"A" + std::wstring(40, L'n')})
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (TODAY_ITEMS_KEY L"\\HostTest." + name).c_str());
-  if (files)
-    DeleteFileW(DEVICE_ROOT_DRIVE L"\\Windows\\HostTest.A.dll");
+std::string Difference(const Picture& a, const Picture& b) {
+  char text[100] = "";
+  size_t at =
+      std::mismatch(a.pixels.begin(), a.pixels.end(), b.pixels.begin(), b.pixels.end()).first -
+      a.pixels.begin();
+  if (a.width != b.width || a.height != b.height) {
+    snprintf(text, sizeof text, "%dx%d instead of %dx%d", a.width, a.height, b.width, b.height);
+  } else if (at < a.pixels.size()) {
+    snprintf(text, sizeof text, "first difference at (%d,%d): %06lX instead of %06lX",
+             (int)(at % a.width), (int)(at / a.width), a.pixels[at], b.pixels[at]);
+  }
+  return text;
 }
-
-namespace {
-struct LeftoversRemoved : testing::Environment {
-  void SetUp() override { RemoveTestItems(); }
-};
-const testing::Environment* const leftovers =
-    testing::AddGlobalTestEnvironment(new LeftoversRemoved);
-}  // namespace

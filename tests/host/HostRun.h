@@ -22,11 +22,13 @@ inline HostResult RunHost(const std::wstring& arguments) {
   return RunProgram(L"TodayHost.exe", arguments);
 }
 
-// Runs `text`, written as <FreshFolder(name)>.txt, or without text the
-// scenario tests/host/scenarios/<name>.txt, with `options` after it; its
-// pictures go into FreshFolder(name).
+// Runs `text` (written as <FreshFolder(name)>.txt), or tests/host/scenarios/<name>.txt,
+// with `options`; its pictures go into FreshFolder(name).
 HostResult RunScript(const std::wstring& name, const std::string& text = "",
                      const std::wstring& options = L"");
+
+// "" when the pictures are the same, else where they first differ and how.
+std::string Difference(const Picture& a, const Picture& b);
 
 // The host's output holds `text`.
 #define EXPECT_SAYS(result, text) EXPECT_THAT((result).output, testing::HasSubstr(text))
@@ -37,7 +39,3 @@ std::wstring TestSourcePath(const std::wstring& relative);
 std::wstring FreshFolder(const std::wstring& name);
 void WriteTextFile(const std::wstring& path, const std::string& text);
 std::string ReadBytes(const std::wstring& path);
-// Removes the Today items the tests add (Items\HostTest.A...) and, unless
-// `files` is false, their library on the device. Done before the first test
-// too: a test killed halfway leaves them behind.
-void RemoveTestItems(bool files = true);
