@@ -2,11 +2,12 @@
 // runs on, simulated (or nothing) the simulated device.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "Device.h"
+#include "control/DeviceChoice.h"
 
 static const wchar_t deviceVariable[] = L"CE_DEVICE";
 
 // -1 until the environment has been read. Threads that race to read it all
-// store the same value; ChooseLiveDevice runs before any other thread calls in.
+// store the same value; SelectDevice runs before any other thread calls in.
 static volatile LONG deviceKind = -1;
 
 bool LiveDeviceChosen() {
@@ -25,9 +26,14 @@ bool LiveDeviceChosen() {
   return kind != 0;
 }
 
-void ChooseLiveDevice(bool live) {
+DeviceKind CurrentDeviceKind() {
+  return LiveDeviceChosen() ? DeviceKind::Live : DeviceKind::Simulated;
+}
+
+void SelectDevice(DeviceKind kind) {
+  bool live = kind == DeviceKind::Live;
   SetEnvironmentVariableW(deviceVariable, live ? L"live" : L"simulated");
-  deviceKind = live ? 1 : 0;
+  deviceKind = live;
 }
 
 void StopDevice(UINT status, const wchar_t* why) {

@@ -6,17 +6,12 @@
 #include <stddef.h>
 #include <wchar.h>
 
-// The drive that stands for the device's "\" (kept in step with
-// cmake/wine/wine-session.in, which makes the mapping).
+// The drive that stands for the device's "\" (cmake/wine/wine-session.in maps it).
 #define DEVICE_ROOT_DRIVE L"D:"
 
-// True for a device path: one that starts with a single "\" ("\Windows\x").
-bool IsDevicePath(const wchar_t* path);
-
-// A device path as a desktop path in the device's file system
-// ("\Windows\x.dll" -> "D:\Windows\x.dll"); other paths (a drive, "\\server",
-// a relative name) are copied unchanged. False (and an empty result) when it
-// does not fit in `chars` characters.
+// A device path (one that starts with a single "\") as a desktop path
+// ("\Windows\x.dll" -> "D:\Windows\x.dll"); other paths are copied unchanged.
+// False (and an empty result) when it does not fit in `chars` characters.
 bool DeviceFilePath(const wchar_t* path, wchar_t* desktopPath, size_t chars);
 
 // A name Windows keeps as written inside a folder (`length` characters, which
