@@ -4,7 +4,7 @@
 // down a program that opens no window (the About program on its wake-up path).
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
-#include "control/DeviceChoice.h"
+#include "Device.h"
 #include "checked/FaultInjection.h"
 
 static INIT_ONCE setUp = INIT_ONCE_STATIC_INIT;
@@ -19,7 +19,7 @@ static BOOL CALLBACK SetUp(PINIT_ONCE, void*, void**) {
   return init && init(&controls);  // failed: the next dialog tries again
 }
 
-bool SetUpCommonControls() {
+bool EnsureCommonControls() {
   return InitOnceExecuteOnce(&setUp, SetUp, nullptr, nullptr);
 }
 
@@ -28,6 +28,6 @@ extern "C" INT_PTR WINAPI CeDialogBoxIndirectParamW(HINSTANCE instance,
                                                     DLGPROC procedure, LPARAM initParam) {
   if (CE_FAILS(DialogBoxIndirectParamW))
     return -1;
-  SetUpCommonControls();
+  EnsureCommonControls();
   return DialogBoxIndirectParamW(instance, dialogTemplate, owner, procedure, initParam);
 }

@@ -2,12 +2,11 @@
 // runs on, simulated (or nothing) the simulated device.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "Device.h"
-#include "control/DeviceChoice.h"
 
 static const wchar_t deviceVariable[] = L"CE_DEVICE";
 
 // -1 until the environment has been read. Threads that race to read it all
-// store the same value; SelectDevice runs before any other thread calls in.
+// store the same value; ChooseLiveDevice runs before any other thread calls in.
 static volatile LONG deviceKind = -1;
 
 bool LiveDeviceChosen() {
@@ -26,12 +25,7 @@ bool LiveDeviceChosen() {
   return kind != 0;
 }
 
-DeviceKind CurrentDeviceKind() {
-  return LiveDeviceChosen() ? DeviceKind::Live : DeviceKind::Simulated;
-}
-
-void SelectDevice(DeviceKind kind) {
-  bool live = kind == DeviceKind::Live;
+void ChooseLiveDevice(bool live) {
   SetEnvironmentVariableW(deviceVariable, live ? L"live" : L"simulated");
   deviceKind = live;
 }

@@ -22,9 +22,12 @@ bool NextCard(DWORD* position, wchar_t* name);
 // The device of this process: chosen once from the environment variable
 // CE_DEVICE ("live" reads the machine, "simulated", empty or absent the
 // simulated device; anything else stops the process) and inherited by the
-// programs it starts (SelectDevice, DeviceChoice.h, sets it).
+// programs it starts. ChooseLiveDevice sets it for this process and its children.
 bool LiveDeviceChosen();
+void ChooseLiveDevice(bool live);
 
 // Ends the process with `status` and says why on its standard error, where no
 // window waits for a click that never comes.
 [[noreturn]] void StopDevice(UINT status, const wchar_t* why);
+
+bool EnsureCommonControls();  // CommonControls.cpp; true once set up

@@ -11,8 +11,7 @@ struct CardSearch {
   DWORD position;
 };
 
-// Open searches of this process, so a handle can be recognised without
-// touching memory it might not point to. The list and every search on it are
+// Open searches, so a handle is recognised without touching what it points to;
 // touched only under searchLock, so no thread closes a search another uses.
 static CardSearch* openSearches;
 static SRWLOCK searchLock = SRWLOCK_INIT;

@@ -15,10 +15,8 @@
 bool DeviceFilePath(const wchar_t* path, wchar_t* desktopPath, size_t chars);
 
 // A name Windows keeps as written inside a folder (`length` characters, which
-// may hold a NUL): not empty, no separators or wildcards, not "." or "..", no
-// trailing dot or blank, and not a device name (CON, PRN, AUX, NUL, CONIN$,
-// CONOUT$, COM0-9, LPT0-9, superscript 1-3 among the digits) with any
-// extension in any case.
+// may hold a NUL): not empty, no separators, wildcards or trailing dot or
+// blank, and no device name (CON, COM1, ...: DeviceFiles.cpp) in any case.
 bool IsPlainFileName(const wchar_t* name, size_t length);
 // A device path that stays on the device: each part between its "\"s a plain
 // file name (so no ".." and no drive), a trailing "\" allowed, and short

@@ -1,13 +1,10 @@
 // The simulated device: one plain record in a named shared section, the same
-// memory in every process of the session. Private to the stand-in.
-//
-// A writer owns the record while its sequence number is odd (taken by
-// compare-and-swap from even, with the writer's process id beside it), and a
-// reader keeps what it copied only if the number was even and unchanged
-// around the copy: a few memory reads, where the registry would cost a round
-// trip to the wineserver for each of the dozen values the item reads a paint.
-// A shell's way in is the device key (DeviceRegistry.cpp); the record is never
-// written back there.
+// memory in every process of the session. A writer owns it while its sequence
+// number is odd (taken by compare-and-swap from even, with the writer's process
+// id beside it); a reader keeps what it copied only if the number was even and
+// unchanged around the copy. The item reads a dozen values a paint: a few
+// memory reads, where the registry costs a round trip to the wineserver each.
+// A shell's way in is the device key (DeviceRegistry.cpp), never written back.
 #pragma once
 
 #include <windows.h>
@@ -150,6 +147,10 @@ HKEY OpenDeviceKey();
 // present is noted as ignored, and `seen` gets a hash of each (0: absent).
 // `reset` empties the key first. Marks the key as taken; says whether it was.
 bool LookAtDeviceKey(bool reset, SimDevice* look);
+
+// The wake-up registrations (WakeupPrograms.cpp) in a block of the process
+// heap, ending with an empty path; null only when memory runs out.
+wchar_t* ReadWakeupPrograms();
 
 // FILETIME units; 0 when `time` is not a valid time in firstYear..lastYear.
 ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time);

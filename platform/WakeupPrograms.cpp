@@ -1,18 +1,14 @@
-// Wake-up registrations (CeRunAppAtEvent) and the wake-up event that starts
-// them. Both devices keep them in the device key, REG_MULTI_SZ WakeupPrograms
-// in registration order, so every process shares them.
+// Wake-up registrations (CeRunAppAtEvent). Both devices keep them in the
+// device key, REG_MULTI_SZ WakeupPrograms in registration order.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
 #include "checked/FaultInjection.h"
-#include "control/WakeupEvent.h"
 #include "Device.h"
 #include "SimulatedState.h"
 
 static const wchar_t programsValue[] = L"WakeupPrograms";
 
-// The registrations in a block of the process heap, ending with an empty
-// path; null only when memory runs out.
-static wchar_t* ReadWakeupPrograms() {
+wchar_t* ReadWakeupPrograms() {
   ScopedRegKey key(OpenDeviceKey());
   for (int attempt = 0; attempt < 3; attempt++) {
     DWORD type = 0, size = 0;
@@ -94,35 +90,4 @@ BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
   if (error)
     SetLastError(error);
   return !error;
-}
-
-int SimWakeupRegistrations(wchar_t (*paths)[MAX_PATH], int max) {
-  AutoHeapFree<wchar_t> list(ReadWakeupPrograms());
-  int count = 0;
-  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1, count++)
-    if (paths && count < max)
-      lstrcpynW(paths[count], p, MAX_PATH);
-  return count;
-}
-
-int FireWakeupEvent(HANDLE* processes, int max) {
-  AutoHeapFree<wchar_t> list(ReadWakeupPrograms());
-  int started = 0;
-  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1) {
-    // Started as the device starts them: CE's CreateProcessW gives the program
-    // the argument alone, and a device path names a file on the device (DeviceFiles.h).
-    wchar_t argument[] = APP_RUN_AFTER_WAKEUP;
-    PROCESS_INFORMATION process = {};
-    if (!CeCreateProcessW(p, argument, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
-                          &process)) {
-      continue;
-    }
-    CloseHandle(process.hThread);
-    if (processes && started < max)
-      processes[started] = process.hProcess;  // the caller's to close
-    else
-      CloseHandle(process.hProcess);
-    started++;
-  }
-  return started;
 }

@@ -5,6 +5,7 @@
 #include "SimulatedDevice.h"
 
 #include "CeApi.h"
+#include "Device.h"
 #include "SimulatedState.h"
 
 // The reset clock: frozen, ten minutes after boot, on a Monday morning.
@@ -194,6 +195,49 @@ void SimResetDevice() {
   });
 }
 
+DeviceKind CurrentDeviceKind() {
+  return LiveDeviceChosen() ? DeviceKind::Live : DeviceKind::Simulated;
+}
+
+void SelectDevice(DeviceKind kind) {
+  ChooseLiveDevice(kind == DeviceKind::Live);
+}
+
+bool SetUpCommonControls() {
+  return EnsureCommonControls();
+}
+
 void SimSetWakeupRefusals(DWORD count) {
   SimSet({{L"WakeupRefusals", count}});
+}
+
+int SimWakeupRegistrations(wchar_t (*paths)[MAX_PATH], int max) {
+  AutoHeapFree<wchar_t> list(ReadWakeupPrograms());
+  int count = 0;
+  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1, count++)
+    if (paths && count < max)
+      lstrcpynW(paths[count], p, MAX_PATH);
+  return count;
+}
+
+int FireWakeupEvent(HANDLE* processes, int max) {
+  AutoHeapFree<wchar_t> list(ReadWakeupPrograms());
+  int started = 0;
+  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1) {
+    // Started as the device starts them: CE's CreateProcessW gives the program
+    // the argument alone, and a device path names a file on the device (DeviceFiles.h).
+    wchar_t argument[] = APP_RUN_AFTER_WAKEUP;
+    PROCESS_INFORMATION process = {};
+    if (!CeCreateProcessW(p, argument, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
+                          &process)) {
+      continue;
+    }
+    CloseHandle(process.hThread);
+    if (processes && started < max)
+      processes[started] = process.hProcess;  // the caller's to close
+    else
+      CloseHandle(process.hProcess);
+    started++;
+  }
+  return started;
 }
