@@ -148,8 +148,8 @@ HKEY OpenDeviceKey();
 // `reset` empties the key first. Marks the key as taken; says whether it was.
 bool LookAtDeviceKey(bool reset, SimDevice* look);
 
-// The wake-up registrations (WakeupPrograms.cpp) in a block of the process
-// heap, ending with an empty path; null only when memory runs out.
+// The wake-up registrations (WakeupPrograms.cpp): paths in a heap block, the
+// last one empty; null only when memory runs out.
 wchar_t* ReadWakeupPrograms();
 
 // FILETIME units; 0 when `time` is not a valid time in firstYear..lastYear.
