@@ -1,8 +1,6 @@
-// CE command lines on the desktop. A CE program's command line is its
-// argument alone, and CreateProcessW hands the new program exactly the text it
-// was given; paths have no drive letter (DeviceFiles.h says where the device's
-// root is). The desktop puts the program's own name first and resolves
-// "\x" against the current drive, so both directions are translated here.
+// CE command lines on the desktop. A CE program's command line is its argument
+// alone, and "\x" is on the device (DeviceFiles.h); the desktop puts the
+// program's own name first and resolves "\x" against the current drive.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
 #include "checked/FaultInjection.h"
@@ -56,17 +54,12 @@ extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
   // "<program>" <argument>, so that the started program sees the argument
   // alone again through CeCommandArgument.
   size_t chars = wcslen(program) + (commandLine ? wcslen(commandLine) : 0) + 4;  // fits exactly
-  wchar_t* desktopLine = static_cast<wchar_t*>(malloc(chars * sizeof(wchar_t)));
+  AutoFree<wchar_t> desktopLine(static_cast<wchar_t*>(malloc(chars * sizeof(wchar_t))));
   if (!desktopLine) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
   _snwprintf(desktopLine, chars, commandLine ? L"\"%s\" %s" : L"\"%s\"", program, commandLine);
-  BOOL ok =
-      CreateProcessW(program, desktopLine, processAttributes, threadAttributes, inheritHandles,
-                     flags, environment, currentDirectory, startupInfo, processInfo);
-  DWORD error = GetLastError();
-  free(desktopLine);
-  SetLastError(error);
-  return ok;
+  return CreateProcessW(program, desktopLine, processAttributes, threadAttributes, inheritHandles,
+                        flags, environment, currentDirectory, startupInfo, processInfo);
 }

@@ -1,15 +1,12 @@
-// The device's shell has the common controls (the list view among them)
-// registered before any program runs. On the desktop they are set up just
-// before the first dialog, and comctl32 is loaded only then: loading it
-// registers all its window classes, which would slow down a program that
-// opens no window (the About program on its wake-up path; see the bench).
+// The device's shell has the common controls registered before any program
+// runs. Here they are set up before the first dialog, and comctl32 is loaded
+// only then: loading it registers all its window classes, which would slow
+// down a program that opens no window (the About program on its wake-up path).
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
 #include "Device.h"
 #include "checked/FaultInjection.h"
 
-// Set up once per process: a second thread waits in InitOnceExecuteOnce until
-// the first has finished.
 static INIT_ONCE setUp = INIT_ONCE_STATIC_INIT;
 
 static BOOL CALLBACK SetUp(PINIT_ONCE, void*, void**) {

@@ -27,7 +27,7 @@ bool LiveDeviceChosen() {
 
 void ChooseLiveDevice(bool live) {
   SetEnvironmentVariableW(deviceVariable, live ? L"live" : L"simulated");
-  deviceKind = live ? 1 : 0;
+  deviceKind = live;
 }
 
 void StopDevice(UINT status, const wchar_t* why) {

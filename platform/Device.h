@@ -1,5 +1,4 @@
-// The device behind the CE stand-in: the routed calls (DeviceCalls.cpp) ask
-// the simulated device or the live machine, as chosen for this process.
+// The device behind the routed calls (DeviceCalls.cpp): simulated or live.
 #pragma once
 
 #include <windows.h>
@@ -15,24 +14,20 @@ BOOL SimStoreInformation(STORE_INFORMATION* info);  // `info` untouched when it 
 DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length);
 BOOL SimDiskFreeSpace(LPCWSTR path, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER totalBytes,
                       PULARGE_INTEGER totalFreeBytes);  // the outputs untouched when it fails
-// Storage cards in enumeration order, of the simulated device or of this
-// process's. `position` is 0 before the first card; on success it moves to the
-// card found, whose folder name goes to `name` (MAX_PATH characters).
+// Storage cards in enumeration order: `position` is 0 before the first card;
+// on success it moves to the card found, whose folder name goes to `name`.
 bool SimNextCard(DWORD* position, wchar_t* name);
 bool NextCard(DWORD* position, wchar_t* name);
 
 // The device of this process: chosen once from the environment variable
 // CE_DEVICE ("live" reads the machine, "simulated", empty or absent the
 // simulated device; anything else stops the process) and inherited by the
-// programs it starts. ChooseLiveDevice sets CE_DEVICE for this process and
-// its children and switches at once.
+// programs it starts. ChooseLiveDevice sets it for this process and its children.
 bool LiveDeviceChosen();
 void ChooseLiveDevice(bool live);
 
-// Ends the process with `status` and says why on its standard error: the
-// device cannot be what the session expects, and no window may wait for a
-// click that never comes.
+// Ends the process with `status` and says why on its standard error, where no
+// window waits for a click that never comes.
 [[noreturn]] void StopDevice(UINT status, const wchar_t* why);
 
-// Sets up the common controls once per process (CommonControls.cpp); true once set up.
-bool EnsureCommonControls();
+bool EnsureCommonControls();  // CommonControls.cpp; true once set up

@@ -1,8 +1,6 @@
-// The CE calls whose answers come from the device, answered by the device of
-// this process: the simulated one (SimulatedState.cpp) or the live machine the
-// system runs on, whose removable drives stand in for storage cards and which
-// has no object store. The storage-card search lives in DeviceCardSearch.cpp,
-// the wake-up registration in WakeupPrograms.cpp.
+// The CE calls whose answers come from the device of this process: the
+// simulated one (SimulatedState.cpp) or the live machine, whose removable
+// drives stand in for storage cards and which has no object store.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
 #include "checked/FaultInjection.h"
@@ -44,14 +42,17 @@ void WINAPI CeGlobalMemoryStatus(CE_MEMORYSTATUS* status) {
   status->dwAvailVirtual = Saturated(figures.ullAvailVirtual);
 }
 
+// True, with ERROR_INVALID_PARAMETER, for arguments the call does not take.
+static bool Invalid(bool invalid) {
+  if (invalid)
+    SetLastError(ERROR_INVALID_PARAMETER);
+  return invalid;
+}
+
 BOOL WINAPI CeGetDiskFreeSpaceExW(LPCWSTR path, PULARGE_INTEGER freeToCaller,
                                   PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes) {
-  if (CE_FAILS(GetDiskFreeSpaceExW))
+  if (CE_FAILS(GetDiskFreeSpaceExW) || Invalid(!path))
     return FALSE;
-  if (!path) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
   return LiveDeviceChosen() ? GetDiskFreeSpaceExW(path, freeToCaller, totalBytes, totalFreeBytes)
                             : SimDiskFreeSpace(path, freeToCaller, totalBytes, totalFreeBytes);
 }
@@ -77,23 +78,15 @@ static DWORD LivePowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
 }
 
 DWORD WINAPI GetSystemPowerStatusEx2(SYSTEM_POWER_STATUS_EX2* status, DWORD length, BOOL) {
-  if (CE_FAILS(GetSystemPowerStatusEx2))
-    return 0;
   // Every reading is fresh, so the request for an update needs no work here.
-  if (!status || length == 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+  if (CE_FAILS(GetSystemPowerStatusEx2) || Invalid(!status || length == 0))
     return 0;
-  }
   return LiveDeviceChosen() ? LivePowerStatus(status, length) : SimPowerStatus(status, length);
 }
 
 BOOL WINAPI GetStoreInformation(STORE_INFORMATION* info) {
-  if (CE_FAILS(GetStoreInformation))
+  if (CE_FAILS(GetStoreInformation) || Invalid(!info))
     return FALSE;
-  if (!info) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
   if (!LiveDeviceChosen())
     return SimStoreInformation(info);
   info->dwStoreSize = info->dwFreeSize = 0;

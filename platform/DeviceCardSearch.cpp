@@ -11,45 +11,43 @@ struct CardSearch {
   DWORD position;
 };
 
-// Open searches of this process, so a handle can be recognised without
-// touching memory it might not point to. The list and every search on it are
+// Open searches, so a handle is recognised without touching what it points to;
 // touched only under searchLock, so no thread closes a search another uses.
 static CardSearch* openSearches;
 static SRWLOCK searchLock = SRWLOCK_INIT;
 
-// The open search that `handle` is, taken off the list if `close`; null for
-// any other handle. Under searchLock.
-static CardSearch* OpenSearch(HANDLE handle, bool close) {
-  for (CardSearch** link = &openSearches; *link; link = &(*link)->next) {
-    CardSearch* search = *link;
-    if (search == (CardSearch*)handle && close)
-      *link = search->next;
-    if (search == (CardSearch*)handle)
-      return search;
-  }
-  return nullptr;
+// The link to the open search that `handle` is, or to the list's end (null).
+static CardSearch** LinkTo(HANDLE handle) {
+  CardSearch** link = &openSearches;
+  while (*link && *link != (CardSearch*)handle)
+    link = &(*link)->next;
+  return link;
 }
 
-// A card shows as a folder; on CE storage cards carry the temporary attribute.
-static void FillCardData(CE_FIND_DATA* findData, const wchar_t* name) {
+// The card after `position`, as a folder with the temporary attribute that
+// storage cards carry on CE; false with the error set.
+static bool FindCard(DWORD* position, CE_FIND_DATA* findData) {
+  wchar_t name[MAX_PATH];
+  DWORD error = !findData                   ? ERROR_INVALID_PARAMETER
+                : !NextCard(position, name) ? ERROR_NO_MORE_FILES
+                                            : 0;
+  if (error) {
+    SetLastError(error);
+    return false;
+  }
   ZeroMemory(findData, sizeof(*findData));
   findData->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY;
   lstrcpynW(findData->cFileName, name, MAX_PATH);
+  return true;
 }
 
 HANDLE WINAPI FindFirstFlashCard(CE_FIND_DATA* findData) {
-  if (CE_FAILS(FindFirstFlashCard))
-    return INVALID_HANDLE_VALUE;
-  CardSearch* search = nullptr;
-  wchar_t name[MAX_PATH];
   DWORD position = 0;
-  DWORD error = !findData                    ? ERROR_INVALID_PARAMETER
-                : !NextCard(&position, name) ? ERROR_NO_MORE_FILES
-                : !(search = (CardSearch*)HeapAlloc(GetProcessHeap(), 0, sizeof(CardSearch)))
-                    ? ERROR_NOT_ENOUGH_MEMORY
-                    : 0;
-  if (error) {
-    SetLastError(error);
+  if (CE_FAILS(FindFirstFlashCard) || !FindCard(&position, findData))
+    return INVALID_HANDLE_VALUE;
+  auto* search = (CardSearch*)HeapAlloc(GetProcessHeap(), 0, sizeof(CardSearch));
+  if (!search) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return INVALID_HANDLE_VALUE;
   }
   search->position = position;
@@ -57,7 +55,6 @@ HANDLE WINAPI FindFirstFlashCard(CE_FIND_DATA* findData) {
   search->next = openSearches;
   openSearches = search;
   ReleaseSRWLockExclusive(&searchLock);
-  FillCardData(findData, name);
   return (HANDLE)search;
 }
 
@@ -65,27 +62,20 @@ BOOL WINAPI FindNextFlashCard(HANDLE handle, CE_FIND_DATA* findData) {
   if (CE_FAILS(FindNextFlashCard))
     return FALSE;
   AcquireSRWLockExclusive(&searchLock);
-  CardSearch* search = OpenSearch(handle, false);
-  wchar_t name[MAX_PATH];
-  DWORD error = !search                              ? ERROR_INVALID_HANDLE
-                : !findData                          ? ERROR_INVALID_PARAMETER
-                : !NextCard(&search->position, name) ? ERROR_NO_MORE_FILES
-                                                     : 0;
+  CardSearch* search = *LinkTo(handle);
+  if (!search)
+    SetLastError(ERROR_INVALID_HANDLE);
+  bool found = search && FindCard(&search->position, findData);
   ReleaseSRWLockExclusive(&searchLock);
-  if (error) {
-    SetLastError(error);
-    return FALSE;
-  }
-  FillCardData(findData, name);
-  return TRUE;
+  return found;
 }
 
 BOOL WINAPI CeFindClose(HANDLE handle) {
   AcquireSRWLockExclusive(&searchLock);
-  CardSearch* search = OpenSearch(handle, true);
+  CardSearch** link = LinkTo(handle);
+  AutoHeapFree<CardSearch> closed(*link);
+  if (*link)
+    *link = closed->next;
   ReleaseSRWLockExclusive(&searchLock);
-  if (!search)
-    return FindClose(handle);
-  AutoHeapFree<CardSearch> closed(search);
-  return TRUE;
+  return closed ? TRUE : FindClose(handle);
 }

@@ -6,24 +6,17 @@
 #include <stddef.h>
 #include <wchar.h>
 
-// The drive that stands for the device's "\" (kept in step with
-// cmake/wine/wine-session.in, which makes the mapping).
+// The drive that stands for the device's "\" (cmake/wine/wine-session.in maps it).
 #define DEVICE_ROOT_DRIVE L"D:"
 
-// True for a device path: one that starts with a single "\" ("\Windows\x").
-bool IsDevicePath(const wchar_t* path);
-
-// A device path as a desktop path in the device's file system
-// ("\Windows\x.dll" -> "D:\Windows\x.dll"); other paths (a drive, "\\server",
-// a relative name) are copied unchanged. False (and an empty result) when it
-// does not fit in `chars` characters.
+// A device path (one that starts with a single "\") as a desktop path
+// ("\Windows\x.dll" -> "D:\Windows\x.dll"); other paths are copied unchanged.
+// False (and an empty result) when it does not fit in `chars` characters.
 bool DeviceFilePath(const wchar_t* path, wchar_t* desktopPath, size_t chars);
 
 // A name Windows keeps as written inside a folder (`length` characters, which
-// may hold a NUL): not empty, no separators or wildcards, not "." or "..", no
-// trailing dot or blank, and not a device name (CON, PRN, AUX, NUL, CONIN$,
-// CONOUT$, COM0-9, LPT0-9, superscript 1-3 among the digits) with any
-// extension in any case.
+// may hold a NUL): not empty, no separators, wildcards or trailing dot or
+// blank, and no device name (CON, COM1, ...: DeviceFiles.cpp) in any case.
 bool IsPlainFileName(const wchar_t* name, size_t length);
 // A device path that stays on the device: each part between its "\"s a plain
 // file name (so no ".." and no drive), a trailing "\" allowed, and short

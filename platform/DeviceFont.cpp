@@ -1,18 +1,14 @@
 // Memory device contexts as the device makes them: their default font is the
-// device's small two-colour label font, not the desktop's system font. The
-// Today item selects no font, so its labels come out in this one.
-//
+// device's small two-colour label font, which the Today item's labels use.
 // Liberation Sans Narrow Bold with a 10-pixel em: digits 5 pixels wide, the
-// device's widest labels ("S9 99999 MB", 50 pixels of ink) and the item's
-// widest ("S100 9999MB", 53) keep a free column at both ends of the 55-pixel
-// band under a gauge, and its letters stay inside the band's 10 rows. The session draws it without
-// antialiasing (fonts.conf).
+// widest labels ("S9 99999 MB", 50 pixels of ink; "S100 9999MB", 53) keep a
+// free column at both ends of the 55-pixel band under a gauge, and its letters
+// stay inside the band's 10 rows. Drawn without antialiasing (fonts.conf).
 #define CE_PLATFORM_IMPLEMENTATION
 #include "CeApi.h"
 #include "checked/FaultInjection.h"
 
-// Made once and kept for the life of the process, like a stock object:
-// device contexts select it but never own it.
+// Made once and kept, like a stock object: device contexts never own it.
 static HFONT deviceFont;
 static INIT_ONCE fontOnce = INIT_ONCE_STATIC_INIT;
 

@@ -1,12 +1,7 @@
-// The device key, and how the simulated device reads what a shell writes there.
-//
-// The device looks at the key when a process first maps the record, when the
-// session's keep-alive process sees the key change (SimWatchShell), and when
-// asked (SimReloadDevice). Each look takes a value only when it differs from
-// what the key held at the previous look (one hash a value, kept in the
-// record), so a look never undoes a write made through the device's control.
-// A key without the value `Taken` (new, or deleted by a shell) puts the device
-// back to its defaults first, then takes every value present.
+// The device key, and how the simulated device reads what a shell writes
+// there. A look takes a value only when its hash differs from the previous
+// look's, so it never undoes a write made through the device's control; a key
+// without the value `Taken` (new, or deleted by a shell) is taken whole.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "SimulatedState.h"
 
@@ -16,24 +11,12 @@
 
 #include "CeApi.h"
 
-// --- The key ------------------------------------------------------------------------
-
 HKEY OpenDeviceKey() {
   HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, SIM_DEVICE_KEY, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
-    return nullptr;
-  }
-  return key;
+  LONG made = RegCreateKeyExW(HKEY_CURRENT_USER, SIM_DEVICE_KEY, 0, nullptr, 0,
+                              KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+  return made == ERROR_SUCCESS ? key : nullptr;
 }
-
-bool KeyDeleted(HKEY key) {
-  DWORD values;
-  return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
-                          nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED;
-}
-
-// --- Numbers and times ----------------------------------------------------------------
 
 bool InRange(SimRange range, ULONGLONG value) {
   SYSTEMTIME t;
@@ -102,8 +85,6 @@ ULONGLONG ParseLocalTime(const wchar_t* text) {
   SYSTEMTIME t = {f[0], f[1], 0, f[2], f[3], f[4], f[5], f[6]};
   return *text ? 0 : SystemTimeToTicks(t);
 }
-
-// --- A look at the key ----------------------------------------------------------------
 
 // A stored value as read: the result, its type, its data and a hash of all
 // three (0 when absent).
@@ -190,9 +171,10 @@ static void LookCard(SimDevice* v, HKEY key, DWORD number, DWORD* hash) {
   SimCard card = {number, FALSE, 64 << 20, 32 << 20, L"Storage Card"};
   Stored name;
   ReadStored(key, L"Name", &name);
-  bool named = name.result == ERROR_SUCCESS && (name.type == REG_SZ || name.type == REG_EXPAND_SZ);
-  if (named && name.data.text[0])
+  if (name.result == ERROR_SUCCESS && (name.type == REG_SZ || name.type == REG_EXPAND_SZ) &&
+      name.data.text[0]) {
     lstrcpynW(card.name, name.data.text, MAX_PATH);
+  }
   *hash = Fnv(Fnv(*hash, &number, 4), &name.hash, 4);
   ULONGLONG fails = 0;
   DWORD hashes[] = {LookNumber(v, key, number, L"TotalBytes", Bytes, &card.totalBytes),

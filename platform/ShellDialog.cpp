@@ -7,16 +7,13 @@
 
 namespace {
 
-const int kScreenWidth = 240;
-const int kScreenHeight = 320;
-const int kBarHeight = 26;
+const int kScreenWidth = 240, kScreenHeight = 320, kBarHeight = 26;
 
 const wchar_t kOriginalProcProperty[] = L"CeStandIn.DialogProc";
 
-// The caption's Done button of a CE dialog sends IDOK. The desktop's caption
-// offers a close box instead, which here sends that same command. (Subclassed
-// with a window property rather than comctl32's helpers, so that a program
-// loads comctl32 only when it needs its controls.)
+// The caption's Done button of a CE dialog sends IDOK; the desktop's close box
+// sends it here. (Subclassed with a window property rather than comctl32's
+// helpers, so that a program loads comctl32 only when it needs its controls.)
 LRESULT CALLBACK DoneButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   WNDPROC original = reinterpret_cast<WNDPROC>(GetPropW(window, kOriginalProcProperty));
   if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) {
@@ -47,15 +44,13 @@ void GiveDoneButton(HWND dialog) {
 extern "C" BOOL WINAPI SHInitDialog(SHINITDLGINFO* info) {
   if (CE_FAILS(SHInitDialog) || !info || !IsWindow(info->hDlg))
     return FALSE;
-  if (!(info->dwMask & SHIDIM_FLAGS))
-    return TRUE;
-  DWORD flags = info->dwFlags;
+  DWORD flags = info->dwMask & SHIDIM_FLAGS ? info->dwFlags : 0;
   if (flags & SHIDIF_DONEBUTTON)
     GiveDoneButton(info->hDlg);
   // Below the navigation bar, the full width; above the menu bar unless the
   // dialog takes the whole screen.
-  if (flags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) {
-    bool whole = (flags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) != 0;
+  if (flags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN)) {
+    bool whole = (flags & SHIDIF_SIZEDLGFULLSCREEN) != 0;
     int height = kScreenHeight - kBarHeight - (whole ? 0 : kBarHeight);
     SetWindowPos(info->hDlg, nullptr, 0, kBarHeight, kScreenWidth, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);

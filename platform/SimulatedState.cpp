@@ -6,29 +6,21 @@
 #include "CeApi.h"
 #include "Device.h"
 
-#define BATTERY_CHEMISTRY_LION 0x04
-
-// --- The record ---------------------------------------------------------------------
-
-// Set once by MapDevice under mapOnce, read without a lock after: the pointer
-// never changes once set.
+// Set once by MapDevice under mapOnce, read without a lock after.
 static SimDevice* device;
 LONG deviceReadings;
 static INIT_ONCE mapOnce = INIT_ONCE_STATIC_INIT;
 
-// The section lives while a process of the session maps it (the session's
-// keep-alive process does, throughout); a process that finds none makes it
-// and takes the device key's values into it. A section of another layout (a
-// process of another build still runs in the session) stops the process: a
-// record of its own would silently part from what the session's others see.
+// The section lives while a process of the session maps it (the keep-alive
+// process does); the process that makes it takes the device key's values. A
+// section of another layout (another build still runs in the session) stops
+// the process: a record of its own would silently part from the others'.
 static BOOL CALLBACK MapDevice(PINIT_ONCE, void*, void**) {
   HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       sizeof(SimDevice), L"Local\\CeStandIn.SimulatedDevice");
-  SimDevice* view = section ? (SimDevice*)MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0,
-                                                        sizeof(SimDevice))
-                            : nullptr;  // mapped for the life of the process
-  LONGLONG* layout = view ? (LONGLONG*)&view->layout : nullptr;
-  ULONGLONG found = layout ? InterlockedCompareExchange64(layout, simLayout, 0) : 0;
+  // Mapped for the life of the process.
+  auto* view = section ? (SimDevice*)MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr;
+  ULONGLONG found = view ? InterlockedCompareExchange64((LONGLONG*)&view->layout, simLayout, 0) : 0;
   if (!view || (found && found != simLayout)) {
     StopDevice(3,
                L"the simulated device of this session has another layout (a program of "
@@ -40,12 +32,9 @@ static BOOL CALLBACK MapDevice(PINIT_ONCE, void*, void**) {
 }
 
 SimDevice* SharedDevice() {
-  SimDevice* d = __atomic_load_n(&device, __ATOMIC_ACQUIRE);
-  if (!d) {
+  if (!__atomic_load_n(&device, __ATOMIC_ACQUIRE))
     InitOnceExecuteOnce(&mapOnce, MapDevice, nullptr, nullptr);
-    d = device;
-  }
-  return d;
+  return device;
 }
 
 static bool ProcessEnded(DWORD id) {
@@ -58,37 +47,37 @@ static bool ProcessEnded(DWORD id) {
 // other process: once its process has ended (looked at every 100 ms), the
 // record is taken back, its last write perhaps half made. A live writer held
 // up (stopped, in a debugger) is waited for, however long.
-void WaitWhileOwned(SimDevice* d, LONGLONG seen, OwnerWait* wait) {
-  DWORD now = GetTickCount();
-  if (!(seen & 1) || wait->seen != seen) {
-    wait->seen = seen;
-    wait->since = now;
-  } else if (now - wait->since > 100) {
-    wait->since = now;
-    if (ProcessEnded((DWORD)(seen >> 32)))
-      InterlockedCompareExchange64(&d->sequence, (DWORD)seen + 1, seen);
+LONGLONG UnownedSequence(SimDevice* d) {
+  LONGLONG waited = 0;
+  DWORD since = 0;
+  for (;;) {
+    LONGLONG seen = __atomic_load_n(&d->sequence, __ATOMIC_ACQUIRE);
+    if (!(seen & 1))
+      return seen;
+    DWORD now = GetTickCount();
+    if (seen != waited) {
+      waited = seen;
+      since = now;
+    } else if (now - since > 100) {
+      since = now;
+      if (ProcessEnded((DWORD)(seen >> 32)))
+        InterlockedCompareExchange64(&d->sequence, (DWORD)seen + 1, seen);
+    }
+    SwitchToThread();
   }
-  SwitchToThread();
 }
 
 SimDevice* LockDevice(SimDevice* d) {
-  OwnerWait wait = {};
-  LONGLONG owner = (LONGLONG)GetCurrentProcessId() << 32;
-  for (;;) {
-    LONGLONG seen = d->sequence;
-    if (!(seen & 1) &&
-        InterlockedCompareExchange64(&d->sequence, owner | (DWORD)(seen + 1), seen) == seen) {
-      return d;
-    }
-    WaitWhileOwned(d, seen, &wait);
-  }
+  LONGLONG owner = (LONGLONG)GetCurrentProcessId() << 32, seen;
+  do
+    seen = UnownedSequence(d);
+  while (InterlockedCompareExchange64(&d->sequence, owner | (DWORD)(seen + 1), seen) != seen);
+  return d;
 }
 
 void EndDeviceWrite(SimDevice* d) {
   __atomic_store_n(&d->sequence, (LONGLONG)(DWORD)(d->sequence + 1), __ATOMIC_RELEASE);
 }
-
-// --- The shell's values -------------------------------------------------------------
 
 // A value is taken when the key's changed since the last look; a fresh look
 // (a new or deleted key, or a reset) takes all, absent ones at their defaults.
@@ -108,10 +97,7 @@ static void TakeLook(SimDevice* d, const SimDevice& v, bool fresh) {
     d->cardCount = v.cardCount;
     CopyMemory(d->cards, v.cards, v.cardCount * sizeof(SimCard));
   }
-  CopyMemory(d->seen, v.seen, sizeof(d->seen));
-  d->cardsSeen = v.cardsSeen;
-  d->ignoredCount = v.ignoredCount;
-  CopyMemory(d->ignored, v.ignored, sizeof(d->ignored));
+  CopyMemory(d->seen, v.seen, sizeof(SimDevice) - offsetof(SimDevice, seen));  // the look's notes
   d->taken = 1;
 }
 
@@ -125,19 +111,14 @@ void TakeShellValues(SimDevice* d, bool reset) {
       (SimDevice*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SimDevice)));
   if (look) {
     bool fresh = !LookAtDeviceKey(reset, look) || reset || !d->taken;
-    TakeLook(LockDevice(d), *look, fresh);
-    EndDeviceWrite(d);
+    WriteDevice([&](SimDevice& r) { TakeLook(&r, *look, fresh); }, d);
   }
   if (looking.IsValid())
     ReleaseMutex(looking);
 }
 
-// --- Clock ------------------------------------------------------------------
-// The record holds the tick count and local time as set, each with the
-// machine's tick when it was set. A running clock reads the value set plus
-// the machine time passed since; a frozen one reads the value set. An unset
-// clock reads the machine's own.
-
+// The clock as set, plus the machine time passed since unless it is frozen;
+// unset, the machine's own.
 DWORD TickOf(const SimDevice& d, DWORD now) {
   const ULONGLONG* n = d.numbers;
   if (n[TickCount] == unset)
@@ -169,8 +150,6 @@ void SimLocalTime(SYSTEMTIME* time) {
   TicksToSystemTime(ticks, time);
 }
 
-// --- Power --------------------------------------------------------------------
-
 static BYTE BatteryFlagFor(BYTE acLine, BYTE percent) {
   if (percent == BATTERY_PERCENTAGE_UNKNOWN)
     return BATTERY_FLAG_UNKNOWN;
@@ -194,7 +173,7 @@ DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
   s.BackupBatteryFlag = BATTERY_FLAG_HIGH;
   s.BackupBatteryLifePercent = 100;
   s.BatteryVoltage = (DWORD)n[BatteryVoltage];
-  s.BatteryChemistry = BATTERY_CHEMISTRY_LION;
+  s.BatteryChemistry = 0x04;  // lithium-ion
   // Fault: a driver that fills fewer bytes than asked for.
   DWORD bytes = n[PowerQueryBytes] < sizeof(s) ? (DWORD)n[PowerQueryBytes] : sizeof(s);
   bytes = bytes < length ? bytes : length;
@@ -203,8 +182,6 @@ DWORD SimPowerStatus(SYSTEM_POWER_STATUS_EX2* status, DWORD length) {
     SetLastError(ERROR_GEN_FAILURE);
   return bytes;
 }
-
-// --- Object store and program memory -------------------------------------------
 
 BOOL SimStoreInformation(STORE_INFORMATION* info) {
   ULONGLONG n[StoreQueryFails + 1];
@@ -229,8 +206,6 @@ void SimMemoryStatus(MEMORYSTATUSEX* status) {
   // A CE process lives in a 32 MB slot.
   status->ullTotalVirtual = status->ullAvailVirtual = 32 << 20;
 }
-
-// --- Storage cards ----------------------------------------------------------------
 
 bool SimNextCard(DWORD* position, wchar_t* name) {
   DWORD next = 0;

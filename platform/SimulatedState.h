@@ -1,16 +1,10 @@
 // The simulated device: one plain record in a named shared section, the same
-// memory in every process of the session (the host with the item, the About
-// program, tests, the session's keep-alive process). Private to the stand-in.
-//
-// Coherence, in one sentence: a writer owns the record while its sequence
-// number is odd (taken by compare-and-swap from even, with the writer's
-// process id beside it, given back by the next even number), and a reader
-// keeps what it copied only if the number was even and unchanged around the
-// copy. The item reads a dozen values a paint, 43,200 paints a simulated day:
-// this costs a few memory reads, where the registry or a kernel object costs
-// a round trip to the wineserver. A shell's way in is the device key
-// (DeviceRegistry.cpp), read into a look that the record takes as one write;
-// the record is never written back there.
+// memory in every process of the session. A writer owns it while its sequence
+// number is odd (taken by compare-and-swap from even, with the writer's process
+// id beside it); a reader keeps what it copied only if the number was even and
+// unchanged around the copy. The item reads a dozen values a paint: a few
+// memory reads, where the registry costs a round trip to the wineserver each.
+// A shell's way in is the device key (DeviceRegistry.cpp), never written back.
 #pragma once
 
 #include <windows.h>
@@ -88,8 +82,9 @@ struct SimDevice {
   ULONGLONG numbers[numberCount];
   int cardCount;
   SimCard cards[maxCards];
-  // What the device key held at the device's last look, one hash a value
-  // (0: absent) and one for all the cards; see TakeShellValues.
+  // From here on, what the device key held at the last look (TakeLook copies
+  // it whole): one hash a value (0: absent), one for all the cards, and the
+  // values ignored.
   DWORD seen[numberCount];
   DWORD cardsSeen;
   int ignoredCount;
@@ -101,13 +96,8 @@ static const ULONGLONG simLayout = 3ULL << 32 | sizeof(SimDevice);
 // The record, mapped on first use; the shell's values are taken then.
 SimDevice* SharedDevice();
 
-// Yields while another thread owns the record (`seen` is odd); see its
-// definition for a writer that died owning it.
-struct OwnerWait {
-  LONGLONG seen;  // even: not waiting yet
-  DWORD since;    // when `seen` was first seen
-};
-void WaitWhileOwned(SimDevice* d, LONGLONG seen, OwnerWait* wait);
+// Waits until no writer owns the record; returns its even sequence number.
+LONGLONG UnownedSequence(SimDevice* d);
 
 // Copies out what `copy` reads, again until no writer came in between. Card
 // names stay terminated throughout a write (name[MAX_PATH - 1] is always 0),
@@ -117,16 +107,12 @@ template <typename Copy>
 void ReadDevice(Copy copy) {
   InterlockedIncrement(&deviceReadings);
   SimDevice* d = SharedDevice();
-  OwnerWait wait = {};
   for (;;) {
-    LONGLONG before = __atomic_load_n(&d->sequence, __ATOMIC_ACQUIRE);
-    if (!(before & 1)) {
-      copy(*(const SimDevice*)d);
-      __atomic_thread_fence(__ATOMIC_ACQUIRE);
-      if (__atomic_load_n(&d->sequence, __ATOMIC_RELAXED) == before)
-        return;
-    }
-    WaitWhileOwned(d, before, &wait);
+    LONGLONG before = UnownedSequence(d);
+    copy(*(const SimDevice*)d);
+    __atomic_thread_fence(__ATOMIC_ACQUIRE);
+    if (__atomic_load_n(&d->sequence, __ATOMIC_RELAXED) == before)
+      return;
   }
 }
 
@@ -136,9 +122,8 @@ void ReadDevice(Copy copy) {
 SimDevice* LockDevice(SimDevice* d);
 void EndDeviceWrite(SimDevice* d);
 template <typename Change>
-void WriteDevice(Change change) {
-  SimDevice* d = LockDevice(SharedDevice());
-  change(*d);
+void WriteDevice(Change change, SimDevice* d = SharedDevice()) {
+  change(*LockDevice(d));
   EndDeviceWrite(d);
 }
 
@@ -154,18 +139,18 @@ ULONGLONG LocalTimeOf(const SimDevice& d, DWORD now);
 // The card a CE path names ("\Storage Card", a trailing backslash allowed); -1 for none.
 int CardAt(const SimDevice& d, const wchar_t* path);
 
-// --- The device key (DeviceRegistry.cpp) -------------------------------------------
-
 // The key, opened (made if need be) for reading and writing; the caller closes it.
 HKEY OpenDeviceKey();
-// Whether a shell deleted the key behind this handle.
-bool KeyDeleted(HKEY key);
 
 // What the key holds, as the device would take it: `look` gets every value
 // at its default, replaced by each one present and sane; each other one
 // present is noted as ignored, and `seen` gets a hash of each (0: absent).
 // `reset` empties the key first. Marks the key as taken; says whether it was.
 bool LookAtDeviceKey(bool reset, SimDevice* look);
+
+// The wake-up registrations (WakeupPrograms.cpp): paths in a heap block, the
+// last one empty; null only when memory runs out.
+wchar_t* ReadWakeupPrograms();
 
 // FILETIME units; 0 when `time` is not a valid time in firstYear..lastYear.
 ULONGLONG SystemTimeToTicks(const SYSTEMTIME& time);

@@ -12,51 +12,46 @@
 
 namespace {
 
-// One mask surface, kept and grown as needed, for the first thread that
-// copies (the Today item's user-interface thread): the item calls
-// TransparentImage seven times a paint, and a DC and bitmap made for each
-// call would cost more than the copy itself. Other threads get a surface of
-// their own for one call. (Not thread_local: that would pull the run time's
-// emulated TLS into the item, doubling its size.) Members go in reverse: the
-// DC (its bitmap still selected), then the bitmap.
+// One mask surface, kept and grown, for the first thread that copies (the
+// item's): a DC and bitmap for each of its seven calls a paint would cost more
+// than the copies. Other threads get one for one call. (Not thread_local: the
+// emulated TLS would double the item's size.) Members go in reverse: the DC
+// (its bitmap still selected), then the bitmap.
 struct MaskSurface {
   ScopedGdiObj<HBITMAP> bitmap;
   AutoDeleteDC dc;
   LONG width = 0, height = 0;
 
   HDC Fit(LONG w, LONG h) {
-    if (dc.IsValid() && w <= width && h <= height)
-      return dc;
-    if (!dc.IsValid()) {
+    if (!dc.IsValid())
       dc.Reset(CreateCompatibleDC(nullptr));
-      if (!dc.IsValid())
+    if (dc.IsValid() && (w > width || h > height)) {
+      LONG newWidth = w > width ? w : width, newHeight = h > height ? h : height;
+      HBITMAP grown = CreateBitmap(newWidth, newHeight, 1, 1, nullptr);
+      if (!grown)
         return nullptr;
+      SelectObject(dc, grown);
+      bitmap.Reset(grown);  // the smaller one, no longer selected, goes
+      width = newWidth;
+      height = newHeight;
     }
-    LONG newWidth = w > width ? w : width, newHeight = h > height ? h : height;
-    HBITMAP grown = CreateBitmap(newWidth, newHeight, 1, 1, nullptr);
-    if (!grown)
-      return nullptr;
-    SelectObject(dc, grown);
-    bitmap.Reset(grown);  // the smaller one, no longer selected, goes
-    width = newWidth;
-    height = newHeight;
     return dc;
   }
 };
 
 MaskSurface keptSurface;
-// The thread that owns keptSurface: claimed once, by compare-and-swap, and
-// never given up, so only that thread ever touches the surface.
+// Its thread: claimed once, by compare-and-swap, and never given up.
 volatile LONG keptSurfaceThread;
 
-BOOL CopyKeyed(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG sy, COLORREF key) {
+BOOL CopyFromDc(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG sy, LONG scx,
+                LONG scy, COLORREF key) {
   LONG self = (LONG)GetCurrentThreadId();
   LONG owner = InterlockedCompareExchange(&keptSurfaceThread, self, 0);
   MaskSurface oneCall;
   MaskSurface& surface = owner == 0 || owner == self ? keptSurface : oneCall;
-  HDC maskDc = surface.Fit(w, h);
-  if (!maskDc)
-    return TransparentBlt(dst, dx, dy, w, h, src, sx, sy, w, h, key);
+  HDC maskDc = w == scx && h == scy && w > 0 && h > 0 ? surface.Fit(w, h) : nullptr;
+  if (!maskDc)  // stretched, or no surface
+    return TransparentBlt(dst, dx, dy, w, h, src, sx, sy, scx, scy, key);
 
   // Colour to one bit: pixels of the source's background colour become 1.
   COLORREF oldSrcBk = SetBkColor(src, key);
@@ -72,13 +67,6 @@ BOOL CopyKeyed(HDC dst, LONG dx, LONG dy, LONG w, LONG h, HDC src, LONG sx, LONG
   SetBkColor(dst, oldBk);
   SetTextColor(dst, oldText);
   return ok;
-}
-
-BOOL CopyFromDc(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HDC src, LONG sx, LONG sy, LONG scx,
-                LONG scy, COLORREF key) {
-  if (dcx == scx && dcy == scy && dcx > 0 && dcy > 0)
-    return CopyKeyed(dst, dx, dy, dcx, dcy, src, sx, sy, key);
-  return TransparentBlt(dst, dx, dy, dcx, dcy, src, sx, sy, scx, scy, key);
 }
 
 }  // namespace

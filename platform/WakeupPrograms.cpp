@@ -1,9 +1,6 @@
-// Wake-up registrations (CeRunAppAtEvent). The registrations are kept in the
-// device key, value WakeupPrograms (REG_MULTI_SZ, in registration order), for
-// both devices, so every process shares them.
+// Wake-up registrations (CeRunAppAtEvent). Both devices keep them in the
+// device key, REG_MULTI_SZ WakeupPrograms in registration order.
 #define CE_PLATFORM_IMPLEMENTATION
-#include "WakeupPrograms.h"
-
 #include "CeApi.h"
 #include "checked/FaultInjection.h"
 #include "Device.h"
@@ -31,10 +28,6 @@ wchar_t* ReadWakeupPrograms() {
   return nullptr;
 }
 
-static bool SameProgram(const wchar_t* a, const wchar_t* b) {
-  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
-}
-
 // Writes the registrations without `program` and, for the wake-up event,
 // with it appended (a program already registered keeps its place).
 static bool WritePrograms(const wchar_t* list, const wchar_t* program, LONG event) {
@@ -48,7 +41,7 @@ static bool WritePrograms(const wchar_t* list, const wchar_t* program, LONG even
   wchar_t* end = out;
   bool registering = event == NOTIFICATION_EVENT_WAKEUP, found = false;
   for (const wchar_t* p = list; *p; p += lstrlenW(p) + 1) {
-    bool same = SameProgram(p, program);
+    bool same = CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, p, -1, program, -1) == CSTR_EQUAL;
     found = found || same;
     if (!same || registering)
       end += lstrlenW(lstrcpyW(end, p)) + 1;
@@ -74,15 +67,6 @@ static bool TakeRefusal() {
   return refused;
 }
 
-static DWORD RegisterProgram(WCHAR* appName, LONG event) {
-  if (event == NOTIFICATION_EVENT_WAKEUP && TakeRefusal())
-    return ERROR_ACCESS_DENIED;
-  AutoHeapFree<wchar_t> list(ReadWakeupPrograms());
-  if (!list)
-    return ERROR_NOT_ENOUGH_MEMORY;
-  return WritePrograms(list, appName, event) ? 0 : ERROR_GEN_FAILURE;
-}
-
 BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
   if (CE_FAILS(CeRunAppAtEvent))
     return FALSE;
@@ -95,7 +79,11 @@ BOOL WINAPI CeRunAppAtEvent(WCHAR* appName, LONG event) {
     AutoCloseHandle turn(CreateMutexW(nullptr, FALSE, L"Local\\CeStandIn.WakeupPrograms"));
     if (turn.IsValid())
       WaitForSingleObject(turn, INFINITE);  // abandoned: ours now
-    error = RegisterProgram(appName, event);
+    AutoHeapFree<wchar_t> list(ReadWakeupPrograms());
+    error = event == NOTIFICATION_EVENT_WAKEUP && TakeRefusal() ? ERROR_ACCESS_DENIED
+            : !list                                             ? ERROR_NOT_ENOUGH_MEMORY
+            : !WritePrograms(list, appName, event)              ? ERROR_GEN_FAILURE
+                                                                : 0;
     if (turn.IsValid())
       ReleaseMutex(turn);
   }

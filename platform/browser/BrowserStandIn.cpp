@@ -1,10 +1,8 @@
-// Stands in for the device's "\windows\iexplore.exe". Like the device's
-// browser it takes one argument, a web address or a device path of a page.
-// On the simulated device it only records the request (one line per start,
-// REG_MULTI_SZ "Requests" under HKCU\Software\CeStandIn\Browser) so tests and
-// scenarios can read what was asked for; on the live device it hands the
-// address, or the page's file in the device's file system, to the desktop's
-// browser.
+// Stands in for the device's "\windows\iexplore.exe", which takes one argument,
+// a web address or a device path of a page. The simulated device only records
+// the request (a line of REG_MULTI_SZ "Requests" under
+// HKCU\Software\CeStandIn\Browser); the live device hands the address, or the
+// page's file in the device's file system, to the desktop's browser.
 #include "CeApi.h"
 #include "CeCommandLine.h"
 #include "SimulatedDevice.h"
@@ -34,8 +32,7 @@ void RecordRequest(const wchar_t* argument) {
     list.resize(bytes / sizeof(wchar_t));
   }
   // The old lines with their own terminators, the new line, the list's terminator.
-  while (!list.empty() && list.back() == L'\0')
-    list.pop_back();
+  list.erase(list.find_last_not_of(L'\0') + 1);
   if (!list.empty())
     list += L'\0';
   list += std::wstring(argument) + L'\0' + L'\0';
@@ -59,10 +56,9 @@ void OpenOnDesktop(const wchar_t* argument) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   const wchar_t* argument = CeCommandArgument(GetCommandLineW());
-  if (CurrentDeviceKind() == DeviceKind::Live) {
+  if (CurrentDeviceKind() == DeviceKind::Live)
     OpenOnDesktop(argument);
-  } else {
+  else
     RecordRequest(argument);
-  }
   return 0;
 }

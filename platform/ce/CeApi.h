@@ -1,11 +1,7 @@
 // The one header the system's code includes: all of Win32, plus the Windows CE
-// and Pocket PC declarations that desktop tool chains lack. On a CE tool chain
-// the SDK headers (todaycmn.h, aygshell.h, projects.h, notify.h and the CE
-// winbase.h) supply
-// these instead.
-//
-// On the desktop, the calls whose answers come from the device are routed to
-// the device chosen at start-up (simulated by default, or the live machine).
+// and Pocket PC declarations that desktop tool chains lack (a CE tool chain's
+// SDK headers supply these). The calls whose answers come from the device
+// reach the device chosen at start-up.
 #pragma once
 
 #include <windows.h>
@@ -14,9 +10,8 @@
 
 #include "CeTypes.h"
 
-// Routed calls. Their CE names stay in the system's code; here they reach the
-// device stand-in. Platform sources define CE_PLATFORM_IMPLEMENTATION to see
-// the desktop originals.
+// Routed calls: their CE names stay in the system's code. Platform sources
+// define CE_PLATFORM_IMPLEMENTATION to see the desktop originals.
 #ifndef CE_PLATFORM_IMPLEMENTATION
 #define CE_ROUTED_CALLS 1
 #define GetTickCount CeGetTickCount
@@ -33,7 +28,7 @@
 #define CreateProcessW CeCreateProcessW
 #define WinMain CeWinMain
 // The calls that can fail, each through the one place that can fail it on
-// purpose (checked/FaultInjection.h); the API gate keeps them routed.
+// purpose (checked/FaultInjection.h).
 #define GetDC CeGetDC
 #define CreateCompatibleBitmap CeCreateCompatibleBitmap
 #define SelectObject CeSelectObject
@@ -87,24 +82,21 @@ HWND WINAPI CeFindWindowW(LPCWSTR className, LPCWSTR windowName);
 // Accepts the CE form "handle OR 1" (bring owned windows along) as well.
 BOOL WINAPI CeSetForegroundWindow(HWND window);
 
-// CE semantics: the command line is the argument alone, paths such as "\x" are on the
-// device, and no start-up information is needed.
+// The command line is the argument alone, "\x" is on the device, no start-up information.
 BOOL WINAPI CeCreateProcessW(LPCWSTR application, LPWSTR commandLine,
                              LPSECURITY_ATTRIBUTES processAttributes,
                              LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
                              DWORD flags, LPVOID environment, LPCWSTR currentDirectory,
                              LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInfo);
 
-// A program's entry point as on CE, called by the platform's start-up: the
-// command line is the argument alone, without the program's name.
+// A program's entry point as on CE: the command line is the argument alone.
 int WINAPI CeWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
 
-// A modal dialog with the common controls ready, as the device's shell has
-// them before any program runs.
+// A modal dialog with the common controls ready, as on the device.
 INT_PTR WINAPI CeDialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTemplate,
                                          HWND owner, DLGPROC procedure, LPARAM initParam);
 
-// LoadBitmapW without Wine's per-call screen DC: the same screen-depth bitmap.
+// LoadBitmapW as on CE: a bitmap of the resource's own format.
 HBITMAP WINAPI CeLoadBitmapW(HINSTANCE instance, LPCWSTR name);
 
 // A memory DC whose default font is the device's label font.
@@ -113,9 +105,8 @@ HDC WINAPI CeCreateCompatibleDC(HDC dc);
 BOOL WINAPI CeTransparentImage(HDC dst, LONG dx, LONG dy, LONG dcx, LONG dcy, HANDLE src, LONG sx,
                                LONG sy, LONG scx, LONG scy, COLORREF transparent);
 
-// The failable calls the desktop has as they are: result type, name, the
-// parameters, the arguments, what a failure returns. Each stand-in
-// (checked/FailableCalls.cpp) can fail on purpose, or makes the real call.
+// The failable calls the desktop has as they are: result type, name,
+// parameters, arguments, what a failure returns (checked/FailableCalls.cpp).
 #define CE_FAILABLE_STANDINS(X)                                                                \
   X(HDC, GetDC, (HWND w), (w), nullptr)                                                        \
   X(HBITMAP, CreateCompatibleBitmap, (HDC dc, int cx, int cy), (dc, cx, cy), nullptr)          \

@@ -11,10 +11,9 @@
 #ifndef RC_INVOKED
 
 // Every record exchanged with the shell or the system is checked against the
-// device's layout (32-bit ARM, as its SDK headers declare the record): sizes
-// and offsets under CE_DEVICE_WORD_SIZE hold at 32 bits (the device build and
-// the ARM compile), the others at every word size. Where every field keeps its
-// natural alignment, the size checks the offsets too.
+// device's 32-bit ARM layout: checks under CE_DEVICE_WORD_SIZE hold at 32
+// bits, the others at every word size. With natural alignment, the size
+// checks the offsets too.
 #define CE_SIZE(type, bytes) static_assert(sizeof(type) == (bytes), "device size of " #type)
 #define CE_AT(type, field, offset) \
   static_assert(offsetof(type, field) == (offset), "device offset of " #type "." #field)
@@ -101,25 +100,7 @@ CE_AT(SYSTEM_POWER_STATUS_EX2, BackupBatteryLifeTime, 16);
 CE_AT(SYSTEM_POWER_STATUS_EX2, BatteryChemistry, 52);
 CE_SIZE(SYSTEM_POWER_STATUS_EX2, 56);
 
-#ifndef AC_LINE_OFFLINE
-#define AC_LINE_OFFLINE 0x00
-#define AC_LINE_ONLINE 0x01
-#define AC_LINE_BACKUP_POWER 0x02
-#define AC_LINE_UNKNOWN 0xFF
-#endif
-#ifndef BATTERY_FLAG_HIGH
-#define BATTERY_FLAG_HIGH 0x01
-#define BATTERY_FLAG_LOW 0x02
-#define BATTERY_FLAG_CRITICAL 0x04
-#define BATTERY_FLAG_CHARGING 0x08
-#define BATTERY_FLAG_UNKNOWN 0xFF
-#endif
-#ifndef BATTERY_PERCENTAGE_UNKNOWN
-#define BATTERY_PERCENTAGE_UNKNOWN 0xFF
-#endif
-#ifndef BATTERY_LIFE_UNKNOWN
-#define BATTERY_LIFE_UNKNOWN 0xFFFFFFFF
-#endif
+// AC_LINE_*, BATTERY_FLAG_* and the unknown percentage and life: winbase.h.
 
 // --- Object store ---------------------------------------------------------------
 struct STORE_INFORMATION {
@@ -179,7 +160,6 @@ CE_SIZE(SHINITDLGINFO, 12);
 #define SHIDIF_SIZEDLG 0x0002
 #define SHIDIF_SIZEDLGFULLSCREEN 0x0004
 #define SHIDIF_SIPDOWN 0x0008
-#define SHIDIF_FULLSCREENNOMENUBAR 0x0010
 
 // --- Win32 records the system hands to the device as the desktop declares them --
 // The device reads the record whole, not only the fields the system fills.

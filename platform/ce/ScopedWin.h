@@ -1,18 +1,13 @@
 // Scoped handle types: each owns one kind of handle and releases it the one
-// right way when it goes out of scope. Header-only and inline, with no static
-// or thread-local data, so the deliverables stay small.
-//
-// Members are released in the reverse order of their declaration. Where the
-// order of release matters (a bitmap must leave its DC before it is deleted),
-// declare the types in the order that gives it, and say so.
+// right way. Header-only, with no static or thread-local data, so the
+// deliverables stay small. Where the order of release matters (a bitmap must
+// leave its DC before it is deleted), declare members in the reverse order.
 #pragma once
 
 #include <windows.h>
 #include <stdlib.h>
 
-// Owns a handle H, released by `Release` (a function that takes it) when it
-// goes out of scope. Null, and INVALID_HANDLE_VALUE that some kernel calls
-// return, count as empty.
+// Owns a handle H, released by `Release`. Null and INVALID_HANDLE_VALUE count as empty.
 template <typename H, auto Release>
 class ScopedHandle {
 public:
@@ -30,10 +25,7 @@ public:
   H operator->() const { return handle_; }  // for an interface pointer
   bool IsValid() const { return handle_ && handle_ != (H)INVALID_HANDLE_VALUE; }
   // Releases what is held now and takes `handle` instead.
-  void Reset(H handle) {
-    Close();
-    handle_ = handle;
-  }
+  void Reset(H handle) { *Out() = handle; }
   // For calls that return the handle through a pointer; releases what is held first.
   H* Out() {
     Close();
@@ -112,10 +104,8 @@ void ReleaseInterface(T* object) {
 template <typename T>
 using ScopedComPtr = ScopedHandle<T*, ReleaseInterface<T>>;
 
-// The one way to start a program that nobody waits for: both of its handles
-// are closed at once. CreateProcessW is taken with its CE meaning (the
-// argument alone, no start-up information), so this exists only where
-// CeApi.h routes that call.
+// Starts a program nobody waits for, both handles closed at once. Only where
+// CeApi.h routes CreateProcessW to its CE meaning.
 #ifdef CE_ROUTED_CALLS
 inline bool StartProgram(const wchar_t* program, wchar_t* argument) {
   PROCESS_INFORMATION process = {};

@@ -1,21 +1,17 @@
-// Control of the simulated device: its setters, faults and reset, the device
-// choice and the wake-up event. Each setter is one write of the shared record
-// (SimulatedState.h) and nothing else; a value the device cannot hold is
-// refused, and nothing is written.
+// Control of the simulated device: its setters, faults and reset. Each setter
+// is one write of the shared record and nothing else; a value the device
+// cannot hold is refused, and nothing is written.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "SimulatedDevice.h"
 
 #include "CeApi.h"
 #include "Device.h"
 #include "SimulatedState.h"
-#include "WakeupPrograms.h"
 
 // The reset clock: frozen, ten minutes after boot, on a Monday morning.
-const DWORD simResetTick = 600000;
+static const DWORD simResetTick = 600000;
 const SYSTEMTIME simResetTime = {2004, 3, 1, 15, 10, 8, 30, 0};
-const WORD simFirstYear = firstYear, simLastYear = lastYear;
-
-// --- Values by name -----------------------------------------------------------------
+const WORD simLastYear = lastYear;
 
 static int ValueNamed(const wchar_t* name) {
   for (int i = 0; i < numberCount; i++) {
@@ -57,8 +53,6 @@ bool SimValueRow(int i, wchar_t (&row)[96]) {
   return true;
 }
 
-// --- Clock ------------------------------------------------------------------
-
 // Sets what the clock reads now; a running clock runs on from there.
 static void SetClock(SimDevice& d, DWORD tick, ULONGLONG time, DWORD now) {
   d.numbers[TickCount] = tick;
@@ -94,13 +88,9 @@ void SimAdvanceClock(DWORD milliseconds) {
   WriteDevice([&](SimDevice& d) {
     DWORD now = GetTickCount();
     ULONGLONG time = LocalTimeOf(d, now) + milliseconds * fileTimePerMs;
-    SYSTEMTIME t;
-    TicksToSystemTime(time, &t);
-    SetClock(d, TickOf(d, now) + milliseconds, SystemTimeToTicks(t), now);
+    SetClock(d, TickOf(d, now) + milliseconds, InRange(Date, time) ? time : 0, now);
   });
 }
-
-// --- Storage cards ----------------------------------------------------------------
 
 bool SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes) {
   if (!name[0] || lstrlenW(name) >= MAX_PATH || totalBytes > largestBytes ||
@@ -147,8 +137,6 @@ bool SimSetCardQueryFails(const wchar_t* name, bool fails) {
   return at >= 0;
 }
 
-// --- The shell's values -----------------------------------------------------------------
-
 void SimReloadDevice() {
   TakeShellValues(SharedDevice(), false);
 }
@@ -167,6 +155,12 @@ int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max) {
     }
   });
   return count;
+}
+
+static bool KeyDeleted(HKEY key) {
+  DWORD values;
+  return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                          nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED;
 }
 
 static DWORD WINAPI WatchShell(void*) {
@@ -201,8 +195,6 @@ void SimResetDevice() {
   });
 }
 
-// --- The device choice and the wake-up event ----------------------------------------
-
 DeviceKind CurrentDeviceKind() {
   return LiveDeviceChosen() ? DeviceKind::Live : DeviceKind::Simulated;
 }
@@ -222,10 +214,9 @@ void SimSetWakeupRefusals(DWORD count) {
 int SimWakeupRegistrations(wchar_t (*paths)[MAX_PATH], int max) {
   AutoHeapFree<wchar_t> list(ReadWakeupPrograms());
   int count = 0;
-  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1, count++) {
+  for (const wchar_t* p = list; p && *p; p += lstrlenW(p) + 1, count++)
     if (paths && count < max)
       lstrcpynW(paths[count], p, MAX_PATH);
-  }
   return count;
 }
 

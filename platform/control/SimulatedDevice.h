@@ -1,23 +1,19 @@
-// Control of the simulated device, for tests, the Today host and its
-// scenarios. The device is one record shared by every process of the session
-// (host with item, About program, tests); a shell sets it with `wine reg`
-// under HKCU\Software\CeStandIn\SimulatedDevice (docs/simulated-device.md). Only code
-// that plays the device's surroundings uses this header; the system itself
-// reads the device through the CE calls.
+// Control of the simulated device, shared by every process of the session,
+// for the code that plays the device's surroundings (tests, the Today host);
+// the system itself reads the device through the CE calls. A shell sets it
+// with `wine reg` (docs/simulated-device.md).
 #pragma once
 
 #include <windows.h>
 
 #include <initializer_list>
 
-// The device choice and the wake-up event come with the device's control.
 #include "DeviceChoice.h"
 #include "WakeupEvent.h"
 
 // Puts the simulated device into its documented default state: no cards, no
-// faults, no wake-up registrations, the clock frozen at simResetTick and simResetTime.
+// faults, no wake-up registrations, the clock frozen at tick 600000 and simResetTime.
 void SimResetDevice();
-extern const DWORD simResetTick;
 extern const SYSTEMTIME simResetTime;
 
 // Sets device values by their names in the device key, in one write: all of
@@ -57,19 +53,17 @@ inline bool SimSetProgramMemory(ULONGLONG totalPhys, ULONGLONG availPhys) {
   return SimSet({{L"MemoryTotal", totalPhys}, {L"MemoryAvail", availPhys}});
 }
 
-// Storage cards, kept in enumeration order. Names are folder names such as
-// "Storage Card"; adding an existing name replaces its figures in place. False
-// for an empty name or one of MAX_PATH characters, bytes past 2048 GB, a
-// device full of cards (128), or no such card.
+// Storage cards in enumeration order, named by folder ("Storage Card"); adding
+// an existing name replaces its figures in place. False for an empty name or
+// one of MAX_PATH characters, bytes past 2048 GiB, a 129th card, or no such card.
 bool SimAddCard(const wchar_t* name, ULONGLONG totalBytes, ULONGLONG freeBytes);
 bool SimRemoveCard(const wchar_t* name);
 void SimRemoveAllCards();
 // Fault: the disk-space query for that card fails.
 bool SimSetCardQueryFails(const wchar_t* name, bool fails);
 
-// Clock. A frozen clock reads exactly what was set until set or advanced
-// again; a running one runs on from the value set, at real speed. A local
-// time outside simFirstYear..simLastYear is refused.
+// Clock. A frozen clock reads what was set until set or advanced again; a
+// running one runs on from it. A local time outside the device's years is refused.
 inline bool SimSetTickCount(DWORD tick) {
   return SimSet({{L"TickCount", tick}});
 }
@@ -77,14 +71,13 @@ bool SimSetLocalTime(const SYSTEMTIME& time);
 void SimSetClockRunning(bool running);
 // Moves the tick count and the local time forward together.
 void SimAdvanceClock(DWORD milliseconds);
-extern const WORD simFirstYear, simLastYear;
+extern const WORD simLastYear;
 // A local time as the device key holds it, "YYYY-MM-DD hh:mm:ss[.mmm]" (a
 // 'T' may stand for the blank), in the device's years; false for anything else.
 bool SimParseLocalTime(const wchar_t* text, SYSTEMTIME* time);
 
-// Values under the device key that the device read as their defaults at its
-// last look because they were not sane (docs/simulated-device.md). Returns
-// how many; copies up to `max` names ("BatteryPercent", "Cards\\2\\TotalBytes")
+// Values under the device key that the device's last look ignored as not
+// sane: returns how many, copies up to `max` names ("Cards\\2\\TotalBytes")
 // and stored values, each cut to its array.
 int SimIgnoredValues(wchar_t (*names)[48], wchar_t (*values)[32], int max);
 // How often this process has read the device so far.
@@ -93,6 +86,5 @@ LONG SimDeviceReadings();
 // Makes the device take what a shell wrote into its store (the device key), now.
 void SimReloadDevice();
 // Makes the device take every shell's change to the device key as it happens
-// (within a second when the key itself was deleted), on a thread of its own
-// for the life of the process. The session's long-lived process calls it.
+// (within a second when the key was deleted), on a thread of its own.
 void SimWatchShell();

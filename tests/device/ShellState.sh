@@ -23,7 +23,7 @@ reg add "$key" /v MemoryTotal /t REG_QWORD /d 6442450944 /f  # the device's DWOR
 reg add "$key" /v MemoryAvail /t REG_SZ /d 5368709120 /f
 reg add "$key" /v ClockFrozen /t REG_DWORD /d 1 /f
 reg add "$key" /v TickCount /t REG_DWORD /d 123456 /f
-reg add "$key" /v LocalTime /d "2004-03-15 10:08:30.250" /f
+reg add "$key" /v LocalTime /d "1980-01-01T00:00:00.250" /f  # the first time it holds
 reg add "$key\\Cards\\1" /v Name /d "Storage Card" /f
 reg add "$key\\Cards\\1" /v TotalBytes /t REG_QWORD /d 8589934592 /f
 reg add "$key\\Cards\\1" /v FreeBytes /t REG_QWORD /d 5368709120 /f
@@ -31,7 +31,7 @@ reg add "$key\\Cards\\2" /v Name /d "SD Card" /f
 reg add "$key\\Cards\\2" /v QueryFails /t REG_DWORD /d 1 /f
 
 expected="Device: simulated
-Local time: 2004-03-15 10:08:30, tick count 123456 ms
+Local time: 1980-01-01 00:00:00, tick count 123456 ms
 Battery: 37%, on battery, 3650 mV
 Battery time left: 1:02:05
 Memory: 4105 MB free of 4127 MB (object store and program memory)
@@ -57,7 +57,7 @@ reg add "$key" /v BatteryVoltage /d 0x1FFFFFFFF /f
 reg add "$key" /v StoreFree /t REG_QWORD /d 8589934592 /f
 reg add "$key" /v MemoryTotal /t REG_QWORD /d 1125899906842624 /f
 reg add "$key" /v MemoryAvail /d 99999999999999999999999 /f
-reg add "$key" /v LocalTime /d "1601-01-01 00:00:00" /f
+reg add "$key" /v LocalTime /d "2100-01-01 00:00:00" /f  # past the last time it holds
 reg add "$key\\Cards\\1" /v TotalBytes /t REG_QWORD /d 1125899906842624 /f
 expected="Device: simulated
 Battery: 80%, on battery, 3900 mV
@@ -70,7 +70,7 @@ Ignored: BatteryVoltage = 0x1FFFFFFFF (not a number in its range; read as the de
 Ignored: StoreFree = 8589934592 (not a number in its range; read as the default)
 Ignored: MemoryTotal = 1125899906842624 (not a number in its range; read as the default)
 Ignored: MemoryAvail = 99999999999999999999999 (not a number in its range; read as the default)
-Ignored: LocalTime = 1601-01-01 00:00:00 (not a number in its range; read as the default)
+Ignored: LocalTime = 2100-01-01 00:00:00 (not a number in its range; read as the default)
 Ignored: Cards\\1\\TotalBytes = 1125899906842624 (not a number in its range; read as the default)"
 # The clock falls back to the machine's, whose time varies.
 actual="$(env -u TMPDIR CE_DEVICE= "$build/wine-run" "$build/bin/DeviceReadings.exe" | tr -d '\r' |

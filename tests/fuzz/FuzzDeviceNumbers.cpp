@@ -40,15 +40,12 @@ static std::string ReadDevice(const std::string& input) {
   SimReloadDevice();
 
   SYSTEM_POWER_STATUS_EX2 power;
-  MEMORYSTATUS memory = {};
   STORE_INFORMATION store;
   SYSTEMTIME time;
   WIN32_FIND_DATAW found;
   ULARGE_INTEGER free, total;
   DWORD powerBytes = GetSystemPowerStatusEx2(&power, sizeof power, TRUE);
   BOOL storeRead = GetStoreInformation(&store);
-  CeGetTickCount();
-  CeGlobalMemoryStatus(&memory);
   CeGetLocalTime(&time);
   int cardsFound = 0;
   HANDLE search = FindFirstFlashCard(&found);
