@@ -165,8 +165,7 @@ void* __wrap_realloc(void* block, size_t size) {
 }
 
 // The kernel's calls go through their import pointers (at 32 bits named with the symbol prefix
-// and the stdcall decoration): the wrapped ones point here, the real ones at the system, which
-// also answers for a null block.
+// and the stdcall decoration): the wrapped ones point here, the real ones at the system.
 #ifdef _WIN64
 #define IMP(wrap, name, bytes) wrap "__imp_" #name
 #else
@@ -180,22 +179,23 @@ static LPVOID WINAPI GuardedHeapAlloc(HANDLE, DWORD flags, SIZE_T size) {
   return NewBlock(size, kFromHeap, (flags & HEAP_ZERO_MEMORY) != 0);
 }
 
+// A null block fails as with the system's heap (Wine's faults): no block, no size.
 static LPVOID WINAPI GuardedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size) {
   BlockHeader* header = HeaderOf(block);
   if (!header)
-    return realHeapReAlloc(heap, flags, block, size);
+    return block ? realHeapReAlloc(heap, flags, block, size) : nullptr;
   if (flags & HEAP_REALLOC_IN_PLACE_ONLY)
     return nullptr;
   return MovedBlock(header, block, size, kFromHeap, (flags & HEAP_ZERO_MEMORY) != 0);
 }
 
 static BOOL WINAPI GuardedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
-  return FreeOwn(block, kFromHeap) || realHeapFree(heap, flags, block);
+  return !block || FreeOwn(block, kFromHeap) || realHeapFree(heap, flags, block);
 }
 
 static SIZE_T WINAPI GuardedHeapSize(HANDLE heap, DWORD flags, LPCVOID block) {
   BlockHeader* header = HeaderOf(block);
-  return header ? header->size : realHeapSize(heap, flags, block);
+  return !block ? (SIZE_T)-1 : header ? header->size : realHeapSize(heap, flags, block);
 }
 
 decltype(&HeapAlloc) wrappedHeapAlloc asm(IMP("__wrap_", HeapAlloc, 12)) = GuardedHeapAlloc;
