@@ -205,16 +205,21 @@ TEST_F(Faults, EveryUseFailedOnce) {
 }
 
 // A call of the item that keeps failing from its first use after the first
-// paint on: a bounded number of paints for each query, never a loop.
+// paint on: a bounded number of paints for each query, never a loop. Most
+// such calls are made again, and fail again, in the queries that follow.
 TEST_F(Faults, LastingFailuresPaintABoundedNumberOfTimes) {
   std::set<std::string> calls;
+  size_t failures = 0;
   for (size_t i = baseline.logEnds[0]; i < uses.size(); i++) {
     if (uses[i].module != "Quorvane.dll" || !calls.insert(uses[i].call).second)
       continue;
     Outcome run = Play(uses[i].Fault("+"), 5);
     EXPECT_LE(run.paints, 3 * (run.failedStep + 6)) << uses[i].Fault("+");
+    for (const Use& use : ReadLog())
+      failures += use.failed;
   }
   EXPECT_GT(calls.size(), 20u);
+  EXPECT_GT(failures, 2 * calls.size()) << "a fault with + failed its call once only";
 }
 
 }  // namespace
