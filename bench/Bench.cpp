@@ -4,7 +4,8 @@
 #define CE_PLATFORM_IMPLEMENTATION  // the desktop's calls, for the baselines
 #include <stdio.h>
 
-#include "DeviceChoice.h"
+#include <chrono>
+
 #include "StripHost.h"  // the item hosted as the hardening tests host it
 
 namespace {
@@ -17,10 +18,7 @@ WNDPROC itemProc;
 double noticeHandledAt;  // 0 until the item has handled a wake-up notice
 
 double Now() {  // in seconds
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return double(count.QuadPart) / double(frequency.QuadPart);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 LRESULT CALLBACK NoticeNotingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -40,18 +40,16 @@ int main(int argc, char** argv) {
   bool acOnline = false;
   int percent = 0, voltage = -1;  // still -1: no power status at all
   bool sourceKnown = status.PowerStatus(&acOnline, &percent, &voltage);
-  std::string level =
-      percent != BATTERY_PERCENTAGE_UNKNOWN ? std::to_string(percent) + "%" : "unknown";
-  std::string volts =
-      live ? "voltage unknown" : std::to_string(voltage) + " mV";  // the desktop has none
   if (voltage < 0)
     printf("Battery: unknown\n");
-  else
-    printf("Battery: %s, %s, %s\n", level.c_str(),
-           !sourceKnown ? "power source unknown"
-           : acOnline   ? "on mains power"
-                        : "on battery",
-           volts.c_str());
+  else  // the desktop has no voltage
+    printf(
+        "Battery: %s, %s, %s\n",
+        percent != BATTERY_PERCENTAGE_UNKNOWN ? (std::to_string(percent) + "%").c_str() : "unknown",
+        !sourceKnown ? "power source unknown"
+        : acOnline   ? "on mains power"
+                     : "on battery",
+        live ? "voltage unknown" : (std::to_string(voltage) + " mV").c_str());
   int hours = 0, minutes = 0, seconds = 0;
   if (status.BatteryTime(&hours, &minutes, &seconds))
     printf("Battery time left: %d:%02d:%02d\n", hours, minutes, seconds);

@@ -1,7 +1,6 @@
-// In the checked build every program reports a crash or a trap in one line on
-// stderr, naming itself and where it stopped (module and offset, for addr2line),
-// and ends at once with the exception's code (the session starts no debugger
-// either). A program may install its own filter over this one.
+// In the checked build a crash or a trap is reported in one line on stderr (the
+// program, and module and offset for addr2line) and ends the program at once
+// with the exception's code. A program may install its own filter over this one.
 #include <windows.h>
 
 #include <stdio.h>

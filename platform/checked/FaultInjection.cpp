@@ -4,19 +4,18 @@
 #include <windows.h>
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <wchar.h>
 
 #include "FaultInjection.h"
 #include "ScopedWin.h"
 
+extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's
+
 namespace {
 
-const wchar_t* const kCallNames[] = {
-#define CE_FAILABLE_NAME(name) L## #name,
-    CE_FAILABLE_CALLS(CE_FAILABLE_NAME)
+#define CE_FAILABLE_NAME(name) L## #name
+const wchar_t* const kCallNames[] = {CE_FAILABLE_CALLS(CE_FAILABLE_NAME)};
 #undef CE_FAILABLE_NAME
-};
 
 struct Plan {
   bool read;
@@ -24,7 +23,6 @@ struct Plan {
   long from;
   bool onward;
   AutoCloseHandle log;  // closed when the module goes
-  char* base;
   wchar_t module[64];
   long uses[kFailableCalls];
 };
@@ -33,37 +31,22 @@ Plan plan;  // zero at load: every reload of a library starts counting afresh
 void ReadPlan() {
   plan.read = true;
   plan.call = -1;
-  HMODULE self = nullptr;
-  GetModuleHandleExW(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCWSTR>(&plan), &self);
-  plan.base = reinterpret_cast<char*>(self);
-  wchar_t path[MAX_PATH] = L"";
-  GetModuleFileNameW(self, path, MAX_PATH);
+  wchar_t path[MAX_PATH] = L"", text[160] = L"", module[64], call[64], plus = 0;
+  GetModuleFileNameW((HMODULE)&__ImageBase, path, MAX_PATH);
   const wchar_t* name = wcsrchr(path, L'\\');
   wcsncpy(plan.module, name ? name + 1 : path, 63);
 
-  wchar_t text[160];
-  DWORD length = GetEnvironmentVariableW(L"QUORVANE_FAULT", text, 160);
-  wchar_t* module = text;
-  wchar_t* call = length && length < 160 ? wcschr(text, L':') : nullptr;
-  wchar_t* use = call ? wcschr(call + 1, L':') : nullptr;
-  if (use) {
-    *call++ = 0;
-    *use++ = 0;
+  GetEnvironmentVariableW(L"QUORVANE_FAULT", text, 160);
+  if (swscanf(text, L"%63l[^:]:%63l[^:]:%ld%lc", module, call, &plan.from, &plus) >= 3 &&
+      _wcsicmp(module, plan.module) == 0) {
     for (int i = 0; i < kFailableCalls; i++)
-      if (_wcsicmp(module, plan.module) == 0 && wcscmp(call, kCallNames[i]) == 0)
-        plan.call = i;
-    plan.from = wcstol(use, &use, 10);
-    plan.onward = *use == L'+';
+      plan.call = wcscmp(call, kCallNames[i]) == 0 ? i : plan.call;
   }
-  wchar_t logged[160] = L"";
-  GetEnvironmentVariableW(L"QUORVANE_FAULT_LOGGED", logged, 160);
-  if (wcsstr(logged, plan.module) &&
-      GetEnvironmentVariableW(L"QUORVANE_FAULT_LOG", path, MAX_PATH)) {
+  plan.onward = plus == L'+';
+  GetEnvironmentVariableW(L"QUORVANE_FAULT_LOGGED", text, 160);
+  if (wcsstr(text, plan.module) && GetEnvironmentVariableW(L"QUORVANE_FAULT_LOG", path, MAX_PATH))
     plan.log.Reset(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  }
 }
 
 }  // namespace
@@ -76,9 +59,9 @@ bool FaultDue(FailableCall call, const void* site) {
   bool fails = call == plan.call && (use == plan.from || (plan.onward && use > plan.from));
   if (plan.log.IsValid()) {
     char line[200];
-    int length =
-        snprintf(line, sizeof line, "%ls %ls %ld %llx%s\n", plan.module, kCallNames[call], use,
-                 (unsigned long long)((const char*)site - plan.base), fails ? " failed" : "");
+    int length = snprintf(line, sizeof line, "%ls %ls %ld %llx%s\n", plan.module, kCallNames[call],
+                          use, (unsigned long long)((const char*)site - (const char*)&__ImageBase),
+                          fails ? " failed" : "");
     DWORD written = 0;
     WriteFile(plan.log, line, DWORD(length), &written, nullptr);
   }

@@ -1,18 +1,12 @@
-// The checked build's allocator. The linker routes malloc, calloc, realloc
-// and free (and with them operator new and delete) and the process heap calls
-// (HeapAlloc, HeapReAlloc, HeapFree, HeapSize) here, in every program and DLL
-// of that build only (cmake/Checked.cmake).
-//
-// While fewer than kFenced blocks live, each block ends where its own pages
-// end, before a page never committed: a touch past it faults at once. Beyond
-// that (a process has some 65,000 mappings) blocks come from the C runtime's
-// heap. Guard bytes lie before every block and after it up to its 16-byte
-// aligned end (16 more when it is not fenced), all checked when it is freed;
-// a new block not asked to be zeroed is filled with junk. A freed fenced
-// block is decommitted, its reservation kept, and quarantined for the next
-// few thousand frees, so a use after free faults; a double free faults on the
-// block's header. Every fault stops at the faulting instruction or traps with
-// a line on stderr: the program ends at once, which is what the tests see.
+// The checked build's allocator, linked in place of malloc, calloc, realloc and
+// free (so new and delete) and of the process heap calls (cmake/Checked.cmake).
+// While fewer than kFenced blocks live, each ends where its pages end, before a
+// page never committed: a touch past it faults at once. Beyond that (a process
+// has some 65,000 mappings) blocks come from the C runtime's heap. Guard bytes
+// before a block and after it up to its 16-byte end (16 more when not fenced)
+// are checked when it is freed; a new block not asked to be zeroed is junk. A
+// freed fenced block is decommitted, still reserved, and kept out of use for
+// the next kQuarantine frees, so a use after free or a double free faults.
 #include <windows.h>
 
 #include <stdint.h>
@@ -21,12 +15,14 @@
 
 namespace {
 
-const size_t kPage = 4096, kAlign = 16;
-const uint64_t kLiveMagic = 0x64656472617567ULL;  // "guarded"
+const size_t kPage = 4096, kAlign = 16, kFront = kAlign;  // kFront: guard bytes before a block
+const uint64_t kLiveMagic = 0x64656472617567ULL;          // "guarded"
 const uint32_t kFromMalloc = 1, kFromHeap = 2;
 const unsigned char kGuardByte = 0xAB, kJunkByte = 0xBE;
+const long kFenced = 12000;  // each takes two mappings: its pages and the fence
+const int kQuarantine = 4096;
 
-struct BlockHeader {  // just before the front guard, on the block's first page
+struct BlockHeader {  // just before the front guard
   uint64_t magic;
   uint64_t size;  // 64 bits at either word size: 32 bytes in all
   char* base;
@@ -34,17 +30,14 @@ struct BlockHeader {  // just before the front guard, on the block's first page
   uint32_t family;
 };
 static_assert(sizeof(BlockHeader) % kAlign == 0, "blocks stay 16-byte aligned");
-const size_t kFront = kAlign;  // guard bytes between the header and the block
 
-// Live fenced blocks, with those in quarantine well under the system's limit
-// of mappings (each takes two: the committed pages and the fence).
-const long kFenced = 12000;
 volatile long fencedLive;
-
-const int kQuarantine = 4096;
-char* quarantine[kQuarantine];  // zero, as is the next slot: usable before any constructor runs
+char* quarantine[kQuarantine];  // zero before any constructor runs, as is the next slot
 int quarantineNext;
 SRWLOCK quarantineLock = SRWLOCK_INIT;
+
+extern "C" void* __real_malloc(size_t size);
+extern "C" void __real_free(void* block);
 
 [[noreturn]] void HeapFault(const char* what, const void* block, size_t size) {
   fprintf(stderr, "heap check: %s (block %p, %zu bytes)\n", what, block, size);
@@ -60,38 +53,23 @@ size_t Tail(const BlockHeader* header) {
   return Rounded(header->size) - header->size + (header->pages ? 0 : kAlign);
 }
 
-extern "C" void* __real_malloc(size_t size);
-extern "C" void __real_free(void* block);
-
-// The block's pages, fenced: one page more reserved but never committed.
-char* FencedBase(size_t pages) {
-  if (InterlockedIncrement(&fencedLive) > kFenced) {
-    InterlockedDecrement(&fencedLive);
-    return nullptr;
-  }
-  char* base = (char*)VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
-  if (base && VirtualAlloc(base, pages * kPage, MEM_COMMIT, PAGE_READWRITE))
-    return base;
-  if (base)
-    VirtualFree(base, 0, MEM_RELEASE);
-  InterlockedDecrement(&fencedLive);
-  return nullptr;
-}
-
 void* NewBlock(size_t size, uint32_t family, bool zeroed) {
   if (size > (SIZE_MAX >> 2))
     return nullptr;
   size_t rounded = Rounded(size);
   size_t pages = (rounded + sizeof(BlockHeader) + kFront + kPage - 1) / kPage;
-  char* base = FencedBase(pages);
-  char* block = base + pages * kPage - rounded;
+  char* base = nullptr;  // fenced: one page more reserved, never committed
+  if (InterlockedIncrement(&fencedLive) <= kFenced)
+    base = (char*)VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
+  if (base && !VirtualAlloc(base, pages * kPage, MEM_COMMIT, PAGE_READWRITE))
+    VirtualFree(base, 0, MEM_RELEASE), base = nullptr;
   if (!base) {
+    InterlockedDecrement(&fencedLive);
     pages = 0;
-    base = (char*)__real_malloc(sizeof(BlockHeader) + kFront + rounded + kAlign);
-    if (!base)
+    if (!(base = (char*)__real_malloc(sizeof(BlockHeader) + kFront + rounded + kAlign)))
       return nullptr;
-    block = base + sizeof(BlockHeader) + kFront;
   }
+  char* block = pages ? base + pages * kPage - rounded : base + sizeof(BlockHeader) + kFront;
   BlockHeader* header = (BlockHeader*)(block - kFront) - 1;
   *header = {kLiveMagic, size, base, (uint32_t)pages, family};
   memset(block, zeroed ? 0 : kJunkByte, size);
@@ -100,9 +78,10 @@ void* NewBlock(size_t size, uint32_t family, bool zeroed) {
   return block;
 }
 
-BlockHeader* HeaderOf(void* block) {
-  BlockHeader* header = (BlockHeader*)((char*)block - kFront) - 1;
-  return header->magic == kLiveMagic ? header : nullptr;
+// The header of a live block of this allocator, else null.
+BlockHeader* HeaderOf(const void* block) {
+  BlockHeader* header = block ? (BlockHeader*)((char*)block - kFront) - 1 : nullptr;
+  return header && header->magic == kLiveMagic ? header : nullptr;
 }
 
 void CheckGuards(const char* guard, size_t bytes, const char* what, const BlockHeader* header) {
@@ -120,11 +99,8 @@ void FreeBlock(BlockHeader* header, void* block, uint32_t family) {
   char* base = header->base;
   size_t pages = header->pages;
   header->magic = 0;
-  if (!pages) {
-    __real_free(base);
-    return;
-  }
-  // Gone from memory, still reserved: any touch faults, nothing stays committed.
+  if (!pages)
+    return __real_free(base);
   VirtualFree(base, pages * kPage, MEM_DECOMMIT);
   AcquireSRWLockExclusive(&quarantineLock);
   char* oldest = quarantine[quarantineNext];
@@ -172,21 +148,20 @@ void* __wrap_calloc(size_t count, size_t size) {
 }
 
 void __wrap_free(void* block) {
-  if (block && !FreeOwn(block, kFromMalloc))
-    __real_free(block);  // from the C runtime's own code
+  if (!FreeOwn(block, kFromMalloc))
+    __real_free(block);  // null, or from the C runtime's own code
 }
 
 void* __wrap_realloc(void* block, size_t size) {
+  BlockHeader* header = HeaderOf(block);
   if (!block)
     return __wrap_malloc(size);
-  BlockHeader* header = HeaderOf(block);
   if (!header)
     return __real_realloc(block, size);
-  if (!size) {
-    FreeBlock(header, block, kFromMalloc);
-    return nullptr;
-  }
-  return MovedBlock(header, block, size, kFromMalloc, false);
+  if (size)
+    return MovedBlock(header, block, size, kFromMalloc, false);
+  FreeBlock(header, block, kFromMalloc);
+  return nullptr;
 }
 
 // The kernel's calls go through their import pointers (at 32 bits named with the symbol prefix
@@ -204,13 +179,11 @@ static LPVOID WINAPI GuardedHeapAlloc(HANDLE, DWORD flags, SIZE_T size) {
   return NewBlock(size, kFromHeap, (flags & HEAP_ZERO_MEMORY) != 0);
 }
 
-// A null block fails as with the system's heap: no block, no size.
+// A null block fails as with the system's heap (Wine's faults): no block, no size.
 static LPVOID WINAPI GuardedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size) {
-  if (!block)
-    return nullptr;
   BlockHeader* header = HeaderOf(block);
   if (!header)
-    return realHeapReAlloc(heap, flags, block, size);
+    return block ? realHeapReAlloc(heap, flags, block, size) : nullptr;
   if (flags & HEAP_REALLOC_IN_PLACE_ONLY)
     return nullptr;
   return MovedBlock(header, block, size, kFromHeap, (flags & HEAP_ZERO_MEMORY) != 0);
@@ -221,10 +194,8 @@ static BOOL WINAPI GuardedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
 }
 
 static SIZE_T WINAPI GuardedHeapSize(HANDLE heap, DWORD flags, LPCVOID block) {
-  if (!block)
-    return (SIZE_T)-1;
-  BlockHeader* header = HeaderOf(const_cast<LPVOID>(block));
-  return header ? header->size : realHeapSize(heap, flags, block);
+  BlockHeader* header = HeaderOf(block);
+  return !block ? (SIZE_T)-1 : header ? header->size : realHeapSize(heap, flags, block);
 }
 
 decltype(&HeapAlloc) wrappedHeapAlloc asm(IMP("__wrap_", HeapAlloc, 12)) = GuardedHeapAlloc;

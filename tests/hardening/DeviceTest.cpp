@@ -3,7 +3,6 @@
 // slot with paints of the same strip.
 #include <gtest/gtest.h>
 
-#include "SimulatedDevice.h"
 #include "StripHost.h"
 
 namespace {
@@ -24,7 +23,7 @@ protected:
   }
   void TearDown() override {
     host.Unload();
-    SimResetDevice();
+    SimResetDevice();  // as the other test programs expect to find it
   }
   // A refresh query that reports no change, and the messages it brings.
   void QueryUnchanged() {

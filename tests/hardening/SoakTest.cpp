@@ -1,8 +1,6 @@
 // Long runs in one process: many paints and taps must leave the strip's pixels
 // and the process's GDI handle headroom, counted to the single object, exactly
-// as they were (the About dialog's run is in tests/about/DialogTest.cpp). The
-// default run passes every paint path hundreds of times and taps each zone 100
-// times; scripts/soak.sh runs the long counts (100,000 paints, 10,000 taps).
+// as they were (the About dialog's run is in tests/about/DialogTest.cpp).
 #include <gtest/gtest.h>
 
 #include "StripHost.h"

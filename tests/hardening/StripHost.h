@@ -72,10 +72,9 @@ struct StripHost {
       error.assign(why.begin(), why.end());  // ASCII but for the path
     PumpMessages();
     paintsAtLoad = TodayShell.itemPaints;
-    if (!Item() || !TodayShell.trueAnswers)
-      return false;
-    error.clear();
-    return true;
+    if (Item() && TodayShell.trueAnswers)
+      error.clear();
+    return error.empty();
   }
   // The shell's part: clears the item's cache, destroys it, frees the library.
   void Unload() {

@@ -9,15 +9,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
-#include <sstream>
 #include <vector>
 
 namespace {
 
 const char* target;
-std::string out, current;      // folder for saved inputs ("" when replaying); the input
-volatile ULONGLONG startedAt;  // of the input being run, 0 between inputs
+std::string out, current;  // the folder for saved inputs ("" when replaying); the input
 ULONGLONG hangMs = 1000, state;
 
 unsigned long long Random() {  // xorshift64*
@@ -47,7 +46,7 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
 // A hang is an input that used more than hangMs of its thread's processor
 // time (so a loaded machine is no hang), or sat 30 times as long by the clock.
 HANDLE mainThread;
-volatile ULONGLONG serial;  // counts the inputs run
+volatile ULONGLONG serial;  // twice the inputs run, plus one while one runs
 ULONGLONG ThreadMs() {
   FILETIME created, ended, kernel, user;
   GetThreadTimes(mainThread, &created, &ended, &kernel, &user);
@@ -57,7 +56,7 @@ ULONGLONG ThreadMs() {
 DWORD WINAPI Watchdog(void*) {
   for (ULONGLONG seen = ~0ULL, cpuAt = 0, clockAt = 0;; Sleep(50)) {
     ULONGLONG now = GetTickCount64();
-    if (serial != seen || !startedAt)
+    if (serial != seen || serial % 2 == 0)
       seen = serial, cpuAt = ThreadMs(), clockAt = now;
     else if (ThreadMs() - cpuAt > hangMs || now - clockAt > 30 * hangMs)
       SaveAndExit("hang");
@@ -65,9 +64,8 @@ DWORD WINAPI Watchdog(void*) {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ostringstream data;
-  data << std::ifstream(path, std::ios::binary).rdbuf();
-  return data.str();
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
 }
 
 const char* const kNumbers[] = {
@@ -118,9 +116,8 @@ void Mutate(std::string& s, const std::vector<std::string>& seeds) {
 std::string RunOne(FuzzRun run, const std::string& input) {
   current = input;
   serial++;
-  startedAt = GetTickCount64();
   std::string outcome = run(current);
-  startedAt = 0;
+  serial++;
   return outcome;
 }
 
@@ -168,8 +165,7 @@ int FuzzMain(int argc, char** argv, const char* name, FuzzRun run) {
   unsigned long long seed = strtoull(argv[4], nullptr, 10);
   hangMs = strtoull(argv[5], nullptr, 10);
   state = seed * 0x9E3779B97F4A7C15ULL | 1;
-  DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread, 0,
-                  FALSE, DUPLICATE_SAME_ACCESS);
+  mainThread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, GetCurrentThreadId());
   CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
 
   std::vector<std::string> seeds;
