@@ -53,9 +53,8 @@ protected:
   static void SetUpTestSuite() {
     // Class names are case-blind atoms, so the decoy differs by more than case.
     for (const wchar_t* name : {TODAY_WINDOW_CLASS, ITEM_CLASS_NAME, ITEM_CLASS_NAME L"X"}) {
-      WNDCLASSW wc = {};
-      wc.lpfnWndProc = RecordNotice, wc.hInstance = GetModuleHandleW(nullptr);
-      wc.lpszClassName = name;
+      WNDCLASSW wc = {0,       RecordNotice, 0,       0,       GetModuleHandleW(nullptr),
+                      nullptr, nullptr,      nullptr, nullptr, name};
       RegisterClassW(&wc);
     }
   }

@@ -7,7 +7,6 @@
 #include "DrawGauge.h"
 #include "Gauges.h"
 #include "ItemHost.h"
-#include "ItemTap.h"
 #include "resource.h"
 
 // The strip's labels as the gauges format them: T(hours, minutes), S(card,
@@ -120,7 +119,7 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
   ResetItem();
   SimAddCard(L"Storage Card", 64 * MiB, 32 * MiB);
   ItemState.status.FindFirstCard();
-  auto tapBattery = [] { OnItemTap(nullptr, 35, 20); };
+  auto tapBattery = [] { ItemState.batteryShowsTime = !ItemState.batteryShowsTime; };
   auto unreadable = [] { SimSetCardQueryFails(L"Storage Card", true); };
   const UINT battery = IDB_BATTERY_ICON, storage = IDB_STORAGE_ICON;
   const struct {

@@ -1,7 +1,7 @@
-// The one way the tests host the item: ResetItem puts ItemState where
-// InitializeCustomItem leaves it, with a fresh device; the ItemHost fixture
-// adds a visible stand-in Today window at screen (100, 60) holding one item and
-// a record of the messages reaching the item window and the host (marked kHost).
+// The one way the tests host the item: ResetItem gives a fresh device, no card
+// selected and the modes as after load; the ItemHost fixture adds a visible
+// stand-in Today window at screen (100, 60) holding one item and a record of
+// the messages reaching the item window and the host (marked kHost).
 #pragma once
 
 #include "AboutLocationGuard.h"
@@ -28,10 +28,6 @@ inline void ResetItem() {
   ItemState.hInstance = GetModuleHandleW(nullptr);
   ItemState.initMode = ItemState.batteryShowsTime = ItemState.storageShowsClock = false;
   ItemState.wakeupRegistered = true;
-  ItemState.frameOrigin = {2, 2};
-  ItemState.batteryOrigin = {35, 3};
-  ItemState.storageOrigin = {105, 3};
-  ItemState.memoryOrigin = {175, 3};
 }
 
 // Device changes for tables of steps: the battery, and the card "Storage Card".

@@ -2,10 +2,6 @@
 // messages exchanged, recorded by the host stand-in.
 #include "ItemHost.h"
 
-#include <functional>
-
-using Seq = std::vector<UINT>;
-
 // Steps in order from InitializeCustomItem: each step's answer, the redraws
 // it left in the queue and the messages seen. Every query sets cyp to 42. In
 // init mode a tap acts as ever, and neither a repaint nor a query reads the
@@ -35,7 +31,7 @@ TEST_F(ItemHost, MessageSequenceFromTheFirstQueryOn) {
     std::function<LRESULT()> act;
     LRESULT answer;
     int redraws;
-    Seq seen;
+    std::vector<UINT> seen;
   } steps[] = {
       {"first query", query, TRUE, 0, {kQuery}},  // nothing is read: the shell lays it out
       {"laid out", layOut, TRUE, 0, {REPAINT}},

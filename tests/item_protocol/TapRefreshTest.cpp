@@ -83,9 +83,8 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
       {"clock: an hour later", advance(3600000), false},
       {"clock: a card in", Card(64 * MiB, 32 * MiB), false},  // read, not compared
       {"tap: the card", tap(105), false},
-      {"card crosses a MB", Card(64 * MiB, 32 * MiB - 1), true},
-      {"card of 5 GB", Card(5 * GiB, GiB), true},
-      {"card size 4 GB less", Card(GiB, GiB), true},
+      {"card 4 GB larger, free crosses a MB", Card(4 * GiB + 64 * MiB, 32 * MiB - 1), true},
+      {"card size 4 GB less", Card(64 * MiB, 32 * MiB - 1), true},
       {"card free beyond 32 bits", Card(8 * GiB, 4 * GiB + 2 * MiB), true},
       {"card free 4 GB less", Card(8 * GiB, 2 * MiB), true},
       {"card stops reading", [] { SimSetCardQueryFails(L"Storage Card", true); }, true},
