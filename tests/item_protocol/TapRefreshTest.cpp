@@ -3,13 +3,6 @@
 #include "ItemHost.h"
 #include "NeedsRefresh.h"
 
-#include <functional>
-
-// The storage slot: -1 for the clock, else the card's number.
-static int Slot() {
-  return ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex();
-}
-
 // The host sits at screen x 100: taps must act on client x. The four storage
 // taps step from load to the clock, card 1, card 2 and the clock. An About
 // location that is missing or of the wrong type starts nothing.
@@ -23,6 +16,7 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   WriteAboutLocation(REG_EXPAND_SZ, kProbe.c_str(), DWORD(kProbe.size() + 1) * 2);
   Tap(0, 10);
   WriteAboutLocation(kProbe.c_str());
+  auto slot = [] { return ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex(); };
   const struct {
     int x;
     char does;
@@ -32,12 +26,12 @@ TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   for (auto tap : taps) {
     for (int y : {0, 41}) {
       bool battery = ItemState.batteryShowsTime;
-      int slot = Slot();
+      int before = slot();
       seen.clear();
       EXPECT_EQ(0, SendMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(tap.x, y)));
       EXPECT_EQ(std::vector<UINT>({WM_LBUTTONUP, REPAINT}), seen) << tap.x;
       EXPECT_EQ(tap.does == 'B', ItemState.batteryShowsTime != battery) << tap.x;
-      EXPECT_EQ(tap.does == 'S', Slot() != slot) << tap.x;
+      EXPECT_EQ(tap.does == 'S', slot() != before) << tap.x;
       if (tap.does == 'A') {
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started, 30000)) << tap.x;
       }
@@ -72,14 +66,7 @@ TEST_F(ItemHost, WakeupRegistrationIsRetriedUntilItSucceeds) {
 // it stale? Readings count at the grain of the labels, whichever label shows.
 TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
   LayOut();  // the device's defaults: 24 MB free, 80 % with 2:00 left, no card
-  const ULONGLONG MB = 1 << 20, GB = MB << 10;
-  auto memory = [](ULONGLONG avail) { return [=] { SimSetProgramMemory(32 * MB, avail); }; };
-  auto battery = [](BYTE ac, DWORD seconds, BYTE percent = 80) {
-    return [=] { SimSetPower(ac, percent, seconds, 3900); };
-  };
-  auto card = [](ULONGLONG total, ULONGLONG free) {
-    return [=] { SimAddCard(L"Storage Card", total, free); };
-  };
+  auto memory = [](ULONGLONG avail) { return [=] { SimSetProgramMemory(32 * MiB, avail); }; };
   auto advance = [](DWORD ms) { return [=] { SimAdvanceClock(ms); }; };
   auto tap = [&](int x) { return [=] { Tap(x); }; };  // repaints at once
   const struct {
@@ -88,35 +75,32 @@ TEST_F(ItemHost, RefreshComparesAtTheGrainOfTheLabels) {
     bool stale;
   } changes[] = {
       {"nothing", [] {}, false},
-      {"memory within a MB", memory(16 * MB + 900000), false},
-      {"memory crosses a MB", memory(16 * MB - 1), true},
+      {"memory within a MB", memory(16 * MiB + 900000), false},
+      {"memory crosses a MB", memory(16 * MiB - 1), true},
       {"no card: minute turns", advance(60000), true},
       {"tap: the clock", tap(105), false},
       {"clock: minute turns", advance(60000), true},
       {"clock: an hour later", advance(3600000), false},
-      {"clock: a card in", card(64 * MB, 32 * MB), false},  // read, not compared
+      {"clock: a card in", Card(64 * MiB, 32 * MiB), false},  // read, not compared
       {"tap: the card", tap(105), false},
-      {"card crosses a MB", card(64 * MB, 32 * MB - 1), true},
-      {"card of 5 GB", card(5 * GB, GB), true},
-      {"card size 4 GB less", card(GB, GB), true},
-      {"card free beyond 32 bits", card(8 * GB, 4 * GB + 2 * MB), true},
-      {"card free 4 GB less", card(8 * GB, 2 * MB), true},
+      {"card 4 GB larger, free crosses a MB", Card(4 * GiB + 64 * MiB, 32 * MiB - 1), true},
+      {"card size 4 GB less", Card(64 * MiB, 32 * MiB - 1), true},
+      {"card free beyond 32 bits", Card(8 * GiB, 4 * GiB + 2 * MiB), true},
+      {"card free 4 GB less", Card(8 * GiB, 2 * MiB), true},
       {"card stops reading", [] { SimSetCardQueryFails(L"Storage Card", true); }, true},
-      {"battery 1:59", battery(0, 7199), true},
-      {"battery 1:59 to 2:00", battery(0, 7200), true},
+      {"battery 1:59", Power(0, 80, 7199), true},
       {"tap: the time label", tap(35), false},
-      {"battery 2:05", battery(0, 7500), true},
-      {"battery 2:05 to 2:04", battery(0, 7440), true},
-      {"battery 2:05:30", battery(0, 7530), true},
-      {"seconds alone", battery(0, 7510), false},
-      {"percent 100", battery(0, 7510, 100), true},
-      {"percent 255 shown as 100", battery(0, 7510, 255), false},
-      {"mains", battery(1, 3600), true},
-      {"mains: no time either side", battery(1, 7200), false},
+      {"battery 2:05", Power(0, 80, 7500), true},
+      {"battery 2:05 to 2:04", Power(0, 80, 7440), true},
+      {"seconds alone", Power(0, 80, 7450), false},
+      {"percent 100", Power(0, 100, 7450), true},
+      {"percent 255 shown as 100", Power(0, 255, 7450), false},
+      {"mains", Power(1, 80, 3600), true},
+      {"mains: no time either side", Power(1, 80, 7200), false},
   };
   for (const auto& c : changes) {
     c.apply();
     EXPECT_EQ(c.stale, NeedsRefresh()) << c.change;
-    Repaint();
+    SendMessageW(item, WM_DASHBOARD_REDRAW, 0, 0);
   }
 }

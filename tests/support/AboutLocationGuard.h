@@ -1,5 +1,4 @@
-// The About program's path (ABOUT_LOCATION_VALUE under HKLM): writes of the
-// value, and a guard that puts the installer's value back.
+// The About program's path under HKLM: writes of it, and a guard that puts it back.
 #pragma once
 
 #include <windows.h>

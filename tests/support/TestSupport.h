@@ -1,6 +1,4 @@
-// Small helpers shared by the tests: message pumping, pixel copies, the GDI
-// handle headroom, files beside the test program, and counts from the
-// environment.
+// Small helpers shared by the tests.
 #pragma once
 
 #include <windows.h>
