@@ -7,6 +7,7 @@
 #include <map>
 
 #include "Scenario.h"
+#include "UserPath.h"
 #include "Words.h"
 
 namespace {
