@@ -8,6 +8,7 @@
 #include "ScenarioRun.h"
 #include "ScopedWin.h"
 #include "TodayShell.h"
+#include "UserPath.h"
 #include "Words.h"
 
 namespace {
