@@ -5,7 +5,7 @@
 #include "Messages.h"
 #include "Options.h"
 #include "Picture.h"
-#include "ScenarioRun.h"
+#include "Scenario.h"
 #include "ScopedWin.h"
 #include "TodayShell.h"
 #include "UserPath.h"

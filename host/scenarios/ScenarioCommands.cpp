@@ -151,7 +151,8 @@ bool CaptureOtherWindow(const std::wstring& title, Picture* picture, std::wstrin
   // Asynchronous: a window whose program stopped pumping cannot hold the run.
   SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, still | SWP_ASYNCWINDOWPOS);
   SetWindowPos(TodayShell.today, HWND_BOTTOM, 0, 0, 0, 0, still);
-  SleepPumping(run.waitMs < 500 ? run.waitMs : 500);  // it repaints what was uncovered
+  // It repaints what was uncovered.
+  WaitUntil(run.waitMs < 500 ? run.waitMs : 500, [] { return false; });
   RECT rc;
   GetWindowRect(window, &rc);
   bool ok = CaptureScreenRect(rc, picture);

@@ -10,7 +10,7 @@
 
 #include "DeviceFiles.h"
 #include "Picture.h"
-#include "ScenarioRun.h"
+#include "Scenario.h"
 #include "Words.h"
 
 // What the reader knows about the device, so that a line which could not run

@@ -16,10 +16,6 @@ void PumpMessages() {
   }
 }
 
-void SleepPumping(DWORD ms) {
-  WaitUntil(ms, [] { return false; });
-}
-
 bool WaitUntil(DWORD waitMs, const std::function<bool()>& test) {
   for (ULONGLONG start = GetTickCount64();;) {
     PumpMessages();

@@ -8,7 +8,5 @@
 
 // Dispatches everything queued for this thread, returning when nothing is left.
 void PumpMessages();
-// Lets real time pass while pumping.
-void SleepPumping(DWORD ms);
 // Polls, pumping, until `test` holds (true) or `waitMs` passes.
 bool WaitUntil(DWORD waitMs, const std::function<bool()>& test);
