@@ -224,7 +224,8 @@ int RunScript(const Options& o) {
   PumpMessages();
   if (!ok)
     return Fail(ExitFailed, where + L": " + error);
-  if (CountScenarioPictures(scenario) > 0)
+  const std::vector<Command>& lines = scenario.commands;
+  if (std::any_of(lines.begin(), lines.end(), PictureFile))
     Print(stdout, L"TodayHost: pictures in " + o.outShown);
   return ExitOk;
 }

@@ -12,7 +12,6 @@ namespace {
 template <typename T>
 using Com = ScopedComPtr<T>;
 
-// COM for the calling thread, for as long as the object lives.
 struct ComScope {
   HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   ~ComScope() {

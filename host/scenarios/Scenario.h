@@ -94,7 +94,5 @@ bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings, std
 
 // The file a snapshot or animation line writes; null for other lines.
 const std::wstring* PictureFile(const Command& command);
-// The output files a scenario writes, for the caller to report.
-int CountScenarioPictures(const Scenario& scenario);
 // A picture's path as the user would type it: the folder as typed, then the name.
 std::wstring ShownPicturePath(const std::wstring& folderShown, const std::wstring& name);

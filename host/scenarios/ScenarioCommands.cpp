@@ -31,7 +31,6 @@ bool ReadTap(LineReader& r) {
          Number(r, 2, 0, 41, L"y", &r.c->y);
 }
 
-// suspend, resume
 bool ReadSuspendOrResume(LineReader& r) {
   bool suspend = r.Word(0, L"suspend");
   if (!Count(r, 0, 0))
@@ -74,7 +73,6 @@ bool ReadPictureName(LineReader& r, const wchar_t* extension) {
   return true;
 }
 
-// scale=N, where given.
 bool ReadScale(LineReader& r, const std::wstring& value) {
   long long scale = 1;
   if (!value.empty() && !ParseNumber(value, 1, 16, &scale))

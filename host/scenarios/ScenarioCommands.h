@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "DeviceFiles.h"
 #include "Picture.h"
@@ -51,7 +49,6 @@ ULONGLONG ClockMs(const SYSTEMTIME& time);
 bool Count(LineReader& r, size_t low, size_t high);
 bool Number(LineReader& r, size_t i, long long low, long long high, const wchar_t* what,
             long long* v);
-bool OnOff(LineReader& r, size_t i, bool* on);
 bool Title(LineReader& r, size_t i, std::wstring* title);
 // foreground, close and expect foreground: a window title; all but close
 // also take `today`, the Today window (an empty title).

@@ -8,6 +8,13 @@
 
 namespace {
 
+bool OnOff(LineReader& r, size_t i, bool* on) {
+  *on = r.Word(i, L"on");
+  if (*on || r.Word(i, L"off"))
+    return true;
+  return r.Fail(L"expected on or off, not " + Quote(r.t[i].text));
+}
+
 // total=SIZE free=SIZE from the arguments on, into the line's total and free.
 bool TotalFree(LineReader& r) {
   bool store = r.Word(0, L"store");
@@ -63,7 +70,6 @@ bool ReadBattery(LineReader& r) {
   return true;
 }
 
-// battery-fault short N, battery-fault none
 bool ReadPowerQuery(LineReader& r) {
   long long n = sizeof(SYSTEM_POWER_STATUS_EX2);
   if (r.Word(1, L"short") ? !Count(r, 1, 1) || !Number(r, 2, 0, n - 1, L"the bytes", &n)
@@ -74,7 +80,6 @@ bool ReadPowerQuery(LineReader& r) {
   return true;
 }
 
-// store, memory
 bool ReadTotalFree(LineReader& r) {
   bool store = r.Word(0, L"store");
   if (!TotalFree(r))
@@ -227,7 +232,6 @@ bool ChangeCard(const Command& c, std::wstring*) {
   return true;
 }
 
-// Sets the local time; the Today window's date header shows it at once.
 bool SetTime(const Command& c, std::wstring*) {
   SimSetLocalTime(c.time);
   InvalidateTodayHeader();

@@ -163,13 +163,6 @@ bool Number(LineReader& r, size_t i, long long low, long long high, const wchar_
                 L" to " + std::to_wstring(high) + L", not " + Quote(r.t[i].text));
 }
 
-bool OnOff(LineReader& r, size_t i, bool* on) {
-  *on = r.Word(i, L"on");
-  if (*on || r.Word(i, L"off"))
-    return true;
-  return r.Fail(L"expected on or off, not " + Quote(r.t[i].text));
-}
-
 bool Title(LineReader& r, size_t i, std::wstring* title) {
   if (r.t[i].text.empty())
     return r.Fail(L"a window title must not be empty");

@@ -65,11 +65,6 @@ const std::wstring* PictureFile(const Command& c) {
   return kind == L"snapshot" || kind == L"animation" ? &c.name : nullptr;
 }
 
-int CountScenarioPictures(const Scenario& scenario) {
-  const std::vector<Command>& lines = scenario.commands;
-  return (int)std::count_if(lines.begin(), lines.end(), PictureFile);
-}
-
 std::wstring ShownPicturePath(const std::wstring& folderShown, const std::wstring& name) {
   if (folderShown.empty() || folderShown.back() == L'/' || folderShown.back() == L'\\')
     return folderShown + name;

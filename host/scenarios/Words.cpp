@@ -80,9 +80,8 @@ bool Tokenize(const std::wstring& text, std::vector<Token>* tokens, std::wstring
 }
 
 std::wstring Sentence(const wchar_t* format, long long a, long long b) {
-  wchar_t buffer[256];
+  wchar_t buffer[256] = L"";  // the last one stays 0
   _snwprintf(buffer, 255, format, a, b);
-  buffer[255] = 0;
   return buffer;
 }
 
@@ -118,11 +117,7 @@ bool ParseNumber(const std::wstring& word, long long low, long long high, long l
 }
 
 bool ParseSize(const std::wstring& word, ULONGLONG* bytes) {
-  long long value;
-  if (!Measure(word, sizeUnits, 1, 1LL << 62, &value))
-    return false;
-  *bytes = value;
-  return true;
+  return Measure(word, sizeUnits, 1, 1LL << 62, (long long*)bytes);
 }
 
 bool ParseDurationIn(const std::wstring& word, long long lowMs, long long highMs,

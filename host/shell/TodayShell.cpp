@@ -123,7 +123,6 @@ void SuspendAndResume() {
   SetTimer(TodayShell.today, refreshTimer, TodayShell.intervalMs, nullptr);
 }
 
-// The window's commands: the menu's rows and their keys.
 const struct {
   WPARAM key;
   const wchar_t* label;
@@ -136,14 +135,17 @@ const struct {
 };
 const UINT firstCommand = 100;
 
-void ShowMenu(int x, int y) {
+// At a right click's screen point; `at` is -1 from the keyboard.
+void ShowMenu(LPARAM at) {
+  bool keys = (DWORD)at == 0xFFFFFFFF;
   HMENU menu = CreatePopupMenu();
   for (UINT i = 0; i < ARRAYSIZE(commands); ++i) {
     if (commands[i].key == VK_ESCAPE)
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, firstCommand + i, commands[i].label);
   }
-  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, x, y, 0, TodayShell.today, nullptr);
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, keys ? 40 : (short)LOWORD(at),
+                 keys ? 40 : (short)HIWORD(at), 0, TodayShell.today, nullptr);
   DestroyMenu(menu);
 }
 
@@ -172,10 +174,8 @@ LRESULT CALLBACK TodayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       InvalidateTodayHeader();
       return 0;
     case WM_CONTEXTMENU:  // DefWindowProcW sends it for a right click
-      if (TodayShell.interactive && (DWORD)lParam == 0xFFFFFFFF)
-        ShowMenu(40, 40);  // from the keyboard
-      else if (TodayShell.interactive)
-        ShowMenu((short)LOWORD(lParam), (short)HIWORD(lParam));
+      if (TodayShell.interactive)
+        ShowMenu(lParam);
       return 0;
     case WM_COMMAND:
     case WM_KEYDOWN:

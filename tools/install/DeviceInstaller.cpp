@@ -209,7 +209,6 @@ struct Transaction {
     return Step();
   }
 
-  // Deals with a run that was cut off, then installs or uninstalls.
   InstallResult Run(bool install) {
     bool folder;
     Plan record;

@@ -24,7 +24,6 @@ enum class InstallResult {
 enum class Go { On, RollBack, Stop };
 typedef std::function<Go(int step)> StepCheck;
 
-// An install, or else an uninstall; `report` gets what was done, or what went
-// wrong.
+// Installs or uninstalls; `report` gets what was done or what went wrong.
 InstallResult ApplyManifest(bool install, const InfManifest& manifest, const StepCheck& check,
                             std::wstring* report);

@@ -43,7 +43,6 @@ std::wstring Trim(const std::wstring& s) {
   return s.substr(first, s.find_last_not_of(L" \t") - first + 1);
 }
 
-// Where `c` first occurs outside quotes, from `from` on; npos for none.
 size_t FindUnquoted(const std::wstring& s, wchar_t c, size_t from = 0) {
   bool quoted = false;
   for (size_t i = from; i < s.size(); ++i) {
@@ -55,7 +54,6 @@ size_t FindUnquoted(const std::wstring& s, wchar_t c, size_t from = 0) {
   return std::wstring::npos;
 }
 
-// The first item of `list` that `holds`, or null.
 template <typename T, typename Holds>
 T* FirstOf(std::vector<T>& list, Holds holds) {
   for (T& item : list) {
@@ -92,10 +90,6 @@ bool ParseNumber(const std::wstring& s, DWORD* value) {
   unsigned long long v = wcstoull(s.c_str(), nullptr, hex ? 16 : 10);
   *value = (DWORD)v;
   return !s.empty() && s.size() <= 10 && other == std::wstring::npos && v <= 0xFFFFFFFFull;
-}
-
-bool IsFileName(const std::wstring& name) {
-  return IsPlainFileName(name.c_str(), name.size());
 }
 
 struct Reader {
@@ -204,7 +198,6 @@ struct Reader {
     }
     return true;
   }
-  // Comma-separated fields, each unquoted.
   bool SplitFields(int line, const std::wstring& text, Fields* fields) {
     fields->clear();
     for (size_t start = 0;;) {
@@ -297,7 +290,7 @@ struct Reader {
       d.value = full;
     }
     for (const Entry& f : listed) {
-      if (!IsFileName(f.key))
+      if (!IsPlainFileName(f.key.c_str(), f.key.size()))
         return Fail(f.line, L"'" + f.key + L"' is not a file name");
       const Entry* disk = FirstOf(disks, [&](const Entry& d) { return d.key == f.value; });
       if (!disk)
@@ -372,7 +365,7 @@ struct Reader {
         return Fail(line.number, L"a file is written TARGET[,SOURCE[,,FLAGS]]");
       std::wstring target = fields[0];
       std::wstring source = fields.size() > 1 && !fields[1].empty() ? fields[1] : target;
-      if (!IsFileName(target))
+      if (!IsPlainFileName(target.c_str(), target.size()))
         return Fail(line.number, L"'" + target + L"' is not a file name");
       const Entry* from = FirstOf(sources, [&](const Entry& s) { return s.key == Lower(source); });
       if (!from)
@@ -455,7 +448,7 @@ struct Reader {
       return false;
     manifest->appName = manifest->provider + L" " + name;
     // The install's name is a registry key's name under the records.
-    if (!IsFileName(manifest->appName)) {
+    if (!IsPlainFileName(manifest->appName.c_str(), manifest->appName.size())) {
       return Fail(ce->line, L"'" + manifest->appName + L"' (Provider AppName) is not a plain name");
     }
     return ReadInstall(manifest);

@@ -180,8 +180,6 @@ std::wstring ContentHash(const std::wstring& desktopPath) {
   return HashHex(h);
 }
 
-// --- The registry -----------------------------------------------------------
-
 HKEY SplitKey(const std::wstring& key, std::wstring* path) {
   size_t slash = key.find(L'\\');
   *path = slash == std::wstring::npos ? L"" : key.substr(slash + 1);

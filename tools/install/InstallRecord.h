@@ -46,7 +46,7 @@ bool ParsePlan(const std::wstring& text, Plan* plan);
 // A file's contents as 16 hex digits (FNV-1a); empty when it cannot be read.
 std::wstring ContentHash(const std::wstring& desktopPath);
 
-// --- The registry, by "HKLM\..." key names --------------------------------
+// The registry, by "HKLM\..." key names.
 
 HKEY SplitKey(const std::wstring& key, std::wstring* path);
 bool KeyExists(const std::wstring& key);
