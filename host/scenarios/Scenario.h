@@ -9,20 +9,6 @@
 
 #include "SimulatedDevice.h"
 
-// What a script may ask for; every limit is checked before any line runs.
-namespace limits {
-const long long longestWaitMs = 24LL * 3600000;  // one wait
-const long long queriesPerWait = 43200;          // a day at the 2 s interval
-const long long queriesPerScript = 200000;
-const int commandLines = 10000;
-const int cards = 100;
-const int cardNameChars = MAX_PATH - 1;        // the device's folder names
-const ULONGLONG largestBytes = 2048ULL << 30;  // 2048 GB: cards and memory
-const int optionPresses = 10;
-const ULONGLONG animationPixels = 1ULL << 26;  // all frames, magnified
-const size_t scriptBytes = 4u << 20;
-}  // namespace limits
-
 enum class PictureOf { Strip, TodayWindow, OtherWindow };
 
 // One line of a script as read: its row of the command table and the fields

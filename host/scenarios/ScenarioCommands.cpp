@@ -108,7 +108,7 @@ bool ReadAnimation(LineReader& r) {
   ULONGLONG frames = r.state->stripSnapshots, scale = r.c->scale;
   if (frames == 0)
     return r.Fail(L"an animation needs a strip snapshot before it");
-  if (frames * scale * scale * 240 * 42 > limits::animationPixels) {
+  if (frames * scale * scale * 240 * 42 > (1ULL << 26)) {
     return r.Fail(L"an animation holds at most 67108864 pixels: " + std::to_wstring(frames) +
                   L" frames at scale=" + std::to_wstring(scale) + L" are more");
   }
@@ -116,7 +116,7 @@ bool ReadAnimation(LineReader& r) {
 }
 
 bool ReadOptions(LineReader& r) {
-  if (r.Arguments() == 0 || r.Arguments() > (size_t)limits::optionPresses)
+  if (r.Arguments() == 0 || r.Arguments() > 10u)
     return r.Fail(L"options presses 1 to 10 buttons, the last ok: for example options cancel ok");
   for (size_t i = 1; i < r.t.size(); ++i) {
     if (!r.Word(i, L"ok") && !r.Word(i, L"cancel"))

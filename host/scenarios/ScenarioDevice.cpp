@@ -8,6 +8,8 @@
 
 namespace {
 
+const long long longestWaitMs = 24LL * 3600000;  // a wait, and an interval
+
 bool OnOff(LineReader& r, size_t i, bool* on) {
   *on = r.Word(i, L"on");
   if (*on || r.Word(i, L"off"))
@@ -25,8 +27,7 @@ bool TotalFree(LineReader& r) {
     return r.Fail(L"both total=SIZE and free=SIZE are needed");
   ULONGLONG* figures[] = {&r.c->total, &r.c->free};
   for (int i = 0; i < 2; ++i) {
-    if (!ParseSize(v[i], figures[i]) ||
-        *figures[i] > (store ? 0xFFFFFFFFULL : limits::largestBytes)) {
+    if (!ParseSize(v[i], figures[i]) || *figures[i] > (store ? 0xFFFFFFFFULL : (2048ULL << 30))) {
       return r.Fail(std::wstring(i ? L"free" : L"total") +
                     L"= takes a size with its unit (B, KB, MB or GB) up to " +
                     (store ? L"4294967295B" : L"2048GB") +
@@ -119,7 +120,7 @@ bool ReadCard(LineReader& r) {
   if (r.Arguments() == 0)
     return r.Fail(r.t[0].text + L" " + r.t[1].text + L" needs a card name");
   std::wstring& name = r.c->name = r.t[2].text;
-  if (name.size() > (size_t)limits::cardNameChars)
+  if (name.size() > MAX_PATH - 1u)
     return r.Fail(L"a card name has at most 259 characters, not " + std::to_wstring(name.size()));
   if (!IsPlainFileName(name.c_str(), name.size())) {
     return r.Fail(Quote(name) + L" is not a card folder name (no \\ / : * ? \" < > | or " +
@@ -131,7 +132,7 @@ bool ReadCard(LineReader& r) {
     return r.Fail(L"no card named " + Quote(name) + L" is inserted");
   if (add && there)
     return r.Fail(L"a card named " + Quote(name) + L" is inserted");
-  if (add && r.state->cards.size() >= (size_t)limits::cards)
+  if (add && r.state->cards.size() >= 100u)
     return r.Fail(L"at most 100 cards may be inserted at once");
   if (r.Word(1, L"fault"))
     return Count(r, 2, 2) && OnOff(r, 3, &r.c->on);
@@ -163,8 +164,7 @@ bool ReadTime(LineReader& r) {
 bool ReadWait(LineReader& r) {
   long long& ms = r.c->number;
   CheckState& s = *r.state;
-  if (!Count(r, 1, 1) ||
-      !ParseDurationIn(r.t[1].text, 0, limits::longestWaitMs, L"wait", &ms, r.error)) {
+  if (!Count(r, 1, 1) || !ParseDurationIn(r.t[1].text, 0, longestWaitMs, L"wait", &ms, r.error)) {
     return false;
   }
   r.c->untilQueryMs = s.untilQueryMs;
@@ -175,12 +175,12 @@ bool ReadWait(LineReader& r) {
     queries = past < 0 ? 0 : 1 + past / s.intervalMs;
     s.untilQueryMs = past < 0 ? -past : s.intervalMs - past % s.intervalMs;
   }
-  if (queries > limits::queriesPerWait) {
+  if (queries > 43200) {
     return r.Fail(L"a wait sends at most 43200 refresh queries; this one sends " +
                   std::to_wstring(queries) + L" at the interval " + DurationText(s.intervalMs));
   }
   s.queries += queries;
-  if (s.queries > limits::queriesPerScript)
+  if (s.queries > 200000)
     return r.Fail(L"a script sends at most 200000 refresh queries; this wait passes that");
   SYSTEMTIME last = {simLastYear, 12, 0, 31, 23, 59, 59, 999};
   s.clockMs += ms;
@@ -192,7 +192,7 @@ bool ReadWait(LineReader& r) {
 bool ReadInterval(LineReader& r) {
   long long& ms = r.c->number;
   if (!Count(r, 1, 1) ||
-      !ParseDurationIn(r.t[1].text, 1, limits::longestWaitMs, L"interval", &ms, r.error)) {
+      !ParseDurationIn(r.t[1].text, 1, longestWaitMs, L"interval", &ms, r.error)) {
     return false;
   }
   r.state->intervalMs = r.state->untilQueryMs = ms;

@@ -7,6 +7,8 @@
 
 namespace {
 
+const size_t scriptBytes = 4u << 20;
+
 // The row whose name the line starts with, two-word names first; else why not.
 const CommandInfo* FindRow(const std::vector<Token>& t, std::wstring* error) {
   if (t[0].quoted) {
@@ -76,7 +78,7 @@ bool ParseScenario(const std::wstring& text, Scenario* scenario, std::wstring* e
       continue;
     Command command;
     command.line = lineNumber;
-    if (ok && scenario->commands.size() >= (size_t)limits::commandLines) {
+    if (ok && scenario->commands.size() >= 10000u) {
       message = L"a script has at most 10000 command lines";
       ok = false;
     }
@@ -104,11 +106,11 @@ bool LoadScenarioFile(const wchar_t* path, const std::wstring& shownPath, Scenar
   std::string bytes;
   char buffer[4096];
   DWORD got;
-  while (bytes.size() <= limits::scriptBytes &&
-         ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+  while (bytes.size() <= scriptBytes && ReadFile(file, buffer, sizeof buffer, &got, nullptr) &&
+         got > 0) {
     bytes.append(buffer, got);
   }
-  if (bytes.size() > limits::scriptBytes) {
+  if (bytes.size() > scriptBytes) {
     *error = shownPath + L": the scenario is larger than 4 MB (4194304 bytes)";
     return false;
   }
