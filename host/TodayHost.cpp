@@ -85,10 +85,9 @@ int TakeDeviceTurn(long long waitMs) {
                             L"; giving up (--device-wait sets how long to wait)");
 }
 
-// The checks of --out. Without `made`, its limits (status 2): no file there,
-// and every path within the file system's limits. With `made`, for a run
-// (status 3): nothing but a file where a picture goes, and the folder made
-// and writable; `made` gets the folders made, removed again on a failure.
+// The checks of --out. Without `made`, status 2: no file there, every path
+// within the file system's limits. With `made`, for a run, status 3: nothing
+// but a file where a picture goes, the folder made (into `made`, gone on a failure) and writable.
 int CheckOutput(const Options& o, const Scenario& scenario, const std::wstring& where,
                 std::vector<std::wstring>* made) {
   PathKind kind = made ? PathKind::Folder : KindAt(o.out);

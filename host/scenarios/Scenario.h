@@ -72,10 +72,9 @@ struct ScenarioSettings {
   ULONGLONG waitBudgetMs = 120000;
 };
 
-// Runs every line in order. Stops at the first line that fails (an
-// expectation not met, a picture not written, a wait past its deadline or
-// past the run's budget) with `error` naming the line.
-// Needs the Today window and the item loaded on the simulated device.
+// Runs every line in order, the Today window and the item loaded on the simulated
+// device; stops at the first line that fails (an expectation not met, a picture
+// not written, a wait past its deadline or budget) with `error` naming it.
 bool RunScenario(const Scenario& scenario, const ScenarioSettings& settings, std::wstring* error);
 
 // The file a snapshot or animation line writes; null for other lines.

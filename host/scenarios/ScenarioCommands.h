@@ -68,9 +68,8 @@ struct RunState {
 };
 extern RunState run;
 
-// Real-time limit for each wait on other programs (a window to appear or
-// close, a program started at wake-up, the options dialog); all of them in a
-// run also share ScenarioSettings::waitBudgetMs.
+// Real-time limit for each wait on other programs (a window, a program started
+// at wake-up, the options dialog); a run's waits share its waitBudgetMs.
 const DWORD otherProgramTimeoutMs = 15000;
 // Visible top-level windows with exactly this title; *first gets one of them.
 int CountWindows(const std::wstring& title, HWND* first);

@@ -8,9 +8,8 @@ RunState run;
 
 namespace {
 
-// Runs a line within what is left of the run's budget for waiting on other
-// programs: each wait ends after otherProgramTimeoutMs or when the budget
-// is spent, whichever comes first.
+// Each wait of the line ends after otherProgramTimeoutMs or when the run's
+// budget is spent, whichever comes first.
 bool RunLine(const Command& c, std::wstring* error) {
   if (!c.row->run)
     return true;

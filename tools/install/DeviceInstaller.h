@@ -18,9 +18,8 @@ enum class InstallResult {
   Stopped = 3,     // left off where a kill would (the tests' crash points)
 };
 
-// Asked after each step that changed the device (step 0: after a run that
-// was cut off has been dealt with). `Stop` leaves off there as a kill would
-// (the tests' crash points); `RollBack` puts back what the run changed.
+// Asked after each step that changed the device (step 0: once a cut-off run is
+// dealt with): `Stop` leaves off there; `RollBack` puts back what the run changed.
 enum class Go { On, RollBack, Stop };
 typedef std::function<Go(int step)> StepCheck;
 

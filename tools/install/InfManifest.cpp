@@ -1,6 +1,5 @@
-// Reads the install manifest. Anything outside the subset we apply is
-// refused by its line rather than skipped, so that a manifest never installs
-// less than it says.
+// Anything outside the subset we apply is refused by its line rather than
+// skipped, so that a manifest never installs less than it says.
 #include "InfManifest.h"
 
 #include <algorithm>
