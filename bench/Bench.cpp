@@ -58,9 +58,8 @@ long IdlePaintsPerHour() {
   return TodayShell.itemPaints;
 }
 
-// Milliseconds from starting `program` as the device does after a resume (the
-// command line holds the argument alone) to its end, or, with `untilNotice`,
-// to the item's handling of its wake-up notice when that comes first.
+// Milliseconds from starting `program` as the device does after a resume to its end or, with
+// `untilNotice`, to the item's handling of its wake-up notice if that comes first.
 double StartMs(const std::wstring& program, bool untilNotice) {
   wchar_t cmd[] = APP_RUN_AFTER_WAKEUP;
   PROCESS_INFORMATION pi = {};

@@ -125,9 +125,8 @@ int CheckOutput(const Options& o, const Scenario& scenario, const std::wstring& 
   return Fail(ExitSetup, L"cannot write in the folder " + o.outShown + L": " + why);
 }
 
-// Opens --dll's library as a file (the list's are checked as it is read),
-// takes the simulated device's turn and starts the shell: a window with the
-// device's clock running, or a scenario's on a device reset.
+// Checks --dll's library is a file (the list's are checked as it is read),
+// takes the device's turn and starts the shell, clock running or device reset.
 int StartShell(const Options& o, bool interactive) {
   std::wstring why;
   AutoCloseHandle library(o.dll.empty() ? nullptr : OpenRegularFile(o.dll, &why));

@@ -11,9 +11,8 @@
 #include "Scenario.h"
 #include "Words.h"
 
-// What the reader knows about the device, so that a line which could not run
-// (removing a card that is not there, a wait past the clock's last year) is
-// refused up front.
+// What the reader knows of the device, so that a line which could not run (a
+// card removed that is not there, a wait past the clock's end) is refused.
 struct CheckState {
   std::set<std::wstring> cards, pictures;  // upper case
   bool suspended = false;

@@ -199,9 +199,8 @@ bool ReadInterval(LineReader& r) {
   return true;
 }
 
-// Lets device time pass: queries at the cadence the reader worked out, none
-// while suspended. While suspended the local time runs on and the tick count
-// stands still, as on the device.
+// Lets device time pass: queries at the cadence the reader worked out; while suspended, none,
+// and the clock runs on while the tick count stands still, as on the device.
 bool Wait(const Command& c, std::wstring*) {
   DWORD tick = CeGetTickCount();
   long long ms = c.number;

@@ -1,8 +1,7 @@
-// Applies an install manifest to the device as one transaction: a run writes
-// its whole plan before its first change, and the record it commits
-// (InstallRecord.h) is its point of no return. Every run first finishes, or
-// rolls back, a run that was cut off, so an interruption at any point leaves
-// the device fully installed or as it was.
+// Applies an install manifest to the device as one transaction: a run writes its whole plan
+// before its first change, and the record it commits is its point of no return. Every run first
+// finishes, or rolls back, a run that was cut off, so an interruption at any point leaves the
+// device fully installed or as it was.
 #pragma once
 
 #include <functional>

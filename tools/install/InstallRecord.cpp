@@ -11,10 +11,9 @@ namespace {
 
 typedef std::vector<std::wstring> Fields;
 
-// The lines of a record (the first four) and of a plan, after the first:
-// the tag, then the fields: p a device path, k a registry key, n a value
-// name, f whether a file is replaced, t text, b and a the value before and
-// after (three fields each: whether it existed, its type, its data).
+// The lines of a record (the first four) and of a plan, after the first: the tag, then the
+// fields: p a device path, k a registry key, n a value name, f whether a file is replaced,
+// t text, b and a the value before and after (three each: existed, type, data).
 const struct {
   const wchar_t* tag;
   bool inRecord;

@@ -20,9 +20,8 @@ struct SavedValue {
   std::vector<BYTE> data;
 };
 
-// One change of a run, which can be undone after any part of it was done
-// (DeviceInstaller.cpp). The Drop kinds come after the commit: a folder or key
-// removed when empty.
+// One change of a run, undone after any part of it was done. The Drop kinds
+// come after the commit: a folder or key removed when empty.
 enum class ChangeKind { MakeFolder, MakeKey, SetValue, PlaceFile, RemoveFile, DropFolder, DropKey };
 struct Change {
   ChangeKind kind;
