@@ -159,7 +159,8 @@ TEST(ScenarioParser, ReadsEachLineOrRefusesTheScript) {
   }
   long long ms;
   std::wstring why;
-  for (const wchar_t* bad : {L"", L"5", L"1s1s", L"2x", L"m", L"99999999999h", L"1h 30m"})
+  for (const wchar_t* bad :
+       {L"", L"5", L"1s1s", L"2x", L"m", L"99999999999h", L"18446744073709551621s", L"1h 30m"})
     EXPECT_FALSE(ParseDurationIn(bad, 0, LLONG_MAX, L"d", &ms, &why)) << bad;
   for (const wchar_t* name : {L"a.png", L"COM10.png", L"CONSOLE.png", L"CONIN.png"})
     EXPECT_TRUE(IsPlainFileName(name, wcslen(name))) << name;
