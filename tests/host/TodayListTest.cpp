@@ -51,11 +51,9 @@ TEST_F(TodayList, CustomItemsThatAreEnabledInOrder) {
       {1, 1, 5, nullptr, kBrowser, L"Quorvane", L""},                      // not custom
       {4, 2, 5, nullptr, kBrowser, L"HostTest.A,Quorvane", L""},           // any Enabled but 0
       {4, 1, 5, L"Enabled", kBrowser, L"Quorvane", L""},  // a number written as text reads as 0
-      {4, 1, 5, nullptr, L"\\Windows\\Missing.dll", L"Quorvane",
-       L"its DLL \\Windows\\Missing.dll is not on the device"},
+      {4, 1, 5, nullptr, L"\\Windows\\No.dll", L"Quorvane", L"\\No.dll is not on the device"},
       {4, 1, 5, nullptr, L"iexplore.exe", L"Quorvane", L"is not a device path"},
-      {4, 1, 5, nullptr, L"\\Windows\\..\\Windows\\iexplore.exe", L"Quorvane",
-       L"not a device path"},
+      {4, 1, 5, nullptr, L"\\Windows\\..\\iexplore.exe", L"Quorvane", L"not a device path"},
       {4, 1, 5, nullptr, L"", L"Quorvane", L"it has no DLL value", kLongKey},  // named whole
       {4, 1, 5, nullptr, L"\\Windows", L"Quorvane", L"its DLL \\Windows is a folder"},
       {4, 1, 5, nullptr, L"\\Windows\\" + std::wstring(300, L'x') + L".dll", L"Quorvane",
