@@ -35,9 +35,8 @@ std::wstring Deep(const std::wstring& folder, size_t bytes) {
   GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
   size_t root = Utf8Bytes(prefix) + 14 - 2;
   std::wstring deep = folder;
-  for (size_t left; (left = bytes - root - Utf8Bytes(deep)) > 0;) {
+  for (size_t left; (left = bytes - root - Utf8Bytes(deep)) > 0;)
     deep += L"\\" + std::wstring(left > 201 ? std::min<size_t>(200, left - 3) : left - 1, L'p');
-  }
   return deep;
 }
 

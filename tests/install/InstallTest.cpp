@@ -38,9 +38,8 @@ void DumpKey(HKEY root, const std::wstring& path, std::wstring* out) {
   }
   for (DWORD i = 0, chars = 256;
        RegEnumKeyExW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-       ++i, chars = 256) {
+       ++i, chars = 256)
     DumpKey(root, path + L"\\" + name, out);
-  }
 }
 
 // The device's files, the keys an install writes, and whether a record and a
