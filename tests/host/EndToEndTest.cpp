@@ -22,7 +22,6 @@ const wchar_t kTurn[] = L"Local\\CeStandIn.SimulatedDeviceTurn";
 const bool updating =
     _wgetenv(L"QUORVANE_UPDATE_REFERENCES") && _wgetenv(L"QUORVANE_UPDATE_REFERENCES")[0] == L'1';
 
-// The picture `folder\name` equals its reference exactly.
 void ExpectLikeReference(const std::wstring& folder, const std::wstring& name,
                          const std::wstring& reference) {
   std::wstring made = folder + L"\\" + name, kept = TestSourcePath(L"reference\\" + reference);
@@ -39,7 +38,6 @@ TEST(EndToEnd, StripPicturesMatchTheReferences) {
   for (std::wstring name : {L"readings", L"battery-time", L"card", L"red-text", L"widest-labels"})
     ExpectLikeReference(run.folder, name + L".png", L"strip-" + name + L".png");
   ExpectLikeReference(run.folder, L"today.png", L"today-window.png");
-  // Magnified: every pixel a 3 x 3 block, nothing else.
   Picture strip = Load(run.folder + L"\\readings.png");
   EXPECT_EQ("", Difference(MagnifyPicture(strip, 3), Load(run.folder + L"\\readings-x3.png")));
   // One frame per strip snapshot, the magnified one included.
@@ -73,8 +71,7 @@ void ExpectDialogLikeReference(HWND dialog, const std::wstring& folder,
   ExpectLikeReference(folder, reference, reference);
 }
 
-// The About program started as a user starts it, in its three states (then
-// armed by a tap on the notice, revealed by one on the logo), with two cards and none.
+// Started as a user starts it; armed by a tap on the notice, revealed by one on the logo.
 TEST(EndToEnd, AboutDialogPicturesMatchTheReferences) {
   const int kNotice = 1002, kLogo = 1009;
   std::wstring folder = FreshFolder(L"about-dialog");
@@ -85,17 +82,11 @@ TEST(EndToEnd, AboutDialogPicturesMatchTheReferences) {
       SimAddCard(L"Storage Card", 128ull << 20, 83ull << 20);
       SimAddCard(L"CF Card", 512ull << 20, 201ull << 20);
     }
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    wchar_t line[] = L"AboutDashboard.exe";
-    ASSERT_TRUE(CreateProcessW(L"AboutDashboard.exe", line, nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-    AutoCloseHandle thread(process.hThread), about(process.hProcess);
+    HostResult about;
+    std::thread run([&] { about = RunHost(L"", L"AboutDashboard.exe"); });
     HWND d = nullptr;
-    EXPECT_EQ("", WaitWhileRunning(about, "AboutDashboard.exe", [&] {
-                return (d = FindWindowW(L"#32770", L"About Quorvane")) && IsWindowVisible(d);
-              }));
+    EXPECT_TRUE(WaitFor(
+        [&] { return (d = FindWindowW(L"#32770", L"About Quorvane")) && IsWindowVisible(d); }));
     const std::wstring with = cards ? L"-two-cards.png" : L"-no-cards.png";
     if (d) {
       ExpectDialogLikeReference(d, folder, L"about-initial" + with);
@@ -107,11 +98,8 @@ TEST(EndToEnd, AboutDialogPicturesMatchTheReferences) {
       }
       PostMessageW(d, WM_COMMAND, IDOK, 0);
     }
-    DWORD exitCode = 99;
-    if (WaitForSingleObject(about, 20000) != WAIT_OBJECT_0)
-      TerminateProcess(about, 99);
-    GetExitCodeProcess(about, &exitCode);
-    EXPECT_EQ(0u, exitCode);
+    run.join();
+    EXPECT_EQ(0u, about.exitCode) << about.output;
   }
   SimRemoveAllCards();
 }
@@ -128,10 +116,8 @@ TEST(EndToEnd, WakeupShowsInitLabelsForFourSeconds) {
   EXPECT_EQ("", Difference(before, Load(run.folder + L"\\live.png")));
 }
 
-// Scripts that end with their status and say why: scenarios that check
-// themselves (refresh, About, options); a failed expectation, naming its line;
-// the waits sharing --wait-budget (an options dialog ended at its deadline); a
-// hung window that does not hold the run; a device kept busy past --device-wait.
+// Scenarios that check themselves, a failed expectation, the waits sharing
+// --wait-budget, a hung window that does not hold the run, a busy device.
 TEST(EndToEnd, ScriptsEndWithTheirStatusAndSayWhy) {
   const struct {
     const wchar_t* name;
@@ -185,8 +171,7 @@ TEST(EndToEnd, LiveWindowShowsTheStrip) {
     ASSERT_EQ(reference.At(i % 30, i / 30), live.At(i % 30, i / 30)) << i % 30 << "," << i / 30;
 }
 
-// Two hosts started together: each picture shows the battery its own script
-// set, as in a run alone (the second host waits its turn).
+// The second host waits its turn: each picture is as in a run alone.
 TEST(EndToEnd, TwoHostsStartedTogetherEachSeeTheirOwnDevice) {
   auto script = [](int percent) {
     return "battery percent=" + std::to_string(percent) + "\nwait 2h\nsnapshot p.png\n";

@@ -3,11 +3,13 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 
 // The output goes to a file, not a pipe, whose write end a program the session
 // starts may hold open. What the host leaves running ends with the job.
-HostResult RunProgram(const std::wstring& program, const std::wstring& arguments) {
+HostResult RunHost(const std::wstring& arguments, const std::wstring& program) {
   HostResult result;
   static LONG runs;  // hosts may be started from two threads at once
   std::wstring log = FreshFolder(L"host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -50,14 +52,8 @@ HostResult RunProgram(const std::wstring& program, const std::wstring& arguments
 }
 
 std::string ReadBytes(const std::wstring& path) {
-  std::string bytes;
-  AutoCloseHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr));
-  char buffer[4096];
-  DWORD got;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-    bytes.append(buffer, got);
-  return bytes;
+  std::ifstream file(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 std::wstring TestSourcePath(const std::wstring& relative) {
@@ -95,10 +91,7 @@ std::wstring FreshFolder(const std::wstring& name) {
 }
 
 void WriteTextFile(const std::wstring& path, const std::string& text) {
-  AutoCloseHandle file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written;
-  WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
+  std::ofstream(std::filesystem::path(path), std::ios::binary) << text;
 }
 
 HostResult RunScript(const std::wstring& name, const std::string& text,

@@ -1,4 +1,4 @@
-// Runs TodayHost.exe as a separate process and collects what it says.
+// Runs TodayHost.exe (or another program) as a separate process and collects what it says.
 #pragma once
 
 #include <windows.h>
@@ -17,10 +17,7 @@ struct HostResult {
 };
 
 // `arguments` follow the program name. Waits up to two minutes.
-HostResult RunProgram(const std::wstring& program, const std::wstring& arguments);
-inline HostResult RunHost(const std::wstring& arguments) {
-  return RunProgram(L"TodayHost.exe", arguments);
-}
+HostResult RunHost(const std::wstring& arguments, const std::wstring& program = L"TodayHost.exe");
 
 // Runs `text` (written as <FreshFolder(name)>.txt), or tests/host/scenarios/<name>.txt,
 // with `options`; its pictures go into FreshFolder(name).
@@ -30,10 +27,8 @@ HostResult RunScript(const std::wstring& name, const std::string& text = "",
 // "" when the pictures are the same, else where they first differ and how.
 std::string Difference(const Picture& a, const Picture& b);
 
-// The host's output holds `text`.
 #define EXPECT_SAYS(result, text) EXPECT_THAT((result).output, testing::HasSubstr(text))
 
-// Folder of the test's scenarios and reference pictures in the source tree.
 std::wstring TestSourcePath(const std::wstring& relative);
 // A fresh, empty folder under the working directory.
 std::wstring FreshFolder(const std::wstring& name);

@@ -1,4 +1,3 @@
-// Picture files: PNG and animated GIF.
 #include <gtest/gtest.h>
 
 #include "HostRun.h"

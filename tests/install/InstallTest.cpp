@@ -1,7 +1,5 @@
-// The product installed as on the device: DeviceInstall.exe applying the
-// staged manifest (Quorvane.inf beside the programs) to the session's device,
+// DeviceInstall.exe applying the staged Quorvane.inf to the session's device,
 // and bad manifests.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,10 +16,11 @@ namespace {
 
 const std::wstring kItemKey = TODAY_ITEMS_KEY L"\\Quorvane";
 const std::wstring kSite = DEVICE_ROOT_DRIVE L"\\Program Files\\Tessel-Quarry\\Quorvane\\MiniSite";
-const std::wstring kRecord = L"HKCU\\" INSTALLED_RECORDS_KEY L"\\Tessel-Quarry Quorvane";
+#define RECORD_KEY INSTALLED_RECORDS_KEY L"\\Tessel-Quarry Quorvane"
+const std::wstring kRecord = L"HKCU\\" RECORD_KEY;
 
 HostResult Device(const std::wstring& arguments) {
-  return RunProgram(L"DeviceInstall.exe", arguments);
+  return RunHost(arguments, L"DeviceInstall.exe");
 }
 
 void DumpKey(HKEY root, const std::wstring& path, std::wstring* out) {
@@ -39,14 +38,12 @@ void DumpKey(HKEY root, const std::wstring& path, std::wstring* out) {
   }
   for (DWORD i = 0, chars = 256;
        RegEnumKeyExW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-       ++i, chars = 256) {
+       ++i, chars = 256)
     DumpKey(root, path + L"\\" + name, out);
-  }
 }
 
 // The device's files, the keys an install writes, and whether a record and a
-// plan are kept. (All of HKLM\Software takes seconds to read: it is compared
-// around the crash points.)
+// plan are kept (all of HKLM\Software takes seconds: it is read around crash points).
 std::wstring DeviceState() {
   std::wstring state, text;
   std::error_code error;
@@ -60,20 +57,14 @@ std::wstring DeviceState() {
   return state;
 }
 
-void SetNumber(const wchar_t* name, DWORD value) {
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kItemKey.c_str(), name, REG_DWORD, &value, 4);
-}
-
 void SetText(const wchar_t* name, const std::wstring& text) {
-  std::wstring path;
-  HKEY root = SplitKey(kRecord, &path);
-  RegSetKeyValueW(root, path.c_str(), name, REG_SZ, text.c_str(), (DWORD)text.size() * 2 + 2);
+  RegSetKeyValueW(HKEY_CURRENT_USER, RECORD_KEY, name, REG_SZ, text.c_str(),
+                  (DWORD)text.size() * 2 + 2);
 }
 
 // Every test leaves the product installed, as the session's provisioning does.
 struct Install : testing::Test {
   void TearDown() override { EXPECT_EQ(0u, Device(L"install").exitCode); }
-  // What `verb` says and exits with, and the device after it.
   void Expect(const wchar_t* verb, DWORD exitCode, const char* says, const std::wstring& state) {
     HostResult r = Device(verb);
     EXPECT_EQ(exitCode, r.exitCode) << verb << ": " << r.output;
@@ -136,11 +127,12 @@ TEST_F(Install, InstallUninstallAndReinstall) {
   // A value that was there before comes back; a key holding another
   // program's value stays.
   ASSERT_EQ(0u, Device(L"uninstall").exitCode);
-  SetNumber(L"Order", 99);
+  DWORD order = 99, extra = 1;
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kItemKey.c_str(), L"Order", REG_DWORD, &order, 4);
   const std::wstring before = DeviceState();
   ASSERT_EQ(0u, Device(L"install").exitCode);
   EXPECT_NE(std::wstring::npos, DeviceState().find(L"Order=4:10\n"));
-  SetNumber(L"Extra", 1);
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kItemKey.c_str(), L"Extra", REG_DWORD, &extra, 4);
   ASSERT_EQ(0u, Device(L"uninstall").exitCode);
   EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kItemKey.c_str(), L"Extra"));
   EXPECT_EQ(before, DeviceState());
@@ -213,7 +205,7 @@ TEST_F(Install, AFileInUseOrAnEditedRecordChangesNothing) {
   EXPECT_THAT(r.output, testing::HasSubstr("\\Quorvane.dll.~old is in use: the next run removes"));
   Expect(L"install", 0, "an interrupted install of Tessel-Quarry Quorvane was finished", installed);
   // A record or plan not as a run wrote it is trusted by no run.
-  std::wstring text, path;
+  std::wstring text;
   ASSERT_TRUE(ReadTextValue(kRecord, L"Record", &text));
   const struct {
     const wchar_t *value, *find, *replace, *verb;
@@ -221,7 +213,6 @@ TEST_F(Install, AFileInUseOrAnEditedRecordChangesNothing) {
   } edits[] = {
       {L"Record", L"\\Quorvane.dll", L"\\iexplore.exe", L"uninstall",
        "Quorvane is damaged; nothing"},
-      {L"Record", L"check\t", L"check\t0", L"install", "Quorvane is damaged; nothing was changed"},
       {L"Plan", L"run", L"run", L"install", "Quorvane Plan) is damaged; nothing was changed"},
   };
   for (const auto& edit : edits) {
@@ -229,8 +220,7 @@ TEST_F(Install, AFileInUseOrAnEditedRecordChangesNothing) {
     SetText(edit.value, edited.replace(edited.find(edit.find), wcslen(edit.find), edit.replace));
     Expect(edit.verb, 2, edit.says, DeviceState());
   }
-  HKEY root = SplitKey(kRecord, &path);
-  RegDeleteKeyValueW(root, path.c_str(), L"Plan");
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, RECORD_KEY, L"Plan");
   // Whole but naming another file: that file is not what the install made,
   // and stays; nor does a folder where a file was.
   Plan record;
@@ -283,9 +273,8 @@ TEST(InfManifest, BadManifestsNameTheirLine) {
               m.appName + L"|" + m.files[0].target + L"|" + m.values[0].text + L"|" +
                   std::to_wstring(m.values[1].number));
   }
-  // Strings naming each other over and over are expanded once each: seven
-  // naming the next twenty times cost no more than their text (the "" row),
-  // and what they come to is bounded (the "x" row).
+  // Each string is expanded once: seven naming the next twenty times cost no
+  // more than their text (the "" row), and what they come to is bounded ("x").
   std::string bomb = "InstallDir=%CE1%%S0%\n";
   for (int i = 0; i < 6; ++i) {
     bomb += "S" + std::to_string(i) + "=";
@@ -315,7 +304,6 @@ TEST(InfManifest, BadManifestsNameTheirLine) {
       {"AddReg=Reg", "CEShortcuts=S", L"line 14: CEShortcuts is not applied here"},
       {"[DefaultInstall]\nCopyFiles=Files\nAddReg=Reg\n", "", L"line 18: no [DefaultInstall]"},
       {"Files=0,%InstallDir%", "Files=0,Program Files", L"line 16: the destination Program"},
-      {"0,%InstallDir%", "0,%CE2%\\..\\x", L"line 16: the destination \\Windows\\.."},
       {"Files=0,%InstallDir%", "Other=0,\\A", L"line 17: no destination for [Files]"},
       {"Quorvane.dll,,,0", "Other.dll,,,0", L"line 18: Other.dll is not in [SourceDisksFiles]"},
       {"Quorvane.dll,,,0", "Quorvane.dll\nquorvane.DLL", L"line 19: \\Program Files\\A\\quorvane"},
