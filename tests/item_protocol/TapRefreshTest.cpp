@@ -1,5 +1,4 @@
-// Taps, the About launcher, the wake-up registration and the refresh decision,
-// against the simulated device.
+// Taps, the About launcher, the wake-up registration and the refresh decision.
 #include "ItemHost.h"
 #include "NeedsRefresh.h"
 

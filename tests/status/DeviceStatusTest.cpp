@@ -51,9 +51,8 @@ TEST(DeviceStatus, CardWalkStepsToTheEndAndRestarts) {
   EXPECT_EQ(none, Read(status));
 }
 
-// ok, AC, percent, voltage; ok, hours, minutes, seconds. A probe that fails
-// must leave the outputs it does not write as they were: each starts from
-// {AC true, -1 %, -1 mV} and {7:08:09}.
+// ok, AC, percent, voltage; ok, hours, minutes, seconds. What a probe does not
+// write stays as it was: {AC true, -1 %, -1 mV} and {7:08:09}.
 TEST(DeviceStatus, PowerAndBatteryTimeReadings) {
   using Power = std::tuple<bool, bool, int, int>;
   using Time = std::tuple<bool, int, int, int>;
