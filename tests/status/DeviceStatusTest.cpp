@@ -14,8 +14,9 @@ const ULONGLONG MiB = 1ull << 20, GiB = 1ull << 30;
 using Card = std::tuple<int, std::wstring, ULONGLONG, ULONGLONG, BOOL>;
 static Card Read(DeviceStatus& status) {
   ULONGLONG total = 1, free = 1;
-  BOOL found = status.CardSpace(&total, &free);
-  EXPECT_EQ(total, status.CardTotalBytes(&found));  // the one-figure probes agree
+  BOOL found = status.CardSpace(&total, &free), foundToo = !found;
+  EXPECT_EQ(total, status.CardTotalBytes(&foundToo));  // the one-figure probes agree
+  EXPECT_EQ(found, foundToo);
   EXPECT_EQ(free, status.CardFreeBytes());
   return {status.CardIndex(), status.CardName(), free, total, found};
 }
