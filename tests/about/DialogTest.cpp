@@ -209,12 +209,11 @@ TEST(AboutDialog, SoakOneAtATimeLeavingPicturesAndGdiHeadroomAsTheyWere) {
   SimAddCard(L"Storage Card", 64ull << 20, 16ull << 20);
   SimAddCard(L"Second Card", 1ull << 30, 700ull << 20);
   std::vector<DWORD> first, last;
-  ASSERT_TRUE(RunAndClose(nullptr));  // lazily made objects exist from here on
+  ASSERT_TRUE(RunAndClose(&first));  // lazily made objects exist from here on
+  ASSERT_FALSE(first.empty());
   ASSERT_TRUE(GetClassInfoW(kModule, L"ABOUTDASHBOARD", &wc));
   EXPECT_TRUE(wc.lpfnWndProc == AboutWindowProc && wc.style == 3 && wc.hIcon &&
               wc.hbrBackground == GetStockObject(WHITE_BRUSH));
-  ASSERT_TRUE(RunAndClose(&first));
-  ASSERT_FALSE(first.empty());
   int headroom = GdiHeadroom();
   long ran = 0;
   for (long i = 0; i < openings; i++)

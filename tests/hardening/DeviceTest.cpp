@@ -24,8 +24,7 @@ protected:
     host.Unload();
     SimResetDevice();  // as the other test programs expect to find it
   }
-  // A refresh query that reports no change, and the messages it brings.
-  void QueryUnchanged() {
+  void QueryUnchanged() {  // and the messages it brings
     EXPECT_EQ(0, host.Query());
     PumpMessages();
   }
@@ -40,7 +39,6 @@ TEST_F(Device, CardRemovedWhileSelectedFallsBackToTheClock) {
   ASSERT_FALSE(ShowsClock());
   ASSERT_TRUE(SimRemoveCard(L"Storage Card"));
   QueryUnchanged();
-  host.Paint();
   EXPECT_TRUE(ShowsClock());
   // Stepping on reaches the clock after at most the remaining card.
   bool sawClock = false;

@@ -81,8 +81,8 @@ TEST_F(ItemHost, InitializingAgainResetsOnlyTheShownReadings) {
   HWND second = InitializeCustomItem(&entry, today);
   EXPECT_TRUE(std::vector<long long>(8, 0) == Shown() && modes == kept() && s.firstQuery);
   ASSERT_TRUE(GetClassInfoW(entry.hinstDLL, ITEM_CLASS_NAME, &c));
-  EXPECT_TRUE(c.style == 3 && c.lpfnWndProc == ItemWndProc);
-  EXPECT_EQ(GetStockObject(LTGRAY_BRUSH), c.hbrBackground);
+  EXPECT_TRUE(c.style == 3 && c.lpfnWndProc == ItemWndProc &&
+              c.hbrBackground == GetStockObject(LTGRAY_BRUSH));
   ASSERT_NE(nullptr, second);
   EXPECT_EQ(WS_CHILD | WS_VISIBLE, GetWindowLongW(second, GWL_STYLE));
   wchar_t title[32] = L"";
