@@ -102,7 +102,6 @@ inline std::vector<DWORD> CopyClientArea(HWND window) {
   return pixels;
 }
 
-// A file in the test program's folder.
 inline std::wstring BesideTest(const wchar_t* name) {
   wchar_t path[MAX_PATH];
   GetModuleFileNameW(nullptr, path, MAX_PATH);
