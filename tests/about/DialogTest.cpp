@@ -1,5 +1,4 @@
-// The About dialog in this process: its layout, commands, credit, card list
-// and browser, one at a time, and its soak.
+// The About dialog in this process: layout, commands, card list and soak.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -19,9 +18,8 @@ LPCDLGTEMPLATEW Template() {
   return static_cast<LPCDLGTEMPLATEW>(LoadResource(kModule, found));
 }
 
-// Calls the action on the About dialog from within its modal loop once it is
-// visible (looked for every 10 ms, for up to 20 s), then ends it with 99 if
-// the action did not.
+// Calls the action from within the dialog's modal loop once it is visible
+// (for up to 20 s), then ends it with 99 if the action did not.
 std::function<void(HWND)> pendingAction;
 ULONGLONG actionDeadline;
 void CALLBACK ActWhenShown(HWND, UINT, UINT_PTR id, DWORD) {
@@ -38,9 +36,8 @@ void CALLBACK ActWhenShown(HWND, UINT, UINT_PTR id, DWORD) {
     EndDialog(d, 99);
 }
 
-// The one way these tests show the dialog: from its template (answers the
-// dialog's result) or the program's way (answers whether it ran; the credit
-// is armed before, and that way must disarm it).
+// From the template (answers the dialog's result) or the program's way
+// (answers whether it ran; armed before, as that way must disarm the credit).
 INT_PTR RunDialog(std::function<void(HWND)> action, bool program = false) {
   pendingAction = action;
   actionDeadline = GetTickCount64() + 20000;
@@ -62,10 +59,8 @@ bool Shown(HWND dialog, int id) {  // by its style: an ended dialog is hidden
   return (GetWindowLongPtrW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-// The dialog below the navigation bar (a close box for the caption's OK),
-// then its controls in template order: id, class, text and style (a logo's
-// text is its bitmap's ordinal). Their sizes, places and colours are fixed by
-// the host's reference pictures.
+// The dialog, then its controls in template order (a logo's text is its
+// bitmap's ordinal); sizes, places and colours: the host's reference pictures.
 const wchar_t kNotice[] = L"(c) 2003 Tessel-Quarry Software";
 const DWORD kDialog = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU |
                       DS_SETFONT | DS_3DLOOK,
@@ -116,9 +111,8 @@ std::wstring FirstBrowserRequest() {
   return data;
 }
 
-// WM_COMMANDs (id, code) in order: the answer to the last; then the credit
-// armed, revealed (raised hand and credit for footprints and notice, with no
-// way back), the page the browser was asked for, the result (99: open).
+// WM_COMMANDs (id, code) in order: the answer to the last, the credit armed,
+// revealed (no way back), the page asked of the browser, the result (99: open).
 const wchar_t kSite[] = L"http://www.tessel-quarry.example/",
               kPage[] = L"\\Program Files\\Tessel-Quarry\\Quorvane\\MiniSite\\home.htm";
 TEST(AboutDialog, CommandsInOrder) {
@@ -158,8 +152,7 @@ TEST(AboutDialog, CommandsInOrder) {
 }
 
 // A row per card in the device's order: its name cut to 99 characters, its
-// free space in whole mebibytes of the 64-bit count, rounded down. (Headings,
-// and no cards, are in the host's pictures.)
+// free space in whole MB of the 64-bit count (headings: the host's pictures).
 TEST(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
   const struct {
     std::wstring name;
@@ -186,10 +179,8 @@ TEST(AboutDialog, CardRowsShowNameAndWholeMegabytesFree) {
   SimRemoveAllCards();
 }
 
-// The program's way: none while a dialog is open, and no class; then fresh,
-// unarmed dialogs one after another that leave their pictures and the GDI
-// headroom as they were. The headroom is counted to the object, so 30 show
-// one object leaked per dialog; scripts/soak.sh runs 1,000.
+// The program's way: none while a dialog is open; then unarmed dialogs leave
+// their pictures and the GDI headroom as they were (scripts/soak.sh: 1,000).
 bool RunAndClose(std::vector<DWORD>* pixels) {
   return RunDialog(
       [pixels](HWND d) {
@@ -218,12 +209,11 @@ TEST(AboutDialog, SoakOneAtATimeLeavingPicturesAndGdiHeadroomAsTheyWere) {
   SimAddCard(L"Storage Card", 64ull << 20, 16ull << 20);
   SimAddCard(L"Second Card", 1ull << 30, 700ull << 20);
   std::vector<DWORD> first, last;
-  ASSERT_TRUE(RunAndClose(nullptr));  // lazily made objects exist from here on
+  ASSERT_TRUE(RunAndClose(&first));  // lazily made objects exist from here on
+  ASSERT_FALSE(first.empty());
   ASSERT_TRUE(GetClassInfoW(kModule, L"ABOUTDASHBOARD", &wc));
   EXPECT_TRUE(wc.lpfnWndProc == AboutWindowProc && wc.style == 3 && wc.hIcon &&
               wc.hbrBackground == GetStockObject(WHITE_BRUSH));
-  ASSERT_TRUE(RunAndClose(&first));
-  ASSERT_FALSE(first.empty());
   int headroom = GdiHeadroom();
   long ran = 0;
   for (long i = 0; i < openings; i++)

@@ -1,13 +1,11 @@
-// The About program's start: the wake-up search in this process, then
-// AboutDashboard.exe as a real process with an item window here to notify:
-// the command lines that reach it and the single instance.
+// The wake-up search in this process, then AboutDashboard.exe started with an
+// item window here to notify: its command lines and its single dialog.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-// This test starts the program the desktop's way (and the device's way by
-// name), so it sees the desktop's own calls.
+// Starts the program the desktop's way too, so it sees the desktop's calls.
 #define CE_PLATFORM_IMPLEMENTATION
 #include "AboutProgram.h"
 #include "TestSupport.h"
@@ -30,9 +28,8 @@ HWND FindAboutDialog(DWORD processId) {  // 0: any process's
   return nullptr;
 }
 
-// Pumps this thread's messages (the notice is a synchronous send) until the
-// process ends, for up to 30 s; a dialog it shows is noted and closed with
-// OK. Returns the exit code, 999 while it runs.
+// Pumps messages (the notice is a synchronous send) until the process ends,
+// for up to 30 s, closing a dialog it shows with OK; 999 while it runs.
 DWORD Finish(const PROCESS_INFORMATION& process, bool* sawDialog = nullptr) {
   DWORD code = 999;
   for (ULONGLONG end = GetTickCount64() + 30000; code == 999 && GetTickCount64() < end;) {
@@ -59,8 +56,7 @@ protected:
     }
   }
   void SetUp() override { notices.clear(); }
-  // Every start is ended here, so that a failed test leaves none running (a
-  // program left open would hold ctest's output).
+  // A program left running after a failure would hold ctest's output.
   void TearDown() override {
     DestroyWindow(today);
     for (auto& p : started) {
@@ -68,8 +64,7 @@ protected:
       TerminateProcess(process, 1);  // no effect once it has ended
     }
   }
-  // The desktop's way (the whole line, program first; empty: none at all) or
-  // the device's way (the argument alone, through the CE stand-in).
+  // The desktop's way (the whole line; empty: none) or the device's (the argument alone).
   PROCESS_INFORMATION Start(std::wstring line, bool ceStyle = false, DWORD flags = 0) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -88,11 +83,9 @@ protected:
   std::vector<PROCESS_INFORMATION> started;
 };
 
-// The wake-up notice goes, synchronously, to the first "DashBoard" in
-// pre-order from the Today window (a window, its children, its later
-// siblings, then the top-level windows behind it). A window whose class name
-// cannot be read ends its branch: neither its children nor its later
-// siblings are searched.
+// The notice goes to the first "DashBoard" in pre-order from the Today window
+// (its children, its later siblings, then the top-level windows behind it). A
+// window whose class name cannot be read ends its branch.
 HWND unreadable;
 int WINAPI ClassNameUnlessUnreadable(HWND w, LPWSTR name, int size) {
   return w == unreadable ? 0 : int(RealGetWindowClassW(w, name, size));
@@ -163,10 +156,8 @@ TEST_F(AboutProgram, OnlyTheExactCommandLineTakesTheWakeupPath) {
   }
 }
 
-// Eight starts released within microseconds of each other: exactly one shows
-// the dialog, the others end. A wake-up start meanwhile notifies the item and
-// leaves the dialog be. All end with 0. (A later start bringing the dialog to
-// the front: the about scenario.)
+// Eight starts released together: one dialog, the others end; a wake-up start
+// meanwhile notifies the item and leaves the dialog be. All end with 0.
 TEST_F(AboutProgram, OneDialogHoweverManyStarts) {
   for (int i = 0; i < 8; i++)
     Start(quoted, false, CREATE_SUSPENDED);

@@ -1,7 +1,6 @@
-// Faults the checked build stops at: `checked_faults WHAT AT` writes at index
-// AT of a 10-byte block (malloc, heap), of a freed one (freed) or of 4 ints on
-// the stack (stack). Each should end the program with a line on stderr;
-// returning means it went unnoticed.
+// `checked_faults WHAT AT` writes at index AT of a 10-byte block (malloc,
+// heap), a freed one (freed) or 4 ints on the stack (stack). The checked build
+// must end it with a line on stderr; returning means it went unnoticed.
 #include <windows.h>
 
 #include <stdlib.h>

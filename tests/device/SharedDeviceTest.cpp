@@ -60,9 +60,8 @@ DWORD WINAPI SetTickCountTo5(void*) {
   return SimSetTickCount(5);
 }
 
-// A program of another layout stops at its first reading; a writer that owns
-// the record is waited for while its process lives, and its record taken back
-// once the process has ended.
+// A program of another layout stops at its first reading; a writer's record
+// is waited for while its process lives, and taken back once it has ended.
 TEST(SharedDevice, TheRecordHasOneLayoutAndOneLivingWriter) {
   SimResetDevice();
   SimDevice* d = SharedDevice();
@@ -85,10 +84,9 @@ TEST(SharedDevice, TheRecordHasOneLayoutAndOneLivingWriter) {
   SimResetDevice();
 }
 
-// Each process takes its card out and puts it back (so the other's card moves
-// in the device's list) with figures that carry its number and a count, total
-// twice the free bytes, and reads both cards, on every core, until it has
-// written often and read the other's card often.
+// Each process, on every core, takes its card out and puts it back (moving
+// the other's in the list) with figures that carry its number and a count,
+// total twice free, and reads both cards, until it has done so often.
 void WriteAndRead(ULONGLONG self) {
   const ULONGLONG kUnit = 1ULL << 30, other = 3 - self;
   std::wstring mine(200, wchar_t(L'A' + self)), others(200, wchar_t(L'A' + other));

@@ -1,8 +1,6 @@
-// Every failable call of the item and the About program failed on purpose
-// (checked build only): a fixed sequence runs once without a fault, then once
-// per use with that use failing. Each run must end without a crash, trap or
-// hang, leave the GDI headroom as it was, and show the failure-free run's
-// strip after the next refresh query with nothing changed.
+// A fixed sequence without a fault, then once per failable use of the item and
+// the About program with that use failing (checked build): no crash or hang,
+// the GDI headroom as it was, the fault-free strip after the next query.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -167,8 +165,7 @@ protected:
         continue;
       Outcome run = Play(use.Fault());
       if (run.failedStep < 0 && !run.strips.empty()) {
-        // The About program's timing passed that use by: the run had no
-        // fault at all. Once more, with its cost to the headroom not counted.
+        // The About program's timing passed that use by: once more, uncounted.
         headroom = GdiHeadroom();
         run = Play(use.Fault());
       }
@@ -204,9 +201,8 @@ TEST_F(Faults, EveryUseFailedOnce) {
   FailEach(false);
 }
 
-// A call of the item that keeps failing from its first use after the first
-// paint on: a bounded number of paints for each query, never a loop. Most
-// such calls are made again, and fail again, in the queries that follow.
+// A call of the item failing at every use after the first paint: a bounded
+// number of paints per query, never a loop.
 TEST_F(Faults, LastingFailuresPaintABoundedNumberOfTimes) {
   std::set<std::string> calls;
   size_t failures = 0;

@@ -1,5 +1,4 @@
-// The checked build's allocator (platform/checked/GuardedHeap.cpp) on sound
-// uses; tests/checked holds the faults it stops at.
+// The checked build's allocator on sound uses (its faults: tests/checked).
 #include <gtest/gtest.h>
 #include <windows.h>
 

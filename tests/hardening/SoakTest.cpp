@@ -1,6 +1,5 @@
-// Long runs in one process: many paints and taps must leave the strip's pixels
-// and the process's GDI handle headroom, counted to the single object, exactly
-// as they were (the About dialog's run is in tests/about/DialogTest.cpp).
+// Many paints and taps in one process leave the strip's pixels and the GDI
+// headroom, counted to the single object, exactly as they were.
 #include <gtest/gtest.h>
 
 #include "StripHost.h"

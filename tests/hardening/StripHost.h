@@ -1,5 +1,4 @@
-// The built Quorvane.dll hosted as TodayHost.exe hosts it (the host's Today
-// shell with one item, listed by its library), driven only through messages.
+// The built Quorvane.dll in the host's Today shell, driven only by messages.
 #pragma once
 
 #include <vector>
@@ -30,16 +29,6 @@ struct Strip {
         n += pixels[y * kStripWidth + x] != other.pixels[y * kStripWidth + x];
     return n;
   }
-  // Pixels of the label band (rows 28 to 37) that are not the Today background.
-  int LabelInk(Slot slot) const {
-    int ink = 0;
-    for (int y = 28; y < 38; y++) {
-      COLORREF c = TodayBackgroundAt(0, TODAY_HEADER_HEIGHT + y);
-      for (int x = slot.left; x < slot.right; x++)
-        ink += pixels[y * kStripWidth + x] != RGB(GetBValue(c), GetGValue(c), GetRValue(c));
-    }
-    return ink;
-  }
 };
 
 // A fresh device on battery at 80 %, its clock frozen; with a card if asked.
@@ -57,7 +46,6 @@ struct StripHost {
   // Loads the library afresh (its state record zero) in a new Today window,
   // which sends the first refresh query and lays the item out; else `error`.
   bool Load() {
-    Unload();
     error = "the library stayed loaded after FreeLibrary";
     if (GetModuleHandleW(L"Quorvane.dll"))
       return false;

@@ -1,6 +1,4 @@
-// The strip's pixels: one dial gauge (needle and label band), the gauges
-// drawn from the simulated device, and the clock in the storage slot. The
-// bitmaps themselves are fixed by the host's reference pictures.
+// The gauges and the clock at exact pixels (the bitmaps: the host's pictures).
 #include <string.h>
 
 #include "ClockFace.h"
@@ -9,8 +7,7 @@
 #include "ItemHost.h"
 #include "resource.h"
 
-// The strip's labels as the gauges format them: T(hours, minutes), S(card,
-// bytes), M(bytes).
+// A label as the gauges format it: T(hours, minutes), S(card, bytes), M(bytes).
 static std::wstring Label(char form, long long n, ULONGLONG value) {
   wchar_t label[kLabelChars];
   if (form == 'T')
@@ -54,10 +51,9 @@ TEST(DrawGauge, NeedleEndPointsAndLimits) {
   EXPECT_TRUE(edge.At(2, 30) == kBlack && edge.At(1, 30) == kWhite);
 }
 
-// The device's label forms and the shorter ones beyond read as below. Every
-// label at the documented limits, one digit at every length of each figure,
-// has ink in the 55-pixel band under its gauge and none in its first or last
-// column; the device's forms just past the shorter ones' start reach them.
+// The label forms read as below. Every label up to the documented limits (one
+// digit at every length of each figure) has ink in the 55-pixel band under its
+// gauge, none in its edge columns; the device's forms at the short ones' start do.
 TEST(DrawGauge, EveryLabelFitsItsBand) {
   ResetItem();
   std::vector<std::wstring> labels = {L"B 100%", L"T N/A", L"B Init", L"S Init", L"M Init"};
@@ -120,42 +116,41 @@ TEST(Gauges, LabelsAndNeedlesFromTheReadings) {
   SimAddCard(L"Storage Card", 64 * MiB, 32 * MiB);
   ItemState.status.FindFirstCard();
   auto tapBattery = [] { ItemState.batteryShowsTime = !ItemState.batteryShowsTime; };
-  auto unreadable = [] { SimSetCardQueryFails(L"Storage Card", true); };
-  const UINT battery = IDB_BATTERY_ICON, storage = IDB_STORAGE_ICON;
+  const UINT battery = IDB_BATTERY_ICON, storage = IDB_STORAGE_ICON, memory = IDB_MEMORY_ICON;
   const struct {
     std::function<void()> change;
-    UINT icon;  // which gauge; 0: the clock in the storage slot
+    UINT icon;
     float percent;
     const wchar_t* label;
   } steps[] = {
       {tapBattery, battery, 80.0f, L"T 2:00"},                          // the device's defaults
       {Power(AC_LINE_ONLINE, 255, 7 * 60), battery, 100.0f, L"T N/A"},  // mains: no time left
       {tapBattery, battery, 100.0f, L"B 100%"},
-      {Card(8192 * MiB, 5120 * MiB), storage, 62.5f, L"S1 5120 MB"},
       {Card(0, 1572863), storage, 0.0f, L"S1 1 MB"},  // a total of 0 puts the needle at 0
       {Card(2048 * GiB, 2048 * GiB), storage, 100.0f, L"S1 2048 GB"},
       {Power(AC_LINE_OFFLINE, 101, 0xFFFFFFFE), battery, 100.0f, L"B 100%"},
       {tapBattery, battery, 100.0f, L"T 49710d6h"},
-      {unreadable, 0, 0.0f, nullptr},  // the card cannot be read: the clock
+      // A failed query shows "N/A" and no needle (as at 200 %), not a reading of 0.
+      {[] { SimSetPowerQueryBytes(20); }, battery, 200.0f, L"T N/A"},
+      {tapBattery, battery, 200.0f, L"B N/A"},
+      {[] { SimSetStoreQueryFails(true); }, memory, 200.0f, L"M N/A"},
   };
   for (const auto& step : steps) {
     step.change();
     Canvas drawn(240, 42, kWhite), expected(240, 42, kWhite);
-    (step.icon == battery ? DrawBatteryGauge : DrawStorageGauge)(drawn.dc, 35, 3);
-    if (step.icon)
-      DrawGauge(expected.dc, 35, 3, step.icon, step.percent, step.label);
-    else
-      DrawClockGauge(expected.dc, 35, 3);
+    (step.icon == battery   ? DrawBatteryGauge
+     : step.icon == storage ? DrawStorageGauge
+                            : DrawMemoryGauge)(drawn.dc, 35, 3);
+    DrawGauge(expected.dc, 35, 3, step.icon, step.percent, step.label);
     EXPECT_TRUE(drawn == expected) << testing::PrintToString(step.label) << " at " << step.percent;
   }
   EXPECT_EQ(33.333335876464844f, SharePercent(1, 3));  // divided in single precision
   ResetItem();                                         // no card search left open for the exit
 }
 
-// The clock in the slot at (105, 3), centre (122, 20), drawn at each time,
-// equals its twelve marks set pixel by pixel (at 12, 3, 6 and 9 o'clock one
-// pixel more to the left) and its two hands drawn as lines from the centre to
-// the end points below; each drawing records the time it showed.
+// The clock centred at (122, 20): twelve marks (at 12, 3, 6 and 9 o'clock one
+// pixel more to the left) and two hands from the centre to the end points
+// below; each drawing records the time it showed.
 TEST(ClockFace, MarksHandsAndTheTimeShownAtEveryDrawing) {
   ResetItem();
   ItemState.textColor = RGB(0, 0, 128);

@@ -1,7 +1,6 @@
-// The one way the tests host the item: ResetItem gives a fresh device, no card
-// selected and the modes as after load; the ItemHost fixture adds a visible
-// stand-in Today window at screen (100, 60) holding one item and a record of
-// the messages reaching the item window and the host (marked kHost).
+// ResetItem: a fresh device and the item as after load. ItemHost adds a Today
+// stand-in at screen (100, 60) holding the item, and records the messages
+// reaching the item and the host (marked kHost).
 #pragma once
 
 #include "AboutLocationGuard.h"
@@ -70,7 +69,6 @@ inline LRESULT CALLBACK TodayStandIn(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return m == TODAYM_DRAWWATERMARK ? 0 : DefWindowProcW(w, m, wp, lp);
 }
 
-// The stand-in About program, built beside the tests.
 inline const std::wstring kProbe = BesideTest(L"item_about_probe.exe");
 
 class ItemHost : public testing::Test {
@@ -94,13 +92,6 @@ protected:
     ResetItem();
   }
   LRESULT Query() { return SendMessageW(item, kQuery, (WPARAM)&entry, 0); }
-  int PostedRedraws() {  // takes them out of the queue
-    MSG msg;
-    int count = 0;
-    while (PeekMessageW(&msg, item, WM_DASHBOARD_REDRAW, WM_DASHBOARD_REDRAW, PM_REMOVE))
-      ++count;
-    return count;
-  }
   void LayOut() {  // the host's part after the first answer
     Query();
     SetWindowPos(item, nullptr, 0, 0, kItemWidth, entry.cyp, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -1,11 +1,9 @@
-// The item as the Today shell sees it: answers, posted redraws and the
-// messages exchanged, recorded by the host stand-in.
+// The item as the Today shell sees it: answers, redraws and messages.
 #include "ItemHost.h"
 
-// Steps in order from InitializeCustomItem: each step's answer, the redraws
-// it left in the queue and the messages seen. Every query sets cyp to 42. In
-// init mode a tap acts as ever, and neither a repaint nor a query reads the
-// device or records what the strip shows.
+// Each step's answer, the redraws it left queued and the messages seen; every
+// query sets cyp to 42. In init mode a tap acts as ever, and neither a repaint
+// nor a query reads the device or records what the strip shows.
 TEST_F(ItemHost, MessageSequenceFromTheFirstQueryOn) {
   auto query = [&] {
     entry.cyp = 0;
@@ -46,7 +44,11 @@ TEST_F(ItemHost, MessageSequenceFromTheFirstQueryOn) {
   for (const auto& s : steps) {
     seen.clear();
     EXPECT_EQ(s.answer, s.act()) << s.step;
-    EXPECT_EQ(s.redraws, PostedRedraws()) << s.step;
+    MSG msg;
+    int redraws = 0;
+    while (PeekMessageW(&msg, item, WM_DASHBOARD_REDRAW, WM_DASHBOARD_REDRAW, PM_REMOVE))
+      ++redraws;
+    EXPECT_EQ(s.redraws, redraws) << s.step;
     EXPECT_EQ(s.seen, seen) << s.step;
   }
   EXPECT_TRUE(ItemState.batteryShowsTime);
@@ -54,9 +56,8 @@ TEST_F(ItemHost, MessageSequenceFromTheFirstQueryOn) {
   EXPECT_EQ(std::vector<long long>({7, 1, 7, 7, 7, 7, 7, 7}), Shown());
 }
 
-// A disabled call changes nothing. An enabled one registers the class again,
-// makes a new window whose first query is answered TRUE, resets the shown
-// readings and keeps the modes, init mode, wake-up state and clock's time.
+// A disabled call changes nothing; an enabled one registers the class again,
+// makes a new window and resets only the shown readings.
 TEST_F(ItemHost, InitializingAgainResetsOnlyTheShownReadings) {
   LayOut();
   ItemStateRecord& s = ItemState;
@@ -80,8 +81,8 @@ TEST_F(ItemHost, InitializingAgainResetsOnlyTheShownReadings) {
   HWND second = InitializeCustomItem(&entry, today);
   EXPECT_TRUE(std::vector<long long>(8, 0) == Shown() && modes == kept() && s.firstQuery);
   ASSERT_TRUE(GetClassInfoW(entry.hinstDLL, ITEM_CLASS_NAME, &c));
-  EXPECT_TRUE(c.style == 3 && c.lpfnWndProc == ItemWndProc);
-  EXPECT_EQ(GetStockObject(LTGRAY_BRUSH), c.hbrBackground);
+  EXPECT_TRUE(c.style == 3 && c.lpfnWndProc == ItemWndProc &&
+              c.hbrBackground == GetStockObject(LTGRAY_BRUSH));
   ASSERT_NE(nullptr, second);
   EXPECT_EQ(WS_CHILD | WS_VISIBLE, GetWindowLongW(second, GWL_STYLE));
   wchar_t title[32] = L"";
@@ -105,9 +106,8 @@ TEST_F(ItemHost, PartlyInvalidWindowGetsTheWholeStrip) {
   EXPECT_TRUE(strip == CopyClientArea(item));
 }
 
-// The built library (its entry points have ordinals, no names) and template
-// 500 as stored and as shown: the statics in pixels and the font. OK and
-// Cancel: the options scenario.
+// The built library (entry points by ordinal only) and template 500 as stored
+// and shown (OK and Cancel: the options scenario).
 TEST(ItemLibrary, OptionsDialogTemplateStoredAndShown) {
   HMODULE dll = LoadLibraryW(L"Quorvane.dll");
   ASSERT_TRUE(dll);

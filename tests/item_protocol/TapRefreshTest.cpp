@@ -1,21 +1,14 @@
-// Taps, the About launcher, the wake-up registration and the refresh decision,
-// against the simulated device.
+// Taps, the About launcher, the wake-up registration and the refresh decision.
 #include "ItemHost.h"
 #include "NeedsRefresh.h"
 
 // The host sits at screen x 100: taps must act on client x. The four storage
-// taps step from load to the clock, card 1, card 2 and the clock. An About
-// location that is missing or of the wrong type starts nothing.
+// taps step from load to the clock, card 1, card 2 and the clock.
 TEST_F(ItemHost, TapZoneEdgesOnAHostAwayFromTheScreenOrigin) {
   LayOut();
   SimAddCard(L"Storage Card", 64 << 20, 32 << 20);
   SimAddCard(L"SD Card", 128 << 20, 8 << 20);
   AutoCloseHandle started(CreateSemaphoreW(nullptr, 0, 100, L"QuorvaneAboutProbe"));
-  DeleteAboutLocation();
-  Tap(0, 10);
-  WriteAboutLocation(REG_EXPAND_SZ, kProbe.c_str(), DWORD(kProbe.size() + 1) * 2);
-  Tap(0, 10);
-  WriteAboutLocation(kProbe.c_str());
   auto slot = [] { return ItemState.storageShowsClock ? -1 : ItemState.status.CardIndex(); };
   const struct {
     int x;

@@ -21,8 +21,7 @@ inline void PumpMessages() {
   }
 }
 
-// Waits for `condition`, pumping this thread's messages, for up to `ms`;
-// answers whether it came true.
+// Waits up to `ms` for `condition`, pumping messages; whether it came true.
 template <typename Condition>
 bool WaitFor(Condition condition, DWORD ms = 20000) {
   for (ULONGLONG end = GetTickCount64() + ms;; Sleep(10)) {
@@ -103,7 +102,6 @@ inline std::vector<DWORD> CopyClientArea(HWND window) {
   return pixels;
 }
 
-// A file in the test program's folder.
 inline std::wstring BesideTest(const wchar_t* name) {
   wchar_t path[MAX_PATH];
   GetModuleFileNameW(nullptr, path, MAX_PATH);
