@@ -8,7 +8,15 @@ key='HKCU\Software\CeStandIn\SimulatedDevice'
 out="$(mktemp)"
 trap 'rm -f "$out"' EXIT
 # What wine said goes with a failure (wine's output is read from a file, not a pipe).
-reg() { wine reg "$@" >"$out" 2>&1 </dev/null || { echo "wine reg $* failed:"; cat "$out"; exit 1; }; }
+# On a busy machine Wine now and then fails to start reg.exe itself ("Application could not
+# be started"): only that is tried again, a refusal by reg is not.
+reg() {
+  for _ in 1 2 3; do
+    wine reg "$@" >"$out" 2>&1 </dev/null && return
+    grep -q 'could not be started' "$out" || break
+  done
+  echo "wine reg $* failed:"; cat "$out"; exit 1
+}
 
 wine reg delete "$key" /f >/dev/null 2>&1 </dev/null
 reg add "$key" /v ACLineStatus /t REG_DWORD /d 7 /f     # not a line status: 0

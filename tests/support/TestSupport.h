@@ -33,20 +33,6 @@ bool WaitFor(Condition condition, DWORD ms = 20000) {
   }
 }
 
-// WaitFor (20 s) while `process` runs: a program that ends first (a crash, a trap)
-// ends the wait at once. Empty when `condition` came true, else what went wrong.
-template <typename Condition>
-std::string WaitWhileRunning(HANDLE process, const char* program, Condition condition) {
-  bool ended = false;
-  if (!WaitFor([&] { return condition() || (ended = WaitForSingleObject(process, 0) == 0); }))
-    return std::string(program) + " not ready within 20 s";
-  DWORD code = 0;
-  char text[160] = "";
-  if (ended && GetExitCodeProcess(process, &code))
-    snprintf(text, sizeof text, "%s ended (exit code 0x%08lx) before it was ready", program, code);
-  return text;
-}
-
 // Pens this process can still create before creation fails; all freed again.
 inline int GdiHeadroom() {
   std::vector<ScopedGdiObj<HPEN>> pens;
