@@ -3,8 +3,6 @@
 #include <stdio.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 
 // The output goes to a file, not a pipe, whose write end a program the session
@@ -52,8 +50,14 @@ HostResult RunHost(const std::wstring& arguments, const std::wstring& program) {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-  std::ifstream file(std::filesystem::path(path), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
+  std::string bytes;
+  AutoCloseHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+  char buffer[4096];
+  DWORD got;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    bytes.append(buffer, got);
+  return bytes;
 }
 
 std::wstring TestSourcePath(const std::wstring& relative) {
@@ -64,8 +68,8 @@ std::wstring TestSourcePath(const std::wstring& relative) {
 // characters); `path` in the \\?\ form.
 static void RemoveTree(const std::wstring& path) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+  ScopedHandle<HANDLE, FindClose> search(FindFirstFileW((path + L"\\*").c_str(), &found));
+  for (BOOL more = search.IsValid(); more; more = FindNextFileW(search, &found)) {
     std::wstring name = found.cFileName, inside = path + L"\\" + name;
     if (name == L"." || name == L"..")
       continue;
@@ -75,8 +79,6 @@ static void RemoveTree(const std::wstring& path) {
     else if (!DeleteFileW(inside.c_str()))
       RemoveDirectoryW(inside.c_str());
   }
-  if (search != INVALID_HANDLE_VALUE)
-    FindClose(search);
   RemoveDirectoryW(path.c_str());
 }
 
@@ -90,8 +92,12 @@ std::wstring FreshFolder(const std::wstring& name) {
   return folder;
 }
 
+// Handles of our own, not the C runtime's: those are inherited by a host another thread starts.
 void WriteTextFile(const std::wstring& path, const std::string& text) {
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << text;
+  AutoCloseHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written;
+  WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
 }
 
 HostResult RunScript(const std::wstring& name, const std::string& text,

@@ -25,9 +25,7 @@ TEST(Pictures, PngAndAnimatedGifKeepEveryPixelAndTheGifLoopsWithTheDelay) {
   for (size_t at = bytes.find(control); at != std::string::npos; at = bytes.find(control, at + 1))
     ++count;
   EXPECT_EQ(3u, count);
-  UINT frames = 0;
-  ASSERT_TRUE(ReadPictureFrame(path.c_str(), 1, &back, &frames, &error));
-  EXPECT_EQ(3u, frames);
+  ASSERT_TRUE(ReadPictureFrame(path.c_str(), 1, &back, nullptr, &error));
   EXPECT_EQ("", Difference(MagnifyPicture(noise, 4), back));
 }
 

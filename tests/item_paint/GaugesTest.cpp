@@ -1,6 +1,4 @@
 // The gauges and the clock at exact pixels (the bitmaps: the host's pictures).
-#include <string.h>
-
 #include "ClockFace.h"
 #include "DrawGauge.h"
 #include "Gauges.h"

@@ -5,7 +5,6 @@
 
 #include "ScopedWin.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
