@@ -5,91 +5,16 @@
 #include <algorithm>
 
 #include "DeviceFiles.h"
+#include "InfText.h"
 #include "ScopedWin.h"
 
 namespace {
-
-typedef std::vector<std::wstring> Fields;
-
-struct Line {
-  int number;  // in the file, from 1
-  std::wstring text;
-};
-
-struct Section {
-  std::wstring name;
-  int line;
-  std::vector<Line> lines;  // without comments and blank lines
-};
-
-// A KEY = VALUE line, the value as written; strings also note their expansion.
-struct Entry {
-  std::wstring key, value;
-  int line;
-  bool expanding = false, expanded = false;
-};
-
-std::wstring Lower(std::wstring s) {
-  for (wchar_t& c : s)
-    c = (wchar_t)towlower(c);
-  return s;
-}
-
-std::wstring Trim(const std::wstring& s) {
-  size_t first = s.find_first_not_of(L" \t");
-  if (first == std::wstring::npos)
-    return L"";
-  return s.substr(first, s.find_last_not_of(L" \t") - first + 1);
-}
-
-size_t FindUnquoted(const std::wstring& s, wchar_t c, size_t from = 0) {
-  bool quoted = false;
-  for (size_t i = from; i < s.size(); ++i) {
-    if (s[i] == L'"')
-      quoted = !quoted;
-    else if (s[i] == c && !quoted)
-      return i;
-  }
-  return std::wstring::npos;
-}
-
-template <typename T, typename Holds>
-T* FirstOf(std::vector<T>& list, Holds holds) {
-  for (T& item : list) {
-    if (holds(item))
-      return &item;
-  }
-  return nullptr;
-}
-
-// The device's standard folders, as CabWiz names them: strings of every
-// manifest.
-const struct {
-  const wchar_t *name, *folder;
-} ceFolders[] = {{L"ce1", L"\\Program Files"},
-                 {L"ce2", L"\\Windows"},
-                 {L"ce4", L"\\Windows\\StartUp"},
-                 {L"ce5", L"\\My Documents"},
-                 {L"ce8", L"\\Program Files\\Games"},
-                 {L"ce11", L"\\Windows\\Start Menu\\Programs"},
-                 {L"ce14", L"\\Windows\\Start Menu\\Programs\\Games"},
-                 {L"ce15", L"\\Windows\\Fonts"},
-                 {L"ce17", L"\\Windows\\Start Menu"}};
 
 // Strings expand to at most this many characters, nesting this deep.
 const size_t kMaxExpanded = 1024;
 const int kMaxNesting = 8;
 
 const DWORD addRegString = 0x00000000, addRegNumber = 0x00010001, addRegKeep = 0x00000002;
-
-// A decimal or 0x hexadecimal number that fits in 32 bits.
-bool ParseNumber(const std::wstring& s, DWORD* value) {
-  bool hex = s.size() > 2 && s[0] == L'0' && towlower(s[1]) == L'x';
-  size_t other = s.find_first_not_of(hex ? L"0123456789abcdefABCDEF" : L"0123456789", hex ? 2 : 0);
-  unsigned long long v = wcstoull(s.c_str(), nullptr, hex ? 16 : 10);
-  *value = (DWORD)v;
-  return !s.empty() && s.size() <= 10 && other == std::wstring::npos && v <= 0xFFFFFFFFull;
-}
 
 struct Reader {
   std::wstring shown;  // the file as the user named it
@@ -101,8 +26,7 @@ struct Reader {
   std::vector<Entry> destinations = {};  // [DestinationDirs]
   std::vector<Entry> sources = {};       // lower-case file names, desktop paths
 
-  // False, with `error` "<shown>: line N: what", and " (first at line F)"
-  // for something given twice.
+  // False, with `error` "<shown>: line N: what" and, given twice, " (first at line F)".
   bool Fail(int line, const std::wstring& what, int first = 0) {
     *error = shown + L": line " + std::to_wstring(line) + L": " + what +
              (first ? L" (first at line " + std::to_wstring(first) + L")" : L"");
@@ -169,9 +93,8 @@ struct Reader {
       Fail(lastLine, std::wstring(L"no [") + name + L"] section");
     return section;
   }
-  // A section's KEY = VALUE lines. Strings (values unquoted, names in lower
-  // case) are one list over two sections. A second line with the same key is
-  // refused rather than one of the two silently winning.
+  // A section's KEY = VALUE lines; strings (unquoted, names in lower case) are one list over
+  // two sections. A key given twice is refused rather than one of the two silently winning.
   bool Entries(const Section* section, std::vector<Entry>* entries, bool areStrings = false) {
     for (size_t i = 0; section && i < section->lines.size(); ++i) {
       const Line& line = section->lines[i];
@@ -209,9 +132,8 @@ struct Reader {
       start = comma + 1;
     }
   }
-  // Each string is expanded once, so that strings naming each other many
-  // times over cost no more than their text; a string met again while it is
-  // being expanded is a circle. `depth` strings are being expanded.
+  // Each string is expanded once, so strings naming each other many times over cost no more
+  // than their text; one met again while it is being expanded (`depth` are) is a circle.
   bool Expand(const std::wstring& text, int line, std::wstring* out, int depth = 0) {
     out->clear();
     for (size_t i = 0; i < text.size(); ++i) {
