@@ -61,8 +61,10 @@ void* NewBlock(size_t size, uint32_t family, bool zeroed) {
   char* base = nullptr;  // fenced: one page more reserved, never committed
   if (InterlockedIncrement(&fencedLive) <= kFenced)
     base = (char*)VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
-  if (base && !VirtualAlloc(base, pages * kPage, MEM_COMMIT, PAGE_READWRITE))
-    VirtualFree(base, 0, MEM_RELEASE), base = nullptr;
+  if (base && !VirtualAlloc(base, pages * kPage, MEM_COMMIT, PAGE_READWRITE)) {
+    VirtualFree(base, 0, MEM_RELEASE);
+    base = nullptr;
+  }
   if (!base) {
     InterlockedDecrement(&fencedLive);
     pages = 0;

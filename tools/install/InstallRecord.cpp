@@ -78,9 +78,10 @@ std::vector<Fields> Lines(const std::wstring& text) {
     ended = text[i] == L'\n';
     if (text[i] == L'\t')
       lines.back().emplace_back();
-    else if (text[i] == L'%' && i + 2 < text.size())
-      lines.back().back() += (wchar_t)wcstoul(text.substr(i + 1, 2).c_str(), nullptr, 16), i += 2;
-    else if (!ended)
+    else if (text[i] == L'%' && i + 2 < text.size()) {
+      lines.back().back() += (wchar_t)wcstoul(text.substr(i + 1, 2).c_str(), nullptr, 16);
+      i += 2;
+    } else if (!ended)
       lines.back().back() += text[i];
   }
   return lines;
