@@ -86,8 +86,7 @@ ULONGLONG ParseLocalTime(const wchar_t* text) {
   return *text ? 0 : SystemTimeToTicks(t);
 }
 
-// A stored value as read: the result, its type, its data and a hash of all
-// three (0 when absent).
+// A stored value as read: the result, its type, its data and a hash of all three (0 when absent).
 struct Stored {
   LONG result;
   DWORD type;

@@ -13,8 +13,7 @@ DWORD ReadNumber(HKEY items, const wchar_t* key, const wchar_t* name) {
   return RegGetValueW(items, key, name, RRF_RT_REG_DWORD, nullptr, &value, &bytes) ? 0 : value;
 }
 
-// Why the shell could not load an enabled custom item's library; empty when
-// it can try.
+// Why the shell could not load an enabled custom item's library; empty when it can try.
 std::wstring Unloadable(HKEY items, const wchar_t* key, TodayListEntry* entry) {
   wchar_t dll[1024] = L"";
   DWORD bytes = sizeof dll - sizeof(wchar_t);

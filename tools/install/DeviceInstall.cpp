@@ -25,8 +25,7 @@ void Say(FILE* stream, std::wstring report) {
   Print(stream, L"DeviceInstall: " + report);
 }
 
-// The process ends when this returns from a console close: the run rolls
-// back first.
+// The process ends when this returns from a console close: the run rolls back first.
 BOOL WINAPI OnConsoleEvent(DWORD) {
   SetEvent(interrupted);
   WaitForSingleObject(finished, INFINITE);

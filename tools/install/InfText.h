@@ -69,8 +69,7 @@ inline bool ParseNumber(const std::wstring& s, DWORD* value) {
   return !s.empty() && s.size() <= 10 && other == std::wstring::npos && v <= 0xFFFFFFFFull;
 }
 
-// The device's standard folders, as CabWiz names them: strings of every
-// manifest.
+// The device's standard folders, as CabWiz names them: strings of every manifest.
 const struct {
   const wchar_t *name, *folder;
 } ceFolders[] = {{L"ce1", L"\\Program Files"},
